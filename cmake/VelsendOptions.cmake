@@ -1,0 +1,26 @@
+# One interface target carries the language level, warnings and sanitizer
+# flags, so every library, program and test is built the same way.
+add_library(velsend_options INTERFACE)
+target_compile_features(velsend_options INTERFACE cxx_std_20)
+set(CMAKE_CXX_EXTENSIONS OFF)
+
+target_compile_options(velsend_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
+    -Wcast-align -Wunused -Woverloaded-virtual -Wnull-dereference
+    -Wimplicit-fallthrough -Wformat=2)
+if(VELSEND_WERROR)
+    target_compile_options(velsend_options INTERFACE -Werror)
+endif()
+
+# Qt code may not turn char* into QString silently: every text the user sees
+# is UTF-8 on our side and GBK only in the project files.
+target_compile_definitions(velsend_options INTERFACE
+    QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY
+    QT_NO_URL_CAST_FROM_STRING QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+    QT_NO_FOREACH QT_NO_KEYWORDS)
+
+if(VELSEND_SANITIZE)
+    target_compile_options(velsend_options INTERFACE
+        -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(velsend_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,239 @@
+#include "app/gui/main_frame.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "app/command_ids.h"
+#include "app/controller_model.h"
+#include "app/gui/vel_view.h"
+#include "app/lock_keys.h"
+#include "app/menus.h"
+#include "app/model_selection.h"
+#include "store/init_dlg.h"
+#include "ui/message_service.h"
+#include "ui/qt_text.h"
+
+namespace velsend::app::gui {
+namespace {
+
+using ui::Q;
+
+constexpr int kInitialWidth = 1000;
+constexpr int kInitialHeight = 440;
+
+QLabel* IndicatorPane(const QString& sample, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setAlignment(Qt::AlignCenter);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(sample) + 12);
+    return label;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages, QWidget* parent)
+    : QMainWindow(parent),
+      state_(state),
+      messages_(messages),
+      view_(new CVelView(this)),
+      menuBar_(new QMenuBar(this)),
+      idle_(new QLabel(QStringLiteral("就绪"), this)),
+      caps_(IndicatorPane(QStringLiteral("CAP"), this)),
+      num_(IndicatorPane(QStringLiteral("NUM"), this)),
+      scroll_(IndicatorPane(QStringLiteral("SCRL"), this)),
+      lockTimer_(new QTimer(this)) {
+    setCentralWidget(view_);
+    setMenuBar(menuBar_);
+
+    // The message pane shows a highlighted item's prompt; the idle text is a
+    // normal widget, which the status bar hides while a prompt is up.
+    statusBar()->addWidget(idle_, 1);
+    statusBar()->addPermanentWidget(caps_);
+    statusBar()->addPermanentWidget(num_);
+    statusBar()->addPermanentWidget(scroll_);
+    UpdateLockIndicators();
+    connect(lockTimer_, &QTimer::timeout, this, &CMainFrame::UpdateLockIndicators);
+    lockTimer_->start(300);
+
+    BuildMenuBars();
+    RegisterHandlers();
+    ShowModel();
+    messages_.SetPromptParent(this);
+
+    resize(kInitialWidth, kInitialHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+CMainFrame::~CMainFrame() {
+    messages_.SetPromptParent(nullptr);
+    // The bar only borrows the popups and actions; let it drop them first.
+    menuBar_->clear();
+}
+
+void CMainFrame::BuildMenuBars() {
+    for (const MenuBarLayout& layout : MenuBars()) {
+        BuiltBar bar;
+        bar.id = layout.id;
+        auto makeCommand = [&](const MenuEntry& entry) {
+            auto* action = new QAction(Q(entry.text), this);
+            action->setStatusTip(Q(CommandPrompt(entry.id)));
+            action->setData(entry.id);
+            for (int code = kFirstModel; code <= kLastModel; ++code) {
+                if (ModelInfo(code).selectCommand == entry.id) action->setCheckable(true);
+            }
+            const int id = entry.id;
+            connect(action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
+            bar.commands[id] = action;
+            return action;
+        };
+        for (const MenuEntry& entry : layout.entries) {
+            if (entry.kind == MenuEntry::Kind::Popup) {
+                auto* menu = new QMenu(Q(entry.text), this);
+                for (const MenuEntry& item : entry.items) {
+                    if (item.kind == MenuEntry::Kind::Separator) menu->addSeparator();
+                    else menu->addAction(makeCommand(item));
+                }
+                bar.topLevel.push_back(menu->menuAction());
+            } else {
+                bar.topLevel.push_back(makeCommand(entry));
+            }
+        }
+        bars_.push_back(std::move(bar));
+    }
+    // Items on the bar itself show their prompt too, not only popup items.
+    connect(menuBar_, &QMenuBar::hovered, this, [this](QAction* action) {
+        if (!action->menu()) statusBar()->showMessage(action->statusTip());
+    });
+}
+
+void CMainFrame::ShowMenuBar(int id) {
+    for (const BuiltBar& bar : bars_) {
+        if (bar.id != id) continue;
+        menuBar_->clear();
+        menuBar_->addActions(bar.topLevel);
+        shownBar_ = id;
+        return;
+    }
+}
+
+void CMainFrame::ShowModel() {
+    const ControllerModelInfo& model = ModelInfo(state_.ControllerModel);
+    ShowMenuBar(model.menuBar);
+    for (const BuiltBar& bar : bars_) {
+        for (int code = kFirstModel; code <= kLastModel; ++code) {
+            const auto it = bar.commands.find(ModelInfo(code).selectCommand);
+            if (it != bar.commands.end()) it->second->setChecked(code == state_.ControllerModel);
+        }
+    }
+    setWindowTitle(Q(MainCaption(state_.ControllerModel)));
+}
+
+QAction* CMainFrame::CommandAction(int menuBar, int id) const {
+    for (const BuiltBar& bar : bars_) {
+        if (bar.id != menuBar) continue;
+        const auto it = bar.commands.find(id);
+        return it == bar.commands.end() ? nullptr : it->second;
+    }
+    return nullptr;
+}
+
+QList<QAction*> CMainFrame::TopLevelActions(int menuBar) const {
+    for (const BuiltBar& bar : bars_)
+        if (bar.id == menuBar) return bar.topLevel;
+    return {};
+}
+
+QString CMainFrame::IdleText() const { return idle_->text(); }
+
+void CMainFrame::UpdateLockIndicators() {
+    const LockKeyState keys = ReadLockKeys();
+    caps_->setText(keys.caps ? QStringLiteral("CAP") : QString());
+    num_->setText(keys.num ? QStringLiteral("NUM") : QString());
+    scroll_->setText(keys.scroll ? QStringLiteral("SCRL") : QString());
+}
+
+void CMainFrame::ExecuteCommand(int id) {
+    const auto it = handlers_.find(id);
+    if (it != handlers_.end()) it->second();
+}
+
+void CMainFrame::RegisterHandlers() {
+    for (int code = kFirstModel; code <= kLastModel; ++code) {
+        handlers_[ModelInfo(code).selectCommand] = [this, code] { OnSelectModel(code); };
+    }
+    handlers_[ID_NODE_SETTINGS] = [this] { OnNodeSettings(); };
+    handlers_[ID_QUICK_SET] = [this] { OnQuickSet(); };
+    handlers_[ID_ALARM_CLASS] = [this] { OnBusDeviceClass(0); };
+    handlers_[ID_ZONE_DISPLAY_CLASS] = [this] { OnBusDeviceClass(1); };
+    handlers_[ID_MODULE_CLASS] = [this] { OnBusDeviceClass(2); };
+    handlers_[ID_BORROWED_CLASS] = [this] { OnBusDeviceClass(3); };
+    handlers_[ID_DEVICE_DETAIL] = [this] { OnDeviceDetail(); };
+    handlers_[ID_LOOP_QUERY] = [this] { OnLoopQuery(); };
+    handlers_[ID_LOOP_COPY] = [this] { OnLoopCopy(); };
+    handlers_[ID_LOGIC_SETTINGS] = [this] { OnLogicSettings(); };
+    handlers_[ID_PHRASE_EDITOR] = [this] { OnPhraseEditor(); };
+    handlers_[ID_PHRASES_CLEAR] = [this] { OnPhraseInit(0); };
+    handlers_[ID_PHRASES_COMMON] = [this] { OnPhraseInit(1); };
+    handlers_[ID_TRANSFER_RULES] = [this] { OnTransferRules(); };
+    handlers_[ID_SEND_NODES] = [this] { OnTransfer(0); };
+    handlers_[ID_SEND_DEVICES] = [this] { OnTransfer(1); };
+    handlers_[ID_SEND_LOGIC] = [this] { OnTransfer(2); };
+    handlers_[ID_SEND_PHRASES] = [this] { OnTransfer(3); };
+    handlers_[ID_ERASE_CHIP] = [this] { OnTransfer(4); };
+    handlers_[ID_SEND_NAMES] = [this] { OnTransfer(5); };
+    handlers_[ID_BACKUP] = [this] { OnBackup(); };
+    handlers_[ID_INITIALISE] = [this] { OnInitialise(); };
+    handlers_[ID_VELNET_IMPORT] = [this] { OnVelnetImport(); };
+    handlers_[ID_TEXT_PRINT] = [this] { OnTextPrint(); };
+    handlers_[ID_PROJECT_NAME] = [this] { OnProjectName(); };
+    handlers_[ID_PROJECT_DETAILS] = [this] { OnProjectDetails(); };
+    handlers_[ID_SD_PACK] = [this] { OnSdPack(); };
+    handlers_[ID_SD_IMPORT_KA] = [this] { OnSdImport(); };
+    handlers_[ID_SD_IMPORT_KBX] = [this] { OnSdImport(); };
+    for (int id : CommandIds()) {
+        if (CVelView::HandlesCommand(id)) handlers_[id] = [this, id] { view_->OnCommand(id); };
+    }
+}
+
+void CMainFrame::OnSelectModel(int code) {
+    SelectModel(state_, code, messages_);
+    // Also after a refusal: the click has toggled the item's check mark.
+    ShowModel();
+}
+
+void CMainFrame::OnInitialise() {
+    store::CInitDlg dialog(state_.Project, messages_, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnBusDeviceClass(int busDeviceClass) { state_.BusDeviceClass = busDeviceClass; }
+void CMainFrame::OnDeviceDetail() { state_.BusDeviceClass = 0; }
+void CMainFrame::OnPhraseInit(int mode) { state_.PhraseInitMode = mode; }
+void CMainFrame::OnTransfer(int kind) { state_.TransferKind = kind; }
+
+// The dialogs behind these commands arrive with their subsystems.
+void CMainFrame::OnNodeSettings() {}
+void CMainFrame::OnQuickSet() {}
+void CMainFrame::OnLoopQuery() {}
+void CMainFrame::OnLoopCopy() {}
+void CMainFrame::OnLogicSettings() {}
+void CMainFrame::OnPhraseEditor() {}
+void CMainFrame::OnTransferRules() {}
+void CMainFrame::OnBackup() {}
+void CMainFrame::OnVelnetImport() {}
+void CMainFrame::OnTextPrint() {}
+void CMainFrame::OnProjectName() {}
+void CMainFrame::OnProjectDetails() {}
+void CMainFrame::OnSdPack() {}
+void CMainFrame::OnSdImport() {}
+
+}  // namespace velsend::app::gui

@@ -1,0 +1,46 @@
+#include "app/gui/vel_app.h"
+
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+
+#include "app/gui/main_frame.h"
+
+namespace velsend::app::gui {
+namespace {
+
+// A small red badge: the program ships no image files.
+QIcon AppIcon() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(0xC6, 0x28, 0x28));
+    painter.setPen(Qt::NoPen);
+    painter.drawRoundedRect(1, 1, 30, 30, 6, 6);
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(22);
+    painter.setFont(font);
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, QStringLiteral("V"));
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+CVelApp::CVelApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("VelSend"));
+    setWindowIcon(AppIcon());
+    state_.Ports = burner::PortList::FromEnvironment();
+}
+
+CVelApp::~CVelApp() = default;
+
+bool CVelApp::InitInstance() {
+    frame_ = std::make_unique<CMainFrame>(state_, messages_);
+    frame_->show();
+    return true;
+}
+
+}  // namespace velsend::app::gui

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QApplication>
+#include <memory>
+
+#include "app/run_state.h"
+#include "ui/message_service.h"
+
+namespace velsend::app::gui {
+
+class CMainFrame;
+
+// The application: owns the run's shared values, the message service and the
+// main window.
+class CVelApp : public QApplication {
+    Q_OBJECT
+public:
+    CVelApp(int& argc, char** argv);
+    ~CVelApp() override;
+
+    // Creates and shows the main window; false when it could not be created.
+    bool InitInstance();
+    RunState& State() { return state_; }
+    CMainFrame* MainFrame() const { return frame_.get(); }
+
+private:
+    RunState state_;
+    ui::WidgetMessageService messages_;
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+}  // namespace velsend::app::gui

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "app/controller_model.h"
+#include "burner/port_list.h"
+#include "burner/serial_port.h"
+#include "burner/transfer_rules.h"
+#include "store/project_files.h"
+
+namespace velsend::app {
+
+// The values the whole program shares for one run. None of it is saved: every
+// start begins with these defaults. One instance is owned by the application
+// (or by a test) and handed to whoever needs it.
+struct RunState {
+    int ControllerModel = kDefaultModel;
+    int TransferKind = 3;
+    int BusDeviceClass = -1;
+    int PhraseInitMode = -1;
+    burner::TransferRules Rules;
+    burner::PortList Ports;
+    burner::CComm BurnerPort;
+    store::ProjectDir Project;
+
+    // The port the rules point at, with its device path.
+    burner::PortAddress BurnerAddress() const { return Ports.Address(Rules.PortIndex); }
+};
+
+}  // namespace velsend::app

@@ -1,0 +1,221 @@
+#include "cli/cli.h"
+
+#include <charconv>
+#include <functional>
+#include <iostream>
+#include <string_view>
+
+#include "app/controller_model.h"
+#include "app/demo_project.h"
+#include "app/model_selection.h"
+#include "app/run_state.h"
+#include "store/project_files.h"
+
+namespace velsend::cli {
+namespace {
+
+constexpr std::string_view kHelp =
+    R"(usage: velsend-cli [options] COMMAND [ARGS]
+
+Works on one project folder without the GUI: the same files, texts and burner
+protocol as the program's dialogs.
+
+options:
+  --dir DIR        project folder (default: the current directory)
+  --model N        controller model 1..6 (default 2):
+                     1 MX300KA(老)   2 MX300KA(新)、MX300KAⅡ(新、老)
+                     3 MX300KBX(W29C020)   4 MX300KBX(AT29C020)
+                     5 MX300KC(W29C020)    6 MX300KC(AT29C020)
+  --port DEV       serial device of the burner (default: the first port found,
+                   or the first path of VELSEND_PORTS)
+  --baud RATE      115200 (default) or 19200
+  --yes            answer Yes when the burner does not answer and the program
+                   asks whether to go on (otherwise No, or ask on a terminal)
+  -h, --help       this text
+
+commands:
+  select-model     select --model: the burner handshake (0x10, then the model's code)
+  init             delete the project files, as "初始化" → "确认" does
+  demo             write the demo project into --dir
+
+exit status: 0 done, 1 failed or refused, 2 usage error.
+)";
+
+bool ParseInt(std::string_view text, int& out) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc{} && end == text.data() + text.size();
+}
+
+// Messages go to standard error; questions are answered by --yes, by the user
+// on a terminal, or with No.
+class TerminalPrompt : public app::UserPrompt {
+public:
+    TerminalPrompt(const CliOptions& options, CliStreams streams)
+        : yes_(options.yes), streams_(streams) {}
+
+    void Inform(const std::string& text, const std::string&) override {
+        streams_.err << text << "\n";
+    }
+    bool AskYesNo(const std::string& text, const std::string&) override {
+        streams_.err << text;
+        if (yes_) {
+            streams_.err << " 是 (--yes)\n";
+            return true;
+        }
+        if (!streams_.interactive) {
+            streams_.err << " 否 (没有 --yes)\n";
+            return false;
+        }
+        streams_.err << " [y/N] " << std::flush;
+        std::string answer;
+        std::getline(streams_.in, answer);
+        return answer == "y" || answer == "Y" || answer == "yes" || answer == "是";
+    }
+
+private:
+    bool yes_;
+    CliStreams streams_;
+};
+
+struct Context {
+    const CliOptions& options;
+    CliStreams streams;
+    app::RunState& state;
+    TerminalPrompt& prompt;
+};
+
+int SelectModelCommand(Context& c) {
+    const app::SelectionOutcome outcome = app::SelectModel(c.state, c.options.model, c.prompt);
+    if (outcome == app::SelectionOutcome::Refused) return kExitFailed;
+    c.streams.out << app::MainCaption(c.state.ControllerModel) << "\n";
+    return kExitOk;
+}
+
+int InitCommand(Context& c) {
+    const store::InitialisationResult result = store::InitialiseProject(c.state.Project);
+    c.streams.out << "已删除 " << result.deleted << " 个文件";
+    if (result.skipped > 0) c.streams.out << "，" << result.skipped << " 个文件不可写，已保留";
+    c.streams.out << "\n";
+    if (!result.ok) {
+        c.streams.err << result.message << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int DemoCommand(Context& c) {
+    std::string error;
+    if (!app::WriteDemoProject(c.state.Project, error)) {
+        c.streams.err << error << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << "演示工程已写入 " << c.state.Project.Root().string() << "\n";
+    return kExitOk;
+}
+
+struct CommandRow {
+    std::string_view name;
+    std::size_t argCount;
+    std::function<int(Context&)> run;
+};
+
+const std::vector<CommandRow>& Commands() {
+    static const std::vector<CommandRow> rows{
+        {"select-model", 0, SelectModelCommand},
+        {"init", 0, InitCommand},
+        {"demo", 0, DemoCommand},
+    };
+    return rows;
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+    ParseResult r;
+    auto value = [&](std::size_t& i, std::string_view name) -> const std::string* {
+        if (i + 1 >= args.size()) {
+            r.error = std::string(name) + " needs a value";
+            return nullptr;
+        }
+        return &args[++i];
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!r.options.command.empty()) {
+            r.options.args.push_back(a);
+        } else if (a == "-h" || a == "--help") {
+            r.options.help = true;
+        } else if (a == "--yes") {
+            r.options.yes = true;
+        } else if (a == "--dir") {
+            const std::string* v = value(i, a);
+            if (!v) return r;
+            r.options.dir = *v;
+        } else if (a == "--port") {
+            const std::string* v = value(i, a);
+            if (!v) return r;
+            r.options.port = *v;
+        } else if (a == "--model") {
+            const std::string* v = value(i, a);
+            if (!v) return r;
+            if (!ParseInt(*v, r.options.model) || !app::IsValidModel(r.options.model)) {
+                r.error = "--model takes 1..6";
+                return r;
+            }
+        } else if (a == "--baud") {
+            const std::string* v = value(i, a);
+            if (!v) return r;
+            if (!ParseInt(*v, r.options.baud) || (r.options.baud != 115200 && r.options.baud != 19200)) {
+                r.error = "--baud takes 115200 or 19200";
+                return r;
+            }
+        } else if (!a.empty() && a[0] == '-') {
+            r.error = "unknown option " + a;
+            return r;
+        } else {
+            r.options.command = a;
+        }
+    }
+    if (r.options.command.empty() && !r.options.help) {
+        r.error = "no command given";
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
+int RunCommand(const CliOptions& options, CliStreams streams) {
+    for (const CommandRow& row : Commands()) {
+        if (row.name != options.command) continue;
+        if (options.args.size() != row.argCount) {
+            streams.err << "velsend-cli: " << row.name << ": wrong number of arguments (see --help)\n";
+            return kExitUsage;
+        }
+        app::RunState state;
+        state.ControllerModel = options.model;
+        state.Project = store::ProjectDir(options.dir);
+        state.Ports = burner::PortList::FromEnvironment();
+        if (options.port) state.Ports.SetPath(state.Rules.PortIndex, *options.port);
+        state.Rules.SetBaudIndex(options.baud == 115200 ? 0 : 1);
+        TerminalPrompt prompt(options, streams);
+        Context context{options, streams, state, prompt};
+        return row.run(context);
+    }
+    streams.err << "velsend-cli: unknown command " << options.command << " (see --help)\n";
+    return kExitUsage;
+}
+
+int Main(const std::vector<std::string>& args, CliStreams streams) {
+    const ParseResult parsed = ParseCommandLine(args);
+    if (parsed.ok && parsed.options.help) {
+        streams.out << kHelp;
+        return kExitOk;
+    }
+    if (!parsed.ok) {
+        streams.err << "velsend-cli: " << parsed.error << "\n\n" << kHelp;
+        return kExitUsage;
+    }
+    return RunCommand(parsed.options, streams);
+}
+
+}  // namespace velsend::cli

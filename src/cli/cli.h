@@ -1,0 +1,47 @@
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velsend::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct CliOptions {
+    std::filesystem::path dir = ".";
+    int model = 2;
+    std::optional<std::string> port;
+    int baud = 115200;
+    bool yes = false;
+    bool help = false;
+    std::string command;
+    std::vector<std::string> args;
+};
+
+struct ParseResult {
+    bool ok = false;
+    std::string error;
+    CliOptions options;
+};
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+struct CliStreams {
+    std::ostream& out;
+    std::ostream& err;
+    std::istream& in;
+    bool interactive = false;  // standard input is a terminal: questions may be asked
+};
+
+// Runs one command and returns the process exit status.
+int RunCommand(const CliOptions& options, CliStreams streams);
+
+// Whole program: parse, print help or usage errors, run.
+int Main(const std::vector<std::string>& args, CliStreams streams);
+
+}  // namespace velsend::cli

@@ -1,0 +1,114 @@
+#include "store/project_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+
+namespace velsend::store {
+namespace {
+
+constexpr std::array<ProjectFileSpec, 10> kSpecs{{
+    {ProjectFile::Devices, "devc%d.dat", 1792, 255},
+    {ProjectFile::ChineseNames, "ch%d.dat", 4096, 255},
+    {ProjectFile::DeviceLogic, "log%d.dat", 32768, 255},
+    {ProjectFile::Logic, "logic%d.dat", 128, 1023},
+    {ProjectFile::Phrases, "word.dat", 4096, -1},
+    {ProjectFile::Node1, "node1.dat", 9, -1},
+    {ProjectFile::Node2, "node2.dat", 10, -1},
+    {ProjectFile::Info, "info.dat", 300, -1},
+    {ProjectFile::DeviceText, "devctext%d.txt", 0, 255},
+    {ProjectFile::LogicText, "logtext.txt", 0, -1},
+}};
+
+// Windows' read-only attribute stops even an administrator; here the owner's
+// write bit plays that part, since root may open any file for writing.
+bool OpensForWriting(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if ((st.st_mode & S_IWUSR) == 0) return false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+}  // namespace
+
+const ProjectFileSpec& SpecOf(ProjectFile kind) {
+    for (const ProjectFileSpec& spec : kSpecs)
+        if (spec.kind == kind) return spec;
+    throw std::logic_error("unknown project file kind");
+}
+
+std::string FileName(ProjectFile kind, int number) {
+    const ProjectFileSpec& spec = SpecOf(kind);
+    if (spec.lastNumber < 0) return std::string(spec.pattern);
+    const std::size_t at = spec.pattern.find("%d");
+    return std::string(spec.pattern.substr(0, at)) + std::to_string(number) +
+           std::string(spec.pattern.substr(at + 2));
+}
+
+std::string LetteredLoop(int loop, LoopDigits digits) {
+    if (loop >= 100) {
+        const int tens = (loop - 100) / 10;
+        return std::string(1, static_cast<char>('a' + tens)) + std::to_string(loop - 100 - 10 * tens);
+    }
+    if (digits == LoopDigits::TwoDigits && loop < 10) return "0" + std::to_string(loop);
+    return std::to_string(loop);
+}
+
+std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size_t size,
+                                    std::uint8_t filler, std::size_t offset) {
+    std::vector<std::uint8_t> bytes(size, filler);
+    std::ifstream in(path, std::ios::binary);
+    if (!in || !in.seekg(static_cast<std::streamoff>(offset))) return bytes;
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+    return bytes;
+}
+
+std::vector<std::string> InitialisationFileNames() {
+    std::vector<std::string> names;
+    auto numbered = [&](ProjectFile kind) {
+        for (int n = 0; n <= SpecOf(kind).lastNumber; ++n) names.push_back(FileName(kind, n));
+    };
+    numbered(ProjectFile::Devices);
+    numbered(ProjectFile::Logic);
+    numbered(ProjectFile::DeviceLogic);
+    numbered(ProjectFile::ChineseNames);
+    names.push_back(FileName(ProjectFile::Node1));
+    names.push_back(FileName(ProjectFile::Node2));
+    names.push_back(FileName(ProjectFile::Phrases));
+    names.push_back(FileName(ProjectFile::Info));
+    numbered(ProjectFile::DeviceText);
+    names.push_back(FileName(ProjectFile::LogicText));
+    return names;
+}
+
+InitialisationResult InitialiseProject(const ProjectDir& dir) {
+    InitialisationResult result;
+    for (const std::string& name : InitialisationFileNames()) {
+        const std::filesystem::path path = dir.PathOf(name);
+        if (!OpensForWriting(path)) {
+            std::error_code ec;
+            if (std::filesystem::exists(path, ec)) ++result.skipped;
+            continue;
+        }
+        if (std::remove(path.c_str()) != 0) {
+            result.ok = false;
+            result.failedFile = name;
+            result.message = "无法删除文件“" + name + "”：" + std::strerror(errno);
+            return result;
+        }
+        ++result.deleted;
+    }
+    return result;
+}
+
+}  // namespace velsend::store

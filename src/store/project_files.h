@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velsend::store {
+
+// The files a project consists of. Each kind has one name pattern and, for
+// the binary ones, one fixed size.
+enum class ProjectFile {
+    Devices,       // devc%d.dat, per loop
+    ChineseNames,  // ch%d.dat, per loop
+    DeviceLogic,   // log%d.dat, per loop (first family)
+    Logic,         // logic%d.dat, per logic number
+    Phrases,       // word.dat
+    Node1,         // node1.dat
+    Node2,         // node2.dat
+    Info,          // info.dat
+    DeviceText,    // devctext%d.txt, per loop (written, never read)
+    LogicText,     // logtext.txt
+};
+
+struct ProjectFileSpec {
+    ProjectFile kind;
+    std::string_view pattern;  // printf-style, %d for the number
+    std::size_t size;          // 0 for files of no fixed size
+    int lastNumber;            // highest number the initialisation clears; -1: not numbered
+};
+
+const ProjectFileSpec& SpecOf(ProjectFile kind);
+// The bare file name: FileName(Devices, 17) is "devc17.dat".
+std::string FileName(ProjectFile kind, int number = 0);
+
+inline constexpr int kLoopCount = 256;
+inline constexpr int kAddressCount = 256;
+
+// Loops 100..255 are written as a letter and a digit: 100 is a0, 112 is b2,
+// 255 is p5. Below 100 they are decimal, with a leading zero under 10 when
+// asked for.
+enum class LoopDigits { Plain, TwoDigits };
+std::string LetteredLoop(int loop, LoopDigits digits = LoopDigits::Plain);
+
+// The folder that holds one project. Paths are only ever built here, so the
+// GUI (working directory) and the CLI (--dir) read the same files.
+class ProjectDir {
+public:
+    explicit ProjectDir(std::filesystem::path root = ".") : root_(std::move(root)) {}
+    const std::filesystem::path& Root() const { return root_; }
+    std::filesystem::path PathOf(std::string_view fileName) const { return root_ / fileName; }
+    std::filesystem::path PathOf(ProjectFile kind, int number = 0) const {
+        return root_ / FileName(kind, number);
+    }
+
+private:
+    std::filesystem::path root_;
+};
+
+// Reads `size` bytes from `offset`; what the file does not have (absent file,
+// short file) is `filler`. A missing file is never an error.
+std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size_t size,
+                                    std::uint8_t filler = 0, std::size_t offset = 0);
+
+// The names the initialisation deletes, in the order it deletes them.
+std::vector<std::string> InitialisationFileNames();
+
+struct InitialisationResult {
+    bool ok = true;
+    int deleted = 0;
+    int skipped = 0;         // present but not writable (read-only, in use)
+    std::string failedFile;  // set when a deletion failed; later files were left alone
+    std::string message;
+};
+
+// Deletes the project files in the fixed order. A file that cannot be opened
+// for writing is left in place without a word; a file that opened but cannot
+// be removed stops the run with a message.
+InitialisationResult InitialiseProject(const ProjectDir& dir);
+
+}  // namespace velsend::store

@@ -1,0 +1,61 @@
+#include "ui/message_service.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/controller_model.h"
+
+namespace velsend::ui {
+namespace {
+
+QMessageBox::Icon ToQt(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Information: return QMessageBox::Information;
+        case MessageIcon::Warning: return QMessageBox::Warning;
+        case MessageIcon::Critical: return QMessageBox::Critical;
+        case MessageIcon::Question: return QMessageBox::Question;
+        case MessageIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QString MessageService::AppTitle() {
+    return QString::fromUtf8(app::kAppTitle.data(), static_cast<qsizetype>(app::kAppTitle.size()));
+}
+
+void MessageService::Inform(const std::string& text, const std::string& caption) {
+    Message(promptParent_, QString::fromStdString(text), QString::fromStdString(caption),
+            MessageIcon::None);
+}
+
+bool MessageService::AskYesNo(const std::string& text, const std::string& caption) {
+    return Question(promptParent_, QString::fromStdString(text), QString::fromStdString(caption),
+                    MessageIcon::Warning);
+}
+
+void WidgetMessageService::Message(QWidget* parent, const QString& text, const QString& caption,
+                                   MessageIcon icon) {
+    QMessageBox box(ToQt(icon), caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool WidgetMessageService::Question(QWidget* parent, const QString& text, const QString& caption,
+                                    MessageIcon icon) {
+    QMessageBox box(ToQt(icon), caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString WidgetMessageService::OpenFileName(QWidget* parent, const QString& caption,
+                                           const QString& dir, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+}
+
+QString WidgetMessageService::SaveFileName(QWidget* parent, const QString& caption,
+                                           const QString& dir, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+}
+
+}  // namespace velsend::ui

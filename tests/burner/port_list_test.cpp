@@ -1,0 +1,61 @@
+#include "burner/port_list.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "temp_dir.h"
+
+namespace velsend::burner {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PortList, SpecMapsIndexesInOrder) {
+    const PortList list = PortList::FromSpec("/dev/pts/3:/dev/ttyUSB0::/dev/ttyS1");
+    EXPECT_EQ(list.Path(0), "/dev/pts/3");
+    EXPECT_EQ(list.Path(1), "/dev/ttyUSB0");
+    EXPECT_EQ(list.Path(2), "");
+    EXPECT_EQ(list.Path(3), "/dev/ttyS1");
+    EXPECT_EQ(list.Path(9), "");
+    EXPECT_EQ(list.Address(3).number, 4);
+    EXPECT_EQ(list.Address(3).path, "/dev/ttyS1");
+    EXPECT_EQ(list.Label(0), "COM1  /dev/pts/3");
+    EXPECT_EQ(list.Label(9), "COM10");
+    EXPECT_EQ(list.Address(12).path, "");
+}
+
+TEST(PortList, EnvironmentOverridesTheScan) {
+    ::setenv("VELSEND_PORTS", "/dev/pts/42", 1);
+    EXPECT_EQ(PortList::FromEnvironment().Path(0), "/dev/pts/42");
+    ::unsetenv("VELSEND_PORTS");
+}
+
+TEST(PortList, ScanPutsAdaptersFirstAndSkipsEmptyUarts) {
+    test::TempDir dev;
+    test::TempDir sys;
+    for (const char* name : {"ttyS0", "ttyS1", "ttyS10", "ttyACM0", "ttyUSB10", "ttyUSB2", "tty1",
+                             "ttyUSBx", "null"}) {
+        std::ofstream(dev / name) << "";
+    }
+    auto uart = [&](const char* name, const char* type) {
+        fs::create_directories(sys / name);
+        std::ofstream(sys.path() / name / "type") << type << "\n";
+    };
+    uart("ttyS0", "4");
+    uart("ttyS1", "0");
+    uart("ttyS10", "4");
+
+    const PortList list = PortList::Scan(dev.path().string(), sys.path().string());
+    EXPECT_EQ(list.Path(0), (dev / "ttyUSB2").string());
+    EXPECT_EQ(list.Path(1), (dev / "ttyUSB10").string());
+    EXPECT_EQ(list.Path(2), (dev / "ttyACM0").string());
+    EXPECT_EQ(list.Path(3), (dev / "ttyS0").string());
+    EXPECT_EQ(list.Path(4), (dev / "ttyS10").string());
+    EXPECT_EQ(list.Path(5), "");
+}
+
+}  // namespace
+}  // namespace velsend::burner

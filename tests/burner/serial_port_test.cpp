@@ -1,0 +1,189 @@
+#include "burner/serial_port.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "burner/handshake.h"
+#include "pty_pair.h"
+
+namespace velsend::burner {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using test::PtyPair;
+
+long MillisecondsSince(Clock::time_point start) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+class SerialPortTest : public ::testing::Test {
+protected:
+    PortAddress Address() const { return {1, pty.path()}; }
+    void OpenConfigured(CComm& port) {
+        ASSERT_TRUE(OpenBurnerConnection(port, Address(), 115200).ok);
+    }
+    PtyPair pty;
+};
+
+TEST_F(SerialPortTest, BytesArriveInTheOrderWritten) {
+    CComm port;
+    OpenConfigured(port);
+    for (std::uint8_t b : {0x70, 0x03, 0x00, 0xFF}) EXPECT_TRUE(port.WriteByte(b));
+    const std::uint8_t block[] = {0x88, 1, 2, 3, 0x99};
+    EXPECT_TRUE(port.Write(block, sizeof block));
+    EXPECT_EQ(pty.Receive(9), (std::vector<std::uint8_t>{0x70, 0x03, 0x00, 0xFF, 0x88, 1, 2, 3, 0x99}));
+}
+
+TEST_F(SerialPortTest, ConfigureThrowsAwayWhatCameBefore) {
+    CComm port;
+    ASSERT_TRUE(port.Open(Address()).ok);
+    pty.Send({0x66, 0x66});
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(port.SetTimeouts());
+    ASSERT_TRUE(port.Configure(115200, NOPARITY, 8, ONESTOPBIT));
+    ComStat status;
+    ASSERT_TRUE(port.QueryStatus(status));
+    EXPECT_EQ(status.cbInQue, 0u);
+
+    pty.Send({0x10});
+    EXPECT_EQ(WaitBurnerByte(port), 0x10);
+}
+
+TEST_F(SerialPortTest, QueryStatusCountsWaitingBytes) {
+    CComm port;
+    OpenConfigured(port);
+    pty.Send({1, 2, 3});
+    ASSERT_TRUE(port.WaitForInput(500));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ComStat status;
+    ASSERT_TRUE(port.QueryStatus(status));
+    EXPECT_EQ(status.cbInQue, 3u);
+    std::uint8_t byte = 0;
+    EXPECT_TRUE(port.Read(&byte, 1));
+    EXPECT_EQ(byte, 1);
+}
+
+TEST_F(SerialPortTest, WaitBurnerByteGivesUpAfterAboutASecond) {
+    CComm port;
+    OpenConfigured(port);
+    const auto start = Clock::now();
+    EXPECT_EQ(WaitBurnerByte(port), kNoAnswer);
+    const long waited = MillisecondsSince(start);
+    EXPECT_GE(waited, 950);
+    EXPECT_LE(waited, 1500);
+}
+
+TEST_F(SerialPortTest, WaitBurnerByteReturnsAsSoonAsTheByteArrives) {
+    CComm port;
+    OpenConfigured(port);
+    std::thread burner([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        pty.Send({0x66});
+    });
+    const auto start = Clock::now();
+    const std::uint8_t reply = WaitBurnerByte(port);
+    const long waited = MillisecondsSince(start);
+    burner.join();
+    EXPECT_EQ(reply, 0x66);
+    EXPECT_GE(waited, 140);
+    EXPECT_LE(waited, 300);
+}
+
+TEST_F(SerialPortTest, ClosedPortNeitherSendsNorHears) {
+    CComm port;
+    EXPECT_FALSE(port.WriteByte(0x10));
+    EXPECT_EQ(WaitBurnerByte(port), kNoAnswer);
+    port.Close();
+    port.Close();  // twice does no harm
+    OpenConfigured(port);
+    port.Close();
+    port.Close();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(port.WriteByte(0x10));
+}
+
+TEST_F(SerialPortTest, SecondOpenOfTheSamePortIsRefusedAsBusy) {
+    CComm first;
+    OpenConfigured(first);
+    CComm second;
+    const OpenResult r = second.Open(Address());
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.failure, OpenFailure::Busy);
+    EXPECT_NE(r.message.find("没有发现 COM1 串口"), std::string::npos);
+    EXPECT_NE(r.message.find(pty.path()), std::string::npos);
+    EXPECT_NE(r.message.find("另一个程序"), std::string::npos);
+
+    CComm2 backup;
+    EXPECT_FALSE(backup.Open(Address()).ok);
+
+    // Once the first lets go, the port can be had again.
+    first.Close();
+    EXPECT_TRUE(second.Open(Address()).ok);
+}
+
+TEST_F(SerialPortTest, OpenFailuresNameThePortAndThePath) {
+    CComm port;
+    OpenResult r = port.Open({3, "/dev/velsend-no-such-port"});
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.failure, OpenFailure::NotFound);
+    EXPECT_FALSE(r.caption.has_value());
+    EXPECT_EQ(r.message.rfind("没有发现 COM3 串口\n/dev/velsend-no-such-port", 0), 0u) << r.message;
+
+    r = port.Open({10, ""});
+    EXPECT_EQ(r.failure, OpenFailure::NoDevice);
+    EXPECT_EQ(r.message.rfind("没有发现 COM10 串口", 0), 0u);
+
+    r = port.Open({2, "/dev/null"});
+    EXPECT_EQ(r.failure, OpenFailure::NotSerial);
+
+    CComm2 backup;
+    r = backup.Open({10, "/dev/velsend-no-such-port"});
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.caption.value_or(""), "Open Error");
+    EXPECT_EQ(r.message.rfind("Unable to Open the COM10 Serial Port!", 0), 0u);
+}
+
+TEST_F(SerialPortTest, SynchronousPortHonoursItsTimeouts) {
+    CComm2 port;
+    ASSERT_TRUE(port.Open(Address()).ok);
+    ASSERT_TRUE(port.SetTimeouts());
+    ASSERT_TRUE(port.Configure(19200, NOPARITY, 8, ONESTOPBIT));
+
+    const std::uint8_t out[] = {0x30, 0x01, 0x02};
+    EXPECT_EQ(port.Write(out, 3), 3u);
+    EXPECT_EQ(pty.Receive(3), (std::vector<std::uint8_t>{0x30, 0x01, 0x02}));
+
+    // Nothing comes: the read ends after 10 ms per byte plus 100 ms.
+    std::uint8_t buffer[20] = {};
+    auto start = Clock::now();
+    EXPECT_EQ(port.Read(buffer, 20), 0u);
+    long waited = MillisecondsSince(start);
+    EXPECT_GE(waited, 280);
+    EXPECT_LE(waited, 500);
+
+    // Part of a block comes, then the line goes quiet: the interval ends the read.
+    pty.Send({7, 8, 9});
+    start = Clock::now();
+    EXPECT_EQ(port.Read(buffer, 20), 3u);
+    waited = MillisecondsSince(start);
+    EXPECT_LE(waited, 250);
+    EXPECT_EQ(buffer[2], 9);
+
+    EXPECT_TRUE(port.Close());
+    EXPECT_FALSE(port.Close());
+    EXPECT_EQ(port.Read(buffer, 1), 0u);
+    EXPECT_EQ(port.Write(out, 1), 0u);
+}
+
+TEST_F(SerialPortTest, UnknownSpeedIsRefused) {
+    CComm port;
+    ASSERT_TRUE(port.Open(Address()).ok);
+    EXPECT_FALSE(port.Configure(12345, NOPARITY, 8, ONESTOPBIT));
+    EXPECT_TRUE(port.Configure(19200, NOPARITY, 8, ONESTOPBIT));
+}
+
+}  // namespace
+}  // namespace velsend::burner

@@ -1,0 +1,78 @@
+#include "app/model_selection.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_prompt.h"
+#include "sim_process.h"
+#include "temp_dir.h"
+
+namespace velsend::app {
+namespace {
+
+class ModelSelectionTest : public ::testing::Test {
+protected:
+    void Attach(const test::SimProcess& sim) {
+        ASSERT_FALSE(sim.path().empty()) << "simulator did not start";
+        state.Ports = burner::PortList::FromSpec(sim.path());
+    }
+    test::TempDir dir;
+    RunState state;
+    test::FakePrompt prompt;
+};
+
+TEST_F(ModelSelectionTest, EachModelSendsItsHandshakeCode) {
+    test::SimProcess sim({}, dir / "sim.log");
+    Attach(sim);
+    const int codes[] = {1, 2, 3, 4, 3, 4};
+    std::vector<int> expected;
+    for (int model = 1; model <= 6; ++model) {
+        EXPECT_EQ(SelectModel(state, model, prompt), SelectionOutcome::Selected) << model;
+        EXPECT_EQ(state.ControllerModel, model);
+        EXPECT_FALSE(state.BurnerPort.IsOpen());
+        expected.push_back(0x10);
+        expected.push_back(codes[model - 1]);
+        // The next open purges what the simulator has not read yet; a real
+        // line has the bytes on the wire by then.
+        EXPECT_EQ(sim.WaitReceived(expected.size()), expected);
+    }
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+TEST_F(ModelSelectionTest, SilentBurnerAsksAndNoChangesNothing) {
+    test::SimProcess sim({"--silent"}, dir / "sim.log");
+    Attach(sim);
+    prompt.answers = {false};
+    EXPECT_EQ(SelectModel(state, 5, prompt), SelectionOutcome::Refused);
+    EXPECT_EQ(state.ControllerModel, 2);
+    EXPECT_FALSE(state.BurnerPort.IsOpen());
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, "烧写器没有上电 或 通讯线没有连接电脑，仍然执行此操作吗?");
+    EXPECT_EQ(prompt.shown[0].caption, std::string(kAppTitle));
+    // Only the request went out; no model code without an echo.
+    EXPECT_EQ(sim.WaitReceived(1), std::vector<int>{0x10});
+}
+
+TEST_F(ModelSelectionTest, WrongAnswerCountsAsSilenceAndYesSelects) {
+    test::SimProcess sim({"--answer", "60"}, dir / "sim.log");
+    Attach(sim);
+    prompt.answers = {true};
+    EXPECT_EQ(SelectModel(state, 1, prompt), SelectionOutcome::SelectedUnheard);
+    EXPECT_EQ(state.ControllerModel, 1);
+    EXPECT_EQ(prompt.Questions(), 1);
+    EXPECT_EQ(sim.WaitReceived(1), std::vector<int>{0x10});
+    EXPECT_EQ(sim.Sent(), std::vector<int>{0x60});
+}
+
+TEST_F(ModelSelectionTest, MissingPortIsReportedThenAsked) {
+    state.Ports = burner::PortList::FromSpec("/dev/velsend-no-such-port");
+    prompt.answers = {false};
+    EXPECT_EQ(SelectModel(state, 3, prompt), SelectionOutcome::Refused);
+    ASSERT_EQ(prompt.shown.size(), 2u);
+    EXPECT_FALSE(prompt.shown[0].question);
+    EXPECT_EQ(prompt.shown[0].text.rfind("没有发现 COM1 串口", 0), 0u);
+    EXPECT_TRUE(prompt.shown[1].question);
+    EXPECT_EQ(state.ControllerModel, 2);
+}
+
+}  // namespace
+}  // namespace velsend::app

@@ -1,0 +1,256 @@
+#include "app/gui/main_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTest>
+#include <map>
+
+#include "app/command_ids.h"
+#include "app/gui/vel_view.h"
+#include "scripted_messages.h"
+#include "sim_process.h"
+#include "temp_dir.h"
+
+namespace velsend::app::gui {
+namespace {
+
+const QString kFirstCaption = QStringLiteral("VelSend v10.1 (更新与2013.4.9) - MX300KA(新)、MX300KAⅡ(新、老)");
+
+// The menu bars as the user sees them: "+popup" opens a popup, "-" is a separator,
+// "text #id" a command.
+const std::map<int, QString> kExpectedBars{
+    {128, QStringLiteral(
+              "+控制器选择|MX300KA(老) #1056|MX300KA(新)、MX300KAⅡ(新、老) #1057|-|MX300KBX(W29C020) #32824|"
+              "MX300KBX(AT29C020) #32828|-|MX300KC(W29C020) #32829|MX300KC(AT29C020) #32830|"
+              "节点设置 #32771|快速设置 #32772|"
+              "+总线设备|报警类 #32811|区显类 #32814|模块类 #32812|借用类 #32813|"
+              "回路查询 #32774|"
+              "+造词菜单|编辑修改查看 #32809|全部初始化为空 #32806|初始化为常用词组 #32807|"
+              "+数据传送|传送规则 #32801|-|传送节点信息 #32797|传送设备信息 #32787|传送逻辑信息 #32788|"
+              "传送词库信息 #32789|-|擦除芯片 #32810|"
+              "初始化 #32775|导入VELNET数据 #32822|生成文本打印文件 #1122|"
+              "+工程信息|工程名称 #32817|详细信息 #32818|")},
+    {136, QStringLiteral(
+              "+控制器选择|MX300KA(老) #1056|MX300KA(新)、MX300KAⅡ(新、老) #1057|-|MX300KBX(W29C020) #32824|"
+              "MX300KBX(AT29C020) #32828|-|MX300KC(W29C020) #32829|MX300KC(AT29C020) #32830|"
+              "初始化 #32775|"
+              "+总线设备|详细设置 #32832|回路查询 #32774|-|回路复制 #32834|"
+              "逻辑设置 #32783|词库编辑 #32809|"
+              "+Excel模板|生成一个示例模板 #32851|生成一个空的标准模板 #32847|-|"
+              "从Excel模板导入KA,KAII数据 #32841|将现有数据导出到Excel模板 #32843|"
+              "SD卡数据生成 #32831|"
+              "+SD卡数据导入|导入KA,KAII的SDCard数据 #32836|-|导入VELNET数据 #32822|"
+              "文本文件生成 #1122|"
+              "+工程信息|工程名称 #32817|详细信息 #32818|"
+              "+数据传送|节点信息设置 #32771|-|传送规则 #32801|-|传送节点信息 #32797|传送设备信息 #32787|"
+              "传送逻辑信息 #32788|传送词库信息 #32789|-|传送中文名称 #32821|-|擦除芯片 #32810|"
+              "数据备份 #32827|")},
+    {175, QStringLiteral(
+              "+控制器选择|MX300KA(老) #1056|MX300KA(新)、MX300KAⅡ(新、老) #1057|-|MX300KBX(W29C020) #32824|"
+              "MX300KBX(AT29C020) #32828|-|MX300KC(W29C020) #32829|MX300KC(AT29C020) #32830|"
+              "初始化 #32775|"
+              "+总线设置|详细设置 #32832|回路查询 #32774|-|回路复制 #32834|"
+              "逻辑设置 #32783|词库编辑 #32809|"
+              "+Excel模板|生成一个示例模板 #32851|生成一个空的标准模板 #32847|-|"
+              "从Excel模板导入KBX数据 #32839|将现有数据导出到Excel模板 #32843|"
+              "SD卡数据生成 #32831|"
+              "+SD卡数据导入|导入KBX的SDCard数据 #32837|-|导入VELNET数据 #32822|"
+              "文本文件生成 #1122|"
+              "+工程信息|工程名称 #32817|详细信息 #32818|"
+              "+数据传送|节点信息设置 #32771|-|传送规则 #32801|-|传送节点信息 #32797|传送设备信息 #32787|"
+              "传送逻辑信息 #32788|传送词库信息 #32789|-|擦除芯片 #32810|"
+              "数据备份 #32827|")},
+    {178, QStringLiteral(
+              "+控制器选择|MX300KA(老) #1056|MX300KA(新)、MX300KAⅡ(新、老) #1057|-|MX300KBX(W29C020) #32824|"
+              "MX300KBX(AT29C020) #32828|-|MX300KC(W29C020) #32829|MX300KC(AT29C020) #32830|"
+              "词库编辑 #32809|"
+              "+数据传送|传送规则 #32801|-|传送词库信息 #32789|"
+              "文本文件生成 #1122|"
+              "+工程信息|工程名称 #32817|详细信息 #32818|")},
+};
+
+const std::map<int, QString> kPrompts{
+    {1056, QStringLiteral("选择MX300KA(老)")},
+    {1057, QStringLiteral("选择MX300KA(新)、MX300KAⅡ(新、老)")},
+    {32824, QStringLiteral("选择MX300KBX(W29C020)")},
+    {32828, QStringLiteral("选择MX300KBX(AT29C020)")},
+    {32829, QStringLiteral("选择MX300KC(W29C020)")},
+    {32830, QStringLiteral("选择MX300KC(AT29C020)")},
+    {32771, QStringLiteral("设置本机地址、驱动板地址、联动盘地址等信息")},
+    {32772, QStringLiteral("快速设置（打开多个设备及设置设备类型）")},
+    {32811, QStringLiteral("设置报警类设备")},
+    {32814, QStringLiteral("设置区显")},
+    {32812, QStringLiteral("设置模块类设备")},
+    {32813, QStringLiteral("设置借用类设备")},
+    {32832, QStringLiteral("设置总线设备")},
+    {32774, QStringLiteral("查询回路设备情况")},
+    {32834, QStringLiteral("回路复制")},
+    {32783, QStringLiteral("设置联动设备的启动逻辑")},
+    {32809, QStringLiteral("编辑修改查看词库")},
+    {32806, QStringLiteral("全部初始化为空")},
+    {32807, QStringLiteral("初始化为常用词组")},
+    {32801, QStringLiteral("设置数据传送的规则")},
+    {32797, QStringLiteral("开始传送节点信息（本机地址、驱动板地、联动盘地址等）")},
+    {32787, QStringLiteral("开始传送总线设备的安装信息")},
+    {32788, QStringLiteral("开始传送联动设备的逻辑信息")},
+    {32789, QStringLiteral("开始传送词库信息")},
+    {32810, QStringLiteral("清空芯片的设置信息")},
+    {32821, QStringLiteral("开始传送中文名称信息")},
+    {32827, QStringLiteral("数据备份")},
+    {32775, QStringLiteral("删除所有数据文件（词库文件除外）")},
+    {32822, QStringLiteral("把VELNET数据转换成VELSEND格式")},
+    {1122, QStringLiteral("生成设备信息文本文件")},
+    {32817, QStringLiteral("编辑查看工程名称")},
+    {32818, QStringLiteral("编辑查看工程详细信息")},
+    {32831, QStringLiteral("将数据打包使用SD卡进行烧录")},
+    {32836, QStringLiteral("导入制作好的或者控制器导出的SDCard数据")},
+    {32837, QStringLiteral("导入制作好的或者控制器导出的SDCard数据")},
+    {32851, QStringLiteral("生成一个示例模板")},
+    {32847, QStringLiteral("在程序所在目录生成一个空的标准模板")},
+    {32841, QStringLiteral("从Excel模板导入数据")},
+    {32839, QStringLiteral("从Excel模板导入数据")},
+    {32843, QStringLiteral("将现有数据导出到Excel模板")},
+};
+
+QString Describe(QAction* action) {
+    return action->text() + QStringLiteral(" #") + QString::number(action->data().toInt()) +
+           QLatin1Char('|');
+}
+
+// What the shown bar offers, in the notation of kExpectedBars.
+QString ShownBar(CMainFrame& frame) {
+    QString listing;
+    for (QAction* top : frame.menuBar()->actions()) {
+        if (QMenu* menu = top->menu()) {
+            listing += QLatin1Char('+') + menu->title() + QLatin1Char('|');
+            for (QAction* item : menu->actions())
+                listing += item->isSeparator() ? QStringLiteral("-|") : Describe(item);
+        } else {
+            listing += Describe(top);
+        }
+    }
+    return listing;
+}
+
+QStringList CheckedModels(CMainFrame& frame, int bar) {
+    QStringList checked;
+    for (int id : {1056, 1057, 32824, 32828, 32829, 32830}) {
+        if (frame.CommandAction(bar, id)->isChecked()) checked << QString::number(id);
+    }
+    return checked;
+}
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    MainFrameTest() {
+        // No device behind COM1: every handshake fails fast and asks.
+        state.Ports = burner::PortList::FromSpec("");
+        state.Project = store::ProjectDir(dir.path());
+    }
+    // Selects a model through its menu item, answering the silent-burner question.
+    void Select(int id, bool yes) {
+        messages.answers = {yes};
+        frame.CommandAction(frame.ShownMenuBar(), id)->trigger();
+    }
+    test::TempDir dir;
+    RunState state;
+    test::ScriptedMessages messages;
+    CMainFrame frame{state, messages};
+};
+
+TEST_F(MainFrameTest, StartsOnModelTwo) {
+    EXPECT_EQ(frame.ShownMenuBar(), 136);
+    EXPECT_EQ(frame.windowTitle(), kFirstCaption);
+    for (int bar : {128, 136, 175, 178}) EXPECT_EQ(CheckedModels(frame, bar), QStringList{QStringLiteral("1057")}) << bar;
+    EXPECT_EQ(frame.IdleText(), QStringLiteral("就绪"));
+    EXPECT_EQ(frame.View()->ProgressBar()->geometry(), QRect(16, 325, 530, 10));
+    EXPECT_EQ(frame.View()->ProgressBar()->maximum(), 1512);
+}
+
+TEST_F(MainFrameTest, EachMenuBarListsItsItemsInOrder) {
+    EXPECT_EQ(ShownBar(frame), kExpectedBars.at(136));
+    const std::pair<int, int> selections[] = {{1056, 128}, {32824, 175}, {32828, 175},
+                                              {32829, 178}, {32830, 178}, {1057, 136}};
+    for (const auto& [id, bar] : selections) {
+        Select(id, true);
+        EXPECT_EQ(frame.ShownMenuBar(), bar);
+        EXPECT_EQ(ShownBar(frame), kExpectedBars.at(bar)) << bar;
+    }
+}
+
+TEST_F(MainFrameTest, EveryItemShowsItsPromptInTheStatusBar) {
+    frame.show();
+    for (int bar : {128, 136, 175, 178}) {
+        for (const auto& [id, prompt] : kPrompts) {
+            QAction* action = frame.CommandAction(bar, id);
+            if (!action) continue;
+            EXPECT_EQ(action->statusTip(), prompt) << id;
+            action->showStatusText(&frame);
+            EXPECT_EQ(frame.statusBar()->currentMessage(), prompt) << id;
+        }
+    }
+    // Leaving the menu brings the idle text back.
+    frame.statusBar()->clearMessage();
+    EXPECT_TRUE(frame.statusBar()->currentMessage().isEmpty());
+}
+
+TEST_F(MainFrameTest, SelectingModelFiveShowsTheShortMenu) {
+    Select(32829, true);
+    EXPECT_EQ(state.ControllerModel, 5);
+    EXPECT_EQ(frame.ShownMenuBar(), 178);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("VelSend v10.1 (更新与2013.4.9) - MX300KC(W29C020)"));
+    EXPECT_EQ(frame.CommandAction(178, app::ID_NODE_SETTINGS), nullptr);
+    EXPECT_EQ(frame.CommandAction(178, app::ID_LOOP_QUERY), nullptr);
+    EXPECT_FALSE(ShownBar(frame).contains(QStringLiteral("#32771")));
+    EXPECT_FALSE(ShownBar(frame).contains(QStringLiteral("#32774")));
+    EXPECT_EQ(CheckedModels(frame, 178), QStringList{QStringLiteral("32829")});
+    // The missing port was reported before the question.
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("没有发现 COM1 串口")));
+    EXPECT_EQ(messages.shown[0].caption, ui::MessageService::AppTitle());
+}
+
+TEST_F(MainFrameTest, SilentBurnerNoKeepsEverythingYesSwitches) {
+    test::SimProcess sim({"--silent"}, dir / "sim.log");
+    ASSERT_FALSE(sim.path().empty());
+    state.Ports = burner::PortList::FromSpec(sim.path());
+
+    Select(1056, false);
+    EXPECT_EQ(state.ControllerModel, 2);
+    EXPECT_EQ(frame.ShownMenuBar(), 136);
+    EXPECT_EQ(frame.windowTitle(), kFirstCaption);
+    EXPECT_EQ(CheckedModels(frame, 136), QStringList{QStringLiteral("1057")});
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].question);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("烧写器没有上电 或 通讯线没有连接电脑，仍然执行此操作吗?"));
+    EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Warning);
+
+    Select(1056, true);
+    EXPECT_EQ(frame.ShownMenuBar(), 128);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("VelSend v10.1 (更新与2013.4.9) - MX300KA(老)"));
+    EXPECT_EQ(CheckedModels(frame, 128), QStringList{QStringLiteral("1056")});
+    EXPECT_EQ(sim.WaitReceived(2), (std::vector<int>{0x10, 0x10}));
+}
+
+TEST_F(MainFrameTest, EveryCommandHasOneHandlerAndSetsItsSharedValue) {
+    for (const auto& [id, prompt] : kPrompts) EXPECT_TRUE(frame.HasHandler(id)) << id;
+    frame.ExecuteCommand(app::ID_SEND_DEVICES);
+    EXPECT_EQ(state.TransferKind, 1);
+    frame.ExecuteCommand(app::ID_ERASE_CHIP);
+    EXPECT_EQ(state.TransferKind, 4);
+    frame.ExecuteCommand(app::ID_MODULE_CLASS);
+    EXPECT_EQ(state.BusDeviceClass, 2);
+    frame.ExecuteCommand(app::ID_DEVICE_DETAIL);
+    EXPECT_EQ(state.BusDeviceClass, 0);
+    frame.ExecuteCommand(app::ID_PHRASES_COMMON);
+    EXPECT_EQ(state.PhraseInitMode, 1);
+}
+
+}  // namespace
+}  // namespace velsend::app::gui
