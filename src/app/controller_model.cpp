@@ -21,7 +21,9 @@ constexpr std::array<ControllerModelInfo, 6> kModels{{
 
 }  // namespace
 
-bool IsValidModel(int code) { return code >= kFirstModel && code <= kLastModel; }
+bool IsValidModel(int code) {
+    return code >= kFirstModel && code <= kLastModel;
+}
 
 const ControllerModelInfo& ModelInfo(int code) {
     if (!IsValidModel(code)) throw std::out_of_range("controller model " + std::to_string(code));

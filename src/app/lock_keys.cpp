@@ -24,9 +24,12 @@ LockKeyState ReadLockKeys(const std::string& ledsDir) {
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(ledsDir, ec)) {
         const std::string name = entry.path().filename().string();
-        if (EndsWith(name, "::capslock")) state.caps = state.caps || Lit(entry.path());
-        else if (EndsWith(name, "::numlock")) state.num = state.num || Lit(entry.path());
-        else if (EndsWith(name, "::scrolllock")) state.scroll = state.scroll || Lit(entry.path());
+        if (EndsWith(name, "::capslock"))
+            state.caps = state.caps || Lit(entry.path());
+        else if (EndsWith(name, "::numlock"))
+            state.num = state.num || Lit(entry.path());
+        else if (EndsWith(name, "::scrolllock"))
+            state.scroll = state.scroll || Lit(entry.path());
     }
     return state;
 }

@@ -61,7 +61,9 @@ constexpr CommandPromptRow kPrompts[] = {
 MenuEntry Cmd(int id, std::string_view text) {
     return {MenuEntry::Kind::Command, id, text, {}};
 }
-MenuEntry Sep() { return {MenuEntry::Kind::Separator, 0, {}, {}}; }
+MenuEntry Sep() {
+    return {MenuEntry::Kind::Separator, 0, {}, {}};
+}
 MenuEntry Popup(std::string_view text, std::vector<MenuEntry> items) {
     return {MenuEntry::Kind::Popup, 0, text, std::move(items)};
 }
@@ -71,12 +73,12 @@ MenuEntry Model(int code) {
 }
 
 MenuEntry ModelPopup() {
-    return Popup("控制器选择", {Model(1), Model(2), Sep(), Model(3), Model(4), Sep(), Model(5),
-                                Model(6)});
+    return Popup("控制器选择",
+                 {Model(1), Model(2), Sep(), Model(3), Model(4), Sep(), Model(5), Model(6)});
 }
 MenuEntry ProjectPopup() {
-    return Popup("工程信息", {Cmd(ID_PROJECT_NAME, "工程名称"),
-                              Cmd(ID_PROJECT_DETAILS, "详细信息")});
+    return Popup("工程信息",
+                 {Cmd(ID_PROJECT_NAME, "工程名称"), Cmd(ID_PROJECT_DETAILS, "详细信息")});
 }
 
 // Menus 136 and 175 differ only in the family-specific items.
@@ -97,58 +99,45 @@ MenuBarLayout NewerFamilyBar(bool kbx) {
     transfer.push_back(Cmd(ID_ERASE_CHIP, "擦除芯片"));
 
     return {kbx ? 175 : 136,
-            {ModelPopup(),
-             Cmd(ID_INITIALISE, "初始化"),
+            {ModelPopup(), Cmd(ID_INITIALISE, "初始化"),
              Popup(kbx ? "总线设置" : "总线设备",
                    {Cmd(ID_DEVICE_DETAIL, "详细设置"), Cmd(ID_LOOP_QUERY, "回路查询"), Sep(),
                     Cmd(ID_LOOP_COPY, "回路复制")}),
-             Cmd(ID_LOGIC_SETTINGS, "逻辑设置"),
-             Cmd(ID_PHRASE_EDITOR, "词库编辑"),
-             Popup("Excel模板",
-                   {Cmd(ID_EXAMPLE_TEMPLATE, "生成一个示例模板"),
-                    Cmd(ID_STANDARD_TEMPLATE, "生成一个空的标准模板"), Sep(),
-                    kbx ? Cmd(ID_EXCEL_IMPORT_KBX, "从Excel模板导入KBX数据")
-                        : Cmd(ID_EXCEL_IMPORT_KA, "从Excel模板导入KA,KAII数据"),
-                    Cmd(ID_EXCEL_EXPORT, "将现有数据导出到Excel模板")}),
+             Cmd(ID_LOGIC_SETTINGS, "逻辑设置"), Cmd(ID_PHRASE_EDITOR, "词库编辑"),
+             Popup("Excel模板", {Cmd(ID_EXAMPLE_TEMPLATE, "生成一个示例模板"),
+                                 Cmd(ID_STANDARD_TEMPLATE, "生成一个空的标准模板"), Sep(),
+                                 kbx ? Cmd(ID_EXCEL_IMPORT_KBX, "从Excel模板导入KBX数据")
+                                     : Cmd(ID_EXCEL_IMPORT_KA, "从Excel模板导入KA,KAII数据"),
+                                 Cmd(ID_EXCEL_EXPORT, "将现有数据导出到Excel模板")}),
              Cmd(ID_SD_PACK, "SD卡数据生成"),
-             Popup("SD卡数据导入",
-                   {kbx ? Cmd(ID_SD_IMPORT_KBX, "导入KBX的SDCard数据")
-                        : Cmd(ID_SD_IMPORT_KA, "导入KA,KAII的SDCard数据"),
-                    Sep(), Cmd(ID_VELNET_IMPORT, "导入VELNET数据")}),
-             Cmd(ID_TEXT_PRINT, "文本文件生成"),
-             ProjectPopup(),
-             Popup("数据传送", std::move(transfer)),
-             Cmd(ID_BACKUP, "数据备份")}};
+             Popup("SD卡数据导入", {kbx ? Cmd(ID_SD_IMPORT_KBX, "导入KBX的SDCard数据")
+                                        : Cmd(ID_SD_IMPORT_KA, "导入KA,KAII的SDCard数据"),
+                                    Sep(), Cmd(ID_VELNET_IMPORT, "导入VELNET数据")}),
+             Cmd(ID_TEXT_PRINT, "文本文件生成"), ProjectPopup(),
+             Popup("数据传送", std::move(transfer)), Cmd(ID_BACKUP, "数据备份")}};
 }
 
 std::vector<MenuBarLayout> BuildMenuBars() {
     MenuBarLayout bar128{
         128,
-        {ModelPopup(),
-         Cmd(ID_NODE_SETTINGS, "节点设置"),
-         Cmd(ID_QUICK_SET, "快速设置"),
+        {ModelPopup(), Cmd(ID_NODE_SETTINGS, "节点设置"), Cmd(ID_QUICK_SET, "快速设置"),
          Popup("总线设备", {Cmd(ID_ALARM_CLASS, "报警类"), Cmd(ID_ZONE_DISPLAY_CLASS, "区显类"),
                             Cmd(ID_MODULE_CLASS, "模块类"), Cmd(ID_BORROWED_CLASS, "借用类")}),
          Cmd(ID_LOOP_QUERY, "回路查询"),
-         Popup("造词菜单", {Cmd(ID_PHRASE_EDITOR, "编辑修改查看"),
-                            Cmd(ID_PHRASES_CLEAR, "全部初始化为空"),
-                            Cmd(ID_PHRASES_COMMON, "初始化为常用词组")}),
+         Popup("造词菜单",
+               {Cmd(ID_PHRASE_EDITOR, "编辑修改查看"), Cmd(ID_PHRASES_CLEAR, "全部初始化为空"),
+                Cmd(ID_PHRASES_COMMON, "初始化为常用词组")}),
          Popup("数据传送",
                {Cmd(ID_TRANSFER_RULES, "传送规则"), Sep(), Cmd(ID_SEND_NODES, "传送节点信息"),
                 Cmd(ID_SEND_DEVICES, "传送设备信息"), Cmd(ID_SEND_LOGIC, "传送逻辑信息"),
                 Cmd(ID_SEND_PHRASES, "传送词库信息"), Sep(), Cmd(ID_ERASE_CHIP, "擦除芯片")}),
-         Cmd(ID_INITIALISE, "初始化"),
-         Cmd(ID_VELNET_IMPORT, "导入VELNET数据"),
-         Cmd(ID_TEXT_PRINT, "生成文本打印文件"),
-         ProjectPopup()}};
-    MenuBarLayout bar178{
-        178,
-        {ModelPopup(),
-         Cmd(ID_PHRASE_EDITOR, "词库编辑"),
-         Popup("数据传送",
-               {Cmd(ID_TRANSFER_RULES, "传送规则"), Sep(), Cmd(ID_SEND_PHRASES, "传送词库信息")}),
-         Cmd(ID_TEXT_PRINT, "文本文件生成"),
-         ProjectPopup()}};
+         Cmd(ID_INITIALISE, "初始化"), Cmd(ID_VELNET_IMPORT, "导入VELNET数据"),
+         Cmd(ID_TEXT_PRINT, "生成文本打印文件"), ProjectPopup()}};
+    MenuBarLayout bar178{178,
+                         {ModelPopup(), Cmd(ID_PHRASE_EDITOR, "词库编辑"),
+                          Popup("数据传送", {Cmd(ID_TRANSFER_RULES, "传送规则"), Sep(),
+                                             Cmd(ID_SEND_PHRASES, "传送词库信息")}),
+                          Cmd(ID_TEXT_PRINT, "文本文件生成"), ProjectPopup()}};
     std::vector<MenuBarLayout> bars;
     bars.push_back(std::move(bar128));
     bars.push_back(NewerFamilyBar(false));

@@ -11,9 +11,9 @@ inline constexpr std::string_view kBurnerNotAnswering =
     "烧写器没有上电 或 通讯线没有连接电脑，仍然执行此操作吗?";
 
 enum class SelectionOutcome {
-    Selected,          // the burner answered and got the model's code
-    SelectedUnheard,   // the burner did not answer; the user chose to go on
-    Refused,           // the burner did not answer and the user said No
+    Selected,         // the burner answered and got the model's code
+    SelectedUnheard,  // the burner did not answer; the user chose to go on
+    Refused,          // the burner did not answer and the user said No
 };
 
 // Selects controller model `code`: the one-byte handshake with the burner, or

@@ -7,7 +7,7 @@ namespace velsend::app {
 // How a core routine that must talk to the user mid-way does so. The GUI shows
 // message boxes, the CLI prints and reads the terminal, tests script answers.
 class UserPrompt {
-public:
+  public:
     virtual ~UserPrompt() = default;
     // An OK-only message.
     virtual void Inform(const std::string& text, const std::string& caption) = 0;

@@ -14,7 +14,7 @@ inline constexpr std::uint8_t kHandshakeRequest = 0x10;
 OpenResult OpenBurnerConnection(CComm& port, const PortAddress& address, std::uint32_t baud);
 
 struct HandshakeResult {
-    bool answered = false;          // the burner echoed 0x10 and got the model code
+    bool answered = false;           // the burner echoed 0x10 and got the model code
     std::uint8_t reply = kNoAnswer;  // what came back (0xFF: nothing)
 };
 

@@ -11,7 +11,7 @@ namespace velsend::burner {
 // The ten port entries the user picks from (COM1..COM10) and the device path
 // each stands for on this machine.
 class PortList {
-public:
+  public:
     static constexpr int kCount = 10;
 
     // VELSEND_PORTS (colon-separated paths) when set, else the serial devices found.
@@ -28,7 +28,7 @@ public:
     // "COM3", or "COM3  /dev/ttyUSB0" when a device is mapped.
     std::string Label(int index) const;
 
-private:
+  private:
     std::array<std::string, kCount> paths_;
 };
 

@@ -19,8 +19,7 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 int MillisecondsLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
@@ -38,16 +37,26 @@ bool PollFor(int fd, short events, int timeoutMs) {
 
 speed_t SpeedFor(std::uint32_t baud) {
     switch (baud) {
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        default: return 0;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        default:
+            return 0;
     }
 }
 
@@ -58,7 +67,8 @@ std::string Explain(OpenFailure failure, int error) {
         case OpenFailure::PermissionDenied:
             return "没有权限打开此设备。请把当前用户加入 dialout 组"
                    "（sudo usermod -aG dialout $USER，然后重新登录），"
-                   "或用 udev 规则放开此设备的权限，例如在 /etc/udev/rules.d/99-velsend.rules 中写入："
+                   "或用 udev 规则放开此设备的权限，例如在 /etc/udev/rules.d/99-velsend.rules "
+                   "中写入："
                    "KERNEL==\"ttyUSB[0-9]*\", GROUP=\"dialout\", MODE=\"0660\"。";
         case OpenFailure::Busy:
             return "此串口正被另一个程序使用，请先关闭那个程序。";
@@ -71,7 +81,9 @@ std::string Explain(OpenFailure failure, int error) {
 
 }  // namespace
 
-SerialPortBase::~SerialPortBase() { CloseDevice(); }
+SerialPortBase::~SerialPortBase() {
+    CloseDevice();
+}
 
 OpenResult SerialPortBase::OpenDevice(const PortAddress& address, const std::string& deviceText) {
     CloseDevice();
@@ -90,11 +102,19 @@ OpenResult SerialPortBase::OpenDevice(const PortAddress& address, const std::str
         switch (error) {
             case ENOENT:
             case ENODEV:
-            case ENXIO: result.failure = OpenFailure::NotFound; break;
+            case ENXIO:
+                result.failure = OpenFailure::NotFound;
+                break;
             case EACCES:
-            case EPERM: result.failure = OpenFailure::PermissionDenied; break;
-            case EBUSY: result.failure = OpenFailure::Busy; break;
-            default: result.failure = OpenFailure::Other; break;
+            case EPERM:
+                result.failure = OpenFailure::PermissionDenied;
+                break;
+            case EBUSY:
+                result.failure = OpenFailure::Busy;
+                break;
+            default:
+                result.failure = OpenFailure::Other;
+                break;
         }
     } else if (!::isatty(fd)) {
         result.failure = OpenFailure::NotSerial;
@@ -146,10 +166,18 @@ bool SerialPortBase::Configure(std::uint32_t baud, std::uint8_t parity, std::uin
     tio.c_cflag |= CLOCAL | CREAD;
     tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS | CSIZE | PARENB | PARODD | CSTOPB);
     switch (byteSize) {
-        case 5: tio.c_cflag |= CS5; break;
-        case 6: tio.c_cflag |= CS6; break;
-        case 7: tio.c_cflag |= CS7; break;
-        default: tio.c_cflag |= CS8; break;
+        case 5:
+            tio.c_cflag |= CS5;
+            break;
+        case 6:
+            tio.c_cflag |= CS6;
+            break;
+        case 7:
+            tio.c_cflag |= CS7;
+            break;
+        default:
+            tio.c_cflag |= CS8;
+            break;
     }
     if (parity == ODDPARITY) tio.c_cflag |= PARENB | PARODD;
     if (parity == EVENPARITY) tio.c_cflag |= PARENB;
@@ -180,9 +208,8 @@ bool SerialPortBase::SetTimeouts() {
 
 std::size_t SerialPortBase::WriteWithDeadline(const std::uint8_t* data, std::size_t count) {
     if (fd_ < 0) return 0;
-    const std::uint64_t totalMs =
-        std::uint64_t{timeouts_.WriteTotalTimeoutMultiplier} * count +
-        timeouts_.WriteTotalTimeoutConstant;
+    const std::uint64_t totalMs = std::uint64_t{timeouts_.WriteTotalTimeoutMultiplier} * count +
+                                  timeouts_.WriteTotalTimeoutConstant;
     const bool bounded = totalMs > 0;
     const auto deadline = Clock::now() + milliseconds(totalMs);
     std::size_t written = 0;
@@ -202,9 +229,8 @@ std::size_t SerialPortBase::WriteWithDeadline(const std::uint8_t* data, std::siz
 
 std::size_t SerialPortBase::ReadWithTimeouts(std::uint8_t* buffer, std::size_t count) {
     if (fd_ < 0 || count == 0) return 0;
-    const std::uint64_t totalMs =
-        std::uint64_t{timeouts_.ReadTotalTimeoutMultiplier} * count +
-        timeouts_.ReadTotalTimeoutConstant;
+    const std::uint64_t totalMs = std::uint64_t{timeouts_.ReadTotalTimeoutMultiplier} * count +
+                                  timeouts_.ReadTotalTimeoutConstant;
     const auto deadline = Clock::now() + milliseconds(totalMs);
     std::size_t got = 0;
     while (got < count) {
@@ -255,9 +281,13 @@ bool CComm::WaitForInput(int milliseconds) {
     return fd_ >= 0 && PollFor(fd_, POLLIN, milliseconds);
 }
 
-void CComm::Close() { CloseDevice(); }
+void CComm::Close() {
+    CloseDevice();
+}
 
-CComm2::~CComm2() { Close(); }
+CComm2::~CComm2() {
+    Close();
+}
 
 OpenResult CComm2::Open(const PortAddress& address) {
     OpenResult result = OpenDevice(

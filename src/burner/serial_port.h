@@ -47,7 +47,7 @@ struct ComStat {
 // What both port classes share: an exclusively opened termios device, raw 8N1
 // configuration, the time-outs and deadline-bounded reads and writes.
 class SerialPortBase {
-public:
+  public:
     SerialPortBase() = default;
     SerialPortBase(const SerialPortBase&) = delete;
     SerialPortBase& operator=(const SerialPortBase&) = delete;
@@ -64,7 +64,7 @@ public:
     bool SetTimeouts();
     const CommTimeouts& Timeouts() const { return timeouts_; }
 
-protected:
+  protected:
     // `deviceText` is the base of the user's message ("没有发现 COM%d 串口" ...).
     OpenResult OpenDevice(const PortAddress& address, const std::string& deviceText);
     void CloseDevice();
@@ -74,7 +74,7 @@ protected:
 
     int fd_ = -1;
 
-private:
+  private:
     std::string path_;
     CommTimeouts timeouts_{};
 };
@@ -83,7 +83,7 @@ private:
 // in order and return without waiting for the line; replies are read one byte
 // at a time once the input queue shows one.
 class CComm : public SerialPortBase {
-public:
+  public:
     OpenResult Open(const PortAddress& address);
     bool Write(const std::uint8_t* data, std::uint32_t count);
     bool WriteByte(std::uint8_t byte) { return Write(&byte, 1); }
@@ -97,7 +97,7 @@ public:
 // The port of backup and restore: reads and writes block until done or until
 // the time-outs run out, and report how many bytes moved.
 class CComm2 : public SerialPortBase {
-public:
+  public:
     ~CComm2() override;
     OpenResult Open(const PortAddress& address);
     std::uint32_t Write(const std::uint8_t* data, std::uint32_t count);

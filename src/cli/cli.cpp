@@ -49,7 +49,7 @@ bool ParseInt(std::string_view text, int& out) {
 // Messages go to standard error; questions are answered by --yes, by the user
 // on a terminal, or with No.
 class TerminalPrompt : public app::UserPrompt {
-public:
+  public:
     TerminalPrompt(const CliOptions& options, CliStreams streams)
         : yes_(options.yes), streams_(streams) {}
 
@@ -72,7 +72,7 @@ public:
         return answer == "y" || answer == "Y" || answer == "yes" || answer == "是";
     }
 
-private:
+  private:
     bool yes_;
     CliStreams streams_;
 };
@@ -165,7 +165,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--baud") {
             const std::string* v = value(i, a);
             if (!v) return r;
-            if (!ParseInt(*v, r.options.baud) || (r.options.baud != 115200 && r.options.baud != 19200)) {
+            if (!ParseInt(*v, r.options.baud) ||
+                (r.options.baud != 115200 && r.options.baud != 19200)) {
                 r.error = "--baud takes 115200 or 19200";
                 return r;
             }
@@ -188,7 +189,8 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
     for (const CommandRow& row : Commands()) {
         if (row.name != options.command) continue;
         if (options.args.size() != row.argCount) {
-            streams.err << "velsend-cli: " << row.name << ": wrong number of arguments (see --help)\n";
+            streams.err << "velsend-cli: " << row.name
+                        << ": wrong number of arguments (see --help)\n";
             return kExitUsage;
         }
         app::RunState state;

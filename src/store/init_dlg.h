@@ -15,13 +15,13 @@ namespace velsend::store {
 // "初始化": deletes the project files after the user confirms.
 class CInitDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     CInitDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent = nullptr);
 
     QPushButton* ConfirmButton() const { return confirm_; }
     QPushButton* CancelButton() const { return cancel_; }
 
-private:
+  private:
     void OnConfirm();
 
     ProjectDir dir_;

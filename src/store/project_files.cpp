@@ -58,7 +58,8 @@ std::string FileName(ProjectFile kind, int number) {
 std::string LetteredLoop(int loop, LoopDigits digits) {
     if (loop >= 100) {
         const int tens = (loop - 100) / 10;
-        return std::string(1, static_cast<char>('a' + tens)) + std::to_string(loop - 100 - 10 * tens);
+        return std::string(1, static_cast<char>('a' + tens)) +
+               std::to_string(loop - 100 - 10 * tens);
     }
     if (digits == LoopDigits::TwoDigits && loop < 10) return "0" + std::to_string(loop);
     return std::to_string(loop);

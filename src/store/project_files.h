@@ -47,7 +47,7 @@ std::string LetteredLoop(int loop, LoopDigits digits = LoopDigits::Plain);
 // The folder that holds one project. Paths are only ever built here, so the
 // GUI (working directory) and the CLI (--dir) read the same files.
 class ProjectDir {
-public:
+  public:
     explicit ProjectDir(std::filesystem::path root = ".") : root_(std::move(root)) {}
     const std::filesystem::path& Root() const { return root_; }
     std::filesystem::path PathOf(std::string_view fileName) const { return root_ / fileName; }
@@ -55,7 +55,7 @@ public:
         return root_ / FileName(kind, number);
     }
 
-private:
+  private:
     std::filesystem::path root_;
 };
 

@@ -13,7 +13,7 @@ enum class MessageIcon { None, Information, Warning, Critical, Question };
 // Every message box and file dialog of the program goes through one of these,
 // so that GUI tests can answer them without a modal box ever blocking.
 class MessageService : public app::UserPrompt {
-public:
+  public:
     // The caption of every message box that does not name its own.
     static QString AppTitle();
 
@@ -33,13 +33,13 @@ public:
     void Inform(const std::string& text, const std::string& caption) override;
     bool AskYesNo(const std::string& text, const std::string& caption) override;
 
-private:
+  private:
     QWidget* promptParent_ = nullptr;
 };
 
 // The real thing: QMessageBox and QFileDialog.
 class WidgetMessageService final : public MessageService {
-public:
+  public:
     void Message(QWidget* parent, const QString& text, const QString& caption,
                  MessageIcon icon) override;
     bool Question(QWidget* parent, const QString& text, const QString& caption,

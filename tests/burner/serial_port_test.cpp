@@ -20,7 +20,7 @@ long MillisecondsSince(Clock::time_point start) {
 }
 
 class SerialPortTest : public ::testing::Test {
-protected:
+  protected:
     PortAddress Address() const { return {1, pty.path()}; }
     void OpenConfigured(CComm& port) {
         ASSERT_TRUE(OpenBurnerConnection(port, Address(), 115200).ok);
@@ -34,7 +34,8 @@ TEST_F(SerialPortTest, BytesArriveInTheOrderWritten) {
     for (std::uint8_t b : {0x70, 0x03, 0x00, 0xFF}) EXPECT_TRUE(port.WriteByte(b));
     const std::uint8_t block[] = {0x88, 1, 2, 3, 0x99};
     EXPECT_TRUE(port.Write(block, sizeof block));
-    EXPECT_EQ(pty.Receive(9), (std::vector<std::uint8_t>{0x70, 0x03, 0x00, 0xFF, 0x88, 1, 2, 3, 0x99}));
+    EXPECT_EQ(pty.Receive(9),
+              (std::vector<std::uint8_t>{0x70, 0x03, 0x00, 0xFF, 0x88, 1, 2, 3, 0x99}));
 }
 
 TEST_F(SerialPortTest, ConfigureThrowsAwayWhatCameBefore) {

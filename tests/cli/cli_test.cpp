@@ -24,9 +24,9 @@ CliRun Cli(const std::vector<std::string>& args) {
 }
 
 TEST(CliParse, GlobalOptionsAndUsageErrors) {
-    const ParseResult r = ParseCommandLine(
-        {"--dir", "/tmp/p", "--model", "4", "--port", "/dev/pts/9", "--baud", "19200", "--yes",
-         "select-model"});
+    const ParseResult r =
+        ParseCommandLine({"--dir", "/tmp/p", "--model", "4", "--port", "/dev/pts/9", "--baud",
+                          "19200", "--yes", "select-model"});
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.options.dir, "/tmp/p");
     EXPECT_EQ(r.options.model, 4);

@@ -10,7 +10,7 @@ namespace velsend::app {
 namespace {
 
 class ModelSelectionTest : public ::testing::Test {
-protected:
+  protected:
     void Attach(const test::SimProcess& sim) {
         ASSERT_FALSE(sim.path().empty()) << "simulator did not start";
         state.Ports = burner::PortList::FromSpec(sim.path());

@@ -17,7 +17,7 @@ namespace velsend::store {
 namespace {
 
 class InitDlgTest : public ::testing::Test {
-protected:
+  protected:
     InitDlgTest() {
         for (const char* name : {"devc0.dat", "logic3.dat", "word.dat", "info.dat"})
             test::WriteBytes(dir / name, {1});
@@ -30,7 +30,9 @@ protected:
 TEST_F(InitDlgTest, ConfirmDeletesTheProjectAndCloses) {
     CInitDlg dialog(ProjectDir(dir.path()), messages);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("初始化"));
-    EXPECT_NE(dialog.findChild<QLabel*>()->text().indexOf(QStringLiteral("所有数据将丢失,请做好备份!")), -1);
+    EXPECT_NE(
+        dialog.findChild<QLabel*>()->text().indexOf(QStringLiteral("所有数据将丢失,请做好备份!")),
+        -1);
     dialog.show();
     QTest::mouseClick(dialog.ConfirmButton(), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);

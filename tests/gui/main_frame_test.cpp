@@ -20,24 +20,28 @@
 namespace velsend::app::gui {
 namespace {
 
-const QString kFirstCaption = QStringLiteral("VelSend v10.1 (更新与2013.4.9) - MX300KA(新)、MX300KAⅡ(新、老)");
+const QString kFirstCaption =
+    QStringLiteral("VelSend v10.1 (更新与2013.4.9) - MX300KA(新)、MX300KAⅡ(新、老)");
 
 // The menu bars as the user sees them: "+popup" opens a popup, "-" is a separator,
 // "text #id" a command.
 const std::map<int, QString> kExpectedBars{
-    {128, QStringLiteral(
-              "+控制器选择|MX300KA(老) #1056|MX300KA(新)、MX300KAⅡ(新、老) #1057|-|MX300KBX(W29C020) #32824|"
-              "MX300KBX(AT29C020) #32828|-|MX300KC(W29C020) #32829|MX300KC(AT29C020) #32830|"
-              "节点设置 #32771|快速设置 #32772|"
-              "+总线设备|报警类 #32811|区显类 #32814|模块类 #32812|借用类 #32813|"
-              "回路查询 #32774|"
-              "+造词菜单|编辑修改查看 #32809|全部初始化为空 #32806|初始化为常用词组 #32807|"
-              "+数据传送|传送规则 #32801|-|传送节点信息 #32797|传送设备信息 #32787|传送逻辑信息 #32788|"
-              "传送词库信息 #32789|-|擦除芯片 #32810|"
-              "初始化 #32775|导入VELNET数据 #32822|生成文本打印文件 #1122|"
-              "+工程信息|工程名称 #32817|详细信息 #32818|")},
+    {128,
+     QStringLiteral(
+         "+控制器选择|MX300KA(老) #1056|MX300KA(新)、MX300KAⅡ(新、老) #1057|-|MX300KBX(W29C020) "
+         "#32824|"
+         "MX300KBX(AT29C020) #32828|-|MX300KC(W29C020) #32829|MX300KC(AT29C020) #32830|"
+         "节点设置 #32771|快速设置 #32772|"
+         "+总线设备|报警类 #32811|区显类 #32814|模块类 #32812|借用类 #32813|"
+         "回路查询 #32774|"
+         "+造词菜单|编辑修改查看 #32809|全部初始化为空 #32806|初始化为常用词组 #32807|"
+         "+数据传送|传送规则 #32801|-|传送节点信息 #32797|传送设备信息 #32787|传送逻辑信息 #32788|"
+         "传送词库信息 #32789|-|擦除芯片 #32810|"
+         "初始化 #32775|导入VELNET数据 #32822|生成文本打印文件 #1122|"
+         "+工程信息|工程名称 #32817|详细信息 #32818|")},
     {136, QStringLiteral(
-              "+控制器选择|MX300KA(老) #1056|MX300KA(新)、MX300KAⅡ(新、老) #1057|-|MX300KBX(W29C020) #32824|"
+              "+控制器选择|MX300KA(老) #1056|MX300KA(新)、MX300KAⅡ(新、老) "
+              "#1057|-|MX300KBX(W29C020) #32824|"
               "MX300KBX(AT29C020) #32828|-|MX300KC(W29C020) #32829|MX300KC(AT29C020) #32830|"
               "初始化 #32775|"
               "+总线设备|详细设置 #32832|回路查询 #32774|-|回路复制 #32834|"
@@ -48,31 +52,35 @@ const std::map<int, QString> kExpectedBars{
               "+SD卡数据导入|导入KA,KAII的SDCard数据 #32836|-|导入VELNET数据 #32822|"
               "文本文件生成 #1122|"
               "+工程信息|工程名称 #32817|详细信息 #32818|"
-              "+数据传送|节点信息设置 #32771|-|传送规则 #32801|-|传送节点信息 #32797|传送设备信息 #32787|"
+              "+数据传送|节点信息设置 #32771|-|传送规则 #32801|-|传送节点信息 #32797|传送设备信息 "
+              "#32787|"
               "传送逻辑信息 #32788|传送词库信息 #32789|-|传送中文名称 #32821|-|擦除芯片 #32810|"
               "数据备份 #32827|")},
-    {175, QStringLiteral(
-              "+控制器选择|MX300KA(老) #1056|MX300KA(新)、MX300KAⅡ(新、老) #1057|-|MX300KBX(W29C020) #32824|"
-              "MX300KBX(AT29C020) #32828|-|MX300KC(W29C020) #32829|MX300KC(AT29C020) #32830|"
-              "初始化 #32775|"
-              "+总线设置|详细设置 #32832|回路查询 #32774|-|回路复制 #32834|"
-              "逻辑设置 #32783|词库编辑 #32809|"
-              "+Excel模板|生成一个示例模板 #32851|生成一个空的标准模板 #32847|-|"
-              "从Excel模板导入KBX数据 #32839|将现有数据导出到Excel模板 #32843|"
-              "SD卡数据生成 #32831|"
-              "+SD卡数据导入|导入KBX的SDCard数据 #32837|-|导入VELNET数据 #32822|"
-              "文本文件生成 #1122|"
-              "+工程信息|工程名称 #32817|详细信息 #32818|"
-              "+数据传送|节点信息设置 #32771|-|传送规则 #32801|-|传送节点信息 #32797|传送设备信息 #32787|"
-              "传送逻辑信息 #32788|传送词库信息 #32789|-|擦除芯片 #32810|"
-              "数据备份 #32827|")},
-    {178, QStringLiteral(
-              "+控制器选择|MX300KA(老) #1056|MX300KA(新)、MX300KAⅡ(新、老) #1057|-|MX300KBX(W29C020) #32824|"
-              "MX300KBX(AT29C020) #32828|-|MX300KC(W29C020) #32829|MX300KC(AT29C020) #32830|"
-              "词库编辑 #32809|"
-              "+数据传送|传送规则 #32801|-|传送词库信息 #32789|"
-              "文本文件生成 #1122|"
-              "+工程信息|工程名称 #32817|详细信息 #32818|")},
+    {175,
+     QStringLiteral("+控制器选择|MX300KA(老) #1056|MX300KA(新)、MX300KAⅡ(新、老) "
+                    "#1057|-|MX300KBX(W29C020) #32824|"
+                    "MX300KBX(AT29C020) #32828|-|MX300KC(W29C020) #32829|MX300KC(AT29C020) #32830|"
+                    "初始化 #32775|"
+                    "+总线设置|详细设置 #32832|回路查询 #32774|-|回路复制 #32834|"
+                    "逻辑设置 #32783|词库编辑 #32809|"
+                    "+Excel模板|生成一个示例模板 #32851|生成一个空的标准模板 #32847|-|"
+                    "从Excel模板导入KBX数据 #32839|将现有数据导出到Excel模板 #32843|"
+                    "SD卡数据生成 #32831|"
+                    "+SD卡数据导入|导入KBX的SDCard数据 #32837|-|导入VELNET数据 #32822|"
+                    "文本文件生成 #1122|"
+                    "+工程信息|工程名称 #32817|详细信息 #32818|"
+                    "+数据传送|节点信息设置 #32771|-|传送规则 #32801|-|传送节点信息 "
+                    "#32797|传送设备信息 #32787|"
+                    "传送逻辑信息 #32788|传送词库信息 #32789|-|擦除芯片 #32810|"
+                    "数据备份 #32827|")},
+    {178,
+     QStringLiteral("+控制器选择|MX300KA(老) #1056|MX300KA(新)、MX300KAⅡ(新、老) "
+                    "#1057|-|MX300KBX(W29C020) #32824|"
+                    "MX300KBX(AT29C020) #32828|-|MX300KC(W29C020) #32829|MX300KC(AT29C020) #32830|"
+                    "词库编辑 #32809|"
+                    "+数据传送|传送规则 #32801|-|传送词库信息 #32789|"
+                    "文本文件生成 #1122|"
+                    "+工程信息|工程名称 #32817|详细信息 #32818|")},
 };
 
 const std::map<int, QString> kPrompts{
@@ -147,7 +155,7 @@ QStringList CheckedModels(CMainFrame& frame, int bar) {
 }
 
 class MainFrameTest : public ::testing::Test {
-protected:
+  protected:
     MainFrameTest() {
         // No device behind COM1: every handshake fails fast and asks.
         state.Ports = burner::PortList::FromSpec("");
@@ -167,7 +175,8 @@ protected:
 TEST_F(MainFrameTest, StartsOnModelTwo) {
     EXPECT_EQ(frame.ShownMenuBar(), 136);
     EXPECT_EQ(frame.windowTitle(), kFirstCaption);
-    for (int bar : {128, 136, 175, 178}) EXPECT_EQ(CheckedModels(frame, bar), QStringList{QStringLiteral("1057")}) << bar;
+    for (int bar : {128, 136, 175, 178})
+        EXPECT_EQ(CheckedModels(frame, bar), QStringList{QStringLiteral("1057")}) << bar;
     EXPECT_EQ(frame.IdleText(), QStringLiteral("就绪"));
     EXPECT_EQ(frame.View()->ProgressBar()->geometry(), QRect(16, 325, 530, 10));
     EXPECT_EQ(frame.View()->ProgressBar()->maximum(), 1512);
@@ -175,7 +184,7 @@ TEST_F(MainFrameTest, StartsOnModelTwo) {
 
 TEST_F(MainFrameTest, EachMenuBarListsItsItemsInOrder) {
     EXPECT_EQ(ShownBar(frame), kExpectedBars.at(136));
-    const std::pair<int, int> selections[] = {{1056, 128}, {32824, 175}, {32828, 175},
+    const std::pair<int, int> selections[] = {{1056, 128},  {32824, 175}, {32828, 175},
                                               {32829, 178}, {32830, 178}, {1057, 136}};
     for (const auto& [id, bar] : selections) {
         Select(id, true);
@@ -204,7 +213,8 @@ TEST_F(MainFrameTest, SelectingModelFiveShowsTheShortMenu) {
     Select(32829, true);
     EXPECT_EQ(state.ControllerModel, 5);
     EXPECT_EQ(frame.ShownMenuBar(), 178);
-    EXPECT_EQ(frame.windowTitle(), QStringLiteral("VelSend v10.1 (更新与2013.4.9) - MX300KC(W29C020)"));
+    EXPECT_EQ(frame.windowTitle(),
+              QStringLiteral("VelSend v10.1 (更新与2013.4.9) - MX300KC(W29C020)"));
     EXPECT_EQ(frame.CommandAction(178, app::ID_NODE_SETTINGS), nullptr);
     EXPECT_EQ(frame.CommandAction(178, app::ID_LOOP_QUERY), nullptr);
     EXPECT_FALSE(ShownBar(frame).contains(QStringLiteral("#32771")));
@@ -228,7 +238,8 @@ TEST_F(MainFrameTest, SilentBurnerNoKeepsEverythingYesSwitches) {
     EXPECT_EQ(CheckedModels(frame, 136), QStringList{QStringLiteral("1057")});
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].question);
-    EXPECT_EQ(messages.shown[0].text, QStringLiteral("烧写器没有上电 或 通讯线没有连接电脑，仍然执行此操作吗?"));
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("烧写器没有上电 或 通讯线没有连接电脑，仍然执行此操作吗?"));
     EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Warning);
 
     Select(1056, true);

@@ -50,7 +50,8 @@ TEST(ReadFixed, MissingAndShortFilesArePadded) {
     EXPECT_EQ(ReadFixed(dir / "node2.dat", 10),
               (std::vector<std::uint8_t>{1, 2, 3, 0, 0, 0, 0, 0, 0, 0}));
     // A record past the end of a short file is all filler; one straddling the end is padded.
-    EXPECT_EQ(ReadFixed(dir / "node2.dat", 4, 0xFF, 2), (std::vector<std::uint8_t>{3, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(ReadFixed(dir / "node2.dat", 4, 0xFF, 2),
+              (std::vector<std::uint8_t>{3, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(ReadFixed(dir / "node2.dat", 2, 0xFF, 128), (std::vector<std::uint8_t>{0xFF, 0xFF}));
     // A longer file gives only the bytes asked for.
     EXPECT_EQ(ReadFixed(dir / "node2.dat", 2), (std::vector<std::uint8_t>{1, 2}));
@@ -74,16 +75,16 @@ TEST(Initialisation, DeletesInTheFixedOrder) {
 }
 
 class InitialiseProjectTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* name : kProjectFiles) WriteBytes(dir / name, {1, 2, 3});
         WriteBytes(dir / "backup.bin", {9});
         WriteBytes(dir / "devc256.dat", {9});
     }
     static constexpr const char* kProjectFiles[] = {
-        "devc0.dat", "devc5.dat", "devc255.dat", "logic0.dat", "logic1023.dat", "log7.dat",
-        "ch255.dat", "node1.dat", "node2.dat", "word.dat", "info.dat", "devctext12.txt",
-        "logtext.txt"};
+        "devc0.dat", "devc5.dat",      "devc255.dat", "logic0.dat", "logic1023.dat",
+        "log7.dat",  "ch255.dat",      "node1.dat",   "node2.dat",  "word.dat",
+        "info.dat",  "devctext12.txt", "logtext.txt"};
     TempDir dir;
 };
 
@@ -91,7 +92,8 @@ TEST_F(InitialiseProjectTest, RemovesEveryProjectFileIncludingThePhrases) {
     const InitialisationResult result = InitialiseProject(ProjectDir(dir.path()));
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.deleted, 13);
-    for (const char* name : kProjectFiles) EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
+    for (const char* name : kProjectFiles)
+        EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
     // Files outside the project set are not touched.
     EXPECT_TRUE(std::filesystem::exists(dir / "backup.bin"));
     EXPECT_TRUE(std::filesystem::exists(dir / "devc256.dat"));

@@ -11,7 +11,7 @@ namespace velsend::test {
 // Records what a core routine tells the user and answers its questions from a
 // script (No once the script runs out).
 class FakePrompt : public app::UserPrompt {
-public:
+  public:
     struct Shown {
         std::string text;
         std::string caption;

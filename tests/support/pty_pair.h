@@ -17,7 +17,7 @@ namespace velsend::test {
 // A pseudo-terminal whose terminal side the code under test opens as its
 // serial port; the test plays the far end on the master side.
 class PtyPair {
-public:
+  public:
     PtyPair() {
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         ::grantpt(master_);
@@ -47,10 +47,12 @@ public:
     // Collects what the port under test wrote until `count` bytes came or the time ran out.
     std::vector<std::uint8_t> Receive(std::size_t count, int timeoutMs = 1000) {
         std::vector<std::uint8_t> got;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (got.size() < count) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now()).count();
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
             if (left <= 0) break;
             pollfd p{master_, POLLIN, 0};
             if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
@@ -62,7 +64,7 @@ public:
         return got;
     }
 
-private:
+  private:
     int master_ = -1;
     int keep_ = -1;
     std::string path_;

@@ -12,7 +12,7 @@ namespace velsend::test {
 // Stands in for every message box and file dialog in GUI tests: records what
 // would have been shown and answers from a script (No / cancel when it runs out).
 class ScriptedMessages : public ui::MessageService {
-public:
+  public:
     struct Shown {
         QString text;
         QString caption;
@@ -43,7 +43,7 @@ public:
     QStringList files;
     std::vector<Shown> shown;
 
-private:
+  private:
     QString NextFile() { return files.isEmpty() ? QString() : files.takeFirst(); }
 };
 

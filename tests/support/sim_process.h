@@ -16,8 +16,9 @@ namespace velsend::test {
 // velsend-burner-sim started for one test: its terminal path from the first
 // line it prints, its byte log, and a clean stop at the end.
 class SimProcess {
-public:
-    explicit SimProcess(std::vector<std::string> args, std::filesystem::path logFile) : log_(std::move(logFile)) {
+  public:
+    explicit SimProcess(std::vector<std::string> args, std::filesystem::path logFile)
+        : log_(std::move(logFile)) {
         args.insert(args.begin(), VELSEND_SIM_PATH);
         args.push_back("--log");
         args.push_back(log_.string());
@@ -64,7 +65,7 @@ public:
         return Received();
     }
 
-private:
+  private:
     std::vector<int> Bytes(const std::string& direction) const {
         std::vector<int> bytes;
         std::ifstream in(log_);

@@ -11,9 +11,10 @@ namespace velsend::test {
 
 // A fresh folder under the system's temp dir, removed with the object.
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velsend-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "velsend-test-XXXXXX").string();
         char* made = ::mkdtemp(pattern.data());
         path_ = made ? made : pattern;
     }
@@ -29,13 +30,14 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 inline void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {

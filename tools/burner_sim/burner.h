@@ -14,7 +14,7 @@ struct BurnerOptions {
 // The burner's side of the protocol as a byte-in, bytes-out machine, so that
 // it can be driven by the pseudo-terminal loop or directly by a test.
 class Burner {
-public:
+  public:
     explicit Burner(BurnerOptions options = {}) : options_(options) {}
 
     // Takes one byte from the program and returns what the burner answers.
@@ -23,7 +23,7 @@ public:
     // The model code received with the last handshake (0 before any).
     std::uint8_t ModelCode() const { return modelCode_; }
 
-private:
+  private:
     enum class State { Idle, AwaitModelCode };
 
     BurnerOptions options_;

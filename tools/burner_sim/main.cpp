@@ -24,7 +24,9 @@
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
-void OnSignal(int) { g_stop = 1; }
+void OnSignal(int) {
+    g_stop = 1;
+}
 
 constexpr std::string_view kUsage =
     R"(usage: velsend-burner-sim [options]
@@ -42,7 +44,7 @@ options:
 )";
 
 class ByteLog {
-public:
+  public:
     bool Open(const std::string& path) {
         out_.open(path, std::ios::app);
         return static_cast<bool>(out_);
@@ -53,8 +55,9 @@ public:
         if (!out_) return;
         const auto now = std::chrono::system_clock::now();
         const std::time_t secs = std::chrono::system_clock::to_time_t(now);
-        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
-                                now.time_since_epoch()).count() % 1000000;
+        const auto micros =
+            std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() %
+            1000000;
         std::tm tm{};
         ::localtime_r(&secs, &tm);
         char stamp[64];
@@ -65,20 +68,25 @@ public:
         out_ << line << std::flush;
     }
 
-private:
+  private:
     std::ofstream out_;
 };
 
 bool ParseHexByte(std::string_view text, std::uint8_t& out) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
     if (text.empty() || text.size() > 2) return false;
     unsigned value = 0;
     for (char c : text) {
         value <<= 4;
-        if (c >= '0' && c <= '9') value |= static_cast<unsigned>(c - '0');
-        else if (c >= 'a' && c <= 'f') value |= static_cast<unsigned>(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F') value |= static_cast<unsigned>(c - 'A' + 10);
-        else return false;
+        if (c >= '0' && c <= '9')
+            value |= static_cast<unsigned>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            value |= static_cast<unsigned>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            value |= static_cast<unsigned>(c - 'A' + 10);
+        else
+            return false;
     }
     out = static_cast<std::uint8_t>(value);
     return true;

@@ -99,8 +99,10 @@ void CMainFrame::BuildMenuBars() {
             if (entry.kind == MenuEntry::Kind::Popup) {
                 auto* menu = new QMenu(Q(entry.text), this);
                 for (const MenuEntry& item : entry.items) {
-                    if (item.kind == MenuEntry::Kind::Separator) menu->addSeparator();
-                    else menu->addAction(makeCommand(item));
+                    if (item.kind == MenuEntry::Kind::Separator)
+                        menu->addSeparator();
+                    else
+                        menu->addAction(makeCommand(item));
                 }
                 bar.topLevel.push_back(menu->menuAction());
             } else {
@@ -152,7 +154,9 @@ QList<QAction*> CMainFrame::TopLevelActions(int menuBar) const {
     return {};
 }
 
-QString CMainFrame::IdleText() const { return idle_->text(); }
+QString CMainFrame::IdleText() const {
+    return idle_->text();
+}
 
 void CMainFrame::UpdateLockIndicators() {
     const LockKeyState keys = ReadLockKeys();
@@ -215,10 +219,18 @@ void CMainFrame::OnInitialise() {
     dialog.exec();
 }
 
-void CMainFrame::OnBusDeviceClass(int busDeviceClass) { state_.BusDeviceClass = busDeviceClass; }
-void CMainFrame::OnDeviceDetail() { state_.BusDeviceClass = 0; }
-void CMainFrame::OnPhraseInit(int mode) { state_.PhraseInitMode = mode; }
-void CMainFrame::OnTransfer(int kind) { state_.TransferKind = kind; }
+void CMainFrame::OnBusDeviceClass(int busDeviceClass) {
+    state_.BusDeviceClass = busDeviceClass;
+}
+void CMainFrame::OnDeviceDetail() {
+    state_.BusDeviceClass = 0;
+}
+void CMainFrame::OnPhraseInit(int mode) {
+    state_.PhraseInitMode = mode;
+}
+void CMainFrame::OnTransfer(int kind) {
+    state_.TransferKind = kind;
+}
 
 // The dialogs behind these commands arrive with their subsystems.
 void CMainFrame::OnNodeSettings() {}

@@ -25,7 +25,7 @@ class CVelView;
 // command arrives in ExecuteCommand and goes to exactly one handler.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     CMainFrame(RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
@@ -40,7 +40,7 @@ public:
     CVelView* View() const { return view_; }
     QString IdleText() const;
 
-private:
+  private:
     struct BuiltBar {
         int id = 0;
         QList<QAction*> topLevel;

@@ -14,7 +14,7 @@ class CMainFrame;
 // main window.
 class CVelApp : public QApplication {
     Q_OBJECT
-public:
+  public:
     CVelApp(int& argc, char** argv);
     ~CVelApp() override;
 
@@ -23,7 +23,7 @@ public:
     RunState& State() { return state_; }
     CMainFrame* MainFrame() const { return frame_.get(); }
 
-private:
+  private:
     RunState state_;
     ui::WidgetMessageService messages_;
     std::unique_ptr<CMainFrame> frame_;

@@ -10,7 +10,7 @@ namespace velsend::app::gui {
 // that the spreadsheet commands drive. It also receives those commands.
 class CVelView : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CVelView(QWidget* parent = nullptr);
 
     QProgressBar* ProgressBar() const { return progress_; }
@@ -25,10 +25,10 @@ public:
     void OnExcelImportKbx();
     void OnExcelExport();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QProgressBar* progress_;
 };
 
