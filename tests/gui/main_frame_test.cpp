@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTest>
@@ -204,6 +205,14 @@ TEST_F(MainFrameTest, EveryItemShowsItsPromptInTheStatusBar) {
             EXPECT_EQ(frame.statusBar()->currentMessage(), prompt) << id;
         }
     }
+    // Items straight on the bar show theirs when the pointer rests on them.
+    QAction* init = frame.CommandAction(136, app::ID_INITIALISE);
+    frame.statusBar()->clearMessage();
+    const QPoint over = frame.menuBar()->actionGeometry(init).center();
+    QMouseEvent move(QEvent::MouseMove, over, frame.menuBar()->mapToGlobal(over), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(frame.menuBar(), &move);
+    EXPECT_EQ(frame.statusBar()->currentMessage(), kPrompts.at(app::ID_INITIALISE));
     // Leaving the menu brings the idle text back.
     frame.statusBar()->clearMessage();
     EXPECT_TRUE(frame.statusBar()->currentMessage().isEmpty());

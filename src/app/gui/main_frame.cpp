@@ -111,10 +111,6 @@ void CMainFrame::BuildMenuBars() {
         }
         bars_.push_back(std::move(bar));
     }
-    // Items on the bar itself show their prompt too, not only popup items.
-    connect(menuBar_, &QMenuBar::hovered, this, [this](QAction* action) {
-        if (!action->menu()) statusBar()->showMessage(action->statusTip());
-    });
 }
 
 void CMainFrame::ShowMenuBar(int id) {
