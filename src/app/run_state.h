@@ -4,6 +4,7 @@
 #include "burner/port_list.h"
 #include "burner/serial_port.h"
 #include "burner/transfer_rules.h"
+#include "store/node_records.h"
 #include "store/project_files.h"
 
 namespace velsend::app {
@@ -20,6 +21,10 @@ struct RunState {
     burner::PortList Ports;
     burner::CComm BurnerPort;
     store::ProjectDir Project;
+    // The node records live for the whole run: a dialog shows them when their
+    // file is absent, the node transfer reads its file into them.
+    store::NineByteNodeRecord Node9;
+    store::TenByteNodeRecord Node10;
 
     // The port the rules point at, with its device path.
     burner::PortAddress BurnerAddress() const { return Ports.Address(Rules.PortIndex); }

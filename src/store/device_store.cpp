@@ -1,0 +1,125 @@
+#include "store/device_store.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "store/gbk.h"
+
+namespace velsend::store {
+namespace {
+
+constexpr std::string_view kAlarmTypes[kAlarmTypeCount] = {
+    "感烟探测器", "感温探测器", "手动按钮", "可燃气体探测器", "红外探测器", "组联模块",
+    "防爆接口",   "消火栓按钮", "压力开关", "水流指示器",     "防火阀",     "感温电缆",
+    "信号阀",     "接口",       "烟温复合", "其它报警",       "剩余电流",   "温度",
+    "A相电流",    "B相电流",    "C相电流"};
+
+constexpr std::string_view kModuleTypes[kModuleTypeCount] = {
+    "电源",     "消防泵",   "喷淋泵",   "气体灭火",  "泡沫灭火", "干粉灭火", "卷帘门",   "防火门",
+    "空调新风", "防排烟",   "电梯",     "消防广播",  "应急照明", "疏散指示", "声光警报", "漏电",
+    "喷雾泵",   "排烟口",   "正压送风", "正压排烟",  "补风机",   "新风机",   "排风机",   "预作用阀",
+    "末端放气", "排烟风机", "防火阀",   "消防广播A", "备用28",   "备用29",   "备用30",   "备用31"};
+
+// Writes `bytes` at the start of the file without truncating it.
+bool WriteInPlace(const std::filesystem::path& path, const std::uint8_t* bytes, std::size_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return ::close(fd) == 0 && done == size;
+}
+
+}  // namespace
+
+DeviceFile ReadDeviceFile(const ProjectDir& dir, int loop) {
+    const auto bytes =
+        ReadFixed(dir.PathOf(ProjectFile::Devices, loop), kAddressCount * kDeviceRecordSize);
+    DeviceFile records;
+    for (std::size_t a = 0; a < records.size(); ++a) {
+        const std::uint8_t* r = &bytes[a * kDeviceRecordSize];
+        records[a] = {r[0], r[1], r[2], r[3], r[4], r[5], r[6]};
+    }
+    return records;
+}
+
+bool WriteDeviceFile(const ProjectDir& dir, int loop, const DeviceFile& records) {
+    std::array<std::uint8_t, kAddressCount * kDeviceRecordSize> bytes{};
+    for (std::size_t a = 0; a < records.size(); ++a) {
+        const DeviceRecord& r = records[a];
+        const std::uint8_t fields[] = {r.StatusByte, r.ParamByte, r.TypeHighByte, r.Zone,
+                                       r.Floor,      r.Room,      r.NamePhrase};
+        std::copy(std::begin(fields), std::end(fields), bytes.begin() + a * kDeviceRecordSize);
+    }
+    std::ofstream out(dir.PathOf(ProjectFile::Devices, loop), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return static_cast<bool>(out.flush());
+}
+
+ChineseNameFile ReadChineseNameFile(const ProjectDir& dir, int loop) {
+    const auto bytes =
+        ReadFixed(dir.PathOf(ProjectFile::ChineseNames, loop), kAddressCount * kNameSize);
+    ChineseNameFile names;
+    for (std::size_t a = 0; a < names.size(); ++a)
+        std::copy_n(bytes.begin() + a * kNameSize, kNameSize, names[a].begin());
+    return names;
+}
+
+bool WriteChineseNameFile(const ProjectDir& dir, int loop, const ChineseNameFile& names) {
+    std::array<std::uint8_t, kAddressCount * kNameSize> bytes{};
+    for (std::size_t a = 0; a < names.size(); ++a)
+        std::copy(names[a].begin(), names[a].end(), bytes.begin() + a * kNameSize);
+    return WriteInPlace(dir.PathOf(ProjectFile::ChineseNames, loop), bytes.data(), bytes.size());
+}
+
+std::string NameText(const ChineseName& name) {
+    return FieldText(name);
+}
+
+ChineseName MakeName(std::string_view gbk) {
+    const auto field = MakeField(UpperAscii(gbk), kNameSize);
+    ChineseName name{};
+    std::copy(field.begin(), field.end(), name.begin());
+    return name;
+}
+
+std::string_view AlarmTypeName(int code) {
+    return code >= 0 && code < kAlarmTypeCount ? kAlarmTypes[code] : std::string_view();
+}
+
+std::string_view ModuleTypeName(int code) {
+    return code >= 0 && code < kModuleTypeCount ? kModuleTypes[code] : std::string_view();
+}
+
+std::string_view OldModuleTypeName(int code) {
+    if (code == 15) return "其它设备";
+    return code >= 0 && code < kOldModuleTypeCount ? kModuleTypes[code] : std::string_view();
+}
+
+std::string_view ClassName(int productClass) {
+    constexpr std::string_view kNames[] = {"报警", "区显", "模块", "借用"};
+    return productClass >= 0 && productClass < 4 ? kNames[productClass] : std::string_view();
+}
+
+GridLabel GridLabelOf(const DeviceRecord& record) {
+    if (!record.Installed()) return {};
+    const int type = record.DeviceType();
+    switch (record.ProductClass()) {
+        case kAlarmClass:
+            return {"T" + std::to_string(type), 255, 0, 0, type};
+        case kModuleClass:
+            return {"M" + std::to_string(type), 0, 0, 255, 21 + type};
+        case kBorrowedClass:
+            return {"J" + std::to_string(type), 0, 192, 192, 53 + type};
+        default:
+            return {"Q", 0, 0, 0, 85};
+    }
+}
+
+}  // namespace velsend::store

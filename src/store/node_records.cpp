@@ -1,0 +1,104 @@
+#include "store/node_records.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace velsend::store {
+namespace {
+
+// Bytes of the file as it is: nullopt-like empty + false when it cannot be read.
+bool ReadWhole(const std::filesystem::path& path, std::size_t max, std::vector<std::uint8_t>& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(max, 0);
+    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(max));
+    out.resize(static_cast<std::size_t>(in.gcount()));
+    return true;
+}
+
+template <std::size_t N>
+bool WriteWhole(const std::filesystem::path& path, const std::array<std::uint8_t, N>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), N);
+    return static_cast<bool>(out.flush());
+}
+
+}  // namespace
+
+std::array<std::uint8_t, 9> NineByteNodeRecord::Bytes() const {
+    return {LocalAddress,       DriverBoardAddress, LinkageFirstAddress,
+            LinkageLastAddress, NetworkCount,       Reserved[0],
+            Reserved[1],        Reserved[2],        static_cast<std::uint8_t>(WorkMode & 0xFF)};
+}
+
+void NineByteNodeRecord::Apply(const std::vector<std::uint8_t>& b) {
+    std::uint8_t* fields[] = {&LocalAddress,       &DriverBoardAddress, &LinkageFirstAddress,
+                              &LinkageLastAddress, &NetworkCount,       &Reserved[0],
+                              &Reserved[1],        &Reserved[2]};
+    for (std::size_t i = 0; i < std::size(fields) && i < b.size(); ++i) *fields[i] = b[i];
+    if (b.size() > 8) WorkMode = b[8];
+}
+
+std::vector<std::uint8_t> NineByteNodeRecord::Payload() const {
+    const auto b = Bytes();
+    return {b[0], b[1], b[2], b[3], b[4], b[8]};
+}
+
+std::array<std::uint8_t, 10> TenByteNodeRecord::Bytes() const {
+    return {LocalAddress,
+            DriverBoardFirstAddress,
+            DriverBoardLastAddress,
+            LinkageFirstAddress,
+            LinkageLastAddress,
+            NetworkCount,
+            Reserved[0],
+            Reserved[1],
+            static_cast<std::uint8_t>(WorkMode & 0xFF),
+            static_cast<std::uint8_t>((WorkMode >> 8) & 0xFF)};
+}
+
+void TenByteNodeRecord::Apply(const std::vector<std::uint8_t>& b) {
+    std::uint8_t* fields[] = {&LocalAddress,
+                              &DriverBoardFirstAddress,
+                              &DriverBoardLastAddress,
+                              &LinkageFirstAddress,
+                              &LinkageLastAddress,
+                              &NetworkCount,
+                              &Reserved[0],
+                              &Reserved[1]};
+    for (std::size_t i = 0; i < std::size(fields) && i < b.size(); ++i) *fields[i] = b[i];
+    // The work mode is one 16-bit field; a file that ends inside it changes its low byte only.
+    if (b.size() > 9)
+        WorkMode = b[8] | (b[9] << 8);
+    else if (b.size() > 8)
+        WorkMode = (WorkMode & ~0xFF) | b[8];
+}
+
+std::vector<std::uint8_t> TenByteNodeRecord::Payload() const {
+    const auto b = Bytes();
+    return {b[0], b[1], b[2], b[3], b[4], b[5], b[8]};
+}
+
+bool LoadNodeRecord(const ProjectDir& dir, NineByteNodeRecord& record) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWhole(dir.PathOf(ProjectFile::Node1), NineByteNodeRecord::kSize, bytes)) return false;
+    record.Apply(bytes);
+    return true;
+}
+
+bool LoadNodeRecord(const ProjectDir& dir, TenByteNodeRecord& record) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWhole(dir.PathOf(ProjectFile::Node2), TenByteNodeRecord::kSize, bytes)) return false;
+    record.Apply(bytes);
+    return true;
+}
+
+bool SaveNodeRecord(const ProjectDir& dir, const NineByteNodeRecord& record) {
+    return WriteWhole(dir.PathOf(ProjectFile::Node1), record.Bytes());
+}
+
+bool SaveNodeRecord(const ProjectDir& dir, const TenByteNodeRecord& record) {
+    return WriteWhole(dir.PathOf(ProjectFile::Node2), record.Bytes());
+}
+
+}  // namespace velsend::store
