@@ -2,7 +2,70 @@
 
 #include <filesystem>
 
+#include "phrases/phrase_library.h"
+#include "store/device_store.h"
+#include "store/gbk.h"
+#include "store/node_records.h"
+#include "store/project_info.h"
+
 namespace velsend::app {
+namespace {
+
+using store::DeviceRecord;
+
+std::string Gbk(std::string_view utf8) {
+    return store::Utf8ToGbk(utf8).value_or(std::string());
+}
+
+DeviceRecord Device(int productClass, int type, int zone, int floor, int room, int phrase,
+                    std::uint8_t param = 0) {
+    DeviceRecord r;
+    r.SetInstalled(true);
+    r.SetProductClass(productClass);
+    r.SetDeviceType(type);
+    r.ParamByte = param;
+    r.Zone = static_cast<std::uint8_t>(zone);
+    r.Floor = static_cast<std::uint8_t>(floor);
+    r.Room = static_cast<std::uint8_t>(room);
+    r.NamePhrase = static_cast<std::uint8_t>(phrase);
+    return r;
+}
+
+// One floor of the building on one loop: detectors in the rooms, call points
+// and a hydrant button in the corridor, modules for the equipment, a floor display.
+void WriteFloor(const store::ProjectDir& dir, int loop, int floor, bool plantRoom) {
+    store::DeviceFile devices{};
+    store::ChineseNameFile names{};
+    auto put = [&](int address, const DeviceRecord& r, std::string_view name) {
+        devices[static_cast<std::size_t>(address)] = r;
+        names[static_cast<std::size_t>(address)] = store::MakeName(Gbk(name));
+    };
+    const int zone = floor;
+    const std::string level = std::to_string(floor) + "层";
+    put(1, Device(store::kAlarmClass, 0, zone, floor, 1, 65), level + "办公室1");
+    put(2, Device(store::kAlarmClass, 0, zone, floor, 2, 65), level + "办公室2");
+    put(3, Device(store::kAlarmClass, 0, zone, floor, 3, 79), level + "会议室");
+    put(4, Device(store::kAlarmClass, 1, zone, floor, 4, 24), level + "厨房");
+    put(5, Device(store::kAlarmClass, 0, zone, floor, 5, 53), level + "走廊东");
+    put(6, Device(store::kAlarmClass, 0, zone, floor, 6, 53), level + "走廊西");
+    put(7, Device(store::kAlarmClass, 2, zone, floor, 0, 53), level + "手报");
+    put(8, Device(store::kAlarmClass, 7, zone, floor, 0, 53), level + "消火栓");
+    put(20, Device(store::kZoneDisplayClass, 0, zone, floor, 0, 25), level + "区显");
+    // Automatic start, 10 × 5 s delay for the smoke fans; the fire doors at once.
+    put(30, Device(store::kModuleClass, 25, zone, floor, 0, 52, 10), level + "排烟风机");
+    put(31, Device(store::kModuleClass, 7, zone, floor, 0, 52), level + "防火门");
+    put(32, Device(store::kModuleClass, 14, zone, floor, 0, 52), level + "声光警报");
+    if (plantRoom) {
+        put(40, Device(store::kModuleClass, 1, zone, floor, 9, 138, 0x80), "消防泵");
+        put(41, Device(store::kModuleClass, 2, zone, floor, 9, 137, 0x80), "喷淋泵");
+        put(42, Device(store::kAlarmClass, 9, zone, floor, 9, 137), "水流指示器");
+        put(50, Device(store::kBorrowedClass, 11, zone, floor, 0, 0), "广播借用");
+    }
+    store::WriteDeviceFile(dir, loop, devices);
+    store::WriteChineseNameFile(dir, loop, names);
+}
+
+}  // namespace
 
 bool WriteDemoProject(const store::ProjectDir& dir, std::string& error) {
     std::error_code ec;
@@ -11,8 +74,39 @@ bool WriteDemoProject(const store::ProjectDir& dir, std::string& error) {
         error = "无法建立目录 " + dir.Root().string() + "：" + ec.message();
         return false;
     }
-    // The building's data is added here as the stores that write it arrive.
-    return true;
+
+    phrases::PhraseImage words = phrases::CommonPhrases();
+    phrases::SetPhrase(words, 200, Gbk("A座"));
+    phrases::SetPhrase(words, 201, Gbk("B座"));
+    phrases::SetPhrase(words, 202, Gbk("%1层"));
+    bool ok = phrases::WritePhraseLibrary(dir, words);
+
+    WriteFloor(dir, 0, 1, true);
+    WriteFloor(dir, 1, 2, false);
+    WriteFloor(dir, 2, 3, false);
+
+    store::TenByteNodeRecord node10;
+    node10.LocalAddress = 1;
+    node10.DriverBoardFirstAddress = 1;
+    node10.DriverBoardLastAddress = 2;
+    node10.LinkageFirstAddress = 1;
+    node10.LinkageLastAddress = 1;
+    node10.NetworkCount = 1;
+    ok = store::SaveNodeRecord(dir, node10) && ok;
+    store::NineByteNodeRecord node9;
+    node9.LocalAddress = 1;
+    node9.DriverBoardAddress = 1;
+    node9.LinkageFirstAddress = 1;
+    node9.LinkageLastAddress = 1;
+    node9.NetworkCount = 1;
+    ok = store::SaveNodeRecord(dir, node9) && ok;
+
+    ok = store::WriteProjectInfo(
+             dir, {Gbk("示范大厦消防工程"), Gbk("示范路1号"), Gbk("王工"), Gbk("010-12345678"),
+                   Gbk("李工、张工"), Gbk("400-000-0000")}) &&
+         ok;
+    if (!ok) error = "无法写入演示工程的文件（" + dir.Root().string() + "）";
+    return ok;
 }
 
 }  // namespace velsend::app

@@ -9,6 +9,8 @@
 #include "app/demo_project.h"
 #include "app/model_selection.h"
 #include "app/run_state.h"
+#include "cli/show.h"
+#include "phrases/phrase_library.h"
 #include "store/project_files.h"
 
 namespace velsend::cli {
@@ -37,6 +39,11 @@ commands:
   select-model     select --model: the burner handshake (0x10, then the model's code)
   init             delete the project files, as "初始化" → "确认" does
   demo             write the demo project into --dir
+  phrases clear    empty the phrase library (word.dat: 4096 zero bytes)
+  phrases common   fill the phrase library with the common phrases
+  show devices LOOP | names LOOP | phrases | nodes | info
+                   print the stored data as a table (nodes: node2.dat for
+                   --model 2, node1.dat for 1, 3, 4)
 
 exit status: 0 done, 1 failed or refused, 2 usage error.
 )";
@@ -113,17 +120,41 @@ int DemoCommand(Context& c) {
     return kExitOk;
 }
 
+int PhrasesCommand(Context& c) {
+    const std::string& what = c.options.args[0];
+    if (what != "clear" && what != "common") {
+        c.streams.err << "velsend-cli: phrases clear | phrases common\n";
+        return kExitUsage;
+    }
+    const int mode = what == "common" ? phrases::kInitCommon : phrases::kInitEmpty;
+    if (!phrases::InitialisePhrases(c.state.Project, mode)) {
+        c.streams.err << "无法写入词库文件 word.dat，词库没有改变。\n";
+        return kExitFailed;
+    }
+    c.streams.out << (mode == phrases::kInitCommon ? "初始化常用词组成功！" : "初始化空词组成功！")
+                  << "\n";
+    return kExitOk;
+}
+
+int ShowCommand(Context& c) {
+    return ShowProjectData(c.state.Project, c.state.ControllerModel, c.options.args, c.streams.out,
+                           c.streams.err);
+}
+
 struct CommandRow {
     std::string_view name;
-    std::size_t argCount;
+    std::size_t minArgs;
+    std::size_t maxArgs;
     std::function<int(Context&)> run;
 };
 
 const std::vector<CommandRow>& Commands() {
     static const std::vector<CommandRow> rows{
-        {"select-model", 0, SelectModelCommand},
-        {"init", 0, InitCommand},
-        {"demo", 0, DemoCommand},
+        {"select-model", 0, 0, SelectModelCommand},
+        {"init", 0, 0, InitCommand},
+        {"demo", 0, 0, DemoCommand},
+        {"phrases", 1, 1, PhrasesCommand},
+        {"show", 1, 2, ShowCommand},
     };
     return rows;
 }
@@ -188,7 +219,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 int RunCommand(const CliOptions& options, CliStreams streams) {
     for (const CommandRow& row : Commands()) {
         if (row.name != options.command) continue;
-        if (options.args.size() != row.argCount) {
+        if (options.args.size() < row.minArgs || options.args.size() > row.maxArgs) {
             streams.err << "velsend-cli: " << row.name
                         << ": wrong number of arguments (see --help)\n";
             return kExitUsage;

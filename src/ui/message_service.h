@@ -22,6 +22,8 @@ class MessageService : public app::UserPrompt {
     // True only for Yes.
     virtual bool Question(QWidget* parent, const QString& text, const QString& caption,
                           MessageIcon icon) = 0;
+    // OK/Cancel; true only for OK.
+    virtual bool Confirm(QWidget* parent, const QString& text, const QString& caption) = 0;
     // Empty when the user cancelled.
     virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                  const QString& filter) = 0;
@@ -44,6 +46,7 @@ class WidgetMessageService final : public MessageService {
                  MessageIcon icon) override;
     bool Question(QWidget* parent, const QString& text, const QString& caption,
                   MessageIcon icon) override;
+    bool Confirm(QWidget* parent, const QString& text, const QString& caption) override;
     QString OpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                          const QString& filter) override;
     QString SaveFileName(QWidget* parent, const QString& caption, const QString& dir,

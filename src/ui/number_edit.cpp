@@ -44,7 +44,14 @@ void NumberEdit::EnableWheel(int min, int max, bool wrap) {
 
 void NumberEdit::OnTextEdited() {
     const long long value = CorrectedValue();
-    if (correctMax_ && rewrite_ && text() != QString::number(value)) SetNumber(value, true);
+    if (correctMax_ && !text().isEmpty() && text() != QString::number(value)) {
+        // Corrected: either show the corrected value or leave the typed text
+        // selected, so the next keystroke replaces it.
+        if (rewrite_)
+            SetNumber(value, true);
+        else
+            selectAll();
+    }
     Q_EMIT ValueEdited(value);
 }
 

@@ -10,6 +10,7 @@
 
 #include "app/command_ids.h"
 #include "app/gui/main_frame.h"
+#include "modal.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
 
@@ -56,10 +57,10 @@ TEST_F(InitDlgTest, MenuCommandRunsTheDialog) {
     app::RunState state;
     state.Project = ProjectDir(dir.path());
     app::gui::CMainFrame frame(state, messages);
-    QTimer::singleShot(0, [] {
-        auto* dialog = qobject_cast<CInitDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        dialog->ConfirmButton()->click();
+    test::WhenModal([](QDialog* dialog) {
+        auto* init = qobject_cast<CInitDlg*>(dialog);
+        ASSERT_NE(init, nullptr);
+        init->ConfirmButton()->click();
     });
     frame.ExecuteCommand(app::ID_INITIALISE);
     EXPECT_FALSE(Exists("devc0.dat"));

@@ -14,6 +14,7 @@
 
 #include "app/command_ids.h"
 #include "app/gui/vel_view.h"
+#include "modal.h"
 #include "scripted_messages.h"
 #include "sim_process.h"
 #include "temp_dir.h"
@@ -268,6 +269,7 @@ TEST_F(MainFrameTest, EveryCommandHasOneHandlerAndSetsItsSharedValue) {
     EXPECT_EQ(state.BusDeviceClass, 2);
     frame.ExecuteCommand(app::ID_DEVICE_DETAIL);
     EXPECT_EQ(state.BusDeviceClass, 0);
+    test::DismissNextModal();
     frame.ExecuteCommand(app::ID_PHRASES_COMMON);
     EXPECT_EQ(state.PhraseInitMode, 1);
 }

@@ -1,32 +1,109 @@
 // Renders the program's windows into PNG files, for the README and for
 // looking at layouts without a display:
-//   QT_QPA_PLATFORM=offscreen velsend-screenshots OUTDIR
+//   QT_QPA_PLATFORM=offscreen velsend-screenshots OUTDIR [NAME...]
 
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
 
+#include "app/demo_project.h"
 #include "app/gui/main_frame.h"
 #include "app/run_state.h"
+#include "burner/set_dlg.h"
+#include "phrases/init_word_dlg.h"
+#include "phrases/phrase_editor_dlg.h"
+#include "store/init_dlg.h"
+#include "store/node_set_dlg.h"
+#include "store/project_info_dlg.h"
 #include "ui/message_service.h"
+
+namespace {
+
+using namespace velsend;
+
+struct Shot {
+    const char* name;
+    std::function<std::unique_ptr<QWidget>(app::RunState&, ui::MessageService&)> make;
+};
+
+template <typename T, typename... Args>
+std::unique_ptr<QWidget> Make(Args&&... args) {
+    return std::make_unique<T>(std::forward<Args>(args)...);
+}
+
+const std::vector<Shot>& Shots() {
+    static const std::vector<Shot> shots{
+        {"main-window",
+         [](app::RunState& s, ui::MessageService& m) { return Make<app::gui::CMainFrame>(s, m); }},
+        {"init", [](app::RunState& s,
+                    ui::MessageService& m) { return Make<store::CInitDlg>(s.Project, m); }},
+        {"phrase-editor",
+         [](app::RunState& s, ui::MessageService& m) {
+             return Make<phrases::COtherTypedlg1>(s.Project, m);
+         }},
+        {"init-word",
+         [](app::RunState& s, ui::MessageService& m) {
+             return Make<phrases::CInitWordDlg>(s.Project, 1, m);
+         }},
+        {"node-nine",
+         [](app::RunState& s, ui::MessageService& m) {
+             return Make<store::CNodeSetDlg>(s.Node9, s.Project, m);
+         }},
+        {"node-ten",
+         [](app::RunState& s, ui::MessageService& m) {
+             return Make<store::CNodeSetDlg2>(s.Node10, s.Project, m);
+         }},
+        {"project-name",
+         [](app::RunState& s, ui::MessageService& m) {
+             return Make<store::CProjNameDlg>(s.Project, m);
+         }},
+        {"project-details",
+         [](app::RunState& s, ui::MessageService& m) {
+             return Make<store::CProjInfoDlg>(s.Project, m);
+         }},
+        {"transfer-rules",
+         [](app::RunState& s, ui::MessageService& m) {
+             return Make<burner::CSetDlg>(s.Rules, s.Ports, s.ControllerModel, m);
+         }},
+    };
+    return shots;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QStringList wanted;
+    for (int i = 2; i < argc; ++i) wanted << QString::fromLocal8Bit(argv[i]);
     QDir().mkpath(outDir);
 
-    velsend::app::RunState state;
-    velsend::ui::WidgetMessageService messages;
-    velsend::app::gui::CMainFrame frame(state, messages);
-    frame.show();
-    app.processEvents();
+    // The windows show the demo project, written next to the pictures.
+    app::RunState state;
+    state.Project = store::ProjectDir((outDir + QStringLiteral("/demo-project")).toStdString());
+    std::string error;
+    if (!app::WriteDemoProject(state.Project, error)) std::fprintf(stderr, "%s\n", error.c_str());
+    state.Ports = burner::PortList::FromSpec("/dev/ttyUSB0");
+    ui::WidgetMessageService messages;
 
-    const QString file = outDir + QStringLiteral("/main-window.png");
-    if (!frame.grab().save(file)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-        return 1;
+    int failures = 0;
+    for (const Shot& shot : Shots()) {
+        const QString name = QString::fromLatin1(shot.name);
+        if (!wanted.isEmpty() && !wanted.contains(name)) continue;
+        std::unique_ptr<QWidget> window = shot.make(state, messages);
+        window->show();
+        app.processEvents();
+        const QString file = outDir + QLatin1Char('/') + name + QStringLiteral(".png");
+        if (window->grab().save(file)) {
+            std::printf("%s\n", qPrintable(file));
+        } else {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            ++failures;
+        }
     }
-    std::printf("%s\n", qPrintable(file));
-    return 0;
+    return failures == 0 ? 0 : 1;
 }

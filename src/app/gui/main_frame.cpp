@@ -15,7 +15,12 @@
 #include "app/lock_keys.h"
 #include "app/menus.h"
 #include "app/model_selection.h"
+#include "burner/set_dlg.h"
+#include "phrases/init_word_dlg.h"
+#include "phrases/phrase_editor_dlg.h"
 #include "store/init_dlg.h"
+#include "store/node_set_dlg.h"
+#include "store/project_info_dlg.h"
 #include "ui/message_service.h"
 #include "ui/qt_text.h"
 
@@ -223,24 +228,60 @@ void CMainFrame::OnDeviceDetail() {
 }
 void CMainFrame::OnPhraseInit(int mode) {
     state_.PhraseInitMode = mode;
+    phrases::CInitWordDlg dialog(state_.Project, state_.PhraseInitMode, messages_, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnNodeSettings() {
+    switch (state_.ControllerModel) {
+        case 1:
+        case 3:
+        case 4: {
+            store::CNodeSetDlg dialog(state_.Node9, state_.Project, messages_, this);
+            dialog.exec();
+            break;
+        }
+        case 2: {
+            store::CNodeSetDlg2 dialog(state_.Node10, state_.Project, messages_, this);
+            dialog.exec();
+            break;
+        }
+        default:
+            break;  // the MX300KC family has no node settings
+    }
+}
+
+void CMainFrame::OnPhraseEditor() {
+    phrases::COtherTypedlg1 dialog(state_.Project, messages_, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnTransferRules() {
+    burner::CSetDlg dialog(state_.Rules, state_.Ports, state_.ControllerModel, messages_, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnProjectName() {
+    store::CProjNameDlg dialog(state_.Project, messages_, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnProjectDetails() {
+    store::CProjInfoDlg dialog(state_.Project, messages_, this);
+    dialog.exec();
 }
 void CMainFrame::OnTransfer(int kind) {
     state_.TransferKind = kind;
 }
 
 // The dialogs behind these commands arrive with their subsystems.
-void CMainFrame::OnNodeSettings() {}
 void CMainFrame::OnQuickSet() {}
 void CMainFrame::OnLoopQuery() {}
 void CMainFrame::OnLoopCopy() {}
 void CMainFrame::OnLogicSettings() {}
-void CMainFrame::OnPhraseEditor() {}
-void CMainFrame::OnTransferRules() {}
 void CMainFrame::OnBackup() {}
 void CMainFrame::OnVelnetImport() {}
 void CMainFrame::OnTextPrint() {}
-void CMainFrame::OnProjectName() {}
-void CMainFrame::OnProjectDetails() {}
 void CMainFrame::OnSdPack() {}
 void CMainFrame::OnSdImport() {}
 

@@ -1,0 +1,181 @@
+#include "cli/show.h"
+
+#include <charconv>
+#include <ostream>
+
+#include "cli/table.h"
+#include "phrases/phrase_library.h"
+#include "store/device_store.h"
+#include "store/gbk.h"
+#include "store/node_records.h"
+#include "store/project_info.h"
+
+namespace velsend::cli {
+namespace {
+
+using store::GbkToUtf8;
+
+constexpr int kUsage = 2;
+
+bool ParseLoop(const std::string& text, int& loop) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), loop);
+    return ec == std::errc{} && end == text.data() + text.size() && loop >= 0 && loop <= 255;
+}
+
+std::string TypeName(const store::DeviceRecord& r, int model) {
+    const int type = r.DeviceType();
+    std::string_view name;
+    switch (r.ProductClass()) {
+        case store::kAlarmClass:
+            name = store::AlarmTypeName(type);
+            break;
+        case store::kZoneDisplayClass:
+            name = "楼层显示器";
+            break;
+        default:
+            name = model == 1 ? store::OldModuleTypeName(type) : store::ModuleTypeName(type);
+            break;
+    }
+    return std::to_string(type) + (name.empty() ? "" : " " + std::string(name));
+}
+
+std::string Parameter(const store::DeviceRecord& r) {
+    switch (r.ProductClass()) {
+        case store::kModuleClass:
+            return std::string(r.ParamFlag() ? "手动" : "自动") + " 延时" +
+                   std::to_string(r.Delay());
+        case store::kBorrowedClass:
+            return std::string("故障显示") + (r.ParamFlag() ? "否" : "是") + " 延时" +
+                   std::to_string(r.Delay());
+        case store::kAlarmClass:
+            return "域值" + std::to_string(r.ParamByte);
+        default:
+            return {};
+    }
+}
+
+std::string PhraseCell(const phrases::PhraseImage& image, int number) {
+    const std::string text =
+        GbkToUtf8(std::string(store::TrimTrailingSpaces(phrases::PhraseText(image, number))));
+    return std::to_string(number) + (text.empty() ? "" : " " + text);
+}
+
+int ShowDevices(const store::ProjectDir& dir, int loop, int model, std::ostream& out) {
+    const store::DeviceFile devices = store::ReadDeviceFile(dir, loop);
+    const store::ChineseNameFile names = store::ReadChineseNameFile(dir, loop);
+    const phrases::PhraseImage image = phrases::ReadPhraseLibrary(dir);
+    Table table({"地址", "状态", "类别", "类型", "区域", "楼层", "房间", "名称", "参数", "描述"});
+    int installed = 0;
+    for (int a = 0; a < store::kAddressCount; ++a) {
+        const store::DeviceRecord& r = devices[static_cast<std::size_t>(a)];
+        if (r == store::DeviceRecord{}) continue;
+        installed += r.Installed() ? 1 : 0;
+        table.AddRow({std::to_string(a), r.Installed() ? "开" : "关",
+                      std::string(store::ClassName(r.ProductClass())), TypeName(r, model),
+                      std::to_string(r.Zone), std::to_string(r.Floor), std::to_string(r.Room),
+                      PhraseCell(image, r.NamePhrase), Parameter(r),
+                      GbkToUtf8(store::NameText(names[static_cast<std::size_t>(a)]))});
+    }
+    out << store::FileName(store::ProjectFile::Devices, loop) << "：" << installed
+        << " 个设备开通，" << table.RowCount() << " 个地址有记录\n";
+    if (table.RowCount() > 0) table.Print(out);
+    return 0;
+}
+
+int ShowNames(const store::ProjectDir& dir, int loop, std::ostream& out) {
+    const store::ChineseNameFile names = store::ReadChineseNameFile(dir, loop);
+    Table table({"地址", "描述"});
+    for (int a = 0; a < store::kAddressCount; ++a) {
+        const std::string text = store::NameText(names[static_cast<std::size_t>(a)]);
+        if (!text.empty()) table.AddRow({std::to_string(a), GbkToUtf8(text)});
+    }
+    out << store::FileName(store::ProjectFile::ChineseNames, loop) << "：" << table.RowCount()
+        << " 个描述\n";
+    if (table.RowCount() > 0) table.Print(out);
+    return 0;
+}
+
+int ShowPhrases(const store::ProjectDir& dir, std::ostream& out) {
+    const phrases::PhraseImage image = phrases::ReadPhraseLibrary(dir);
+    Table table({"编号", "内容"});
+    for (int n = 0; n < phrases::kPhraseCount; ++n) {
+        const std::string text = phrases::PhraseText(image, n);
+        // Quoted, so that a trailing blank stays visible.
+        if (!text.empty()) table.AddRow({std::to_string(n), "\"" + GbkToUtf8(text) + "\""});
+    }
+    out << "word.dat：" << table.RowCount() << " 个词组\n";
+    if (table.RowCount() > 0) table.Print(out);
+    return 0;
+}
+
+std::string WorkModeName(int mode) {
+    constexpr const char* kNames[] = {"单机工作方式", "显示网络情况", "允许网络控制"};
+    return std::to_string(mode) + (mode >= 0 && mode < 3 ? std::string(" ") + kNames[mode] : "");
+}
+
+int ShowNodes(const store::ProjectDir& dir, int model, std::ostream& out, std::ostream& err) {
+    Table table({"项目", "值"});
+    bool present = false;
+    if (model == 2) {
+        store::TenByteNodeRecord r;
+        present = store::LoadNodeRecord(dir, r);
+        table.AddRow({"本机地址", std::to_string(r.LocalAddress)});
+        table.AddRow({"驱动板首址", std::to_string(r.DriverBoardFirstAddress)});
+        table.AddRow({"驱动板末址", std::to_string(r.DriverBoardLastAddress)});
+        table.AddRow({"联动盘首址", std::to_string(r.LinkageFirstAddress)});
+        table.AddRow({"联动盘末址", std::to_string(r.LinkageLastAddress)});
+        table.AddRow({"联网机数", std::to_string(r.NetworkCount)});
+        table.AddRow({"工作方式", WorkModeName(r.WorkMode)});
+        out << "node2.dat";
+    } else if (model == 1 || model == 3 || model == 4) {
+        store::NineByteNodeRecord r;
+        present = store::LoadNodeRecord(dir, r);
+        table.AddRow({"本机地址", std::to_string(r.LocalAddress)});
+        table.AddRow({"驱动板(回路)地址", std::to_string(r.DriverBoardAddress)});
+        table.AddRow({"联动盘首址", std::to_string(r.LinkageFirstAddress)});
+        table.AddRow({"联动盘末址", std::to_string(r.LinkageLastAddress)});
+        table.AddRow({"联网机数", std::to_string(r.NetworkCount)});
+        table.AddRow({"工作方式", WorkModeName(r.WorkMode)});
+        out << "node1.dat";
+    } else {
+        err << "MX300KC 没有节点设置\n";
+        return 1;
+    }
+    out << (present ? "\n" : "（文件不存在，显示初始值）\n");
+    table.Print(out);
+    return 0;
+}
+
+int ShowInfo(const store::ProjectDir& dir, std::ostream& out) {
+    const store::ProjectInfo info = store::ReadProjectInfo(dir);
+    Table table({"项目", "内容"});
+    for (int f = 0; f < store::kInfoFieldCount; ++f)
+        table.AddRow(
+            {std::string(store::InfoFieldLabel(f)), GbkToUtf8(info[static_cast<std::size_t>(f)])});
+    table.Print(out);
+    return 0;
+}
+
+}  // namespace
+
+int ShowProjectData(const store::ProjectDir& dir, int controllerModel,
+                    const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const std::string what = args.empty() ? std::string() : args[0];
+    int loop = 0;
+    const bool perLoop = what == "devices" || what == "names";
+    if (perLoop) {
+        if (args.size() != 2 || !ParseLoop(args[1], loop)) {
+            err << "velsend-cli: show " << what << " LOOP (0..255)\n";
+            return kUsage;
+        }
+        return what == "devices" ? ShowDevices(dir, loop, controllerModel, out)
+                                 : ShowNames(dir, loop, out);
+    }
+    if (args.size() == 1 && what == "phrases") return ShowPhrases(dir, out);
+    if (args.size() == 1 && what == "nodes") return ShowNodes(dir, controllerModel, out, err);
+    if (args.size() == 1 && what == "info") return ShowInfo(dir, out);
+    err << "velsend-cli: show devices LOOP | names LOOP | phrases | nodes | info\n";
+    return kUsage;
+}
+
+}  // namespace velsend::cli

@@ -1,0 +1,58 @@
+#include "phrases/init_word_dlg.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "phrases/phrase_library.h"
+#include "ui/message_service.h"
+
+namespace velsend::phrases {
+
+CInitWordDlg::CInitWordDlg(const store::ProjectDir& dir, int mode, ui::MessageService& messages,
+                           QWidget* parent)
+    : QDialog(parent),
+      dir_(dir),
+      mode_(mode),
+      messages_(messages),
+      text_(mode == kInitCommon ? QStringLiteral("初始化为常用词组！确认否？")
+                                : QStringLiteral("将0~255号词组全部清空！确认否？")),
+      ok_(new QPushButton(QStringLiteral("确认"), this)),
+      cancel_(new QPushButton(QStringLiteral("取消"), this)) {
+    setWindowTitle(QStringLiteral("确认？"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(text_, this));
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    ok_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QString CInitWordDlg::Text() const {
+    return text_;
+}
+
+void CInitWordDlg::accept() {
+    const bool written = InitialisePhrases(dir_, mode_);
+    QDialog::accept();
+    const QString caption = QStringLiteral("造词菜单");
+    if (!written) {
+        // Never report a reset that did not reach the file.
+        messages_.Message(parentWidget(),
+                          QStringLiteral("无法写入词库文件 word.dat，词库没有改变。"), caption,
+                          ui::MessageIcon::Critical);
+        return;
+    }
+    messages_.Message(parentWidget(),
+                      mode_ == kInitCommon ? QStringLiteral("初始化常用词组成功！")
+                                           : QStringLiteral("初始化空词组成功！"),
+                      caption, ui::MessageIcon::None);
+}
+
+}  // namespace velsend::phrases

@@ -1,0 +1,180 @@
+#include "phrases/phrase_editor_dlg.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QWheelEvent>
+
+#include "app/field_check.h"
+#include "store/gbk.h"
+#include "ui/gbk_line_edit.h"
+#include "ui/message_service.h"
+#include "ui/number_edit.h"
+
+namespace velsend::phrases {
+namespace {
+
+QString DisplayText(const PhraseImage& image, int number, bool keepTrailingSpaces) {
+    std::string text = PhraseText(image, number);
+    if (!keepTrailingSpaces) text = std::string(store::TrimTrailingSpaces(text));
+    return QString::fromStdString(store::GbkToUtf8(text));
+}
+
+}  // namespace
+
+COtherTypedlg1::COtherTypedlg1(const store::ProjectDir& dir, ui::MessageService& messages,
+                               QWidget* parent)
+    : QDialog(parent),
+      dir_(dir),
+      messages_(messages),
+      numberEdit_(new ui::NumberEdit(this)),
+      textEdit_(new ui::GbkLineEdit(this, static_cast<int>(kPhraseSize))),
+      save_(new QPushButton(QStringLiteral("保存,转到下一条[Enter]"), this)),
+      clear_(new QPushButton(QStringLiteral("清空"), this)),
+      common_(new QPushButton(QStringLiteral("初始化为常用"), this)),
+      list_(new QTreeWidget(this)) {
+    setWindowTitle(QStringLiteral("词库编辑"));
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("编号"), this), 0, 0);
+    grid->addWidget(numberEdit_, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("内容"), this), 1, 0);
+    grid->addWidget(textEdit_, 1, 1);
+    grid->addWidget(save_, 2, 0, 1, 2);
+    auto* resets = new QHBoxLayout;
+    resets->addWidget(clear_);
+    resets->addWidget(common_);
+    grid->addLayout(resets, 3, 0, 1, 2);
+    grid->addWidget(list_, 4, 0, 1, 2);
+
+    numberEdit_->EnableCorrection(255, false);
+    save_->setDefault(true);
+    save_->setAutoDefault(true);
+    clear_->setAutoDefault(false);
+    common_->setAutoDefault(false);
+
+    list_->setColumnCount(3);
+    list_->setHeaderLabels({QString(), QStringLiteral("编号"), QStringLiteral("词组内容")});
+    list_->setRootIsDecorated(false);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setColumnHidden(0, true);
+    list_->setColumnWidth(1, 100);
+    list_->setColumnWidth(2, 250);
+    list_->setMinimumSize(380, 360);
+    list_->header()->setDefaultAlignment(Qt::AlignCenter);
+
+    EnsurePhraseFile(dir_);
+    image_ = ReadPhraseLibrary(dir_);
+    for (int n = 0; n < kPhraseCount; ++n) {
+        auto* item = new QTreeWidgetItem(list_);
+        item->setText(1, QString::number(n));
+        item->setTextAlignment(1, Qt::AlignCenter);
+    }
+    FillList(false);
+
+    connect(numberEdit_, &ui::NumberEdit::ValueEdited, this, &COtherTypedlg1::OnNumberEdited);
+    connect(list_, &QTreeWidget::itemSelectionChanged, this, &COtherTypedlg1::OnRowSelected);
+    connect(save_, &QPushButton::clicked, this, &COtherTypedlg1::OnSave);
+    connect(clear_, &QPushButton::clicked, this, &COtherTypedlg1::OnClear);
+    connect(common_, &QPushButton::clicked, this, &COtherTypedlg1::OnCommon);
+
+    // The wheel steps the phrase number wherever the pointer is in the dialog.
+    for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
+    installEventFilter(this);
+
+    SetNumberText(0);
+    ShowNumber(0);
+    list_->setFocus();
+}
+
+void COtherTypedlg1::SetNumberText(int number) {
+    const QSignalBlocker quiet(numberEdit_);
+    numberEdit_->SetNumber(number);
+}
+
+// Selects the row, loads the phrase into the text edit.
+void COtherTypedlg1::ShowNumber(int number) {
+    number_ = number;
+    if (QTreeWidgetItem* item = list_->topLevelItem(number)) {
+        const QSignalBlocker quiet(list_);
+        list_->setCurrentItem(item);
+        list_->scrollToItem(item);
+    }
+    textEdit_->setText(DisplayText(image_, number, false));
+}
+
+void COtherTypedlg1::OnNumberEdited(long long value) {
+    ShowNumber(static_cast<int>(value));
+}
+
+void COtherTypedlg1::OnRowSelected() {
+    const QList<QTreeWidgetItem*> selected = list_->selectedItems();
+    if (selected.isEmpty()) return;
+    const int row = list_->indexOfTopLevelItem(selected.front());
+    SetNumberText(row);
+    ShowNumber(row);
+}
+
+void COtherTypedlg1::OnSave() {
+    SetPhrase(image_, number_, textEdit_->GbkText());
+    WritePhrase(dir_, number_, image_);
+    const QString stored = DisplayText(image_, number_, true);
+    textEdit_->setText(stored);
+    list_->topLevelItem(number_)->setText(2, stored);
+    const int next = app::WrapStep(number_, 1, 0, kPhraseCount - 1);
+    SetNumberText(next);
+    ShowNumber(next);
+    textEdit_->setFocus();
+}
+
+void COtherTypedlg1::OnClear() {
+    if (!messages_.Confirm(this, QStringLiteral("清空确认?"), ui::MessageService::AppTitle()))
+        return;
+    image_ = {};
+    WritePhraseLibrary(dir_, image_);
+    FillList(false);
+    SetNumberText(0);
+    ShowNumber(0);
+}
+
+void COtherTypedlg1::OnCommon() {
+    if (!messages_.Confirm(this, QStringLiteral("清空确认,将丢失现有数据?"),
+                           ui::MessageService::AppTitle()))
+        return;
+    image_ = CommonPhrases();
+    WritePhraseLibrary(dir_, image_);
+    FillList(true);
+    SetNumberText(0);
+    ShowNumber(0);
+}
+
+void COtherTypedlg1::FillList(bool keepTrailingSpaces) {
+    for (int n = 0; n < kPhraseCount; ++n)
+        list_->topLevelItem(n)->setText(2, DisplayText(image_, n, keepTrailingSpaces));
+}
+
+bool COtherTypedlg1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        const int step = ui::WheelStep(static_cast<QWheelEvent*>(event));
+        if (step != 0) {
+            const int next = app::ClampStep(number_, step, 0, kPhraseCount - 1);
+            SetNumberText(next);
+            ShowNumber(next);
+            numberEdit_->setFocus();
+            numberEdit_->selectAll();
+        }
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void COtherTypedlg1::reject() {
+    QDialog::reject();
+    if (owner_) owner_->activateWindow();
+}
+
+}  // namespace velsend::phrases

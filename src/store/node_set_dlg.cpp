@@ -1,0 +1,173 @@
+#include "store/node_set_dlg.h"
+
+#include <QButtonGroup>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "ui/message_service.h"
+#include "ui/number_edit.h"
+
+namespace velsend::store {
+namespace {
+
+constexpr int kAddressMax = 63;
+constexpr int kNetworkCountMax = 64;
+
+}  // namespace
+
+NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, ui::MessageService& messages,
+                               bool driverRange, QWidget* parent)
+    : QDialog(parent),
+      dir_(dir),
+      messages_(messages),
+      form_(this, messages),
+      local_(new ui::NumberEdit(this)),
+      networkCount_(new ui::NumberEdit(this)),
+      driverFirst_(new ui::NumberEdit(this)),
+      driverLast_(driverRange ? new ui::NumberEdit(this) : nullptr),
+      linkageFirst_(new ui::NumberEdit(this)),
+      linkageLast_(new ui::NumberEdit(this)),
+      ok_(new QPushButton(QStringLiteral("确认"), this)),
+      cancel_(new QPushButton(QStringLiteral("取消"), this)) {
+    setWindowTitle(QStringLiteral("节点设置"));
+
+    auto* host = new QGroupBox(QStringLiteral("主机"), this);
+    auto* hostFields = new QFormLayout;
+    hostFields->addRow(QStringLiteral("本机地址"), local_);
+    hostFields->addRow(QStringLiteral("联网机数"), networkCount_);
+    auto* modes = new QGroupBox(QStringLiteral("工作方式"), host);
+    auto* modeLayout = new QVBoxLayout(modes);
+    auto* modeGroup = new QButtonGroup(this);
+    const QString modeNames[] = {QStringLiteral("单机工作方式"), QStringLiteral("显示网络情况"),
+                                 QStringLiteral("允许网络控制")};
+    for (int m = 0; m < 3; ++m) {
+        auto* button = new QRadioButton(modeNames[m], modes);
+        modeGroup->addButton(button, m);
+        modeLayout->addWidget(button);
+        workModes_[static_cast<std::size_t>(m)] = button;
+    }
+    // A click sets the work mode at once.
+    connect(modeGroup, &QButtonGroup::idClicked, this, [this](int mode) { workMode_ = mode; });
+    auto* hostLayout = new QVBoxLayout(host);
+    hostLayout->addLayout(hostFields);
+    hostLayout->addWidget(modes);
+
+    auto* driver = new QGroupBox(
+        driverRange ? QStringLiteral("驱动板地址") : QStringLiteral("驱动板(回路)地址"), this);
+    auto* driverLayout = new QFormLayout(driver);
+    if (driverRange) {
+        driverLayout->addRow(QStringLiteral("首址"), driverFirst_);
+        driverLayout->addRow(QStringLiteral("末址"), driverLast_);
+    } else {
+        driverLayout->addRow(QStringLiteral("地址"), driverFirst_);
+    }
+    auto* linkage = new QGroupBox(QStringLiteral("联动盘地址"), this);
+    auto* linkageLayout = new QFormLayout(linkage);
+    linkageLayout->addRow(QStringLiteral("首址"), linkageFirst_);
+    linkageLayout->addRow(QStringLiteral("末址"), linkageLast_);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+    auto* right = new QVBoxLayout;
+    right->addWidget(driver);
+    right->addWidget(linkage);
+    right->addStretch(1);
+    auto* columns = new QHBoxLayout;
+    columns->addWidget(host);
+    columns->addLayout(right);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(columns);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // The fields are checked in this order; the first bad one stops the check.
+    if (driverRange) {
+        form_.AddByte(driverFirst_, &driverFirstValue_, 0, kAddressMax);
+        form_.AddByte(driverLast_, &driverLastValue_, 0, kAddressMax);
+    }
+    form_.AddByte(local_, &localValue_, 0, kAddressMax);
+    form_.AddByte(networkCount_, &networkValue_, 0, kNetworkCountMax);
+    if (!driverRange) form_.AddByte(driverFirst_, &driverFirstValue_, 0, kAddressMax);
+    form_.AddByte(linkageFirst_, &linkageFirstValue_, 0, kAddressMax);
+    form_.AddByte(linkageLast_, &linkageLastValue_, 0, kAddressMax);
+    form_.SaveOnEveryChange();
+
+    ok_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void NodeSetDlgBase::SelectWorkMode(int mode) {
+    workMode_ = mode;
+    if (mode >= 0 && mode < 3) workModes_[static_cast<std::size_t>(mode)]->setChecked(true);
+}
+
+void NodeSetDlgBase::accept() {
+    if (!form_.Save()) return;
+    if (!Store()) {
+        messages_.Message(this, QStringLiteral("无法写入节点文件，设置没有保存。"),
+                          ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+        return;
+    }
+    QDialog::accept();
+}
+
+CNodeSetDlg::CNodeSetDlg(NineByteNodeRecord& record, const ProjectDir& dir,
+                         ui::MessageService& messages, QWidget* parent)
+    : NodeSetDlgBase(dir, messages, false, parent), record_(record) {
+    LoadNodeRecord(dir_, record_);
+    localValue_ = record_.LocalAddress;
+    networkValue_ = record_.NetworkCount;
+    driverFirstValue_ = record_.DriverBoardAddress;
+    linkageFirstValue_ = record_.LinkageFirstAddress;
+    linkageLastValue_ = record_.LinkageLastAddress;
+    form_.Load();
+    SelectWorkMode(record_.WorkMode);
+}
+
+bool CNodeSetDlg::Store() {
+    NineByteNodeRecord edited = record_;
+    edited.LocalAddress = static_cast<std::uint8_t>(localValue_);
+    edited.NetworkCount = static_cast<std::uint8_t>(networkValue_);
+    edited.DriverBoardAddress = static_cast<std::uint8_t>(driverFirstValue_);
+    edited.LinkageFirstAddress = static_cast<std::uint8_t>(linkageFirstValue_);
+    edited.LinkageLastAddress = static_cast<std::uint8_t>(linkageLastValue_);
+    edited.WorkMode = workMode_;
+    record_ = edited;
+    return SaveNodeRecord(dir_, record_);
+}
+
+CNodeSetDlg2::CNodeSetDlg2(TenByteNodeRecord& record, const ProjectDir& dir,
+                           ui::MessageService& messages, QWidget* parent)
+    : NodeSetDlgBase(dir, messages, true, parent), record_(record) {
+    LoadNodeRecord(dir_, record_);
+    localValue_ = record_.LocalAddress;
+    networkValue_ = record_.NetworkCount;
+    driverFirstValue_ = record_.DriverBoardFirstAddress;
+    driverLastValue_ = record_.DriverBoardLastAddress;
+    linkageFirstValue_ = record_.LinkageFirstAddress;
+    linkageLastValue_ = record_.LinkageLastAddress;
+    form_.Load();
+    SelectWorkMode(record_.WorkMode);
+}
+
+bool CNodeSetDlg2::Store() {
+    TenByteNodeRecord edited = record_;
+    edited.LocalAddress = static_cast<std::uint8_t>(localValue_);
+    edited.NetworkCount = static_cast<std::uint8_t>(networkValue_);
+    edited.DriverBoardFirstAddress = static_cast<std::uint8_t>(driverFirstValue_);
+    edited.DriverBoardLastAddress = static_cast<std::uint8_t>(driverLastValue_);
+    edited.LinkageFirstAddress = static_cast<std::uint8_t>(linkageFirstValue_);
+    edited.LinkageLastAddress = static_cast<std::uint8_t>(linkageLastValue_);
+    edited.WorkMode = workMode_;
+    record_ = edited;
+    return SaveNodeRecord(dir_, record_);
+}
+
+}  // namespace velsend::store

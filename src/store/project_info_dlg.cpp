@@ -1,0 +1,103 @@
+#include "store/project_info_dlg.h"
+
+#include <QApplication>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "ui/gbk_line_edit.h"
+#include "ui/message_service.h"
+#include "ui/qt_text.h"
+
+namespace velsend::store {
+namespace {
+
+constexpr int kEditWidth = 360;
+
+QHBoxLayout* ButtonRow(QDialog* dialog, QPushButton* ok) {
+    auto* cancel = new QPushButton(QStringLiteral("取消"), dialog);
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    ok->setDefault(true);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
+}
+
+// Texts are kept whole here; the store cuts them to the field at a whole character.
+ui::GbkLineEdit* NewFieldEdit(QWidget* parent) {
+    auto* edit = new ui::GbkLineEdit(parent, 1 << 16);
+    edit->setMinimumWidth(kEditWidth);
+    return edit;
+}
+
+void ReportUnwritten(ui::MessageService& messages, QWidget* parent) {
+    messages.Message(parent, QStringLiteral("无法写入工程信息文件 info.dat，修改没有保存。"),
+                     ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+}
+
+}  // namespace
+
+CProjNameDlg::CProjNameDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
+    : QDialog(parent),
+      dir_(dir),
+      messages_(messages),
+      name_(NewFieldEdit(this)),
+      ok_(new QPushButton(QStringLiteral("确认"), this)) {
+    setWindowTitle(QStringLiteral("工程名称"));
+    auto* fields = new QFormLayout;
+    fields->addRow(QStringLiteral("工程名称"), name_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addLayout(ButtonRow(this, ok_));
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    name_->SetGbkText(ReadProjectName(dir_));
+}
+
+void CProjNameDlg::accept() {
+    // Unlike a silent loss, a failed write keeps the dialog and its text.
+    if (!WriteProjectName(dir_, name_->GbkText())) return ReportUnwritten(messages_, this);
+    QDialog::accept();
+}
+
+CProjInfoDlg::CProjInfoDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
+    : QDialog(parent),
+      dir_(dir),
+      messages_(messages),
+      ok_(new QPushButton(QStringLiteral("确认"), this)) {
+    setWindowTitle(QStringLiteral("工程详细信息"));
+    const ProjectInfo info = ReadProjectInfo(dir_);
+    auto* fields = new QFormLayout;
+    for (int f = 0; f < kInfoFieldCount; ++f) {
+        auto* edit = NewFieldEdit(this);
+        edit->SetGbkText(info[static_cast<std::size_t>(f)]);
+        fields->addRow(ui::Q(InfoFieldLabel(f)), edit);
+        edits_[static_cast<std::size_t>(f)] = edit;
+    }
+    auto* icon = new QLabel(this);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(32, 32));
+    auto* note = new QLabel(QStringLiteral("每项最多 50 个字节（一个汉字占两个字节）。"), this);
+    auto* aside = new QHBoxLayout;
+    aside->addWidget(icon);
+    aside->addWidget(note, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addLayout(aside);
+    layout->addLayout(ButtonRow(this, ok_));
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void CProjInfoDlg::accept() {
+    ProjectInfo info;
+    for (int f = 0; f < kInfoFieldCount; ++f)
+        info[static_cast<std::size_t>(f)] = edits_[static_cast<std::size_t>(f)]->GbkText();
+    if (!WriteProjectInfo(dir_, info)) return ReportUnwritten(messages_, this);
+    QDialog::accept();
+}
+
+}  // namespace velsend::store
