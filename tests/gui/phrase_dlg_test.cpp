@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <QWheelEvent>
+
+#include "phrases/init_word_dlg.h"
+#include "phrases/phrase_editor_dlg.h"
+#include "scripted_messages.h"
+#include "temp_dir.h"
+#include "typing.h"
+#include "ui/gbk_line_edit.h"
+#include "ui/number_edit.h"
+
+namespace velsend::phrases {
+namespace {
+
+using test::ReadBytes;
+
+class PhraseEditorTest : public ::testing::Test {
+  protected:
+    void Type(QLineEdit* edit, const QString& text) { test::Retype(edit, text); }
+    void Wheel(QWidget* target, int angle) {
+        QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(),
+                          QPoint(0, angle), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+    }
+    test::TempDir dir;
+    store::ProjectDir project{dir.path()};
+    test::ScriptedMessages messages;
+};
+
+TEST_F(PhraseEditorTest, OpensOnAnEmptyLibrary) {
+    COtherTypedlg1 dialog(project, messages);
+    EXPECT_EQ(ReadBytes(dir / "word.dat").size(), 0u);
+    ASSERT_EQ(dialog.List()->topLevelItemCount(), 256);
+    EXPECT_TRUE(dialog.List()->topLevelItem(255)->text(2).isEmpty());
+    EXPECT_EQ(dialog.List()->currentItem(), dialog.List()->topLevelItem(0));
+    EXPECT_EQ(dialog.NumberEdit()->text(), QStringLiteral("0"));
+}
+
+TEST_F(PhraseEditorTest, EnterSavesUpperCasedAndMovesOn) {
+    COtherTypedlg1 dialog(project, messages);
+    dialog.show();
+    Type(dialog.TextEdit(), QStringLiteral("abc"));
+    QTest::keyClick(dialog.TextEdit(), Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.CurrentNumber(), 1);
+    EXPECT_EQ(dialog.List()->topLevelItem(0)->text(2), QStringLiteral("ABC"));
+    auto bytes = ReadBytes(dir / "word.dat");
+    ASSERT_EQ(bytes.size(), 16u);
+    EXPECT_EQ(bytes,
+              (std::vector<std::uint8_t>{'A', 'B', 'C', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+
+    // A 16-byte text: 8 Chinese characters; the 9th cannot be typed.
+    Type(dialog.TextEdit(), QString(9, QChar(0x4E2D)));
+    EXPECT_EQ(dialog.TextEdit()->text(), QString(8, QChar(0x4E2D)));
+    dialog.SaveButton()->click();
+    bytes = ReadBytes(dir / "word.dat");
+    ASSERT_EQ(bytes.size(), 32u);
+    EXPECT_EQ(bytes[16], 0xD6);
+    EXPECT_EQ(bytes[31], 0xD0);
+}
+
+TEST_F(PhraseEditorTest, NumberEditCorrectsWithoutRewriting) {
+    COtherTypedlg1 dialog(project, messages);
+    dialog.show();
+    Type(dialog.NumberEdit(), QStringLiteral("300"));
+    EXPECT_EQ(dialog.NumberEdit()->text(), QStringLiteral("300"));
+    EXPECT_EQ(dialog.CurrentNumber(), 255);
+    EXPECT_EQ(dialog.List()->currentItem(), dialog.List()->topLevelItem(255));
+
+    // Saving the last phrase wraps to the first.
+    Type(dialog.TextEdit(), QStringLiteral("end"));
+    dialog.SaveButton()->click();
+    EXPECT_EQ(dialog.CurrentNumber(), 0);
+    EXPECT_EQ(dialog.NumberEdit()->text(), QStringLiteral("0"));
+    const auto bytes = ReadBytes(dir / "word.dat");
+    ASSERT_EQ(bytes.size(), 4096u);
+    EXPECT_EQ(bytes[255 * 16], 'E');
+}
+
+TEST_F(PhraseEditorTest, UnsavedTextIsDroppedAndTheWheelSteps) {
+    COtherTypedlg1 dialog(project, messages);
+    dialog.show();
+    Type(dialog.TextEdit(), QStringLiteral("lost"));
+    dialog.List()->setCurrentItem(dialog.List()->topLevelItem(5));
+    EXPECT_EQ(dialog.CurrentNumber(), 5);
+    EXPECT_EQ(dialog.NumberEdit()->text(), QStringLiteral("5"));
+    dialog.List()->setCurrentItem(dialog.List()->topLevelItem(0));
+    EXPECT_TRUE(dialog.TextEdit()->text().isEmpty());
+
+    Wheel(dialog.List()->viewport(), -120);  // towards the user
+    EXPECT_EQ(dialog.CurrentNumber(), 1);
+    Wheel(dialog.TextEdit(), 120);
+    Wheel(dialog.TextEdit(), 120);
+    EXPECT_EQ(dialog.CurrentNumber(), 0);  // stops at the first
+}
+
+TEST_F(PhraseEditorTest, ResetsAskFirst) {
+    COtherTypedlg1 dialog(project, messages);
+    dialog.show();
+    messages.answers = {false};
+    dialog.CommonButton()->click();
+    EXPECT_EQ(ReadBytes(dir / "word.dat").size(), 0u);
+    EXPECT_EQ(messages.shown.back().text, QStringLiteral("清空确认,将丢失现有数据?"));
+
+    messages.answers = {true};
+    dialog.CommonButton()->click();
+    EXPECT_EQ(dialog.List()->topLevelItem(130)->text(2), QStringLiteral("交易大厅 "));
+    EXPECT_EQ(ReadBytes(dir / "word.dat").size(), 4096u);
+
+    messages.answers = {true};
+    dialog.ClearButton()->click();
+    EXPECT_EQ(messages.shown.back().text, QStringLiteral("清空确认?"));
+    EXPECT_TRUE(dialog.List()->topLevelItem(130)->text(2).isEmpty());
+    EXPECT_EQ(ReadBytes(dir / "word.dat"), std::vector<std::uint8_t>(4096, 0));
+}
+
+TEST(InitWordDlg, ConfirmsThenResetsAndReports) {
+    test::TempDir dir;
+    test::ScriptedMessages messages;
+    const store::ProjectDir project(dir.path());
+
+    CInitWordDlg cancelled(project, kInitCommon, messages);
+    EXPECT_EQ(cancelled.Text(), QStringLiteral("初始化为常用词组！确认否？"));
+    EXPECT_EQ(cancelled.windowTitle(), QStringLiteral("确认？"));
+    cancelled.CancelButton()->click();
+    EXPECT_FALSE(std::filesystem::exists(dir / "word.dat"));
+
+    CInitWordDlg common(project, kInitCommon, messages);
+    common.OkButton()->click();
+    EXPECT_EQ(ReadBytes(dir / "word.dat")[16], 0xB6);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("初始化常用词组成功！"));
+    EXPECT_EQ(messages.shown[0].caption, QStringLiteral("造词菜单"));
+
+    CInitWordDlg empty(project, kInitEmpty, messages);
+    EXPECT_EQ(empty.Text(), QStringLiteral("将0~255号词组全部清空！确认否？"));
+    empty.OkButton()->click();
+    EXPECT_EQ(ReadBytes(dir / "word.dat"), std::vector<std::uint8_t>(4096, 0));
+    EXPECT_EQ(messages.shown.back().text, QStringLiteral("初始化空词组成功！"));
+}
+
+}  // namespace
+}  // namespace velsend::phrases

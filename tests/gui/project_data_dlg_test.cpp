@@ -1,0 +1,207 @@
+// The small project-data dialogs driven the way a user drives them.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "burner/set_dlg.h"
+#include "scripted_messages.h"
+#include "store/node_set_dlg.h"
+#include "store/project_info_dlg.h"
+#include "temp_dir.h"
+#include "typing.h"
+#include "ui/gbk_line_edit.h"
+#include "ui/number_edit.h"
+
+namespace velsend {
+namespace {
+
+using test::ReadBytes;
+using test::WriteBytes;
+
+using test::Retype;
+
+QStringList Texts(const test::ScriptedMessages& messages) {
+    QStringList texts;
+    for (const auto& shown : messages.shown) texts << shown.text;
+    return texts;
+}
+
+class NodeDialogTest : public ::testing::Test {
+  protected:
+    test::TempDir dir;
+    store::ProjectDir project{dir.path()};
+    test::ScriptedMessages messages;
+    store::NineByteNodeRecord nine;
+    store::TenByteNodeRecord ten;
+};
+
+TEST_F(NodeDialogTest, RangesAreCheckedWhileTyping) {
+    store::CNodeSetDlg dialog(nine, project, messages);
+    dialog.show();
+    auto edits = dialog.findChildren<ui::NumberEdit*>();
+    ui::NumberEdit* local = edits[0];
+    ui::NumberEdit* count = edits[1];
+
+    Retype(count, QStringLiteral("64"));
+    EXPECT_TRUE(messages.shown.empty());
+
+    Retype(local, QStringLiteral("64"));
+    EXPECT_EQ(Texts(messages), QStringList{QStringLiteral("请输入一个在 0 和 63 之间的整数。")});
+
+    messages.shown.clear();
+    local->selectAll();
+    QTest::keyClick(local, Qt::Key_Backspace);
+    EXPECT_EQ(Texts(messages), QStringList{QStringLiteral("请输入一个在 0 和 255 之间的整数。")});
+
+    // Confirming with a bad field stores nothing and keeps the dialog.
+    messages.shown.clear();
+    dialog.OkButton()->click();
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "node1.dat"));
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+TEST_F(NodeDialogTest, NineByteRecordKeepsItsReservedBytes) {
+    WriteBytes(dir / "node1.dat", {1, 2, 3, 4, 5, 0x11, 0x22, 0x33, 0});
+    {
+        store::CNodeSetDlg dialog(nine, project, messages);
+        dialog.show();
+        auto edits = dialog.findChildren<ui::NumberEdit*>();
+        EXPECT_EQ(edits[0]->text(), QStringLiteral("1"));
+        Retype(edits[0], QStringLiteral("63"));
+        Retype(edits[1], QStringLiteral("64"));
+        QTest::mouseClick(dialog.WorkModeButton(1), Qt::LeftButton);
+        dialog.OkButton()->click();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(ReadBytes(dir / "node1.dat"),
+              (std::vector<std::uint8_t>{63, 2, 3, 4, 64, 0x11, 0x22, 0x33, 1}));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(NodeDialogTest, TenByteWorkModeIsSixteenBitsAndSurvivesInitialisation) {
+    {
+        store::CNodeSetDlg2 dialog(ten, project, messages);
+        dialog.show();
+        EXPECT_TRUE(dialog.WorkModeButton(0)->isChecked());
+        QTest::mouseClick(dialog.WorkModeButton(2), Qt::LeftButton);
+        auto edits = dialog.findChildren<ui::NumberEdit*>();
+        Retype(edits[0], QStringLiteral("9"));
+        dialog.OkButton()->click();
+    }
+    const auto bytes = ReadBytes(dir / "node2.dat");
+    ASSERT_EQ(bytes.size(), 10u);
+    EXPECT_EQ(bytes[8], 2);
+    EXPECT_EQ(bytes[9], 0);
+
+    // Without the file the dialog shows what was last confirmed in this run.
+    std::filesystem::remove(dir / "node2.dat");
+    store::CNodeSetDlg2 again(ten, project, messages);
+    EXPECT_TRUE(again.WorkModeButton(2)->isChecked());
+    EXPECT_EQ(ten.LocalAddress, 9);
+
+    // Cancel writes nothing.
+    again.CancelButton()->click();
+    EXPECT_FALSE(std::filesystem::exists(dir / "node2.dat"));
+}
+
+class ProjectInfoDialogTest : public ::testing::Test {
+  protected:
+    test::TempDir dir;
+    store::ProjectDir project{dir.path()};
+    test::ScriptedMessages messages;
+};
+
+TEST_F(ProjectInfoDialogTest, NameDialogRewritesTheNameOnly) {
+    ASSERT_TRUE(store::WriteProjectInfo(project, {"OLD", "ADDR", "MGR", "TEL", "STAFF", "HOT"}));
+    store::CProjNameDlg dialog(project, messages);
+    dialog.show();
+    EXPECT_EQ(dialog.NameEdit()->text(), QStringLiteral("OLD"));
+    Retype(dialog.NameEdit(), QStringLiteral("示范大厦"));
+    dialog.OkButton()->click();
+    const store::ProjectInfo info = store::ReadProjectInfo(project);
+    EXPECT_EQ(info[0], "\xCA\xBE\xB7\xB6\xB4\xF3\xCF\xC3");
+    EXPECT_EQ(info[1], "ADDR");
+    EXPECT_EQ(info[5], "HOT");
+}
+
+TEST_F(ProjectInfoDialogTest, ShortFileAndDetailsDialog) {
+    WriteBytes(dir / "info.dat", {'A', 'B', 'C'});
+    store::CProjNameDlg name(project, messages);
+    EXPECT_EQ(name.NameEdit()->text(), QStringLiteral("ABC") + QString(47, QLatin1Char(' ')));
+
+    store::CProjInfoDlg details(project, messages);
+    details.show();
+    EXPECT_EQ(details.FieldEdit(0)->text(), QStringLiteral("ABC"));
+    EXPECT_TRUE(details.FieldEdit(3)->text().isEmpty());
+    // 26 Chinese characters take 52 bytes: the field keeps 25 whole ones.
+    Retype(details.FieldEdit(1), QString(26, QChar(0x4E2D)));
+    Retype(details.FieldEdit(5), QStringLiteral("400-000-0000"));
+    details.OkButton()->click();
+    const auto bytes = ReadBytes(dir / "info.dat");
+    ASSERT_EQ(bytes.size(), 300u);
+    EXPECT_EQ(bytes[98], 0xD6);
+    EXPECT_EQ(bytes[99], 0xD0);
+    EXPECT_EQ(store::ReadProjectInfo(project)[1].size(), 50u);
+    EXPECT_EQ(store::ReadProjectInfo(project)[5], "400-000-0000");
+}
+
+class TransferRulesDialogTest : public ::testing::Test {
+  protected:
+    burner::TransferRules rules;
+    burner::PortList ports = burner::PortList::FromSpec("/dev/ttyUSB0:/dev/pts/4");
+    test::ScriptedMessages messages;
+};
+
+TEST_F(TransferRulesDialogTest, DelayAboveFiftyIsRefused) {
+    burner::CSetDlg dialog(rules, ports, 2, messages);
+    dialog.show();
+    Retype(dialog.DelayEdit(), QStringLiteral("51"));
+    EXPECT_EQ(Texts(messages).last(), QStringLiteral("请输入一个在 0 和 50 之间的整数。"));
+    EXPECT_EQ(rules.PaceDelay, 5);
+    Retype(dialog.DelayEdit(), QStringLiteral("0"));
+    EXPECT_EQ(rules.PaceDelay, 0);
+}
+
+TEST_F(TransferRulesDialogTest, EveryValidChangeTakesEffectAtOnce) {
+    {
+        burner::CSetDlg dialog(rules, ports, 2, messages);
+        dialog.show();
+        EXPECT_EQ(dialog.PortList()->itemText(0), QStringLiteral("COM1  /dev/ttyUSB0"));
+        EXPECT_EQ(dialog.PortList()->itemText(9), QStringLiteral("COM10"));
+        Retype(dialog.LastLoopEdit(), QStringLiteral("10"));
+        Retype(dialog.LastLogicEdit(), QStringLiteral("999"));
+        dialog.SpeedList()->setCurrentIndex(1);
+        Q_EMIT dialog.SpeedList()->activated(1);
+        dialog.PortList()->setCurrentIndex(1);
+        Q_EMIT dialog.PortList()->activated(1);
+        Retype(dialog.LastLogicEdit(), QStringLiteral("1024"));
+        dialog.reject();
+    }
+    EXPECT_EQ(rules.LastLoop, 10);
+    // Typed digit by digit: 1, 10 and 102 each took effect, 1024 was refused.
+    EXPECT_EQ(rules.LastLogic, 102u);
+    EXPECT_EQ(rules.BaudIndex, 1);
+    EXPECT_EQ(rules.BaudRate, 19200u);
+    EXPECT_EQ(rules.PortIndex, 1);
+    EXPECT_EQ(Texts(messages).last(), QStringLiteral("请输入一个在 0 和 1023 之间的整数。"));
+
+    burner::CSetDlg reopened(rules, ports, 2, messages);
+    EXPECT_EQ(reopened.SpeedList()->currentText(), QStringLiteral("19200"));
+    EXPECT_EQ(reopened.LastLoopEdit()->text(), QStringLiteral("10"));
+}
+
+TEST_F(TransferRulesDialogTest, FirstFamilyHasNoLogicRange) {
+    burner::CSetDlg first(rules, ports, 1, messages);
+    EXPECT_FALSE(first.FirstLogicEdit()->isEnabled());
+    EXPECT_FALSE(first.LastLogicEdit()->isEnabled());
+    burner::CSetDlg kbx(rules, ports, 3, messages);
+    EXPECT_TRUE(kbx.LastLogicEdit()->isEnabled());
+}
+
+}  // namespace
+}  // namespace velsend
