@@ -7,8 +7,12 @@
 
 #include "app/controller_model.h"
 #include "app/demo_project.h"
+#include "app/field_check.h"
 #include "app/model_selection.h"
 #include "app/run_state.h"
+#include "logic/logic_files.h"
+#include "logic/rule_editing.h"
+#include "store/gbk.h"
 #include "store/project_files.h"
 
 namespace velsend::cli {
@@ -37,6 +41,9 @@ commands:
   select-model     select --model: the burner handshake (0x10, then the model's code)
   init             delete the project files, as "初始化" → "确认" does
   demo             write the demo project into --dir
+  show logic       list the numbered logic rules that are not empty: number, tab, text
+  logic set N TEXT store TEXT as logic rule N, checked as "逻辑设置" checks it
+                   (an empty TEXT empties the rule)
 
 exit status: 0 done, 1 failed or refused, 2 usage error.
 )";
@@ -113,6 +120,52 @@ int DemoCommand(Context& c) {
     return kExitOk;
 }
 
+int ShowLogic(Context& c) {
+    const int capacity = logic::LogicCapacity(c.state.ControllerModel);
+    for (int n = 0; n < capacity; ++n) {
+        const std::string text = logic::ReadLogicRule(c.state.Project, n);
+        if (!text.empty()) c.streams.out << n << "\t" << store::GbkToUtf8(text) << "\n";
+    }
+    return kExitOk;
+}
+
+// "show WHAT": one branch per kind of project data.
+int ShowCommand(Context& c) {
+    const std::string& what = c.options.args[0];
+    if (what == "logic") return ShowLogic(c);
+    c.streams.err << "velsend-cli: show: unknown item " << what << " (see --help)\n";
+    return kExitUsage;
+}
+
+int LogicCommand(Context& c) {
+    const std::vector<std::string>& args = c.options.args;
+    if (args[0] != "set") {
+        c.streams.err << "velsend-cli: logic: unknown action " << args[0] << " (see --help)\n";
+        return kExitUsage;
+    }
+    const int capacity = logic::LogicCapacity(c.state.ControllerModel);
+    std::uint32_t number = 0;
+    std::optional<std::string> error = app::CheckUnsigned(args[1], number);
+    // Unlike the dialog, a script gets no silent correction to the last rule.
+    if (!error) error = app::CheckRange(number, 0, capacity - 1);
+    if (error) {
+        c.streams.err << *error << "\n";
+        return kExitFailed;
+    }
+    const std::optional<std::string> text = store::Utf8ToGbk(args[2]);
+    const logic::SaveOutcome outcome =
+        text ? logic::SaveLogicRule(c.state.Project, c.state.ControllerModel,
+                                    static_cast<int>(number), *text)
+             : logic::SaveOutcome{false, std::string(logic::kIllegalCharacterMessage), 0};
+    if (!outcome.saved) {
+        c.streams.err << outcome.message << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << "已保存 "
+                  << store::FileName(store::ProjectFile::Logic, static_cast<int>(number)) << "\n";
+    return kExitOk;
+}
+
 struct CommandRow {
     std::string_view name;
     std::size_t argCount;
@@ -124,6 +177,8 @@ const std::vector<CommandRow>& Commands() {
         {"select-model", 0, SelectModelCommand},
         {"init", 0, InitCommand},
         {"demo", 0, DemoCommand},
+        {"show", 1, ShowCommand},
+        {"logic", 3, LogicCommand},
     };
     return rows;
 }
