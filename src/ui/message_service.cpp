@@ -53,6 +53,13 @@ bool WidgetMessageService::Question(QWidget* parent, const QString& text, const 
     return box.exec() == QMessageBox::Yes;
 }
 
+bool WidgetMessageService::Confirm(QWidget* parent, const QString& text, const QString& caption,
+                                   MessageIcon icon) {
+    QMessageBox box(ToQt(icon), caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
+
 QString WidgetMessageService::OpenFileName(QWidget* parent, const QString& caption,
                                            const QString& dir, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);

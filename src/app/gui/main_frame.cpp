@@ -15,6 +15,7 @@
 #include "app/lock_keys.h"
 #include "app/menus.h"
 #include "app/model_selection.h"
+#include "logic/logic_set_dlg.h"
 #include "store/init_dlg.h"
 #include "ui/message_service.h"
 #include "ui/qt_text.h"
@@ -233,7 +234,10 @@ void CMainFrame::OnNodeSettings() {}
 void CMainFrame::OnQuickSet() {}
 void CMainFrame::OnLoopQuery() {}
 void CMainFrame::OnLoopCopy() {}
-void CMainFrame::OnLogicSettings() {}
+void CMainFrame::OnLogicSettings() {
+    logic::CLogicSetDlg dialog(state_, messages_, this);
+    dialog.exec();
+}
 void CMainFrame::OnPhraseEditor() {}
 void CMainFrame::OnTransferRules() {}
 void CMainFrame::OnBackup() {}
