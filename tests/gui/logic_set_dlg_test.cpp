@@ -191,6 +191,17 @@ TEST_F(LogicSetDlgTest, RefusedTextStaysAndNothingIsWritten) {
     QTest::keyClick(dialog->RuleField(), Qt::Key_Return);
     EXPECT_EQ(ShownTexts(), QStringList{QStringLiteral("请输入不多于 80 个的字符。")});
     EXPECT_EQ(Rule(7), std::string(100, '1'));
+
+    // A file that cannot be written is said so, and the editor stays on it.
+    state.Project = store::ProjectDir(dir / "gone");
+    Open(2);
+    messages.shown.clear();
+    TypeRule(QStringLiteral("T1"));
+    QTest::keyClick(dialog->RuleField(), Qt::Key_Return);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("logic0.dat")));
+    EXPECT_EQ(Number(), QStringLiteral("0"));
+    EXPECT_EQ(RuleText(), QStringLiteral("T1"));
 }
 
 TEST_F(LogicSetDlgTest, TypedNumbersAreClampedToTheLastRule) {

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "logic/alphabet.h"
-#include "logic/rule_editing.h"
 #include "temp_dir.h"
 
 namespace velsend::logic {
@@ -148,52 +147,6 @@ TEST(DeviceLogicFiles, WriteOneRecordInPlace) {
     ASSERT_TRUE(WriteDeviceLogic(project, 9, 255, "R1"));
     EXPECT_EQ(std::filesystem::file_size(dir / "log9.dat"), 32768u);
     EXPECT_FALSE(WriteDeviceLogic(store::ProjectDir(dir / "missing"), 9, 0, "R1"));
-}
-
-TEST(RuleEditing, NumbersClampAndWrap) {
-    EXPECT_EQ(EnterLogicNumber(1500, 1000).number, 999);
-    EXPECT_TRUE(EnterLogicNumber(1500, 1000).corrected);
-    EXPECT_EQ(EnterLogicNumber(1000, 1000).number, 999);
-    EXPECT_FALSE(EnterLogicNumber(999, 1000).corrected);
-    EXPECT_EQ(EnterLogicNumber(256, 256).number, 255);
-    EXPECT_EQ(EnterLogicNumber(-1, 256).number, 255);
-    EXPECT_EQ(EnterLogicNumber(0, 256).number, 0);
-
-    EXPECT_EQ(StepLogicNumber(255, 1, 256), 0);
-    EXPECT_EQ(StepLogicNumber(0, -1, 256), 255);
-    EXPECT_EQ(StepLogicNumber(999, 1, 1000), 0);
-    EXPECT_EQ(StepLogicNumber(0, -1, 1000), 999);
-    EXPECT_EQ(StepLogicNumber(41, 0, 1000), 41);
-}
-
-TEST(RuleEditing, SaveChecksWritesAndAdvances) {
-    TempDir dir;
-    const store::ProjectDir project(dir.path());
-
-    SaveOutcome out = SaveLogicRule(project, 2, 999, "T13001=M13002");
-    EXPECT_TRUE(out.saved);
-    EXPECT_EQ(out.next, 0);
-    EXPECT_EQ(ReadBytes(dir / "logic999.dat"), Bytes("T13001=M13002"));
-    EXPECT_EQ(SaveLogicRule(project, 3, 255, "x").next, 0);
-    EXPECT_EQ(SaveLogicRule(project, 4, 7, "x").next, 8);
-
-    out = SaveLogicRule(project, 2, 5, "Tn1001=M13002");
-    EXPECT_FALSE(out.saved);
-    EXPECT_EQ(out.message, "输入有非法字符！");
-    EXPECT_EQ(out.next, 5);
-    EXPECT_FALSE(std::filesystem::exists(dir / "logic5.dat"));
-
-    EXPECT_TRUE(SaveLogicRule(project, 2, 6, std::string(120, '1')).saved);
-    out = SaveLogicRule(project, 2, 6, std::string(121, '1'));
-    EXPECT_FALSE(out.saved);
-    EXPECT_EQ(out.message, "请输入不多于 120 个的字符。");
-    out = SaveLogicRule(project, 3, 6, std::string(81, '1'));
-    EXPECT_EQ(out.message, "请输入不多于 80 个的字符。");
-    EXPECT_EQ(ReadBytes(dir / "logic6.dat"), Bytes(std::string(120, '1')));
-
-    // An empty rule is a rule too: a 0-byte file.
-    EXPECT_TRUE(SaveLogicRule(project, 2, 6, "").saved);
-    EXPECT_EQ(std::filesystem::file_size(dir / "logic6.dat"), 0u);
 }
 
 }  // namespace
