@@ -174,7 +174,8 @@ int ShowProjectData(const store::ProjectDir& dir, int controllerModel,
     if (args.size() == 1 && what == "phrases") return ShowPhrases(dir, out);
     if (args.size() == 1 && what == "nodes") return ShowNodes(dir, controllerModel, out, err);
     if (args.size() == 1 && what == "info") return ShowInfo(dir, out);
-    err << "velsend-cli: show devices LOOP | names LOOP | phrases | nodes | info\n";
+    err << "velsend-cli: show: unknown item " << what
+        << " (show devices LOOP | names LOOP | phrases | nodes | info | logic)\n";
     return kUsage;
 }
 

@@ -132,7 +132,8 @@ void COtherTypedlg1::OnSave() {
 }
 
 void COtherTypedlg1::OnClear() {
-    if (!messages_.Confirm(this, QStringLiteral("清空确认?"), ui::MessageService::AppTitle()))
+    if (!messages_.Confirm(this, QStringLiteral("清空确认?"), ui::MessageService::AppTitle(),
+                           ui::MessageIcon::None))
         return;
     image_ = {};
     WritePhraseLibrary(dir_, image_);
@@ -143,7 +144,7 @@ void COtherTypedlg1::OnClear() {
 
 void COtherTypedlg1::OnCommon() {
     if (!messages_.Confirm(this, QStringLiteral("清空确认,将丢失现有数据?"),
-                           ui::MessageService::AppTitle()))
+                           ui::MessageService::AppTitle(), ui::MessageIcon::None))
         return;
     image_ = CommonPhrases();
     WritePhraseLibrary(dir_, image_);

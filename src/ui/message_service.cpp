@@ -53,9 +53,9 @@ bool WidgetMessageService::Question(QWidget* parent, const QString& text, const 
     return box.exec() == QMessageBox::Yes;
 }
 
-bool WidgetMessageService::Confirm(QWidget* parent, const QString& text, const QString& caption) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
-                    parent);
+bool WidgetMessageService::Confirm(QWidget* parent, const QString& text, const QString& caption,
+                                   MessageIcon icon) {
+    QMessageBox box(ToQt(icon), caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
 }

@@ -22,8 +22,12 @@ class MessageService : public app::UserPrompt {
     // True only for Yes.
     virtual bool Question(QWidget* parent, const QString& text, const QString& caption,
                           MessageIcon icon) = 0;
-    // OK/Cancel; true only for OK.
-    virtual bool Confirm(QWidget* parent, const QString& text, const QString& caption) = 0;
+    // OK / Cancel; true only for OK. Stand-ins that script answers get it as
+    // a Question().
+    virtual bool Confirm(QWidget* parent, const QString& text, const QString& caption,
+                         MessageIcon icon) {
+        return Question(parent, text, caption, icon);
+    }
     // Empty when the user cancelled.
     virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                  const QString& filter) = 0;
@@ -46,7 +50,8 @@ class WidgetMessageService final : public MessageService {
                  MessageIcon icon) override;
     bool Question(QWidget* parent, const QString& text, const QString& caption,
                   MessageIcon icon) override;
-    bool Confirm(QWidget* parent, const QString& text, const QString& caption) override;
+    bool Confirm(QWidget* parent, const QString& text, const QString& caption,
+                 MessageIcon icon) override;
     QString OpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                          const QString& filter) override;
     QString SaveFileName(QWidget* parent, const QString& caption, const QString& dir,

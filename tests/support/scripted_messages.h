@@ -32,9 +32,6 @@ class ScriptedMessages : public ui::MessageService {
         answers.pop_front();
         return answer;
     }
-    bool Confirm(QWidget* parent, const QString& text, const QString& caption) override {
-        return Question(parent, text, caption, ui::MessageIcon::None);
-    }
     QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override {
         return NextFile();
     }

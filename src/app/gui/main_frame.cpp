@@ -18,6 +18,7 @@
 #include "burner/set_dlg.h"
 #include "phrases/init_word_dlg.h"
 #include "phrases/phrase_editor_dlg.h"
+#include "logic/logic_set_dlg.h"
 #include "store/init_dlg.h"
 #include "store/node_set_dlg.h"
 #include "store/project_info_dlg.h"
@@ -278,7 +279,10 @@ void CMainFrame::OnTransfer(int kind) {
 void CMainFrame::OnQuickSet() {}
 void CMainFrame::OnLoopQuery() {}
 void CMainFrame::OnLoopCopy() {}
-void CMainFrame::OnLogicSettings() {}
+void CMainFrame::OnLogicSettings() {
+    logic::CLogicSetDlg dialog(state_, messages_, this);
+    dialog.exec();
+}
 void CMainFrame::OnBackup() {}
 void CMainFrame::OnVelnetImport() {}
 void CMainFrame::OnTextPrint() {}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string_view>
+
+namespace velsend::logic {
+
+// The characters a rule may hold. Case matters: a..l are loop letters, the
+// lowercase m, r, t and x keyword letters; every other letter is refused.
+inline constexpr std::string_view kLogicAlphabet = "0123456789abcdefghijklmrtxFMRTX()*+!=[]{}~";
+// Per-device rules (first family) know neither "F" nor "=".
+inline constexpr std::string_view kDeviceLogicAlphabet = "0123456789abcdefghijklmrtxMRTX()*+![]{}~";
+
+// True when every byte of `text` is in the set; an empty text passes. A
+// two-byte (GBK) character never passes: its lead byte is outside both sets.
+bool InLogicAlphabet(std::string_view text);
+bool InDeviceLogicAlphabet(std::string_view text);
+
+}  // namespace velsend::logic

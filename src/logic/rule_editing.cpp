@@ -1,0 +1,32 @@
+#include "logic/rule_editing.h"
+
+#include "app/field_check.h"
+#include "logic/alphabet.h"
+#include "logic/logic_files.h"
+
+namespace velsend::logic {
+
+LogicNumberEntry EnterLogicNumber(long long typed, int capacity) {
+    if (typed < 0 || typed > capacity - 1) return {capacity - 1, true};
+    return {static_cast<int>(typed), false};
+}
+
+int StepLogicNumber(int number, int step, int capacity) {
+    return app::WrapStep(number, step, 0, capacity - 1);
+}
+
+std::optional<std::string> CheckLogicRule(std::string_view text, int textLimit) {
+    if (!InLogicAlphabet(text)) return std::string(kIllegalCharacterMessage);
+    return app::CheckMaxBytes(text.size(), textLimit);
+}
+
+SaveOutcome SaveLogicRule(const store::ProjectDir& dir, int controllerModel, int number,
+                          std::string_view text) {
+    if (auto refusal = CheckLogicRule(text, LogicTextLimit(controllerModel)))
+        return {false, *refusal, number};
+    const WriteResult written = WriteLogicRule(dir, number, text);
+    if (!written.ok) return {false, written.message, number};
+    return {true, {}, StepLogicNumber(number, 1, LogicCapacity(controllerModel))};
+}
+
+}  // namespace velsend::logic

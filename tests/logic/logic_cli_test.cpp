@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli.h"
+#include "logic/logic_files.h"
+#include "temp_dir.h"
+
+namespace velsend::cli {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun Cli(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    std::istringstream in;
+    const int status = Main(args, {out, err, in, false});
+    return {status, out.str(), err.str()};
+}
+
+class LogicCliTest : public ::testing::Test {
+  protected:
+    CliRun Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--dir", dir.path().string()});
+        return Cli(args);
+    }
+    std::string File(int n) const {
+        const auto bytes = test::ReadBytes(dir / ("logic" + std::to_string(n) + ".dat"));
+        return {bytes.begin(), bytes.end()};
+    }
+    test::TempDir dir;
+};
+
+TEST_F(LogicCliTest, SetThenShowListsTheNonEmptyRules) {
+    EXPECT_EQ(Run({"logic", "set", "999", "T13001=M13002"}).status, kExitOk);
+    EXPECT_EQ(Run({"logic", "set", "3", "R15001=M15002"}).status, kExitOk);
+    EXPECT_EQ(Run({"logic", "set", "4", ""}).status, kExitOk);
+    EXPECT_EQ(File(999), "T13001=M13002");
+    EXPECT_TRUE(std::filesystem::exists(dir / "logic4.dat"));
+    EXPECT_EQ(File(4), "");
+
+    const CliRun shown = Run({"show", "logic"});
+    EXPECT_EQ(shown.status, kExitOk);
+    EXPECT_EQ(shown.out, "3\tR15001=M15002\n999\tT13001=M13002\n");
+    // The KBX models have 256 rules: 999 is not one of them.
+    EXPECT_EQ(Run({"--model", "3", "show", "logic"}).out, "3\tR15001=M15002\n");
+}
+
+TEST_F(LogicCliTest, RefusalsKeepTheFileAndExitOne) {
+    ASSERT_EQ(Run({"logic", "set", "5", "T1"}).status, kExitOk);
+
+    CliRun r = Run({"logic", "set", "5", "Tn1001=M13002"});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(r.err, "输入有非法字符！\n");
+    r = Run({"logic", "set", "5", "T1 M2"});
+    EXPECT_EQ(r.err, "输入有非法字符！\n");
+    r = Run({"logic", "set", "5", "T测试"});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(r.err, "输入有非法字符！\n");
+    r = Run({"--model", "4", "logic", "set", "5", std::string(81, '1')});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(r.err, "请输入不多于 80 个的字符。\n");
+    r = Run({"--model", "4", "logic", "set", "256", "T1"});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(r.err, "请输入一个在 0 和 255 之间的整数。\n");
+    r = Run({"logic", "set", "-1", "T1"});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(r.err, "请输入一个正整数。\n");
+    EXPECT_EQ(File(5), "T1");
+    EXPECT_FALSE(std::filesystem::exists(dir / "logic256.dat"));
+    EXPECT_EQ(Run({"--model", "4", "logic", "set", "5", std::string(80, '1')}).status, kExitOk);
+}
+
+TEST_F(LogicCliTest, UsageErrors) {
+    EXPECT_EQ(Run({"show"}).status, kExitUsage);
+    const CliRun unknown = Run({"show", "dragons"});
+    EXPECT_EQ(unknown.status, kExitUsage);
+    EXPECT_NE(unknown.err.find("dragons"), std::string::npos);
+    EXPECT_EQ(Run({"logic", "get", "1", "T1"}).status, kExitUsage);
+    EXPECT_EQ(Run({"logic", "set", "1"}).status, kExitUsage);
+}
+
+}  // namespace
+}  // namespace velsend::cli
