@@ -15,6 +15,8 @@
 #include "app/lock_keys.h"
 #include "app/menus.h"
 #include "app/model_selection.h"
+#include "burner/backup_dlg.h"
+#include "burner/show_dlg.h"
 #include "store/init_dlg.h"
 #include "ui/message_service.h"
 #include "ui/qt_text.h"
@@ -226,6 +228,8 @@ void CMainFrame::OnPhraseInit(int mode) {
 }
 void CMainFrame::OnTransfer(int kind) {
     state_.TransferKind = kind;
+    burner::CShowDlg dialog(state_, messages_, this);
+    dialog.exec();
 }
 
 // The dialogs behind these commands arrive with their subsystems.
@@ -236,7 +240,10 @@ void CMainFrame::OnLoopCopy() {}
 void CMainFrame::OnLogicSettings() {}
 void CMainFrame::OnPhraseEditor() {}
 void CMainFrame::OnTransferRules() {}
-void CMainFrame::OnBackup() {}
+void CMainFrame::OnBackup() {
+    burner::CBackupDlg dialog(state_, messages_, this);
+    dialog.exec();
+}
 void CMainFrame::OnVelnetImport() {}
 void CMainFrame::OnTextPrint() {}
 void CMainFrame::OnProjectName() {}
