@@ -99,6 +99,8 @@ struct TransferJob {
 // Sleeps of the protocol go through this, so tests and the benchmark can
 // count them. The default sleeps and returns early once `cancel` is set.
 using PauseFunction = std::function<void(int milliseconds)>;
+// The default pause: sleeps, returning early once `cancel` is set.
+void SleepPause(int milliseconds, const std::atomic<bool>* cancel = nullptr);
 
 class TransferEngine {
   public:
