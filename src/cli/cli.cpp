@@ -1,19 +1,25 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 #include <functional>
 #include <iostream>
 #include <string_view>
+#include <tuple>
 
 #include "app/controller_model.h"
 #include "app/demo_project.h"
 #include "app/field_check.h"
 #include "app/model_selection.h"
 #include "app/run_state.h"
+#include "burner/backup.h"
+#include "burner/transfer_engine.h"
 #include "cli/show.h"
-#include "phrases/phrase_library.h"
 #include "logic/logic_files.h"
 #include "logic/rule_editing.h"
+#include "phrases/phrase_library.h"
 #include "store/gbk.h"
 #include "store/project_files.h"
 
@@ -37,6 +43,11 @@ options:
   --baud RATE      115200 (default) or 19200
   --yes            answer Yes when the burner does not answer and the program
                    asks whether to go on (otherwise No, or ask on a terminal)
+  --loops A-B      loops to send (default 0-3)
+  --addresses A-B  device addresses to send (default 0-255)
+  --phrases A-B    phrases to send (default 0-255)
+  --logic A-B      logic numbers to send (default 0-0, at most 1023)
+  --pace MS        pacing delay in milliseconds, 0..50 (default 5)
   -h, --help       this text
 
 commands:
@@ -51,6 +62,13 @@ commands:
   show logic       list the numbered logic rules that are not empty: number, tab, text
   logic set N TEXT store TEXT as logic rule N, checked as "逻辑设置" checks it
                    (an empty TEXT empties the rule)
+  send KIND        send nodes|devices|logic|phrases|names to the burner
+  erase            erase the data chip
+  backup FILE      copy the chip into FILE (the whole image)
+  restore FILE     write FILE (a whole image of --model's chip) to the chip
+
+Transfers show their progress on standard error and print the result text on
+standard output; only the success text exits with 0.
 
 exit status: 0 done, 1 failed or refused, 2 usage error.
 )";
@@ -58,6 +76,17 @@ exit status: 0 done, 1 failed or refused, 2 usage error.
 bool ParseInt(std::string_view text, int& out) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
     return ec == std::errc{} && end == text.data() + text.size();
+}
+
+// "A-B" with both ends in 0..max.
+bool ParseRange(std::string_view text, int max, std::pair<int, int>& out) {
+    const std::size_t dash = text.find('-');
+    if (dash == std::string_view::npos) return false;
+    int a = 0, b = 0;
+    if (!ParseInt(text.substr(0, dash), a) || !ParseInt(text.substr(dash + 1), b)) return false;
+    if (a < 0 || b < 0 || a > max || b > max) return false;
+    out = {a, b};
+    return true;
 }
 
 // Messages go to standard error; questions are answered by --yes, by the user
@@ -194,6 +223,133 @@ int LogicCommand(Context& c) {
     return kExitOk;
 }
 
+// Progress on standard error: a bar on a terminal, otherwise a line for each
+// new status text and at most two position lines a second (the bar of a
+// transfer runs from 0 to full once per block).
+class ProgressPrinter : public burner::TransferObserver {
+  public:
+    explicit ProgressPrinter(CliStreams streams) : streams_(streams) {}
+    ~ProgressPrinter() override { EndBar(); }
+
+    void SetRange(int upper) override {
+        upper_ = upper > 0 ? upper : 1;
+        position_ = 0;
+    }
+    void SetPosition(int position) override {
+        position_ = std::clamp(position, 0, upper_);
+        Show();
+    }
+    void SetStatus(const std::string& text) override {
+        status_ = text;
+        if (!streams_.errTerminal) {
+            // Backup and restore count percents in the status text.
+            const bool percent = !text.empty() && text.back() == '%';
+            if (percent && !Due() && text != "100%") return;
+            streams_.err << text << "\n";
+            return;
+        }
+        Show();
+    }
+    void PortNotOpened(const burner::OpenResult& result) override {
+        EndBar();
+        streams_.err << result.message << "\n";
+    }
+    void EndBar() {
+        if (barShown_) streams_.err << "\n" << std::flush;
+        barShown_ = false;
+    }
+
+  private:
+    bool Due() {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastLine_ < std::chrono::milliseconds(500)) return false;
+        lastLine_ = now;
+        return true;
+    }
+    void Show() {
+        const int percent = position_ * 100 / upper_;
+        if (!streams_.errTerminal) {
+            if (!Due()) return;
+            streams_.err << position_ << "/" << upper_ << "\n";
+            return;
+        }
+        constexpr int kWidth = 30;
+        const int filled = position_ * kWidth / upper_;
+        streams_.err << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+                     << std::string(static_cast<std::size_t>(kWidth - filled), ' ') << "] ";
+        char pct[8];
+        std::snprintf(pct, sizeof pct, "%3d%%", percent);
+        streams_.err << pct << " " << status_ << "\033[K" << std::flush;
+        barShown_ = true;
+    }
+
+    CliStreams streams_;
+    int upper_ = 1;
+    int position_ = 0;
+    std::chrono::steady_clock::time_point lastLine_{};
+    std::string status_;
+    bool barShown_ = false;
+};
+
+int TransferCommand(Context& c, int kind) {
+    c.state.TransferKind = kind;
+    ProgressPrinter progress(c.streams);
+    burner::TransferEngine engine(c.state.BurnerPort, progress);
+    burner::TransferJob job;
+    job.kind = kind;
+    job.model = c.state.ControllerModel;
+    job.rules = c.state.Rules;
+    job.address = c.state.BurnerAddress();
+    job.project = c.state.Project;
+    job.node9 = &c.state.Node9;
+    job.node10 = &c.state.Node10;
+    const burner::TransferResult result = engine.Run(job);
+    progress.EndBar();
+    c.streams.out << result.status << "\n";
+    return result.Succeeded() ? kExitOk : kExitFailed;
+}
+
+int SendCommand(Context& c) {
+    static const std::pair<std::string_view, int> kinds[] = {
+        {"nodes", burner::kSendNodes}, {"devices", burner::kSendDevices},
+        {"logic", burner::kSendLogic}, {"phrases", burner::kSendPhrases},
+        {"names", burner::kSendNames},
+    };
+    for (const auto& [name, kind] : kinds) {
+        if (c.options.args[0] == name) return TransferCommand(c, kind);
+    }
+    c.streams.err << "velsend-cli: send takes nodes, devices, logic, phrases or names\n";
+    return kExitUsage;
+}
+
+int EraseCommand(Context& c) {
+    return TransferCommand(c, burner::kEraseChip);
+}
+
+int ChipCopyCommand(Context& c, bool backup) {
+    ProgressPrinter progress(c.streams);
+    burner::CComm2 port;
+    burner::ChipCopyJob job;
+    job.model = c.state.ControllerModel;
+    job.address = c.state.BurnerAddress();
+    job.baud = c.state.Rules.BaudRate;
+    job.file = c.options.args[0];
+    const burner::ChipCopyResult result =
+        backup ? burner::BackupChip(port, job, progress) : burner::RestoreChip(port, job, progress);
+    progress.EndBar();
+    if (!result.message.empty()) c.streams.err << result.message << "\n";
+    if (result.outcome != burner::ChipCopyOutcome::Done) return kExitFailed;
+    c.streams.out << result.status << "\n";
+    return kExitOk;
+}
+
+int BackupCommand(Context& c) {
+    return ChipCopyCommand(c, true);
+}
+int RestoreCommand(Context& c) {
+    return ChipCopyCommand(c, false);
+}
+
 struct CommandRow {
     std::string_view name;
     std::size_t minArgs;
@@ -209,6 +365,10 @@ const std::vector<CommandRow>& Commands() {
         {"phrases", 1, 1, PhrasesCommand},
         {"show", 1, 2, ShowCommand},
         {"logic", 3, 3, LogicCommand},
+        {"send", 1, 1, SendCommand},
+        {"erase", 0, 0, EraseCommand},
+        {"backup", 1, 1, BackupCommand},
+        {"restore", 1, 1, RestoreCommand},
     };
     return rows;
 }
@@ -255,6 +415,29 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 r.error = "--baud takes 115200 or 19200";
                 return r;
             }
+        } else if (a == "--loops" || a == "--addresses" || a == "--phrases" || a == "--logic") {
+            const std::string* v = value(i, a);
+            if (!v) return r;
+            const int max = a == "--logic" ? 1023 : 255;
+            std::pair<int, int> range;
+            if (!ParseRange(*v, max, range)) {
+                r.error = a + " takes A-B with both in 0.." + std::to_string(max);
+                return r;
+            }
+            auto& target = a == "--loops"       ? r.options.loops
+                           : a == "--addresses" ? r.options.addresses
+                           : a == "--phrases"   ? r.options.phrases
+                                                : r.options.logic;
+            target = range;
+        } else if (a == "--pace") {
+            const std::string* v = value(i, a);
+            if (!v) return r;
+            int pace = 0;
+            if (!ParseInt(*v, pace) || pace < 0 || pace > 50) {
+                r.error = "--pace takes 0..50";
+                return r;
+            }
+            r.options.pace = pace;
         } else if (!a.empty() && a[0] == '-') {
             r.error = "unknown option " + a;
             return r;
@@ -284,6 +467,22 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
         state.Ports = burner::PortList::FromEnvironment();
         if (options.port) state.Ports.SetPath(state.Rules.PortIndex, *options.port);
         state.Rules.SetBaudIndex(options.baud == 115200 ? 0 : 1);
+        burner::TransferRules& rules = state.Rules;
+        auto byte = [](int v) { return static_cast<std::uint8_t>(v); };
+        if (options.loops)
+            std::tie(rules.FirstLoop, rules.LastLoop) =
+                std::pair(byte(options.loops->first), byte(options.loops->second));
+        if (options.addresses)
+            std::tie(rules.FirstAddress, rules.LastAddress) =
+                std::pair(byte(options.addresses->first), byte(options.addresses->second));
+        if (options.phrases)
+            std::tie(rules.FirstPhrase, rules.LastPhrase) =
+                std::pair(byte(options.phrases->first), byte(options.phrases->second));
+        if (options.logic) {
+            rules.FirstLogic = static_cast<std::uint32_t>(options.logic->first);
+            rules.LastLogic = static_cast<std::uint32_t>(options.logic->second);
+        }
+        if (options.pace) rules.PaceDelay = byte(*options.pace);
         TerminalPrompt prompt(options, streams);
         Context context{options, streams, state, prompt};
         return row.run(context);

@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velsend::cli {
@@ -18,6 +19,9 @@ struct CliOptions {
     std::optional<std::string> port;
     int baud = 115200;
     bool yes = false;
+    // Transfer rules; unset ones keep their defaults.
+    std::optional<std::pair<int, int>> loops, addresses, phrases, logic;
+    std::optional<int> pace;
     bool help = false;
     std::string command;
     std::vector<std::string> args;
@@ -36,6 +40,7 @@ struct CliStreams {
     std::ostream& err;
     std::istream& in;
     bool interactive = false;  // standard input is a terminal: questions may be asked
+    bool errTerminal = false;  // standard error is a terminal: progress as a bar
 };
 
 // Runs one command and returns the process exit status.

@@ -8,5 +8,6 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return velsend::cli::Main(args, {std::cout, std::cerr, std::cin, ::isatty(0) != 0});
+    return velsend::cli::Main(args,
+                              {std::cout, std::cerr, std::cin, ::isatty(0) != 0, ::isatty(2) != 0});
 }

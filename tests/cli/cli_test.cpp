@@ -83,5 +83,64 @@ TEST(CliSelectModel, SilentBurnerNeedsYes) {
     EXPECT_EQ(r.out, "VelSend v10.1 (更新与2013.4.9) - MX300KBX(W29C020)\n");
 }
 
+TEST(CliTransfer, RuleOptionsParseAndRejectBadRanges) {
+    const ParseResult r =
+        ParseCommandLine({"--loops", "2-5", "--addresses", "20-40", "--phrases", "7-8", "--logic",
+                          "0-1023", "--pace", "0", "--dir", "/p", "send", "devices"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.loops, std::make_pair(2, 5));
+    EXPECT_EQ(r.options.addresses, std::make_pair(20, 40));
+    EXPECT_EQ(r.options.phrases, std::make_pair(7, 8));
+    EXPECT_EQ(r.options.logic, std::make_pair(0, 1023));
+    EXPECT_EQ(r.options.pace, 0);
+    EXPECT_EQ(r.options.dir, "/p");
+    EXPECT_EQ(r.options.args, std::vector<std::string>{"devices"});
+
+    EXPECT_EQ(Cli({"--loops", "0-256", "erase"}).status, kExitUsage);
+    EXPECT_EQ(Cli({"--logic", "0-1024", "erase"}).status, kExitUsage);
+    EXPECT_EQ(Cli({"--pace", "51", "erase"}).status, kExitUsage);
+    EXPECT_EQ(Cli({"--addresses", "7", "erase"}).status, kExitUsage);
+    EXPECT_EQ(Cli({"send", "everything"}).status, kExitUsage);
+}
+
+TEST(CliTransfer, SendUsesTheRulesAndPrintsTheResult) {
+    test::TempDir dir;
+    test::SimProcess sim({"--model", "1"}, dir / "sim.log");
+    ASSERT_FALSE(sim.path().empty());
+    CliRun r = Cli({"--dir", dir.path().string(), "--port", sim.path(), "--model", "1", "--pace",
+                    "0", "--loops", "2-2", "--addresses", "20-40", "send", "devices"});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "传送设备信息成功！\n");
+    EXPECT_NE(r.err.find("正在传送设备信息......"), std::string::npos);
+    const std::vector<int> got = sim.WaitReceived(4 + 2 * 114);
+    ASSERT_EQ(got.size(), 4u + 2 * 114);
+    EXPECT_EQ(std::vector<int>(got.begin(), got.begin() + 4), (std::vector<int>{0x70, 2, 20, 40}));
+
+    test::SimProcess noChip({"--no-chip"}, dir / "sim2.log");
+    r = Cli({"--dir", dir.path().string(), "--port", noChip.path(), "erase"});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(r.out, "数据芯片没有插好！\n");
+}
+
+TEST(CliTransfer, BackupAndRestoreRoundTrip) {
+    test::TempDir dir;
+    test::SimProcess sim({"--model", "3"}, dir / "sim.log");
+    std::vector<std::uint8_t> image(262144);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i / 3);
+    test::WriteBytes(dir / "in.bin", image);
+    const std::string port = sim.path();
+    CliRun r = Cli({"--port", port, "--model", "3", "restore", (dir / "in.bin").string()});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    r = Cli({"--port", port, "--model", "3", "backup", (dir / "out.bin").string()});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "100%\n");
+    EXPECT_EQ(test::ReadBytes(dir / "out.bin"), image);
+
+    // Model 2's chip is twice as large: the file is refused.
+    r = Cli({"--port", port, "--model", "2", "restore", (dir / "in.bin").string()});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("524288"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace velsend::cli

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <map>
 
 #include "app/command_ids.h"
@@ -261,6 +262,12 @@ TEST_F(MainFrameTest, SilentBurnerNoKeepsEverythingYesSwitches) {
 
 TEST_F(MainFrameTest, EveryCommandHasOneHandlerAndSetsItsSharedValue) {
     for (const auto& [id, prompt] : kPrompts) EXPECT_TRUE(frame.HasHandler(id)) << id;
+    // The transfer commands open their dialog; close each as it comes up.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    closer.start(10);
     frame.ExecuteCommand(app::ID_SEND_DEVICES);
     EXPECT_EQ(state.TransferKind, 1);
     frame.ExecuteCommand(app::ID_ERASE_CHIP);

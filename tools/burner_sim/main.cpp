@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -18,6 +19,7 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "burner.h"
 
@@ -37,10 +39,26 @@ the terminal; point the program at it, for example
   velsend-cli --port /dev/pts/7 select-model
 
 options:
-  --silent        never answer
-  --answer HEX    answer this byte instead of echoing the handshake request
-  --log FILE      append every byte, both ways, with a time stamp
-  -h, --help      this text
+  --silent          never answer
+  --answer HEX      answer this byte instead of echoing the handshake request
+  --log FILE        append every byte, both ways, with a time stamp
+  --model N         controller model 1..6 whose block sizes and chip size to
+                    use (default 2; a handshake switches to the model it names)
+  --chip FILE       keep the chip image in FILE (created filled with 0xFF);
+                    without it the image lives in memory
+  --erase-steps N   0x10 progress replies an erase sends before its 0x20 (default 3)
+  --no-chip         answer 0xBE (no data chip seated) to every command
+  --refuse-block N  give the N-th block of the run (counted from 1) no echo
+  --no-commit N     do not confirm the N-th block with 0x99
+  --drop-after N    stop answering after N received bytes
+  --garbage         answer random bytes in place of every reply
+  -h, --help        this text
+
+What is stored lands in the chip image at: node data 0x00000, phrases 0x01000,
+devices 0x02000 + 0x800*loop (loops 0..7), Chinese names 0x06000 +
+0x1000*loop (loops 0..7), logic blocks 0x10000 + 512*block (models 2..4) or
+log records 0x10000 + 0x8000*loop + 128*address (model 1, loops 0..3). A
+backup returns the image, a restore replaces it, an erase fills it with 0xFF.
 )";
 
 class ByteLog {
@@ -65,7 +83,10 @@ class ByteLog {
         char line[96];
         std::snprintf(line, sizeof line, "%s.%06ld %s %02X\n", stamp, static_cast<long>(micros),
                       direction, byte);
-        out_ << line << std::flush;
+        out_ << line;
+    }
+    void Flush() {
+        if (out_) out_.flush();
     }
 
   private:
@@ -92,6 +113,50 @@ bool ParseHexByte(std::string_view text, std::uint8_t& out) {
     return true;
 }
 
+bool ParseCount(std::string_view text, long& out) {
+    if (text.empty() || text.size() > 9) return false;
+    long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    out = value;
+    return true;
+}
+
+// The chip image on disk: read at start, changed ranges written back.
+class ChipFile {
+  public:
+    bool Open(const std::string& path, velsend::sim::Burner& burner) {
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ < 0) return false;
+        std::vector<std::uint8_t> bytes(velsend::sim::ChipSize(burner.Model()), 0xFF);
+        const ssize_t n = ::pread(fd_, bytes.data(), bytes.size(), 0);
+        if (n < 0) return false;
+        burner.LoadImage(bytes);
+        // A new or short file becomes a whole image of the model's size.
+        Write(burner, 0, bytes.size());
+        return true;
+    }
+    void Save(velsend::sim::Burner& burner) {
+        if (fd_ < 0) return;
+        if (auto changed = burner.TakeChanged()) Write(burner, changed->first, changed->second);
+    }
+    ~ChipFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+  private:
+    void Write(velsend::sim::Burner& burner, std::size_t from, std::size_t to) {
+        const std::vector<std::uint8_t> image = burner.Image();
+        to = std::min(to, image.size());
+        if (from >= to) return;
+        (void)!::pwrite(fd_, image.data() + from, to - from, static_cast<off_t>(from));
+        (void)!::ftruncate(fd_, static_cast<off_t>(image.size()));
+    }
+    int fd_ = -1;
+};
+
 int Fail(const std::string& what) {
     std::cerr << "velsend-burner-sim: " << what << "\n";
     return 2;
@@ -102,6 +167,7 @@ int Fail(const std::string& what) {
 int main(int argc, char** argv) {
     velsend::sim::BurnerOptions options;
     std::string logPath;
+    std::string chipPath;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -115,6 +181,29 @@ int main(int argc, char** argv) {
             options.answer = byte;
         } else if (arg == "--log" && i + 1 < argc) {
             logPath = argv[++i];
+        } else if (arg == "--chip" && i + 1 < argc) {
+            chipPath = argv[++i];
+        } else if (arg == "--no-chip") {
+            options.noChip = true;
+        } else if (arg == "--garbage") {
+            options.garbage = true;
+        } else if ((arg == "--model" || arg == "--erase-steps" || arg == "--refuse-block" ||
+                    arg == "--no-commit" || arg == "--drop-after") &&
+                   i + 1 < argc) {
+            long value = 0;
+            if (!ParseCount(argv[++i], value)) return Fail(std::string(arg) + " takes a number");
+            if (arg == "--model") {
+                if (value < 1 || value > 6) return Fail("--model takes 1..6");
+                options.model = static_cast<int>(value);
+            } else if (arg == "--erase-steps") {
+                options.eraseSteps = static_cast<int>(value);
+            } else if (arg == "--refuse-block") {
+                options.refuseBlock = static_cast<int>(value);
+            } else if (arg == "--no-commit") {
+                options.noCommitBlock = static_cast<int>(value);
+            } else {
+                options.dropAfter = value;
+            }
         } else {
             std::cerr << kUsage;
             return 2;
@@ -149,21 +238,47 @@ int main(int argc, char** argv) {
     std::cout << slavePath << std::endl;
 
     velsend::sim::Burner burner(options);
+    ChipFile chip;
+    if (!chipPath.empty() && !chip.Open(chipPath, burner))
+        return Fail("cannot open chip image " + chipPath);
+
+    // A program that goes quiet this long in the middle of an exchange has
+    // given up on it; longer than any pause or reply wait of the protocol.
+    constexpr auto kGiveUp = std::chrono::milliseconds(2500);
+    auto lastByte = std::chrono::steady_clock::now();
+    std::vector<std::uint8_t> reply;
     while (!g_stop) {
         pollfd p{master, POLLIN, 0};
         const int rc = ::poll(&p, 1, 200);
         if (rc < 0 && errno != EINTR) break;
-        if (rc <= 0 || (p.revents & POLLIN) == 0) continue;
-        std::uint8_t buffer[512];
+        if (rc <= 0 || (p.revents & POLLIN) == 0) {
+            if (burner.Busy() && std::chrono::steady_clock::now() - lastByte > kGiveUp)
+                burner.Reset();
+            continue;
+        }
+        std::uint8_t buffer[4096];
         const ssize_t n = ::read(master, buffer, sizeof buffer);
         if (n <= 0) continue;
+        lastByte = std::chrono::steady_clock::now();
+        reply.clear();
         for (ssize_t i = 0; i < n; ++i) {
             log.Write("rx", buffer[i]);
             for (std::uint8_t out : burner.Feed(buffer[i])) {
                 log.Write("tx", out);
-                if (::write(master, &out, 1) != 1) break;
+                reply.push_back(out);
             }
         }
+        std::size_t sent = 0;
+        while (sent < reply.size()) {
+            const ssize_t w = ::write(master, reply.data() + sent, reply.size() - sent);
+            if (w > 0) {
+                sent += static_cast<std::size_t>(w);
+            } else if (w < 0 && errno != EINTR && errno != EAGAIN) {
+                break;
+            }
+        }
+        log.Flush();
+        chip.Save(burner);
     }
     ::close(keepOpen);
     ::close(master);

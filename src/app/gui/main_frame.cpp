@@ -15,10 +15,12 @@
 #include "app/lock_keys.h"
 #include "app/menus.h"
 #include "app/model_selection.h"
+#include "burner/backup_dlg.h"
 #include "burner/set_dlg.h"
+#include "burner/show_dlg.h"
+#include "logic/logic_set_dlg.h"
 #include "phrases/init_word_dlg.h"
 #include "phrases/phrase_editor_dlg.h"
-#include "logic/logic_set_dlg.h"
 #include "store/init_dlg.h"
 #include "store/node_set_dlg.h"
 #include "store/project_info_dlg.h"
@@ -273,6 +275,8 @@ void CMainFrame::OnProjectDetails() {
 }
 void CMainFrame::OnTransfer(int kind) {
     state_.TransferKind = kind;
+    burner::CShowDlg dialog(state_, messages_, this);
+    dialog.exec();
 }
 
 // The dialogs behind these commands arrive with their subsystems.
@@ -283,7 +287,10 @@ void CMainFrame::OnLogicSettings() {
     logic::CLogicSetDlg dialog(state_, messages_, this);
     dialog.exec();
 }
-void CMainFrame::OnBackup() {}
+void CMainFrame::OnBackup() {
+    burner::CBackupDlg dialog(state_, messages_, this);
+    dialog.exec();
+}
 void CMainFrame::OnVelnetImport() {}
 void CMainFrame::OnTextPrint() {}
 void CMainFrame::OnSdPack() {}
