@@ -9,7 +9,7 @@
 
 #include "app/controller_model.h"
 #include "app/run_state.h"
-#include "burner/progress_bridge.h"
+#include "burner/progress_bridge_dlg.h"
 #include "ui/message_service.h"
 #include "ui/qt_text.h"
 

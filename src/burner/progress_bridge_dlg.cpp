@@ -1,4 +1,4 @@
-#include "burner/progress_bridge.h"
+#include "burner/progress_bridge_dlg.h"
 
 #include <QMetaObject>
 #include <QThread>
