@@ -1,5 +1,7 @@
 #include "burner/transfer_engine.h"
 
+#include <functional>
+
 #include <sys/prctl.h>
 
 #include <algorithm>
@@ -224,21 +226,30 @@ TransferResult TransferEngine::Nodes(const TransferJob& job) {
 
 TransferResult TransferEngine::Devices(const TransferJob& job) {
     if (job.model < 1 || job.model > 4) return Finish(job, TransferOutcome::NotStarted, 0, 0);
+    const bool first = job.model == 1;
+    return LoopBlocks(job, {kDeviceCommand, first ? 16 : 32, kDeviceRecordSize, first ? 80 : 160},
+                      [&job](int loop) {
+                          return store::ReadFixed(job.project.PathOf(store::ProjectFile::Devices, loop),
+                                                  kDeviceFileSize, 0x00);
+                      });
+}
+
+// One connection per loop, the loop's records sent in blocks of whole
+// addresses; a block the burner does not take is skipped.
+TransferResult TransferEngine::LoopBlocks(const TransferJob& job, const LoopBlockLayout& layout,
+                                          const std::function<std::vector<std::uint8_t>(int)>& read) {
     const TransferRules& r = job.rules;
-    const int perBlock = job.model == 1 ? 16 : 32;
-    const int range = job.model == 1 ? 80 : 160;
-    const int firstBlock = r.FirstAddress / perBlock;
-    const int lastBlock = r.LastAddress / perBlock;
+    const int firstBlock = r.FirstAddress / layout.perBlock;
+    const int lastBlock = r.LastAddress / layout.perBlock;
     const int expected = (lastBlock - firstBlock + 1) * (r.LastLoop - r.FirstLoop + 1);
-    observer_.SetRange(range);
+    observer_.SetRange(layout.range);
     Status(TextsOf(job.kind).running);
 
     int stored = 0;
     for (int loop = r.FirstLoop; loop <= r.LastLoop && !Cancelled(); ++loop) {
-        const std::vector<std::uint8_t> devices = store::ReadFixed(
-            job.project.PathOf(store::ProjectFile::Devices, loop), kDeviceFileSize, 0x00);
+        const std::vector<std::uint8_t> records = read(loop);
         Connect(job);
-        const Opening opening = OpenCommand(kDeviceCommand, LoopParameters(loop, r));
+        const Opening opening = OpenCommand(layout.command, LoopParameters(loop, r));
         if (opening == Opening::NoChip) return ChipNotSeated(stored, expected);
         if (Reply() != kReady) {
             port_.Close();
@@ -247,16 +258,16 @@ TransferResult TransferEngine::Devices(const TransferJob& job) {
         for (int block = firstBlock; block <= lastBlock && !Cancelled(); ++block) {
             WriteByte(kBlockStart);
             if (Reply() != kBlockStart) continue;
-            for (int piece = 0; piece < perBlock; ++piece) {
-                const std::size_t address = static_cast<std::size_t>(perBlock * block + piece);
-                Write(std::span(devices).subspan(kDeviceRecordSize * address, kDeviceRecordSize));
+            for (int piece = 0; piece < layout.perBlock; ++piece) {
+                const std::size_t address = static_cast<std::size_t>(layout.perBlock * block + piece);
+                Write(std::span(records).subspan(layout.recordSize * address, layout.recordSize));
                 observer_.SetPosition(5 * piece);
                 Pause(r.PaceDelay / 5);
             }
             WriteByte(kBlockEnd);
             if (Reply() == kBlockEnd) {
                 ++stored;
-                observer_.SetPosition(range);
+                observer_.SetPosition(layout.range);
             }
         }
         port_.Close();
@@ -442,45 +453,12 @@ TransferResult TransferEngine::Erase(const TransferJob& job) {
 }
 
 TransferResult TransferEngine::Names(const TransferJob& job) {
-    const TransferRules& r = job.rules;
-    constexpr int perBlock = 16;
-    const int firstBlock = r.FirstAddress / perBlock;
-    const int lastBlock = r.LastAddress / perBlock;
-    const int expected = (lastBlock - firstBlock + 1) * (r.LastLoop - r.FirstLoop + 1);
-    observer_.SetRange(80);
-    Status(TextsOf(job.kind).running);
-
-    int stored = 0;
-    for (int loop = r.FirstLoop; loop <= r.LastLoop && !Cancelled(); ++loop) {
+    return LoopBlocks(job, {kNameCommand, 16, kNameSize, 80}, [&job](int loop) {
         std::vector<std::uint8_t> names = store::ReadFixed(
             job.project.PathOf(store::ProjectFile::ChineseNames, loop), kNameFileSize, 0xFF);
         ConvertNameText(names);
-        Connect(job);
-        const Opening opening = OpenCommand(kNameCommand, LoopParameters(loop, r));
-        if (opening == Opening::NoChip) return ChipNotSeated(stored, expected);
-        if (Reply() != kReady) {
-            port_.Close();
-            break;
-        }
-        for (int block = firstBlock; block <= lastBlock && !Cancelled(); ++block) {
-            WriteByte(kBlockStart);
-            if (Reply() != kBlockStart) continue;
-            for (int piece = 0; piece < perBlock; ++piece) {
-                const std::size_t address = static_cast<std::size_t>(perBlock * block + piece);
-                Write(std::span(names).subspan(kNameSize * address, kNameSize));
-                observer_.SetPosition(5 * piece);
-                Pause(r.PaceDelay / 5);
-            }
-            WriteByte(kBlockEnd);
-            if (Reply() == kBlockEnd) {
-                ++stored;
-                observer_.SetPosition(80);
-            }
-        }
-        port_.Close();
-        Pause(60 * r.PaceDelay);
-    }
-    return Counted(job, stored, expected);
+        return names;
+    });
 }
 
 }  // namespace velsend::burner

@@ -119,6 +119,15 @@ class TransferEngine {
     TransferResult Erase(const TransferJob& job);
     TransferResult Names(const TransferJob& job);
 
+    struct LoopBlockLayout {
+        std::uint8_t command;
+        int perBlock;            // addresses per block
+        std::size_t recordSize;  // bytes per address
+        int range;               // progress bar's upper bound
+    };
+    TransferResult LoopBlocks(const TransferJob& job, const LoopBlockLayout& layout,
+                              const std::function<std::vector<std::uint8_t>(int loop)>& read);
+
     void Connect(const TransferJob& job);
     void Write(std::span<const std::uint8_t> bytes);
     void WriteByte(std::uint8_t byte);
