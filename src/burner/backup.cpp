@@ -77,6 +77,18 @@ class TemporaryFile {
 
 }  // namespace
 
+namespace {
+
+// The chosen file could not be opened, written or put in place.
+ChipCopyResult FileFailed(ChipCopyResult& result, const std::filesystem::path& file) {
+    result.outcome = ChipCopyOutcome::FileError;
+    result.message = FileOpenFailed(file);
+    result.handIcon = true;
+    return result;
+}
+
+}  // namespace
+
 int ChipBlockCount(int model) {
     return model == 2 ? 2048 : 1024;
 }
@@ -87,17 +99,11 @@ ChipCopyResult BackupChip(CComm2& port, const ChipCopyJob& job, TransferObserver
     const int count = ChipBlockCount(job.model);
     // An existing file the user may not write stays as it is.
     if (std::filesystem::exists(job.file) && ::access(job.file.c_str(), W_OK) != 0) {
-        result.outcome = ChipCopyOutcome::FileError;
-        result.message = FileOpenFailed(job.file);
-        result.handIcon = true;
-        return result;
+        return FileFailed(result, job.file);
     }
     TemporaryFile temp(job.file);
     if (!temp.ok()) {
-        result.outcome = ChipCopyOutcome::FileError;
-        result.message = FileOpenFailed(job.file);
-        result.handIcon = true;
-        return result;
+        return FileFailed(result, job.file);
     }
     auto status = [&](std::string text) {
         result.status = std::move(text);
@@ -132,10 +138,7 @@ ChipCopyResult BackupChip(CComm2& port, const ChipCopyJob& job, TransferObserver
         if (!temp.WriteAt(reply.data(), kChipBlockSize,
                           static_cast<off_t>(block) * static_cast<off_t>(kChipBlockSize))) {
             port.Close();
-            result.outcome = ChipCopyOutcome::FileError;
-            result.message = FileOpenFailed(job.file);
-            result.handIcon = true;
-            return result;
+            return FileFailed(result, job.file);
         }
         result.blocks = block + 1;
         observer.SetPosition(block);
@@ -145,9 +148,7 @@ ChipCopyResult BackupChip(CComm2& port, const ChipCopyJob& job, TransferObserver
     status(Percent(100));
     port.Close();
     if (!temp.MoveTo(job.file)) {
-        result.outcome = ChipCopyOutcome::FileError;
-        result.message = FileOpenFailed(job.file);
-        result.handIcon = true;
+        FileFailed(result, job.file);
     }
     return result;
 }
@@ -160,10 +161,7 @@ ChipCopyResult RestoreChip(CComm2& port, const ChipCopyJob& job, TransferObserve
     std::error_code ec;
     const bool regular = std::filesystem::is_regular_file(job.file, ec);
     if (!in || !regular) {
-        result.outcome = ChipCopyOutcome::FileError;
-        result.message = FileOpenFailed(job.file);
-        result.handIcon = true;
-        return result;
+        return FileFailed(result, job.file);
     }
     std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)),
                                     std::istreambuf_iterator<char>());
