@@ -5,23 +5,14 @@
 #include <sstream>
 
 #include "sim_process.h"
+#include "cli_run.h"
 #include "temp_dir.h"
 
 namespace velsend::cli {
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    std::istringstream in;
-    const int status = Main(args, {out, err, in, false});
-    return {status, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 TEST(CliParse, GlobalOptionsAndUsageErrors) {
     const ParseResult r =

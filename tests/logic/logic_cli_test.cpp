@@ -4,23 +4,14 @@
 
 #include "cli/cli.h"
 #include "logic/logic_files.h"
+#include "cli_run.h"
 #include "temp_dir.h"
 
 namespace velsend::cli {
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    std::istringstream in;
-    const int status = Main(args, {out, err, in, false});
-    return {status, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 class LogicCliTest : public ::testing::Test {
   protected:
