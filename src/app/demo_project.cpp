@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "logic/logic_files.h"
 #include "phrases/phrase_library.h"
 #include "store/device_store.h"
 #include "store/gbk.h"
@@ -84,6 +85,12 @@ bool WriteDemoProject(const store::ProjectDir& dir, std::string& error) {
     WriteFloor(dir, 0, 1, true);
     WriteFloor(dir, 1, 2, false);
     WriteFloor(dir, 2, 3, false);
+
+    // Linkage: any smoke detector of a floor starts its smoke fan, alarm sounder
+    // and fire doors; the water flow switch starts the sprinkler pump.
+    const char* rules[] = {"T00001=M00030=M00031=M00032", "T01001=M01030=M01031=M01032",
+                           "T02001=M02030=M02031=M02032", "T00042=M00041"};
+    for (int n = 0; n < 4; ++n) ok = logic::WriteLogicRule(dir, n, rules[n]).ok && ok;
 
     store::TenByteNodeRecord node10;
     node10.LocalAddress = 1;

@@ -13,7 +13,10 @@
 #include "app/demo_project.h"
 #include "app/gui/main_frame.h"
 #include "app/run_state.h"
+#include "burner/backup_dlg.h"
 #include "burner/set_dlg.h"
+#include "burner/show_dlg.h"
+#include "logic/logic_set_dlg.h"
 #include "phrases/init_word_dlg.h"
 #include "phrases/phrase_editor_dlg.h"
 #include "store/init_dlg.h"
@@ -69,6 +72,15 @@ const std::vector<Shot>& Shots() {
          [](app::RunState& s, ui::MessageService& m) {
              return Make<burner::CSetDlg>(s.Rules, s.Ports, s.ControllerModel, m);
          }},
+        {"logic-settings",
+         [](app::RunState& s, ui::MessageService& m) { return Make<logic::CLogicSetDlg>(s, m); }},
+        {"transfer",
+         [](app::RunState& s, ui::MessageService& m) {
+             s.TransferKind = 1;
+             return Make<burner::CShowDlg>(s, m);
+         }},
+        {"backup",
+         [](app::RunState& s, ui::MessageService& m) { return Make<burner::CBackupDlg>(s, m); }},
     };
     return shots;
 }
