@@ -87,6 +87,21 @@ ChipCopyResult FileFailed(ChipCopyResult& result, const std::filesystem::path& f
     return result;
 }
 
+// Opens the connection and the backup or restore command; false, with the
+// port closed and `result` telling why, when the burner did not take it.
+bool Begin(CComm2& port, const ChipCopyJob& job, TransferObserver& observer, std::uint8_t command,
+           std::string_view running, int count, ChipCopyResult& result) {
+    observer.SetRange(count);
+    result.status = std::string(running);
+    observer.SetStatus(result.status);
+    Connect(port, job, observer);
+    if (ExchangeCommand(port, command)) return true;
+    port.Close();
+    result.outcome = ChipCopyOutcome::NoBurner;
+    result.message = std::string(kBurnerNotReady);
+    return false;
+}
+
 }  // namespace
 
 int ChipBlockCount(int model) {
@@ -109,16 +124,7 @@ ChipCopyResult BackupChip(CComm2& port, const ChipCopyJob& job, TransferObserver
         result.status = std::move(text);
         observer.SetStatus(result.status);
     };
-    observer.SetRange(count);
-    status(std::string(kBackupRunning));
-    Connect(port, job, observer);
-
-    if (!ExchangeCommand(port, kBackupCommand)) {
-        port.Close();
-        result.outcome = ChipCopyOutcome::NoBurner;
-        result.message = std::string(kBurnerNotReady);
-        return result;
-    }
+    if (!Begin(port, job, observer, kBackupCommand, kBackupRunning, count, result)) return result;
     std::array<std::uint8_t, kChipBlockSize + 1> reply;
     for (int block = 0; block < count; ++block) {
         if (cancel && cancel->load()) {
@@ -179,16 +185,7 @@ ChipCopyResult RestoreChip(CComm2& port, const ChipCopyJob& job, TransferObserve
         result.status = std::move(text);
         observer.SetStatus(result.status);
     };
-    observer.SetRange(count);
-    status(std::string(kRestoreRunning));
-    Connect(port, job, observer);
-
-    if (!ExchangeCommand(port, kRestoreCommand)) {
-        port.Close();
-        result.outcome = ChipCopyOutcome::NoBurner;
-        result.message = std::string(kBurnerNotReady);
-        return result;
-    }
+    if (!Begin(port, job, observer, kRestoreCommand, kRestoreRunning, count, result)) return result;
     for (int block = 0; block < count; ++block) {
         if (cancel && cancel->load()) {
             port.Close();
