@@ -17,8 +17,10 @@ DeviceGridView::DeviceGridView(const loops::GridGeometry& geometry, const loops:
     setGeometry(geometry.headingLeft, geometry.headingTop,
                 geometry.Right() - geometry.headingLeft + 1,
                 geometry.Bottom() - geometry.headingTop + 1);
+    // Arial with a 15-pixel cell height: about 13 pixels to the em, so that
+    // "M14" stays inside its 28-pixel cell.
     QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(15);
+    font.setPixelSize(13);
     font.setWeight(QFont::Normal);
     setFont(font);
     for (Cell& cell : cells_) cell.color = Qt::black;
@@ -72,7 +74,7 @@ void DeviceGridView::paintEvent(QPaintEvent*) {
         if (cell.text.isEmpty() || !filter_.Shows(cell.slot)) continue;
         p.setPen(cell.color);
         p.drawText(QRect(g.left + g.cell * (i % 16), g.top + g.cell * (i / 16), g.cell, g.cell),
-                   Qt::AlignCenter | Qt::TextSingleLine, cell.text);
+                   Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip, cell.text);
     }
 }
 

@@ -371,6 +371,8 @@ void CMDeviceSetDlgX::OnGridClicked(int address) {
 
 void CMDeviceSetDlgX::OnGridBox(bool on) {
     setFixedSize(on ? kWithGrid : kFormOnly);
+    // The row headings begin left of the narrow window's edge.
+    grid_->setVisible(on);
     CentreOn(this);
 }
 
