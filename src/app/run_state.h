@@ -25,6 +25,8 @@ struct RunState {
     // file is absent, the node transfer reads its file into them.
     store::NineByteNodeRecord Node9;
     store::TenByteNodeRecord Node10;
+    // The loop the first family's loop query asks about next.
+    int QueryLoop = 0;
 
     // The port the rules point at, with its device path.
     burner::PortAddress BurnerAddress() const { return Ports.Address(Rules.PortIndex); }

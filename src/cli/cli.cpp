@@ -19,6 +19,7 @@
 #include "cli/show.h"
 #include "logic/logic_files.h"
 #include "logic/rule_editing.h"
+#include "loops/loop_copy.h"
 #include "phrases/phrase_library.h"
 #include "store/gbk.h"
 #include "store/project_files.h"
@@ -66,6 +67,8 @@ commands:
   erase            erase the data chip
   backup FILE      copy the chip into FILE (the whole image)
   restore FILE     write FILE (a whole image of --model's chip) to the chip
+  copy-loop S T    replace loop T's devices and names by loop S's, as
+                   "回路数据复制" does
 
 Transfers show their progress on standard error and print the result text on
 standard output; only the success text exits with 0.
@@ -350,6 +353,23 @@ int RestoreCommand(Context& c) {
     return ChipCopyCommand(c, false);
 }
 
+int CopyLoopCommand(Context& c) {
+    int loops[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+        if (auto error = app::CheckByte(c.options.args[static_cast<std::size_t>(i)], loops[i])) {
+            c.streams.err << "velsend-cli: copy-loop: " << *error << "\n";
+            return kExitUsage;
+        }
+    }
+    const loops::CopyResult result = loops::CopyLoop(c.state.Project, loops[0], loops[1]);
+    if (!result.error.empty()) {
+        c.streams.err << result.error << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << result.message << "\n";
+    return kExitOk;
+}
+
 struct CommandRow {
     std::string_view name;
     std::size_t minArgs;
@@ -369,6 +389,7 @@ const std::vector<CommandRow>& Commands() {
         {"erase", 0, 0, EraseCommand},
         {"backup", 1, 1, BackupCommand},
         {"restore", 1, 1, RestoreCommand},
+        {"copy-loop", 2, 2, CopyLoopCommand},
     };
     return rows;
 }

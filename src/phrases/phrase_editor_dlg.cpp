@@ -173,6 +173,18 @@ bool COtherTypedlg1::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+void COtherTypedlg1::ShowModeless() {
+    if (!isVisible()) {
+        show();
+        return;
+    }
+    raise();
+    if (owner_) {
+        owner_->raise();
+        owner_->activateWindow();
+    }
+}
+
 void COtherTypedlg1::reject() {
     QDialog::reject();
     if (owner_) owner_->activateWindow();

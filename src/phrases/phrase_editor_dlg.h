@@ -26,6 +26,9 @@ class COtherTypedlg1 : public QDialog {
 
     // The window that gets the activation back when this one closes.
     void SetOwner(QWidget* owner) { owner_ = owner; }
+    // Modeless use beside the owner: shows the hidden editor; when it is
+    // already shown it goes right behind its owner, where it is.
+    void ShowModeless();
 
     int CurrentNumber() const { return number_; }
     ui::NumberEdit* NumberEdit() const { return numberEdit_; }

@@ -107,18 +107,31 @@ std::string_view ClassName(int productClass) {
     return productClass >= 0 && productClass < 4 ? kNames[productClass] : std::string_view();
 }
 
+std::string WriteFailureMessage(bool devicesWritten, bool namesWritten, int loop) {
+    std::string files;
+    auto add = [&](bool written, ProjectFile kind) {
+        if (written) return;
+        if (!files.empty()) files += "、";
+        files += "“" + FileName(kind, loop) + "”";
+    };
+    add(devicesWritten, ProjectFile::Devices);
+    add(namesWritten, ProjectFile::ChineseNames);
+    return files.empty() ? std::string() : "无法写入文件" + files + "。";
+}
+
 GridLabel GridLabelOf(const DeviceRecord& record) {
     if (!record.Installed()) return {};
     const int type = record.DeviceType();
     switch (record.ProductClass()) {
         case kAlarmClass:
-            return {"T" + std::to_string(type), 255, 0, 0, type};
+            return {"T" + std::to_string(type), 255, 0, 0,
+                    type < kAlarmTypeCount ? type : kUntypedAlarmSlot};
         case kModuleClass:
-            return {"M" + std::to_string(type), 0, 0, 255, 21 + type};
+            return {"M" + std::to_string(type), 0, 0, 255, kModuleSlotBase + type};
         case kBorrowedClass:
-            return {"J" + std::to_string(type), 0, 192, 192, 53 + type};
+            return {"J" + std::to_string(type), 0, 192, 192, kBorrowedSlotBase + type};
         default:
-            return {"Q", 0, 0, 0, 85};
+            return {"Q", 0, 0, 0, kPlainSlot};
     }
 }
 

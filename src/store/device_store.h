@@ -64,6 +64,10 @@ ChineseNameFile ReadChineseNameFile(const ProjectDir& dir, int loop);
 // Writes all 4096 bytes without truncating a longer file (created if absent).
 bool WriteChineseNameFile(const ProjectDir& dir, int loop, const ChineseNameFile& names);
 
+// "无法写入文件“devc5.dat”。" naming the loop files that were not written;
+// empty when both were.
+std::string WriteFailureMessage(bool devicesWritten, bool namesWritten, int loop);
+
 // The text of a name: up to its first zero, at most 16 bytes (GBK).
 std::string NameText(const ChineseName& name);
 // What an editor stores for typed text: ASCII upper-cased, cut to 16 bytes
@@ -87,6 +91,14 @@ struct GridLabel {
     std::uint8_t red = 0, green = 0, blue = 0;
     int filterSlot = 85;
 };
+// Filter slots: alarm types 0..20, module types from 21, borrowed types from
+// 53, zone displays and empty addresses 85. Alarm records with a type above
+// 20 get a slot of their own: at 0 + type they would land on module slots.
+inline constexpr int kModuleSlotBase = 21;
+inline constexpr int kBorrowedSlotBase = 53;
+inline constexpr int kPlainSlot = 85;
+inline constexpr int kUntypedAlarmSlot = 86;
+inline constexpr int kFilterSlotCount = 87;
 GridLabel GridLabelOf(const DeviceRecord& record);
 
 }  // namespace velsend::store

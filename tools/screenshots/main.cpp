@@ -3,6 +3,7 @@
 //   QT_QPA_PLATFORM=offscreen velsend-screenshots OUTDIR [NAME...]
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QPixmap>
 #include <cstdio>
@@ -17,12 +18,17 @@
 #include "burner/set_dlg.h"
 #include "burner/show_dlg.h"
 #include "logic/logic_set_dlg.h"
+#include "devices/device_set_dlg.h"
+#include "loops/copy_loop_dlg.h"
+#include "loops/grid_dlg.h"
+#include "loops/loop_stat_dlg.h"
 #include "phrases/init_word_dlg.h"
 #include "phrases/phrase_editor_dlg.h"
 #include "store/init_dlg.h"
 #include "store/node_set_dlg.h"
 #include "store/project_info_dlg.h"
 #include "ui/message_service.h"
+#include "ui/number_edit.h"
 
 namespace {
 
@@ -81,6 +87,32 @@ const std::vector<Shot>& Shots() {
          }},
         {"backup",
          [](app::RunState& s, ui::MessageService& m) { return Make<burner::CBackupDlg>(s, m); }},
+        {"device-detail",
+         [](app::RunState& s, ui::MessageService& m) {
+             auto dialog = std::make_unique<devices::CMDeviceSetDlgX>(s, m);
+             // The demo's first floor, standing on a smoke fan module.
+             dialog->AddressEdit()->setText(QStringLiteral("30"));
+             Q_EMIT dialog->AddressEdit()->textEdited(QStringLiteral("30"));
+             return std::unique_ptr<QWidget>(std::move(dialog));
+         }},
+        {"device-detail-form",
+         [](app::RunState& s, ui::MessageService& m) {
+             auto dialog = std::make_unique<devices::CMDeviceSetDlgX>(s, m);
+             dialog->GridBox()->setChecked(false);
+             return std::unique_ptr<QWidget>(std::move(dialog));
+         }},
+        {"loop-statistics",
+         [](app::RunState& s, ui::MessageService& m) {
+             return Make<loops::CLoopStatDlgX>(s, m, 0);
+         }},
+        {"grid-view",
+         [](app::RunState& s, ui::MessageService&) {
+             return Make<loops::CGridDlg>(s.Project, 0, nullptr);
+         }},
+        {"loop-copy",
+         [](app::RunState& s, ui::MessageService& m) {
+             return Make<loops::CCopyLoopDlg>(s.Project, m);
+         }},
     };
     return shots;
 }

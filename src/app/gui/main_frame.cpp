@@ -18,7 +18,10 @@
 #include "burner/backup_dlg.h"
 #include "burner/set_dlg.h"
 #include "burner/show_dlg.h"
+#include "devices/device_set_dlg.h"
 #include "logic/logic_set_dlg.h"
+#include "loops/copy_loop_dlg.h"
+#include "loops/loop_stat_dlg.h"
 #include "phrases/init_word_dlg.h"
 #include "phrases/phrase_editor_dlg.h"
 #include "store/init_dlg.h"
@@ -228,6 +231,8 @@ void CMainFrame::OnBusDeviceClass(int busDeviceClass) {
 }
 void CMainFrame::OnDeviceDetail() {
     state_.BusDeviceClass = 0;
+    devices::CMDeviceSetDlgX dialog(state_, messages_, this);
+    dialog.exec();
 }
 void CMainFrame::OnPhraseInit(int mode) {
     state_.PhraseInitMode = mode;
@@ -281,8 +286,26 @@ void CMainFrame::OnTransfer(int kind) {
 
 // The dialogs behind these commands arrive with their subsystems.
 void CMainFrame::OnQuickSet() {}
-void CMainFrame::OnLoopQuery() {}
-void CMainFrame::OnLoopCopy() {}
+void CMainFrame::OnLoopQuery() {
+    switch (state_.ControllerModel) {
+        case 1:
+            loops::RunLoopQuery(state_, messages_, this);
+            break;
+        case 2:
+        case 3:
+        case 4: {
+            loops::CLoopStatDlgX dialog(state_, messages_, 0, this);
+            dialog.exec();
+            break;
+        }
+        default:
+            break;  // the MX300KC family has no loop query
+    }
+}
+void CMainFrame::OnLoopCopy() {
+    loops::CCopyLoopDlg dialog(state_.Project, messages_, this);
+    dialog.exec();
+}
 void CMainFrame::OnLogicSettings() {
     logic::CLogicSetDlg dialog(state_, messages_, this);
     dialog.exec();

@@ -1,0 +1,66 @@
+// Saving a device with Enter and repainting the whole device grid must feel
+// instant: both are timed on the detail dialog over the demo project.
+
+#include <gtest/gtest.h>
+
+#include <QPixmap>
+#include <QTest>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "app/demo_project.h"
+#include "devices/device_grid_view.h"
+#include "devices/device_set_dlg.h"
+#include "scripted_messages.h"
+#include "temp_dir.h"
+#include "ui/number_edit.h"
+
+namespace velsend {
+namespace {
+
+template <typename F>
+double MedianMs(int runs, F&& run) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        run();
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
+    test::TempDir dir;
+    app::RunState state;
+    state.Project = store::ProjectDir(dir.path());
+    std::string error;
+    ASSERT_TRUE(app::WriteDemoProject(state.Project, error)) << error;
+    test::ScriptedMessages messages;
+    devices::CMDeviceSetDlgX dialog(state, messages);
+    dialog.show();
+    QApplication::processEvents();
+
+    // Enter in the zone edit: save, next address, form kept, grid updated.
+    dialog.ZoneEdit()->setFocus();
+    const double enter = MedianMs(256, [&] {
+        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_Return);
+        QApplication::processEvents();
+    });
+
+    QPixmap target(dialog.size());
+    const double repaint = MedianMs(200, [&] { dialog.Grid()->render(&target); });
+
+    std::printf("%-26s %8.3f ms\n", "save and move on (Enter)", enter);
+    std::printf("%-26s %8.3f ms\n", "full grid repaint", repaint);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_LT(enter, 2.0);
+    EXPECT_LT(repaint, 2.0);
+}
+
+}  // namespace
+}  // namespace velsend

@@ -1,0 +1,325 @@
+// The device detail dialog, the loop statistics, the grid view and the loop
+// copy, driven the way an engineer drives them.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QWheelEvent>
+
+#include "devices/device_grid_view.h"
+#include "devices/device_set_dlg.h"
+#include "logic/logic_set_dlg.h"
+#include "loops/copy_loop_dlg.h"
+#include "loops/grid_dlg.h"
+#include "loops/loop_stat_dlg.h"
+#include "modal.h"
+#include "phrases/phrase_editor_dlg.h"
+#include "scripted_messages.h"
+#include "store/gbk.h"
+#include "temp_dir.h"
+#include "typing.h"
+#include "ui/gbk_line_edit.h"
+#include "ui/number_edit.h"
+
+namespace velsend {
+namespace {
+
+using loops::FilterColumn;
+using test::ReadBytes;
+using test::Retype;
+
+std::vector<std::uint8_t> Record(const std::vector<std::uint8_t>& file, int address) {
+    const auto at = file.begin() + 7 * address;
+    return {at, at + 7};
+}
+
+// A click at the window's client coordinates, delivered to whatever lies there.
+void ClickAt(QWidget* window, QPoint at) {
+    QWidget* target = window->childAt(at);
+    ASSERT_NE(target, nullptr);
+    QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(window, at));
+}
+
+// Lets pending layouts settle first, as they would have before a user clicks,
+// and clicks near the left edge: a radio or check box only answers over its
+// mark and text, not over the rest of its cell.
+void Click(QWidget* widget) {
+    QApplication::processEvents();
+    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
+}
+
+void Wheel(QWidget* target, int dy) {
+    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, dy),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+class DeviceDialogTest : public ::testing::Test {
+  protected:
+    test::TempDir dir;
+    app::RunState state;
+    test::ScriptedMessages messages;
+    void SetUp() override { state.Project = store::ProjectDir(dir.path()); }
+};
+
+TEST_F(DeviceDialogTest, ARunOfDevicesIsTypedOnceAndSavedWithEnter) {
+    devices::CMDeviceSetDlgX dialog(state, messages);
+    dialog.show();
+    EXPECT_EQ(dialog.size(), devices::CMDeviceSetDlgX::kWithGrid);
+    EXPECT_TRUE(dialog.ClassRadio(0)->isChecked());
+    EXPECT_TRUE(dialog.TypeRadio(0)->isChecked());
+    EXPECT_TRUE(dialog.StateRadio(1)->isChecked());
+    EXPECT_TRUE(dialog.TypeRadio(20)->isVisible());
+    EXPECT_FALSE(dialog.TypeRadio(21)->isVisible());
+    EXPECT_FALSE(dialog.DelayEdit()->isVisible());
+
+    Retype(dialog.LoopEdit(), QStringLiteral("2"));
+    Retype(dialog.AddressEdit(), QStringLiteral("10"));
+    Click(dialog.ClassRadio(2));
+    EXPECT_EQ(dialog.TypeGroup()->title(), QStringLiteral("受控设备"));
+    EXPECT_EQ(dialog.TypeRadio(27)->text(), QStringLiteral("消防广播A"));
+    EXPECT_TRUE(dialog.DelayEdit()->isVisible());
+    Click(dialog.StateRadio(0));
+    Click(dialog.TypeRadio(25));
+    Click(dialog.ChoiceRadio(1));
+    EXPECT_TRUE(dialog.ChoiceRadio(1)->isChecked());
+    Retype(dialog.DelayEdit(), QStringLiteral("12"));
+    Retype(dialog.ZoneEdit(), QStringLiteral("3"));
+    Retype(dialog.NameEdit(), QStringLiteral("fan风机"));
+    // Enter with the focus in the zone edit, three times.
+    dialog.ZoneEdit()->setFocus();
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_Return);
+        EXPECT_EQ(dialog.ZoneEdit()->selectedText(), QStringLiteral("3"));
+    }
+    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("13"));
+    EXPECT_TRUE(dialog.TypeRadio(25)->isChecked());
+    EXPECT_TRUE(messages.shown.empty());
+
+    const auto devc = ReadBytes(dir / "devc2.dat");
+    ASSERT_EQ(devc.size(), 1792u);
+    for (int a : {10, 11, 12})
+        EXPECT_EQ(Record(devc, a), (std::vector<std::uint8_t>{0xC9, 0x8C, 1, 3, 0, 0, 0})) << a;
+    EXPECT_EQ(Record(devc, 13), std::vector<std::uint8_t>(7, 0));
+    const auto ch = ReadBytes(dir / "ch2.dat");
+    ASSERT_EQ(ch.size(), 4096u);
+    EXPECT_EQ(std::string(ch.begin() + 16 * 12, ch.begin() + 16 * 12 + 7),
+              store::Utf8ToGbk("FAN风机").value());
+    EXPECT_EQ(dialog.Grid()->LabelText(12), QStringLiteral("M25"));
+
+    // Switching to "借用" starts over at type 0, keeping the delay.
+    Click(dialog.ClassRadio(3));
+    EXPECT_TRUE(dialog.TypeRadio(0)->isChecked());
+    EXPECT_EQ(dialog.ChoiceGroup()->title(), QStringLiteral("故障显示"));
+    QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F12);
+    EXPECT_EQ(Record(ReadBytes(dir / "devc2.dat"), 13),
+              (std::vector<std::uint8_t>{0xE0, 0x8C, 0, 3, 0, 0, 0}));
+    // F12 shows what is stored at the next address.
+    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("14"));
+    EXPECT_TRUE(dialog.ClassRadio(0)->isChecked());
+    EXPECT_EQ(dialog.ZoneEdit()->text(), QStringLiteral("0"));
+
+    // PgUp/PgDn move without saving; the wheel steps the focused number.
+    QTest::keyClick(dialog.ZoneEdit(), Qt::Key_PageUp);
+    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("13"));
+    EXPECT_TRUE(dialog.ClassRadio(3)->isChecked());
+    EXPECT_EQ(dialog.focusWidget(), dialog.AddressEdit());
+    QTest::keyClick(dialog.AddressEdit(), Qt::Key_PageDown);
+    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("14"));
+    Retype(dialog.AddressEdit(), QStringLiteral("255"));
+    Wheel(dialog.AddressEdit(), -120);
+    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("0"));
+    EXPECT_EQ(dialog.Session().Address(), 0);
+    Click(dialog.ClassRadio(2));
+    Retype(dialog.DelayEdit(), QStringLiteral("127"));
+    Wheel(dialog.TypeGroup(), -120);  // the focused edit steps, wherever the mouse is
+    EXPECT_EQ(dialog.DelayEdit()->text(), QStringLiteral("0"));
+
+    // Out of range: the message, and the value is not taken over.
+    Retype(dialog.ZoneEdit(), QStringLiteral("300"));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("请输入一个在 0 和 255 之间的整数。"));
+}
+
+TEST_F(DeviceDialogTest, GridClicksFiltersAndTheGridBox) {
+    store::DeviceFile devices{};
+    devices[1] = {0x80, 0, 0, 0, 0, 0, 0};  // T0
+    devices[2] = {0x83, 0, 0, 0, 0, 0, 0};  // T3
+    devices[3] = {0xA0, 0, 0, 0, 0, 0, 0};  // Q
+    devices[255] = {0xC7, 0, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
+    devices::CMDeviceSetDlgX dialog(state, messages);
+    dialog.show();
+    devices::DeviceGridView* grid = dialog.Grid();
+    devices::TypeFilterBoxes* filters = dialog.Filters();
+
+    ClickAt(&dialog, {857, 477});
+    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("255"));
+    EXPECT_TRUE(dialog.TypeRadio(7)->isChecked());
+    EXPECT_EQ(dialog.focusWidget(), dialog.AddressEdit());
+    ClickAt(&dialog, {423, 45});
+    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("0"));
+
+    Click(filters->ColumnBox(FilterColumn::Alarm));
+    EXPECT_EQ(grid->ShownText(1), QString());
+    EXPECT_EQ(grid->ShownText(2), QString());
+    EXPECT_EQ(grid->ShownText(3), QStringLiteral("Q"));
+    EXPECT_EQ(grid->ShownText(255), QStringLiteral("M7"));
+    EXPECT_FALSE(filters->TypeBox(FilterColumn::Alarm, 3)->isChecked());
+    Click(filters->TypeBox(FilterColumn::Alarm, 3));
+    EXPECT_TRUE(filters->ColumnBox(FilterColumn::Alarm)->isChecked());
+    EXPECT_EQ(grid->ShownText(2), QStringLiteral("T3"));
+    EXPECT_EQ(grid->ShownText(1), QString());
+    Click(filters->TypeBox(FilterColumn::Alarm, 3));
+    EXPECT_FALSE(filters->ColumnBox(FilterColumn::Alarm)->isChecked());
+
+    // Saving an address switched off takes its label away at once.
+    Retype(dialog.AddressEdit(), QStringLiteral("255"));
+    Click(dialog.StateRadio(1));
+    Click(dialog.SetNextButton());
+    EXPECT_EQ(grid->LabelText(255), QString());
+
+    Click(dialog.GridBox());
+    EXPECT_EQ(dialog.size(), devices::CMDeviceSetDlgX::kFormOnly);
+    Click(dialog.GridBox());
+    EXPECT_EQ(dialog.size(), devices::CMDeviceSetDlgX::kWithGrid);
+}
+
+TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
+    state.ControllerModel = 3;
+    QPointer<QDialog> logicAlive;
+    QPointer<QDialog> phrasesAlive;
+    {
+        devices::CMDeviceSetDlgX dialog(state, messages);
+        dialog.show();
+        EXPECT_FALSE(dialog.NameEdit()->isVisible());
+        QDialog* logic = dialog.LogicWindow();
+        QDialog* phrases = dialog.PhraseWindow();
+        logicAlive = logic;
+        phrasesAlive = phrases;
+        EXPECT_FALSE(logic->isVisible());
+        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F5);
+        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F7);
+        EXPECT_TRUE(logic->isVisible());
+        EXPECT_TRUE(phrases->isVisible());
+        phrases->reject();  // closing only hides it
+        EXPECT_FALSE(phrases->isVisible());
+        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F7);
+        EXPECT_TRUE(phrases->isVisible());
+
+        // F1: the statistics of the dialog's loop.
+        Retype(dialog.LoopEdit(), QStringLiteral("7"));
+        int shownLoop = -1;
+        test::WhenModal([&](QDialog* stats) {
+            shownLoop = static_cast<loops::CLoopStatDlgX*>(stats)->Loop();
+            stats->reject();
+        });
+        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F1);
+        EXPECT_EQ(shownLoop, 7);
+    }
+    EXPECT_TRUE(logicAlive.isNull());
+    EXPECT_TRUE(phrasesAlive.isNull());
+}
+
+TEST_F(DeviceDialogTest, StatisticsStepThroughTheLoopsWithTheGridView) {
+    store::DeviceFile devices{};
+    devices[0] = devices[1] = devices[2] = {0x80, 0, 0, 0, 0, 0, 0};
+    devices[3] = {0xCB, 0, 1, 0, 0, 0, 0};
+    ASSERT_TRUE(store::WriteDeviceFile(state.Project, 255, devices));
+    devices[4] = {0x80, 0, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
+    loops::CLoopStatDlgX stats(state, messages);
+    stats.show();
+    EXPECT_EQ(stats.TotalField()->text(), QStringLiteral("5"));
+
+    Click(stats.PreviousButton());
+    EXPECT_EQ(stats.LoopEdit()->text(), QStringLiteral("255"));
+    EXPECT_EQ(stats.TotalField()->text(), QStringLiteral("4"));
+    EXPECT_EQ(stats.ClassField(0)->text(), QStringLiteral("3"));
+    EXPECT_EQ(stats.ClassField(2)->text(), QStringLiteral("1"));
+    EXPECT_EQ(stats.CounterField(0)->text(), QStringLiteral("3"));
+    EXPECT_EQ(stats.CounterField(48)->text(), QStringLiteral("1"));
+    QTest::keyClick(stats.LoopEdit(), Qt::Key_Return);  // "下一回路"
+    EXPECT_EQ(stats.Loop(), 0);
+
+    Retype(stats.LoopEdit(), QStringLiteral("300"));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("请输入一个在 0 和 255 之间的整数。"));
+    EXPECT_EQ(stats.LoopEdit()->text(), QStringLiteral("255"));
+    EXPECT_EQ(stats.TotalField()->text(), QStringLiteral("4"));
+
+    // The grid view, linked: its filter survives "+", the statistics follow.
+    loops::CGridDlg grid(state.Project, stats.Loop(), &stats);
+    grid.show();
+    EXPECT_EQ(grid.windowTitle(), QStringLiteral("网格查看 - 255回路"));
+    EXPECT_EQ(grid.Grid()->ShownText(3), QStringLiteral("M27"));
+    Click(grid.Filters()->TypeBox(FilterColumn::Alarm, 0));
+    EXPECT_EQ(grid.Grid()->ShownText(0), QString());
+    Click(grid.PlusButton());
+    EXPECT_EQ(grid.Loop(), 0);
+    EXPECT_EQ(stats.Loop(), 0);
+    EXPECT_EQ(grid.LoopEdit()->text(), QStringLiteral("0"));
+    EXPECT_EQ(grid.Grid()->LabelText(4), QStringLiteral("T0"));
+    EXPECT_EQ(grid.Grid()->ShownText(4), QString());
+    Retype(grid.LoopEdit(), QStringLiteral("999"));
+    EXPECT_EQ(grid.LoopEdit()->text(), QStringLiteral("255"));
+    EXPECT_EQ(stats.Loop(), 255);
+    EXPECT_EQ(stats.TotalField()->text(), QStringLiteral("4"));
+}
+
+TEST_F(DeviceDialogTest, FirstFamilyQueryWalksTheLoops) {
+    state.QueryLoop = 255;
+    loops::CLoopStatDlg summary(state);
+    EXPECT_EQ(summary.Field(0)->text(), QStringLiteral("255"));
+    summary.accept();
+    EXPECT_EQ(state.QueryLoop, 0);
+    loops::CLoop query(state, messages);
+    EXPECT_EQ(query.LoopEdit()->text(), QStringLiteral("0"));
+    Retype(query.LoopEdit(), QStringLiteral("300"));
+    query.accept();
+    EXPECT_FALSE(query.isHidden() && query.result() == QDialog::Accepted);
+    EXPECT_EQ(messages.shown.size(), 2u);  // while typing and on "确认"
+}
+
+TEST_F(DeviceDialogTest, LoopCopyStampsOneLoopOntoARun) {
+    store::DeviceFile devices{};
+    devices[9] = {0xCB, 0, 1, 0, 0, 0, 0};
+    ASSERT_TRUE(store::WriteDeviceFile(state.Project, 3, devices));
+    ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
+    loops::CCopyLoopDlg dialog(state.Project, messages);
+    dialog.show();
+
+    Retype(dialog.SourceEdit(), QStringLiteral("3"));
+    Retype(dialog.TargetEdit(), QStringLiteral("3"));
+    Click(dialog.CopyButton());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("3到3复制完毕"));
+    EXPECT_EQ(messages.shown[0].caption, QString());
+    EXPECT_EQ(dialog.TargetEdit()->text(), QStringLiteral("4"));
+    EXPECT_EQ(store::ReadDeviceFile(state.Project, 3), devices);
+
+    Retype(dialog.SourceEdit(), QStringLiteral("0"));
+    Retype(dialog.TargetEdit(), QStringLiteral("5"));
+    Click(dialog.CopyButton());
+    Click(dialog.CopyButton());
+    EXPECT_EQ(store::ReadDeviceFile(state.Project, 5), devices);
+    EXPECT_EQ(store::ReadDeviceFile(state.Project, 6), devices);
+    EXPECT_EQ(dialog.TargetEdit()->text(), QStringLiteral("7"));
+
+    Retype(dialog.TargetEdit(), QStringLiteral("300"));
+    EXPECT_EQ(dialog.TargetEdit()->text(), QStringLiteral("255"));
+    Click(dialog.CopyButton());
+    EXPECT_EQ(dialog.TargetEdit()->text(), QStringLiteral("0"));
+    dialog.TargetEdit()->setFocus();
+    Wheel(dialog.TargetEdit(), 120);
+    EXPECT_EQ(dialog.TargetEdit()->text(), QStringLiteral("255"));
+}
+
+}  // namespace
+}  // namespace velsend
