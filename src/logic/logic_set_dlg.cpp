@@ -32,16 +32,16 @@ QString RuleForList(const std::string& gbk) {
 
 CLogicSetDlg::CLogicSetDlg(app::RunState& state, ui::MessageService& messages, QWidget* parent,
                            QWidget* ownerDialog)
-    : QDialog(parent),
+    : ui::CompanionDialog(parent),
       state_(state),
       messages_(messages),
-      owner_(ownerDialog),
       number_(new ui::NumberEdit(this, 10)),
       save_(new QPushButton(QStringLiteral("保存,转到下一条[Enter]"), this)),
       clear_(new QPushButton(QStringLiteral("清空"), this)),
       rule_(new ui::GbkTextEdit(this, LogicTextLimit(state.ControllerModel))),
       list_(new QTreeWidget(this)) {
     setWindowTitle(QStringLiteral("逻辑设置"));
+    SetOwner(ownerDialog);
 
     number_->setFixedWidth(number_->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
     save_->setDefault(true);
@@ -97,23 +97,6 @@ CLogicSetDlg::CLogicSetDlg(app::RunState& state, ui::MessageService& messages, Q
 
 int CLogicSetDlg::Capacity() const {
     return LogicCapacity(state_.ControllerModel);
-}
-
-void CLogicSetDlg::ShowModeless() {
-    if (!isVisible()) {
-        show();
-        return;
-    }
-    raise();
-    if (owner_) {
-        owner_->raise();
-        owner_->activateWindow();
-    }
-}
-
-void CLogicSetDlg::reject() {
-    QDialog::reject();
-    if (owner_) owner_->activateWindow();
 }
 
 void CLogicSetDlg::FillList() {

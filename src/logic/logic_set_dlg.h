@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QDialog>
 #include <cstdint>
+#include "ui/companion_dialog.h"
 
 #include "app/run_state.h"
 
@@ -21,15 +21,11 @@ namespace velsend::logic {
 // time in the edit, saved rule after rule with Enter. Modal from the main
 // menu; the bus device detail dialog keeps one hidden instance of its own
 // (with itself as `ownerDialog`) and shows it beside itself.
-class CLogicSetDlg : public QDialog {
+class CLogicSetDlg : public ui::CompanionDialog {
     Q_OBJECT
   public:
     CLogicSetDlg(app::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr,
                  QWidget* ownerDialog = nullptr);
-
-    // Modeless use: shows the hidden dialog; when it is already shown it goes
-    // right behind its owner, where it is.
-    void ShowModeless();
 
     ui::NumberEdit* NumberField() const { return number_; }
     ui::GbkTextEdit* RuleField() const { return rule_; }
@@ -41,7 +37,6 @@ class CLogicSetDlg : public QDialog {
     // Enter saves instead (the default button); only Esc and the close box
     // end the dialog.
     void accept() override {}
-    void reject() override;
 
   protected:
     // The wheel steps through the rules wherever the mouse or focus is.
@@ -62,7 +57,6 @@ class CLogicSetDlg : public QDialog {
 
     app::RunState& state_;
     ui::MessageService& messages_;
-    QWidget* owner_;
     ui::NumberEdit* number_;
     QPushButton* save_;
     QPushButton* clear_;

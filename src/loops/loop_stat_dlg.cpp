@@ -12,6 +12,7 @@
 
 #include "app/field_check.h"
 #include "loops/grid_dlg.h"
+#include "ui/dialog_buttons.h"
 #include "ui/message_service.h"
 #include "ui/number_edit.h"
 #include "ui/qt_text.h"
@@ -177,15 +178,7 @@ CLoop::CLoop(app::RunState& state, ui::MessageService& messages, QWidget* parent
     row->addWidget(new QLabel(QStringLiteral("回路"), this));
     row->addWidget(edit_);
     layout->addLayout(row);
-    auto* ok = new QPushButton(QStringLiteral("确认"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    ok->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &CLoop::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addLayout(ui::MakeOkCancel(this).row);
     connect(edit_, &QLineEdit::textEdited, this, &CLoop::OnEdited);
     edit_->SetNumber(state_.QueryLoop, true);
 }
@@ -230,15 +223,7 @@ CLoopStatDlg::CLoopStatDlg(app::RunState& state, QWidget* parent) : QDialog(pare
         grid->addWidget(fields_[static_cast<std::size_t>(i)], i, 1);
     }
     layout->addLayout(grid);
-    auto* ok = new QPushButton(QStringLiteral("确认"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    ok->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &CLoopStatDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addLayout(ui::MakeOkCancel(this).row);
 }
 
 void CLoopStatDlg::accept() {

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "phrases/phrase_library.h"
+#include "ui/dialog_buttons.h"
 #include "ui/message_service.h"
 
 namespace velsend::phrases {
@@ -17,21 +18,15 @@ CInitWordDlg::CInitWordDlg(const store::ProjectDir& dir, int mode, ui::MessageSe
       mode_(mode),
       messages_(messages),
       text_(mode == kInitCommon ? QStringLiteral("初始化为常用词组！确认否？")
-                                : QStringLiteral("将0~255号词组全部清空！确认否？")),
-      ok_(new QPushButton(QStringLiteral("确认"), this)),
-      cancel_(new QPushButton(QStringLiteral("取消"), this)) {
+                                : QStringLiteral("将0~255号词组全部清空！确认否？")) {
     setWindowTitle(QStringLiteral("确认？"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
+    const ui::DialogButtons buttons = ui::MakeOkCancel(this);
+    ok_ = buttons.ok;
+    cancel_ = buttons.cancel;
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(text_, this));
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    ok_->setDefault(true);
-    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 QString CInitWordDlg::Text() const {

@@ -31,8 +31,8 @@ class CInitWordDlg : public QDialog {
     int mode_;
     ui::MessageService& messages_;
     QString text_;
-    QPushButton* ok_;
-    QPushButton* cancel_;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };
 
 }  // namespace velsend::phrases

@@ -27,7 +27,7 @@ QString DisplayText(const PhraseImage& image, int number, bool keepTrailingSpace
 
 COtherTypedlg1::COtherTypedlg1(const store::ProjectDir& dir, ui::MessageService& messages,
                                QWidget* parent)
-    : QDialog(parent),
+    : ui::CompanionDialog(parent),
       dir_(dir),
       messages_(messages),
       numberEdit_(new ui::NumberEdit(this)),
@@ -171,23 +171,6 @@ bool COtherTypedlg1::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QDialog::eventFilter(watched, event);
-}
-
-void COtherTypedlg1::ShowModeless() {
-    if (!isVisible()) {
-        show();
-        return;
-    }
-    raise();
-    if (owner_) {
-        owner_->raise();
-        owner_->activateWindow();
-    }
-}
-
-void COtherTypedlg1::reject() {
-    QDialog::reject();
-    if (owner_) owner_->activateWindow();
 }
 
 }  // namespace velsend::phrases

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/companion_dialog.h"
 
 #include "phrases/phrase_library.h"
 
@@ -18,17 +18,13 @@ namespace velsend::phrases {
 // "词库编辑": the 256 phrases of word.dat, edited one by one. Every save,
 // clear and reset goes to the file at once. Modal from the menu; the device
 // detail dialog keeps one beside itself (SetOwner).
-class COtherTypedlg1 : public QDialog {
+class COtherTypedlg1 : public ui::CompanionDialog {
     Q_OBJECT
   public:
     COtherTypedlg1(const store::ProjectDir& dir, ui::MessageService& messages,
                    QWidget* parent = nullptr);
 
     // The window that gets the activation back when this one closes.
-    void SetOwner(QWidget* owner) { owner_ = owner; }
-    // Modeless use beside the owner: shows the hidden editor; when it is
-    // already shown it goes right behind its owner, where it is.
-    void ShowModeless();
 
     int CurrentNumber() const { return number_; }
     ui::NumberEdit* NumberEdit() const { return numberEdit_; }
@@ -37,8 +33,6 @@ class COtherTypedlg1 : public QDialog {
     QPushButton* SaveButton() const { return save_; }
     QPushButton* ClearButton() const { return clear_; }
     QPushButton* CommonButton() const { return common_; }
-
-    void reject() override;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -55,7 +49,6 @@ class COtherTypedlg1 : public QDialog {
 
     store::ProjectDir dir_;
     ui::MessageService& messages_;
-    QWidget* owner_ = nullptr;
     PhraseImage image_{};
     int number_ = 0;
     ui::NumberEdit* numberEdit_;

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "ui/dialog_buttons.h"
 #include "ui/message_service.h"
 #include "ui/number_edit.h"
 
@@ -30,9 +31,7 @@ NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, ui::MessageService& messag
       driverFirst_(new ui::NumberEdit(this)),
       driverLast_(driverRange ? new ui::NumberEdit(this) : nullptr),
       linkageFirst_(new ui::NumberEdit(this)),
-      linkageLast_(new ui::NumberEdit(this)),
-      ok_(new QPushButton(QStringLiteral("确认"), this)),
-      cancel_(new QPushButton(QStringLiteral("取消"), this)) {
+      linkageLast_(new ui::NumberEdit(this)) {
     setWindowTitle(QStringLiteral("节点设置"));
 
     auto* host = new QGroupBox(QStringLiteral("主机"), this);
@@ -70,10 +69,9 @@ NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, ui::MessageService& messag
     linkageLayout->addRow(QStringLiteral("首址"), linkageFirst_);
     linkageLayout->addRow(QStringLiteral("末址"), linkageLast_);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
+    const ui::DialogButtons buttons = ui::MakeOkCancel(this);
+    ok_ = buttons.ok;
+    cancel_ = buttons.cancel;
     auto* right = new QVBoxLayout;
     right->addWidget(driver);
     right->addWidget(linkage);
@@ -83,7 +81,7 @@ NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, ui::MessageService& messag
     columns->addLayout(right);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     // The fields are checked in this order; the first bad one stops the check.
@@ -97,10 +95,6 @@ NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, ui::MessageService& messag
     form_.AddByte(linkageFirst_, &linkageFirstValue_, 0, kAddressMax);
     form_.AddByte(linkageLast_, &linkageLastValue_, 0, kAddressMax);
     form_.SaveOnEveryChange();
-
-    ok_->setDefault(true);
-    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void NodeSetDlgBase::SelectWorkMode(int mode) {

@@ -55,8 +55,8 @@ class NodeSetDlgBase : public QDialog {
 
   private:
     std::array<QRadioButton*, 3> workModes_{};
-    QPushButton* ok_;
-    QPushButton* cancel_;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };
 
 // node1.dat, models 1, 3 and 4.

@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "ui/dialog_buttons.h"
 #include "ui/gbk_line_edit.h"
 #include "ui/message_service.h"
 #include "ui/qt_text.h"
@@ -16,18 +17,6 @@ namespace velsend::store {
 namespace {
 
 constexpr int kEditWidth = 360;
-
-QHBoxLayout* ButtonRow(QDialog* dialog, QPushButton* ok) {
-    auto* cancel = new QPushButton(QStringLiteral("取消"), dialog);
-    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
-    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
-    ok->setDefault(true);
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    return row;
-}
 
 // Texts are kept whole here; the store cuts them to the field at a whole character.
 ui::GbkLineEdit* NewFieldEdit(QWidget* parent) {
@@ -44,17 +33,15 @@ void ReportUnwritten(ui::MessageService& messages, QWidget* parent) {
 }  // namespace
 
 CProjNameDlg::CProjNameDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
-    : QDialog(parent),
-      dir_(dir),
-      messages_(messages),
-      name_(NewFieldEdit(this)),
-      ok_(new QPushButton(QStringLiteral("确认"), this)) {
+    : QDialog(parent), dir_(dir), messages_(messages), name_(NewFieldEdit(this)) {
     setWindowTitle(QStringLiteral("工程名称"));
     auto* fields = new QFormLayout;
     fields->addRow(QStringLiteral("工程名称"), name_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
-    layout->addLayout(ButtonRow(this, ok_));
+    const ui::DialogButtons buttons = ui::MakeOkCancel(this);
+    ok_ = buttons.ok;
+    layout->addLayout(buttons.row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     name_->SetGbkText(ReadProjectName(dir_));
 }
@@ -88,7 +75,9 @@ CProjInfoDlg::CProjInfoDlg(const ProjectDir& dir, ui::MessageService& messages, 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addLayout(aside);
-    layout->addLayout(ButtonRow(this, ok_));
+    const ui::DialogButtons buttons = ui::MakeOkCancel(this);
+    ok_ = buttons.ok;
+    layout->addLayout(buttons.row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

@@ -27,7 +27,7 @@ class CProjNameDlg : public QDialog {
     ProjectDir dir_;
     ui::MessageService& messages_;
     ui::GbkLineEdit* name_;
-    QPushButton* ok_;
+    QPushButton* ok_ = nullptr;
 };
 
 // "工程详细信息": all six fields of info.dat.
@@ -43,7 +43,7 @@ class CProjInfoDlg : public QDialog {
     ProjectDir dir_;
     ui::MessageService& messages_;
     std::array<ui::GbkLineEdit*, kInfoFieldCount> edits_{};
-    QPushButton* ok_;
+    QPushButton* ok_ = nullptr;
 };
 
 }  // namespace velsend::store

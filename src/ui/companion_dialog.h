@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDialog>
+
+namespace velsend::ui {
+
+// A dialog that runs modally from a menu, or lives hidden beside an owner
+// window and is shown modelessly from it. Closing it hands the activation
+// back to the owner.
+class CompanionDialog : public QDialog {
+    Q_OBJECT
+  public:
+    using QDialog::QDialog;
+
+    void SetOwner(QWidget* owner) { owner_ = owner; }
+    QWidget* Owner() const { return owner_; }
+
+    // Shows the hidden window; when it is already shown it goes right behind
+    // its owner, where it is.
+    void ShowModeless();
+    void reject() override;
+
+  private:
+    QWidget* owner_ = nullptr;
+};
+
+}  // namespace velsend::ui
