@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "sim_process.h"
 #include "cli_run.h"
+#include "sim_process.h"
 #include "temp_dir.h"
 
 namespace velsend::cli {
@@ -131,6 +131,41 @@ TEST(CliTransfer, BackupAndRestoreRoundTrip) {
     r = Cli({"--port", port, "--model", "2", "restore", (dir / "in.bin").string()});
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_NE(r.err.find("524288"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velsend::cli
+
+namespace velsend::cli {
+namespace {
+
+// The data commands on the demo project, as a support engineer would use them.
+TEST(CliProjectData, DemoShowPhrasesAndLoopCopy) {
+    test::TempDir dir;
+    const std::string root = dir.path().string();
+    ASSERT_EQ(test::Cli({"--dir", root, "demo"}).status, kExitOk);
+
+    CliRun r = test::Cli({"--dir", root, "show", "devices", "0"});
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_NE(r.out.find("devc0.dat：16 个设备开通"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("25 排烟风机"), std::string::npos);
+    EXPECT_NE(r.out.find("65 办公室"), std::string::npos);
+    EXPECT_NE(r.out.find("1层排烟风机"), std::string::npos);
+    r = test::Cli({"--dir", root, "--model", "5", "show", "nodes"});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(test::Cli({"--dir", root, "show", "devices", "256"}).status, kExitUsage);
+    EXPECT_EQ(test::Cli({"--dir", root, "show", "devices"}).status, kExitUsage);
+
+    r = test::Cli({"--dir", root, "copy-loop", "0", "9"});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(test::ReadBytes(dir / "devc9.dat"), test::ReadBytes(dir / "devc0.dat"));
+    EXPECT_EQ(test::ReadBytes(dir / "ch9.dat"), test::ReadBytes(dir / "ch0.dat"));
+    EXPECT_EQ(test::Cli({"--dir", root, "copy-loop", "0", "300"}).status, kExitUsage);
+
+    r = test::Cli({"--dir", root, "phrases", "clear"});
+    EXPECT_EQ(r.out, "初始化空词组成功！\n");
+    EXPECT_EQ(test::ReadBytes(dir / "word.dat"), std::vector<std::uint8_t>(4096, 0));
+    EXPECT_EQ(test::Cli({"--dir", root, "phrases", "all"}).status, kExitUsage);
 }
 
 }  // namespace
