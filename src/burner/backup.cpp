@@ -75,10 +75,6 @@ class TemporaryFile {
     bool kept_ = false;
 };
 
-}  // namespace
-
-namespace {
-
 // The chosen file could not be opened, written or put in place.
 ChipCopyResult FileFailed(ChipCopyResult& result, const std::filesystem::path& file) {
     result.outcome = ChipCopyOutcome::FileError;
