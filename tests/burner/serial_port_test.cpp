@@ -1,6 +1,9 @@
 #include "burner/serial_port.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -145,6 +148,27 @@ TEST_F(SerialPortTest, OpenFailuresNameThePortAndThePath) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.caption.value_or(""), "Open Error");
     EXPECT_EQ(r.message.rfind("Unable to Open the COM10 Serial Port!", 0), 0u);
+}
+
+TEST_F(SerialPortTest, MissingPermissionSaysHowToFixIt) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become an unprivileged user";
+    ASSERT_EQ(::chmod(pty.path().c_str(), 0600), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // As "nobody", the way an engineer outside the dialout group meets the port.
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        CComm port;
+        const OpenResult r = port.Open(Address());
+        const bool explained = !r.ok && r.failure == OpenFailure::PermissionDenied &&
+                               r.message.rfind("没有发现 COM1 串口\n", 0) == 0 &&
+                               r.message.find("dialout") != std::string::npos &&
+                               r.message.find("udev") != std::string::npos;
+        ::_exit(explained ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(SerialPortTest, SynchronousPortHonoursItsTimeouts) {
