@@ -79,6 +79,40 @@ std::vector<std::uint8_t> TenByteNodeRecord::Payload() const {
     return {b[0], b[1], b[2], b[3], b[4], b[5], b[8]};
 }
 
+NodeFields FieldsOf(const NineByteNodeRecord& r) {
+    return {r.LocalAddress,       r.NetworkCount, r.DriverBoardAddress, 0, r.LinkageFirstAddress,
+            r.LinkageLastAddress, r.WorkMode};
+}
+
+NodeFields FieldsOf(const TenByteNodeRecord& r) {
+    return {r.LocalAddress,
+            r.NetworkCount,
+            r.DriverBoardFirstAddress,
+            r.DriverBoardLastAddress,
+            r.LinkageFirstAddress,
+            r.LinkageLastAddress,
+            r.WorkMode};
+}
+
+void ApplyFields(const NodeFields& f, NineByteNodeRecord& r) {
+    r.LocalAddress = static_cast<std::uint8_t>(f.local);
+    r.NetworkCount = static_cast<std::uint8_t>(f.networkCount);
+    r.DriverBoardAddress = static_cast<std::uint8_t>(f.driverFirst);
+    r.LinkageFirstAddress = static_cast<std::uint8_t>(f.linkageFirst);
+    r.LinkageLastAddress = static_cast<std::uint8_t>(f.linkageLast);
+    r.WorkMode = f.workMode;
+}
+
+void ApplyFields(const NodeFields& f, TenByteNodeRecord& r) {
+    r.LocalAddress = static_cast<std::uint8_t>(f.local);
+    r.NetworkCount = static_cast<std::uint8_t>(f.networkCount);
+    r.DriverBoardFirstAddress = static_cast<std::uint8_t>(f.driverFirst);
+    r.DriverBoardLastAddress = static_cast<std::uint8_t>(f.driverLast);
+    r.LinkageFirstAddress = static_cast<std::uint8_t>(f.linkageFirst);
+    r.LinkageLastAddress = static_cast<std::uint8_t>(f.linkageLast);
+    r.WorkMode = f.workMode;
+}
+
 bool LoadNodeRecord(const ProjectDir& dir, NineByteNodeRecord& record) {
     std::vector<std::uint8_t> bytes;
     if (!ReadWhole(dir.PathOf(ProjectFile::Node1), NineByteNodeRecord::kSize, bytes)) return false;

@@ -49,6 +49,23 @@ struct TenByteNodeRecord {
     std::vector<std::uint8_t> Payload() const;
 };
 
+// What the node dialogs edit, the same for both records. The nine-byte
+// record has a single driver board address: it reads and writes driverFirst.
+struct NodeFields {
+    int local = 0;
+    int networkCount = 0;
+    int driverFirst = 0;
+    int driverLast = 0;
+    int linkageFirst = 0;
+    int linkageLast = 0;
+    int workMode = 0;
+};
+NodeFields FieldsOf(const NineByteNodeRecord& record);
+NodeFields FieldsOf(const TenByteNodeRecord& record);
+// Takes the edited fields over; reserved bytes stay as they are.
+void ApplyFields(const NodeFields& fields, NineByteNodeRecord& record);
+void ApplyFields(const NodeFields& fields, TenByteNodeRecord& record);
+
 // Reads the record's file into `record` when the file exists (a short file
 // changes only the bytes it holds). False, with `record` untouched, when absent.
 bool LoadNodeRecord(const ProjectDir& dir, NineByteNodeRecord& record);

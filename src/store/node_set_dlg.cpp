@@ -86,14 +86,14 @@ NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, ui::MessageService& messag
 
     // The fields are checked in this order; the first bad one stops the check.
     if (driverRange) {
-        form_.AddByte(driverFirst_, &driverFirstValue_, 0, kAddressMax);
-        form_.AddByte(driverLast_, &driverLastValue_, 0, kAddressMax);
+        form_.AddByte(driverFirst_, &fields_.driverFirst, 0, kAddressMax);
+        form_.AddByte(driverLast_, &fields_.driverLast, 0, kAddressMax);
     }
-    form_.AddByte(local_, &localValue_, 0, kAddressMax);
-    form_.AddByte(networkCount_, &networkValue_, 0, kNetworkCountMax);
-    if (!driverRange) form_.AddByte(driverFirst_, &driverFirstValue_, 0, kAddressMax);
-    form_.AddByte(linkageFirst_, &linkageFirstValue_, 0, kAddressMax);
-    form_.AddByte(linkageLast_, &linkageLastValue_, 0, kAddressMax);
+    form_.AddByte(local_, &fields_.local, 0, kAddressMax);
+    form_.AddByte(networkCount_, &fields_.networkCount, 0, kNetworkCountMax);
+    if (!driverRange) form_.AddByte(driverFirst_, &fields_.driverFirst, 0, kAddressMax);
+    form_.AddByte(linkageFirst_, &fields_.linkageFirst, 0, kAddressMax);
+    form_.AddByte(linkageLast_, &fields_.linkageLast, 0, kAddressMax);
     form_.SaveOnEveryChange();
 }
 
@@ -112,56 +112,16 @@ void NodeSetDlgBase::accept() {
     QDialog::accept();
 }
 
-CNodeSetDlg::CNodeSetDlg(NineByteNodeRecord& record, const ProjectDir& dir,
-                         ui::MessageService& messages, QWidget* parent)
-    : NodeSetDlgBase(dir, messages, false, parent), record_(record) {
-    LoadNodeRecord(dir_, record_);
-    localValue_ = record_.LocalAddress;
-    networkValue_ = record_.NetworkCount;
-    driverFirstValue_ = record_.DriverBoardAddress;
-    linkageFirstValue_ = record_.LinkageFirstAddress;
-    linkageLastValue_ = record_.LinkageLastAddress;
+void NodeSetDlgBase::ShowFields(const NodeFields& fields) {
+    fields_ = fields;
     form_.Load();
-    SelectWorkMode(record_.WorkMode);
+    SelectWorkMode(fields.workMode);
 }
 
-bool CNodeSetDlg::Store() {
-    NineByteNodeRecord edited = record_;
-    edited.LocalAddress = static_cast<std::uint8_t>(localValue_);
-    edited.NetworkCount = static_cast<std::uint8_t>(networkValue_);
-    edited.DriverBoardAddress = static_cast<std::uint8_t>(driverFirstValue_);
-    edited.LinkageFirstAddress = static_cast<std::uint8_t>(linkageFirstValue_);
-    edited.LinkageLastAddress = static_cast<std::uint8_t>(linkageLastValue_);
-    edited.WorkMode = workMode_;
-    record_ = edited;
-    return SaveNodeRecord(dir_, record_);
-}
-
-CNodeSetDlg2::CNodeSetDlg2(TenByteNodeRecord& record, const ProjectDir& dir,
-                           ui::MessageService& messages, QWidget* parent)
-    : NodeSetDlgBase(dir, messages, true, parent), record_(record) {
-    LoadNodeRecord(dir_, record_);
-    localValue_ = record_.LocalAddress;
-    networkValue_ = record_.NetworkCount;
-    driverFirstValue_ = record_.DriverBoardFirstAddress;
-    driverLastValue_ = record_.DriverBoardLastAddress;
-    linkageFirstValue_ = record_.LinkageFirstAddress;
-    linkageLastValue_ = record_.LinkageLastAddress;
-    form_.Load();
-    SelectWorkMode(record_.WorkMode);
-}
-
-bool CNodeSetDlg2::Store() {
-    TenByteNodeRecord edited = record_;
-    edited.LocalAddress = static_cast<std::uint8_t>(localValue_);
-    edited.NetworkCount = static_cast<std::uint8_t>(networkValue_);
-    edited.DriverBoardFirstAddress = static_cast<std::uint8_t>(driverFirstValue_);
-    edited.DriverBoardLastAddress = static_cast<std::uint8_t>(driverLastValue_);
-    edited.LinkageFirstAddress = static_cast<std::uint8_t>(linkageFirstValue_);
-    edited.LinkageLastAddress = static_cast<std::uint8_t>(linkageLastValue_);
-    edited.WorkMode = workMode_;
-    record_ = edited;
-    return SaveNodeRecord(dir_, record_);
+NodeFields NodeSetDlgBase::EditedFields() const {
+    NodeFields edited = fields_;
+    edited.workMode = workMode_;
+    return edited;
 }
 
 }  // namespace velsend::store

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <array>
 #include <memory>
+#include <type_traits>
 
 #include "store/node_records.h"
 #include "ui/form.h"
@@ -34,8 +35,10 @@ class NodeSetDlgBase : public QDialog {
   protected:
     NodeSetDlgBase(const ProjectDir& dir, ui::MessageService& messages, bool driverRange,
                    QWidget* parent);
-    // Called with the form's checks passed: copy the fields into the record and write it.
+    // Called with the form's checks passed: take the fields over and write the record.
     virtual bool Store() = 0;
+    void ShowFields(const NodeFields& fields);
+    NodeFields EditedFields() const;
 
     ProjectDir dir_;
     ui::MessageService& messages_;
@@ -47,9 +50,7 @@ class NodeSetDlgBase : public QDialog {
     ui::NumberEdit* linkageFirst_;
     ui::NumberEdit* linkageLast_;
     int workMode_ = 0;
-    // The dialog's copies of the fields.
-    int localValue_ = 0, networkValue_ = 0, driverFirstValue_ = 0, driverLastValue_ = 0;
-    int linkageFirstValue_ = 0, linkageLastValue_ = 0;
+    NodeFields fields_;  // the dialog's copy, as the form checks it
 
     void SelectWorkMode(int mode);
 
@@ -59,28 +60,27 @@ class NodeSetDlgBase : public QDialog {
     QPushButton* cancel_ = nullptr;
 };
 
-// node1.dat, models 1, 3 and 4.
-class CNodeSetDlg : public NodeSetDlgBase {
-    Q_OBJECT
+// One dialog per record kind; the ten-byte record gives the driver boards a range.
+template <typename Record>
+class NodeSetDlgFor : public NodeSetDlgBase {
   public:
-    CNodeSetDlg(NineByteNodeRecord& record, const ProjectDir& dir, ui::MessageService& messages,
-                QWidget* parent = nullptr);
+    NodeSetDlgFor(Record& record, const ProjectDir& dir, ui::MessageService& messages,
+                  QWidget* parent = nullptr)
+        : NodeSetDlgBase(dir, messages, std::is_same_v<Record, TenByteNodeRecord>, parent),
+          record_(record) {
+        LoadNodeRecord(dir_, record_);
+        ShowFields(FieldsOf(record_));
+    }
 
   private:
-    bool Store() override;
-    NineByteNodeRecord& record_;
+    bool Store() override {
+        ApplyFields(EditedFields(), record_);
+        return SaveNodeRecord(dir_, record_);
+    }
+    Record& record_;
 };
 
-// node2.dat, model 2.
-class CNodeSetDlg2 : public NodeSetDlgBase {
-    Q_OBJECT
-  public:
-    CNodeSetDlg2(TenByteNodeRecord& record, const ProjectDir& dir, ui::MessageService& messages,
-                 QWidget* parent = nullptr);
-
-  private:
-    bool Store() override;
-    TenByteNodeRecord& record_;
-};
+using CNodeSetDlg = NodeSetDlgFor<NineByteNodeRecord>;  // node1.dat, models 1, 3 and 4
+using CNodeSetDlg2 = NodeSetDlgFor<TenByteNodeRecord>;  // node2.dat, model 2
 
 }  // namespace velsend::store

@@ -36,6 +36,26 @@ TEST(NodeRecords, FilesRoundTripWithReservedBytes) {
     EXPECT_EQ(ten.Payload(), (std::vector<std::uint8_t>{0, 0, 7, 0, 0, 0, 2}));
 }
 
+TEST(NodeRecords, DialogFieldsLandInTheirBytes) {
+    NineByteNodeRecord nine;
+    nine.Apply({1, 2, 3, 4, 5, 0x11, 0x22, 0x33, 1});
+    NodeFields f = FieldsOf(nine);
+    f.driverFirst = 9;
+    f.driverLast = 60;  // the nine-byte record has no last driver board address
+    f.workMode = 2;
+    ApplyFields(f, nine);
+    EXPECT_EQ(nine.Bytes(), (std::array<std::uint8_t, 9>{1, 9, 3, 4, 5, 0x11, 0x22, 0x33, 2}));
+
+    TenByteNodeRecord ten;
+    ten.Apply({1, 2, 3, 4, 5, 6, 0x44, 0x55, 0, 0});
+    f = FieldsOf(ten);
+    EXPECT_EQ(f.driverLast, 3);
+    EXPECT_EQ(f.networkCount, 6);
+    f.linkageLast = 63;
+    ApplyFields(f, ten);
+    EXPECT_EQ(ten.Bytes(), (std::array<std::uint8_t, 10>{1, 2, 3, 4, 63, 6, 0x44, 0x55, 0, 0}));
+}
+
 TEST(NodeRecords, ShortFileChangesOnlyWhatItHolds) {
     TempDir dir;
     WriteBytes(dir / "node2.dat", {8, 9});
