@@ -67,18 +67,7 @@ void CBackupDlg::Run(bool backup) {
     job.baud = state_.Rules.BaudRate;
     job.file = file.toStdString();
 
-    auto* bridge = new ProgressBridge(this, [this](const OpenResult& opened) {
-        messages_.Message(this, ui::Q(opened.message),
-                          opened.caption ? ui::Q(*opened.caption) : ui::MessageService::AppTitle(),
-                          ui::MessageIcon::None);
-    });
-    connect(
-        bridge, &ProgressBridge::RangeChanged, progress_,
-        [this](int upper) { progress_->setRange(0, upper); }, Qt::QueuedConnection);
-    connect(bridge, &ProgressBridge::PositionChanged, progress_, &QProgressBar::setValue,
-            Qt::QueuedConnection);
-    connect(bridge, &ProgressBridge::StatusChanged, status_, &QLabel::setText,
-            Qt::QueuedConnection);
+    auto* bridge = new ProgressBridge(this, messages_, progress_, status_);
 
     stop_ = false;
     backup_->setEnabled(false);

@@ -2,20 +2,28 @@
 
 #include <QObject>
 #include <QString>
-#include <functional>
 
 #include "burner/transfer_engine.h"
+
+class QLabel;
+class QProgressBar;
+class QWidget;
+
+namespace velsend::ui {
+class MessageService;
+}
 
 namespace velsend::burner {
 
 // Carries a worker thread's progress to the dialog: every call becomes a
-// signal that is delivered on the dialog's thread. A port that cannot be
-// opened is reported with `onPortFailure` on the dialog's thread while the
-// worker waits, as the message box would hold up the exchange.
+// queued signal that drives the dialog's progress bar and status text. A port
+// that cannot be opened is reported in a message box on the dialog's thread
+// while the worker waits, as the message box would hold up the exchange.
 class ProgressBridge : public QObject, public TransferObserver {
     Q_OBJECT
   public:
-    ProgressBridge(QObject* guiSide, std::function<void(const OpenResult&)> onPortFailure);
+    ProgressBridge(QWidget* dialog, ui::MessageService& messages, QProgressBar* bar,
+                   QLabel* status);
 
     void SetRange(int upper) override;
     void SetPosition(int position) override;
@@ -28,8 +36,10 @@ class ProgressBridge : public QObject, public TransferObserver {
     void StatusChanged(const QString& text);
 
   private:
-    QObject* guiSide_;
-    std::function<void(const OpenResult&)> onPortFailure_;
+    void ShowPortFailure(const OpenResult& result);
+
+    QWidget* dialog_;
+    ui::MessageService& messages_;
 };
 
 }  // namespace velsend::burner

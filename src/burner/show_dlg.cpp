@@ -66,20 +66,7 @@ void CShowDlg::OnStart() {
     job.node9 = &state_.Node9;
     job.node10 = &state_.Node10;
 
-    auto* bridge = new ProgressBridge(this, [this](const OpenResult& opened) {
-        messages_.Message(this, ui::Q(opened.message),
-                          opened.caption ? ui::Q(*opened.caption) : ui::MessageService::AppTitle(),
-                          ui::MessageIcon::Warning);
-    });
-    connect(
-        bridge, &ProgressBridge::RangeChanged, progress_,
-        [this](int upper) { progress_->setRange(0, upper); }, Qt::QueuedConnection);
-    connect(
-        bridge, &ProgressBridge::PositionChanged, progress_,
-        [this](int position) { progress_->setValue(std::min(position, progress_->maximum())); },
-        Qt::QueuedConnection);
-    connect(bridge, &ProgressBridge::StatusChanged, status_, &QLabel::setText,
-            Qt::QueuedConnection);
+    auto* bridge = new ProgressBridge(this, messages_, progress_, status_);
 
     stop_ = false;
     start_->setEnabled(false);

@@ -96,6 +96,8 @@ TEST_F(TransferDlgTest, MissingPortIsReportedAndTheTransferFails) {
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.Running(), 5000);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("没有发现 COM1 串口")));
+    EXPECT_EQ(messages.shown[0].caption, ui::MessageService::AppTitle());
+    EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Warning);
     EXPECT_EQ(dialog.Status()->text(), QStringLiteral("传送节点信息失败！"));
     EXPECT_FALSE(dialog.FinishButton()->isEnabled());
 }
