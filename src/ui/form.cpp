@@ -38,9 +38,11 @@ std::optional<std::string> Form::Check(const Field& f, long long& value) const {
     switch (f.kind) {
         case Field::Kind::Byte: {
             int n = 0;
-            if (auto error = app::CheckByte(text, n)) return error;
+            if (auto error = app::CheckByteInRange(text, static_cast<int>(f.min),
+                                                   static_cast<int>(f.max), n))
+                return error;
             value = n;
-            return app::CheckRange(n, f.min, f.max);
+            return std::nullopt;
         }
         case Field::Kind::Unsigned: {
             std::uint32_t n = 0;
