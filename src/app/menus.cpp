@@ -4,10 +4,12 @@
 #include <string>
 #include <utility>
 
-#include "app/command_ids.h"
-#include "app/controller_model.h"
+#include "base/command_ids.h"
+#include "base/controller_model.h"
 
 namespace velsend::app {
+
+using namespace velsend::base;
 namespace {
 
 struct CommandPromptRow {

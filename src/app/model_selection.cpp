@@ -4,6 +4,8 @@
 
 namespace velsend::app {
 
+using namespace velsend::base;
+
 SelectionOutcome SelectModel(RunState& state, int code, UserPrompt& prompt) {
     const ControllerModelInfo& model = ModelInfo(code);
     burner::CComm& port = state.BurnerPort;

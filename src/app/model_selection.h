@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "app/run_state.h"
-#include "app/user_prompt.h"
+#include "base/run_state.h"
+#include "base/user_prompt.h"
 
 namespace velsend::app {
 
@@ -19,6 +19,6 @@ enum class SelectionOutcome {
 // Selects controller model `code`: the one-byte handshake with the burner, or
 // the user's word when it stays silent. Only a selection changes
 // `state.ControllerModel`; the port is closed again either way.
-SelectionOutcome SelectModel(RunState& state, int code, UserPrompt& prompt);
+SelectionOutcome SelectModel(base::RunState& state, int code, base::UserPrompt& prompt);
 
 }  // namespace velsend::app

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QThread>
 
-#include "app/run_state.h"
+#include "base/run_state.h"
 #include "burner/progress_bridge_dlg.h"
 #include "ui/message_service.h"
 #include "ui/qt_text.h"
@@ -20,7 +20,7 @@ const QString kInitialName = QStringLiteral("工程名称.bin");
 
 }  // namespace
 
-CBackupDlg::CBackupDlg(app::RunState& state, ui::MessageService& messages, QWidget* parent)
+CBackupDlg::CBackupDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),

@@ -10,7 +10,7 @@ class QProgressBar;
 class QPushButton;
 class QThread;
 
-namespace velsend::app {
+namespace velsend::base {
 struct RunState;
 }
 namespace velsend::ui {
@@ -25,7 +25,7 @@ namespace velsend::burner {
 class CBackupDlg : public QDialog {
     Q_OBJECT
   public:
-    CBackupDlg(app::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    CBackupDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
     ~CBackupDlg() override;
 
     QPushButton* BackupButton() const { return backup_; }
@@ -44,7 +44,7 @@ class CBackupDlg : public QDialog {
     void Run(bool backup);
     void OnWorkerDone();
 
-    app::RunState& state_;
+    base::RunState& state_;
     ui::MessageService& messages_;
     QPushButton* backup_;
     QPushButton* restore_;

@@ -7,15 +7,15 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "app/controller_model.h"
-#include "app/run_state.h"
+#include "base/controller_model.h"
+#include "base/run_state.h"
 #include "burner/progress_bridge_dlg.h"
 #include "ui/message_service.h"
 #include "ui/qt_text.h"
 
 namespace velsend::burner {
 
-CShowDlg::CShowDlg(app::RunState& state, ui::MessageService& messages, QWidget* parent)
+CShowDlg::CShowDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),

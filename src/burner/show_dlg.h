@@ -10,7 +10,7 @@ class QProgressBar;
 class QPushButton;
 class QThread;
 
-namespace velsend::app {
+namespace velsend::base {
 struct RunState;
 }
 namespace velsend::ui {
@@ -25,7 +25,7 @@ namespace velsend::burner {
 class CShowDlg : public QDialog {
     Q_OBJECT
   public:
-    CShowDlg(app::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    CShowDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
     ~CShowDlg() override;
 
     QPushButton* StartButton() const { return start_; }
@@ -46,7 +46,7 @@ class CShowDlg : public QDialog {
     void OnStart();
     void OnWorkerDone();
 
-    app::RunState& state_;
+    base::RunState& state_;
     ui::MessageService& messages_;
     QPushButton* start_;
     QPushButton* finish_;

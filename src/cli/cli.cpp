@@ -9,11 +9,11 @@
 #include <string_view>
 #include <tuple>
 
-#include "app/controller_model.h"
+#include "base/controller_model.h"
 #include "app/demo_project.h"
-#include "app/field_check.h"
+#include "base/field_check.h"
 #include "app/model_selection.h"
-#include "app/run_state.h"
+#include "base/run_state.h"
 #include "burner/backup.h"
 #include "burner/transfer_engine.h"
 #include "cli/show.h"
@@ -94,7 +94,7 @@ bool ParseRange(std::string_view text, int max, std::pair<int, int>& out) {
 
 // Messages go to standard error; questions are answered by --yes, by the user
 // on a terminal, or with No.
-class TerminalPrompt : public app::UserPrompt {
+class TerminalPrompt : public base::UserPrompt {
   public:
     TerminalPrompt(const CliOptions& options, CliStreams streams)
         : yes_(options.yes), streams_(streams) {}
@@ -126,14 +126,14 @@ class TerminalPrompt : public app::UserPrompt {
 struct Context {
     const CliOptions& options;
     CliStreams streams;
-    app::RunState& state;
+    base::RunState& state;
     TerminalPrompt& prompt;
 };
 
 int SelectModelCommand(Context& c) {
     const app::SelectionOutcome outcome = app::SelectModel(c.state, c.options.model, c.prompt);
     if (outcome == app::SelectionOutcome::Refused) return kExitFailed;
-    c.streams.out << app::MainCaption(c.state.ControllerModel) << "\n";
+    c.streams.out << base::MainCaption(c.state.ControllerModel) << "\n";
     return kExitOk;
 }
 
@@ -205,9 +205,9 @@ int LogicCommand(Context& c) {
     }
     const int capacity = logic::LogicCapacity(c.state.ControllerModel);
     std::uint32_t number = 0;
-    std::optional<std::string> error = app::CheckUnsigned(args[1], number);
+    std::optional<std::string> error = base::CheckUnsigned(args[1], number);
     // Unlike the dialog, a script gets no silent correction to the last rule.
-    if (!error) error = app::CheckRange(number, 0, capacity - 1);
+    if (!error) error = base::CheckRange(number, 0, capacity - 1);
     if (error) {
         c.streams.err << *error << "\n";
         return kExitFailed;
@@ -356,7 +356,7 @@ int RestoreCommand(Context& c) {
 int CopyLoopCommand(Context& c) {
     int loops[2] = {0, 0};
     for (int i = 0; i < 2; ++i) {
-        if (auto error = app::CheckByte(c.options.args[static_cast<std::size_t>(i)], loops[i])) {
+        if (auto error = base::CheckByte(c.options.args[static_cast<std::size_t>(i)], loops[i])) {
             c.streams.err << "velsend-cli: copy-loop: " << *error << "\n";
             return kExitUsage;
         }
@@ -424,7 +424,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--model") {
             const std::string* v = value(i, a);
             if (!v) return r;
-            if (!ParseInt(*v, r.options.model) || !app::IsValidModel(r.options.model)) {
+            if (!ParseInt(*v, r.options.model) || !base::IsValidModel(r.options.model)) {
                 r.error = "--model takes 1..6";
                 return r;
             }
@@ -482,7 +482,7 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
                         << ": wrong number of arguments (see --help)\n";
             return kExitUsage;
         }
-        app::RunState state;
+        base::RunState state;
         state.ControllerModel = options.model;
         state.Project = store::ProjectDir(options.dir);
         state.Ports = burner::PortList::FromEnvironment();

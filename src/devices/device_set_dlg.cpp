@@ -45,7 +45,7 @@ void CentreOn(QWidget* window) {
 
 }  // namespace
 
-CMDeviceSetDlgX::CMDeviceSetDlgX(app::RunState& state, ui::MessageService& messages,
+CMDeviceSetDlgX::CMDeviceSetDlgX(base::RunState& state, ui::MessageService& messages,
                                  QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages), session_(state.Project) {
     setWindowTitle(QStringLiteral("总线设备"));

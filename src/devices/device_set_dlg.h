@@ -4,7 +4,7 @@
 #include <array>
 #include <memory>
 
-#include "app/run_state.h"
+#include "base/run_state.h"
 #include "devices/device_form.h"
 #include "loops/loop_grid.h"
 
@@ -40,7 +40,7 @@ class TypeFilterBoxes;
 class CMDeviceSetDlgX : public QDialog {
     Q_OBJECT
   public:
-    CMDeviceSetDlgX(app::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    CMDeviceSetDlgX(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
     ~CMDeviceSetDlgX() override;
 
     static constexpr QSize kWithGrid{1005, 576};
@@ -96,7 +96,7 @@ class CMDeviceSetDlgX : public QDialog {
     bool HandleKey(int key);
     bool HandleWheel(int step);
 
-    app::RunState& state_;
+    base::RunState& state_;
     ui::MessageService& messages_;
     DeviceSession session_;
     int loopValue_ = 0;

@@ -10,7 +10,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "app/field_check.h"
+#include "base/field_check.h"
 #include "logic/logic_files.h"
 #include "logic/rule_editing.h"
 #include "store/gbk.h"
@@ -30,7 +30,7 @@ QString RuleForList(const std::string& gbk) {
 
 }  // namespace
 
-CLogicSetDlg::CLogicSetDlg(app::RunState& state, ui::MessageService& messages, QWidget* parent,
+CLogicSetDlg::CLogicSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent,
                            QWidget* ownerDialog)
     : ui::CompanionDialog(parent),
       state_(state),
@@ -124,12 +124,12 @@ void CLogicSetDlg::SelectFirstRow() {
 
 bool CLogicSetDlg::ReadBack() {
     std::uint32_t typed = 0;
-    std::optional<std::string> error = app::CheckUnsigned(ui::U8(number_->text()), typed);
+    std::optional<std::string> error = base::CheckUnsigned(ui::U8(number_->text()), typed);
     QWidget* bad = number_;
     if (!error) {
         const std::optional<std::string> gbk = rule_->GbkText();
         const std::size_t bytes = gbk ? gbk->size() : ui::U8(rule_->toPlainText()).size();
-        error = app::CheckMaxBytes(bytes, LogicTextLimit(state_.ControllerModel));
+        error = base::CheckMaxBytes(bytes, LogicTextLimit(state_.ControllerModel));
         bad = rule_;
     }
     if (!error) return true;

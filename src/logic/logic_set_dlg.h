@@ -3,7 +3,7 @@
 #include <cstdint>
 #include "ui/companion_dialog.h"
 
-#include "app/run_state.h"
+#include "base/run_state.h"
 
 class QPushButton;
 class QTreeWidget;
@@ -24,7 +24,7 @@ namespace velsend::logic {
 class CLogicSetDlg : public ui::CompanionDialog {
     Q_OBJECT
   public:
-    CLogicSetDlg(app::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr,
+    CLogicSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr,
                  QWidget* ownerDialog = nullptr);
 
     ui::NumberEdit* NumberField() const { return number_; }
@@ -55,7 +55,7 @@ class CLogicSetDlg : public ui::CompanionDialog {
     void OnSave();
     void OnClear();
 
-    app::RunState& state_;
+    base::RunState& state_;
     ui::MessageService& messages_;
     ui::NumberEdit* number_;
     QPushButton* save_;

@@ -1,6 +1,6 @@
 #include "logic/rule_editing.h"
 
-#include "app/field_check.h"
+#include "base/field_check.h"
 #include "logic/alphabet.h"
 #include "logic/logic_files.h"
 
@@ -12,12 +12,12 @@ LogicNumberEntry EnterLogicNumber(long long typed, int capacity) {
 }
 
 int StepLogicNumber(int number, int step, int capacity) {
-    return app::WrapStep(number, step, 0, capacity - 1);
+    return base::WrapStep(number, step, 0, capacity - 1);
 }
 
 std::optional<std::string> CheckLogicRule(std::string_view text, int textLimit) {
     if (!InLogicAlphabet(text)) return std::string(kIllegalCharacterMessage);
-    return app::CheckMaxBytes(text.size(), textLimit);
+    return base::CheckMaxBytes(text.size(), textLimit);
 }
 
 SaveOutcome SaveLogicRule(const store::ProjectDir& dir, int controllerModel, int number,

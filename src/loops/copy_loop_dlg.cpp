@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include "app/field_check.h"
+#include "base/field_check.h"
 #include "loops/loop_copy.h"
 #include "ui/message_service.h"
 #include "ui/number_edit.h"
@@ -70,7 +70,7 @@ bool CCopyLoopDlg::eventFilter(QObject* watched, QEvent* event) {
         auto* edit = qobject_cast<ui::NumberEdit*>(focusWidget());
         const int step = ui::WheelStep(static_cast<QWheelEvent*>(event));
         if (edit && step != 0) {
-            edit->SetNumber(app::WrapStep(static_cast<int>(edit->CorrectedValue()), step, 0, 255),
+            edit->SetNumber(base::WrapStep(static_cast<int>(edit->CorrectedValue()), step, 0, 255),
                             true);
             edit->setFocus();
             return true;

@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QWheelEvent>
 
-#include "app/field_check.h"
+#include "base/field_check.h"
 #include "devices/device_grid_view.h"
 #include "loops/loop_stat_dlg.h"
 #include "ui/number_edit.h"
@@ -46,7 +46,7 @@ CGridDlg::CGridDlg(const store::ProjectDir& dir, int loop, CLoopStatDlgX* linked
 
 void CGridDlg::Step(int step) {
     if (linked_) linked_->StepLoop(step);
-    ShowLoop(app::WrapStep(loop_, step, 0, 255));
+    ShowLoop(base::WrapStep(loop_, step, 0, 255));
     edit_->SetNumber(loop_);
 }
 

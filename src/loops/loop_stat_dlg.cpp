@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include "app/field_check.h"
+#include "base/field_check.h"
 #include "loops/grid_dlg.h"
 #include "ui/dialog_buttons.h"
 #include "ui/message_service.h"
@@ -35,7 +35,7 @@ void ShowMessage(ui::MessageService& messages, QWidget* parent, const std::strin
 
 }  // namespace
 
-CLoopStatDlgX::CLoopStatDlgX(app::RunState& state, ui::MessageService& messages, int loop,
+CLoopStatDlgX::CLoopStatDlgX(base::RunState& state, ui::MessageService& messages, int loop,
                              QWidget* parent)
     : QDialog(parent),
       state_(state),
@@ -122,15 +122,15 @@ CLoopStatDlgX::CLoopStatDlgX(app::RunState& state, ui::MessageService& messages,
 void CLoopStatDlgX::OnLoopEdited() {
     const std::string text = ui::U8(loopEdit_->text());
     int value = 0;
-    if (auto error = app::CheckByte(text, value)) ShowMessage(messages_, this, *error);
-    const int corrected = static_cast<int>(app::CorrectedNumber(text, 255).value_or(0));
+    if (auto error = base::CheckByte(text, value)) ShowMessage(messages_, this, *error);
+    const int corrected = static_cast<int>(base::CorrectedNumber(text, 255).value_or(0));
     if (loopEdit_->text() != QString::number(corrected)) loopEdit_->SetNumber(corrected, true);
     loop_ = corrected;
     Count();
 }
 
 void CLoopStatDlgX::StepLoop(int step) {
-    SetLoop(app::WrapStep(loop_, step, 0, 255));
+    SetLoop(base::WrapStep(loop_, step, 0, 255));
 }
 
 void CLoopStatDlgX::SetLoop(int loop) {
@@ -170,7 +170,7 @@ bool CLoopStatDlgX::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-CLoop::CLoop(app::RunState& state, ui::MessageService& messages, QWidget* parent)
+CLoop::CLoop(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages), edit_(new ui::NumberEdit(this)) {
     setWindowTitle(QStringLiteral("回路查询"));
     auto* layout = new QVBoxLayout(this);
@@ -185,7 +185,7 @@ CLoop::CLoop(app::RunState& state, ui::MessageService& messages, QWidget* parent
 
 void CLoop::OnEdited() {
     int value = 0;
-    if (auto error = app::CheckByte(ui::U8(edit_->text()), value)) {
+    if (auto error = base::CheckByte(ui::U8(edit_->text()), value)) {
         ShowMessage(messages_, this, *error);
         return;
     }
@@ -194,7 +194,7 @@ void CLoop::OnEdited() {
 
 void CLoop::accept() {
     int value = 0;
-    if (auto error = app::CheckByte(ui::U8(edit_->text()), value)) {
+    if (auto error = base::CheckByte(ui::U8(edit_->text()), value)) {
         ShowMessage(messages_, this, *error);
         edit_->setFocus();
         edit_->selectAll();
@@ -204,7 +204,7 @@ void CLoop::accept() {
     QDialog::accept();
 }
 
-CLoopStatDlg::CLoopStatDlg(app::RunState& state, QWidget* parent) : QDialog(parent), state_(state) {
+CLoopStatDlg::CLoopStatDlg(base::RunState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setWindowTitle(QStringLiteral("回路设备查询结果"));
     const LoopCounts counts = CountLoop(state_.Project, state_.QueryLoop);
     const char* labels[] = {"回路", "总数", "报警类", "区显", "模块类", "借用类"};
@@ -231,7 +231,7 @@ void CLoopStatDlg::accept() {
     QDialog::accept();
 }
 
-void RunLoopQuery(app::RunState& state, ui::MessageService& messages, QWidget* parent) {
+void RunLoopQuery(base::RunState& state, ui::MessageService& messages, QWidget* parent) {
     for (;;) {
         CLoop query(state, messages, parent);
         if (query.exec() != QDialog::Accepted) return;

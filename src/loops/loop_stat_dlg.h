@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <array>
 
-#include "app/run_state.h"
+#include "base/run_state.h"
 #include "loops/loop_stats.h"
 
 class QLineEdit;
@@ -21,7 +21,7 @@ namespace velsend::loops {
 class CLoopStatDlgX : public QDialog {
     Q_OBJECT
   public:
-    CLoopStatDlgX(app::RunState& state, ui::MessageService& messages, int loop = 0,
+    CLoopStatDlgX(base::RunState& state, ui::MessageService& messages, int loop = 0,
                   QWidget* parent = nullptr);
 
     int Loop() const { return loop_; }
@@ -50,7 +50,7 @@ class CLoopStatDlgX : public QDialog {
     void Count();
     void OpenGrid();
 
-    app::RunState& state_;
+    base::RunState& state_;
     ui::MessageService& messages_;
     int loop_;
     LoopCounts counts_;
@@ -67,14 +67,14 @@ class CLoopStatDlgX : public QDialog {
 class CLoop : public QDialog {
     Q_OBJECT
   public:
-    CLoop(app::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    CLoop(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
     ui::NumberEdit* LoopEdit() const { return edit_; }
     void accept() override;
 
   private:
     void OnEdited();
 
-    app::RunState& state_;
+    base::RunState& state_;
     ui::MessageService& messages_;
     ui::NumberEdit* edit_;
 };
@@ -84,17 +84,17 @@ class CLoop : public QDialog {
 class CLoopStatDlg : public QDialog {
     Q_OBJECT
   public:
-    CLoopStatDlg(app::RunState& state, QWidget* parent = nullptr);
+    CLoopStatDlg(base::RunState& state, QWidget* parent = nullptr);
     QLineEdit* Field(int row) const { return fields_[static_cast<std::size_t>(row)]; }
     void accept() override;
 
   private:
-    app::RunState& state_;
+    base::RunState& state_;
     std::array<QLineEdit*, 6> fields_{};  // loop, total, then the four classes
 };
 
 // The first family's loop query: question and summary in turn until one of
 // them is cancelled.
-void RunLoopQuery(app::RunState& state, ui::MessageService& messages, QWidget* parent);
+void RunLoopQuery(base::RunState& state, ui::MessageService& messages, QWidget* parent);
 
 }  // namespace velsend::loops

@@ -8,7 +8,7 @@
 #include <QTreeWidget>
 #include <QWheelEvent>
 
-#include "app/field_check.h"
+#include "base/field_check.h"
 #include "store/gbk.h"
 #include "ui/gbk_line_edit.h"
 #include "ui/message_service.h"
@@ -125,7 +125,7 @@ void COtherTypedlg1::OnSave() {
     const QString stored = DisplayText(image_, number_, true);
     textEdit_->setText(stored);
     list_->topLevelItem(number_)->setText(2, stored);
-    const int next = app::WrapStep(number_, 1, 0, kPhraseCount - 1);
+    const int next = base::WrapStep(number_, 1, 0, kPhraseCount - 1);
     SetNumberText(next);
     ShowNumber(next);
     textEdit_->setFocus();
@@ -162,7 +162,7 @@ bool COtherTypedlg1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel) {
         const int step = ui::WheelStep(static_cast<QWheelEvent*>(event));
         if (step != 0) {
-            const int next = app::ClampStep(number_, step, 0, kPhraseCount - 1);
+            const int next = base::ClampStep(number_, step, 0, kPhraseCount - 1);
             SetNumberText(next);
             ShowNumber(next);
             numberEdit_->setFocus();

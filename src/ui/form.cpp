@@ -2,7 +2,7 @@
 
 #include <QLineEdit>
 
-#include "app/field_check.h"
+#include "base/field_check.h"
 #include "ui/gbk_line_edit.h"
 #include "ui/message_service.h"
 #include "ui/qt_text.h"
@@ -38,7 +38,7 @@ std::optional<std::string> Form::Check(const Field& f, long long& value) const {
     switch (f.kind) {
         case Field::Kind::Byte: {
             int n = 0;
-            if (auto error = app::CheckByteInRange(text, static_cast<int>(f.min),
+            if (auto error = base::CheckByteInRange(text, static_cast<int>(f.min),
                                                    static_cast<int>(f.max), n))
                 return error;
             value = n;
@@ -46,13 +46,13 @@ std::optional<std::string> Form::Check(const Field& f, long long& value) const {
         }
         case Field::Kind::Unsigned: {
             std::uint32_t n = 0;
-            if (auto error = app::CheckUnsigned(text, n)) return error;
+            if (auto error = base::CheckUnsigned(text, n)) return error;
             value = n;
-            return app::CheckRange(n, f.min, f.max);
+            return base::CheckRange(n, f.min, f.max);
         }
         case Field::Kind::Text: {
             const int bytes = GbkLength(f.edit->text());
-            return app::CheckMaxBytes(bytes < 0 ? SIZE_MAX : static_cast<std::size_t>(bytes),
+            return base::CheckMaxBytes(bytes < 0 ? SIZE_MAX : static_cast<std::size_t>(bytes),
                                       static_cast<int>(f.max));
         }
     }

@@ -3,7 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "app/controller_model.h"
+#include "base/controller_model.h"
 
 namespace velsend::ui {
 namespace {
@@ -27,7 +27,7 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 }  // namespace
 
 QString MessageService::AppTitle() {
-    return QString::fromUtf8(app::kAppTitle.data(), static_cast<qsizetype>(app::kAppTitle.size()));
+    return QString::fromUtf8(base::kAppTitle.data(), static_cast<qsizetype>(base::kAppTitle.size()));
 }
 
 void MessageService::Inform(const std::string& text, const std::string& caption) {

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "app/user_prompt.h"
+#include "base/user_prompt.h"
 
 class QWidget;
 
@@ -12,7 +12,7 @@ enum class MessageIcon { None, Information, Warning, Critical, Question };
 
 // Every message box and file dialog of the program goes through one of these,
 // so that GUI tests can answer them without a modal box ever blocking.
-class MessageService : public app::UserPrompt {
+class MessageService : public base::UserPrompt {
   public:
     // The caption of every message box that does not name its own.
     static QString AppTitle();

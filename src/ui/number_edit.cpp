@@ -4,7 +4,7 @@
 #include <QWheelEvent>
 #include <climits>
 
-#include "app/field_check.h"
+#include "base/field_check.h"
 
 namespace velsend::ui {
 
@@ -22,7 +22,7 @@ std::optional<long long> NumberEdit::Number() const {
 
 long long NumberEdit::CorrectedValue() const {
     const std::string digits = text().toStdString();
-    return app::CorrectedNumber(digits, correctMax_.value_or(LLONG_MAX)).value_or(0);
+    return base::CorrectedNumber(digits, correctMax_.value_or(LLONG_MAX)).value_or(0);
 }
 
 void NumberEdit::SetNumber(long long value, bool selectAllText) {
@@ -63,8 +63,8 @@ void NumberEdit::wheelEvent(QWheelEvent* event) {
     }
     event->accept();
     const int value = static_cast<int>(CorrectedValue());
-    const int next = wheelWrap_ ? app::WrapStep(value, step, wheelMin_, wheelMax_)
-                                : app::ClampStep(value, step, wheelMin_, wheelMax_);
+    const int next = wheelWrap_ ? base::WrapStep(value, step, wheelMin_, wheelMax_)
+                                : base::ClampStep(value, step, wheelMin_, wheelMax_);
     SetNumber(next, true);
     Q_EMIT textEdited(text());
 }

@@ -4,14 +4,16 @@
 #include <fstream>
 #include <set>
 
-#include "app/command_ids.h"
-#include "app/controller_model.h"
+#include "base/command_ids.h"
+#include "base/controller_model.h"
 #include "app/lock_keys.h"
 #include "app/menus.h"
-#include "app/run_state.h"
+#include "base/run_state.h"
 #include "temp_dir.h"
 
 namespace velsend::app {
+
+using namespace velsend::base;
 namespace {
 
 TEST(ControllerModels, MenuBarsCaptionsAndHandshakeCodes) {

@@ -36,7 +36,7 @@ double MedianMs(int runs, F&& run) {
 
 TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
     test::TempDir dir;
-    app::RunState state;
+    base::RunState state;
     state.Project = store::ProjectDir(dir.path());
     std::string error;
     ASSERT_TRUE(app::WriteDemoProject(state.Project, error)) << error;

@@ -7,6 +7,8 @@
 #include "temp_dir.h"
 
 namespace velsend::app {
+
+using namespace velsend::base;
 namespace {
 
 class ModelSelectionTest : public ::testing::Test {

@@ -63,7 +63,7 @@ void Wheel(QWidget* target, int dy) {
 class DeviceDialogTest : public ::testing::Test {
   protected:
     test::TempDir dir;
-    app::RunState state;
+    base::RunState state;
     test::ScriptedMessages messages;
     void SetUp() override { state.Project = store::ProjectDir(dir.path()); }
 };

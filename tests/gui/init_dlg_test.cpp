@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/command_ids.h"
+#include "base/command_ids.h"
 #include "app/gui/main_frame.h"
 #include "modal.h"
 #include "scripted_messages.h"
@@ -54,7 +54,7 @@ TEST_F(InitDlgTest, CancelAndEnterLeaveEverything) {
 }
 
 TEST_F(InitDlgTest, MenuCommandRunsTheDialog) {
-    app::RunState state;
+    base::RunState state;
     state.Project = ProjectDir(dir.path());
     app::gui::CMainFrame frame(state, messages);
     test::WhenModal([](QDialog* dialog) {
@@ -62,7 +62,7 @@ TEST_F(InitDlgTest, MenuCommandRunsTheDialog) {
         ASSERT_NE(init, nullptr);
         init->ConfirmButton()->click();
     });
-    frame.ExecuteCommand(app::ID_INITIALISE);
+    frame.ExecuteCommand(base::ID_INITIALISE);
     EXPECT_FALSE(Exists("devc0.dat"));
     EXPECT_FALSE(Exists("logic3.dat"));
 }

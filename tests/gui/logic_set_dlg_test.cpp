@@ -13,7 +13,7 @@
 #include <QWheelEvent>
 #include <memory>
 
-#include "app/command_ids.h"
+#include "base/command_ids.h"
 #include "app/gui/main_frame.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
@@ -84,7 +84,7 @@ class LogicSetDlgTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    app::RunState state;
+    base::RunState state;
     test::ScriptedMessages messages;
     std::unique_ptr<CLogicSetDlg> dialog;
 };
@@ -371,7 +371,7 @@ TEST_F(LogicSetDlgTest, MenuCommandRunsTheDialogModally) {
         rows = shown->List()->topLevelItemCount();
         shown->reject();
     });
-    frame.ExecuteCommand(app::ID_LOGIC_SETTINGS);
+    frame.ExecuteCommand(base::ID_LOGIC_SETTINGS);
     EXPECT_EQ(rows, 256);
 }
 

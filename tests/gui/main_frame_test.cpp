@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <map>
 
-#include "app/command_ids.h"
+#include "base/command_ids.h"
 #include "app/gui/vel_view.h"
 #include "modal.h"
 #include "scripted_messages.h"
@@ -21,6 +21,8 @@
 #include "temp_dir.h"
 
 namespace velsend::app::gui {
+
+using namespace velsend::base;
 namespace {
 
 const QString kFirstCaption =
@@ -208,13 +210,13 @@ TEST_F(MainFrameTest, EveryItemShowsItsPromptInTheStatusBar) {
         }
     }
     // Items straight on the bar show theirs when the pointer rests on them.
-    QAction* init = frame.CommandAction(136, app::ID_INITIALISE);
+    QAction* init = frame.CommandAction(136, base::ID_INITIALISE);
     frame.statusBar()->clearMessage();
     const QPoint over = frame.menuBar()->actionGeometry(init).center();
     QMouseEvent move(QEvent::MouseMove, over, frame.menuBar()->mapToGlobal(over), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(frame.menuBar(), &move);
-    EXPECT_EQ(frame.statusBar()->currentMessage(), kPrompts.at(app::ID_INITIALISE));
+    EXPECT_EQ(frame.statusBar()->currentMessage(), kPrompts.at(base::ID_INITIALISE));
     // Leaving the menu brings the idle text back.
     frame.statusBar()->clearMessage();
     EXPECT_TRUE(frame.statusBar()->currentMessage().isEmpty());
@@ -226,8 +228,8 @@ TEST_F(MainFrameTest, SelectingModelFiveShowsTheShortMenu) {
     EXPECT_EQ(frame.ShownMenuBar(), 178);
     EXPECT_EQ(frame.windowTitle(),
               QStringLiteral("VelSend v10.1 (更新与2013.4.9) - MX300KC(W29C020)"));
-    EXPECT_EQ(frame.CommandAction(178, app::ID_NODE_SETTINGS), nullptr);
-    EXPECT_EQ(frame.CommandAction(178, app::ID_LOOP_QUERY), nullptr);
+    EXPECT_EQ(frame.CommandAction(178, base::ID_NODE_SETTINGS), nullptr);
+    EXPECT_EQ(frame.CommandAction(178, base::ID_LOOP_QUERY), nullptr);
     EXPECT_FALSE(ShownBar(frame).contains(QStringLiteral("#32771")));
     EXPECT_FALSE(ShownBar(frame).contains(QStringLiteral("#32774")));
     EXPECT_EQ(CheckedModels(frame, 178), QStringList{QStringLiteral("32829")});
@@ -268,16 +270,16 @@ TEST_F(MainFrameTest, EveryCommandHasOneHandlerAndSetsItsSharedValue) {
         if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
     });
     closer.start(10);
-    frame.ExecuteCommand(app::ID_SEND_DEVICES);
+    frame.ExecuteCommand(base::ID_SEND_DEVICES);
     EXPECT_EQ(state.TransferKind, 1);
-    frame.ExecuteCommand(app::ID_ERASE_CHIP);
+    frame.ExecuteCommand(base::ID_ERASE_CHIP);
     EXPECT_EQ(state.TransferKind, 4);
-    frame.ExecuteCommand(app::ID_MODULE_CLASS);
+    frame.ExecuteCommand(base::ID_MODULE_CLASS);
     EXPECT_EQ(state.BusDeviceClass, 2);
-    frame.ExecuteCommand(app::ID_DEVICE_DETAIL);
+    frame.ExecuteCommand(base::ID_DEVICE_DETAIL);
     EXPECT_EQ(state.BusDeviceClass, 0);
     test::DismissNextModal();
-    frame.ExecuteCommand(app::ID_PHRASES_COMMON);
+    frame.ExecuteCommand(base::ID_PHRASES_COMMON);
     EXPECT_EQ(state.PhraseInitMode, 1);
 }
 

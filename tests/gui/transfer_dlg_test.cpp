@@ -7,9 +7,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/command_ids.h"
+#include "base/command_ids.h"
 #include "app/gui/main_frame.h"
-#include "app/run_state.h"
+#include "base/run_state.h"
 #include "burner/backup_dlg.h"
 #include "burner/show_dlg.h"
 #include "scripted_messages.h"
@@ -30,7 +30,7 @@ class TransferDlgTest : public ::testing::Test {
         state.Ports = PortList::FromSpec(sim.path());
     }
     test::TempDir dir;
-    app::RunState state;
+    base::RunState state;
     test::ScriptedMessages messages;
 };
 
@@ -110,7 +110,7 @@ TEST_F(TransferDlgTest, MenuCommandsOpenTheirDialogs) {
         if (dialog) seen = dialog->Status()->text();
         if (dialog) dialog->CancelButton()->click();
     });
-    frame.ExecuteCommand(app::ID_SEND_NAMES);
+    frame.ExecuteCommand(base::ID_SEND_NAMES);
     EXPECT_EQ(seen, QStringLiteral("传送中文名称信息"));
     EXPECT_EQ(state.TransferKind, 5);
 
@@ -120,7 +120,7 @@ TEST_F(TransferDlgTest, MenuCommandsOpenTheirDialogs) {
         backupShown = dialog != nullptr;
         if (dialog) dialog->close();
     });
-    frame.ExecuteCommand(app::ID_BACKUP);
+    frame.ExecuteCommand(base::ID_BACKUP);
     EXPECT_TRUE(backupShown);
 }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/field_check.h"
+#include "base/field_check.h"
 
 namespace velsend::store {
 namespace {
@@ -39,32 +39,32 @@ TEST(Gbk, FieldsNeverHoldHalfACharacter) {
 
 TEST(FieldChecks, MessagesOfTheDialogs) {
     int value = -1;
-    EXPECT_FALSE(app::CheckByte("255", value));
+    EXPECT_FALSE(base::CheckByte("255", value));
     EXPECT_EQ(value, 255);
-    EXPECT_EQ(app::CheckByte("", value).value_or(""), "请输入一个在 0 和 255 之间的整数。");
-    EXPECT_EQ(app::CheckByte("256", value).value_or(""), "请输入一个在 0 和 255 之间的整数。");
-    EXPECT_EQ(app::CheckByteInRange("64", 0, 63, value).value_or(""),
+    EXPECT_EQ(base::CheckByte("", value).value_or(""), "请输入一个在 0 和 255 之间的整数。");
+    EXPECT_EQ(base::CheckByte("256", value).value_or(""), "请输入一个在 0 和 255 之间的整数。");
+    EXPECT_EQ(base::CheckByteInRange("64", 0, 63, value).value_or(""),
               "请输入一个在 0 和 63 之间的整数。");
-    EXPECT_FALSE(app::CheckByteInRange("64", 0, 64, value));
+    EXPECT_FALSE(base::CheckByteInRange("64", 0, 64, value));
     std::uint32_t u = 0;
-    EXPECT_EQ(app::CheckUnsigned("", u).value_or(""), "请输入一个正整数。");
-    EXPECT_EQ(app::CheckUnsigned("99999999999", u).value_or(""), "请输入一个正整数。");
-    EXPECT_FALSE(app::CheckUnsigned("1023", u));
-    EXPECT_EQ(app::CheckRange(1024, 0, 1023).value_or(""), "请输入一个在 0 和 1023 之间的整数。");
-    EXPECT_EQ(app::CheckMaxBytes(17, 16).value_or(""), "请输入不多于 16 个的字符。");
+    EXPECT_EQ(base::CheckUnsigned("", u).value_or(""), "请输入一个正整数。");
+    EXPECT_EQ(base::CheckUnsigned("99999999999", u).value_or(""), "请输入一个正整数。");
+    EXPECT_FALSE(base::CheckUnsigned("1023", u));
+    EXPECT_EQ(base::CheckRange(1024, 0, 1023).value_or(""), "请输入一个在 0 和 1023 之间的整数。");
+    EXPECT_EQ(base::CheckMaxBytes(17, 16).value_or(""), "请输入不多于 16 个的字符。");
 }
 
 TEST(FieldChecks, CorrectionAndWheelSteps) {
-    EXPECT_EQ(app::CorrectedNumber("", 255), 0);
-    EXPECT_EQ(app::CorrectedNumber("300", 255), 255);
-    EXPECT_EQ(app::CorrectedNumber("99999999999999999999999", 999), 999);
-    EXPECT_EQ(app::CorrectedNumber("12", 255), 12);
-    EXPECT_FALSE(app::CorrectedNumber("1a", 255));
-    EXPECT_EQ(app::WrapStep(255, 1, 0, 255), 0);
-    EXPECT_EQ(app::WrapStep(0, -1, 0, 255), 255);
-    EXPECT_EQ(app::WrapStep(127, 1, 0, 127), 0);
-    EXPECT_EQ(app::ClampStep(255, 1, 0, 255), 255);
-    EXPECT_EQ(app::ClampStep(0, -1, 0, 255), 0);
+    EXPECT_EQ(base::CorrectedNumber("", 255), 0);
+    EXPECT_EQ(base::CorrectedNumber("300", 255), 255);
+    EXPECT_EQ(base::CorrectedNumber("99999999999999999999999", 999), 999);
+    EXPECT_EQ(base::CorrectedNumber("12", 255), 12);
+    EXPECT_FALSE(base::CorrectedNumber("1a", 255));
+    EXPECT_EQ(base::WrapStep(255, 1, 0, 255), 0);
+    EXPECT_EQ(base::WrapStep(0, -1, 0, 255), 255);
+    EXPECT_EQ(base::WrapStep(127, 1, 0, 127), 0);
+    EXPECT_EQ(base::ClampStep(255, 1, 0, 255), 255);
+    EXPECT_EQ(base::ClampStep(0, -1, 0, 255), 0);
 }
 
 }  // namespace

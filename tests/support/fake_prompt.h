@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "app/user_prompt.h"
+#include "base/user_prompt.h"
 
 namespace velsend::test {
 
 // Records what a core routine tells the user and answers its questions from a
 // script (No once the script runs out).
-class FakePrompt : public app::UserPrompt {
+class FakePrompt : public base::UserPrompt {
   public:
     struct Shown {
         std::string text;

@@ -13,7 +13,7 @@
 
 #include "app/demo_project.h"
 #include "app/gui/main_frame.h"
-#include "app/run_state.h"
+#include "base/run_state.h"
 #include "burner/backup_dlg.h"
 #include "burner/set_dlg.h"
 #include "burner/show_dlg.h"
@@ -36,7 +36,7 @@ using namespace velsend;
 
 struct Shot {
     const char* name;
-    std::function<std::unique_ptr<QWidget>(app::RunState&, ui::MessageService&)> make;
+    std::function<std::unique_ptr<QWidget>(base::RunState&, ui::MessageService&)> make;
 };
 
 template <typename T, typename... Args>
@@ -47,48 +47,48 @@ std::unique_ptr<QWidget> Make(Args&&... args) {
 const std::vector<Shot>& Shots() {
     static const std::vector<Shot> shots{
         {"main-window",
-         [](app::RunState& s, ui::MessageService& m) { return Make<app::gui::CMainFrame>(s, m); }},
-        {"init", [](app::RunState& s,
+         [](base::RunState& s, ui::MessageService& m) { return Make<app::gui::CMainFrame>(s, m); }},
+        {"init", [](base::RunState& s,
                     ui::MessageService& m) { return Make<store::CInitDlg>(s.Project, m); }},
         {"phrase-editor",
-         [](app::RunState& s, ui::MessageService& m) {
+         [](base::RunState& s, ui::MessageService& m) {
              return Make<phrases::COtherTypedlg1>(s.Project, m);
          }},
         {"init-word",
-         [](app::RunState& s, ui::MessageService& m) {
+         [](base::RunState& s, ui::MessageService& m) {
              return Make<phrases::CInitWordDlg>(s.Project, 1, m);
          }},
         {"node-nine",
-         [](app::RunState& s, ui::MessageService& m) {
+         [](base::RunState& s, ui::MessageService& m) {
              return Make<store::CNodeSetDlg>(s.Node9, s.Project, m);
          }},
         {"node-ten",
-         [](app::RunState& s, ui::MessageService& m) {
+         [](base::RunState& s, ui::MessageService& m) {
              return Make<store::CNodeSetDlg2>(s.Node10, s.Project, m);
          }},
         {"project-name",
-         [](app::RunState& s, ui::MessageService& m) {
+         [](base::RunState& s, ui::MessageService& m) {
              return Make<store::CProjNameDlg>(s.Project, m);
          }},
         {"project-details",
-         [](app::RunState& s, ui::MessageService& m) {
+         [](base::RunState& s, ui::MessageService& m) {
              return Make<store::CProjInfoDlg>(s.Project, m);
          }},
         {"transfer-rules",
-         [](app::RunState& s, ui::MessageService& m) {
+         [](base::RunState& s, ui::MessageService& m) {
              return Make<burner::CSetDlg>(s.Rules, s.Ports, s.ControllerModel, m);
          }},
         {"logic-settings",
-         [](app::RunState& s, ui::MessageService& m) { return Make<logic::CLogicSetDlg>(s, m); }},
+         [](base::RunState& s, ui::MessageService& m) { return Make<logic::CLogicSetDlg>(s, m); }},
         {"transfer",
-         [](app::RunState& s, ui::MessageService& m) {
+         [](base::RunState& s, ui::MessageService& m) {
              s.TransferKind = 1;
              return Make<burner::CShowDlg>(s, m);
          }},
         {"backup",
-         [](app::RunState& s, ui::MessageService& m) { return Make<burner::CBackupDlg>(s, m); }},
+         [](base::RunState& s, ui::MessageService& m) { return Make<burner::CBackupDlg>(s, m); }},
         {"device-detail",
-         [](app::RunState& s, ui::MessageService& m) {
+         [](base::RunState& s, ui::MessageService& m) {
              auto dialog = std::make_unique<devices::CMDeviceSetDlgX>(s, m);
              // The demo's first floor, standing on a smoke fan module.
              dialog->AddressEdit()->setText(QStringLiteral("30"));
@@ -96,21 +96,21 @@ const std::vector<Shot>& Shots() {
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"device-detail-form",
-         [](app::RunState& s, ui::MessageService& m) {
+         [](base::RunState& s, ui::MessageService& m) {
              auto dialog = std::make_unique<devices::CMDeviceSetDlgX>(s, m);
              dialog->GridBox()->setChecked(false);
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"loop-statistics",
-         [](app::RunState& s, ui::MessageService& m) {
+         [](base::RunState& s, ui::MessageService& m) {
              return Make<loops::CLoopStatDlgX>(s, m, 0);
          }},
         {"grid-view",
-         [](app::RunState& s, ui::MessageService&) {
+         [](base::RunState& s, ui::MessageService&) {
              return Make<loops::CGridDlg>(s.Project, 0, nullptr);
          }},
         {"loop-copy",
-         [](app::RunState& s, ui::MessageService& m) {
+         [](base::RunState& s, ui::MessageService& m) {
              return Make<loops::CCopyLoopDlg>(s.Project, m);
          }},
     };
@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(outDir);
 
     // The windows show the demo project, written next to the pictures.
-    app::RunState state;
+    base::RunState state;
     state.Project = store::ProjectDir((outDir + QStringLiteral("/demo-project")).toStdString());
     std::string error;
     if (!app::WriteDemoProject(state.Project, error)) std::fprintf(stderr, "%s\n", error.c_str());

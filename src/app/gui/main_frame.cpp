@@ -9,8 +9,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "app/command_ids.h"
-#include "app/controller_model.h"
+#include "base/command_ids.h"
+#include "base/controller_model.h"
 #include "app/gui/vel_view.h"
 #include "app/lock_keys.h"
 #include "app/menus.h"
@@ -31,6 +31,8 @@
 #include "ui/qt_text.h"
 
 namespace velsend::app::gui {
+
+using namespace velsend::base;
 namespace {
 
 using ui::Q;

@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-#include "app/run_state.h"
+#include "base/run_state.h"
 
 class QAction;
 class QLabel;
@@ -26,7 +26,7 @@ class CVelView;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
   public:
-    CMainFrame(RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    CMainFrame(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     void ExecuteCommand(int id);
@@ -74,7 +74,7 @@ class CMainFrame : public QMainWindow {
     void OnSdPack();
     void OnSdImport();
 
-    RunState& state_;
+    base::RunState& state_;
     ui::MessageService& messages_;
     CVelView* view_;
     QMenuBar* menuBar_;

@@ -7,6 +7,8 @@
 #include "app/gui/main_frame.h"
 
 namespace velsend::app::gui {
+
+using namespace velsend::base;
 namespace {
 
 // A small red badge: the program ships no image files.

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <memory>
 
-#include "app/run_state.h"
+#include "base/run_state.h"
 #include "ui/message_service.h"
 
 namespace velsend::app::gui {
@@ -20,11 +20,11 @@ class CVelApp : public QApplication {
 
     // Creates and shows the main window; false when it could not be created.
     bool InitInstance();
-    RunState& State() { return state_; }
+    base::RunState& State() { return state_; }
     CMainFrame* MainFrame() const { return frame_.get(); }
 
   private:
-    RunState state_;
+    base::RunState state_;
     ui::WidgetMessageService messages_;
     std::unique_ptr<CMainFrame> frame_;
 };

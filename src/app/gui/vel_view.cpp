@@ -3,9 +3,11 @@
 #include <QPainter>
 #include <QProgressBar>
 
-#include "app/command_ids.h"
+#include "base/command_ids.h"
 
 namespace velsend::app::gui {
+
+using namespace velsend::base;
 namespace {
 
 struct NoteLine {

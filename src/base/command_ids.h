@@ -1,6 +1,6 @@
 #pragma once
 
-namespace velsend::app {
+namespace velsend::base {
 
 // Menu command ids. They are what the menus, the dispatch and the tests agree on.
 enum CommandId : int {
@@ -46,4 +46,4 @@ enum CommandId : int {
     ID_EXCEL_EXPORT = 32843,
 };
 
-}  // namespace velsend::app
+}  // namespace velsend::base

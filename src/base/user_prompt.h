@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace velsend::app {
+namespace velsend::base {
 
 // How a core routine that must talk to the user mid-way does so. The GUI shows
 // message boxes, the CLI prints and reads the terminal, tests script answers.
@@ -15,4 +15,4 @@ class UserPrompt {
     virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
 };
 
-}  // namespace velsend::app
+}  // namespace velsend::base

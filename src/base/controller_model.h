@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace velsend::app {
+namespace velsend::base {
 
 inline constexpr int kFirstModel = 1;
 inline constexpr int kLastModel = 6;
@@ -29,4 +29,4 @@ const ControllerModelInfo& ModelInfo(int code);
 // "VelSend v10.1 (更新与2013.4.9) - " followed by the model's caption suffix.
 std::string MainCaption(int code);
 
-}  // namespace velsend::app
+}  // namespace velsend::base

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace velsend::app {
+namespace velsend::base {
 
 // The form checks every dialog shares, with the messages users know them by.
 // Each returns the message to show, or nullopt when the field is fine.
@@ -38,4 +38,4 @@ int WrapStep(int value, int step, int min, int max);
 // Wheel steps that stop at the ends.
 int ClampStep(int value, int step, int min, int max);
 
-}  // namespace velsend::app
+}  // namespace velsend::base

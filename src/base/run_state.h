@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/controller_model.h"
+#include "base/controller_model.h"
 #include "burner/port_list.h"
 #include "burner/serial_port.h"
 #include "burner/transfer_rules.h"
 #include "store/node_records.h"
 #include "store/project_files.h"
 
-namespace velsend::app {
+namespace velsend::base {
 
 // The values the whole program shares for one run. None of it is saved: every
 // start begins with these defaults. One instance is owned by the application
@@ -32,4 +32,4 @@ struct RunState {
     burner::PortAddress BurnerAddress() const { return Ports.Address(Rules.PortIndex); }
 };
 
-}  // namespace velsend::app
+}  // namespace velsend::base

@@ -1,9 +1,9 @@
-#include "app/field_check.h"
+#include "base/field_check.h"
 
 #include <cctype>
 #include <limits>
 
-namespace velsend::app {
+namespace velsend::base {
 namespace {
 
 std::string_view Trim(std::string_view text) {
@@ -99,4 +99,4 @@ int ClampStep(int value, int step, int min, int max) {
     return next < min ? min : (next > max ? max : next);
 }
 
-}  // namespace velsend::app
+}  // namespace velsend::base

@@ -1,11 +1,11 @@
-#include "app/controller_model.h"
+#include "base/controller_model.h"
 
 #include <array>
 #include <stdexcept>
 
-#include "app/command_ids.h"
+#include "base/command_ids.h"
 
-namespace velsend::app {
+namespace velsend::base {
 namespace {
 
 constexpr std::array<ControllerModelInfo, 6> kModels{{
@@ -34,4 +34,4 @@ std::string MainCaption(int code) {
     return std::string(kDocumentTitle) + " - " + std::string(ModelInfo(code).captionSuffix);
 }
 
-}  // namespace velsend::app
+}  // namespace velsend::base

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+
+namespace velsend::base {
+
+// Every project file, backup image and exported file is written here, so that
+// a write that fails (full disk, file-size limit, a pulled USB stick) leaves
+// the file it was meant to replace byte-identical and no stray file behind.
+//
+// The new bytes go to a temporary file in the target's folder, are flushed to
+// the disk and then renamed over the target. A target that is a symbolic link
+// is replaced by a regular file: the link is never written through, so a
+// project file linked to somewhere else cannot damage that other file.
+
+// Replaces `target` with exactly `bytes`.
+[[nodiscard]] Result<> WriteWholeFile(const std::filesystem::path& target,
+                                      std::span<const std::uint8_t> bytes);
+
+// Writes `bytes` at the start of `target` and keeps whatever the old file had
+// beyond them (the files the panel's tools write "without truncation").
+[[nodiscard]] Result<> WriteFileStart(const std::filesystem::path& target,
+                                      std::span<const std::uint8_t> bytes);
+
+struct FileContent {
+    std::filesystem::path target;
+    std::vector<std::uint8_t> bytes;
+    bool keepTail = false;  // as WriteFileStart
+};
+
+// Writes several files as one: every temporary file is written first; only
+// when all are whole are they renamed into place. The error names the file
+// that failed.
+[[nodiscard]] Result<> WriteFilesTogether(const std::vector<FileContent>& files);
+
+// The message for a file that could not be written, naming it.
+std::string WriteFailedText(const std::filesystem::path& target);
+
+// A temporary file beside a target, removed unless committed. For writers
+// that stream (backups): Append as the data arrives, then Commit.
+class PendingFile {
+  public:
+    explicit PendingFile(std::filesystem::path target);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    [[nodiscard]] Result<> Open();
+    [[nodiscard]] Result<> Append(std::span<const std::uint8_t> bytes);
+    // Flushes to disk and renames over the target.
+    [[nodiscard]] Result<> Commit();
+    // Removes the temporary file (also done by the destructor).
+    void Discard();
+    const std::filesystem::path& TempPath() const { return temp_; }
+
+  private:
+    std::filesystem::path target_;
+    std::filesystem::path temp_;
+    int fd_ = -1;
+};
+
+}  // namespace velsend::base
