@@ -24,3 +24,8 @@ if(VELSEND_SANITIZE)
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(velsend_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+if(VELSEND_FUZZ)
+    # Every library the fuzz targets link is instrumented for coverage.
+    target_compile_options(velsend_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()

@@ -1,3 +1,4 @@
+#include "base/controller_model.h"
 #include "burner/backup.h"
 
 #include <fcntl.h>
@@ -101,7 +102,7 @@ bool Begin(CComm2& port, const ChipCopyJob& job, TransferObserver& observer, std
 }  // namespace
 
 int ChipBlockCount(int model) {
-    return model == 2 ? 2048 : 1024;
+    return base::Traits(model).chipBlocks;
 }
 
 ChipCopyResult BackupChip(CComm2& port, const ChipCopyJob& job, TransferObserver& observer,

@@ -1,3 +1,4 @@
+#include "base/controller_model.h"
 #include "burner/set_dlg.h"
 
 #include <QComboBox>
@@ -99,7 +100,7 @@ CSetDlg::CSetDlg(TransferRules& rules, const burner::PortList& ports, int contro
     speed_->setCurrentIndex(rules_.BaudIndex == 0 ? 0 : 1);
 
     // The first family keeps its logic per device: no numbered range to send.
-    const bool numberedLogic = controllerModel != 1;
+    const bool numberedLogic = !base::Traits(controllerModel).perDeviceLogic;
     firstLogic_->setEnabled(numberedLogic);
     lastLogic_->setEnabled(numberedLogic);
 

@@ -1,3 +1,4 @@
+#include "base/controller_model.h"
 #include "burner/transfer_engine.h"
 
 #include <functional>
@@ -101,7 +102,7 @@ TransferResult TransferEngine::Run(const TransferJob& job) {
             result = Devices(job);
             break;
         case kSendLogic:
-            result = job.model == 1 ? LogRecords(job) : LogicBlocks(job);
+            result = base::Traits(job.model).perDeviceLogic ? LogRecords(job) : LogicBlocks(job);
             break;
         case kSendPhrases:
             result = Phrases(job);
@@ -197,7 +198,7 @@ TransferResult TransferEngine::Nodes(const TransferJob& job) {
     observer_.SetRange(80);
     Status(TextsOf(job.kind).running);
     std::vector<std::uint8_t> payload;
-    if (job.model == 2) {
+    if (base::Traits(job.model).nodeRecord == base::NodeRecordKind::TenByte) {
         store::TenByteNodeRecord scratch;
         store::TenByteNodeRecord& record = job.node10 ? *job.node10 : scratch;
         payload = store::LoadNodeRecord(job.project, record) ? record.Payload()
@@ -225,9 +226,9 @@ TransferResult TransferEngine::Nodes(const TransferJob& job) {
 }
 
 TransferResult TransferEngine::Devices(const TransferJob& job) {
-    if (job.model < 1 || job.model > 4) return Finish(job, TransferOutcome::NotStarted, 0, 0);
-    const bool first = job.model == 1;
-    return LoopBlocks(job, {kDeviceCommand, first ? 16 : 32, kDeviceRecordSize, first ? 80 : 160},
+    const int blocks = base::IsValidModel(job.model) ? base::Traits(job.model).deviceBlocks : 0;
+    if (blocks == 0) return Finish(job, TransferOutcome::NotStarted, 0, 0);
+    return LoopBlocks(job, {kDeviceCommand, blocks, kDeviceRecordSize, blocks * 5},
                       [&job](int loop) {
                           return store::ReadFixed(job.project.PathOf(store::ProjectFile::Devices, loop),
                                                   kDeviceFileSize, 0x00);
@@ -317,10 +318,12 @@ TransferResult TransferEngine::LogRecords(const TransferJob& job) {
 }
 
 TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
-    if (job.model < 2 || job.model > 4) return Finish(job, TransferOutcome::NotStarted, 0, 0);
+    if (!base::IsValidModel(job.model) || base::Traits(job.model).deviceBlocks == 0 ||
+        base::Traits(job.model).perDeviceLogic)
+        return Finish(job, TransferOutcome::NotStarted, 0, 0);
     const TransferRules& r = job.rules;
-    const std::uint32_t perBlock = job.model == 4 ? 2 : 4;
-    const std::size_t slotBytes = job.model == 2 ? 120 : 80;
+    const std::uint32_t perBlock = static_cast<std::uint32_t>(base::Traits(job.model).rulesPerBlock);
+    const auto slotBytes = static_cast<std::size_t>(base::Traits(job.model).logicTextLimit);
     const std::uint32_t firstBlock = r.FirstLogic / perBlock;
     const std::uint32_t wantedLast = r.LastLogic / perBlock;
     // The block number travels in one byte: a higher number would land on
@@ -340,11 +343,11 @@ TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
             const std::vector<std::uint8_t> rule = store::ReadFixed(
                 job.project.PathOf(store::ProjectFile::Logic, number), slotBytes, 0xFF);
             // Two rules per block sit in slots 0 and 2.
-            const std::size_t slot = job.model == 4 ? 2 * p : p;
+            const std::size_t slot = perBlock == 2 ? 2 * p : p;
             const std::span<std::uint8_t> target =
                 std::span(data).subspan(slot * kLogicSlotSize, slotBytes);
             std::copy(rule.begin(), rule.end(), target.begin());
-            if (job.model == 2) logic::ConvertModel2Logic(target);
+            if (base::Traits(job.model).convertsLogicCodes) logic::ConvertModel2Logic(target);
         }
 
         Connect(job);
@@ -384,8 +387,8 @@ TransferResult TransferEngine::Phrases(const TransferJob& job) {
     const TransferRules& r = job.rules;
     phrases::PhraseImage library = phrases::ReadPhraseLibrary(job.project);
     ConvertDisplayText(library);
-    const int perGroup = job.model == 1 ? 8 : 16;
-    const int range = job.model == 1 ? 32 : 16;
+    const int perGroup = base::Traits(job.model).phraseGroupSize;
+    const int range = base::Traits(job.model).phraseGroupRange;
     const int firstGroup = r.FirstPhrase / perGroup;
     const int lastGroup = r.LastPhrase / perGroup;
     const int expected = lastGroup - firstGroup + 1;

@@ -1,3 +1,4 @@
+#include "base/controller_model.h"
 #include "cli/show.h"
 
 #include <charconv>
@@ -33,7 +34,8 @@ std::string TypeName(const store::DeviceRecord& r, int model) {
             name = "楼层显示器";
             break;
         default:
-            name = model == 1 ? store::OldModuleTypeName(type) : store::ModuleTypeName(type);
+            name = base::Traits(model).oldModuleTypes ? store::OldModuleTypeName(type)
+                                                     : store::ModuleTypeName(type);
             break;
     }
     return std::to_string(type) + (name.empty() ? "" : " " + std::string(name));
@@ -116,7 +118,8 @@ std::string WorkModeName(int mode) {
 int ShowNodes(const store::ProjectDir& dir, int model, std::ostream& out, std::ostream& err) {
     Table table({"项目", "值"});
     bool present = false;
-    if (model == 2) {
+    const auto kind = base::Traits(model).nodeRecord;
+    if (kind == base::NodeRecordKind::TenByte) {
         store::TenByteNodeRecord r;
         present = store::LoadNodeRecord(dir, r);
         table.AddRow({"本机地址", std::to_string(r.LocalAddress)});
@@ -127,7 +130,7 @@ int ShowNodes(const store::ProjectDir& dir, int model, std::ostream& out, std::o
         table.AddRow({"联网机数", std::to_string(r.NetworkCount)});
         table.AddRow({"工作方式", WorkModeName(r.WorkMode)});
         out << "node2.dat";
-    } else if (model == 1 || model == 3 || model == 4) {
+    } else if (kind == base::NodeRecordKind::NineByte) {
         store::NineByteNodeRecord r;
         present = store::LoadNodeRecord(dir, r);
         table.AddRow({"本机地址", std::to_string(r.LocalAddress)});

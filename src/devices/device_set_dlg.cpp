@@ -1,3 +1,4 @@
+#include "base/controller_model.h"
 #include "devices/device_set_dlg.h"
 
 #include <QButtonGroup>
@@ -88,7 +89,7 @@ CMDeviceSetDlgX::CMDeviceSetDlgX(base::RunState& state, ui::MessageService& mess
     installEventFilter(this);
     for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
 
-    if (state_.ControllerModel == 3 || state_.ControllerModel == 4) name_->hide();
+    if (!base::Traits(state_.ControllerModel).chineseNames) name_->hide();
     RebuildGrid();
     ShowForm();
     gridBox_->setChecked(true);

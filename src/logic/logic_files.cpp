@@ -1,3 +1,4 @@
+#include "base/controller_model.h"
 #include "logic/logic_files.h"
 
 #include <fcntl.h>
@@ -30,11 +31,11 @@ bool WriteAllAt(int fd, const std::uint8_t* bytes, std::size_t size, off_t offse
 }  // namespace
 
 int LogicCapacity(int controllerModel) {
-    return controllerModel == 3 || controllerModel == 4 ? 256 : 1000;
+    return base::Traits(controllerModel).logicCapacity;
 }
 
 int LogicTextLimit(int controllerModel) {
-    return controllerModel == 3 || controllerModel == 4 ? 80 : 120;
+    return base::Traits(controllerModel).logicTextLimit;
 }
 
 DeviceLogicRecord MakeDeviceLogicRecord(std::string_view text) {

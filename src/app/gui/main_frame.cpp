@@ -243,20 +243,18 @@ void CMainFrame::OnPhraseInit(int mode) {
 }
 
 void CMainFrame::OnNodeSettings() {
-    switch (state_.ControllerModel) {
-        case 1:
-        case 3:
-        case 4: {
+    switch (Traits(state_.ControllerModel).nodeRecord) {
+        case NodeRecordKind::NineByte: {
             store::CNodeSetDlg dialog(state_.Node9, state_.Project, messages_, this);
             dialog.exec();
             break;
         }
-        case 2: {
+        case NodeRecordKind::TenByte: {
             store::CNodeSetDlg2 dialog(state_.Node10, state_.Project, messages_, this);
             dialog.exec();
             break;
         }
-        default:
+        case NodeRecordKind::None:
             break;  // the MX300KC family has no node settings
     }
 }
@@ -289,18 +287,16 @@ void CMainFrame::OnTransfer(int kind) {
 // The dialogs behind these commands arrive with their subsystems.
 void CMainFrame::OnQuickSet() {}
 void CMainFrame::OnLoopQuery() {
-    switch (state_.ControllerModel) {
-        case 1:
+    switch (Traits(state_.ControllerModel).loopQuery) {
+        case LoopQueryStyle::SingleLoop:
             loops::RunLoopQuery(state_, messages_, this);
             break;
-        case 2:
-        case 3:
-        case 4: {
+        case LoopQueryStyle::Statistics: {
             loops::CLoopStatDlgX dialog(state_, messages_, 0, this);
             dialog.exec();
             break;
         }
-        default:
+        case LoopQueryStyle::None:
             break;  // the MX300KC family has no loop query
     }
 }
