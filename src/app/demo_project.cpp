@@ -34,7 +34,7 @@ DeviceRecord Device(int productClass, int type, int zone, int floor, int room, i
 
 // One floor of the building on one loop: detectors in the rooms, call points
 // and a hydrant button in the corridor, modules for the equipment, a floor display.
-void WriteFloor(const store::ProjectDir& dir, int loop, int floor, bool plantRoom) {
+base::Result<> WriteFloor(const store::ProjectDir& dir, int loop, int floor, bool plantRoom) {
     store::DeviceFile devices{};
     store::ChineseNameFile names{};
     auto put = [&](int address, const DeviceRecord& r, std::string_view name) {
@@ -62,35 +62,32 @@ void WriteFloor(const store::ProjectDir& dir, int loop, int floor, bool plantRoo
         put(42, Device(store::kAlarmClass, 9, zone, floor, 9, 137), "水流指示器");
         put(50, Device(store::kBorrowedClass, 11, zone, floor, 0, 0), "广播借用");
     }
-    store::WriteDeviceFile(dir, loop, devices);
-    store::WriteChineseNameFile(dir, loop, names);
+    return store::WriteLoopFiles(dir, loop, devices, names);
 }
 
 }  // namespace
 
-bool WriteDemoProject(const store::ProjectDir& dir, std::string& error) {
+base::Result<> WriteDemoProject(const store::ProjectDir& dir) {
     std::error_code ec;
     std::filesystem::create_directories(dir.Root(), ec);
-    if (ec) {
-        error = "无法建立目录 " + dir.Root().string() + "：" + ec.message();
-        return false;
-    }
+    if (ec) return base::Error{"无法建立目录 " + dir.Root().string(), ec.message(), ec.value()};
 
     phrases::PhraseImage words = phrases::CommonPhrases();
     phrases::SetPhrase(words, 200, Gbk("A座"));
     phrases::SetPhrase(words, 201, Gbk("B座"));
     phrases::SetPhrase(words, 202, Gbk("%1层"));
-    bool ok = phrases::WritePhraseLibrary(dir, words);
+    if (auto r = phrases::WritePhraseLibrary(dir, words); !r) return r;
 
-    WriteFloor(dir, 0, 1, true);
-    WriteFloor(dir, 1, 2, false);
-    WriteFloor(dir, 2, 3, false);
+    if (auto r = WriteFloor(dir, 0, 1, true); !r) return r;
+    if (auto r = WriteFloor(dir, 1, 2, false); !r) return r;
+    if (auto r = WriteFloor(dir, 2, 3, false); !r) return r;
 
     // Linkage: any smoke detector of a floor starts its smoke fan, alarm sounder
     // and fire doors; the water flow switch starts the sprinkler pump.
     const char* rules[] = {"T00001=M00030=M00031=M00032", "T01001=M01030=M01031=M01032",
                            "T02001=M02030=M02031=M02032", "T00042=M00041"};
-    for (int n = 0; n < 4; ++n) ok = logic::WriteLogicRule(dir, n, rules[n]).ok && ok;
+    for (int n = 0; n < 4; ++n)
+        if (auto r = logic::WriteLogicRule(dir, n, rules[n]); !r) return r;
 
     store::TenByteNodeRecord node10;
     node10.LocalAddress = 1;
@@ -99,21 +96,18 @@ bool WriteDemoProject(const store::ProjectDir& dir, std::string& error) {
     node10.LinkageFirstAddress = 1;
     node10.LinkageLastAddress = 1;
     node10.NetworkCount = 1;
-    ok = store::SaveNodeRecord(dir, node10) && ok;
+    if (auto r = store::SaveNodeRecord(dir, node10); !r) return r;
     store::NineByteNodeRecord node9;
     node9.LocalAddress = 1;
     node9.DriverBoardAddress = 1;
     node9.LinkageFirstAddress = 1;
     node9.LinkageLastAddress = 1;
     node9.NetworkCount = 1;
-    ok = store::SaveNodeRecord(dir, node9) && ok;
+    if (auto r = store::SaveNodeRecord(dir, node9); !r) return r;
 
-    ok = store::WriteProjectInfo(
-             dir, {Gbk("示范大厦消防工程"), Gbk("示范路1号"), Gbk("王工"), Gbk("010-12345678"),
-                   Gbk("李工、张工"), Gbk("400-000-0000")}) &&
-         ok;
-    if (!ok) error = "无法写入演示工程的文件（" + dir.Root().string() + "）";
-    return ok;
+    return store::WriteProjectInfo(
+        dir, {Gbk("示范大厦消防工程"), Gbk("示范路1号"), Gbk("王工"), Gbk("010-12345678"),
+              Gbk("李工、张工"), Gbk("400-000-0000")});
 }
 
 }  // namespace velsend::app

@@ -2,12 +2,14 @@
 
 #include <string>
 
+#include "base/result.h"
 #include "store/project_files.h"
 
 namespace velsend::app {
 
 // Writes the sample project of a small building into `dir` (created when
-// missing), replacing the files it writes. False with `error` set on failure.
-bool WriteDemoProject(const store::ProjectDir& dir, std::string& error);
+// missing), replacing the files it writes. Stops at the first file that
+// cannot be written and names it.
+[[nodiscard]] base::Result<> WriteDemoProject(const store::ProjectDir& dir);
 
 }  // namespace velsend::app

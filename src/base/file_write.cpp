@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <optional>
@@ -13,40 +14,53 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The old file's bytes, or nullopt when there is no regular file to read.
-// Reads without blocking so that a FIFO in the target's place cannot hang us.
-std::optional<std::vector<std::uint8_t>> ReadExisting(const fs::path& target) {
+// The old file's bytes; nullopt when there is no regular file to keep bytes
+// of. A file that is there but cannot be read is an error: writing over it
+// would drop the bytes a caller asked to keep. Reads without blocking so that
+// a FIFO in the target's place cannot hang us.
+Result<std::optional<std::vector<std::uint8_t>>> ReadExisting(const fs::path& target) {
     const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::optional<std::vector<std::uint8_t>>();
+        return SystemError(WriteFailedText(target));
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return std::nullopt;
+        return std::optional<std::vector<std::uint8_t>>();
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return SystemError(WriteFailedText(target), error);
+        }
+        if (n == 0) break;
         done += static_cast<std::size_t>(n);
     }
     ::close(fd);
     bytes.resize(done);
-    return bytes;
+    return std::optional<std::vector<std::uint8_t>>(std::move(bytes));
 }
 
-std::vector<std::uint8_t> WithTail(const fs::path& target, std::span<const std::uint8_t> bytes) {
-    std::vector<std::uint8_t> all(bytes.begin(), bytes.end());
-    if (const auto old = ReadExisting(target); old && old->size() > all.size())
-        all.insert(all.end(), old->begin() + static_cast<std::ptrdiff_t>(all.size()), old->end());
+// `bytes` laid over the old content at `offset`: zeros fill a gap before it,
+// the old bytes beyond it stay.
+std::vector<std::uint8_t> Patched(const std::optional<std::vector<std::uint8_t>>& old,
+                                  std::size_t offset, std::span<const std::uint8_t> bytes) {
+    std::vector<std::uint8_t> all = old ? *old : std::vector<std::uint8_t>();
+    if (all.size() < offset + bytes.size()) all.resize(offset + bytes.size(), 0);
+    std::copy(bytes.begin(), bytes.end(), all.begin() + static_cast<std::ptrdiff_t>(offset));
     return all;
 }
 
 }  // namespace
 
 std::string WriteFailedText(const fs::path& target) {
-    return "写文件失败：" + target.filename().string();
+    return "无法写入文件“" + target.filename().string() + "”。";
 }
 
 PendingFile::PendingFile(fs::path target) : target_(std::move(target)) {}
@@ -108,8 +122,15 @@ Result<> WriteWholeFile(const fs::path& target, std::span<const std::uint8_t> by
     return file.Commit();
 }
 
+Result<> WriteFileAt(const fs::path& target, std::size_t offset,
+                     std::span<const std::uint8_t> bytes) {
+    auto old = ReadExisting(target);
+    if (!old) return old.error();
+    return WriteWholeFile(target, Patched(*old, offset, bytes));
+}
+
 Result<> WriteFileStart(const fs::path& target, std::span<const std::uint8_t> bytes) {
-    return WriteWholeFile(target, WithTail(target, bytes));
+    return WriteFileAt(target, 0, bytes);
 }
 
 Result<> WriteFilesTogether(const std::vector<FileContent>& files) {
@@ -117,15 +138,13 @@ Result<> WriteFilesTogether(const std::vector<FileContent>& files) {
     std::vector<std::optional<std::vector<std::uint8_t>>> before;
     for (const FileContent& f : files) {
         auto old = ReadExisting(f.target);
+        if (!old) return old.error();
         auto file = std::make_unique<PendingFile>(f.target);
         if (auto r = file->Open(); !r) return r;
-        std::vector<std::uint8_t> bytes = f.bytes;
-        if (f.keepTail && old && old->size() > bytes.size())
-            bytes.insert(bytes.end(), old->begin() + static_cast<std::ptrdiff_t>(bytes.size()),
-                         old->end());
+        const std::vector<std::uint8_t> bytes = f.keepTail ? Patched(*old, 0, f.bytes) : f.bytes;
         if (auto r = file->Append(bytes); !r) return r;
         pending.push_back(std::move(file));
-        before.push_back(std::move(old));
+        before.push_back(std::move(*old));
     }
     for (std::size_t i = 0; i < pending.size(); ++i) {
         if (auto r = pending[i]->Commit(); !r) {

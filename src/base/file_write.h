@@ -28,6 +28,12 @@ namespace velsend::base {
 [[nodiscard]] Result<> WriteFileStart(const std::filesystem::path& target,
                                       std::span<const std::uint8_t> bytes);
 
+// Writes `bytes` at `offset` of `target` and keeps every other byte of the
+// old file; a gap before `offset` in a shorter (or missing) file is zeros.
+// For files whose records are written one at a time.
+[[nodiscard]] Result<> WriteFileAt(const std::filesystem::path& target, std::size_t offset,
+                                   std::span<const std::uint8_t> bytes);
+
 struct FileContent {
     std::filesystem::path target;
     std::vector<std::uint8_t> bytes;
@@ -39,7 +45,8 @@ struct FileContent {
 // that failed.
 [[nodiscard]] Result<> WriteFilesTogether(const std::vector<FileContent>& files);
 
-// The message for a file that could not be written, naming it.
+// The message for a file that could not be written, naming it:
+// "无法写入文件“devc5.dat”。".
 std::string WriteFailedText(const std::filesystem::path& target);
 
 // A temporary file beside a target, removed unless committed. For writers

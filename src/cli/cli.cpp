@@ -142,17 +142,16 @@ int InitCommand(Context& c) {
     c.streams.out << "已删除 " << result.deleted << " 个文件";
     if (result.skipped > 0) c.streams.out << "，" << result.skipped << " 个文件不可写，已保留";
     c.streams.out << "\n";
-    if (!result.ok) {
-        c.streams.err << result.message << "\n";
+    if (!result.outcome) {
+        c.streams.err << result.outcome.error().Full() << "\n";
         return kExitFailed;
     }
     return kExitOk;
 }
 
 int DemoCommand(Context& c) {
-    std::string error;
-    if (!app::WriteDemoProject(c.state.Project, error)) {
-        c.streams.err << error << "\n";
+    if (auto written = app::WriteDemoProject(c.state.Project); !written) {
+        c.streams.err << written.error().Full() << "\n";
         return kExitFailed;
     }
     c.streams.out << "演示工程已写入 " << c.state.Project.Root().string() << "\n";
@@ -166,8 +165,9 @@ int PhrasesCommand(Context& c) {
         return kExitUsage;
     }
     const int mode = what == "common" ? phrases::kInitCommon : phrases::kInitEmpty;
-    if (!phrases::InitialisePhrases(c.state.Project, mode)) {
-        c.streams.err << "无法写入词库文件 word.dat，词库没有改变。\n";
+    if (auto written = phrases::InitialisePhrases(c.state.Project, mode); !written) {
+        c.streams.err << "无法写入词库文件 word.dat，词库没有改变。\n"
+                      << written.error().reason << "\n";
         return kExitFailed;
     }
     c.streams.out << (mode == phrases::kInitCommon ? "初始化常用词组成功！" : "初始化空词组成功！")
@@ -213,12 +213,12 @@ int LogicCommand(Context& c) {
         return kExitFailed;
     }
     const std::optional<std::string> text = store::Utf8ToGbk(args[2]);
-    const logic::SaveOutcome outcome =
+    const base::Result<int> saved =
         text ? logic::SaveLogicRule(c.state.Project, c.state.ControllerModel,
                                     static_cast<int>(number), *text)
-             : logic::SaveOutcome{false, std::string(logic::kIllegalCharacterMessage), 0};
-    if (!outcome.saved) {
-        c.streams.err << outcome.message << "\n";
+             : base::Result<int>(base::Error{std::string(logic::kIllegalCharacterMessage), {}});
+    if (!saved) {
+        c.streams.err << saved.error().Full() << "\n";
         return kExitFailed;
     }
     c.streams.out << "已保存 "
@@ -361,12 +361,12 @@ int CopyLoopCommand(Context& c) {
             return kExitUsage;
         }
     }
-    const loops::CopyResult result = loops::CopyLoop(c.state.Project, loops[0], loops[1]);
-    if (!result.error.empty()) {
-        c.streams.err << result.error << "\n";
+    const base::Result<std::string> copied = loops::CopyLoop(c.state.Project, loops[0], loops[1]);
+    if (!copied) {
+        c.streams.err << copied.error().Full() << "\n";
         return kExitFailed;
     }
-    c.streams.out << result.message << "\n";
+    c.streams.out << *copied << "\n";
     return kExitOk;
 }
 

@@ -75,16 +75,14 @@ store::DeviceRecord BuildRecord(const DeviceForm& form) {
     return r;
 }
 
-SaveResult SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int address,
-                          const DeviceForm& form) {
+base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int address,
+                              const DeviceForm& form) {
     const auto i = static_cast<std::size_t>(address);
     held.names[i] = store::MakeName(form.name);
     held.devices[i] = BuildRecord(form);
-    SaveResult result;
-    result.devicesWritten = store::WriteDeviceFile(dir, held.loop, held.devices);
-    result.namesWritten = store::WriteChineseNameFile(dir, held.loop, held.names);
-    if (result.devicesWritten) held.deviceFileFound = true;
-    return result;
+    base::Result<> written = store::WriteLoopFiles(dir, held.loop, held.devices, held.names);
+    if (written) held.deviceFileFound = true;
+    return written;
 }
 
 void PickClass(DeviceForm& form, int productClass) {
@@ -140,19 +138,19 @@ void DeviceSession::Page(int step) {
     GoToAddress(StepByte(address_, step));
 }
 
-SaveResult DeviceSession::Save() {
+base::Result<> DeviceSession::Save() {
     return SaveDeviceForm(dir_, held_, address_, form_);
 }
 
-SaveResult DeviceSession::SaveAndSetNext() {
-    const SaveResult result = Save();
-    if (result.Ok()) address_ = StepByte(address_, 1);
+base::Result<> DeviceSession::SaveAndSetNext() {
+    base::Result<> result = Save();
+    if (result) address_ = StepByte(address_, 1);
     return result;
 }
 
-SaveResult DeviceSession::SaveAndReadNext() {
-    const SaveResult result = Save();
-    if (result.Ok()) GoToAddress(StepByte(address_, 1));
+base::Result<> DeviceSession::SaveAndReadNext() {
+    base::Result<> result = Save();
+    if (result) GoToAddress(StepByte(address_, 1));
     return result;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "store/device_store.h"
 
 namespace velsend::devices {
@@ -47,15 +48,11 @@ std::string PhraseTextOf(const store::ProjectDir& dir, int phrase);
 // The record the form stands for.
 store::DeviceRecord BuildRecord(const DeviceForm& form);
 
-struct SaveResult {
-    bool devicesWritten = false;
-    bool namesWritten = false;
-    bool Ok() const { return devicesWritten && namesWritten; }
-};
 // Rebuilds the address's record and name in `held` and writes both loop files
-// whole. A file that cannot be written is skipped; `held` changes all the same.
-SaveResult SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int address,
-                          const DeviceForm& form);
+// whole, both or neither; `held` changes all the same, so the user's edit is
+// not lost when the files could not be written.
+[[nodiscard]] base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held,
+                                            int address, const DeviceForm& form);
 
 // Picking a class radio: the type goes back to 0; start mode and delay stay.
 void PickClass(DeviceForm& form, int productClass);
@@ -104,14 +101,14 @@ class DeviceSession {
     void Page(int step);
 
     // Writes the form to the current address.
-    SaveResult Save();
+    [[nodiscard]] base::Result<> Save();
     // Enter: save, then the next address (255 wraps to 0 on the same loop)
     // with the form kept as it is, so a run of devices is typed once. When a
     // file could not be written it stays on the address: moving on would
     // look like a save that happened.
-    SaveResult SaveAndSetNext();
+    [[nodiscard]] base::Result<> SaveAndSetNext();
     // F12: save, then the next address as it is stored (same rule).
-    SaveResult SaveAndReadNext();
+    [[nodiscard]] base::Result<> SaveAndReadNext();
 
   private:
     store::ProjectDir dir_;

@@ -72,7 +72,10 @@ CMDeviceSetDlgX::CMDeviceSetDlgX(base::RunState& state, ui::MessageService& mess
         connect(edit, &QLineEdit::textEdited, this, [this] { ReadBack(); });
     connect(phrase_, &QLineEdit::textEdited, this, &CMDeviceSetDlgX::OnPhraseEdited);
     connect(name_, &QLineEdit::textEdited, this,
-            [this] { session_.EditForm().name = name_->GbkText(); });
+            [this] {
+                // The validator lets through only text that has bytes.
+                if (auto gbk = name_->GbkText()) session_.EditForm().name = *gbk;
+            });
     connect(classes_, &QButtonGroup::idClicked, this, &CMDeviceSetDlgX::OnClassPicked);
     connect(states_, &QButtonGroup::idClicked, this,
             [this](int id) { session_.EditForm().state = id; });
@@ -320,18 +323,17 @@ void CMDeviceSetDlgX::OnClassPicked(int productClass) {
     ShowType();
 }
 
-bool CMDeviceSetDlgX::ReportSave(const SaveResult& result) {
-    const std::string error =
-        store::WriteFailureMessage(result.devicesWritten, result.namesWritten, session_.Loop());
-    if (error.empty()) return true;
-    messages_.Message(this, ui::Q(error), ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+bool CMDeviceSetDlgX::ReportSave(const base::Result<>& result) {
+    if (result) return true;
+    messages_.Message(this, ui::Q(result.error().Full()), ui::MessageService::AppTitle(),
+                      ui::MessageIcon::Warning);
     return false;
 }
 
 void CMDeviceSetDlgX::OnSetNext() {
     if (!ReadBack()) return;
     const int saved = session_.Address();
-    const SaveResult result = session_.SaveAndSetNext();
+    const base::Result<> result = session_.SaveAndSetNext();
     grid_->SetLabel(saved,
                     store::GridLabelOf(session_.Held().devices[static_cast<std::size_t>(saved)]));
     if (!ReportSave(result)) return;
@@ -345,7 +347,7 @@ void CMDeviceSetDlgX::OnSetNext() {
 void CMDeviceSetDlgX::OnReadNext() {
     if (!ReadBack()) return;
     const int saved = session_.Address();
-    const SaveResult result = session_.SaveAndReadNext();
+    const base::Result<> result = session_.SaveAndReadNext();
     grid_->SetLabel(saved,
                     store::GridLabelOf(session_.Held().devices[static_cast<std::size_t>(saved)]));
     if (!ReportSave(result)) return;

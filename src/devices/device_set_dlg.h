@@ -86,7 +86,7 @@ class CMDeviceSetDlgX : public QDialog {
     void OnClassPicked(int productClass);
     void OnSetNext();
     void OnReadNext();
-    bool ReportSave(const SaveResult& result);
+    bool ReportSave(const base::Result<>& result);
     void AfterMove();
     void SelectFocusedEdit();
     void OnGridClicked(int address);

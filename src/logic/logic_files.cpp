@@ -1,35 +1,13 @@
 #include "base/controller_model.h"
 #include "logic/logic_files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <span>
 
+#include "base/file_write.h"
 #include "store/gbk.h"
 
 namespace velsend::logic {
-namespace {
-
-// Writes all of `bytes` at `offset`; false on any failure.
-bool WriteAllAt(int fd, const std::uint8_t* bytes, std::size_t size, off_t offset) {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, bytes, size, offset);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
-    }
-    return true;
-}
-
-}  // namespace
-
 int LogicCapacity(int controllerModel) {
     return base::Traits(controllerModel).logicCapacity;
 }
@@ -50,25 +28,12 @@ std::string ReadLogicRule(const store::ProjectDir& dir, int number) {
         store::ReadFixed(dir.PathOf(store::ProjectFile::Logic, number), kLogicFileMax));
 }
 
-WriteResult WriteLogicRule(const store::ProjectDir& dir, int number, std::string_view text) {
-    const std::string name = store::FileName(store::ProjectFile::Logic, number);
-    auto failure = [&name](int error) {
-        return WriteResult{false, "无法写入文件“" + name + "”：" + std::strerror(error)};
-    };
-    // Written in place and then cut to length: the file never keeps the tail
-    // of a longer rule.
-    const int fd =
-        ::open(dir.PathOf(name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0) return failure(errno);
-    bool ok = WriteAllAt(fd, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), 0) &&
-              ::ftruncate(fd, static_cast<off_t>(text.size())) == 0;
-    int error = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) return failure(error);
-    return {};
+base::Result<> WriteLogicRule(const store::ProjectDir& dir, int number, std::string_view text) {
+    // The file is exactly as long as the rule: a shorter rule never keeps the
+    // tail of a longer one.
+    return base::WriteWholeFile(
+        dir.PathOf(store::ProjectFile::Logic, number),
+        std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 int DeleteLogicRules(const store::ProjectDir& dir, int capacity) {
@@ -86,14 +51,11 @@ std::string ReadDeviceLogic(const store::ProjectDir& dir, int loop, int address)
                          0, static_cast<std::size_t>(address) * kDeviceLogicRecordSize));
 }
 
-bool WriteDeviceLogic(const store::ProjectDir& dir, int loop, int address, std::string_view text) {
-    const int fd = ::open(dir.PathOf(store::ProjectFile::DeviceLogic, loop).c_str(),
-                          O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0) return false;
-    const DeviceLogicRecord record = MakeDeviceLogicRecord(text);
-    const bool ok = WriteAllAt(fd, record.data(), record.size(),
-                               static_cast<off_t>(address) * kDeviceLogicRecordSize);
-    return ::close(fd) == 0 && ok;
+base::Result<> WriteDeviceLogic(const store::ProjectDir& dir, int loop, int address,
+                                std::string_view text) {
+    return base::WriteFileAt(dir.PathOf(store::ProjectFile::DeviceLogic, loop),
+                             static_cast<std::size_t>(address) * kDeviceLogicRecordSize,
+                             MakeDeviceLogicRecord(text));
 }
 
 }  // namespace velsend::logic

@@ -187,18 +187,18 @@ void CLogicSetDlg::OnNumberChange() {
 
 void CLogicSetDlg::OnSave() {
     const std::optional<std::string> text = rule_->GbkText();
-    const SaveOutcome outcome =
+    const base::Result<int> next =
         text ? SaveLogicRule(state_.Project, state_.ControllerModel, LogicNumber(), *text)
-             : SaveOutcome{false, std::string(kIllegalCharacterMessage), LogicNumber()};
-    if (!outcome.saved) {
+             : base::Result<int>(base::Error{std::string(kIllegalCharacterMessage), {}});
+    if (!next) {
         // The text stays as typed, for the user to correct.
-        messages_.Message(this, ui::Q(outcome.message), ui::MessageService::AppTitle(),
+        messages_.Message(this, ui::Q(next.error().Full()), ui::MessageService::AppTitle(),
                           ui::MessageIcon::Warning);
         return;
     }
     if (QTreeWidgetItem* row = list_->topLevelItem(LogicNumber()))
         row->setText(kText, RuleForList(*text));
-    GoTo(outcome.next);
+    GoTo(*next);
     rule_->setFocus();
 }
 

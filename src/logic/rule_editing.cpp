@@ -20,13 +20,12 @@ std::optional<std::string> CheckLogicRule(std::string_view text, int textLimit) 
     return base::CheckMaxBytes(text.size(), textLimit);
 }
 
-SaveOutcome SaveLogicRule(const store::ProjectDir& dir, int controllerModel, int number,
-                          std::string_view text) {
+base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerModel, int number,
+                                std::string_view text) {
     if (auto refusal = CheckLogicRule(text, LogicTextLimit(controllerModel)))
-        return {false, *refusal, number};
-    const WriteResult written = WriteLogicRule(dir, number, text);
-    if (!written.ok) return {false, written.message, number};
-    return {true, {}, StepLogicNumber(number, 1, LogicCapacity(controllerModel))};
+        return base::Error{*refusal, {}};
+    if (auto written = WriteLogicRule(dir, number, text); !written) return written.error();
+    return StepLogicNumber(number, 1, LogicCapacity(controllerModel));
 }
 
 }  // namespace velsend::logic

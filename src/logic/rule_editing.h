@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "store/project_files.h"
 
 namespace velsend::logic {
@@ -29,14 +30,10 @@ int StepLogicNumber(int number, int step, int capacity);
 // else the message to show. The characters are checked first.
 std::optional<std::string> CheckLogicRule(std::string_view text, int textLimit);
 
-struct SaveOutcome {
-    bool saved = false;
-    std::string message;  // why not
-    int next = 0;         // the number to edit next (the same one when refused)
-};
-// Checks and writes rule `number` of `controllerModel`; on success the next
-// number follows, wrapping after the last rule.
-SaveOutcome SaveLogicRule(const store::ProjectDir& dir, int controllerModel, int number,
-                          std::string_view text);
+// Checks and writes rule `number` of `controllerModel`. The value is the
+// number to edit next, wrapping after the last rule; a refusal or a failed
+// write is the error (the number stays).
+[[nodiscard]] base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerModel,
+                                              int number, std::string_view text);
 
 }  // namespace velsend::logic

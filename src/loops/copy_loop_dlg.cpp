@@ -54,13 +54,13 @@ CCopyLoopDlg::CCopyLoopDlg(const store::ProjectDir& dir, ui::MessageService& mes
 void CCopyLoopDlg::OnCopy() {
     const int source = static_cast<int>(source_->CorrectedValue());
     const int target = static_cast<int>(target_->CorrectedValue());
-    const CopyResult result = CopyLoop(dir_, source, target);
-    if (!result.error.empty()) {
-        messages_.Message(this, ui::Q(result.error), ui::MessageService::AppTitle(),
+    const base::Result<std::string> copied = CopyLoop(dir_, source, target);
+    if (!copied) {
+        messages_.Message(this, ui::Q(copied.error().Full()), ui::MessageService::AppTitle(),
                           ui::MessageIcon::Warning);
         return;
     }
-    messages_.Message(this, ui::Q(result.message), QString(), ui::MessageIcon::Information);
+    messages_.Message(this, ui::Q(*copied), QString(), ui::MessageIcon::Information);
     target_->SetNumber(NextTarget(target));
 }
 

@@ -8,6 +8,7 @@
 #include "phrases/phrase_library.h"
 #include "ui/dialog_buttons.h"
 #include "ui/message_service.h"
+#include "ui/qt_text.h"
 
 namespace velsend::phrases {
 
@@ -34,14 +35,16 @@ QString CInitWordDlg::Text() const {
 }
 
 void CInitWordDlg::accept() {
-    const bool written = InitialisePhrases(dir_, mode_);
+    const base::Result<> written = InitialisePhrases(dir_, mode_);
     QDialog::accept();
     const QString caption = QStringLiteral("造词菜单");
     if (!written) {
         // Never report a reset that did not reach the file.
-        messages_.Message(parentWidget(),
-                          QStringLiteral("无法写入词库文件 word.dat，词库没有改变。"), caption,
-                          ui::MessageIcon::Critical);
+        messages_.Message(
+            parentWidget(),
+            ui::WithReason(QStringLiteral("无法写入词库文件 word.dat，词库没有改变。"),
+                           written.error()),
+            caption, ui::MessageIcon::Critical);
         return;
     }
     messages_.Message(parentWidget(),

@@ -13,6 +13,7 @@
 #include "ui/gbk_line_edit.h"
 #include "ui/message_service.h"
 #include "ui/number_edit.h"
+#include "ui/qt_text.h"
 
 namespace velsend::phrases {
 namespace {
@@ -22,6 +23,14 @@ QString DisplayText(const PhraseImage& image, int number, bool keepTrailingSpace
     if (!keepTrailingSpaces) text = std::string(store::TrimTrailingSpaces(text));
     return QString::fromStdString(store::GbkToUtf8(text));
 }
+
+// The bytes the text edit starts from: the phrase without trailing spaces.
+std::string EditText(const PhraseImage& image, int number) {
+    return std::string(store::TrimTrailingSpaces(PhraseText(image, number)));
+}
+
+constexpr auto kUnsavedPhrase = "无法写入词库文件 word.dat，词组没有保存。";
+constexpr auto kUnchangedLibrary = "无法写入词库文件 word.dat，词库没有改变。";
 
 }  // namespace
 
@@ -67,7 +76,9 @@ COtherTypedlg1::COtherTypedlg1(const store::ProjectDir& dir, ui::MessageService&
     list_->setMinimumSize(380, 360);
     list_->header()->setDefaultAlignment(Qt::AlignCenter);
 
-    EnsurePhraseFile(dir_);
+    // A folder that cannot take the file still shows the phrases; saving
+    // will say why it cannot write.
+    (void)EnsurePhraseFile(dir_);
     image_ = ReadPhraseLibrary(dir_);
     for (int n = 0; n < kPhraseCount; ++n) {
         auto* item = new QTreeWidgetItem(list_);
@@ -104,7 +115,7 @@ void COtherTypedlg1::ShowNumber(int number) {
         list_->setCurrentItem(item);
         list_->scrollToItem(item);
     }
-    textEdit_->setText(DisplayText(image_, number, false));
+    textEdit_->SetGbkText(EditText(image_, number));
 }
 
 void COtherTypedlg1::OnNumberEdited(long long value) {
@@ -119,11 +130,29 @@ void COtherTypedlg1::OnRowSelected() {
     ShowNumber(row);
 }
 
+void COtherTypedlg1::Report(const char* text, const base::Error& error) {
+    messages_.Message(this, ui::WithReason(QString::fromUtf8(text), error),
+                      ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+}
+
 void COtherTypedlg1::OnSave() {
-    SetPhrase(image_, number_, textEdit_->GbkText());
-    WritePhrase(dir_, number_, image_);
+    const std::optional<std::string> typed = textEdit_->GbkText();
+    if (!typed) {
+        messages_.Message(this, QStringLiteral("文字中有无法保存的字符，请改正。"),
+                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+        return;
+    }
+    PhraseImage edited = image_;
+    SetPhrase(edited, number_, *typed);
+    if (auto written = WritePhrase(dir_, number_, edited); !written) {
+        // The phrase stays on screen as typed, for another try.
+        Report(kUnsavedPhrase, written.error());
+        textEdit_->setFocus();
+        return;
+    }
+    image_ = edited;
     const QString stored = DisplayText(image_, number_, true);
-    textEdit_->setText(stored);
+    textEdit_->SetGbkText(PhraseText(image_, number_));
     list_->topLevelItem(number_)->setText(2, stored);
     const int next = base::WrapStep(number_, 1, 0, kPhraseCount - 1);
     SetNumberText(next);
@@ -135,8 +164,9 @@ void COtherTypedlg1::OnClear() {
     if (!messages_.Confirm(this, QStringLiteral("清空确认?"), ui::MessageService::AppTitle(),
                            ui::MessageIcon::None))
         return;
+    if (auto written = WritePhraseLibrary(dir_, PhraseImage{}); !written)
+        return Report(kUnchangedLibrary, written.error());
     image_ = {};
-    WritePhraseLibrary(dir_, image_);
     FillList(false);
     SetNumberText(0);
     ShowNumber(0);
@@ -146,8 +176,10 @@ void COtherTypedlg1::OnCommon() {
     if (!messages_.Confirm(this, QStringLiteral("清空确认,将丢失现有数据?"),
                            ui::MessageService::AppTitle(), ui::MessageIcon::None))
         return;
-    image_ = CommonPhrases();
-    WritePhraseLibrary(dir_, image_);
+    const PhraseImage common = CommonPhrases();
+    if (auto written = WritePhraseLibrary(dir_, common); !written)
+        return Report(kUnchangedLibrary, written.error());
+    image_ = common;
     FillList(true);
     SetNumberText(0);
     ShowNumber(0);

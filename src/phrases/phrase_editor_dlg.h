@@ -44,6 +44,8 @@ class COtherTypedlg1 : public ui::CompanionDialog {
     void OnSave();
     void OnClear();
     void OnCommon();
+    // A write that failed: the dialog's text, the system's reason below it.
+    void Report(const char* text, const base::Error& error);
     void FillList(bool keepTrailingSpaces);
     void SetNumberText(int number);
 

@@ -1,12 +1,11 @@
 #include "phrases/phrase_library.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <filesystem>
 #include <initializer_list>
 #include <span>
 
+#include "base/file_write.h"
 #include "store/gbk.h"
 
 namespace velsend::phrases {
@@ -41,21 +40,6 @@ const CommonRun kCommonRuns[] = {
       "董事长室"}},
 };
 
-bool WriteAt(const store::ProjectDir& dir, std::size_t offset,
-             std::span<const std::uint8_t> bytes) {
-    const int fd =
-        ::open(dir.PathOf(ProjectFile::Phrases).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                                   static_cast<off_t>(offset + done));
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return ::close(fd) == 0 && done == bytes.size();
-}
-
 }  // namespace
 
 PhraseImage ReadPhraseLibrary(const store::ProjectDir& dir) {
@@ -65,17 +49,21 @@ PhraseImage ReadPhraseLibrary(const store::ProjectDir& dir) {
     return image;
 }
 
-bool EnsurePhraseFile(const store::ProjectDir& dir) {
-    return WriteAt(dir, 0, {});
+base::Result<> EnsurePhraseFile(const store::ProjectDir& dir) {
+    const std::filesystem::path path = dir.PathOf(ProjectFile::Phrases);
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) return base::Ok();
+    return base::WriteWholeFile(path, {});
 }
 
-bool WritePhraseLibrary(const store::ProjectDir& dir, const PhraseImage& image) {
-    return WriteAt(dir, 0, image);
+base::Result<> WritePhraseLibrary(const store::ProjectDir& dir, const PhraseImage& image) {
+    return base::WriteFileStart(dir.PathOf(ProjectFile::Phrases), image);
 }
 
-bool WritePhrase(const store::ProjectDir& dir, int number, const PhraseImage& image) {
+base::Result<> WritePhrase(const store::ProjectDir& dir, int number, const PhraseImage& image) {
     const std::size_t offset = static_cast<std::size_t>(number) * kPhraseSize;
-    return WriteAt(dir, offset, std::span<const std::uint8_t>(image).subspan(offset, kPhraseSize));
+    return base::WriteFileAt(dir.PathOf(ProjectFile::Phrases), offset,
+                             std::span<const std::uint8_t>(image).subspan(offset, kPhraseSize));
 }
 
 std::string PhraseText(const PhraseImage& image, int number) {
@@ -103,7 +91,7 @@ PhraseImage CommonPhrases() {
     return image;
 }
 
-bool InitialisePhrases(const store::ProjectDir& dir, int mode) {
+base::Result<> InitialisePhrases(const store::ProjectDir& dir, int mode) {
     return WritePhraseLibrary(dir, mode == kInitCommon ? CommonPhrases() : PhraseImage{});
 }
 

@@ -5,13 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "store/project_files.h"
 
 namespace velsend::phrases {
 
-inline constexpr int kPhraseCount = 256;
-inline constexpr std::size_t kPhraseSize = 16;
-inline constexpr std::size_t kLibrarySize = kPhraseCount * kPhraseSize;
+using store::kLibrarySize;
+using store::kPhraseCount;
+using store::kPhraseSize;
 
 // word.dat as it lies on disk: phrase n at 16·n, GBK, zero-padded, a 16-byte
 // phrase without terminator.
@@ -20,11 +21,13 @@ using PhraseImage = std::array<std::uint8_t, kLibrarySize>;
 // Missing or short file: zeros.
 PhraseImage ReadPhraseLibrary(const store::ProjectDir& dir);
 // Creates an empty (zero-length) word.dat when there is none; keeps an existing one.
-bool EnsurePhraseFile(const store::ProjectDir& dir);
+[[nodiscard]] base::Result<> EnsurePhraseFile(const store::ProjectDir& dir);
 // Writes the 4096 bytes without truncating a longer file (created if absent).
-bool WritePhraseLibrary(const store::ProjectDir& dir, const PhraseImage& image);
-// Writes one phrase's 16 bytes in place.
-bool WritePhrase(const store::ProjectDir& dir, int number, const PhraseImage& image);
+[[nodiscard]] base::Result<> WritePhraseLibrary(const store::ProjectDir& dir,
+                                                const PhraseImage& image);
+// Writes one phrase's 16 bytes in place; the rest of the file stays.
+[[nodiscard]] base::Result<> WritePhrase(const store::ProjectDir& dir, int number,
+                                         const PhraseImage& image);
 
 // Phrase n's text (GBK): up to its first zero, at most 16 bytes.
 std::string PhraseText(const PhraseImage& image, int number);
@@ -39,6 +42,6 @@ PhraseImage CommonPhrases();
 // mode 1: the common table).
 inline constexpr int kInitEmpty = 0;
 inline constexpr int kInitCommon = 1;
-bool InitialisePhrases(const store::ProjectDir& dir, int mode);
+[[nodiscard]] base::Result<> InitialisePhrases(const store::ProjectDir& dir, int mode);
 
 }  // namespace velsend::phrases

@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
+#include "base/result.h"
 #include "store/project_files.h"
 
 namespace velsend::store {
@@ -48,25 +51,32 @@ inline constexpr int kZoneDisplayClass = 1;
 inline constexpr int kModuleClass = 2;
 inline constexpr int kBorrowedClass = 3;
 
-inline constexpr std::size_t kDeviceRecordSize = 7;
-inline constexpr std::size_t kNameSize = 16;
-
 using DeviceFile = std::array<DeviceRecord, kAddressCount>;
 using ChineseName = std::array<std::uint8_t, kNameSize>;  // GBK, zero-padded, maybe no terminator
 using ChineseNameFile = std::array<ChineseName, kAddressCount>;
 
 // Missing or short files read as zeros; reading never fails.
 DeviceFile ReadDeviceFile(const ProjectDir& dir, int loop);
-// Creates or replaces the loop's file whole. False when it cannot be written.
-bool WriteDeviceFile(const ProjectDir& dir, int loop, const DeviceFile& records);
+// Creates or replaces the loop's file whole.
+[[nodiscard]] base::Result<> WriteDeviceFile(const ProjectDir& dir, int loop,
+                                             const DeviceFile& records);
 
 ChineseNameFile ReadChineseNameFile(const ProjectDir& dir, int loop);
-// Writes all 4096 bytes without truncating a longer file (created if absent).
-bool WriteChineseNameFile(const ProjectDir& dir, int loop, const ChineseNameFile& names);
+// Writes all 4096 bytes and keeps whatever a longer file holds beyond them
+// (created if absent).
+[[nodiscard]] base::Result<> WriteChineseNameFile(const ProjectDir& dir, int loop,
+                                                  const ChineseNameFile& names);
 
-// "无法写入文件“devc5.dat”。" naming the loop files that were not written;
-// empty when both were.
-std::string WriteFailureMessage(bool devicesWritten, bool namesWritten, int loop);
+// Both files of a loop, or neither: a device dialog or a loop copy never
+// leaves a loop whose names belong to other devices. The error names the
+// file that could not be written ("无法写入文件“ch5.dat”。").
+[[nodiscard]] base::Result<> WriteLoopFiles(const ProjectDir& dir, int loop,
+                                            const DeviceFile& records,
+                                            const ChineseNameFile& names);
+
+// The files' bytes as they lie on disk.
+std::vector<std::uint8_t> DeviceFileBytes(const DeviceFile& records);
+std::vector<std::uint8_t> ChineseNameFileBytes(const ChineseNameFile& names);
 
 // The text of a name: up to its first zero, at most 16 bytes (GBK).
 std::string NameText(const ChineseName& name);

@@ -11,7 +11,8 @@ namespace {
 // Converts all of `in`; on an invalid or unconvertible sequence either fails
 // (nullopt) or writes `replacement` and skips `skip` input bytes.
 std::optional<std::string> Convert(const char* to, const char* from, std::string_view in,
-                                   std::string_view replacement, bool lenient) {
+                                   std::string_view replacement, bool lenient,
+                                   std::vector<std::string>* skipped = nullptr) {
     iconv_t cd = ::iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     std::string out;
@@ -34,6 +35,7 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
         // Skip one byte, or a whole two-byte unit when its lead byte says so.
         const auto lead = static_cast<unsigned char>(*src);
         const std::size_t skip = (lead >= 0x81 && srcLeft >= 2 && errno == EILSEQ) ? 2 : 1;
+        if (skipped) skipped->emplace_back(src, std::min(skip, srcLeft));
         src += std::min(skip, srcLeft);
         srcLeft -= std::min(skip, srcLeft);
     }
@@ -48,7 +50,31 @@ std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
 }
 
 std::string GbkToUtf8(std::string_view gbk) {
-    return Convert("UTF-8", "GBK", gbk, "\xEF\xBF\xBD", true).value_or(std::string());
+    return Convert("UTF-8", "GBK", gbk, kReplacement, true).value_or(std::string());
+}
+
+std::string GbkToUtf8(std::string_view gbk, std::vector<std::string>& undecodable) {
+    undecodable.clear();
+    return Convert("UTF-8", "GBK", gbk, kReplacement, true, &undecodable)
+        .value_or(std::string());
+}
+
+std::optional<std::string> Utf8ToGbk(std::string_view utf8,
+                                     const std::vector<std::string>& undecodable) {
+    std::string out;
+    std::size_t run = 0;
+    while (true) {
+        const std::size_t at = utf8.find(kReplacement);
+        const auto piece = Utf8ToGbk(utf8.substr(0, at));
+        if (!piece) return std::nullopt;
+        out += *piece;
+        if (at == std::string_view::npos) break;
+        if (run == undecodable.size()) return std::nullopt;
+        out += undecodable[run++];
+        utf8.remove_prefix(at + kReplacement.size());
+    }
+    if (run != undecodable.size()) return std::nullopt;
+    return out;
 }
 
 std::string UpperAscii(std::string_view gbk) {
@@ -81,7 +107,10 @@ std::string FieldText(std::span<const std::uint8_t> field) {
 
 std::vector<std::uint8_t> MakeField(std::string_view gbk, std::size_t width) {
     std::vector<std::uint8_t> field(width, 0);
-    const std::string_view fitted = FitGbk(gbk, width);
+    // Text that fits is kept byte for byte, even half a character at its end
+    // or a code GBK leaves undefined: a field read from a file goes back as it
+    // came. Only a longer text is cut, and then at a whole character.
+    const std::string_view fitted = gbk.size() <= width ? gbk : FitGbk(gbk, width);
     std::copy(fitted.begin(), fitted.end(), field.begin());
     return field;
 }

@@ -17,6 +17,16 @@ namespace velsend::store {
 std::optional<std::string> Utf8ToGbk(std::string_view utf8);
 // Bytes that are not valid GBK come out as U+FFFD; never fails.
 std::string GbkToUtf8(std::string_view gbk);
+inline constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// For an editor that must give back what it was given: as above, and
+// `undecodable` gets the bytes each U+FFFD stands for, in order.
+std::string GbkToUtf8(std::string_view gbk, std::vector<std::string>& undecodable);
+// The way back: each U+FFFD takes the next run of `undecodable`. nullopt when
+// a character cannot be encoded or the U+FFFDs no longer match the runs one
+// for one (the user removed or added some).
+std::optional<std::string> Utf8ToGbk(std::string_view utf8,
+                                     const std::vector<std::string>& undecodable);
 
 // Upper-cases ASCII letters only; the bytes of two-byte characters (both 0x81
 // or above) are left alone even where a trail byte looks like a letter.

@@ -38,10 +38,10 @@ CInitDlg::CInitDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget*
 
 void CInitDlg::OnConfirm() {
     const InitialisationResult result = InitialiseProject(dir_);
-    if (!result.ok) {
+    if (!result.outcome) {
         // What was deleted stays deleted; the dialog stays for another try.
-        messages_.Message(this, ui::Q(result.message), ui::MessageService::AppTitle(),
-                          ui::MessageIcon::Critical);
+        messages_.Message(this, ui::Q(result.outcome.error().Full()),
+                          ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
         return;
     }
     accept();

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/file_write.h"
+
 namespace velsend::store {
 namespace {
 
@@ -16,16 +18,10 @@ bool ReadWhole(const std::filesystem::path& path, std::size_t max, std::vector<s
     return true;
 }
 
-template <std::size_t N>
-bool WriteWhole(const std::filesystem::path& path, const std::array<std::uint8_t, N>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), N);
-    return static_cast<bool>(out.flush());
-}
 
 }  // namespace
 
-std::array<std::uint8_t, 9> NineByteNodeRecord::Bytes() const {
+std::array<std::uint8_t, NineByteNodeRecord::kSize> NineByteNodeRecord::Bytes() const {
     return {LocalAddress,       DriverBoardAddress, LinkageFirstAddress,
             LinkageLastAddress, NetworkCount,       Reserved[0],
             Reserved[1],        Reserved[2],        static_cast<std::uint8_t>(WorkMode & 0xFF)};
@@ -44,7 +40,7 @@ std::vector<std::uint8_t> NineByteNodeRecord::Payload() const {
     return {b[0], b[1], b[2], b[3], b[4], b[8]};
 }
 
-std::array<std::uint8_t, 10> TenByteNodeRecord::Bytes() const {
+std::array<std::uint8_t, TenByteNodeRecord::kSize> TenByteNodeRecord::Bytes() const {
     return {LocalAddress,
             DriverBoardFirstAddress,
             DriverBoardLastAddress,
@@ -127,12 +123,12 @@ bool LoadNodeRecord(const ProjectDir& dir, TenByteNodeRecord& record) {
     return true;
 }
 
-bool SaveNodeRecord(const ProjectDir& dir, const NineByteNodeRecord& record) {
-    return WriteWhole(dir.PathOf(ProjectFile::Node1), record.Bytes());
+base::Result<> SaveNodeRecord(const ProjectDir& dir, const NineByteNodeRecord& record) {
+    return base::WriteWholeFile(dir.PathOf(ProjectFile::Node1), record.Bytes());
 }
 
-bool SaveNodeRecord(const ProjectDir& dir, const TenByteNodeRecord& record) {
-    return WriteWhole(dir.PathOf(ProjectFile::Node2), record.Bytes());
+base::Result<> SaveNodeRecord(const ProjectDir& dir, const TenByteNodeRecord& record) {
+    return base::WriteWholeFile(dir.PathOf(ProjectFile::Node2), record.Bytes());
 }
 
 }  // namespace velsend::store

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/result.h"
 #include "store/project_files.h"
 
 namespace velsend::store {
@@ -23,7 +24,7 @@ struct NineByteNodeRecord {
     std::array<std::uint8_t, 3> Reserved{};
     int WorkMode = 0;  // the file keeps its low byte
 
-    static constexpr std::size_t kSize = 9;
+    static constexpr std::size_t kSize = kNode1Size;
     std::array<std::uint8_t, kSize> Bytes() const;
     // Takes the bytes a (possibly short) file holds; the rest stays as it is.
     void Apply(const std::vector<std::uint8_t>& fileBytes);
@@ -42,7 +43,7 @@ struct TenByteNodeRecord {
     std::array<std::uint8_t, 2> Reserved{};
     int WorkMode = 0;  // the file keeps its low 16 bits, little-endian
 
-    static constexpr std::size_t kSize = 10;
+    static constexpr std::size_t kSize = kNode2Size;
     std::array<std::uint8_t, kSize> Bytes() const;
     void Apply(const std::vector<std::uint8_t>& fileBytes);
     // Offsets 0, 1, 2, 3, 4, 5, 8.
@@ -68,10 +69,11 @@ void ApplyFields(const NodeFields& fields, TenByteNodeRecord& record);
 
 // Reads the record's file into `record` when the file exists (a short file
 // changes only the bytes it holds). False, with `record` untouched, when absent.
-bool LoadNodeRecord(const ProjectDir& dir, NineByteNodeRecord& record);
-bool LoadNodeRecord(const ProjectDir& dir, TenByteNodeRecord& record);
-// Creates or truncates the file and writes the whole record.
-bool SaveNodeRecord(const ProjectDir& dir, const NineByteNodeRecord& record);
-bool SaveNodeRecord(const ProjectDir& dir, const TenByteNodeRecord& record);
+[[nodiscard]] bool LoadNodeRecord(const ProjectDir& dir, NineByteNodeRecord& record);
+[[nodiscard]] bool LoadNodeRecord(const ProjectDir& dir, TenByteNodeRecord& record);
+// Creates or replaces the file with the whole record.
+[[nodiscard]] base::Result<> SaveNodeRecord(const ProjectDir& dir,
+                                            const NineByteNodeRecord& record);
+[[nodiscard]] base::Result<> SaveNodeRecord(const ProjectDir& dir, const TenByteNodeRecord& record);
 
 }  // namespace velsend::store

@@ -11,6 +11,7 @@
 #include "ui/dialog_buttons.h"
 #include "ui/message_service.h"
 #include "ui/number_edit.h"
+#include "ui/qt_text.h"
 
 namespace velsend::store {
 namespace {
@@ -104,9 +105,10 @@ void NodeSetDlgBase::SelectWorkMode(int mode) {
 
 void NodeSetDlgBase::accept() {
     if (!form_.Save()) return;
-    if (!Store()) {
-        messages_.Message(this, QStringLiteral("无法写入节点文件，设置没有保存。"),
-                          ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+    if (auto stored = Store(); !stored) {
+        messages_.Message(
+            this, ui::WithReason(QStringLiteral("无法写入节点文件，设置没有保存。"), stored.error()),
+            ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
         return;
     }
     QDialog::accept();

@@ -36,7 +36,7 @@ class NodeSetDlgBase : public QDialog {
     NodeSetDlgBase(const ProjectDir& dir, ui::MessageService& messages, bool driverRange,
                    QWidget* parent);
     // Called with the form's checks passed: take the fields over and write the record.
-    virtual bool Store() = 0;
+    [[nodiscard]] virtual base::Result<> Store() = 0;
     void ShowFields(const NodeFields& fields);
     NodeFields EditedFields() const;
 
@@ -68,12 +68,12 @@ class NodeSetDlgFor : public NodeSetDlgBase {
                   QWidget* parent = nullptr)
         : NodeSetDlgBase(dir, messages, std::is_same_v<Record, TenByteNodeRecord>, parent),
           record_(record) {
-        LoadNodeRecord(dir_, record_);
+        (void)LoadNodeRecord(dir_, record_);  // no file: the record in memory shows
         ShowFields(FieldsOf(record_));
     }
 
   private:
-    bool Store() override {
+    base::Result<> Store() override {
         ApplyFields(EditedFields(), record_);
         return SaveNodeRecord(dir_, record_);
     }

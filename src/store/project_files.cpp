@@ -15,14 +15,14 @@ namespace velsend::store {
 namespace {
 
 constexpr std::array<ProjectFileSpec, 10> kSpecs{{
-    {ProjectFile::Devices, "devc%d.dat", 1792, 255},
-    {ProjectFile::ChineseNames, "ch%d.dat", 4096, 255},
-    {ProjectFile::DeviceLogic, "log%d.dat", 32768, 255},
-    {ProjectFile::Logic, "logic%d.dat", 128, 1023},
-    {ProjectFile::Phrases, "word.dat", 4096, -1},
-    {ProjectFile::Node1, "node1.dat", 9, -1},
-    {ProjectFile::Node2, "node2.dat", 10, -1},
-    {ProjectFile::Info, "info.dat", 300, -1},
+    {ProjectFile::Devices, "devc%d.dat", kDeviceFileSize, 255},
+    {ProjectFile::ChineseNames, "ch%d.dat", kNameFileSize, 255},
+    {ProjectFile::DeviceLogic, "log%d.dat", kDeviceLogicFileSize, 255},
+    {ProjectFile::Logic, "logic%d.dat", kLogicFileMax, 1023},
+    {ProjectFile::Phrases, "word.dat", kLibrarySize, -1},
+    {ProjectFile::Node1, "node1.dat", kNode1Size, -1},
+    {ProjectFile::Node2, "node2.dat", kNode2Size, -1},
+    {ProjectFile::Info, "info.dat", kInfoSize, -1},
     {ProjectFile::DeviceText, "devctext%d.txt", 0, 255},
     {ProjectFile::LogicText, "logtext.txt", 0, -1},
 }};
@@ -102,9 +102,7 @@ InitialisationResult InitialiseProject(const ProjectDir& dir) {
             continue;
         }
         if (std::remove(path.c_str()) != 0) {
-            result.ok = false;
-            result.failedFile = name;
-            result.message = "无法删除文件“" + name + "”：" + std::strerror(errno);
+            result.outcome = base::SystemError("无法删除文件“" + name + "”。");
             return result;
         }
         ++result.deleted;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace velsend::store {
 
 // The files a project consists of. Each kind has one name pattern and, for
@@ -24,6 +26,27 @@ enum class ProjectFile {
     LogicText,     // logtext.txt
 };
 
+inline constexpr int kLoopCount = 256;
+inline constexpr int kAddressCount = 256;
+
+// Every record and file size of the project lives here; the record layouts
+// elsewhere take theirs from this list.
+inline constexpr std::size_t kDeviceRecordSize = 7;
+inline constexpr std::size_t kDeviceFileSize = kAddressCount * kDeviceRecordSize;  // 1792
+inline constexpr std::size_t kNameSize = 16;
+inline constexpr std::size_t kNameFileSize = kAddressCount * kNameSize;  // 4096
+inline constexpr std::size_t kDeviceLogicRecordSize = 128;
+inline constexpr std::size_t kDeviceLogicFileSize = kAddressCount * kDeviceLogicRecordSize;
+inline constexpr std::size_t kLogicFileMax = 128;  // no reader takes more of a rule file
+inline constexpr int kPhraseCount = 256;
+inline constexpr std::size_t kPhraseSize = 16;
+inline constexpr std::size_t kLibrarySize = kPhraseCount * kPhraseSize;  // 4096
+inline constexpr std::size_t kNode1Size = 9;
+inline constexpr std::size_t kNode2Size = 10;
+inline constexpr int kInfoFieldCount = 6;
+inline constexpr std::size_t kInfoFieldSize = 50;
+inline constexpr std::size_t kInfoSize = kInfoFieldCount * kInfoFieldSize;  // 300
+
 struct ProjectFileSpec {
     ProjectFile kind;
     std::string_view pattern;  // printf-style, %d for the number
@@ -35,8 +58,6 @@ const ProjectFileSpec& SpecOf(ProjectFile kind);
 // The bare file name: FileName(Devices, 17) is "devc17.dat".
 std::string FileName(ProjectFile kind, int number = 0);
 
-inline constexpr int kLoopCount = 256;
-inline constexpr int kAddressCount = 256;
 
 // Loops 100..255 are written as a letter and a digit: 100 is a0, 112 is b2,
 // 255 is p5. Below 100 they are decimal, with a leading zero under 10 when
@@ -68,16 +89,15 @@ std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size
 std::vector<std::string> InitialisationFileNames();
 
 struct InitialisationResult {
-    bool ok = true;
     int deleted = 0;
-    int skipped = 0;         // present but not writable (read-only, in use)
-    std::string failedFile;  // set when a deletion failed; later files were left alone
-    std::string message;
+    int skipped = 0;  // present but not writable (read-only, in use)
+    // The deletion that failed, when one did; later files were left alone.
+    base::Result<> outcome;
 };
 
 // Deletes the project files in the fixed order. A file that cannot be opened
 // for writing is left in place without a word; a file that opened but cannot
 // be removed stops the run with a message.
-InitialisationResult InitialiseProject(const ProjectDir& dir);
+[[nodiscard]] InitialisationResult InitialiseProject(const ProjectDir& dir);
 
 }  // namespace velsend::store

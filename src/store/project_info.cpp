@@ -1,11 +1,8 @@
 #include "store/project_info.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 
+#include "base/file_write.h"
 #include "store/gbk.h"
 
 namespace velsend::store {
@@ -23,18 +20,12 @@ std::string ReadProjectName(const ProjectDir& dir) {
     return FieldText(ReadFixed(path, kInfoFieldSize, ' '));
 }
 
-bool WriteProjectName(const ProjectDir& dir, std::string_view gbk) {
-    const auto field = MakeField(gbk, kInfoFieldSize);
-    const int fd =
-        ::open(dir.PathOf(ProjectFile::Info).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    const bool written =
-        ::pwrite(fd, field.data(), field.size(), 0) == static_cast<ssize_t>(field.size());
-    return ::close(fd) == 0 && written;
+base::Result<> WriteProjectName(const ProjectDir& dir, std::string_view gbk) {
+    return base::WriteFileStart(dir.PathOf(ProjectFile::Info), MakeField(gbk, kInfoFieldSize));
 }
 
 ProjectInfo ReadProjectInfo(const ProjectDir& dir) {
-    const auto bytes = ReadFixed(dir.PathOf(ProjectFile::Info), kInfoFieldCount * kInfoFieldSize);
+    const auto bytes = ReadFixed(dir.PathOf(ProjectFile::Info), kInfoSize);
     ProjectInfo info;
     for (int f = 0; f < kInfoFieldCount; ++f) {
         info[static_cast<std::size_t>(f)] = FieldText(
@@ -43,16 +34,13 @@ ProjectInfo ReadProjectInfo(const ProjectDir& dir) {
     return info;
 }
 
-bool WriteProjectInfo(const ProjectDir& dir, const ProjectInfo& info) {
+base::Result<> WriteProjectInfo(const ProjectDir& dir, const ProjectInfo& info) {
     std::vector<std::uint8_t> bytes;
     for (const std::string& text : info) {
         const auto field = MakeField(text, kInfoFieldSize);
         bytes.insert(bytes.end(), field.begin(), field.end());
     }
-    std::ofstream out(dir.PathOf(ProjectFile::Info), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out.flush());
+    return base::WriteWholeFile(dir.PathOf(ProjectFile::Info), bytes);
 }
 
 }  // namespace velsend::store

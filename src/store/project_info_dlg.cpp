@@ -25,9 +25,22 @@ ui::GbkLineEdit* NewFieldEdit(QWidget* parent) {
     return edit;
 }
 
-void ReportUnwritten(ui::MessageService& messages, QWidget* parent) {
-    messages.Message(parent, QStringLiteral("无法写入工程信息文件 info.dat，修改没有保存。"),
+void ReportUnwritten(ui::MessageService& messages, QWidget* parent, const base::Error& error) {
+    messages.Message(parent,
+                     ui::WithReason(QStringLiteral("无法写入工程信息文件 info.dat，修改没有保存。"),
+                                    error),
                      ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+}
+
+// The field's bytes; nullopt (after saying so) when it holds a character
+// that cannot be stored.
+std::optional<std::string> FieldBytes(ui::GbkLineEdit* edit, ui::MessageService& messages,
+                                      QWidget* parent) {
+    if (auto bytes = edit->GbkText()) return bytes;
+    messages.Message(parent, QStringLiteral("文字中有无法保存的字符，请改正。"),
+                     ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+    edit->setFocus();
+    return std::nullopt;
 }
 
 }  // namespace
@@ -48,7 +61,10 @@ CProjNameDlg::CProjNameDlg(const ProjectDir& dir, ui::MessageService& messages, 
 
 void CProjNameDlg::accept() {
     // Unlike a silent loss, a failed write keeps the dialog and its text.
-    if (!WriteProjectName(dir_, name_->GbkText())) return ReportUnwritten(messages_, this);
+    const auto name = FieldBytes(name_, messages_, this);
+    if (!name) return;
+    if (auto written = WriteProjectName(dir_, *name); !written)
+        return ReportUnwritten(messages_, this, written.error());
     QDialog::accept();
 }
 
@@ -83,9 +99,13 @@ CProjInfoDlg::CProjInfoDlg(const ProjectDir& dir, ui::MessageService& messages, 
 
 void CProjInfoDlg::accept() {
     ProjectInfo info;
-    for (int f = 0; f < kInfoFieldCount; ++f)
-        info[static_cast<std::size_t>(f)] = edits_[static_cast<std::size_t>(f)]->GbkText();
-    if (!WriteProjectInfo(dir_, info)) return ReportUnwritten(messages_, this);
+    for (int f = 0; f < kInfoFieldCount; ++f) {
+        const auto text = FieldBytes(edits_[static_cast<std::size_t>(f)], messages_, this);
+        if (!text) return;
+        info[static_cast<std::size_t>(f)] = *text;
+    }
+    if (auto written = WriteProjectInfo(dir_, info); !written)
+        return ReportUnwritten(messages_, this, written.error());
     QDialog::accept();
 }
 

@@ -34,14 +34,15 @@ int LenientBytes(const QString& text) {
 GbkTextEdit::GbkTextEdit(QWidget* parent, int maxBytes)
     : QPlainTextEdit(parent), maxBytes_(maxBytes) {
     setTabChangesFocus(true);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] { keeper_.Edited(toPlainText()); });
 }
 
 std::optional<std::string> GbkTextEdit::GbkText() const {
-    return store::Utf8ToGbk(U8(toPlainText()));
+    return keeper_.Bytes(toPlainText());
 }
 
 void GbkTextEdit::SetGbkText(const std::string& gbk) {
-    setPlainText(Q(store::GbkToUtf8(gbk)));
+    setPlainText(keeper_.Set(gbk));
 }
 
 int GbkTextEdit::Room() const {

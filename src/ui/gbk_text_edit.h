@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "ui/gbk_line_edit.h"
+
 namespace velsend::ui {
 
 // The multi-line counterpart of GbkLineEdit: the user cannot type or paste
@@ -17,8 +19,10 @@ class GbkTextEdit : public QPlainTextEdit {
 
     int MaxBytes() const { return maxBytes_; }
     void SetMaxBytes(int maxBytes) { maxBytes_ = maxBytes; }
-    // The text in GBK bytes; nullopt when it holds a character GBK cannot
-    // encode (possible only in text the program set).
+    // The text in GBK bytes: the bytes SetGbkText gave, as long as the user
+    // has not changed them, even when they are not valid GBK (shown as
+    // U+FFFD). nullopt when it holds a character GBK cannot encode (possible
+    // only in text set with setPlainText()).
     std::optional<std::string> GbkText() const;
     void SetGbkText(const std::string& gbk);
 
@@ -34,6 +38,7 @@ class GbkTextEdit : public QPlainTextEdit {
     QString Fitting(const QString& text) const;
 
     int maxBytes_;
+    GbkKeeper keeper_;
 };
 
 }  // namespace velsend::ui

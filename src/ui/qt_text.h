@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
+
 namespace velsend::ui {
 
 // Core texts are UTF-8; these are the only crossings into Qt's strings.
@@ -12,6 +14,11 @@ inline QString Q(std::string_view utf8) {
 }
 inline std::string U8(const QString& text) {
     return text.toStdString();
+}
+
+// A dialog's own failure text with the system's reason on a second line.
+inline QString WithReason(const QString& text, const base::Error& error) {
+    return error.reason.empty() ? text : text + QLatin1Char('\n') + Q(error.reason);
 }
 
 }  // namespace velsend::ui

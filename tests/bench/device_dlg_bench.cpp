@@ -38,8 +38,8 @@ TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
     test::TempDir dir;
     base::RunState state;
     state.Project = store::ProjectDir(dir.path());
-    std::string error;
-    ASSERT_TRUE(app::WriteDemoProject(state.Project, error)) << error;
+    const auto written = app::WriteDemoProject(state.Project);
+    ASSERT_TRUE(written) << written.error().Full();
     test::ScriptedMessages messages;
     devices::CMDeviceSetDlgX dialog(state, messages);
     dialog.show();

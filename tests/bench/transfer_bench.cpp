@@ -20,8 +20,8 @@ namespace {
 
 TEST(TransferBench, WallTimeStaysCloseToTheRequiredPauses) {
     test::TempDir dir;
-    std::string error;
-    ASSERT_TRUE(app::WriteDemoProject(store::ProjectDir(dir.path()), error)) << error;
+    const auto written = app::WriteDemoProject(store::ProjectDir(dir.path()));
+    ASSERT_TRUE(written) << written.error().Full();
     test::SimProcess sim({}, dir / "sim.log");
     ASSERT_FALSE(sim.path().empty());
 

@@ -143,11 +143,11 @@ TEST(DeviceSession, EnterSavesAndMovesOnKeepingTheForm) {
     f.name = store::Utf8ToGbk("fan风机").value();
     const DeviceForm typed = f;
 
-    ASSERT_TRUE(session.SaveAndSetNext().Ok());
+    ASSERT_TRUE(session.SaveAndSetNext());
     EXPECT_EQ(session.Loop(), 2);
     EXPECT_EQ(session.Address(), 0);
     EXPECT_EQ(session.Form(), typed);
-    ASSERT_TRUE(session.SaveAndSetNext().Ok());
+    ASSERT_TRUE(session.SaveAndSetNext());
     EXPECT_EQ(session.Address(), 1);
 
     const auto devc = ReadBytes(dir / "devc2.dat");
@@ -162,7 +162,7 @@ TEST(DeviceSession, EnterSavesAndMovesOnKeepingTheForm) {
 
     // F12 saves and then shows what is stored at the next address.
     f.zone = 9;
-    ASSERT_TRUE(session.SaveAndReadNext().Ok());
+    ASSERT_TRUE(session.SaveAndReadNext());
     EXPECT_EQ(session.Address(), 2);
     EXPECT_EQ(session.Form(), DeviceForm{});
     session.GoToAddress(1);
@@ -176,11 +176,11 @@ TEST(DeviceSession, AFailedSaveStaysOnTheAddress) {
     std::filesystem::create_directory(dir / "ch0.dat");
     DeviceSession session{store::ProjectDir(dir.path())};
     session.EditForm().state = 0;
-    const SaveResult result = session.SaveAndSetNext();
-    EXPECT_FALSE(result.Ok());
+    const base::Result<> result = session.SaveAndSetNext();
+    ASSERT_FALSE(result);
     EXPECT_EQ(session.Address(), 0);
-    EXPECT_EQ(store::WriteFailureMessage(result.devicesWritten, result.namesWritten, 0),
-              "无法写入文件“devc0.dat”、“ch0.dat”。");
+    EXPECT_EQ(result.error().userText, "无法写入文件“devc0.dat”。");
+    EXPECT_FALSE(result.error().reason.empty());
 }
 
 }  // namespace

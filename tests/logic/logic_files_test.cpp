@@ -78,13 +78,13 @@ TEST(LogicRuleFiles, WriteLeavesExactlyTheText) {
     TempDir dir;
     const store::ProjectDir project(dir.path());
     const std::string rule120(120, 'M');
-    ASSERT_TRUE(WriteLogicRule(project, 999, rule120).ok);
+    ASSERT_TRUE(WriteLogicRule(project, 999, rule120));
     EXPECT_EQ(ReadBytes(dir / "logic999.dat"), Bytes(rule120));
 
     // A shorter rule leaves no tail of the longer one; an empty rule a 0-byte file.
-    ASSERT_TRUE(WriteLogicRule(project, 999, "T1").ok);
+    ASSERT_TRUE(WriteLogicRule(project, 999, "T1"));
     EXPECT_EQ(ReadBytes(dir / "logic999.dat"), Bytes("T1"));
-    ASSERT_TRUE(WriteLogicRule(project, 999, "").ok);
+    ASSERT_TRUE(WriteLogicRule(project, 999, ""));
     EXPECT_TRUE(std::filesystem::exists(dir / "logic999.dat"));
     EXPECT_EQ(std::filesystem::file_size(dir / "logic999.dat"), 0u);
 }
@@ -92,9 +92,10 @@ TEST(LogicRuleFiles, WriteLeavesExactlyTheText) {
 TEST(LogicRuleFiles, WriteFailureIsReported) {
     TempDir dir;
     const store::ProjectDir project(dir.path() / "no-such-folder");
-    const WriteResult result = WriteLogicRule(project, 5, "T1");
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.message.find("logic5.dat"), std::string::npos) << result.message;
+    const base::Result<> result = WriteLogicRule(project, 5, "T1");
+    ASSERT_FALSE(result);
+    EXPECT_NE(result.error().userText.find("logic5.dat"), std::string::npos);
+    EXPECT_FALSE(result.error().reason.empty());
 }
 
 TEST(LogicRuleFiles, DeleteClearsOnlyTheCapacity) {

@@ -111,9 +111,9 @@ TEST(LoopCopy, ReplacesTheTargetAndMovesOn) {
     // A longer name file of the target keeps its tail: it is never cut.
     WriteBytes(dir / "ch5.dat", std::vector<std::uint8_t>(4100, 0x41));
 
-    CopyResult result = CopyLoop(project, 0, 5);
-    EXPECT_EQ(result.message, "0到5复制完毕");
-    EXPECT_TRUE(result.error.empty());
+    base::Result<std::string> result = CopyLoop(project, 0, 5);
+    ASSERT_TRUE(result) << result.error().Full();
+    EXPECT_EQ(*result, "0到5复制完毕");
     EXPECT_EQ(ReadBytes(dir / "devc5.dat"), ReadBytes(dir / "devc0.dat"));
     const auto ch5 = ReadBytes(dir / "ch5.dat");
     ASSERT_EQ(ch5.size(), 4100u);
@@ -122,17 +122,20 @@ TEST(LoopCopy, ReplacesTheTargetAndMovesOn) {
 
     // Onto itself: the same data.
     result = CopyLoop(project, 0, 0);
-    EXPECT_EQ(result.message, "0到0复制完毕");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(*result, "0到0复制完毕");
     EXPECT_EQ(store::ReadDeviceFile(project, 0), devices);
 
     // From a loop without files: the target is cleared.
-    CopyLoop(project, 9, 5);
+    ASSERT_TRUE(CopyLoop(project, 9, 5));
     EXPECT_EQ(ReadBytes(dir / "devc5.dat"), std::vector<std::uint8_t>(1792, 0));
     EXPECT_EQ(store::ReadChineseNameFile(project, 5), store::ChineseNameFile{});
 
     std::filesystem::create_directory(dir / "devc6.dat");
     result = CopyLoop(project, 0, 6);
-    EXPECT_EQ(result.error, "无法写入文件“devc6.dat”。");
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().userText, "无法写入文件“devc6.dat”。");
+    EXPECT_FALSE(std::filesystem::exists(dir / "ch6.dat"));  // neither file
 
     EXPECT_EQ(NextTarget(3), 4);
     EXPECT_EQ(NextTarget(255), 0);

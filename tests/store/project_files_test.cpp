@@ -90,7 +90,7 @@ class InitialiseProjectTest : public ::testing::Test {
 
 TEST_F(InitialiseProjectTest, RemovesEveryProjectFileIncludingThePhrases) {
     const InitialisationResult result = InitialiseProject(ProjectDir(dir.path()));
-    EXPECT_TRUE(result.ok);
+    EXPECT_TRUE(result.outcome);
     EXPECT_EQ(result.deleted, 13);
     for (const char* name : kProjectFiles)
         EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
@@ -102,7 +102,7 @@ TEST_F(InitialiseProjectTest, RemovesEveryProjectFileIncludingThePhrases) {
 TEST_F(InitialiseProjectTest, ReadOnlyFileStaysAndTheRestGo) {
     ASSERT_EQ(::chmod((dir / "devc5.dat").c_str(), 0444), 0);
     const InitialisationResult result = InitialiseProject(ProjectDir(dir.path()));
-    EXPECT_TRUE(result.ok);
+    EXPECT_TRUE(result.outcome);
     EXPECT_EQ(result.deleted, 12);
     EXPECT_EQ(result.skipped, 1);
     EXPECT_EQ(ReadBytes(dir / "devc5.dat"), (std::vector<std::uint8_t>{1, 2, 3}));
@@ -114,7 +114,7 @@ TEST_F(InitialiseProjectTest, ReadOnlyFileStaysAndTheRestGo) {
 TEST_F(InitialiseProjectTest, EmptyFolderIsFine) {
     TempDir empty;
     const InitialisationResult result = InitialiseProject(ProjectDir(empty.path()));
-    EXPECT_TRUE(result.ok);
+    EXPECT_TRUE(result.outcome);
     EXPECT_EQ(result.deleted, 0);
     EXPECT_EQ(result.skipped, 0);
 }

@@ -129,8 +129,8 @@ int main(int argc, char** argv) {
     // The windows show the demo project, written next to the pictures.
     base::RunState state;
     state.Project = store::ProjectDir((outDir + QStringLiteral("/demo-project")).toStdString());
-    std::string error;
-    if (!app::WriteDemoProject(state.Project, error)) std::fprintf(stderr, "%s\n", error.c_str());
+    if (auto written = app::WriteDemoProject(state.Project); !written)
+        std::fprintf(stderr, "%s\n", written.error().Full().c_str());
     state.Ports = burner::PortList::FromSpec("/dev/ttyUSB0");
     ui::WidgetMessageService messages;
 
