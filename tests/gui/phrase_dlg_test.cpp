@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -116,6 +118,43 @@ TEST_F(PhraseEditorTest, ResetsAskFirst) {
     EXPECT_EQ(messages.shown.back().text, QStringLiteral("清空确认?"));
     EXPECT_TRUE(dialog.List()->topLevelItem(130)->text(2).isEmpty());
     EXPECT_EQ(ReadBytes(dir / "word.dat"), std::vector<std::uint8_t>(4096, 0));
+}
+
+TEST_F(PhraseEditorTest, AFailedSaveIsReportedAndTheEditorStays) {
+    std::filesystem::create_directory(dir / "word.dat");  // no file can replace it
+    COtherTypedlg1 dialog(project, messages);
+    dialog.show();
+    Type(dialog.TextEdit(), QStringLiteral("hall"));
+    QTest::keyClick(dialog.TextEdit(), Qt::Key_Return);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(
+        QStringLiteral("无法写入词库文件 word.dat，词组没有保存。\n")));
+    EXPECT_GT(messages.shown[0].text.size(), 26);  // the system's reason follows
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.CurrentNumber(), 0);
+    EXPECT_EQ(dialog.TextEdit()->text(), QStringLiteral("hall"));
+    EXPECT_TRUE(dialog.List()->topLevelItem(0)->text(2).isEmpty());
+
+    messages.answers = {true};
+    dialog.CommonButton()->click();
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_TRUE(messages.shown[2].text.startsWith(
+        QStringLiteral("无法写入词库文件 word.dat，词库没有改变。\n")));
+    EXPECT_TRUE(dialog.List()->topLevelItem(1)->text(2).isEmpty());
+}
+
+TEST_F(PhraseEditorTest, AnUntouchedPhraseCutMidCharacterIsSavedAsItWas) {
+    std::vector<std::uint8_t> words(4096, 0);
+    const std::string cut = std::string(15, 'Q') + "\xB0";  // 16 bytes, the last half a character
+    std::copy(cut.begin(), cut.end(), words.begin() + 3 * 16);
+    test::WriteBytes(dir / "word.dat", words);
+    COtherTypedlg1 dialog(project, messages);
+    dialog.show();
+    dialog.List()->setCurrentItem(dialog.List()->topLevelItem(3));
+    EXPECT_EQ(dialog.TextEdit()->text(), QString(15, QLatin1Char('Q')) + QChar(0xFFFD));
+    QTest::keyClick(dialog.TextEdit(), Qt::Key_Return);
+    EXPECT_EQ(dialog.CurrentNumber(), 4);
+    EXPECT_EQ(ReadBytes(dir / "word.dat"), words);
 }
 
 TEST(InitWordDlg, ConfirmsThenResetsAndReports) {

@@ -150,6 +150,54 @@ TEST_F(ProjectInfoDialogTest, ShortFileAndDetailsDialog) {
     EXPECT_EQ(store::ReadProjectInfo(project)[5], "400-000-0000");
 }
 
+// Bytes that are not GBK (a user-defined code, a character cut at the end of
+// a full field) go back unchanged when the user does not touch them, keep
+// their bytes while the user edits beside them, and go when replaced.
+TEST_F(ProjectInfoDialogTest, UntouchedBytesThatAreNotGbkSurviveOk) {
+    std::vector<std::uint8_t> file(300, 0);
+    const std::string name = "AB\xAA\xA1" "C";                        // user-defined code AA A1
+    const std::string address = std::string(49, 'X') + "\xB0";      // 50 bytes, cut mid-character
+    std::copy(name.begin(), name.end(), file.begin());
+    std::copy(address.begin(), address.end(), file.begin() + 50);
+    file[100] = 'M';
+    WriteBytes(dir / "info.dat", file);
+
+    {
+        store::CProjInfoDlg details(project, messages);
+        details.show();
+        EXPECT_EQ(details.FieldEdit(0)->text(), QStringLiteral("AB\uFFFDC"));
+        details.OkButton()->click();
+        EXPECT_EQ(details.result(), QDialog::Accepted);
+        EXPECT_EQ(ReadBytes(dir / "info.dat"), file);
+    }
+    {
+        store::CProjNameDlg nameDialog(project, messages);
+        nameDialog.show();
+        nameDialog.OkButton()->click();
+        EXPECT_EQ(ReadBytes(dir / "info.dat"), file);
+    }
+    {
+        store::CProjInfoDlg details(project, messages);
+        details.show();
+        ui::GbkLineEdit* nameEdit = details.FieldEdit(0);
+        nameEdit->setFocus();
+        nameEdit->end(false);
+        test::TypeText(nameEdit, QStringLiteral("D"));
+        // The cut character replaced by a whole one.
+        ui::GbkLineEdit* addressEdit = details.FieldEdit(1);
+        addressEdit->setFocus();
+        addressEdit->end(false);
+        QTest::keyClick(addressEdit, Qt::Key_Backspace);
+        test::TypeText(addressEdit, QStringLiteral("Y"));
+        details.OkButton()->click();
+        const store::ProjectInfo info = store::ReadProjectInfo(project);
+        EXPECT_EQ(info[0], name + "D");
+        EXPECT_EQ(info[1], std::string(49, 'X') + "Y");
+        EXPECT_EQ(info[2], "M");
+    }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 class TransferRulesDialogTest : public ::testing::Test {
   protected:
     burner::TransferRules rules;
