@@ -10,5 +10,8 @@ if [ ! -d "$corpus" ] || [ -z "$(ls -A "$corpus")" ]; then
     trap 'rm -rf "$demo"' EXIT
     "$cli" --dir "$demo" demo >/dev/null
     cp "$demo"/* "$corpus"/
+    # Targets that read something else than project files bring their own seeds.
+    seeds=$(dirname "$0")/seeds/$(basename "$target")
+    if [ -d "$seeds" ]; then cp "$seeds"/* "$corpus"/; fi
 fi
 exec "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 "$@" "$corpus"

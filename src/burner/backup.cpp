@@ -1,4 +1,3 @@
-#include "base/controller_model.h"
 #include "burner/backup.h"
 
 #include <fcntl.h>
@@ -6,9 +5,15 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <vector>
+
+#include "base/controller_model.h"
+#include "base/file_write.h"
+#include "base/run_state.h"
+#include "base/user_prompt.h"
 
 namespace velsend::burner {
 namespace {
@@ -19,6 +24,18 @@ std::string FileOpenFailed(const std::filesystem::path& path) {
 
 std::string Percent(int value) {
     return std::to_string(value) + "%";
+}
+
+std::string Hex(unsigned value, int digits) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return std::string("0x") + text;
+}
+
+// "第 3 块（块号 0x0002，共 1024 块）": which block a failure met.
+std::string BlockText(int block, int count) {
+    return "第 " + std::to_string(block + 1) + " 块（块号 " + Hex(static_cast<unsigned>(block), 4) +
+           "，共 " + std::to_string(count) + " 块）";
 }
 
 void Connect(CComm2& port, const ChipCopyJob& job, TransferObserver& observer) {
@@ -38,49 +55,33 @@ std::array<std::uint8_t, 2> BlockNumber(int block) {
     return {static_cast<std::uint8_t>(block / 256), static_cast<std::uint8_t>(block % 256)};
 }
 
-// A file descriptor for the temporary image, removed unless kept.
-class TemporaryFile {
-  public:
-    explicit TemporaryFile(const std::filesystem::path& target) {
-        std::string pattern = target.string() + ".part-XXXXXX";
-        fd_ = ::mkstemp(pattern.data());
-        if (fd_ >= 0) path_ = pattern;
-    }
-    ~TemporaryFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!kept_ && !path_.empty()) ::unlink(path_.c_str());
-    }
-    bool ok() const { return fd_ >= 0; }
-    bool WriteAt(const std::uint8_t* data, std::size_t size, off_t offset) {
-        return ::pwrite(fd_, data, size, offset) == static_cast<ssize_t>(size);
-    }
-    // Makes the image durable, then puts it under the chosen name.
-    bool MoveTo(const std::filesystem::path& target) {
-        if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
-            fd_ = -1;
-            return false;
-        }
-        fd_ = -1;
-        // mkstemp makes the file private; a backup should look like any saved file.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(path_.c_str(), 0666 & ~mask);
-        if (::rename(path_.c_str(), target.c_str()) != 0) return false;
-        kept_ = true;
-        return true;
-    }
-
-  private:
-    int fd_ = -1;
-    std::string path_;
-    bool kept_ = false;
-};
-
-// The chosen file could not be opened, written or put in place.
-ChipCopyResult FileFailed(ChipCopyResult& result, const std::filesystem::path& file) {
+ChipCopyResult& FileFailed(ChipCopyResult& result, const base::Error& error) {
     result.outcome = ChipCopyOutcome::FileError;
-    result.message = FileOpenFailed(file);
+    result.message = error.Full();
     result.handIcon = true;
+    return result;
+}
+
+// The chosen file could not be opened (the first line fixed, the reason after it).
+ChipCopyResult& OpenFailed(ChipCopyResult& result, const std::filesystem::path& file,
+                           std::string reason) {
+    return FileFailed(result, base::Error{FileOpenFailed(file), std::move(reason)});
+}
+
+// A block went wrong: "error", and on the second line which block and why.
+ChipCopyResult& BlockFailed(CComm2& port, ChipCopyResult& result, int block, int count,
+                            const std::string& what) {
+    const bool gone = port.LineGone();
+    port.Close();
+    result.outcome = gone ? ChipCopyOutcome::LineGone : ChipCopyOutcome::BlockError;
+    result.message = std::string(kBlockError) + "\n" + BlockText(block, count) + "：" +
+                     (gone ? std::string(kLineGoneText) : what);
+    return result;
+}
+
+ChipCopyResult& Stopped(CComm2& port, ChipCopyResult& result) {
+    port.Close();
+    result.outcome = ChipCopyOutcome::Cancelled;
     return result;
 }
 
@@ -93,9 +94,11 @@ bool Begin(CComm2& port, const ChipCopyJob& job, TransferObserver& observer, std
     observer.SetStatus(result.status);
     Connect(port, job, observer);
     if (ExchangeCommand(port, command)) return true;
+    const bool gone = port.LineGone();
     port.Close();
     result.outcome = ChipCopyOutcome::NoBurner;
     result.message = std::string(kBurnerNotReady);
+    if (gone) result.message += "\n" + std::string(kLineGoneText);
     return false;
 }
 
@@ -105,17 +108,49 @@ int ChipBlockCount(int model) {
     return base::Traits(model).chipBlocks;
 }
 
+std::filesystem::path ChipImageFile(ChipCopyKind kind, const std::filesystem::path& typed) {
+    if (typed.empty() || typed.has_extension()) return typed;
+    std::filesystem::path withExtension = typed;
+    withExtension += ".bin";
+    if (kind == ChipCopyKind::Backup) return withExtension;
+    std::error_code ec;
+    return std::filesystem::exists(typed, ec) ? typed : withExtension;
+}
+
+std::string ReplaceQuestion(const std::filesystem::path& file) {
+    return "文件" + file.string() + "已经存在。\n要替换它吗？";
+}
+
+std::optional<ChipCopyJob> PrepareChipCopy(const base::RunState& state, ChipCopyKind kind,
+                                           const std::filesystem::path& typed,
+                                           base::UserPrompt& prompt) {
+    ChipCopyJob job;
+    job.kind = kind;
+    job.model = state.ControllerModel;
+    job.address = state.BurnerAddress();
+    job.baud = state.Rules.BaudRate;
+    job.file = ChipImageFile(kind, typed);
+    std::error_code ec;
+    if (kind == ChipCopyKind::Backup && job.file != typed &&
+        std::filesystem::exists(job.file, ec) &&
+        !prompt.AskYesNo(ReplaceQuestion(job.file), "另存为")) {
+        return std::nullopt;
+    }
+    return job;
+}
+
 ChipCopyResult BackupChip(CComm2& port, const ChipCopyJob& job, TransferObserver& observer,
                           const std::atomic<bool>* cancel) {
     ChipCopyResult result;
     const int count = ChipBlockCount(job.model);
     // An existing file the user may not write stays as it is.
-    if (std::filesystem::exists(job.file) && ::access(job.file.c_str(), W_OK) != 0) {
-        return FileFailed(result, job.file);
+    std::error_code ec;
+    if (std::filesystem::exists(job.file, ec) && ::access(job.file.c_str(), W_OK) != 0) {
+        return OpenFailed(result, job.file, std::strerror(errno));
     }
-    TemporaryFile temp(job.file);
-    if (!temp.ok()) {
-        return FileFailed(result, job.file);
+    base::PendingFile temp(job.file);
+    if (const base::Result<> opened = temp.Open(); !opened) {
+        return OpenFailed(result, job.file, opened.error().reason);
     }
     auto status = [&](std::string text) {
         result.status = std::move(text);
@@ -124,24 +159,24 @@ ChipCopyResult BackupChip(CComm2& port, const ChipCopyJob& job, TransferObserver
     if (!Begin(port, job, observer, kBackupCommand, kBackupRunning, count, result)) return result;
     std::array<std::uint8_t, kChipBlockSize + 1> reply;
     for (int block = 0; block < count; ++block) {
-        if (cancel && cancel->load()) {
-            port.Close();
-            result.outcome = ChipCopyOutcome::Cancelled;
-            return result;
-        }
+        if (cancel && cancel->load()) return Stopped(port, result);
         const auto number = BlockNumber(block);
         port.Write(number.data(), 2);
         const std::uint32_t got = port.Read(reply.data(), static_cast<std::uint32_t>(reply.size()));
-        if (got < reply.size() || reply.back() != 0x99) {
-            port.Close();
-            result.outcome = ChipCopyOutcome::BlockError;
-            result.message = std::string(kBlockError);
-            return result;
+        if (got == 0) return BlockFailed(port, result, block, count, "烧写器没有回答");
+        if (got < reply.size()) {
+            return BlockFailed(port, result, block, count,
+                               "只收到 " + std::to_string(got) + " 字节，应为 " +
+                                   std::to_string(reply.size()) + " 字节");
         }
-        if (!temp.WriteAt(reply.data(), kChipBlockSize,
-                          static_cast<off_t>(block) * static_cast<off_t>(kChipBlockSize))) {
+        if (reply.back() != 0x99) {
+            return BlockFailed(port, result, block, count,
+                               "结束字节是 " + Hex(reply.back(), 2) + "，不是 0x99");
+        }
+        if (const base::Result<> written = temp.Append(std::span(reply).first(kChipBlockSize));
+            !written) {
             port.Close();
-            return FileFailed(result, job.file);
+            return FileFailed(result, written.error());
         }
         result.blocks = block + 1;
         observer.SetPosition(block);
@@ -150,8 +185,8 @@ ChipCopyResult BackupChip(CComm2& port, const ChipCopyJob& job, TransferObserver
     observer.SetPosition(count);
     status(Percent(100));
     port.Close();
-    if (!temp.MoveTo(job.file)) {
-        FileFailed(result, job.file);
+    if (const base::Result<> committed = temp.Commit(); !committed) {
+        FileFailed(result, committed.error());
     }
     return result;
 }
@@ -160,23 +195,48 @@ ChipCopyResult RestoreChip(CComm2& port, const ChipCopyJob& job, TransferObserve
                            const std::atomic<bool>* cancel) {
     ChipCopyResult result;
     const int count = ChipBlockCount(job.model);
-    std::ifstream in(job.file, std::ios::binary);
-    std::error_code ec;
-    const bool regular = std::filesystem::is_regular_file(job.file, ec);
-    if (!in || !regular) {
-        return FileFailed(result, job.file);
+    const std::size_t imageSize = ChipImageSize(job.model);
+    // Without blocking, so that a named pipe in the file's place is refused
+    // instead of waiting for a writer.
+    const int fd = ::open(job.file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return OpenFailed(result, job.file, std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return OpenFailed(result, job.file, std::strerror(error));
     }
-    std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    if (image.size() != ChipImageSize(job.model)) {
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return OpenFailed(result, job.file,
+                          S_ISDIR(st.st_mode) ? "这是一个文件夹" : "不是普通文件（管道或设备）");
+    }
+    if (static_cast<std::uint64_t>(st.st_size) != imageSize) {
+        ::close(fd);
         // Blocks past the end of a short file would go out as whatever lay in
-        // memory; a longer file belongs to another chip.
+        // memory; a longer file belongs to another chip. The size alone
+        // decides: the file is not read.
         result.outcome = ChipCopyOutcome::WrongSize;
-        result.message = "文件" + job.file.string() + "的大小是 " + std::to_string(image.size()) +
-                         " 字节，当前控制器的芯片数据是 " +
-                         std::to_string(ChipImageSize(job.model)) + " 字节，不能还原!";
+        result.message = "文件" + job.file.string() + "的大小是 " + std::to_string(st.st_size) +
+                         " 字节，当前控制器的芯片数据是 " + std::to_string(imageSize) +
+                         " 字节，不能还原!";
         result.handIcon = true;
         return result;
+    }
+    std::vector<std::uint8_t> image(imageSize);
+    std::size_t done = 0;
+    while (done < image.size()) {
+        const ssize_t n = ::read(fd, image.data() + done, image.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    const int readError = errno;
+    ::close(fd);
+    if (done != image.size()) {
+        return OpenFailed(result, job.file,
+                          done < image.size() && readError != 0 ? std::strerror(readError)
+                                                                : "文件在读取时变短了");
     }
     auto status = [&](std::string text) {
         result.status = std::move(text);
@@ -184,11 +244,7 @@ ChipCopyResult RestoreChip(CComm2& port, const ChipCopyJob& job, TransferObserve
     };
     if (!Begin(port, job, observer, kRestoreCommand, kRestoreRunning, count, result)) return result;
     for (int block = 0; block < count; ++block) {
-        if (cancel && cancel->load()) {
-            port.Close();
-            result.outcome = ChipCopyOutcome::Cancelled;
-            return result;
-        }
+        if (cancel && cancel->load()) return Stopped(port, result);
         const auto number = BlockNumber(block);
         port.Write(number.data(), 2);
         port.Write(image.data() + static_cast<std::size_t>(block) * kChipBlockSize,
@@ -196,11 +252,11 @@ ChipCopyResult RestoreChip(CComm2& port, const ChipCopyJob& job, TransferObserve
         const std::uint8_t end = 0x99;
         port.Write(&end, 1);
         std::uint8_t reply = 0;
-        if (port.Read(&reply, 1) != 1 || reply != 0x99) {
-            port.Close();
-            result.outcome = ChipCopyOutcome::BlockError;
-            result.message = std::string(kBlockError);
-            return result;
+        if (port.Read(&reply, 1) != 1)
+            return BlockFailed(port, result, block, count, "烧写器没有确认这一块");
+        if (reply != 0x99) {
+            return BlockFailed(port, result, block, count,
+                               "烧写器回答 " + Hex(reply, 2) + "，不是 0x99");
         }
         result.blocks = block + 1;
         observer.SetPosition(block);
@@ -210,6 +266,12 @@ ChipCopyResult RestoreChip(CComm2& port, const ChipCopyJob& job, TransferObserve
     status(Percent(100));
     port.Close();
     return result;
+}
+
+ChipCopyResult RunChipCopy(CComm2& port, const ChipCopyJob& job, TransferObserver& observer,
+                           const std::atomic<bool>* cancel) {
+    return job.kind == ChipCopyKind::Backup ? BackupChip(port, job, observer, cancel)
+                                            : RestoreChip(port, job, observer, cancel);
 }
 
 }  // namespace velsend::burner

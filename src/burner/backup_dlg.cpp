@@ -1,6 +1,5 @@
 #include "burner/backup_dlg.h"
 
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -56,25 +55,23 @@ CBackupDlg::~CBackupDlg() {
 
 void CBackupDlg::Run(bool backup) {
     if (worker_) return;
-    QString file = backup ? messages_.SaveFileName(this, QString(), kInitialName, kFilter)
-                          : messages_.OpenFileName(this, QString(), kInitialName, kFilter);
+    const QString file = backup ? messages_.SaveFileName(this, QString(), kInitialName, kFilter)
+                                : messages_.OpenFileName(this, QString(), kInitialName, kFilter);
     if (file.isEmpty()) return;
-    if (backup && QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".bin");
-
-    ChipCopyJob job;
-    job.model = state_.ControllerModel;
-    job.address = state_.BurnerAddress();
-    job.baud = state_.Rules.BaudRate;
-    job.file = file.toStdString();
+    messages_.SetPromptParent(this);
+    const std::optional<ChipCopyJob> prepared =
+        PrepareChipCopy(state_, backup ? ChipCopyKind::Backup : ChipCopyKind::Restore,
+                        file.toStdString(), messages_);
+    if (!prepared) return;
+    const ChipCopyJob job = *prepared;
 
     auto* bridge = new ProgressBridge(this, messages_, progress_, status_);
 
     stop_ = false;
     backup_->setEnabled(false);
     restore_->setEnabled(false);
-    worker_ = QThread::create([this, bridge, job, backup] {
-        result_ = backup ? BackupChip(port_, job, *bridge, &stop_)
-                         : RestoreChip(port_, job, *bridge, &stop_);
+    worker_ = QThread::create([this, bridge, job] {
+        result_ = RunChipCopy(port_, job, *bridge, &stop_);
     });
     connect(worker_, &QThread::finished, this, [this, bridge] {
         bridge->deleteLater();

@@ -23,18 +23,6 @@ int MillisecondsLeft(Clock::time_point deadline) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// Waits for `events` on `fd`; false on time-out, hang-up or error.
-bool PollFor(int fd, short events, int timeoutMs) {
-    const auto deadline = Clock::now() + milliseconds(timeoutMs);
-    for (;;) {
-        pollfd p{fd, events, 0};
-        const int rc = ::poll(&p, 1, MillisecondsLeft(deadline));
-        if (rc > 0) return (p.revents & events) != 0;
-        if (rc == 0) return false;
-        if (errno != EINTR) return false;
-    }
-}
-
 speed_t SpeedFor(std::uint32_t baud) {
     switch (baud) {
         case 1200:
@@ -81,12 +69,45 @@ std::string Explain(OpenFailure failure, int error) {
 
 }  // namespace
 
+bool SerialPortBase::NoteLineError(int error) {
+    // EIO: a hung-up terminal or a pseudo-terminal whose far end closed;
+    // ENXIO/ENODEV: the device itself is gone.
+    if (error == EIO || error == ENXIO || error == ENODEV || error == EPIPE) lineGone_ = true;
+    return lineGone_;
+}
+
+bool SerialPortBase::PollFor(short events, int timeoutMs) {
+    if (fd_ < 0 || lineGone_) return false;
+    const auto deadline = Clock::now() + milliseconds(timeoutMs);
+    for (;;) {
+        pollfd p{fd_, events, 0};
+        const int rc = ::poll(&p, 1, MillisecondsLeft(deadline));
+        if (rc > 0) {
+            // Data still waiting is read first; the read then meets the hang-up.
+            if ((p.revents & events) != 0) return true;
+            if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) lineGone_ = true;
+            return false;
+        }
+        if (rc == 0) return false;
+        if (errno != EINTR) return false;
+    }
+}
+
+bool SerialPortBase::HungUp() {
+    if (fd_ < 0) return false;
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        lineGone_ = true;
+    return lineGone_;
+}
+
 SerialPortBase::~SerialPortBase() {
     CloseDevice();
 }
 
 OpenResult SerialPortBase::OpenDevice(const PortAddress& address, const std::string& deviceText) {
     CloseDevice();
+    lineGone_ = false;
     OpenResult result;
     if (address.path.empty()) {
         result.failure = OpenFailure::NoDevice;
@@ -137,8 +158,9 @@ OpenResult SerialPortBase::OpenDevice(const PortAddress& address, const std::str
 void SerialPortBase::CloseDevice() {
     if (fd_ < 0) return;
     // A byte written just before closing (the handshake's model code) must
-    // still reach the line: the next open purges the output queue.
-    ::tcdrain(fd_);
+    // still reach the line: the next open purges the output queue. A line
+    // that went away takes nothing more.
+    if (!lineGone_) ::tcdrain(fd_);
     // The exclusive flag outlives our descriptor while anyone else holds the
     // terminal open, so give it back explicitly.
     ::ioctl(fd_, TIOCNXCL);
@@ -220,9 +242,12 @@ std::size_t SerialPortBase::WriteWithDeadline(const std::uint8_t* data, std::siz
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) break;
+        if (n < 0 && errno != EAGAIN) {
+            NoteLineError(errno);
+            break;
+        }
         const int wait = bounded ? MillisecondsLeft(deadline) : -1;
-        if (wait == 0 || !PollFor(fd_, POLLOUT, wait)) break;
+        if (wait == 0 || !PollFor(POLLOUT, wait)) break;
     }
     return written;
 }
@@ -239,15 +264,21 @@ std::size_t SerialPortBase::ReadWithTimeouts(std::uint8_t* buffer, std::size_t c
             got += static_cast<std::size_t>(n);
             continue;
         }
+        // Raw mode without VMIN reads 0 when nothing waits, and a hung-up
+        // terminal reads 0 for ever: only poll's hang-up flag tells them apart.
+        if (n == 0 && HungUp()) break;
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) break;
+        if (n < 0 && errno != EAGAIN) {
+            NoteLineError(errno);
+            break;
+        }
         int wait = totalMs > 0 ? MillisecondsLeft(deadline) : -1;
         // Once data flows, a pause longer than the interval ends the read.
         if (got > 0 && timeouts_.ReadIntervalTimeout > 0) {
             const int interval = static_cast<int>(timeouts_.ReadIntervalTimeout);
             wait = wait < 0 ? interval : std::min(wait, interval);
         }
-        if (wait == 0 || !PollFor(fd_, POLLIN, wait)) break;
+        if (wait == 0 || !PollFor(POLLIN, wait)) break;
     }
     return got;
 }
@@ -266,19 +297,25 @@ bool CComm::Read(std::uint8_t* buffer, std::uint32_t count) {
     do {
         n = ::read(fd_, buffer, count);
     } while (n < 0 && errno == EINTR);
+    if (n == 0) HungUp();
+    if (n < 0) NoteLineError(errno);
     return n > 0;
 }
 
 bool CComm::QueryStatus(ComStat& status) {
     status = {};
     int waiting = 0;
-    if (fd_ < 0 || ::ioctl(fd_, FIONREAD, &waiting) != 0) return false;
+    if (fd_ < 0) return false;
+    if (::ioctl(fd_, FIONREAD, &waiting) != 0) {
+        NoteLineError(errno);
+        return false;
+    }
     status.cbInQue = static_cast<std::uint32_t>(waiting);
     return true;
 }
 
 bool CComm::WaitForInput(int milliseconds) {
-    return fd_ >= 0 && PollFor(fd_, POLLIN, milliseconds);
+    return PollFor(POLLIN, milliseconds);
 }
 
 void CComm::Close() {
@@ -321,8 +358,15 @@ std::uint8_t WaitBurnerByte(CComm& port) {
             std::uint8_t byte = kNoAnswer;
             if (port.Read(&byte, 1)) return byte;
         }
+        if (port.LineGone()) return kNoAnswer;
         const int left = MillisecondsLeft(deadline);
         if (left == 0 || !port.WaitForInput(left)) return kNoAnswer;
+        // A hung-up terminal polls readable forever with nothing queued; only a
+        // read tells (end of file), and without it this wait spins for its second.
+        if (port.QueryStatus(status) && status.cbInQue == 0) {
+            std::uint8_t byte = kNoAnswer;
+            if (port.Read(&byte, 1)) return byte;
+        }
     }
 }
 

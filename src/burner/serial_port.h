@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace velsend::burner {
 
@@ -54,6 +55,10 @@ class SerialPortBase {
     virtual ~SerialPortBase();
 
     bool IsOpen() const { return fd_ >= 0; }
+    // The line hung up or failed (a USB adapter pulled out, the far end of a
+    // pseudo-terminal closed). Different from a silent burner: nothing more
+    // can come, so waiting for a reply is pointless. Cleared by the next open.
+    bool LineGone() const { return lineGone_; }
     const std::string& DevicePath() const { return path_; }
 
     // Raw mode at `baud`, no flow control, DTR and RTS raised, both queues
@@ -72,7 +77,15 @@ class SerialPortBase {
     std::size_t WriteWithDeadline(const std::uint8_t* data, std::size_t count);
     std::size_t ReadWithTimeouts(std::uint8_t* buffer, std::size_t count);
 
+    // Notes a hang-up or an I/O error on the line; true when `error` was one.
+    bool NoteLineError(int error);
+    // Asks the line without waiting whether it hung up; notes it when so.
+    bool HungUp();
+    // Waits for `events`; false on time-out or when the line went away.
+    bool PollFor(short events, int timeoutMs);
+
     int fd_ = -1;
+    bool lineGone_ = false;
 
   private:
     std::string path_;
@@ -106,12 +119,16 @@ class CComm2 : public SerialPortBase {
     bool Close();
 };
 
+// What the user is told when the line went away mid-transfer.
+inline constexpr std::string_view kLineGoneText =
+    "与烧写器的通讯线路已断开（串口线被拔出或烧写器掉电），没有再等待烧写器的回答。";
+
 // How long WaitBurnerByte waits for a reply before it counts as none.
 inline constexpr int kBurnerReplyWaitMs = 1000;
 inline constexpr std::uint8_t kNoAnswer = 0xFF;
 
 // One reply byte from the burner, or 0xFF when none came within about a second.
-// Returns as soon as a byte arrives.
+// Returns as soon as a byte arrives, or at once when the line went away.
 std::uint8_t WaitBurnerByte(CComm& port);
 
 }  // namespace velsend::burner

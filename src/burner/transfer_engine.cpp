@@ -94,6 +94,15 @@ TransferEngine::TransferEngine(CComm& port, TransferObserver& observer, PauseFun
 TransferResult TransferEngine::Run(const TransferJob& job) {
     status_ = std::string(TextsOf(job.kind).initial);
     TransferResult result;
+    // A named pipe under a project file's name would stall the reading with
+    // the port held; refuse before anything is opened or sent.
+    if (job.kind != kEraseChip) {
+        if (const base::Result<> folder = store::CheckProjectFolder(job.project); !folder) {
+            Status(std::string(TextsOf(job.kind).failure) + "\n" + folder.error().Full());
+            result.status = status_;
+            return result;
+        }
+    }
     switch (job.kind) {
         case kSendNodes:
             result = Nodes(job);
@@ -140,11 +149,11 @@ std::uint8_t TransferEngine::Reply() {
 }
 
 void TransferEngine::Pause(int milliseconds) {
-    if (milliseconds > 0) pause_(milliseconds);
+    if (milliseconds > 0 && !port_.LineGone()) pause_(milliseconds);
 }
 
 bool TransferEngine::Cancelled() const {
-    return cancel_ && cancel_->load();
+    return (cancel_ && cancel_->load()) || port_.LineGone();
 }
 
 void TransferEngine::Status(std::string_view text) {
@@ -171,6 +180,11 @@ TransferEngine::Opening TransferEngine::OpenCommand(std::uint8_t command,
 TransferResult TransferEngine::Finish(const TransferJob& job, TransferOutcome outcome, int stored,
                                       int expected) {
     const TransferTexts& texts = TextsOf(job.kind);
+    if (outcome != TransferOutcome::Success && port_.LineGone()) {
+        // Whatever else went wrong, the missing line is the reason to tell.
+        outcome = TransferOutcome::LineGone;
+        Status(std::string(texts.failure) + "\n" + std::string(kLineGoneText));
+    }
     if (outcome == TransferOutcome::Success) Status(texts.success);
     if (outcome == TransferOutcome::Failure) Status(texts.failure);
     TransferResult result;
@@ -181,6 +195,7 @@ TransferResult TransferEngine::Finish(const TransferJob& job, TransferOutcome ou
 }
 
 TransferResult TransferEngine::Counted(const TransferJob& job, int stored, int expected) {
+    if (port_.LineGone()) return Finish(job, TransferOutcome::Failure, stored, expected);
     if (Cancelled()) return Finish(job, TransferOutcome::Cancelled, stored, expected);
     return Finish(job, stored == expected ? TransferOutcome::Success : TransferOutcome::Failure,
                   stored, expected);
@@ -373,7 +388,8 @@ TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
     }
     TransferResult result = Counted(job, stored, expected);
     if (result.Succeeded()) observer_.SetPosition(256);
-    if (cut && result.outcome != TransferOutcome::Cancelled) {
+    if (cut && result.outcome != TransferOutcome::Cancelled &&
+        result.outcome != TransferOutcome::LineGone) {
         // Whatever was stored, the user did not get all they asked for.
         const std::uint32_t firstUnsent = std::max(r.FirstLogic, (kLastLogicBlock + 1) * perBlock);
         Status(status_ + "逻辑 " + std::to_string(firstUnsent) + " 至 " +

@@ -74,6 +74,7 @@ enum class TransferOutcome {
     NotStarted,  // nothing to do for this model (the status keeps its text)
     Unfinished,  // the erase kept reporting progress; the status keeps its running text
     Cancelled,   // the user stopped it between blocks
+    LineGone,    // the line hung up (burner unplugged); stopped at once
 };
 
 struct TransferResult {
@@ -133,6 +134,7 @@ class TransferEngine {
     void WriteByte(std::uint8_t byte);
     std::uint8_t Reply();
     void Pause(int milliseconds);
+    // The user cancelled or the line went away: stop between blocks.
     bool Cancelled() const;
     void Status(std::string_view text);
 

@@ -1,6 +1,11 @@
 #include "cli/cli.h"
 
+#include <signal.h>
+
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <csignal>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -73,24 +78,115 @@ commands:
 Transfers show their progress on standard error and print the result text on
 standard output; only the success text exits with 0.
 
-exit status: 0 done, 1 failed or refused, 2 usage error.
+--dir must name an existing folder (files missing in it read as empty).
+
+exit status: 0 done, 1 failed or refused, 2 usage error, 130 stopped by
+SIGINT, SIGTERM or SIGHUP (between blocks; the port is closed properly).
 )";
 
-bool ParseInt(std::string_view text, int& out) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return ec == std::errc{} && end == text.data() + text.size();
+}  // namespace
+
+bool ParseNumber(std::string_view text, int min, int max, int& out) {
+    if (text.empty() || text.size() > 9) return false;
+    for (const char ch : text)
+        if (ch < '0' || ch > '9') return false;
+    int value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    if (value < min || value > max) return false;
+    out = value;
+    return true;
 }
+
+std::string EscapeControls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        char hex[8];
+        if (byte < 0x20 || byte == 0x7F) {
+            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            out += hex;
+        } else if (byte == '\\') {
+            out += "\\\\";
+        } else if (byte == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            // The C1 controls (U+0080..U+009F) steer terminals as well.
+            std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned char>(text[++i]));
+            out += hex;
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
+namespace {
 
 // "A-B" with both ends in 0..max.
 bool ParseRange(std::string_view text, int max, std::pair<int, int>& out) {
     const std::size_t dash = text.find('-');
     if (dash == std::string_view::npos) return false;
     int a = 0, b = 0;
-    if (!ParseInt(text.substr(0, dash), a) || !ParseInt(text.substr(dash + 1), b)) return false;
-    if (a < 0 || b < 0 || a > max || b > max) return false;
+    if (!ParseNumber(text.substr(0, dash), 0, max, a) ||
+        !ParseNumber(text.substr(dash + 1), 0, max, b))
+        return false;
     out = {a, b};
     return true;
 }
+
+// A usage error: names the argument, shows what was given, exits 2.
+int UsageError(std::ostream& err, std::string_view where, std::string_view what) {
+    err << "velsend-cli: " << where << ": " << what << "\n";
+    return kExitUsage;
+}
+
+// Signals that stop a transfer or backup between blocks, as the GUI's cancel
+// does, so the port is closed properly and no temporary file is left.
+std::atomic<bool> gStopRequested{false};
+volatile std::sig_atomic_t gStopSignal = 0;
+
+extern "C" void OnStopSignal(int signal) {
+    gStopSignal = signal;
+    gStopRequested.store(true);
+}
+
+class StopSignals {
+  public:
+    StopSignals() {
+        gStopRequested.store(false);
+        gStopSignal = 0;
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            ::sigaction(kSignals[i], &action, &previous_[i]);
+    }
+    ~StopSignals() {
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            ::sigaction(kSignals[i], &previous_[i], nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    const std::atomic<bool>* flag() const { return &gStopRequested; }
+    static std::string Name() {
+        switch (gStopSignal) {
+            case SIGINT:
+                return "SIGINT";
+            case SIGTERM:
+                return "SIGTERM";
+            case SIGHUP:
+                return "SIGHUP";
+            default:
+                return "signal " + std::to_string(gStopSignal);
+        }
+    }
+
+  private:
+    static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> previous_{};
+};
 
 // Messages go to standard error; questions are answered by --yes, by the user
 // on a terminal, or with No.
@@ -179,7 +275,7 @@ int ShowLogic(Context& c) {
     const int capacity = logic::LogicCapacity(c.state.ControllerModel);
     for (int n = 0; n < capacity; ++n) {
         const std::string text = logic::ReadLogicRule(c.state.Project, n);
-        if (!text.empty()) c.streams.out << n << "\t" << store::GbkToUtf8(text) << "\n";
+        if (!text.empty()) c.streams.out << n << "\t" << EscapeControls(store::GbkToUtf8(text)) << "\n";
     }
     return kExitOk;
 }
@@ -204,25 +300,21 @@ int LogicCommand(Context& c) {
         return kExitUsage;
     }
     const int capacity = logic::LogicCapacity(c.state.ControllerModel);
-    std::uint32_t number = 0;
-    std::optional<std::string> error = base::CheckUnsigned(args[1], number);
+    int number = 0;
     // Unlike the dialog, a script gets no silent correction to the last rule.
-    if (!error) error = base::CheckRange(number, 0, capacity - 1);
-    if (error) {
-        c.streams.err << *error << "\n";
-        return kExitFailed;
+    if (!ParseNumber(args[1], 0, capacity - 1, number)) {
+        return UsageError(c.streams.err, "logic set N",
+                          "'" + args[1] + "': " + base::RangeMessage(0, capacity - 1));
     }
     const std::optional<std::string> text = store::Utf8ToGbk(args[2]);
     const base::Result<int> saved =
-        text ? logic::SaveLogicRule(c.state.Project, c.state.ControllerModel,
-                                    static_cast<int>(number), *text)
+        text ? logic::SaveLogicRule(c.state.Project, c.state.ControllerModel, number, *text)
              : base::Result<int>(base::Error{std::string(logic::kIllegalCharacterMessage), {}});
     if (!saved) {
         c.streams.err << saved.error().Full() << "\n";
         return kExitFailed;
     }
-    c.streams.out << "已保存 "
-                  << store::FileName(store::ProjectFile::Logic, static_cast<int>(number)) << "\n";
+    c.streams.out << "已保存 " << store::FileName(store::ProjectFile::Logic, number) << "\n";
     return kExitOk;
 }
 
@@ -294,10 +386,19 @@ class ProgressPrinter : public burner::TransferObserver {
     bool barShown_ = false;
 };
 
+// What an interrupted run leaves on the chip, said plainly.
+std::string InterruptedText(int kind, int stored, int expected) {
+    std::string text = "已被 " + StopSignals::Name() + " 中断，端口已关闭。";
+    if (kind == burner::kEraseChip) return text + "芯片可能只擦除了一部分，请重新擦除。";
+    return text + "芯片上的数据可能只写入了一部分（已确认 " + std::to_string(stored) + "/" +
+           std::to_string(expected) + " 块），请重新传送。";
+}
+
 int TransferCommand(Context& c, int kind) {
     c.state.TransferKind = kind;
     ProgressPrinter progress(c.streams);
-    burner::TransferEngine engine(c.state.BurnerPort, progress);
+    StopSignals signals;
+    burner::TransferEngine engine(c.state.BurnerPort, progress, {}, signals.flag());
     burner::TransferJob job;
     job.kind = kind;
     job.model = c.state.ControllerModel;
@@ -308,6 +409,10 @@ int TransferCommand(Context& c, int kind) {
     job.node10 = &c.state.Node10;
     const burner::TransferResult result = engine.Run(job);
     progress.EndBar();
+    if (result.outcome == burner::TransferOutcome::Cancelled) {
+        c.streams.err << InterruptedText(kind, result.blocksStored, result.blocksExpected) << "\n";
+        return kExitInterrupted;
+    }
     c.streams.out << result.status << "\n";
     return result.Succeeded() ? kExitOk : kExitFailed;
 }
@@ -330,16 +435,25 @@ int EraseCommand(Context& c) {
 }
 
 int ChipCopyCommand(Context& c, bool backup) {
+    const std::optional<burner::ChipCopyJob> job = burner::PrepareChipCopy(
+        c.state, backup ? burner::ChipCopyKind::Backup : burner::ChipCopyKind::Restore,
+        c.options.args[0], c.prompt);
+    if (!job) return kExitFailed;
     ProgressPrinter progress(c.streams);
+    StopSignals signals;
     burner::CComm2 port;
-    burner::ChipCopyJob job;
-    job.model = c.state.ControllerModel;
-    job.address = c.state.BurnerAddress();
-    job.baud = c.state.Rules.BaudRate;
-    job.file = c.options.args[0];
-    const burner::ChipCopyResult result =
-        backup ? burner::BackupChip(port, job, progress) : burner::RestoreChip(port, job, progress);
+    const burner::ChipCopyResult result = burner::RunChipCopy(port, *job, progress, signals.flag());
     progress.EndBar();
+    if (result.outcome == burner::ChipCopyOutcome::Cancelled) {
+        c.streams.err << "已被 " << StopSignals::Name() << " 中断，端口已关闭。"
+                      << (backup ? "没有写入备份文件 " + job->file.string() + "，芯片没有改变。"
+                                 : "芯片上的数据可能只还原了一部分（已确认 " +
+                                       std::to_string(result.blocks) + "/" +
+                                       std::to_string(burner::ChipBlockCount(job->model)) +
+                                       " 块），请重新还原。")
+                      << "\n";
+        return kExitInterrupted;
+    }
     if (!result.message.empty()) c.streams.err << result.message << "\n";
     if (result.outcome != burner::ChipCopyOutcome::Done) return kExitFailed;
     c.streams.out << result.status << "\n";
@@ -356,9 +470,10 @@ int RestoreCommand(Context& c) {
 int CopyLoopCommand(Context& c) {
     int loops[2] = {0, 0};
     for (int i = 0; i < 2; ++i) {
-        if (auto error = base::CheckByte(c.options.args[static_cast<std::size_t>(i)], loops[i])) {
-            c.streams.err << "velsend-cli: copy-loop: " << *error << "\n";
-            return kExitUsage;
+        const std::string& arg = c.options.args[static_cast<std::size_t>(i)];
+        if (!ParseNumber(arg, 0, 255, loops[i])) {
+            return UsageError(c.streams.err, i == 0 ? "copy-loop S" : "copy-loop T",
+                              "'" + arg + "': " + base::RangeMessage(0, 255));
         }
     }
     const base::Result<std::string> copied = loops::CopyLoop(c.state.Project, loops[0], loops[1]);
@@ -424,16 +539,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--model") {
             const std::string* v = value(i, a);
             if (!v) return r;
-            if (!ParseInt(*v, r.options.model) || !base::IsValidModel(r.options.model)) {
-                r.error = "--model takes 1..6";
+            if (!ParseNumber(*v, 1, 6, r.options.model) || !base::IsValidModel(r.options.model)) {
+                r.error = "--model takes 1..6 (got '" + *v + "')";
                 return r;
             }
         } else if (a == "--baud") {
             const std::string* v = value(i, a);
             if (!v) return r;
-            if (!ParseInt(*v, r.options.baud) ||
+            if (!ParseNumber(*v, 0, 999999, r.options.baud) ||
                 (r.options.baud != 115200 && r.options.baud != 19200)) {
-                r.error = "--baud takes 115200 or 19200";
+                r.error = "--baud takes 115200 or 19200 (got '" + *v + "')";
                 return r;
             }
         } else if (a == "--loops" || a == "--addresses" || a == "--phrases" || a == "--logic") {
@@ -442,7 +557,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             const int max = a == "--logic" ? 1023 : 255;
             std::pair<int, int> range;
             if (!ParseRange(*v, max, range)) {
-                r.error = a + " takes A-B with both in 0.." + std::to_string(max);
+                r.error = a + " takes A-B with both in 0.." + std::to_string(max) + " (got '" +
+                          *v + "')";
                 return r;
             }
             auto& target = a == "--loops"       ? r.options.loops
@@ -454,8 +570,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             const std::string* v = value(i, a);
             if (!v) return r;
             int pace = 0;
-            if (!ParseInt(*v, pace) || pace < 0 || pace > 50) {
-                r.error = "--pace takes 0..50";
+            if (!ParseNumber(*v, 0, 50, pace)) {
+                r.error = "--pace takes 0..50 (got '" + *v + "')";
                 return r;
             }
             r.options.pace = pace;
@@ -481,6 +597,18 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
             streams.err << "velsend-cli: " << row.name
                         << ": wrong number of arguments (see --help)\n";
             return kExitUsage;
+        }
+        // A mistyped --dir must not read as an empty project (and send zeros).
+        // demo makes its folder; every other command needs one that exists.
+        if (row.name != "demo") {
+            std::error_code ec;
+            const std::filesystem::file_status st = std::filesystem::status(options.dir, ec);
+            if (!std::filesystem::is_directory(st)) {
+                return UsageError(streams.err, "--dir",
+                                  "'" + options.dir.string() +
+                                      (std::filesystem::exists(st) ? "' 不是一个文件夹"
+                                                                   : "' 不存在"));
+            }
         }
         base::RunState state;
         state.ControllerModel = options.model;

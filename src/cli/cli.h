@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -12,6 +13,8 @@ namespace velsend::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// Stopped by SIGINT, SIGTERM or SIGHUP between blocks.
+inline constexpr int kExitInterrupted = 130;
 
 struct CliOptions {
     std::filesystem::path dir = ".";
@@ -32,6 +35,15 @@ struct ParseResult {
     std::string error;
     CliOptions options;
 };
+
+// The one number parser of the command line: plain decimal digits only (no
+// sign, no blank, no "0x"), within min..max. False leaves `out` alone.
+bool ParseNumber(std::string_view text, int min, int max, int& out);
+
+// Text from project files for the terminal: control characters (C0, DEL,
+// C1) as \xNN / \u00NN and the backslash doubled, so a file cannot move the
+// cursor, clear the screen or retitle the window.
+std::string EscapeControls(std::string_view text);
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 

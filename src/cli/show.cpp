@@ -1,9 +1,9 @@
 #include "base/controller_model.h"
 #include "cli/show.h"
 
-#include <charconv>
 #include <ostream>
 
+#include "cli/cli.h"
 #include "cli/table.h"
 #include "phrases/phrase_library.h"
 #include "store/device_store.h"
@@ -14,13 +14,16 @@
 namespace velsend::cli {
 namespace {
 
-using store::GbkToUtf8;
 
 constexpr int kUsage = 2;
 
 bool ParseLoop(const std::string& text, int& loop) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), loop);
-    return ec == std::errc{} && end == text.data() + text.size() && loop >= 0 && loop <= 255;
+    return ParseNumber(text, 0, 255, loop);
+}
+
+// Project text for the terminal: GBK to UTF-8, control characters escaped.
+std::string Shown(const std::string& gbk) {
+    return EscapeControls(store::GbkToUtf8(gbk));
 }
 
 std::string TypeName(const store::DeviceRecord& r, int model) {
@@ -58,7 +61,7 @@ std::string Parameter(const store::DeviceRecord& r) {
 
 std::string PhraseCell(const phrases::PhraseImage& image, int number) {
     const std::string text =
-        GbkToUtf8(std::string(store::TrimTrailingSpaces(phrases::PhraseText(image, number))));
+        Shown(std::string(store::TrimTrailingSpaces(phrases::PhraseText(image, number))));
     return std::to_string(number) + (text.empty() ? "" : " " + text);
 }
 
@@ -76,7 +79,7 @@ int ShowDevices(const store::ProjectDir& dir, int loop, int model, std::ostream&
                       std::string(store::ClassName(r.ProductClass())), TypeName(r, model),
                       std::to_string(r.Zone), std::to_string(r.Floor), std::to_string(r.Room),
                       PhraseCell(image, r.NamePhrase), Parameter(r),
-                      GbkToUtf8(store::NameText(names[static_cast<std::size_t>(a)]))});
+                      Shown(store::NameText(names[static_cast<std::size_t>(a)]))});
     }
     out << store::FileName(store::ProjectFile::Devices, loop) << "：" << installed
         << " 个设备开通，" << table.RowCount() << " 个地址有记录\n";
@@ -89,7 +92,7 @@ int ShowNames(const store::ProjectDir& dir, int loop, std::ostream& out) {
     Table table({"地址", "描述"});
     for (int a = 0; a < store::kAddressCount; ++a) {
         const std::string text = store::NameText(names[static_cast<std::size_t>(a)]);
-        if (!text.empty()) table.AddRow({std::to_string(a), GbkToUtf8(text)});
+        if (!text.empty()) table.AddRow({std::to_string(a), Shown(text)});
     }
     out << store::FileName(store::ProjectFile::ChineseNames, loop) << "：" << table.RowCount()
         << " 个描述\n";
@@ -103,7 +106,7 @@ int ShowPhrases(const store::ProjectDir& dir, std::ostream& out) {
     for (int n = 0; n < phrases::kPhraseCount; ++n) {
         const std::string text = phrases::PhraseText(image, n);
         // Quoted, so that a trailing blank stays visible.
-        if (!text.empty()) table.AddRow({std::to_string(n), "\"" + GbkToUtf8(text) + "\""});
+        if (!text.empty()) table.AddRow({std::to_string(n), "\"" + Shown(text) + "\""});
     }
     out << "word.dat：" << table.RowCount() << " 个词组\n";
     if (table.RowCount() > 0) table.Print(out);
@@ -154,7 +157,7 @@ int ShowInfo(const store::ProjectDir& dir, std::ostream& out) {
     Table table({"项目", "内容"});
     for (int f = 0; f < store::kInfoFieldCount; ++f)
         table.AddRow(
-            {std::string(store::InfoFieldLabel(f)), GbkToUtf8(info[static_cast<std::size_t>(f)])});
+            {std::string(store::InfoFieldLabel(f)), Shown(info[static_cast<std::size_t>(f)])});
     table.Print(out);
     return 0;
 }

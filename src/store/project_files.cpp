@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <set>
 #include <stdexcept>
 
 namespace velsend::store {
@@ -68,10 +68,52 @@ std::string LetteredLoop(int loop, LoopDigits digits) {
 std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size_t size,
                                     std::uint8_t filler, std::size_t offset) {
     std::vector<std::uint8_t> bytes(size, filler);
-    std::ifstream in(path, std::ios::binary);
-    if (!in || !in.seekg(static_cast<std::streamoff>(offset))) return bytes;
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return bytes;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::pread(fd, bytes.data() + done, size - done,
+                                      static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
     return bytes;
+}
+
+base::Result<> CheckProjectFolder(const ProjectDir& dir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status folder = fs::status(dir.Root(), ec);
+    if (!fs::exists(folder)) {
+        return base::Error{"工程文件夹 " + dir.Root().string() + " 不存在",
+                           ec ? ec.message() : std::string()};
+    }
+    if (!fs::is_directory(folder)) {
+        return base::Error{dir.Root().string() + " 不是一个文件夹", {}};
+    }
+    static const std::set<std::string> kNames = [] {
+        const std::vector<std::string> names = InitialisationFileNames();
+        return std::set<std::string>(names.begin(), names.end());
+    }();
+    for (fs::directory_iterator it(dir.Root(), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (kNames.count(name) == 0) continue;
+        std::error_code statError;
+        const fs::file_status st = fs::status(it->path(), statError);
+        // A dangling link reads as a missing file.
+        if (!fs::exists(st) || fs::is_regular_file(st)) continue;
+        return base::Error{"工程文件 " + it->path().string() + " 不是普通文件，不能读取",
+                           fs::is_fifo(st)        ? "这是一个命名管道"
+                           : fs::is_directory(st) ? "这是一个文件夹"
+                                                  : "这是一个设备或套接字"};
+    }
+    if (ec) return base::Error{"无法读取工程文件夹 " + dir.Root().string(), ec.message(), ec.value()};
+    return base::Ok();
 }
 
 std::vector<std::string> InitialisationFileNames() {

@@ -81,9 +81,17 @@ class ProjectDir {
 };
 
 // Reads `size` bytes from `offset`; what the file does not have (absent file,
-// short file) is `filler`. A missing file is never an error.
+// short file) is `filler`. A missing file is never an error. Only a regular
+// file is read, and without blocking: a named pipe or a device in a project
+// file's place reads as absent instead of hanging (CheckProjectFolder is
+// where such a file is refused with a message).
 std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size_t size,
                                     std::uint8_t filler = 0, std::size_t offset = 0);
+
+// The folder exists and is a folder, and no project file in it is anything
+// but a regular file (a named pipe, a device, a folder under a project file's
+// name). Missing files are fine: they read as their fill bytes.
+[[nodiscard]] base::Result<> CheckProjectFolder(const ProjectDir& dir);
 
 // The names the initialisation deletes, in the order it deletes them.
 std::vector<std::string> InitialisationFileNames();

@@ -55,12 +55,17 @@ TEST_F(LogicCliTest, RefusalsKeepTheFileAndExitOne) {
     r = Run({"--model", "4", "logic", "set", "5", std::string(81, '1')});
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_EQ(r.err, "请输入不多于 80 个的字符。\n");
+    // A wrong rule number is a usage error that names the argument.
     r = Run({"--model", "4", "logic", "set", "256", "T1"});
-    EXPECT_EQ(r.status, kExitFailed);
-    EXPECT_EQ(r.err, "请输入一个在 0 和 255 之间的整数。\n");
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_EQ(r.err, "velsend-cli: logic set N: '256': 请输入一个在 0 和 255 之间的整数。\n");
     r = Run({"logic", "set", "-1", "T1"});
-    EXPECT_EQ(r.status, kExitFailed);
-    EXPECT_EQ(r.err, "请输入一个正整数。\n");
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.find("logic set N: '-1'"), std::string::npos) << r.err;
+    // A leading blank is refused here as by every other number argument.
+    r = Run({"logic", "set", " 5", "T2"});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.find("logic set N: ' 5'"), std::string::npos) << r.err;
     EXPECT_EQ(File(5), "T1");
     EXPECT_FALSE(std::filesystem::exists(dir / "logic256.dat"));
     EXPECT_EQ(Run({"--model", "4", "logic", "set", "5", std::string(80, '1')}).status, kExitOk);

@@ -51,6 +51,15 @@ class SimProcess {
 
     const std::string& path() const { return path_; }
 
+    // Ends the simulator at once, as pulling the burner's cable would: its
+    // side of the terminal closes and the port under test hangs up.
+    void Kill() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
     // The bytes the simulator received ("rx" lines of its log), in order.
     std::vector<int> Received() const { return Bytes("rx"); }
     std::vector<int> Sent() const { return Bytes("tx"); }
