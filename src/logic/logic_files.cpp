@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/file_write.h"
 #include "store/gbk.h"
 
 namespace velsend::logic {
@@ -86,14 +87,20 @@ std::string ReadDeviceLogic(const store::ProjectDir& dir, int loop, int address)
                          0, static_cast<std::size_t>(address) * kDeviceLogicRecordSize));
 }
 
-bool WriteDeviceLogic(const store::ProjectDir& dir, int loop, int address, std::string_view text) {
-    const int fd = ::open(dir.PathOf(store::ProjectFile::DeviceLogic, loop).c_str(),
-                          O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0) return false;
+base::Result<> SaveDeviceLogic(const store::ProjectDir& dir, int loop, int address,
+                               std::string_view text) {
+    // The records before this one are kept (or NULs where the file is short);
+    // the ones after it are kept as the file's tail.
+    const std::size_t offset = static_cast<std::size_t>(address) * kDeviceLogicRecordSize;
+    const std::filesystem::path path = dir.PathOf(store::ProjectFile::DeviceLogic, loop);
+    std::vector<std::uint8_t> bytes = store::ReadFixed(path, offset);
     const DeviceLogicRecord record = MakeDeviceLogicRecord(text);
-    const bool ok = WriteAllAt(fd, record.data(), record.size(),
-                               static_cast<off_t>(address) * kDeviceLogicRecordSize);
-    return ::close(fd) == 0 && ok;
+    bytes.insert(bytes.end(), record.begin(), record.end());
+    return base::WriteFileStart(path, bytes);
+}
+
+bool WriteDeviceLogic(const store::ProjectDir& dir, int loop, int address, std::string_view text) {
+    return SaveDeviceLogic(dir, loop, address, text).ok();
 }
 
 }  // namespace velsend::logic

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "store/project_files.h"
 
 namespace velsend::logic {
@@ -44,5 +45,8 @@ std::string ReadDeviceLogic(const store::ProjectDir& dir, int loop, int address)
 // file is created, with NULs up to the record). False when the file could
 // not be opened or written.
 bool WriteDeviceLogic(const store::ProjectDir& dir, int loop, int address, std::string_view text);
+// The same, with the reason when the file could not be written.
+[[nodiscard]] base::Result<> SaveDeviceLogic(const store::ProjectDir& dir, int loop, int address,
+                                             std::string_view text);
 
 }  // namespace velsend::logic

@@ -1,11 +1,8 @@
 #include "store/device_store.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <fstream>
 
+#include "base/file_write.h"
 #include "store/gbk.h"
 
 namespace velsend::store {
@@ -23,19 +20,6 @@ constexpr std::string_view kModuleTypes[kModuleTypeCount] = {
     "喷雾泵",   "排烟口",   "正压送风", "正压排烟",  "补风机",   "新风机",   "排风机",   "预作用阀",
     "末端放气", "排烟风机", "防火阀",   "消防广播A", "备用28",   "备用29",   "备用30",   "备用31"};
 
-// Writes `bytes` at the start of the file without truncating it.
-bool WriteInPlace(const std::filesystem::path& path, const std::uint8_t* bytes, std::size_t size) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, bytes + done, size - done);
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return ::close(fd) == 0 && done == size;
-}
-
 }  // namespace
 
 DeviceFile ReadDeviceFile(const ProjectDir& dir, int loop) {
@@ -49,17 +33,24 @@ DeviceFile ReadDeviceFile(const ProjectDir& dir, int loop) {
     return records;
 }
 
-bool WriteDeviceFile(const ProjectDir& dir, int loop, const DeviceFile& records) {
-    std::array<std::uint8_t, kAddressCount * kDeviceRecordSize> bytes{};
+std::vector<std::uint8_t> DeviceFileBytes(const DeviceFile& records) {
+    std::vector<std::uint8_t> bytes(kAddressCount * kDeviceRecordSize);
     for (std::size_t a = 0; a < records.size(); ++a) {
         const DeviceRecord& r = records[a];
         const std::uint8_t fields[] = {r.StatusByte, r.ParamByte, r.TypeHighByte, r.Zone,
                                        r.Floor,      r.Room,      r.NamePhrase};
-        std::copy(std::begin(fields), std::end(fields), bytes.begin() + a * kDeviceRecordSize);
+        std::copy(std::begin(fields), std::end(fields),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(a * kDeviceRecordSize));
     }
-    std::ofstream out(dir.PathOf(ProjectFile::Devices, loop), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return static_cast<bool>(out.flush());
+    return bytes;
+}
+
+base::Result<> SaveDeviceFile(const ProjectDir& dir, int loop, const DeviceFile& records) {
+    return base::WriteWholeFile(dir.PathOf(ProjectFile::Devices, loop), DeviceFileBytes(records));
+}
+
+bool WriteDeviceFile(const ProjectDir& dir, int loop, const DeviceFile& records) {
+    return SaveDeviceFile(dir, loop, records).ok();
 }
 
 ChineseNameFile ReadChineseNameFile(const ProjectDir& dir, int loop) {
@@ -71,11 +62,21 @@ ChineseNameFile ReadChineseNameFile(const ProjectDir& dir, int loop) {
     return names;
 }
 
-bool WriteChineseNameFile(const ProjectDir& dir, int loop, const ChineseNameFile& names) {
-    std::array<std::uint8_t, kAddressCount * kNameSize> bytes{};
+std::vector<std::uint8_t> ChineseNameFileBytes(const ChineseNameFile& names) {
+    std::vector<std::uint8_t> bytes(kAddressCount * kNameSize);
     for (std::size_t a = 0; a < names.size(); ++a)
-        std::copy(names[a].begin(), names[a].end(), bytes.begin() + a * kNameSize);
-    return WriteInPlace(dir.PathOf(ProjectFile::ChineseNames, loop), bytes.data(), bytes.size());
+        std::copy(names[a].begin(), names[a].end(),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(a * kNameSize));
+    return bytes;
+}
+
+base::Result<> SaveChineseNameFile(const ProjectDir& dir, int loop, const ChineseNameFile& names) {
+    return base::WriteFileStart(dir.PathOf(ProjectFile::ChineseNames, loop),
+                                ChineseNameFileBytes(names));
+}
+
+bool WriteChineseNameFile(const ProjectDir& dir, int loop, const ChineseNameFile& names) {
+    return SaveChineseNameFile(dir, loop, names).ok();
 }
 
 std::string NameText(const ChineseName& name) {

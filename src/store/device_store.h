@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "base/result.h"
 #include "store/project_files.h"
 
 namespace velsend::store {
@@ -63,6 +65,15 @@ bool WriteDeviceFile(const ProjectDir& dir, int loop, const DeviceFile& records)
 ChineseNameFile ReadChineseNameFile(const ProjectDir& dir, int loop);
 // Writes all 4096 bytes without truncating a longer file (created if absent).
 bool WriteChineseNameFile(const ProjectDir& dir, int loop, const ChineseNameFile& names);
+
+// The files' bytes as they lie on disk (1792 and 4096 bytes).
+std::vector<std::uint8_t> DeviceFileBytes(const DeviceFile& records);
+std::vector<std::uint8_t> ChineseNameFileBytes(const ChineseNameFile& names);
+// As the Write functions, with the reason when a file could not be written.
+[[nodiscard]] base::Result<> SaveDeviceFile(const ProjectDir& dir, int loop,
+                                            const DeviceFile& records);
+[[nodiscard]] base::Result<> SaveChineseNameFile(const ProjectDir& dir, int loop,
+                                                 const ChineseNameFile& names);
 
 // "无法写入文件“devc5.dat”。" naming the loop files that were not written;
 // empty when both were.
