@@ -61,6 +61,7 @@ ClassDeviceDlg::ClassDeviceDlg(ClassDialog kind, base::RunState& state,
     Build();
     ShowForm();
     setFixedSize(sizeHint());
+    zone_->setFocus();  // loop and address are fixed here
 }
 
 ClassDeviceDlg::~ClassDeviceDlg() = default;
