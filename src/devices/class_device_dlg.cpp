@@ -66,20 +66,17 @@ ClassDeviceDlg::ClassDeviceDlg(ClassDialog kind, base::RunState& state,
 
 ClassDeviceDlg::~ClassDeviceDlg() = default;
 
-CTDeviceSetDlg::CTDeviceSetDlg(base::RunState& state, ui::MessageService& messages,
-                               QWidget* parent)
+CTDeviceSetDlg::CTDeviceSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : ClassDeviceDlg(ClassDialog::Alarm, state, messages, parent) {
     setWindowTitle(QStringLiteral("报警类总线设备"));
 }
 
-CMDeviceSetDlg::CMDeviceSetDlg(base::RunState& state, ui::MessageService& messages,
-                               QWidget* parent)
+CMDeviceSetDlg::CMDeviceSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : ClassDeviceDlg(ClassDialog::Module, state, messages, parent) {
     setWindowTitle(QStringLiteral("控制类总线设备"));
 }
 
-CQDeviceSetDlg::CQDeviceSetDlg(base::RunState& state, ui::MessageService& messages,
-                               QWidget* parent)
+CQDeviceSetDlg::CQDeviceSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : ClassDeviceDlg(ClassDialog::ZoneDisplay, state, messages, parent) {
     setWindowTitle(QStringLiteral("楼层显示器"));
 }
@@ -142,9 +139,9 @@ void ClassDeviceDlg::Build() {
     layout->addLayout(top);
 
     // Where the device is (and, for a module, what it starts on).
-    auto* place = Group(module ? QStringLiteral("设备安装具体部位及其逻辑")
-                               : QStringLiteral("设备安装具体部位"),
-                        this);
+    auto* place = Group(
+        module ? QStringLiteral("设备安装具体部位及其逻辑") : QStringLiteral("设备安装具体部位"),
+        this);
     auto* placeGrid = new QGridLayout(place);
     zone_ = NumberIn(place, "zone");
     floor_ = NumberIn(place, "floor");
@@ -197,8 +194,7 @@ void ClassDeviceDlg::Build() {
         const int count = module ? store::kOldModuleTypeCount : store::kAlarmTypeCount;
         const int rows = module ? 4 : 7;
         for (int t = 0; t < count; ++t) {
-            const QString label =
-                module ? ui::Q(store::OldModuleTypeName(t)) : AlarmRadioLabel(t);
+            const QString label = module ? ui::Q(store::OldModuleTypeName(t)) : AlarmRadioLabel(t);
             typeGrid->addWidget(AddRadio(types_, t, label, typeBox), t % rows, t / rows);
         }
         layout->addWidget(typeBox);
@@ -218,7 +214,8 @@ void ClassDeviceDlg::Build() {
     form_->AddByte(floor_, &f.floor);
     form_->AddByte(room_, &f.room);
     form_->AddByte(phrase_, &f.phrase);
-    if (logic_) form_->AddText(logic_, &logicText_, static_cast<int>(logic::kDeviceLogicRecordSize));
+    if (logic_)
+        form_->AddText(logic_, &logicText_, static_cast<int>(logic::kDeviceLogicRecordSize));
 
     // Loop and address are chosen in the type chooser: typing here puts
     // them straight back.

@@ -42,8 +42,8 @@ class ClassDeviceDlg : public QDialog {
     ui::GbkLineEdit* NameEdit() const { return name_; }
     QLineEdit* LogicEdit() const { return logic_; }
     QRadioButton* StateRadio(int state) const;
-    QRadioButton* TypeRadio(int type) const;        // nullptr for the zone display
-    QRadioButton* StartModeRadio(int mode) const;   // module only
+    QRadioButton* TypeRadio(int type) const;       // nullptr for the zone display
+    QRadioButton* StartModeRadio(int mode) const;  // module only
     QPushButton* OkButton() const { return ok_; }
 
     // "确认": checks the form, saves, and closes only when everything was

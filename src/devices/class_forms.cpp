@@ -65,8 +65,8 @@ store::DeviceRecord BuildClassRecord(ClassDialog kind, const ClassForm& form, in
             f.type = 0;
             break;
         case ClassDialog::Module:
-            f.productClass =
-                busDeviceClass == store::kBorrowedClass ? store::kBorrowedClass : store::kModuleClass;
+            f.productClass = busDeviceClass == store::kBorrowedClass ? store::kBorrowedClass
+                                                                     : store::kModuleClass;
             f.type &= 0x0F;
             break;
     }
@@ -136,14 +136,12 @@ void AdvanceDevice(int& loop, int& address) {
 }
 
 base::Result<> ApplyQuickSet(store::DeviceFile& devices, const QuickSetRequest& request) {
-    if (request.last < request.first)
-        return base::Error{std::string(kQuickSetRangeMessage), {}, 0};
+    if (request.last < request.first) return base::Error{std::string(kQuickSetRangeMessage), {}, 0};
     for (int a = 0; a < store::kAddressCount; ++a) {
         store::DeviceRecord& r = devices[static_cast<std::size_t>(a)];
         if (a >= request.first && a <= request.last) {
-            r.StatusByte =
-                static_cast<std::uint8_t>(0x80 | ((request.productClass & 0x03) << 5) |
-                                          (r.StatusByte & 0x0F));
+            r.StatusByte = static_cast<std::uint8_t>(0x80 | ((request.productClass & 0x03) << 5) |
+                                                     (r.StatusByte & 0x0F));
         } else if (request.offOutside) {
             r.SetInstalled(false);
         }

@@ -47,8 +47,7 @@ void CheckClass(QButtonGroup* classes, int productClass) {
 
 }  // namespace
 
-CDeviceTypeDlg::CDeviceTypeDlg(base::RunState& state, ui::MessageService& messages,
-                               QWidget* parent)
+CDeviceTypeDlg::CDeviceTypeDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages) {
     setWindowTitle(QStringLiteral("设备类型"));
     loop_ = NumberIn(this, "loop");

@@ -142,9 +142,9 @@ TEST_F(ClassFormTest, TheNameGoesBackUpperCasedWhetherTypedOrNot) {
     ASSERT_EQ(ch.size(), 4096u);
     // All 16 bytes, no terminator; the trail byte 0x65 of a two-byte
     // character is not a letter to upper-case.
-    EXPECT_EQ(Bytes(ch.begin() + 32, ch.begin() + 48),
-              (Bytes{'A', 'B', 0xB7, 0x65, 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M',
-                     'N'}));
+    EXPECT_EQ(
+        Bytes(ch.begin() + 32, ch.begin() + 48),
+        (Bytes{'A', 'B', 0xB7, 0x65, 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N'}));
     EXPECT_EQ(Bytes(ch.begin() + 48, ch.begin() + 52), (Bytes{'n', 'e', 'x', 't'}));
 
     session.TypeName("fan");
@@ -216,9 +216,9 @@ TEST_F(ClassFormTest, QuickSetRefusesABackwardRangeAndWritesNothing) {
 
 TEST_F(ClassFormTest, QuickSetFromTheCommandLine) {
     const std::string folder = dir.path().string();
-    const test::CliRun done = test::Cli({"--dir", folder, "--model", "1", "quick-set", "--loop",
-                                         "2", "--from", "0", "--to", "1", "--class", "borrowed",
-                                         "--off-outside"});
+    const test::CliRun done =
+        test::Cli({"--dir", folder, "--model", "1", "quick-set", "--loop", "2", "--from", "0",
+                   "--to", "1", "--class", "borrowed", "--off-outside"});
     ASSERT_EQ(done.status, 0) << done.err;
     EXPECT_EQ(Record(dir / "devc2.dat", 1)[0], 0xE0);
     EXPECT_EQ(Record(dir / "devc2.dat", 2)[0], 0x00);
