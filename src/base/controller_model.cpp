@@ -9,7 +9,7 @@ namespace velsend::base {
 namespace {
 
 constexpr FamilyTraits kKAOld{Family::KAOld, NodeRecordKind::NineByte, 1000, 120, 4, true,
-                              true, true, 8, 32, 1024, LoopQueryStyle::SingleLoop, SdFamily::None, 16, false};
+                              true, false, 8, 32, 1024, LoopQueryStyle::SingleLoop, SdFamily::None, 16, false};
 constexpr FamilyTraits kKANew{Family::KANew, NodeRecordKind::TenByte, 1000, 120, 4, false,
                               false, true, 16, 16, 2048, LoopQueryStyle::Statistics, SdFamily::KA, 32, true};
 constexpr FamilyTraits kKBXW{Family::KBX, NodeRecordKind::NineByte, 256, 80, 4, false,

@@ -27,6 +27,13 @@ struct RunState {
     store::TenByteNodeRecord Node10;
     // The loop the first family's loop query asks about next.
     int QueryLoop = 0;
+    // The first family's type chooser and class dialogs: the device they
+    // stand on, moved on after every confirmed edit.
+    int CurrentLoop = 0;
+    int CurrentAddress = 0;
+    // What quick set showed last.
+    int QuickSetLoop = 0;
+    int QuickSetClass = 0;
 
     // The port the rules point at, with its device path.
     burner::PortAddress BurnerAddress() const { return Ports.Address(Rules.PortIndex); }

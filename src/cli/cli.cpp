@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <string_view>
 #include <tuple>
 
@@ -22,6 +23,7 @@
 #include "burner/backup.h"
 #include "burner/transfer_engine.h"
 #include "cli/show.h"
+#include "devices/class_forms.h"
 #include "logic/logic_files.h"
 #include "logic/rule_editing.h"
 #include "loops/loop_copy.h"
@@ -74,6 +76,11 @@ commands:
   restore FILE     write FILE (a whole image of --model's chip) to the chip
   copy-loop S T    replace loop T's devices and names by loop S's, as
                    "回路数据复制" does
+  quick-set --loop L --from A --to B --class alarm|zone|module|borrowed
+            [--off-outside]
+                   make addresses A..B of loop L installed devices of the
+                   class, keeping their types; with --off-outside switch off
+                   every other address of the loop, as "快速设置" does
 
 Transfers show their progress on standard error and print the result text on
 standard output; only the success text exits with 0.
@@ -485,6 +492,56 @@ int CopyLoopCommand(Context& c) {
     return kExitOk;
 }
 
+int QuickSetCommand(Context& c) {
+    const std::vector<std::string>& args = c.options.args;
+    std::optional<int> loop, first, last, productClass;
+    devices::QuickSetRequest request;
+    auto usage = [&c](const std::string& text) {
+        c.streams.err << "velsend-cli: quick-set: " << text << "\n";
+        return kExitUsage;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--off-outside") {
+            request.offOutside = true;
+            continue;
+        }
+        std::optional<int>* byteTarget = a == "--loop"   ? &loop
+                                         : a == "--from" ? &first
+                                         : a == "--to"   ? &last
+                                                         : nullptr;
+        if (!byteTarget && a != "--class") return usage("unknown argument " + a);
+        if (i + 1 >= args.size()) return usage(a + " needs a value");
+        const std::string& v = args[++i];
+        if (byteTarget) {
+            int value = 0;
+            if (auto error = base::CheckByte(v, value)) return usage(a + ": " + *error);
+            *byteTarget = value;
+            continue;
+        }
+        constexpr std::string_view kClasses[] = {"alarm", "zone", "module", "borrowed"};
+        const auto* found = std::find(std::begin(kClasses), std::end(kClasses), v);
+        if (found == std::end(kClasses)) return usage("--class takes alarm|zone|module|borrowed");
+        productClass = static_cast<int>(found - std::begin(kClasses));
+    }
+    if (!loop) return usage("--loop is missing");
+    if (!first) return usage("--from is missing");
+    if (!last) return usage("--to is missing");
+    if (!productClass) return usage("--class is missing");
+    request.first = *first;
+    request.last = *last;
+    request.productClass = *productClass;
+    const base::Result<> done = devices::RunQuickSet(c.state.Project, *loop, request);
+    if (!done) {
+        c.streams.err << done.error().Full() << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << store::FileName(store::ProjectFile::Devices, *loop) << ": " << *first
+                  << ".." << *last << " " << store::ClassName(*productClass)
+                  << (request.offOutside ? "，区间外已关闭" : "") << "\n";
+    return kExitOk;
+}
+
 struct CommandRow {
     std::string_view name;
     std::size_t minArgs;
@@ -505,6 +562,7 @@ const std::vector<CommandRow>& Commands() {
         {"backup", 1, 1, BackupCommand},
         {"restore", 1, 1, RestoreCommand},
         {"copy-loop", 2, 2, CopyLoopCommand},
+        {"quick-set", 0, 9, QuickSetCommand},
     };
     return rows;
 }

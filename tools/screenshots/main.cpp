@@ -18,7 +18,9 @@
 #include "burner/set_dlg.h"
 #include "burner/show_dlg.h"
 #include "logic/logic_set_dlg.h"
+#include "devices/class_device_dlg.h"
 #include "devices/device_set_dlg.h"
+#include "devices/device_type_dlg.h"
 #include "loops/copy_loop_dlg.h"
 #include "loops/grid_dlg.h"
 #include "loops/loop_stat_dlg.h"
@@ -112,6 +114,46 @@ const std::vector<Shot>& Shots() {
         {"loop-copy",
          [](base::RunState& s, ui::MessageService& m) {
              return Make<loops::CCopyLoopDlg>(s.Project, m);
+         }},
+        // The first family's device editing: these run under model 1.
+        {"class-alarm",
+         [](base::RunState& s, ui::MessageService& m) {
+             s.ControllerModel = 1;
+             s.CurrentLoop = 0;
+             s.CurrentAddress = 4;  // the kitchen's heat detector
+             return Make<devices::CTDeviceSetDlg>(s, m);
+         }},
+        {"class-module",
+         [](base::RunState& s, ui::MessageService& m) {
+             s.ControllerModel = 1;
+             s.BusDeviceClass = 2;
+             s.CurrentLoop = 0;
+             s.CurrentAddress = 40;  // the fire pump, started by hand
+             auto dialog = std::make_unique<devices::CMDeviceSetDlg>(s, m);
+             dialog->LogicEdit()->setText(QStringLiteral("T00042M00041"));
+             return std::unique_ptr<QWidget>(std::move(dialog));
+         }},
+        {"class-zone-display",
+         [](base::RunState& s, ui::MessageService& m) {
+             s.ControllerModel = 1;
+             s.CurrentLoop = 0;
+             s.CurrentAddress = 20;
+             return Make<devices::CQDeviceSetDlg>(s, m);
+         }},
+        {"device-type",
+         [](base::RunState& s, ui::MessageService& m) {
+             s.ControllerModel = 1;
+             s.BusDeviceClass = 0;
+             s.CurrentLoop = 1;
+             s.CurrentAddress = 9;
+             return Make<devices::CDeviceTypeDlg>(s, m);
+         }},
+        {"quick-set",
+         [](base::RunState& s, ui::MessageService& m) {
+             s.ControllerModel = 1;
+             s.QuickSetLoop = 2;
+             s.QuickSetClass = 2;
+             return Make<devices::CFastSetDlg>(s, m);
          }},
     };
     return shots;

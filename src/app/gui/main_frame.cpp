@@ -19,6 +19,7 @@
 #include "burner/set_dlg.h"
 #include "burner/show_dlg.h"
 #include "devices/device_set_dlg.h"
+#include "devices/device_type_dlg.h"
 #include "logic/logic_set_dlg.h"
 #include "loops/copy_loop_dlg.h"
 #include "loops/loop_stat_dlg.h"
@@ -230,10 +231,16 @@ void CMainFrame::OnInitialise() {
 
 void CMainFrame::OnBusDeviceClass(int busDeviceClass) {
     state_.BusDeviceClass = busDeviceClass;
+    devices::CDeviceTypeDlg dialog(state_, messages_, this);
+    dialog.exec();
 }
 void CMainFrame::OnDeviceDetail() {
     state_.BusDeviceClass = 0;
     devices::CMDeviceSetDlgX dialog(state_, messages_, this);
+    dialog.exec();
+}
+void CMainFrame::OnQuickSet() {
+    devices::CFastSetDlg dialog(state_, messages_, this);
     dialog.exec();
 }
 void CMainFrame::OnPhraseInit(int mode) {
@@ -285,7 +292,6 @@ void CMainFrame::OnTransfer(int kind) {
 }
 
 // The dialogs behind these commands arrive with their subsystems.
-void CMainFrame::OnQuickSet() {}
 void CMainFrame::OnLoopQuery() {
     switch (Traits(state_.ControllerModel).loopQuery) {
         case LoopQueryStyle::SingleLoop:

@@ -1,0 +1,233 @@
+// The first family's device editing as an engineer drives it: the class
+// commands of its menu, the type chooser, the three class dialogs and quick set.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "app/gui/main_frame.h"
+#include "base/command_ids.h"
+#include "devices/class_device_dlg.h"
+#include "devices/device_type_dlg.h"
+#include "logic/logic_files.h"
+#include "modal.h"
+#include "scripted_messages.h"
+#include "temp_dir.h"
+#include "typing.h"
+#include "ui/gbk_line_edit.h"
+#include "ui/number_edit.h"
+
+namespace velsend::devices {
+namespace {
+
+using test::ReadBytes;
+using test::Retype;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Record(const std::filesystem::path& file, int address) {
+    const Bytes bytes = ReadBytes(file);
+    if (bytes.size() < 7u * (address + 1)) return {};
+    return {bytes.begin() + 7 * address, bytes.begin() + 7 * address + 7};
+}
+
+// Radios answer over their mark and text only; let layouts settle first.
+void Click(QAbstractButton* button) {
+    QApplication::processEvents();
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
+}
+
+class ClassDialogTest : public ::testing::Test {
+  protected:
+    ClassDialogTest() {
+        state.Project = store::ProjectDir(dir.path());
+        state.ControllerModel = 1;
+    }
+    test::TempDir dir;
+    base::RunState state;
+    test::ScriptedMessages messages;
+};
+
+TEST_F(ClassDialogTest, TheChooserMovesOnOnlyAfterAConfirmedEdit) {
+    state.BusDeviceClass = 0;
+    state.CurrentLoop = 3;
+    state.CurrentAddress = 255;
+    CDeviceTypeDlg chooser(state, messages);
+    chooser.show();
+    EXPECT_TRUE(chooser.ClassRadio(0)->isChecked());
+
+    QString opened;
+    test::WhenModal([&](QDialog* d) {
+        opened = d->windowTitle();
+        d->reject();
+    });
+    Click(chooser.OkButton());
+    EXPECT_EQ(opened, QStringLiteral("报警类总线设备"));
+    EXPECT_EQ(chooser.LoopEdit()->text(), QStringLiteral("3"));
+    EXPECT_EQ(chooser.AddressEdit()->text(), QStringLiteral("255"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "devc3.dat"));
+
+    test::WhenModal([](QDialog* d) { static_cast<ClassDeviceDlg*>(d)->OkButton()->click(); });
+    Click(chooser.OkButton());
+    EXPECT_EQ(chooser.LoopEdit()->text(), QStringLiteral("4"));
+    EXPECT_EQ(chooser.AddressEdit()->text(), QStringLiteral("0"));
+    EXPECT_EQ(std::pair(state.CurrentLoop, state.CurrentAddress), std::pair(4, 0));
+    EXPECT_EQ(ReadBytes(dir / "devc3.dat").size(), 1792u);
+    EXPECT_TRUE(chooser.isVisible());
+
+    // Typing and picking go straight into the shared values.
+    Retype(chooser.LoopEdit(), QStringLiteral("7"));
+    Retype(chooser.AddressEdit(), QStringLiteral("12"));
+    Click(chooser.ClassRadio(3));
+    EXPECT_EQ(state.CurrentLoop, 7);
+    EXPECT_EQ(state.CurrentAddress, 12);
+    EXPECT_EQ(state.BusDeviceClass, 3);
+    test::WhenModal([&](QDialog* d) {
+        opened = d->windowTitle();
+        d->reject();
+    });
+    Click(chooser.OkButton());
+    EXPECT_EQ(opened, QStringLiteral("控制类总线设备"));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ClassDialogTest, TheAlarmDialogSavesTheTypeAndKeepsTheThreshold) {
+    store::DeviceFile devices{};
+    devices[5] = {0x01, 0x37, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
+    state.CurrentAddress = 5;
+    CTDeviceSetDlg dialog(state, messages);
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("报警类总线设备"));
+    EXPECT_FALSE(dialog.NameEdit()->isVisible());  // the first family has no names
+    EXPECT_EQ(dialog.ThresholdEdit()->text(), QStringLiteral("55"));
+    EXPECT_FALSE(dialog.ThresholdEdit()->isEnabled());
+    EXPECT_TRUE(dialog.TypeRadio(1)->isChecked());
+    EXPECT_EQ(dialog.TypeRadio(15)->text(), QStringLiteral("其它设备"));
+
+    // The address is the chooser's: typing here puts it back.
+    Retype(dialog.AddressEdit(), QStringLiteral("9"));
+    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("5"));
+    Retype(dialog.ZoneEdit(), QStringLiteral("300"));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("请输入一个在 0 和 255 之间的整数。"));
+    Retype(dialog.ZoneEdit(), QStringLiteral("3"));
+    Click(dialog.TypeRadio(18));
+    Click(dialog.StateRadio(0));
+    Click(dialog.OkButton());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(Record(dir / "devc0.dat", 5), (Bytes{0x82, 0x37, 1, 3, 0, 0, 0}));
+    EXPECT_EQ(ReadBytes(dir / "ch0.dat").size(), 4096u);
+}
+
+TEST_F(ClassDialogTest, TheModuleDialogSavesTheDeviceEvenWhenItRefusesTheRule) {
+    state.BusDeviceClass = 2;
+    state.CurrentLoop = 6;
+    state.CurrentAddress = 3;
+    CMDeviceSetDlg dialog(state, messages);
+    dialog.show();
+    EXPECT_TRUE(dialog.StateRadio(0)->isChecked());
+    EXPECT_TRUE(dialog.StartModeRadio(1)->isChecked());
+    EXPECT_EQ(dialog.TypeRadio(15)->text(), QStringLiteral("其它设备"));
+    EXPECT_EQ(dialog.TypeRadio(16), nullptr);
+
+    Click(dialog.TypeRadio(15));
+    Retype(dialog.LogicEdit(), QStringLiteral("M13002s"));
+    Click(dialog.OkButton());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("输入有非法字符！"));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.LogicEdit()->text(), QStringLiteral("M13002s"));
+    EXPECT_EQ(Record(dir / "devc6.dat", 3), (Bytes{0xCF, 0x80, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(std::filesystem::exists(dir / "log6.dat"));
+
+    Retype(dialog.DelayEdit(), QStringLiteral("128"));
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text, QStringLiteral("请输入一个在 0 和 127 之间的整数。"));
+    Retype(dialog.DelayEdit(), QStringLiteral("10"));
+    Click(dialog.StartModeRadio(0));
+    Retype(dialog.LogicEdit(), QStringLiteral("M13002M13003"));
+    Click(dialog.OkButton());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(Record(dir / "devc6.dat", 3), (Bytes{0xCF, 0x0A, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(logic::ReadDeviceLogic(state.Project, 6, 3), "M13002M13003");
+    EXPECT_FALSE(std::filesystem::exists(dir / "ch6.dat"));
+}
+
+TEST_F(ClassDialogTest, QuickSetRefusesABackwardRangeThenSetsTheLoop) {
+    store::DeviceFile devices{};
+    devices[15] = {0x1F, 0x11, 1, 2, 3, 4, 5};
+    devices[30] = {0x83, 0, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(store::WriteDeviceFile(state.Project, 1, devices));
+    const Bytes before = ReadBytes(dir / "devc1.dat");
+    state.QuickSetClass = 2;
+    CFastSetDlg dialog(state, messages);
+    dialog.show();
+    EXPECT_TRUE(dialog.ClassRadio(2)->isChecked());
+    EXPECT_EQ(dialog.LoopEdit()->text(), QStringLiteral("0"));
+
+    Click(dialog.ClassRadio(0));
+    EXPECT_EQ(state.QuickSetClass, 0);
+    Click(dialog.ClassRadio(2));
+    Retype(dialog.LoopEdit(), QStringLiteral("1"));
+    EXPECT_EQ(state.QuickSetLoop, 1);
+    Retype(dialog.FirstEdit(), QStringLiteral("20"));
+    Retype(dialog.LastEdit(), QStringLiteral("10"));
+    Click(dialog.OffOutsideBox());
+    Click(dialog.OkButton());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("输入错误!终止地址应不小于起始地址!"));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(ReadBytes(dir / "devc1.dat"), before);
+
+    Retype(dialog.FirstEdit(), QStringLiteral("10"));
+    Retype(dialog.LastEdit(), QStringLiteral("20"));
+    Click(dialog.OkButton());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(Record(dir / "devc1.dat", 15), (Bytes{0xCF, 0x11, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(Record(dir / "devc1.dat", 30)[0], 0x03);
+    EXPECT_EQ(Record(dir / "devc1.dat", 10)[0], 0xC0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "ch1.dat"));
+
+    // The next quick set starts on the loop and class used last.
+    CFastSetDlg again(state, messages);
+    EXPECT_EQ(again.LoopEdit()->text(), QStringLiteral("1"));
+    EXPECT_TRUE(again.ClassRadio(2)->isChecked());
+}
+
+TEST_F(ClassDialogTest, TheFirstFamilysDeviceCommandsOpenTheirDialogs) {
+    app::gui::CMainFrame frame(state, messages);
+    ASSERT_EQ(frame.ShownMenuBar(), 128);
+    const std::pair<int, int> classes[] = {{base::ID_ALARM_CLASS, 0},
+                                           {base::ID_ZONE_DISPLAY_CLASS, 1},
+                                           {base::ID_MODULE_CLASS, 2},
+                                           {base::ID_BORROWED_CLASS, 3}};
+    for (const auto& [id, busDeviceClass] : classes) {
+        QString title;
+        bool radioChecked = false;
+        test::WhenModal([&, cls = busDeviceClass](QDialog* d) {
+            title = d->windowTitle();
+            if (auto* chooser = qobject_cast<CDeviceTypeDlg*>(d))
+                radioChecked = chooser->ClassRadio(cls)->isChecked();
+            d->reject();
+        });
+        frame.CommandAction(128, id)->trigger();
+        EXPECT_EQ(title, QStringLiteral("设备类型")) << id;
+        EXPECT_TRUE(radioChecked) << id;
+        EXPECT_EQ(state.BusDeviceClass, busDeviceClass);
+    }
+    QString title;
+    test::WhenModal([&](QDialog* d) {
+        title = d->windowTitle();
+        d->reject();
+    });
+    frame.CommandAction(128, base::ID_QUICK_SET)->trigger();
+    EXPECT_EQ(title, QStringLiteral("快速设置"));
+}
+
+}  // namespace
+}  // namespace velsend::devices
