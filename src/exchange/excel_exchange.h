@@ -55,9 +55,10 @@ struct ImportSummary {
     std::string Text(std::size_t maxLines = 20) const;
 };
 
-// Applies the workbook to the project. Every project file it changes is
-// written in one go after the whole workbook has been read, so a failed
-// write leaves all of them as they were.
+// Applies the workbook to the project. Nothing is written until the whole
+// workbook has been read and checked, so a bad workbook changes nothing;
+// the files are then written in sets of whole files (a loop's device and
+// name files in one set), each set all or nothing.
 base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const Workbook& workbook,
                                            ExcelFamily family, bool englishWorkbook,
                                            const StepFn& step = {});

@@ -43,20 +43,43 @@ struct PendingProject {
         return *phraseFile;
     }
 
+    // Written in sets of at most kFilesPerSet, each set all or nothing: a
+    // set holds a temporary file open for each member, and a full import
+    // (over 1500 files) would run past the usual limit of 1024 open files.
+    // A loop's device and name files always travel in the same set.
     base::Result<> Write() const {
-        std::vector<base::FileContent> files;
+        constexpr std::size_t kFilesPerSet = 256;
+        std::vector<base::FileContent> set;
+        auto flush = [&]() -> base::Result<> {
+            if (set.empty()) return base::Ok();
+            auto r = base::WriteFilesTogether(set);
+            set.clear();
+            return r;
+        };
+        auto add = [&](base::FileContent file, std::size_t room) -> base::Result<> {
+            if (set.size() + room > kFilesPerSet)
+                if (auto r = flush(); !r) return r;
+            set.push_back(std::move(file));
+            return base::Ok();
+        };
         // Device, name and phrase files keep whatever a longer file has
         // beyond the fixed size; a logic file is exactly its rule.
-        for (const auto& [loop, bytes] : deviceFiles)
-            files.push_back({dir.PathOf(store::ProjectFile::Devices, loop), bytes, true});
+        for (const auto& [loop, bytes] : deviceFiles) {
+            if (auto r = add({dir.PathOf(store::ProjectFile::Devices, loop), bytes, true}, 2); !r) return r;
+            if (auto it = nameFiles.find(loop); it != nameFiles.end())
+                set.push_back({dir.PathOf(store::ProjectFile::ChineseNames, loop), it->second, true});
+        }
         for (const auto& [loop, bytes] : nameFiles)
-            files.push_back({dir.PathOf(store::ProjectFile::ChineseNames, loop), bytes, true});
-        if (phraseFile) files.push_back({dir.PathOf(store::ProjectFile::Phrases), *phraseFile, true});
-        for (const auto& [number, text] : logicRules)
-            files.push_back({dir.PathOf(store::ProjectFile::Logic, number),
-                             std::vector<std::uint8_t>(text.begin(), text.end()), false});
-        if (files.empty()) return base::Ok();
-        return base::WriteFilesTogether(files);
+            if (!deviceFiles.count(loop))
+                if (auto r = add({dir.PathOf(store::ProjectFile::ChineseNames, loop), bytes, true}, 1); !r) return r;
+        if (phraseFile)
+            if (auto r = add({dir.PathOf(store::ProjectFile::Phrases), *phraseFile, true}, 1); !r) return r;
+        for (const auto& [number, text] : logicRules) {
+            base::FileContent file{dir.PathOf(store::ProjectFile::Logic, number),
+                                   std::vector<std::uint8_t>(text.begin(), text.end()), false};
+            if (auto r = add(std::move(file), 1); !r) return r;
+        }
+        return flush();
     }
 };
 
