@@ -122,6 +122,16 @@ base::Result<std::vector<ZipEntry>> ZipDirectory(std::string_view bytes, const R
         if (pos + 46 + nameLen > size) return detail::NotWorkbook("zip: broken central directory");
         e.name.assign(reinterpret_cast<const char*>(data + pos + 46), nameLen);
         if (e.unpacked == 0xFFFFFFFF || e.packed == 0xFFFFFFFF) return detail::NotWorkbook("zip: ZIP64 is not read");
+        // The parser sizes its buffers from the local header: it must say
+        // what the directory says, or the bound above means nothing.
+        if (e.localOffset > size || size - e.localOffset < 30 || Le32(data + e.localOffset) != 0x04034b50)
+            return detail::NotWorkbook("zip: missing local header");
+        const unsigned char* local = data + e.localOffset;
+        const bool descriptor = (Le16(local + 6) & 0x08) != 0;  // sizes follow the data
+        const bool sizesMatch = Le32(local + 18) == e.packed && Le32(local + 22) == e.unpacked;
+        const bool sizesLater = descriptor && Le32(local + 18) == 0 && Le32(local + 22) == 0;
+        if (!sizesMatch && !sizesLater)
+            return detail::NotWorkbook("zip: local header disagrees with the directory");
         total += e.unpacked;
         if (total > limits.maxUnpackedBytes)
             return base::Error{std::string(kTooBigText), "zip: unpacks to more than " +
