@@ -214,8 +214,9 @@ class Factory final : public ss::iface::import_factory {
 
 }  // namespace
 
-base::Result<Workbook> ReadZipWorkbook(std::string_view bytes, WorkbookFormat format,
-                                       const ReadLimits& limits) {
+namespace {
+
+base::Result<Workbook> ReadZipInProcess(std::string_view bytes, WorkbookFormat format, const ReadLimits& limits) {
     try {
         Factory factory(limits);
         if (format == WorkbookFormat::Xlsx) {
@@ -235,6 +236,13 @@ base::Result<Workbook> ReadZipWorkbook(std::string_view bytes, WorkbookFormat fo
     } catch (...) {
         return NotWorkbook("liborcus: unknown error");
     }
+}
+
+}  // namespace
+
+base::Result<Workbook> ReadZipWorkbook(std::string_view bytes, WorkbookFormat format,
+                                       const ReadLimits& limits) {
+    return ReadIsolated([&] { return ReadZipInProcess(bytes, format, limits); }, limits);
 }
 
 }  // namespace velsend::exchange::detail

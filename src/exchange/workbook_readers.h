@@ -4,6 +4,7 @@
 // conversions they share. Not for the exchange routines.
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,10 @@ Cell NumberFromFile(double value);
 
 base::Error NotWorkbook(std::string reason);
 base::Error PasswordProtected();
+
+// Runs `read` in a child process and returns what it read; a child that
+// crashes or is killed gives an error instead.
+base::Result<Workbook> ReadIsolated(const std::function<base::Result<Workbook>()>& read, const ReadLimits& limits);
 
 base::Result<Workbook> ReadXlsFile(const std::filesystem::path& path, const ReadLimits& limits);
 base::Result<Workbook> ReadZipWorkbook(std::string_view bytes, WorkbookFormat format,
