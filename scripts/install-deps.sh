@@ -7,6 +7,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-qpa-plugins
     libgtest-dev
+    libfreexl-dev liborcus-dev libxlsxwriter-dev zlib1g-dev  # spreadsheet exchange
     fonts-wqy-microhei  # a CJK font: the whole interface is Chinese
 )
 

@@ -24,6 +24,8 @@
 #include "burner/transfer_engine.h"
 #include "cli/show.h"
 #include "devices/class_forms.h"
+#include "exchange/excel_exchange.h"
+#include "exchange/templates.h"
 #include "logic/logic_files.h"
 #include "logic/rule_editing.h"
 #include "loops/loop_copy.h"
@@ -81,6 +83,14 @@ commands:
                    make addresses A..B of loop L installed devices of the
                    class, keeping their types; with --off-outside switch off
                    every other address of the loop, as "快速设置" does
+  excel-export FILE
+                   write phrases, logic rules and devices into the workbook
+                   FILE (.xlsx)
+  excel-import FILE --family ka|kbx
+                   read a workbook (.xls, .xlsx or .ods) into the project as
+                   the KA or the KBX import does; lists what it skipped
+  template standard|example FILE
+                   write the empty standard template or the example (.xlsx)
 
 Transfers show their progress on standard error and print the result text on
 standard output; only the success text exits with 0.
@@ -542,6 +552,49 @@ int QuickSetCommand(Context& c) {
     return kExitOk;
 }
 
+int ExcelExportCommand(Context& c) {
+    auto result = exchange::ExportExcel(c.state.Project, c.options.args[0]);
+    if (!result) {
+        c.streams.err << result.error().Full() << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << result->Text() << "\n" << exchange::kExportDoneText << "\n";
+    return kExitOk;
+}
+
+int ExcelImportCommand(Context& c) {
+    const auto& args = c.options.args;
+    if (args.size() != 3 || args[1] != "--family" || (args[2] != "ka" && args[2] != "kbx")) {
+        c.streams.err << "velsend-cli: excel-import FILE --family ka|kbx\n";
+        return kExitUsage;
+    }
+    const auto family = args[2] == "ka" ? exchange::ExcelFamily::KA : exchange::ExcelFamily::KBX;
+    auto result = exchange::ImportExcel(c.state.Project, args[0], family);
+    if (!result) {
+        c.streams.err << result.error().Full() << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << result->Text(static_cast<std::size_t>(-1)) << "\n" << exchange::kImportDoneText << "\n";
+    return kExitOk;
+}
+
+int TemplateCommand(Context& c) {
+    const std::string& kind = c.options.args[0];
+    if (kind != "standard" && kind != "example") {
+        c.streams.err << "velsend-cli: template standard|example FILE\n";
+        return kExitUsage;
+    }
+    auto result = exchange::WriteTemplate(
+        kind == "standard" ? exchange::TemplateKind::Standard : exchange::TemplateKind::Example,
+        c.options.args[1]);
+    if (!result) {
+        c.streams.err << result.error().Full() << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << exchange::kTemplateDoneText << "\n";
+    return kExitOk;
+}
+
 struct CommandRow {
     std::string_view name;
     std::size_t minArgs;
@@ -563,6 +616,9 @@ const std::vector<CommandRow>& Commands() {
         {"restore", 1, 1, RestoreCommand},
         {"copy-loop", 2, 2, CopyLoopCommand},
         {"quick-set", 0, 9, QuickSetCommand},
+        {"excel-export", 1, 1, ExcelExportCommand},
+        {"excel-import", 1, 3, ExcelImportCommand},
+        {"template", 2, 2, TemplateCommand},
     };
     return rows;
 }

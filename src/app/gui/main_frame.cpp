@@ -64,6 +64,7 @@ CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages, QWidget* p
       scroll_(IndicatorPane(QStringLiteral("SCRL"), this)),
       lockTimer_(new QTimer(this)) {
     setCentralWidget(view_);
+    view_->Attach(state_, messages_);
     setMenuBar(menuBar_);
 
     // The message pane shows a highlighted item's prompt; the idle text is a

@@ -2,7 +2,20 @@
 
 #include <QWidget>
 
+#include <atomic>
+#include <functional>
+#include <memory>
+
 class QProgressBar;
+class QThread;
+class QTimer;
+
+namespace velsend::base {
+struct RunState;
+}
+namespace velsend::ui {
+class MessageService;
+}
 
 namespace velsend::app::gui {
 
@@ -12,8 +25,14 @@ class CVelView : public QWidget {
     Q_OBJECT
   public:
     explicit CVelView(QWidget* parent = nullptr);
+    // Waits for a running import or export: it writes project files.
+    ~CVelView() override;
 
     QProgressBar* ProgressBar() const { return progress_; }
+    // The project and the message boxes the spreadsheet commands use.
+    void Attach(base::RunState& state, ui::MessageService& messages);
+    // True while a spreadsheet import or export runs.
+    bool Busy() const { return worker_ != nullptr; }
 
     // The commands routed to the view.
     static bool HandlesCommand(int id);
@@ -29,7 +48,20 @@ class CVelView : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    // Runs `job` off the GUI thread; the bar follows the step counter
+    // (`alternate`: position = steps mod 2) until the job ends, then `done`
+    // shows its text.
+    void RunInBackground(std::function<std::string(const std::function<void()>&)> job, bool alternate);
+    void WriteTemplate(bool example);
+    void Import(bool ka);
+
     QProgressBar* progress_;
+    base::RunState* state_ = nullptr;
+    ui::MessageService* messages_ = nullptr;
+    QThread* worker_ = nullptr;
+    QTimer* poll_;
+    std::shared_ptr<std::atomic<int>> steps_;
+    bool alternate_ = false;
 };
 
 }  // namespace velsend::app::gui

@@ -1,0 +1,267 @@
+// The spreadsheet import on workbooks written by another program (see
+// fixtures/make_fixtures.py), the text fold, and workbooks that must be
+// refused without touching the project.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include <filesystem>
+#include <string>
+
+#include "cli_run.h"
+#include "exchange/excel_exchange.h"
+#include "exchange/workbook.h"
+#include "logic/logic_files.h"
+#include "phrases/phrase_library.h"
+#include "store/device_store.h"
+#include "store/gbk.h"
+#include "temp_dir.h"
+
+namespace fs = std::filesystem;
+using namespace velsend;
+using exchange::ExcelFamily;
+
+namespace {
+
+const fs::path kFixtures = VELSEND_SHEET_FIXTURES;
+
+std::string Gbk(std::string_view utf8) {
+    return store::Utf8ToGbk(utf8).value();
+}
+
+std::string NameAt(const store::ProjectDir& dir, int loop, int address) {
+    return store::NameText(store::ReadChineseNameFile(dir, loop)[static_cast<std::size_t>(address)]);
+}
+
+store::DeviceRecord RecordAt(const store::ProjectDir& dir, int loop, int address) {
+    return store::ReadDeviceFile(dir, loop)[static_cast<std::size_t>(address)];
+}
+
+bool Skipped(const exchange::ImportSummary& s, int row, std::string_view reasonPart) {
+    for (const auto& note : s.skipped)
+        if (note.row == row && note.reason.find(reasonPart) != std::string::npos) return true;
+    return false;
+}
+
+class FixtureImport : public ::testing::TestWithParam<std::string> {
+  protected:
+    fs::path Fixture() const { return kFixtures / ("cases." + GetParam()); }
+    test::TempDir tmp;
+    store::ProjectDir dir{tmp.path()};
+};
+
+TEST_P(FixtureImport, KaImportWritesTheRowsTheWorkbookLists) {
+    // Records that the workbook does not list must survive the import.
+    store::DeviceFile before{};
+    before[8] = {0x8B, 0x33, 0, 9, 9, 9, 9};  // replaced whole, threshold included
+    before[15] = {0x81, 0, 0, 1, 2, 3, 4};    // empty type cell: kept
+    before[200] = {0x82, 0, 0, 5, 5, 5, 5};   // not listed: kept
+    ASSERT_TRUE(store::WriteDeviceFile(dir, 24, before));
+    store::ChineseNameFile names{};
+    names[8] = store::MakeName("OLD");
+    names[15] = store::MakeName("KEEP");
+    ASSERT_TRUE(store::WriteChineseNameFile(dir, 24, names));
+    phrases::PhraseImage image{};
+    phrases::SetPhrase(image, 5, "GONE");
+    phrases::SetPhrase(image, 9, "STAYS");
+    ASSERT_TRUE(phrases::WritePhraseLibrary(dir, image));
+
+    int steps = 0;
+    auto result = exchange::ImportExcel(dir, Fixture(), ExcelFamily::KA, [&] { ++steps; });
+    ASSERT_TRUE(result.ok()) << result.error().Full();
+    const exchange::ImportSummary& s = *result;
+    EXPECT_EQ(s.devices, 8);
+    EXPECT_EQ(s.phrases, 4);
+    EXPECT_EQ(s.logicRules, 3);
+    // One step per sheet and per row read, the first empty A cell included:
+    // 4 sheets, 5 + 1 phrase rows, 3 + 1 logic rows, 12 + 1 device rows.
+    EXPECT_EQ(steps, 4 + 6 + 4 + 13);
+
+    // 24008 "感烟探测器": record 8 of loop 24, name cleared.
+    EXPECT_EQ(RecordAt(dir, 24, 8), (store::DeviceRecord{0x80, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(NameAt(dir, 24, 8), "");
+    EXPECT_EQ(RecordAt(dir, 24, 200), before[200]);
+    EXPECT_EQ(RecordAt(dir, 24, 15), before[15]);
+    EXPECT_EQ(NameAt(dir, 24, 15), "KEEP");
+    EXPECT_TRUE(Skipped(s, 9, "类型为空"));
+
+    // "防火阀M" is module type 26, "防火阀" alarm type 10.
+    const auto m = RecordAt(dir, 24, 9);
+    EXPECT_EQ(m.StatusByte, 0xCA);
+    EXPECT_EQ(m.TypeHighByte, 1);
+    EXPECT_EQ(m.ParamByte, 0x80);  // empty H: manual
+    EXPECT_EQ((std::array{m.Zone, m.Floor, m.Room, m.NamePhrase}), (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
+    EXPECT_EQ(RecordAt(dir, 24, 10), (store::DeviceRecord{0x8A, 0, 0, 0, 0, 0, 0}));
+    // "%a門廳1": the two-byte characters 門 (E9 54) and 廳 (8F 64) stay whole.
+    EXPECT_EQ(NameAt(dir, 24, 9), Gbk("Ａ門廳１"));
+
+    // Blanks before, inside and after a name are ignored; a further character is not.
+    EXPECT_EQ(RecordAt(dir, 24, 11).StatusByte, 0x80);
+    EXPECT_FALSE(RecordAt(dir, 24, 12).Installed());
+    EXPECT_TRUE(Skipped(s, 6, "感烟探测器X"));
+
+    // Delay 200: the whole parameter 0; delay 20 on a manual row: 0x94.
+    EXPECT_EQ(RecordAt(dir, 24, 13).ParamByte, 0);
+    EXPECT_EQ(RecordAt(dir, 24, 14).ParamByte, 0x94);
+
+    EXPECT_TRUE(Skipped(s, 10, "256001"));
+    // The KA import knows alarm type 3 as "可燃气探测器" only.
+    EXPECT_FALSE(RecordAt(dir, 24, 16).Installed());
+    EXPECT_TRUE(Skipped(s, 11, "可燃气体探测器"));
+
+    // "自动" with "是": a borrowed address showing faults; out-of-range
+    // numbers become 0 and 7.9 is cut to 7.
+    EXPECT_EQ(RecordAt(dir, 24, 17), (store::DeviceRecord{0xE1, 0, 0, 0, 0, 255, 7}));
+    // A number as the description is written in decimal, then folded.
+    EXPECT_EQ(NameAt(dir, 24, 18), Gbk("１２３"));
+    // Reading stopped at the empty A cell of row 14.
+    EXPECT_FALSE(RecordAt(dir, 24, 19).Installed());
+
+    const auto words = phrases::ReadPhraseLibrary(dir);
+    EXPECT_EQ(phrases::PhraseText(words, 5), "");  // empty B clears
+    EXPECT_EQ(phrases::PhraseText(words, 9), "STAYS");
+    EXPECT_EQ(phrases::PhraseText(words, 6), Gbk("Ａ座"));
+    EXPECT_EQ(phrases::PhraseText(words, 7), Gbk("１２３４５６７８"));  // 20 digits: 8 fit
+    EXPECT_EQ(phrases::PhraseText(words, 8), Gbk("１层"));
+    EXPECT_TRUE(Skipped(s, 4, "300"));
+
+    EXPECT_EQ(logic::ReadLogicRule(dir, 10).size(), 120u);
+    EXPECT_EQ(logic::ReadLogicRule(dir, 300), "T1=M2");
+    ASSERT_TRUE(fs::exists(dir.PathOf(store::ProjectFile::Logic, 11)));
+    EXPECT_EQ(fs::file_size(dir.PathOf(store::ProjectFile::Logic, 11)), 0u);
+
+    // The sheet with another A1 is named in the report as ignored.
+    bool ignored = false;
+    for (const auto& note : s.skipped) ignored |= note.sheet == "其他" && note.row == 0;
+    EXPECT_TRUE(ignored);
+    EXPECT_NE(s.Text().find("[设备A] 第6行"), std::string::npos);
+}
+
+TEST_P(FixtureImport, KbxImportCutsRulesTo80AndSkipsNumbersAbove255) {
+    auto result = exchange::ImportExcel(dir, Fixture(), ExcelFamily::KBX);
+    ASSERT_TRUE(result.ok()) << result.error().Full();
+    EXPECT_EQ(logic::ReadLogicRule(dir, 10).size(), 80u);
+    EXPECT_FALSE(fs::exists(dir.PathOf(store::ProjectFile::Logic, 300)));
+    EXPECT_TRUE(Skipped(*result, 3, "300"));
+    // The KBX import knows the export's name of alarm type 3.
+    EXPECT_EQ(RecordAt(dir, 24, 16).StatusByte, 0x83);
+}
+
+TEST_P(FixtureImport, AtSignWorkbookKeepsHalfWidthText) {
+    const fs::path english = tmp / ("@cases." + GetParam());
+    fs::copy_file(Fixture(), english);
+    auto result = exchange::ImportExcel(dir, english, ExcelFamily::KA);
+    ASSERT_TRUE(result.ok()) << result.error().Full();
+    EXPECT_EQ(phrases::PhraseText(phrases::ReadPhraseLibrary(dir), 6), Gbk("A座"));
+    EXPECT_EQ(NameAt(dir, 24, 9), Gbk("A門廳1"));
+    EXPECT_EQ(NameAt(dir, 24, 18), "123");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FixtureImport, ::testing::Values("xls", "xlsx", "ods"));
+
+TEST(ExcelTextFold, WalksByCharacterAndNeverStoresHalfACharacter) {
+    // 門 is E9 54 and 廳 8F 64: their trail bytes look like "T" and "d".
+    const auto folded = exchange::ExcelTextFold(Gbk("門廳T"), false);
+    EXPECT_EQ(store::FieldText(folded), Gbk("門廳Ｔ"));
+    EXPECT_EQ(exchange::PrepareCellText(Gbk("%門d%")), Gbk("門D"));
+    // Fifteen bytes of ASCII then a two-byte character: it does not fit.
+    const auto cut = exchange::ExcelTextFold("abcdefghijklmno" + Gbk("座"), true);
+    EXPECT_EQ(store::FieldText(cut), "abcdefghijklmno");
+    EXPECT_EQ(cut[15], 0);
+    // Seven full-width digits fill 14 bytes; the eighth fits, the ninth not.
+    EXPECT_EQ(store::FieldText(exchange::ExcelTextFold("123456789", false)), Gbk("１２３４５６７８"));
+}
+
+TEST(WorkbookCells, NumbersTruncateTowardZeroAndNonFiniteIsNoNumber) {
+    EXPECT_EQ(exchange::Cell::Number(24008.9).Integer(), 24008);
+    EXPECT_EQ(exchange::Cell::Number(-0.7).Integer(), 0);
+    EXPECT_EQ(exchange::Cell::Number(-1.5).Integer(), -1);
+    EXPECT_EQ(exchange::Cell::Number(1e300).Integer(), std::numeric_limits<std::int64_t>::max());
+    EXPECT_FALSE(exchange::Cell::Number(std::nan("")).Integer());
+    EXPECT_FALSE(exchange::Cell::Text("1").Integer());
+}
+
+TEST(WorkbookImport, RowsAfterTheSheetsLastRowAreNotRead) {
+    test::TempDir tmp;
+    const store::ProjectDir dir(tmp.path());
+    exchange::Workbook wb;
+    exchange::Sheet sheet(" 词库");
+    for (int r = 2; r <= 65537; ++r) sheet.Put(r, 1, exchange::Cell::Number(r % 256));
+    sheet.Put(65537, 2, exchange::Cell::Text("X"));
+    wb.sheets.push_back(sheet);
+    auto result = exchange::ImportWorkbook(dir, wb, ExcelFamily::KA, false);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result->phrases, 65535);
+    EXPECT_EQ(phrases::PhraseText(phrases::ReadPhraseLibrary(dir), 65537 % 256), "");
+}
+
+// Bytes that are no workbook, or one that cannot be read, change nothing.
+TEST(WorkbookImport, BadWorkbooksAreRefusedAndLeaveTheProjectAlone) {
+    test::TempDir tmp;
+    const store::ProjectDir dir(tmp.path() / "project");
+    fs::create_directory(dir.Root());
+    phrases::PhraseImage image{};
+    phrases::SetPhrase(image, 0, "KEEP");
+    ASSERT_TRUE(phrases::WritePhraseLibrary(dir, image));
+    const auto before = test::ReadBytes(dir.PathOf(store::ProjectFile::Phrases));
+
+    const auto original = test::ReadBytes(kFixtures / "cases.xlsx");
+    std::vector<std::vector<std::uint8_t>> bad;
+    bad.push_back({'n', 'o', 't'});
+    bad.emplace_back(original.begin(), original.begin() + static_cast<long>(original.size() / 2));
+    // An OLE2 container with the streams of an encrypted OOXML package.
+    std::vector<std::uint8_t> encrypted = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    encrypted.resize(512);
+    for (char c : std::string("EncryptionInfo")) {
+        encrypted.push_back(static_cast<std::uint8_t>(c));
+        encrypted.push_back(0);
+    }
+    bad.push_back(encrypted);
+    // A zip whose directory promises more than the bound.
+    auto bomb = original;
+    for (std::size_t i = 0; i + 46 < bomb.size(); ++i) {
+        if (bomb[i] == 'P' && bomb[i + 1] == 'K' && bomb[i + 2] == 1 && bomb[i + 3] == 2) {
+            bomb[i + 24] = 0xFF;
+            bomb[i + 25] = 0xFF;
+            bomb[i + 26] = 0xFF;
+            bomb[i + 27] = 0x7F;
+        }
+    }
+    bad.push_back(bomb);
+
+    int n = 0;
+    for (const auto& bytes : bad) {
+        const fs::path file = tmp / ("bad" + std::to_string(n++) + ".xlsx");
+        test::WriteBytes(file, bytes);
+        auto result = exchange::ImportExcel(dir, file, ExcelFamily::KA);
+        ASSERT_FALSE(result.ok()) << file;
+        EXPECT_FALSE(result.error().userText.empty());
+        EXPECT_EQ(test::ReadBytes(dir.PathOf(store::ProjectFile::Phrases)), before);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Root()), fs::directory_iterator()), 1);
+    }
+    auto encryptedResult = exchange::ReadWorkbookBytes(
+        std::string_view(reinterpret_cast<const char*>(encrypted.data()), encrypted.size()));
+    ASSERT_FALSE(encryptedResult.ok());
+    EXPECT_EQ(encryptedResult.error().userText, exchange::kPasswordProtectedText);
+    exchange::ReadLimits small;
+    small.maxFileBytes = 1000;
+    EXPECT_EQ(exchange::ReadWorkbook(kFixtures / "cases.ods", small).error().userText, exchange::kTooBigText);
+}
+
+TEST(ExcelCli, ImportPrintsWhatItSkippedAndChecksTheFamily) {
+    test::TempDir tmp;
+    const std::string file = (kFixtures / "cases.xls").string();
+    auto run = test::Cli({"--dir", tmp.path().string(), "excel-import", file, "--family", "kbx"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("[设备A] 第10行：地址码 256001"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("导入完毕！"), std::string::npos);
+    EXPECT_EQ(test::Cli({"--dir", tmp.path().string(), "excel-import", file}).status, 2);
+    EXPECT_EQ(test::Cli({"--dir", tmp.path().string(), "excel-import", file, "--family", "kc"}).status, 2);
+    auto missing = test::Cli({"--dir", tmp.path().string(), "excel-import", (tmp / "none.xlsx").string(),
+                              "--family", "ka"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("无法读取Excel表格文件！"), std::string::npos);
+}
+
+}  // namespace
