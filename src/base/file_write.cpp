@@ -96,6 +96,17 @@ Result<> PendingFile::Append(std::span<const std::uint8_t> bytes) {
 Result<> PendingFile::Commit() {
     if (fd_ < 0) return Error{WriteFailedText(target_), "not open", EBADF};
     if (::fsync(fd_) != 0) return SystemError(WriteFailedText(target_));
+    return CommitSynced();
+}
+
+Result<> PendingFile::SyncFileSystem() {
+    if (fd_ < 0) return Error{WriteFailedText(target_), "not open", EBADF};
+    if (::syncfs(fd_) != 0) return SystemError(WriteFailedText(target_));
+    return Ok();
+}
+
+Result<> PendingFile::CommitSynced() {
+    if (fd_ < 0) return Error{WriteFailedText(target_), "not open", EBADF};
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) return SystemError(WriteFailedText(target_));
@@ -146,8 +157,13 @@ Result<> WriteFilesTogether(const std::vector<FileContent>& files) {
         pending.push_back(std::move(file));
         before.push_back(std::move(*old));
     }
+    // One flush for the set: a spreadsheet import writes hundreds of files,
+    // and a flush per file would cost seconds on a busy disk.
+    if (pending.size() > 1)
+        if (auto r = pending.front()->SyncFileSystem(); !r) return r;
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        if (auto r = pending[i]->Commit(); !r) {
+        auto r = pending.size() > 1 ? pending[i]->CommitSynced() : pending[i]->Commit();
+        if (!r) {
             // Put back what the earlier renames replaced: the files stay a set.
             for (std::size_t j = 0; j < i; ++j) {
                 if (before[j]) (void)WriteWholeFile(files[j].target, *before[j]);

@@ -62,6 +62,11 @@ class PendingFile {
     [[nodiscard]] Result<> Append(std::span<const std::uint8_t> bytes);
     // Flushes to disk and renames over the target.
     [[nodiscard]] Result<> Commit();
+    // Flushes the whole file system that holds the temporary file: a set of
+    // files is made durable with one flush instead of one per file.
+    [[nodiscard]] Result<> SyncFileSystem();
+    // Renames over the target without a flush of its own (after SyncFileSystem).
+    [[nodiscard]] Result<> CommitSynced();
     // Removes the temporary file (also done by the destructor).
     void Discard();
     const std::filesystem::path& TempPath() const { return temp_; }
