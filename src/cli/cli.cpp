@@ -16,6 +16,7 @@
 #include "base/run_state.h"
 #include "burner/backup.h"
 #include "burner/transfer_engine.h"
+#include "cli/diff.h"
 #include "cli/show.h"
 #include "logic/logic_files.h"
 #include "logic/rule_editing.h"
@@ -69,6 +70,9 @@ commands:
   restore FILE     write FILE (a whole image of --model's chip) to the chip
   copy-loop S T    replace loop T's devices and names by loop S's, as
                    "回路数据复制" does
+  diff DIR_A DIR_B [--json]
+                   print every difference between two projects, decoded, one
+                   line each (exit 0 equal, 1 different); reads only
 
 Transfers show their progress on standard error and print the result text on
 standard output; only the success text exits with 0.
@@ -370,6 +374,10 @@ int CopyLoopCommand(Context& c) {
     return kExitOk;
 }
 
+int DiffProjectsCommand(Context& c) {
+    return DiffCommand(c.options.args, c.state.ControllerModel, c.streams.out, c.streams.err);
+}
+
 struct CommandRow {
     std::string_view name;
     std::size_t minArgs;
@@ -390,6 +398,7 @@ const std::vector<CommandRow>& Commands() {
         {"backup", 1, 1, BackupCommand},
         {"restore", 1, 1, RestoreCommand},
         {"copy-loop", 2, 2, CopyLoopCommand},
+        {"diff", 2, 3, DiffProjectsCommand},
     };
     return rows;
 }
