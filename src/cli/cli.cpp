@@ -22,6 +22,7 @@
 #include "base/run_state.h"
 #include "burner/backup.h"
 #include "burner/transfer_engine.h"
+#include "cli/diff.h"
 #include "cli/show.h"
 #include "devices/class_forms.h"
 #include "exchange/excel_exchange.h"
@@ -91,6 +92,9 @@ commands:
                    the KA or the KBX import does; lists what it skipped
   template standard|example FILE
                    write the empty standard template or the example (.xlsx)
+  diff DIR_A DIR_B [--json]
+                   print every difference between two projects, decoded, one
+                   line each (exit 0 equal, 1 different); reads only
 
 Transfers show their progress on standard error and print the result text on
 standard output; only the success text exits with 0.
@@ -595,6 +599,10 @@ int TemplateCommand(Context& c) {
     return kExitOk;
 }
 
+int DiffProjectsCommand(Context& c) {
+    return DiffCommand(c.options.args, c.state.ControllerModel, c.streams.out, c.streams.err);
+}
+
 struct CommandRow {
     std::string_view name;
     std::size_t minArgs;
@@ -619,6 +627,7 @@ const std::vector<CommandRow>& Commands() {
         {"excel-export", 1, 1, ExcelExportCommand},
         {"excel-import", 1, 3, ExcelImportCommand},
         {"template", 2, 2, TemplateCommand},
+        {"diff", 2, 3, DiffProjectsCommand},
     };
     return rows;
 }

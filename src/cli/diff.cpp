@@ -1,0 +1,251 @@
+#include "cli/diff.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ostream>
+
+#include "base/controller_model.h"
+#include "cli/cli.h"
+#include "logic/logic_files.h"
+#include "phrases/phrase_library.h"
+#include "store/device_store.h"
+#include "store/gbk.h"
+#include "store/node_records.h"
+#include "store/project_info.h"
+
+namespace velsend::cli {
+namespace {
+
+constexpr int kExitSame = 0;
+constexpr int kExitDifferent = 1;
+
+// Project text as the terminal may show it: control characters escaped, so
+// that a file cannot drive the terminal.
+std::string Printable(std::string_view gbk) { return EscapeControls(store::GbkToUtf8(std::string(gbk))); }
+
+std::string Quoted(std::string_view gbk) { return "“" + Printable(gbk) + "”"; }
+
+std::string Change(std::string_view label, long long before, long long after) {
+    return " " + std::string(label) + " " + std::to_string(before) + "→" + std::to_string(after);
+}
+
+std::string LoopAddress(int loop, int address) {
+    return "回路 " + store::LetteredLoop(loop) + " 地址 " + std::to_string(address);
+}
+
+std::string TypeName(const store::DeviceRecord& r, int model) {
+    const int type = r.DeviceType();
+    std::string_view name;
+    switch (r.ProductClass()) {
+        case store::kAlarmClass:
+            name = store::AlarmTypeName(type);
+            break;
+        case store::kZoneDisplayClass:
+            return "楼层显示器";
+        default:
+            name = base::Traits(model).oldModuleTypes ? store::OldModuleTypeName(type)
+                                                     : store::ModuleTypeName(type);
+    }
+    return name.empty() ? "类型" + std::to_string(type) : std::string(name);
+}
+
+void CompareDevices(const store::ProjectDir& a, const store::ProjectDir& b, int loop, int model,
+                    std::vector<ProjectDifference>& out) {
+    const store::DeviceFile da = store::ReadDeviceFile(a, loop);
+    const store::DeviceFile db = store::ReadDeviceFile(b, loop);
+    const store::ChineseNameFile na = store::ReadChineseNameFile(a, loop);
+    const store::ChineseNameFile nb = store::ReadChineseNameFile(b, loop);
+    for (int address = 0; address < store::kAddressCount; ++address) {
+        const auto i = static_cast<std::size_t>(address);
+        const store::DeviceRecord& x = da[i];
+        const store::DeviceRecord& y = db[i];
+        if (x != y) {
+            std::string line = LoopAddress(loop, address) + "：" + TypeName(y, model);
+            if (x.Installed() != y.Installed())
+                line += std::string(" ") + (x.Installed() ? "开" : "关") + "→" +
+                        (y.Installed() ? "开" : "关");
+            if (x.ProductClass() != y.ProductClass())
+                line += " 类别 " + std::string(store::ClassName(x.ProductClass())) + "→" +
+                        std::string(store::ClassName(y.ProductClass()));
+            if (x.DeviceType() != y.DeviceType() || x.ProductClass() != y.ProductClass())
+                line += " 类型 " + TypeName(x, model) + "→" + TypeName(y, model);
+            if (x.Zone != y.Zone) line += Change("区域", x.Zone, y.Zone);
+            if (x.Floor != y.Floor) line += Change("楼层", x.Floor, y.Floor);
+            if (x.Room != y.Room) line += Change("房间", x.Room, y.Room);
+            if (x.NamePhrase != y.NamePhrase) line += Change("词组", x.NamePhrase, y.NamePhrase);
+            if (x.ParamByte != y.ParamByte) line += Change("参数", x.ParamByte, y.ParamByte);
+            // Bits no field above shows (the status byte's bit 4, the high
+            // byte's upper bits) still make the records differ.
+            if (line.find("→") == std::string::npos)
+                line += Change("状态字节", x.StatusByte, y.StatusByte) +
+                        Change("类型高字节", x.TypeHighByte, y.TypeHighByte);
+            out.push_back({"device", loop, address, line});
+        }
+        if (na[i] != nb[i])
+            out.push_back({"name", loop, address,
+                           LoopAddress(loop, address) + " 名称：" + Quoted(store::NameText(na[i])) +
+                               "→" + Quoted(store::NameText(nb[i]))});
+    }
+}
+
+void CompareDeviceLogic(const store::ProjectDir& a, const store::ProjectDir& b, int loop,
+                        std::vector<ProjectDifference>& out) {
+    constexpr std::size_t kFile = store::kAddressCount * logic::kDeviceLogicRecordSize;
+    const auto fa = store::ReadFixed(a.PathOf(store::ProjectFile::DeviceLogic, loop), kFile);
+    const auto fb = store::ReadFixed(b.PathOf(store::ProjectFile::DeviceLogic, loop), kFile);
+    if (fa == fb) return;
+    for (int address = 0; address < store::kAddressCount; ++address) {
+        const auto at = static_cast<std::ptrdiff_t>(address) *
+                        static_cast<std::ptrdiff_t>(logic::kDeviceLogicRecordSize);
+        const std::span<const std::uint8_t> ra(fa.data() + at, logic::kDeviceLogicRecordSize);
+        const std::span<const std::uint8_t> rb(fb.data() + at, logic::kDeviceLogicRecordSize);
+        if (std::equal(ra.begin(), ra.end(), rb.begin())) continue;
+        out.push_back({"device-logic", loop, address,
+                       LoopAddress(loop, address) + " 逻辑：" + Quoted(store::FieldText(ra)) + "→" +
+                           Quoted(store::FieldText(rb))});
+    }
+}
+
+void CompareNodes(const store::ProjectDir& a, const store::ProjectDir& b,
+                  std::vector<ProjectDifference>& out) {
+    struct Label {
+        const char* text;
+        int store::NodeFields::*field;
+    };
+    const auto compare = [&out](const char* file, const store::NodeFields& x,
+                                const store::NodeFields& y, std::initializer_list<Label> labels) {
+        int number = 0;
+        for (const Label& l : labels) {
+            if (x.*l.field != y.*l.field)
+                out.push_back({"node", -1, number,
+                               std::string("节点 ") + file + Change(l.text, x.*l.field, y.*l.field)});
+            ++number;
+        }
+    };
+    store::NineByteNodeRecord a9, b9;
+    (void)store::LoadNodeRecord(a, a9);
+    (void)store::LoadNodeRecord(b, b9);
+    compare("node1.dat", store::FieldsOf(a9), store::FieldsOf(b9),
+            {{"本机地址", &store::NodeFields::local},
+             {"驱动板(回路)地址", &store::NodeFields::driverFirst},
+             {"联动盘首址", &store::NodeFields::linkageFirst},
+             {"联动盘末址", &store::NodeFields::linkageLast},
+             {"联网机数", &store::NodeFields::networkCount},
+             {"工作方式", &store::NodeFields::workMode}});
+    store::TenByteNodeRecord a10, b10;
+    (void)store::LoadNodeRecord(a, a10);
+    (void)store::LoadNodeRecord(b, b10);
+    compare("node2.dat", store::FieldsOf(a10), store::FieldsOf(b10),
+            {{"本机地址", &store::NodeFields::local},
+             {"驱动板首址", &store::NodeFields::driverFirst},
+             {"驱动板末址", &store::NodeFields::driverLast},
+             {"联动盘首址", &store::NodeFields::linkageFirst},
+             {"联动盘末址", &store::NodeFields::linkageLast},
+             {"联网机数", &store::NodeFields::networkCount},
+             {"工作方式", &store::NodeFields::workMode}});
+}
+
+std::string Json(std::string_view text) {
+    std::string out = "\"";
+    for (const char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (ch == '"' || ch == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (b < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", b);
+            out += buf;
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::vector<ProjectDifference> CompareProjects(const store::ProjectDir& a,
+                                               const store::ProjectDir& b, int controllerModel) {
+    std::vector<ProjectDifference> out;
+    for (int loop = 0; loop < store::kLoopCount; ++loop) {
+        CompareDevices(a, b, loop, controllerModel, out);
+        CompareDeviceLogic(a, b, loop, out);
+    }
+    // Every numbered rule any family keeps, whatever the model.
+    int capacity = 0;
+    for (int m = base::kFirstModel; m <= base::kLastModel; ++m)
+        capacity = std::max(capacity, base::Traits(m).logicCapacity);
+    for (int n = 0; n < capacity; ++n) {
+        const std::string x = logic::ReadLogicRule(a, n);
+        const std::string y = logic::ReadLogicRule(b, n);
+        if (x != y)
+            out.push_back({"logic", -1, n,
+                           "逻辑 " + std::to_string(n) + "：" + Quoted(x) + "→" + Quoted(y)});
+    }
+    const phrases::PhraseImage pa = phrases::ReadPhraseLibrary(a);
+    const phrases::PhraseImage pb = phrases::ReadPhraseLibrary(b);
+    for (int n = 0; n < phrases::kPhraseCount; ++n) {
+        const std::string x = phrases::PhraseText(pa, n);
+        const std::string y = phrases::PhraseText(pb, n);
+        if (x != y)
+            out.push_back({"phrase", -1, n,
+                           "词库 " + std::to_string(n) + "：" + Quoted(x) + "→" + Quoted(y)});
+    }
+    CompareNodes(a, b, out);
+    const store::ProjectInfo ia = store::ReadProjectInfo(a);
+    const store::ProjectInfo ib = store::ReadProjectInfo(b);
+    for (int f = 0; f < store::kInfoFieldCount; ++f) {
+        const auto i = static_cast<std::size_t>(f);
+        if (ia[i] != ib[i])
+            out.push_back({"info", -1, f,
+                           "工程信息 " + std::string(store::InfoFieldLabel(f)) + "：" +
+                               Quoted(ia[i]) + "→" + Quoted(ib[i])});
+    }
+    return out;
+}
+
+int DiffCommand(const std::vector<std::string>& args, int controllerModel, std::ostream& out,
+                std::ostream& err) {
+    std::vector<std::string> dirs;
+    bool json = false;
+    for (const std::string& arg : args) {
+        if (arg == "--json") json = true;
+        else dirs.push_back(arg);
+    }
+    if (dirs.size() != 2) {
+        err << "velsend-cli: diff DIR_A DIR_B [--json]\n";
+        return kExitUsage;
+    }
+    for (const std::string& dir : dirs) {
+        if (!IsFolder(dir)) {
+            err << "velsend-cli: diff: 不是工程文件夹: " << dir << "\n";
+            return kExitUsage;
+        }
+    }
+    const auto differences =
+        CompareProjects(store::ProjectDir(dirs[0]), store::ProjectDir(dirs[1]), controllerModel);
+    if (json) {
+        out << "[";
+        for (std::size_t i = 0; i < differences.size(); ++i) {
+            const ProjectDifference& d = differences[i];
+            out << (i ? ",\n " : "") << "{\"kind\":" << Json(d.kind);
+            if (d.loop >= 0) out << ",\"loop\":" << d.loop;
+            if (d.number >= 0) out << ",\"number\":" << d.number;
+            out << ",\"text\":" << Json(d.text) << "}";
+        }
+        out << "]\n";
+    } else {
+        for (const ProjectDifference& d : differences) out << d.text << "\n";
+    }
+    return differences.empty() ? kExitSame : kExitDifferent;
+}
+
+}  // namespace velsend::cli
