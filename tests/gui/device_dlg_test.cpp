@@ -216,7 +216,7 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
         // F1: the statistics of the dialog's loop.
         Retype(dialog.LoopEdit(), QStringLiteral("7"));
         int shownLoop = -1;
-        test::WhenModal([&](QDialog* stats) {
+        const auto closeStats = test::WhenModal([&](QDialog* stats) {
             shownLoop = static_cast<loops::CLoopStatDlgX*>(stats)->Loop();
             stats->reject();
         });

@@ -278,7 +278,6 @@ TEST_F(MainFrameTest, EveryCommandHasOneHandlerAndSetsItsSharedValue) {
     EXPECT_EQ(state.BusDeviceClass, 2);
     frame.ExecuteCommand(base::ID_DEVICE_DETAIL);
     EXPECT_EQ(state.BusDeviceClass, 0);
-    test::DismissNextModal();
     frame.ExecuteCommand(base::ID_PHRASES_COMMON);
     EXPECT_EQ(state.PhraseInitMode, 1);
 }
