@@ -55,8 +55,7 @@ void CProjNameDlg::accept() {
 CProjInfoDlg::CProjInfoDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       dir_(dir),
-      messages_(messages),
-      ok_(new QPushButton(QStringLiteral("确认"), this)) {
+      messages_(messages) {
     setWindowTitle(QStringLiteral("工程详细信息"));
     const ProjectInfo info = ReadProjectInfo(dir_);
     auto* fields = new QFormLayout;
