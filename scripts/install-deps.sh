@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-qpa-plugins
+    qt6-translations-l10n  # Qt's own buttons and file dialogs in Chinese
+    clang-14 libclang-rt-14-dev  # the libFuzzer build
     libgtest-dev
     libfreexl-dev liborcus-dev libxlsxwriter-dev zlib1g-dev  # spreadsheet exchange
     fonts-wqy-microhei  # a CJK font: the whole interface is Chinese

@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 
 #include "base/run_state.h"
 #include "burner/progress_bridge_dlg.h"
+#include "ui/background_run.h"
 #include "ui/message_service.h"
 #include "ui/qt_text.h"
 
@@ -26,7 +26,9 @@ CBackupDlg::CBackupDlg(base::RunState& state, ui::MessageService& messages, QWid
       backup_(new QPushButton(QStringLiteral("备份工程数据\n[ 芯片－－>PC ]"), this)),
       restore_(new QPushButton(QStringLiteral("还原工程数据\n[ PC－－>芯片 ]"), this)),
       progress_(new QProgressBar(this)),
-      status_(new QLabel(this)) {
+      status_(new QLabel(this)),
+      run_(new ui::BackgroundRun(this)),
+      bridge_(new ProgressBridge(this, messages, *run_, progress_, status_)) {
     setWindowTitle(QStringLiteral("数据备份"));
     progress_->setRange(0, 100);
     progress_->setValue(0);
@@ -44,60 +46,60 @@ CBackupDlg::CBackupDlg(base::RunState& state, ui::MessageService& messages, QWid
 
     connect(backup_, &QPushButton::clicked, this, [this] { Run(true); });
     connect(restore_, &QPushButton::clicked, this, [this] { Run(false); });
+    connect(run_, &ui::BackgroundRun::Finished, this, &CBackupDlg::OnWorkerDone);
 }
 
 CBackupDlg::~CBackupDlg() {
-    if (worker_) {
-        stop_ = true;
-        worker_->wait();
-    }
+    // Stops and joins the worker while the bridge and the port it uses live.
+    delete run_;
+}
+
+bool CBackupDlg::Running() const {
+    return run_->Running();
 }
 
 void CBackupDlg::Run(bool backup) {
-    if (worker_) return;
+    if (run_->Running()) return;
     const QString file = backup ? messages_.SaveFileName(this, QString(), kInitialName, kFilter)
                                 : messages_.OpenFileName(this, QString(), kInitialName, kFilter);
     if (file.isEmpty()) return;
     messages_.SetPromptParent(this);
+    state_.Ports.Rescan();
     const std::optional<ChipCopyJob> prepared =
         PrepareChipCopy(state_, backup ? ChipCopyKind::Backup : ChipCopyKind::Restore,
                         file.toStdString(), messages_);
     if (!prepared) return;
     const ChipCopyJob job = *prepared;
 
-    auto* bridge = new ProgressBridge(this, messages_, progress_, status_);
-
-    stop_ = false;
     backup_->setEnabled(false);
     restore_->setEnabled(false);
-    worker_ = QThread::create([this, bridge, job] {
-        result_ = RunChipCopy(port_, job, *bridge, &stop_);
+    restoring_ = !backup;
+    run_->Start([this, job] {
+        result_ = RunChipCopy(port_, job, *bridge_, run_->StopFlag());
     });
-    connect(worker_, &QThread::finished, this, [this, bridge] {
-        bridge->deleteLater();
-        OnWorkerDone();
-    });
-    worker_->start();
 }
 
 void CBackupDlg::OnWorkerDone() {
-    worker_->wait();
-    delete worker_;
-    worker_ = nullptr;
+    bridge_->Flush();
     backup_->setEnabled(true);
     restore_->setEnabled(true);
     if (!result_.message.empty()) {
         messages_.Message(this, ui::Q(result_.message), ui::MessageService::AppTitle(),
                           result_.handIcon ? ui::MessageIcon::Critical : ui::MessageIcon::None);
     }
+    if (restoring_ && result_.outcome == ChipCopyOutcome::Cancelled) {
+        status_->setText(ui::Q(kRestoreStopped));
+        messages_.Message(this, ui::Q(kRestoreStoppedMessage), ui::MessageService::AppTitle(),
+                          ui::MessageIcon::Warning);
+    }
     Q_EMIT CopyFinished();
     if (closePending_) reject();
 }
 
 void CBackupDlg::reject() {
-    if (worker_) {
+    if (run_->Running()) {
         closePending_ = true;
-        stop_ = true;
+        run_->Cancel();
         return;
     }
     port_.Close();

@@ -69,7 +69,14 @@ PortList PortList::Scan(const std::string& devDir, const std::string& sysTtyDir)
     std::sort(found.begin(), found.end());
     PortList list;
     for (std::size_t i = 0; i < found.size() && i < kCount; ++i) list.paths_[i] = found[i].second;
+    list.scanned_ = true;
+    list.devDir_ = devDir;
+    list.sysTtyDir_ = sysTtyDir;
     return list;
+}
+
+void PortList::Rescan() {
+    if (scanned_) *this = Scan(devDir_, sysTtyDir_);
 }
 
 PortAddress PortList::Address(int index) const {
@@ -84,7 +91,9 @@ const std::string& PortList::Path(int index) const {
 }
 
 void PortList::SetPath(int index, std::string path) {
-    if (index >= 0 && index < kCount) paths_[static_cast<std::size_t>(index)] = std::move(path);
+    if (index < 0 || index >= kCount) return;
+    paths_[static_cast<std::size_t>(index)] = std::move(path);
+    scanned_ = false;
 }
 
 std::string PortList::Label(int index) const {

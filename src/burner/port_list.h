@@ -20,6 +20,9 @@ class PortList {
     // USB adapters first (ttyUSB, ttyACM), then on-board ports that really exist.
     static PortList Scan(const std::string& devDir = "/dev",
                          const std::string& sysTtyDir = "/sys/class/tty");
+    // Looks again for the devices of a list that came from a scan, so that an
+    // adapter plugged in later shows up; a list set by hand stays as it is.
+    void Rescan();
 
     // `index` is 0-based (PortIndex); the address carries number index + 1.
     PortAddress Address(int index) const;
@@ -30,6 +33,9 @@ class PortList {
 
   private:
     std::array<std::string, kCount> paths_;
+    bool scanned_ = false;
+    std::string devDir_;
+    std::string sysTtyDir_;
 };
 
 }  // namespace velsend::burner

@@ -4,12 +4,12 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QVBoxLayout>
 
 #include "base/controller_model.h"
 #include "base/run_state.h"
 #include "burner/progress_bridge_dlg.h"
+#include "ui/background_run.h"
 #include "ui/message_service.h"
 #include "ui/qt_text.h"
 
@@ -23,7 +23,9 @@ CShowDlg::CShowDlg(base::RunState& state, ui::MessageService& messages, QWidget*
       finish_(new QPushButton(QStringLiteral("完成"), this)),
       cancel_(new QPushButton(QStringLiteral("取消"), this)),
       progress_(new QProgressBar(this)),
-      status_(new QLabel(ui::Q(TextsOf(state.TransferKind).initial), this)) {
+      status_(new QLabel(ui::Q(TextsOf(state.TransferKind).initial), this)),
+      run_(new ui::BackgroundRun(this)),
+      bridge_(new ProgressBridge(this, messages, *run_, progress_, status_)) {
     setWindowTitle(QStringLiteral("进度显示"));
     finish_->setEnabled(false);
     progress_->setRange(0, 100);
@@ -46,52 +48,55 @@ CShowDlg::CShowDlg(base::RunState& state, ui::MessageService& messages, QWidget*
     connect(start_, &QPushButton::clicked, this, &CShowDlg::OnStart);
     connect(finish_, &QPushButton::clicked, this, &CShowDlg::accept);
     connect(cancel_, &QPushButton::clicked, this, &CShowDlg::reject);
+    connect(run_, &ui::BackgroundRun::Finished, this, &CShowDlg::OnWorkerDone);
 }
 
 CShowDlg::~CShowDlg() {
-    if (worker_) {
-        stop_ = true;
-        worker_->wait();
-    }
+    // Stops and joins the worker while the bridge and the records it uses live.
+    delete run_;
+}
+
+bool CShowDlg::Running() const {
+    return run_->Running();
 }
 
 void CShowDlg::OnStart() {
-    if (worker_) return;
+    if (run_->Running()) return;
+    // The port list follows what is plugged in now.
+    state_.Ports.Rescan();
+    node9_ = state_.Node9;
+    node10_ = state_.Node10;
     TransferJob job;
     job.kind = state_.TransferKind;
     job.model = state_.ControllerModel;
     job.rules = state_.Rules;
     job.address = state_.BurnerAddress();
     job.project = state_.Project;
-    job.node9 = &state_.Node9;
-    job.node10 = &state_.Node10;
+    job.node9 = &node9_;
+    job.node10 = &node10_;
 
-    auto* bridge = new ProgressBridge(this, messages_, progress_, status_);
-
-    stop_ = false;
     start_->setEnabled(false);
-    worker_ = QThread::create([this, bridge, job] {
-        TransferEngine engine(state_.BurnerPort, *bridge, {}, &stop_);
+    run_->Start([this, job] {
+        TransferEngine engine(state_.BurnerPort, *bridge_, {}, run_->StopFlag());
         result_ = engine.Run(job);
     });
-    connect(worker_, &QThread::finished, this, [this, bridge] {
-        bridge->deleteLater();
-        OnWorkerDone();
-    });
-    worker_->start();
 }
 
 void CShowDlg::OnWorkerDone() {
-    worker_->wait();
-    delete worker_;
-    worker_ = nullptr;
-    // The queued progress of the run is delivered before this point; the
-    // result decides what stays on screen.
+    bridge_->Flush();
+    state_.Node9 = node9_;
+    state_.Node10 = node10_;
+    // The result decides what stays on screen.
     status_->setText(ui::Q(result_.status));
     start_->setEnabled(true);
     if (result_.Succeeded()) {
         finish_->setEnabled(true);
         finish_->setFocus();
+    }
+    if (result_.outcome == TransferOutcome::Cancelled) {
+        status_->setText(ui::Q(kTransferStopped));
+        messages_.Message(this, ui::Q(kTransferStoppedMessage), ui::MessageService::AppTitle(),
+                          ui::MessageIcon::Warning);
     }
     Q_EMIT TransferFinished();
     if (pendingClose_ == QDialog::Accepted) accept();
@@ -99,19 +104,19 @@ void CShowDlg::OnWorkerDone() {
 }
 
 void CShowDlg::accept() {
-    if (worker_) {
+    if (run_->Running()) {
         pendingClose_ = QDialog::Accepted;
-        stop_ = true;
+        run_->Cancel();
         return;
     }
     QDialog::accept();
 }
 
 void CShowDlg::reject() {
-    if (worker_) {
+    if (run_->Running()) {
         // Stops between blocks; the dialog closes when the worker has let go of the port.
         pendingClose_ = QDialog::Rejected;
-        stop_ = true;
+        run_->Cancel();
         status_->setText(QStringLiteral("正在停止......"));
         return;
     }

@@ -1,27 +1,35 @@
 #pragma once
 
 #include <QDialog>
-#include <atomic>
 
 #include "burner/transfer_engine.h"
+#include "store/node_records.h"
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QThread;
 
 namespace velsend::base {
 struct RunState;
 }
 namespace velsend::ui {
+class BackgroundRun;
 class MessageService;
-}
+}  // namespace velsend::ui
 
 namespace velsend::burner {
 
+class ProgressBridge;
+
+// Status line and message after a transfer the user stopped midway.
+inline constexpr std::string_view kTransferStopped = "传送已停止，数据芯片中可能只有部分数据！";
+inline constexpr std::string_view kTransferStoppedMessage =
+    "传送在中途停止，数据芯片中可能只写入了一部分数据。\n请重新传送，以免控制器使用不完整的数据。";
+
 // "进度显示": runs the transfer of the current TransferKind. The transfer
 // runs on a worker thread so that the window keeps painting; the dialog
-// stays modal, and "取消" stops it between blocks.
+// stays modal, and "取消" stops it between blocks, then says that the chip
+// may hold a partial write.
 class CShowDlg : public QDialog {
     Q_OBJECT
   public:
@@ -33,7 +41,8 @@ class CShowDlg : public QDialog {
     QPushButton* CancelButton() const { return cancel_; }
     QProgressBar* Progress() const { return progress_; }
     QLabel* Status() const { return status_; }
-    bool Running() const { return worker_ != nullptr; }
+    bool Running() const;
+    const ProgressBridge& Bridge() const { return *bridge_; }
     const TransferResult& LastResult() const { return result_; }
 
     void accept() override;
@@ -53,10 +62,14 @@ class CShowDlg : public QDialog {
     QPushButton* cancel_;
     QProgressBar* progress_;
     QLabel* status_;
-    QThread* worker_ = nullptr;
-    std::atomic<bool> stop_{false};
+    ui::BackgroundRun* run_;
+    ProgressBridge* bridge_;
     int pendingClose_ = -1;  // the result to close with once the worker ends
     TransferResult result_;
+    // The worker's own copies of the node records; they go back to the
+    // run-time state once the worker has ended.
+    store::NineByteNodeRecord node9_;
+    store::TenByteNodeRecord node10_;
 };
 
 }  // namespace velsend::burner

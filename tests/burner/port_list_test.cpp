@@ -57,5 +57,25 @@ TEST(PortList, ScanPutsAdaptersFirstAndSkipsEmptyUarts) {
     EXPECT_EQ(list.Path(5), "");
 }
 
+TEST(PortList, RescanFindsALaterAdapterButKeepsAHandSetList) {
+    test::TempDir dev;
+    test::TempDir sys;
+    std::ofstream(dev / "ttyACM0") << "";
+    PortList scanned = PortList::Scan(dev.path().string(), sys.path().string());
+    EXPECT_EQ(scanned.Path(0), (dev / "ttyACM0").string());
+
+    std::ofstream(dev / "ttyUSB0") << "";  // plugged in while the program runs
+    scanned.Rescan();
+    EXPECT_EQ(scanned.Path(0), (dev / "ttyUSB0").string());
+    EXPECT_EQ(scanned.Path(1), (dev / "ttyACM0").string());
+
+    PortList given = PortList::FromSpec("/dev/pts/7");
+    given.Rescan();
+    EXPECT_EQ(given.Path(0), "/dev/pts/7");
+    scanned.SetPath(0, "/dev/pts/8");  // the command line's --port
+    scanned.Rescan();
+    EXPECT_EQ(scanned.Path(0), "/dev/pts/8");
+}
+
 }  // namespace
 }  // namespace velsend::burner

@@ -14,12 +14,17 @@
 namespace velsend::burner {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using test::PtyPair;
 
-long MillisecondsSince(Clock::time_point start) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+// Waits until `count` bytes sit in the port's input queue.
+bool QueueHolds(CComm& port, std::uint32_t count) {
+    for (int tries = 0; tries < 1000; ++tries) {
+        ComStat status;
+        if (!port.QueryStatus(status)) return false;
+        if (status.cbInQue >= count) return status.cbInQue == count;
+        port.WaitForInput(10);
+    }
+    return false;
 }
 
 class SerialPortTest : public ::testing::Test {
@@ -45,7 +50,7 @@ TEST_F(SerialPortTest, ConfigureThrowsAwayWhatCameBefore) {
     CComm port;
     ASSERT_TRUE(port.Open(Address()).ok);
     pty.Send({0x66, 0x66});
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(QueueHolds(port, 2));
     ASSERT_TRUE(port.SetTimeouts());
     ASSERT_TRUE(port.Configure(115200, NOPARITY, 8, ONESTOPBIT));
     ComStat status;
@@ -60,40 +65,27 @@ TEST_F(SerialPortTest, QueryStatusCountsWaitingBytes) {
     CComm port;
     OpenConfigured(port);
     pty.Send({1, 2, 3});
-    ASSERT_TRUE(port.WaitForInput(500));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ComStat status;
-    ASSERT_TRUE(port.QueryStatus(status));
-    EXPECT_EQ(status.cbInQue, 3u);
+    EXPECT_TRUE(QueueHolds(port, 3));
     std::uint8_t byte = 0;
     EXPECT_TRUE(port.Read(&byte, 1));
     EXPECT_EQ(byte, 1);
 }
 
-TEST_F(SerialPortTest, WaitBurnerByteGivesUpAfterAboutASecond) {
+// Outcomes only: how long the waits last is the benchmark's business.
+TEST_F(SerialPortTest, WaitBurnerByteGivesUpOnASilentLineAndCatchesALateByte) {
     CComm port;
     OpenConfigured(port);
-    const auto start = Clock::now();
     EXPECT_EQ(WaitBurnerByte(port), kNoAnswer);
-    const long waited = MillisecondsSince(start);
-    EXPECT_GE(waited, 950);
-    EXPECT_LE(waited, 1500);
-}
 
-TEST_F(SerialPortTest, WaitBurnerByteReturnsAsSoonAsTheByteArrives) {
-    CComm port;
-    OpenConfigured(port);
+    // A byte that comes well inside the wait is caught, and only that byte.
     std::thread burner([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         pty.Send({0x66});
     });
-    const auto start = Clock::now();
     const std::uint8_t reply = WaitBurnerByte(port);
-    const long waited = MillisecondsSince(start);
     burner.join();
     EXPECT_EQ(reply, 0x66);
-    EXPECT_GE(waited, 140);
-    EXPECT_LE(waited, 300);
+    EXPECT_EQ(WaitBurnerByte(port), kNoAnswer);
 }
 
 TEST_F(SerialPortTest, ClosedPortNeitherSendsNorHears) {
@@ -181,20 +173,14 @@ TEST_F(SerialPortTest, SynchronousPortHonoursItsTimeouts) {
     EXPECT_EQ(port.Write(out, 3), 3u);
     EXPECT_EQ(pty.Receive(3), (std::vector<std::uint8_t>{0x30, 0x01, 0x02}));
 
-    // Nothing comes: the read ends after 10 ms per byte plus 100 ms.
+    // Nothing comes: the read ends empty-handed.
     std::uint8_t buffer[20] = {};
-    auto start = Clock::now();
     EXPECT_EQ(port.Read(buffer, 20), 0u);
-    long waited = MillisecondsSince(start);
-    EXPECT_GE(waited, 280);
-    EXPECT_LE(waited, 500);
 
-    // Part of a block comes, then the line goes quiet: the interval ends the read.
+    // Part of a block comes, then the line goes quiet: the read ends with what came.
     pty.Send({7, 8, 9});
-    start = Clock::now();
     EXPECT_EQ(port.Read(buffer, 20), 3u);
-    waited = MillisecondsSince(start);
-    EXPECT_LE(waited, 250);
+    EXPECT_EQ(buffer[0], 7);
     EXPECT_EQ(buffer[2], 9);
 
     EXPECT_TRUE(port.Close());

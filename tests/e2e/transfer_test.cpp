@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <numeric>
 
 #include "logic/controller_codes.h"
@@ -346,9 +345,7 @@ TEST_F(TransferTest, NoChipEndsAtTheCommand) {
 
 TEST_F(TransferTest, SilentOrGarbageBurnerFails) {
     auto silent = Sim({"--silent"});
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run(silent, kSendNodes, 2).status, "传送节点信息失败！");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
 
     auto garbage = Sim({"--garbage"});
     EXPECT_EQ(Run(garbage, kSendNodes, 2).status, "传送节点信息失败！");

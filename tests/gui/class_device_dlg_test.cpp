@@ -61,7 +61,7 @@ TEST_F(ClassDialogTest, TheChooserMovesOnOnlyAfterAConfirmedEdit) {
     EXPECT_TRUE(chooser.ClassRadio(0)->isChecked());
 
     QString opened;
-    test::WhenModal([&](QDialog* d) {
+    const auto modal1 = test::WhenModal([&](QDialog* d) {
         opened = d->windowTitle();
         d->reject();
     });
@@ -71,7 +71,7 @@ TEST_F(ClassDialogTest, TheChooserMovesOnOnlyAfterAConfirmedEdit) {
     EXPECT_EQ(chooser.AddressEdit()->text(), QStringLiteral("255"));
     EXPECT_FALSE(std::filesystem::exists(dir / "devc3.dat"));
 
-    test::WhenModal([](QDialog* d) { static_cast<ClassDeviceDlg*>(d)->OkButton()->click(); });
+    const auto modal2 = test::WhenModal([](QDialog* d) { static_cast<ClassDeviceDlg*>(d)->OkButton()->click(); });
     Click(chooser.OkButton());
     EXPECT_EQ(chooser.LoopEdit()->text(), QStringLiteral("4"));
     EXPECT_EQ(chooser.AddressEdit()->text(), QStringLiteral("0"));
@@ -86,7 +86,7 @@ TEST_F(ClassDialogTest, TheChooserMovesOnOnlyAfterAConfirmedEdit) {
     EXPECT_EQ(state.CurrentLoop, 7);
     EXPECT_EQ(state.CurrentAddress, 12);
     EXPECT_EQ(state.BusDeviceClass, 3);
-    test::WhenModal([&](QDialog* d) {
+    const auto modal3 = test::WhenModal([&](QDialog* d) {
         opened = d->windowTitle();
         d->reject();
     });
@@ -209,7 +209,7 @@ TEST_F(ClassDialogTest, TheFirstFamilysDeviceCommandsOpenTheirDialogs) {
     for (const auto& [id, busDeviceClass] : classes) {
         QString title;
         bool radioChecked = false;
-        test::WhenModal([&, cls = busDeviceClass](QDialog* d) {
+        const auto modal4 = test::WhenModal([&, cls = busDeviceClass](QDialog* d) {
             title = d->windowTitle();
             if (auto* chooser = qobject_cast<CDeviceTypeDlg*>(d))
                 radioChecked = chooser->ClassRadio(cls)->isChecked();
@@ -221,7 +221,7 @@ TEST_F(ClassDialogTest, TheFirstFamilysDeviceCommandsOpenTheirDialogs) {
         EXPECT_EQ(state.BusDeviceClass, busDeviceClass);
     }
     QString title;
-    test::WhenModal([&](QDialog* d) {
+    const auto modal5 = test::WhenModal([&](QDialog* d) {
         title = d->windowTitle();
         d->reject();
     });

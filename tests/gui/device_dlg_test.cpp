@@ -145,6 +145,17 @@ TEST_F(DeviceDialogTest, ARunOfDevicesIsTypedOnceAndSavedWithEnter) {
     Retype(dialog.ZoneEdit(), QStringLiteral("300"));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("请输入一个在 0 和 255 之间的整数。"));
+    // The address is answered the same way; the dialog stays on its device.
+    Retype(dialog.ZoneEdit(), QStringLiteral("3"));
+    Retype(dialog.AddressEdit(), QStringLiteral("300"));
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text, QStringLiteral("请输入一个在 0 和 255 之间的整数。"));
+    EXPECT_EQ(dialog.focusWidget(), dialog.AddressEdit());
+    const int address = dialog.Session().Address();
+    QTest::keyClick(dialog.AddressEdit(), Qt::Key_Return);  // Enter answers the same
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(messages.shown[2].text, messages.shown[1].text);
+    EXPECT_EQ(dialog.Session().Address(), address);
 }
 
 TEST_F(DeviceDialogTest, GridClicksFiltersAndTheGridBox) {
@@ -216,7 +227,7 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
         // F1: the statistics of the dialog's loop.
         Retype(dialog.LoopEdit(), QStringLiteral("7"));
         int shownLoop = -1;
-        test::WhenModal([&](QDialog* stats) {
+        const auto closeStats = test::WhenModal([&](QDialog* stats) {
             shownLoop = static_cast<loops::CLoopStatDlgX*>(stats)->Loop();
             stats->reject();
         });

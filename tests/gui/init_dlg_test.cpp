@@ -57,12 +57,13 @@ TEST_F(InitDlgTest, MenuCommandRunsTheDialog) {
     base::RunState state;
     state.Project = ProjectDir(dir.path());
     app::gui::CMainFrame frame(state, messages);
-    test::WhenModal([](QDialog* dialog) {
+    const auto confirm = test::WhenModal([](QDialog* dialog) {
         auto* init = qobject_cast<CInitDlg*>(dialog);
         ASSERT_NE(init, nullptr);
         init->ConfirmButton()->click();
     });
     frame.ExecuteCommand(base::ID_INITIALISE);
+    EXPECT_TRUE(confirm->Acted());
     EXPECT_FALSE(Exists("devc0.dat"));
     EXPECT_FALSE(Exists("logic3.dat"));
 }

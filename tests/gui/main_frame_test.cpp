@@ -4,6 +4,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTranslator>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -14,6 +17,7 @@
 #include <map>
 
 #include "base/command_ids.h"
+#include "app/gui/vel_app.h"
 #include "app/gui/vel_view.h"
 #include "modal.h"
 #include "scripted_messages.h"
@@ -278,9 +282,18 @@ TEST_F(MainFrameTest, EveryCommandHasOneHandlerAndSetsItsSharedValue) {
     EXPECT_EQ(state.BusDeviceClass, 2);
     frame.ExecuteCommand(base::ID_DEVICE_DETAIL);
     EXPECT_EQ(state.BusDeviceClass, 0);
-    test::DismissNextModal();
     frame.ExecuteCommand(base::ID_PHRASES_COMMON);
     EXPECT_EQ(state.PhraseInitMode, 1);
+}
+
+TEST(QtTranslations, StandardButtonsSpeakChinese) {
+    QTranslator* translator = InstallQtChineseTranslations(*QCoreApplication::instance());
+    ASSERT_NE(translator, nullptr) << "qt6-translations-l10n is not installed";
+    QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    EXPECT_EQ(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
+    EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }
 
 }  // namespace

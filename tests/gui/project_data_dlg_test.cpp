@@ -136,6 +136,12 @@ TEST_F(ProjectInfoDialogTest, ShortFileAndDetailsDialog) {
 
     store::CProjInfoDlg details(project, messages);
     details.show();
+    // One "确认": the one in the button row.
+    int confirms = 0;
+    for (const QPushButton* button : details.findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("确认")) ++confirms;
+    }
+    EXPECT_EQ(confirms, 1);
     EXPECT_EQ(details.FieldEdit(0)->text(), QStringLiteral("ABC"));
     EXPECT_TRUE(details.FieldEdit(3)->text().isEmpty());
     // 26 Chinese characters take 52 bytes: the field keeps 25 whole ones.

@@ -53,8 +53,8 @@ void Burner::Reset() {
     buffer_.clear();
 }
 
-std::vector<std::uint8_t> Burner::Image() const {
-    return {image_.begin(), image_.begin() + static_cast<std::ptrdiff_t>(ChipSize(model_))};
+std::span<const std::uint8_t> Burner::Image() const {
+    return std::span<const std::uint8_t>(image_).first(ChipSize(model_));
 }
 
 void Burner::LoadImage(const std::vector<std::uint8_t>& bytes) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -56,7 +57,7 @@ class Burner {
     int Model() const { return model_; }
 
     // The chip as a whole image of the current model's size.
-    std::vector<std::uint8_t> Image() const;
+    std::span<const std::uint8_t> Image() const;
     void LoadImage(const std::vector<std::uint8_t>& bytes);
     // The byte range changed since the last call, if any.
     std::optional<std::pair<std::size_t, std::size_t>> TakeChanged();

@@ -148,7 +148,8 @@ class ChipFile {
 
   private:
     void Write(velsend::sim::Burner& burner, std::size_t from, std::size_t to) {
-        const std::vector<std::uint8_t> image = burner.Image();
+        // A view, not a copy: this runs after every read from the line.
+        const std::span<const std::uint8_t> image = burner.Image();
         to = std::min(to, image.size());
         if (from >= to) return;
         (void)!::pwrite(fd_, image.data() + from, to - from, static_cast<off_t>(from));

@@ -273,6 +273,7 @@ void CMainFrame::OnPhraseEditor() {
 }
 
 void CMainFrame::OnTransferRules() {
+    state_.Ports.Rescan();  // an adapter plugged in since the last look is listed
     burner::CSetDlg dialog(state_.Rules, state_.Ports, state_.ControllerModel, messages_, this);
     dialog.exec();
 }

@@ -1,8 +1,10 @@
 #include "app/gui/vel_app.h"
 
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QPainter>
 #include <QPixmap>
+#include <QTranslator>
 
 #include "app/gui/main_frame.h"
 
@@ -31,8 +33,20 @@ QIcon AppIcon() {
 
 }  // namespace
 
+QTranslator* InstallQtChineseTranslations(QCoreApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return nullptr;
+    }
+    return translator;
+}
+
 CVelApp::CVelApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("VelSend"));
+    InstallQtChineseTranslations(*this);
     setWindowIcon(AppIcon());
     state_.Ports = burner::PortList::FromEnvironment();
 }

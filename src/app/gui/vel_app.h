@@ -3,12 +3,18 @@
 #include <QApplication>
 #include <memory>
 
+class QTranslator;
+
 #include "base/run_state.h"
 #include "ui/message_service.h"
 
 namespace velsend::app::gui {
 
 class CMainFrame;
+
+// Qt's own texts (standard buttons, file dialogs) in Chinese, from the
+// system's Qt translations; null when they are not installed.
+QTranslator* InstallQtChineseTranslations(QCoreApplication& app);
 
 // The application: owns the run's shared values, the message service and the
 // main window.
