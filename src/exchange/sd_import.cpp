@@ -1,0 +1,167 @@
+#include "exchange/sd_import.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "base/field_check.h"
+#include "base/file_write.h"
+#include "exchange/raw_read.h"
+#include "exchange/sd_pack.h"
+#include "store/gbk.h"
+
+namespace velsend::exchange {
+namespace {
+
+std::vector<std::uint8_t> SpacesForFF(std::span<const std::uint8_t> block) {
+    std::vector<std::uint8_t> out(block.begin(), block.end());
+    std::replace(out.begin(), out.end(), std::uint8_t{0xFF}, std::uint8_t{0x20});
+    return out;
+}
+
+// Collects the files that could not be written; the import goes on with the
+// rest, as a card is imported section by section.
+struct Writes {
+    std::vector<std::string> failed;
+    std::string firstReason;
+
+    bool Whole(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
+        auto r = base::WriteWholeFile(target, bytes);
+        if (!r) Note(target, r.error().reason);
+        return r.ok();
+    }
+    void Note(const std::filesystem::path& target, const std::string& reason) {
+        failed.push_back(target.filename().string());
+        if (firstReason.empty()) firstReason = reason;
+    }
+};
+
+}  // namespace
+
+std::string_view ImportDialogTitle(base::SdFamily family) {
+    return family == base::SdFamily::KBX ? "导入KBX数据..." : "导入KA,KAII数据...";
+}
+
+std::string_view ImportDialogFilter(base::SdFamily family) {
+    return family == base::SdFamily::KBX ? "数据文件|KBX???.DAT|" : "数据文件|MXKA???.DAT|";
+}
+
+bool HasFamilyPrefix(base::SdFamily family, std::string_view fileName) {
+    const std::string_view prefix = LayoutOf(family).namePrefix;
+    const std::string upper = store::UpperAscii(fileName);
+    return upper.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string DecodeLogicRecord(base::SdFamily family, std::span<const std::uint8_t> record) {
+    std::string text;
+    for (std::uint8_t b : record) {
+        if (b == 0xFF) break;
+        if (family == base::SdFamily::KA) {
+            if (b <= 0x09) b = static_cast<std::uint8_t>('0' + b);
+            else if (b <= 0x15) b = static_cast<std::uint8_t>('a' + b - 0x0A);
+        }
+        text.push_back(static_cast<char>(b));
+    }
+    return text;
+}
+
+base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::SdFamily family,
+                                           std::span<const std::uint8_t> bytes, int startLoop,
+                                           const SdSections& sections) {
+    const SdLayout& layout = LayoutOf(family);
+    if (auto error = base::CheckRange(startLoop, 0, layout.maxStartLoop))
+        return base::Error{*error, "start loop " + std::to_string(startLoop)};
+
+    // What the file lacks reads as zeros.
+    std::vector<std::uint8_t> image(bytes.begin(),
+                                    bytes.begin() + static_cast<std::ptrdiff_t>(
+                                                        std::min(bytes.size(), layout.fileSize)));
+    SdImportReport report;
+    report.missingBytes = layout.fileSize - image.size();
+    image.resize(layout.fileSize, 0);
+    Writes writes;
+
+    auto importDevices = [&] {
+        for (int j = 0; j < layout.loops; ++j) {
+            std::vector<std::uint8_t> file(1792);
+            const std::uint8_t* block = image.data() + static_cast<std::size_t>(j) * kLoopBlockSize;
+            for (std::size_t a = 0; a < 256; ++a)
+                std::copy_n(block + a * kPackRecordSize, 7, file.begin() + static_cast<std::ptrdiff_t>(a * 7));
+            if (writes.Whole(dir.PathOf(store::ProjectFile::Devices, startLoop + j), file))
+                ++report.deviceFiles;
+        }
+    };
+    auto importPhrases = [&] {
+        const auto block = SpacesForFF({image.data() + layout.phraseOffset, kNameBlockSize});
+        report.phrases = writes.Whole(dir.PathOf(store::ProjectFile::Phrases), block);
+    };
+    auto importLogic = [&] {
+        for (int n = 0; n < layout.logicRecords; ++n) {
+            const std::span<const std::uint8_t> record{
+                image.data() + layout.logicOffset + static_cast<std::size_t>(n) * layout.logicRecordSize,
+                layout.logicRecordSize};
+            const std::filesystem::path target = dir.PathOf(store::ProjectFile::Logic, n);
+            if (record[0] == 0xFF) {
+                std::error_code ec;
+                if (std::filesystem::remove(target, ec)) ++report.logicDeleted;
+                else if (ec) writes.Note(target, ec.message());
+                continue;
+            }
+            const std::string text = DecodeLogicRecord(family, record);
+            if (writes.Whole(target, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}))
+                ++report.logicFiles;
+        }
+    };
+    auto importNames = [&] {
+        if (layout.nameOffset == 0) return;
+        for (int j = 0; j < layout.loops; ++j) {
+            const auto block = SpacesForFF(
+                {image.data() + layout.nameOffset + static_cast<std::size_t>(j) * kNameBlockSize,
+                 kNameBlockSize});
+            if (writes.Whole(dir.PathOf(store::ProjectFile::ChineseNames, startLoop + j), block))
+                ++report.nameFiles;
+        }
+    };
+
+    // The order the panel maker's tool keeps: the MX300KA card's phrases lie
+    // before its logic, the MX300KBX card's after it.
+    if (sections.devices) importDevices();
+    if (family == base::SdFamily::KA) {
+        if (sections.phrases) importPhrases();
+        if (sections.logic) importLogic();
+        if (sections.names) importNames();
+    } else {
+        if (sections.logic) importLogic();
+        if (sections.phrases) importPhrases();
+    }
+
+    if (!writes.failed.empty()) {
+        std::string list;
+        for (std::size_t i = 0; i < writes.failed.size() && i < 5; ++i)
+            list += (i == 0 ? "" : "、") + writes.failed[i];
+        if (writes.failed.size() > 5) list += "等";
+        return base::Error{"导入未完成：无法写入 " + std::to_string(writes.failed.size()) +
+                               " 个文件（" + list + "）",
+                           writes.firstReason};
+    }
+    report.message = std::string(kImportDoneText);
+    if (report.missingBytes > 0) {
+        report.message += "\n文件比" + std::string(layout.familyText) + "数据文件短 " +
+                          std::to_string(report.missingBytes) + " 字节，缺少的部分已按 0 导入。";
+    }
+    return report;
+}
+
+base::Result<SdImportReport> ImportSdCard(const store::ProjectDir& dir, base::SdFamily family,
+                                          const std::filesystem::path& file, int startLoop,
+                                          const SdSections& sections) {
+    if (!HasFamilyPrefix(family, file.filename().string()))
+        return base::Error{std::string(kFileOpenFailedText), "not a " +
+                               std::string(LayoutOf(family).familyText) + " card file name"};
+    errno = 0;
+    const auto bytes = ReadUpTo(file, LayoutOf(family).fileSize);
+    if (!bytes) return base::SystemError(std::string(kFileOpenFailedText), errno ? errno : EINVAL);
+    return ImportSdBytes(dir, family, *bytes, startLoop, sections);
+}
+
+}  // namespace velsend::exchange
