@@ -39,6 +39,14 @@ struct FileContent {
 // that failed.
 [[nodiscard]] Result<> WriteFilesTogether(const std::vector<FileContent>& files);
 
+// Writes many independent files (a run of print files, an import of a
+// thousand rules) with one flush to the disk instead of one per file: the
+// temporary files are all written, the file system is synced once, then each
+// is renamed into place. Each file on its own is still old or new, never
+// half-written; one that fails leaves the others alone. One result per file,
+// in order.
+[[nodiscard]] std::vector<Result<>> WriteEachFile(const std::vector<FileContent>& files);
+
 // The message for a file that could not be written, naming it.
 std::string WriteFailedText(const std::filesystem::path& target);
 
@@ -55,6 +63,11 @@ class PendingFile {
     [[nodiscard]] Result<> Append(std::span<const std::uint8_t> bytes);
     // Flushes to disk and renames over the target.
     [[nodiscard]] Result<> Commit();
+    // Closes the temporary file, keeping it for CommitSynced.
+    [[nodiscard]] Result<> Close();
+    // Renames over the target without flushing: for callers that synced the
+    // file system themselves (WriteEachFile).
+    [[nodiscard]] Result<> CommitSynced();
     // Removes the temporary file (also done by the destructor).
     void Discard();
     const std::filesystem::path& TempPath() const { return temp_; }

@@ -6,6 +6,7 @@
 
 #include "base/field_check.h"
 #include "base/file_write.h"
+#include "exchange/file_batch.h"
 #include "exchange/raw_read.h"
 #include "exchange/sd_pack.h"
 #include "store/gbk.h"
@@ -18,23 +19,6 @@ std::vector<std::uint8_t> SpacesForFF(std::span<const std::uint8_t> block) {
     std::replace(out.begin(), out.end(), std::uint8_t{0xFF}, std::uint8_t{0x20});
     return out;
 }
-
-// Collects the files that could not be written; the import goes on with the
-// rest, as a card is imported section by section.
-struct Writes {
-    std::vector<std::string> failed;
-    std::string firstReason;
-
-    bool Whole(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
-        auto r = base::WriteWholeFile(target, bytes);
-        if (!r) Note(target, r.error().reason);
-        return r.ok();
-    }
-    void Note(const std::filesystem::path& target, const std::string& reason) {
-        failed.push_back(target.filename().string());
-        if (firstReason.empty()) firstReason = reason;
-    }
-};
 
 }  // namespace
 
@@ -79,7 +63,14 @@ base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::S
     SdImportReport report;
     report.missingBytes = layout.fileSize - image.size();
     image.resize(layout.fileSize, 0);
-    Writes writes;
+    FileBatch batch;
+    std::vector<int*> counters;  // which report count each added file raises
+    auto add = [&](const std::filesystem::path& target, std::span<const std::uint8_t> data,
+                   int* counter) {
+        batch.Add(target, data);
+        counters.push_back(counter);
+    };
+    int phraseFiles = 0;
 
     auto importDevices = [&] {
         for (int j = 0; j < layout.loops; ++j) {
@@ -87,13 +78,12 @@ base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::S
             const std::uint8_t* block = image.data() + static_cast<std::size_t>(j) * kLoopBlockSize;
             for (std::size_t a = 0; a < 256; ++a)
                 std::copy_n(block + a * kPackRecordSize, 7, file.begin() + static_cast<std::ptrdiff_t>(a * 7));
-            if (writes.Whole(dir.PathOf(store::ProjectFile::Devices, startLoop + j), file))
-                ++report.deviceFiles;
+            add(dir.PathOf(store::ProjectFile::Devices, startLoop + j), file, &report.deviceFiles);
         }
     };
     auto importPhrases = [&] {
         const auto block = SpacesForFF({image.data() + layout.phraseOffset, kNameBlockSize});
-        report.phrases = writes.Whole(dir.PathOf(store::ProjectFile::Phrases), block);
+        add(dir.PathOf(store::ProjectFile::Phrases), block, &phraseFiles);
     };
     auto importLogic = [&] {
         for (int n = 0; n < layout.logicRecords; ++n) {
@@ -104,12 +94,12 @@ base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::S
             if (record[0] == 0xFF) {
                 std::error_code ec;
                 if (std::filesystem::remove(target, ec)) ++report.logicDeleted;
-                else if (ec) writes.Note(target, ec.message());
+                else if (ec) batch.NoteFailure(target, ec.message());
                 continue;
             }
             const std::string text = DecodeLogicRecord(family, record);
-            if (writes.Whole(target, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}))
-                ++report.logicFiles;
+            add(target, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
+                &report.logicFiles);
         }
     };
     auto importNames = [&] {
@@ -118,8 +108,8 @@ base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::S
             const auto block = SpacesForFF(
                 {image.data() + layout.nameOffset + static_cast<std::size_t>(j) * kNameBlockSize,
                  kNameBlockSize});
-            if (writes.Whole(dir.PathOf(store::ProjectFile::ChineseNames, startLoop + j), block))
-                ++report.nameFiles;
+            add(dir.PathOf(store::ProjectFile::ChineseNames, startLoop + j), block,
+                &report.nameFiles);
         }
     };
 
@@ -135,14 +125,14 @@ base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::S
         if (sections.phrases) importPhrases();
     }
 
-    if (!writes.failed.empty()) {
-        std::string list;
-        for (std::size_t i = 0; i < writes.failed.size() && i < 5; ++i)
-            list += (i == 0 ? "" : "、") + writes.failed[i];
-        if (writes.failed.size() > 5) list += "等";
-        return base::Error{"导入未完成：无法写入 " + std::to_string(writes.failed.size()) +
-                               " 个文件（" + list + "）",
-                           writes.firstReason};
+    batch.Write();
+    for (std::size_t i = 0; i < counters.size(); ++i)
+        if (batch.Written(i)) ++*counters[i];
+    report.phrases = phraseFiles > 0;
+    if (batch.Failed()) {
+        return base::Error{"导入未完成：无法写入 " + std::to_string(batch.FailedCount()) +
+                               " 个文件（" + batch.FailedList() + "）",
+                           batch.FirstReason()};
     }
     report.message = std::string(kImportDoneText);
     if (report.missingBytes > 0) {

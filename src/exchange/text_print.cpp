@@ -6,6 +6,7 @@
 
 #include "base/controller_model.h"
 #include "base/file_write.h"
+#include "exchange/file_batch.h"
 #include "exchange/raw_read.h"
 #include "logic/logic_files.h"
 #include "store/gbk.h"
@@ -159,17 +160,7 @@ std::vector<std::uint8_t> LoopText(int controllerModel, int loop,
 base::Result<PrintReport> WriteTextPrintFiles(const store::ProjectDir& dir, int controllerModel) {
     const base::FamilyTraits& traits = base::Traits(controllerModel);
     PrintReport report;
-    std::vector<std::string> failed;
-    std::string firstReason;
-    auto write = [&](store::ProjectFile kind, int number, const std::vector<std::uint8_t>& text) {
-        const auto target = dir.PathOf(kind, number);
-        auto r = base::WriteWholeFile(target, text);
-        if (!r) {
-            failed.push_back(target.filename().string());
-            if (firstReason.empty()) firstReason = r.error().reason;
-        }
-        return r.ok();
-    };
+    FileBatch batch;
 
     const std::vector<std::uint8_t> phrases =
         Padded(ReadUpTo(dir.PathOf(store::ProjectFile::Phrases), 4096).value_or(
@@ -188,7 +179,7 @@ base::Result<PrintReport> WriteTextPrintFiles(const store::ProjectDir& dir, int 
                 Append(text, Padded(std::move(*rule), logic::kLogicFileMax));
             Append(text, kCrLf);
         }
-        report.logicFile = write(store::ProjectFile::LogicText, 0, text);
+        batch.Add(dir.PathOf(store::ProjectFile::LogicText), text);
     }
 
     const bool secondName = traits.family == base::Family::KANew;
@@ -203,17 +194,16 @@ base::Result<PrintReport> WriteTextPrintFiles(const store::ProjectDir& dir, int 
             deviceLogic = ReadUpTo(dir.PathOf(store::ProjectFile::DeviceLogic, loop), 32768)
                               .value_or(std::vector<std::uint8_t>{});
         const auto text = LoopText(controllerModel, loop, *devices, phrases, names, deviceLogic);
-        if (write(store::ProjectFile::DeviceText, loop, text)) ++report.loopFiles;
+        batch.Add(dir.PathOf(store::ProjectFile::DeviceText, loop), text);
     }
 
-    if (!failed.empty()) {
-        std::string list;
-        for (std::size_t i = 0; i < failed.size() && i < 5; ++i)
-            list += (i == 0 ? "" : "、") + failed[i];
-        if (failed.size() > 5) list += "等";
-        return base::Error{"文本文件未全部生成：无法写入 " + std::to_string(failed.size()) +
-                               " 个文件（" + list + "）",
-                           firstReason};
+    const int written = batch.Write();
+    report.logicFile = numberedLogic && batch.Written(0);
+    report.loopFiles = written - (report.logicFile ? 1 : 0);
+    if (batch.Failed()) {
+        return base::Error{"文本文件未全部生成：无法写入 " + std::to_string(batch.FailedCount()) +
+                               " 个文件（" + batch.FailedList() + "）",
+                           batch.FirstReason()};
     }
     report.message = std::string(kPrintDoneText);
     return report;

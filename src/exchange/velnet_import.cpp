@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/file_write.h"
+#include "exchange/file_batch.h"
 #include "exchange/raw_read.h"
 #include "store/gbk.h"
 
@@ -80,18 +81,15 @@ std::string VelnetFailedText(const std::filesystem::path& folder) {
 base::Result<VelnetReport> ImportVelnet(const store::ProjectDir& dir,
                                         const std::filesystem::path& folder,
                                         std::uint32_t first, std::uint32_t last) {
-    // The expected count wraps as an unsigned number: last = first - 1 expects
-    // nothing, any other reversed range can never be met.
-    const std::uint32_t expected = last - first + 1;
+    // last = first - 1 expects nothing; any other reversed range can never be
+    // met. Counted wide, so that 0..4294967295 does not wrap to "nothing".
+    const std::int64_t expected = std::int64_t{last} - std::int64_t{first} + 1;
     VelnetReport report;
     std::string missing;
-    std::vector<std::string> unwritten;
-    std::string writeReason;
+    // Written from their start without truncation: a longer file keeps its tail.
+    FileBatch batch;
     auto write = [&](const std::filesystem::path& target, const std::vector<std::uint8_t>& bytes) {
-        if (auto r = base::WriteFileStart(target, bytes); !r) {
-            unwritten.push_back(target.filename().string());
-            if (writeReason.empty()) writeReason = r.error().reason;
-        }
+        batch.Add(target, bytes, true);
     };
 
     // Loops above 255 are skipped and never counted, so the loop stops there.
@@ -112,21 +110,20 @@ base::Result<VelnetReport> ImportVelnet(const store::ProjectDir& dir,
         write(dir.PathOf(store::ProjectFile::DeviceLogic, loop), VelnetDeviceLogicFile(*logic));
     }
 
-    if (static_cast<std::uint32_t>(report.converted) != expected) {
+    // What was converted stays, also when a later source is missing.
+    batch.Write();
+    if (report.converted != expected) {
         std::string reason;
         if (!missing.empty()) reason = "缺少文件 " + (folder / missing).string();
         else if (last > 255) reason = "回路号超出 0..255";
         else reason = "起始回路大于结束回路";
         return base::Error{VelnetFailedText(folder), reason};
     }
-    if (!unwritten.empty()) {
-        std::string list;
-        for (std::size_t i = 0; i < unwritten.size() && i < 5; ++i)
-            list += (i == 0 ? "" : "、") + unwritten[i];
-        if (unwritten.size() > 5) list += "等";
+    if (batch.Failed()) {
         return base::Error{"对不起，数据文件转换失败！\r\n无法写入 " +
-                               std::to_string(unwritten.size()) + " 个文件（" + list + "）",
-                           writeReason};
+                               std::to_string(batch.FailedCount()) + " 个文件（" +
+                               batch.FailedList() + "）",
+                           batch.FirstReason()};
     }
     report.message = std::string(kVelnetDoneText);
     return report;
