@@ -146,8 +146,7 @@ base::Result<SdImportReport> ImportSdCard(const store::ProjectDir& dir, base::Sd
                                           const std::filesystem::path& file, int startLoop,
                                           const SdSections& sections) {
     if (!HasFamilyPrefix(family, file.filename().string()))
-        return base::Error{std::string(kFileOpenFailedText), "not a " +
-                               std::string(LayoutOf(family).familyText) + " card file name"};
+        return base::Error{std::string(kFileOpenFailedText), ""};
     errno = 0;
     const auto bytes = ReadUpTo(file, LayoutOf(family).fileSize);
     if (!bytes) return base::SystemError(std::string(kFileOpenFailedText), errno ? errno : EINVAL);
