@@ -49,9 +49,9 @@ std::string DecodeLogicRecord(base::SdFamily family, std::span<const std::uint8_
     return text;
 }
 
-base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::SdFamily family,
-                                           std::span<const std::uint8_t> bytes, int startLoop,
-                                           const SdSections& sections) {
+base::Result<SdImportPlan> PlanSdImport(base::SdFamily family,
+                                        std::span<const std::uint8_t> bytes, int startLoop,
+                                        const SdSections& sections) {
     const SdLayout& layout = LayoutOf(family);
     if (auto error = base::CheckRange(startLoop, 0, layout.maxStartLoop))
         return base::Error{*error, "start loop " + std::to_string(startLoop)};
@@ -60,56 +60,48 @@ base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::S
     std::vector<std::uint8_t> image(bytes.begin(),
                                     bytes.begin() + static_cast<std::ptrdiff_t>(
                                                         std::min(bytes.size(), layout.fileSize)));
-    SdImportReport report;
-    report.missingBytes = layout.fileSize - image.size();
+    SdImportPlan plan;
+    plan.missingBytes = layout.fileSize - image.size();
     image.resize(layout.fileSize, 0);
-    FileBatch batch;
-    std::vector<int*> counters;  // which report count each added file raises
-    auto add = [&](const std::filesystem::path& target, std::span<const std::uint8_t> data,
-                   int* counter) {
-        batch.Add(target, data);
-        counters.push_back(counter);
+    auto add = [&](SdImportPlan::Kind kind, int number, std::vector<std::uint8_t> data) {
+        plan.items.push_back({kind, number, std::move(data), false});
     };
-    int phraseFiles = 0;
 
     auto importDevices = [&] {
         for (int j = 0; j < layout.loops; ++j) {
             std::vector<std::uint8_t> file(1792);
             const std::uint8_t* block = image.data() + static_cast<std::size_t>(j) * kLoopBlockSize;
             for (std::size_t a = 0; a < 256; ++a)
-                std::copy_n(block + a * kPackRecordSize, 7, file.begin() + static_cast<std::ptrdiff_t>(a * 7));
-            add(dir.PathOf(store::ProjectFile::Devices, startLoop + j), file, &report.deviceFiles);
+                std::copy_n(block + a * kPackRecordSize, 7,
+                            file.begin() + static_cast<std::ptrdiff_t>(a * 7));
+            add(SdImportPlan::Kind::Devices, startLoop + j, std::move(file));
         }
     };
     auto importPhrases = [&] {
-        const auto block = SpacesForFF({image.data() + layout.phraseOffset, kNameBlockSize});
-        add(dir.PathOf(store::ProjectFile::Phrases), block, &phraseFiles);
+        add(SdImportPlan::Kind::Phrases, 0,
+            SpacesForFF({image.data() + layout.phraseOffset, kNameBlockSize}));
     };
     auto importLogic = [&] {
         for (int n = 0; n < layout.logicRecords; ++n) {
             const std::span<const std::uint8_t> record{
-                image.data() + layout.logicOffset + static_cast<std::size_t>(n) * layout.logicRecordSize,
+                image.data() + layout.logicOffset +
+                    static_cast<std::size_t>(n) * layout.logicRecordSize,
                 layout.logicRecordSize};
-            const std::filesystem::path target = dir.PathOf(store::ProjectFile::Logic, n);
             if (record[0] == 0xFF) {
-                std::error_code ec;
-                if (std::filesystem::remove(target, ec)) ++report.logicDeleted;
-                else if (ec) batch.NoteFailure(target, ec.message());
+                plan.items.push_back({SdImportPlan::Kind::Logic, n, {}, true});
                 continue;
             }
             const std::string text = DecodeLogicRecord(family, record);
-            add(target, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
-                &report.logicFiles);
+            add(SdImportPlan::Kind::Logic, n, {text.begin(), text.end()});
         }
     };
     auto importNames = [&] {
         if (layout.nameOffset == 0) return;
         for (int j = 0; j < layout.loops; ++j) {
-            const auto block = SpacesForFF(
-                {image.data() + layout.nameOffset + static_cast<std::size_t>(j) * kNameBlockSize,
-                 kNameBlockSize});
-            add(dir.PathOf(store::ProjectFile::ChineseNames, startLoop + j), block,
-                &report.nameFiles);
+            add(SdImportPlan::Kind::Names, startLoop + j,
+                SpacesForFF({image.data() + layout.nameOffset +
+                                 static_cast<std::size_t>(j) * kNameBlockSize,
+                             kNameBlockSize}));
         }
     };
 
@@ -124,11 +116,48 @@ base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::S
         if (sections.logic) importLogic();
         if (sections.phrases) importPhrases();
     }
+    return plan;
+}
 
+base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::SdFamily family,
+                                           std::span<const std::uint8_t> bytes, int startLoop,
+                                           const SdSections& sections) {
+    auto plan = PlanSdImport(family, bytes, startLoop, sections);
+    if (!plan) return plan.error();
+    auto pathOf = [&](const SdImportPlan::Item& item) {
+        switch (item.kind) {
+            case SdImportPlan::Kind::Devices: return dir.PathOf(store::ProjectFile::Devices, item.number);
+            case SdImportPlan::Kind::Names: return dir.PathOf(store::ProjectFile::ChineseNames, item.number);
+            case SdImportPlan::Kind::Logic: return dir.PathOf(store::ProjectFile::Logic, item.number);
+            case SdImportPlan::Kind::Phrases: break;
+        }
+        return dir.PathOf(store::ProjectFile::Phrases);
+    };
+    SdImportReport report;
+    report.missingBytes = plan->missingBytes;
+    FileBatch batch;
+    std::vector<SdImportPlan::Kind> kinds;
+    for (const SdImportPlan::Item& item : plan->items) {
+        const std::filesystem::path target = pathOf(item);
+        if (item.remove) {
+            std::error_code ec;
+            if (std::filesystem::remove(target, ec)) ++report.logicDeleted;
+            else if (ec) batch.NoteFailure(target, ec.message());
+            continue;
+        }
+        batch.Add(target, item.bytes);
+        kinds.push_back(item.kind);
+    }
     batch.Write();
-    for (std::size_t i = 0; i < counters.size(); ++i)
-        if (batch.Written(i)) ++*counters[i];
-    report.phrases = phraseFiles > 0;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (!batch.Written(i)) continue;
+        switch (kinds[i]) {
+            case SdImportPlan::Kind::Devices: ++report.deviceFiles; break;
+            case SdImportPlan::Kind::Names: ++report.nameFiles; break;
+            case SdImportPlan::Kind::Logic: ++report.logicFiles; break;
+            case SdImportPlan::Kind::Phrases: report.phrases = true; break;
+        }
+    }
     if (batch.Failed()) {
         return base::Error{"导入未完成：无法写入 " + std::to_string(batch.FailedCount()) +
                                " 个文件（" + batch.FailedList() + "）",
@@ -136,7 +165,7 @@ base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::S
     }
     report.message = std::string(kImportDoneText);
     if (report.missingBytes > 0) {
-        report.message += "\n文件比" + std::string(layout.familyText) + "数据文件短 " +
+        report.message += "\n文件比" + std::string(LayoutOf(family).familyText) + "数据文件短 " +
                           std::to_string(report.missingBytes) + " 字节，缺少的部分已按 0 导入。";
     }
     return report;

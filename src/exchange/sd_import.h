@@ -53,6 +53,23 @@ base::Result<SdImportReport> ImportSdCard(const store::ProjectDir& dir, base::Sd
                                           const std::filesystem::path& file, int startLoop,
                                           const SdSections& sections);
 
+// What an import will do, decided from the card's bytes alone: the files to
+// write (in order) and the rule files to delete.
+struct SdImportPlan {
+    enum class Kind { Devices, Names, Logic, Phrases };
+    struct Item {
+        Kind kind;
+        int number;  // loop or logic number of the project file
+        std::vector<std::uint8_t> bytes;
+        bool remove = false;  // an empty rule slot: the file is deleted
+    };
+    std::vector<Item> items;
+    std::size_t missingBytes = 0;
+};
+base::Result<SdImportPlan> PlanSdImport(base::SdFamily family,
+                                        std::span<const std::uint8_t> bytes, int startLoop,
+                                        const SdSections& sections);
+
 // The same from bytes already read (no name check).
 base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::SdFamily family,
                                            std::span<const std::uint8_t> bytes, int startLoop,

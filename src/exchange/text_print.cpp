@@ -85,10 +85,11 @@ void AppendField(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> s
         out.push_back(offset + i < source.size() ? source[offset + i] : 0);
 }
 
-std::string TwoDigits(int value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02d", value);
-    return text;
+// A byte in decimal with at least two digits ("05", "12", "255").
+void AppendTwoDigits(std::vector<std::uint8_t>& out, int value) {
+    if (value >= 100) out.push_back(static_cast<std::uint8_t>('0' + value / 100));
+    out.push_back(static_cast<std::uint8_t>('0' + value / 10 % 10));
+    out.push_back(static_cast<std::uint8_t>('0' + value % 10));
 }
 
 }  // namespace
@@ -115,6 +116,8 @@ std::vector<std::uint8_t> LoopText(int controllerModel, int loop,
     const bool secondName = traits.family == base::Family::KANew;
     const Labels& labels = L();
     std::vector<std::uint8_t> out;
+    out.reserve(64 * 1024);
+    const std::string loopLabel = store::LetteredLoop(loop, store::LoopDigits::TwoDigits) + "-";
     for (int a = 0; a < store::kAddressCount; ++a) {
         std::array<std::uint8_t, 7> raw{};
         const std::size_t at = static_cast<std::size_t>(a) * 7;
@@ -125,7 +128,10 @@ std::vector<std::uint8_t> LoopText(int controllerModel, int loop,
         const int cls = r.ProductClass();
         const auto type = static_cast<std::size_t>(r.DeviceType());
 
-        Append(out, PositionLabel(loop, a));
+        Append(out, loopLabel);
+        out.push_back(static_cast<std::uint8_t>('0' + a / 100));
+        AppendTwoDigits(out, a % 100);
+        Append(out, ":\t");
         Append(out, labels.installed);
         Append(out, labels.classes[static_cast<std::size_t>(cls)]);
         if (cls == store::kAlarmClass) Append(out, labels.alarm[type]);
@@ -134,9 +140,15 @@ std::vector<std::uint8_t> LoopText(int controllerModel, int loop,
         Append(out, kCrLf);
 
         Append(out, labels.place);
-        Append(out, labels.zone + TwoDigits(r.Zone) + "\t");
-        Append(out, labels.floor + TwoDigits(r.Floor) + "\t\t");
-        Append(out, labels.room + TwoDigits(r.Room) + "\t");
+        Append(out, labels.zone);
+        AppendTwoDigits(out, r.Zone);
+        Append(out, "\t");
+        Append(out, labels.floor);
+        AppendTwoDigits(out, r.Floor);
+        Append(out, "\t\t");
+        Append(out, labels.room);
+        AppendTwoDigits(out, r.Room);
+        Append(out, "\t");
         Append(out, kCrLf);
 
         Append(out, labels.name);
