@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #include "base/field_check.h"
@@ -16,7 +17,10 @@ namespace {
 
 std::vector<std::uint8_t> SpacesForFF(std::span<const std::uint8_t> block) {
     std::vector<std::uint8_t> out(block.begin(), block.end());
-    std::replace(out.begin(), out.end(), std::uint8_t{0xFF}, std::uint8_t{0x20});
+    for (void* at = std::memchr(out.data(), 0xFF, out.size()); at != nullptr;
+         at = std::memchr(at, 0xFF, out.size() - static_cast<std::size_t>(
+                                                  static_cast<std::uint8_t*>(at) - out.data())))
+        *static_cast<std::uint8_t*>(at) = 0x20;
     return out;
 }
 
@@ -37,9 +41,13 @@ bool HasFamilyPrefix(base::SdFamily family, std::string_view fileName) {
 }
 
 std::string DecodeLogicRecord(base::SdFamily family, std::span<const std::uint8_t> record) {
+    const void* end = std::memchr(record.data(), 0xFF, record.size());
+    const std::size_t length = end ? static_cast<std::size_t>(
+                                         static_cast<const std::uint8_t*>(end) - record.data())
+                                   : record.size();
     std::string text;
-    for (std::uint8_t b : record) {
-        if (b == 0xFF) break;
+    text.reserve(length);
+    for (std::uint8_t b : record.first(length)) {
         if (family == base::SdFamily::KA) {
             if (b <= 0x09) b = static_cast<std::uint8_t>('0' + b);
             else if (b <= 0x15) b = static_cast<std::uint8_t>('a' + b - 0x0A);
@@ -57,12 +65,16 @@ base::Result<SdImportPlan> PlanSdImport(base::SdFamily family,
         return base::Error{*error, "start loop " + std::to_string(startLoop)};
 
     // What the file lacks reads as zeros.
-    std::vector<std::uint8_t> image(bytes.begin(),
-                                    bytes.begin() + static_cast<std::ptrdiff_t>(
-                                                        std::min(bytes.size(), layout.fileSize)));
+    const std::span<const std::uint8_t> card = bytes.first(std::min(bytes.size(), layout.fileSize));
+    auto section = [&](std::size_t offset, std::size_t size) {
+        std::vector<std::uint8_t> out(size, 0);
+        if (offset < card.size())
+            std::copy_n(card.begin() + static_cast<std::ptrdiff_t>(offset),
+                        std::min(size, card.size() - offset), out.begin());
+        return out;
+    };
     SdImportPlan plan;
-    plan.missingBytes = layout.fileSize - image.size();
-    image.resize(layout.fileSize, 0);
+    plan.missingBytes = layout.fileSize - card.size();
     auto add = [&](SdImportPlan::Kind kind, int number, std::vector<std::uint8_t> data) {
         plan.items.push_back({kind, number, std::move(data), false});
     };
@@ -70,22 +82,24 @@ base::Result<SdImportPlan> PlanSdImport(base::SdFamily family,
     auto importDevices = [&] {
         for (int j = 0; j < layout.loops; ++j) {
             std::vector<std::uint8_t> file(1792);
-            const std::uint8_t* block = image.data() + static_cast<std::size_t>(j) * kLoopBlockSize;
+            const std::vector<std::uint8_t> block =
+                section(static_cast<std::size_t>(j) * kLoopBlockSize, kLoopBlockSize);
             for (std::size_t a = 0; a < 256; ++a)
-                std::copy_n(block + a * kPackRecordSize, 7,
+                std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(a * kPackRecordSize), 7,
                             file.begin() + static_cast<std::ptrdiff_t>(a * 7));
             add(SdImportPlan::Kind::Devices, startLoop + j, std::move(file));
         }
     };
     auto importPhrases = [&] {
         add(SdImportPlan::Kind::Phrases, 0,
-            SpacesForFF({image.data() + layout.phraseOffset, kNameBlockSize}));
+            SpacesForFF(section(layout.phraseOffset, kNameBlockSize)));
     };
     auto importLogic = [&] {
+        const std::vector<std::uint8_t> records = section(
+            layout.logicOffset, static_cast<std::size_t>(layout.logicRecords) * layout.logicRecordSize);
         for (int n = 0; n < layout.logicRecords; ++n) {
             const std::span<const std::uint8_t> record{
-                image.data() + layout.logicOffset +
-                    static_cast<std::size_t>(n) * layout.logicRecordSize,
+                records.data() + static_cast<std::size_t>(n) * layout.logicRecordSize,
                 layout.logicRecordSize};
             if (record[0] == 0xFF) {
                 plan.items.push_back({SdImportPlan::Kind::Logic, n, {}, true});
@@ -99,9 +113,8 @@ base::Result<SdImportPlan> PlanSdImport(base::SdFamily family,
         if (layout.nameOffset == 0) return;
         for (int j = 0; j < layout.loops; ++j) {
             add(SdImportPlan::Kind::Names, startLoop + j,
-                SpacesForFF({image.data() + layout.nameOffset +
-                                 static_cast<std::size_t>(j) * kNameBlockSize,
-                             kNameBlockSize}));
+                SpacesForFF(section(layout.nameOffset + static_cast<std::size_t>(j) * kNameBlockSize,
+                                    kNameBlockSize)));
         }
     };
 
