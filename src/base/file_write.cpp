@@ -105,11 +105,17 @@ Result<> PendingFile::SyncFileSystem() {
     return Ok();
 }
 
-Result<> PendingFile::CommitSynced() {
-    if (fd_ < 0) return Error{WriteFailedText(target_), "not open", EBADF};
+Result<> PendingFile::Close() {
+    if (fd_ < 0) return Ok();
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) return SystemError(WriteFailedText(target_));
+    return Ok();
+}
+
+Result<> PendingFile::CommitSynced() {
+    if (auto r = Close(); !r) return r;
+    if (temp_.empty()) return Error{WriteFailedText(target_), "not open", EBADF};
     if (::rename(temp_.c_str(), target_.c_str()) != 0) return SystemError(WriteFailedText(target_));
     temp_.clear();
     return Ok();
@@ -142,6 +148,56 @@ Result<> WriteFileAt(const fs::path& target, std::size_t offset,
 
 Result<> WriteFileStart(const fs::path& target, std::span<const std::uint8_t> bytes) {
     return WriteFileAt(target, 0, bytes);
+}
+
+std::vector<Result<>> WriteEachFile(const std::vector<FileContent>& files) {
+    std::vector<Result<>> results(files.size());
+    std::vector<std::unique_ptr<PendingFile>> pending(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const FileContent& f = files[i];
+        auto file = std::make_unique<PendingFile>(f.target);
+        if (auto r = file->Open(); !r) {
+            results[i] = r;
+            continue;
+        }
+        Result<> r = Ok();
+        if (f.keepTail) {
+            const auto old = ReadExisting(f.target);
+            r = old ? file->Append(Patched(*old, 0, f.bytes)) : Result<>(old.error());
+        } else {
+            r = file->Append(f.bytes);
+        }
+        if (r) r = file->Close();
+        if (!r) {
+            results[i] = r;
+            continue;
+        }
+        pending[i] = std::move(file);
+    }
+    // One sync per folder the files go to (not one descriptor per file held
+    // open: an import writes more files than a process may keep open).
+    std::vector<fs::path> synced;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!pending[i]) continue;
+        const fs::path folder = files[i].target.parent_path().empty()
+                                    ? fs::path(".")
+                                    : files[i].target.parent_path();
+        if (std::find(synced.begin(), synced.end(), folder) != synced.end()) continue;
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool ok = fd >= 0 && ::syncfs(fd) == 0;
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        if (!ok) {
+            results[i] = SystemError(WriteFailedText(files[i].target), error);
+            pending[i].reset();
+            continue;
+        }
+        synced.push_back(folder);
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (pending[i]) results[i] = pending[i]->CommitSynced();
+    }
+    return results;
 }
 
 Result<> WriteFilesTogether(const std::vector<FileContent>& files) {

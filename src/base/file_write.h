@@ -45,6 +45,14 @@ struct FileContent {
 // that failed.
 [[nodiscard]] Result<> WriteFilesTogether(const std::vector<FileContent>& files);
 
+// Writes many independent files (a run of print files, an import of a
+// thousand rules) with one flush to the disk instead of one per file: the
+// temporary files are all written, the file system is synced once, then each
+// is renamed into place. Each file on its own is still old or new, never
+// half-written; one that fails leaves the others alone. One result per file,
+// in order.
+[[nodiscard]] std::vector<Result<>> WriteEachFile(const std::vector<FileContent>& files);
+
 // The message for a file that could not be written, naming it:
 // "无法写入文件“devc5.dat”。".
 std::string WriteFailedText(const std::filesystem::path& target);
@@ -62,10 +70,13 @@ class PendingFile {
     [[nodiscard]] Result<> Append(std::span<const std::uint8_t> bytes);
     // Flushes to disk and renames over the target.
     [[nodiscard]] Result<> Commit();
-    // Flushes the whole file system that holds the temporary file: a set of
-    // files is made durable with one flush instead of one per file.
+    // Flushes the whole file system that holds the (open) temporary file: a
+    // set of files is made durable with one flush instead of one per file.
     [[nodiscard]] Result<> SyncFileSystem();
-    // Renames over the target without a flush of its own (after SyncFileSystem).
+    // Closes the temporary file, keeping it for CommitSynced.
+    [[nodiscard]] Result<> Close();
+    // Renames over the target without flushing: for callers that synced the
+    // file system themselves (SyncFileSystem, WriteEachFile).
     [[nodiscard]] Result<> CommitSynced();
     // Removes the temporary file (also done by the destructor).
     void Discard();

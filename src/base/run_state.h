@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
+
 #include "base/controller_model.h"
 #include "burner/port_list.h"
 #include "burner/serial_port.h"
@@ -34,6 +37,14 @@ struct RunState {
     // What quick set showed last.
     int QuickSetLoop = 0;
     int QuickSetClass = 0;
+    // The last SD-card pack's controller identifier and start loop.
+    int SdControllerId = 0;
+    int SdStartLoop = 0;
+    // The VELNET import's range, kept for the next import, and the folder
+    // its files come from (empty: exchange::DefaultVelnetFolder()).
+    std::uint32_t VelnetFirstLoop = 0;
+    std::uint32_t VelnetLastLoop = 0;
+    std::filesystem::path VelnetFolder;
 
     // The port the rules point at, with its device path.
     burner::PortAddress BurnerAddress() const { return Ports.Address(Rules.PortIndex); }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <iostream>
 #include <optional>
+#include <map>
 #include <string_view>
 #include <tuple>
 
@@ -27,6 +28,10 @@
 #include "devices/class_forms.h"
 #include "exchange/excel_exchange.h"
 #include "exchange/templates.h"
+#include "exchange/sd_import.h"
+#include "exchange/sd_pack.h"
+#include "exchange/text_print.h"
+#include "exchange/velnet_import.h"
 #include "logic/logic_files.h"
 #include "logic/rule_editing.h"
 #include "loops/loop_copy.h"
@@ -95,6 +100,17 @@ commands:
   diff DIR_A DIR_B [--json]
                    print every difference between two projects, decoded, one
                    line each (exit 0 equal, 1 different); reads only
+  sd-pack --id N --start-loop L
+                   pack the project into the SD-card file of --model's family
+                   (MXKA%03d.dat for 2: 16 loops from L, L 0..240; KBX%03d.dat
+                   for 3 and 4: 2 loops, L 0..254), N the controller's id 0..999
+  sd-import FILE --family ka|kbx --start-loop L [--only devices,names,logic,phrases]
+                   import an SD-card file over the loops from L (all sections
+                   unless --only; names exist in ka files only)
+  print            write the text print files devctext%d.txt and logtext.txt
+  velnet-import --from F --to T [--source DIR]
+                   convert VELNET loops F..T from DIR (default ~/DATNET) into
+                   devc%d.dat and log%d.dat
 
 Transfers show their progress on standard error and print the result text on
 standard output; only the success text exits with 0.
@@ -529,7 +545,7 @@ int QuickSetCommand(Context& c) {
         const std::string& v = args[++i];
         if (byteTarget) {
             int value = 0;
-            if (auto error = base::CheckByte(v, value)) return usage(a + ": " + *error);
+            if (!ParseNumber(v, 0, 255, value)) return usage(a + ": " + std::string(base::kByteMessage));
             *byteTarget = value;
             continue;
         }
@@ -599,6 +615,137 @@ int TemplateCommand(Context& c) {
     return kExitOk;
 }
 
+// "--name value" pairs after a command; false (with a message) for anything else.
+bool ParsePairs(Context& c, std::size_t from, std::initializer_list<std::string_view> names,
+                std::map<std::string, std::string>& out) {
+    const std::vector<std::string>& args = c.options.args;
+    for (std::size_t i = from; i < args.size(); i += 2) {
+        const bool known = std::find(names.begin(), names.end(), args[i]) != names.end();
+        if (!known || i + 1 >= args.size()) {
+            c.streams.err << "velsend-cli: " << c.options.command << ": unexpected " << args[i]
+                          << " (see --help)\n";
+            return false;
+        }
+        out[args[i]] = args[i + 1];
+    }
+    return true;
+}
+
+// A whole number in min..max for option `name`, with the range message.
+bool ParseBounded(Context& c, const std::map<std::string, std::string>& pairs,
+                  const std::string& name, int min, int max, int& out) {
+    const auto it = pairs.find(name);
+    if (it == pairs.end()) {
+        c.streams.err << "velsend-cli: " << c.options.command << ": " << name << " is required\n";
+        return false;
+    }
+    if (!ParseNumber(it->second, min, max, out)) {
+        c.streams.err << "velsend-cli: " << c.options.command << ": " << name << ": "
+                      << base::RangeMessage(min, max) << "\n";
+        return false;
+    }
+    return true;
+}
+
+int SdPackCommand(Context& c) {
+    const base::SdFamily family = base::Traits(c.state.ControllerModel).sdFamily;
+    if (family == base::SdFamily::None) {
+        c.streams.err << "velsend-cli: sd-pack: --model " << c.state.ControllerModel
+                      << " has no SD-card data (use 2, 3 or 4)\n";
+        return kExitUsage;
+    }
+    std::map<std::string, std::string> pairs;
+    int id = 0, start = 0;
+    if (!ParsePairs(c, 0, {"--id", "--start-loop"}, pairs) ||
+        !ParseBounded(c, pairs, "--id", 0, exchange::kMaxControllerId, id) ||
+        !ParseBounded(c, pairs, "--start-loop", 0, exchange::LayoutOf(family).maxStartLoop, start))
+        return kExitUsage;
+    const auto result = exchange::PackSdCard(c.state.Project, family, id, start);
+    if (!result) {
+        c.streams.err << result.error().Full() << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << result->message << " " << result->file.filename().string() << "\n";
+    return kExitOk;
+}
+
+int SdImportCommand(Context& c) {
+    std::map<std::string, std::string> pairs;
+    if (!ParsePairs(c, 1, {"--family", "--start-loop", "--only"}, pairs)) return kExitUsage;
+    const std::string family = pairs.count("--family") ? pairs["--family"] : "";
+    if (family != "ka" && family != "kbx") {
+        c.streams.err << "velsend-cli: sd-import: --family takes ka or kbx\n";
+        return kExitUsage;
+    }
+    const base::SdFamily sd = family == "ka" ? base::SdFamily::KA : base::SdFamily::KBX;
+    int start = 0;
+    if (!ParseBounded(c, pairs, "--start-loop", 0, exchange::LayoutOf(sd).maxStartLoop, start))
+        return kExitUsage;
+    exchange::SdSections sections;
+    if (pairs.count("--only")) {
+        sections = {false, false, false, false};
+        std::string_view list = pairs["--only"];
+        while (!list.empty()) {
+            const std::size_t comma = list.find(',');
+            const std::string_view item = list.substr(0, comma);
+            if (item == "devices") sections.devices = true;
+            else if (item == "names") sections.names = true;
+            else if (item == "logic") sections.logic = true;
+            else if (item == "phrases") sections.phrases = true;
+            else {
+                c.streams.err << "velsend-cli: sd-import: --only takes devices,names,logic,phrases\n";
+                return kExitUsage;
+            }
+            list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+        }
+    }
+    const auto result =
+        exchange::ImportSdCard(c.state.Project, sd, c.options.args[0], start, sections);
+    if (!result) {
+        c.streams.err << result.error().Full() << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << result->message << "\n";
+    return kExitOk;
+}
+
+int PrintCommand(Context& c) {
+    const auto result = exchange::WriteTextPrintFiles(c.state.Project, c.state.ControllerModel);
+    if (!result) {
+        c.streams.err << result.error().Full() << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << result->message << "\n";
+    return kExitOk;
+}
+
+int VelnetImportCommand(Context& c) {
+    std::map<std::string, std::string> pairs;
+    if (!ParsePairs(c, 0, {"--from", "--to", "--source"}, pairs)) return kExitUsage;
+    std::uint32_t range[2] = {0, 0};
+    const char* names[2] = {"--from", "--to"};
+    for (int i = 0; i < 2; ++i) {
+        const auto it = pairs.find(names[i]);
+        const std::optional<std::string> error =
+            it == pairs.end() ? std::optional<std::string>(std::string(names[i]) + " is required")
+                              : base::CheckUnsigned(it->second, range[i]);
+        if (error) {
+            c.streams.err << "velsend-cli: velnet-import: " << names[i] << ": " << *error << "\n";
+            return kExitUsage;
+        }
+    }
+    const std::filesystem::path source =
+        pairs.count("--source") ? std::filesystem::path(pairs["--source"])
+                                : exchange::DefaultVelnetFolder();
+    const auto result = exchange::ImportVelnet(c.state.Project, source, range[0], range[1]);
+    if (!result) {
+        c.streams.err << result.error().Full() << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << result->message << "\n";
+    return kExitOk;
+}
+
 int DiffProjectsCommand(Context& c) {
     return DiffCommand(c.options.args, c.state.ControllerModel, c.streams.out, c.streams.err);
 }
@@ -628,6 +775,10 @@ const std::vector<CommandRow>& Commands() {
         {"excel-import", 1, 3, ExcelImportCommand},
         {"template", 2, 2, TemplateCommand},
         {"diff", 2, 3, DiffProjectsCommand},
+        {"sd-pack", 4, 4, SdPackCommand},
+        {"sd-import", 5, 7, SdImportCommand},
+        {"print", 0, 0, PrintCommand},
+        {"velnet-import", 4, 6, VelnetImportCommand},
     };
     return rows;
 }

@@ -70,4 +70,9 @@ QString WidgetMessageService::SaveFileName(QWidget* parent, const QString& capti
     return QFileDialog::getSaveFileName(parent, caption, dir, filter);
 }
 
+QString WidgetMessageService::ExistingDirectory(QWidget* parent, const QString& caption,
+                                                const QString& dir) {
+    return QFileDialog::getExistingDirectory(parent, caption, dir);
+}
+
 }  // namespace velsend::ui

@@ -33,6 +33,9 @@ class MessageService : public base::UserPrompt {
                                  const QString& filter) = 0;
     virtual QString SaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                  const QString& filter) = 0;
+    // A folder chosen by the user; empty when cancelled (and in stand-ins
+    // that do not script it).
+    virtual QString ExistingDirectory(QWidget*, const QString&, const QString&) { return {}; }
 
     // Core routines talk through these; the boxes open over `parent`.
     void SetPromptParent(QWidget* parent) { promptParent_ = parent; }
@@ -56,6 +59,8 @@ class WidgetMessageService final : public MessageService {
                          const QString& filter) override;
     QString SaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                          const QString& filter) override;
+    QString ExistingDirectory(QWidget* parent, const QString& caption,
+                              const QString& dir) override;
 };
 
 }  // namespace velsend::ui

@@ -17,6 +17,8 @@
 #include "burner/backup_dlg.h"
 #include "burner/set_dlg.h"
 #include "burner/show_dlg.h"
+#include "exchange/sd_dlg.h"
+#include "exchange/velnet_dlg.h"
 #include "logic/logic_set_dlg.h"
 #include "devices/class_device_dlg.h"
 #include "devices/device_set_dlg.h"
@@ -154,6 +156,22 @@ const std::vector<Shot>& Shots() {
              s.QuickSetLoop = 2;
              s.QuickSetClass = 2;
              return Make<devices::CFastSetDlg>(s, m);
+         }},
+        {"sd-pack",
+         [](base::RunState&, ui::MessageService&) { return Make<exchange::CIDDlg>(240); }},
+        {"sd-import",
+         [](base::RunState&, ui::MessageService&) {
+             return Make<exchange::CIddlg1>(base::SdFamily::KA);
+         }},
+        {"sd-import-kbx",
+         [](base::RunState&, ui::MessageService&) {
+             return Make<exchange::CIddlg1>(base::SdFamily::KBX);
+         }},
+        {"velnet-import",
+         [](base::RunState& s, ui::MessageService& m) { return Make<exchange::CVelnetDlg>(s, m); }},
+        {"velnet-progress",
+         [](base::RunState& s, ui::MessageService& m) {
+             return Make<exchange::CChangeDlg>(s.Project, "/nonexistent", 0, 0, m);
          }},
     };
     return shots;

@@ -20,6 +20,11 @@
 #include "burner/show_dlg.h"
 #include "devices/device_set_dlg.h"
 #include "devices/device_type_dlg.h"
+#include "exchange/sd_dlg.h"
+#include "exchange/sd_import.h"
+#include "exchange/sd_pack.h"
+#include "exchange/text_print.h"
+#include "exchange/velnet_dlg.h"
 #include "logic/logic_set_dlg.h"
 #include "loops/copy_loop_dlg.h"
 #include "loops/loop_stat_dlg.h"
@@ -212,8 +217,8 @@ void CMainFrame::RegisterHandlers() {
     handlers_[ID_PROJECT_NAME] = [this] { OnProjectName(); };
     handlers_[ID_PROJECT_DETAILS] = [this] { OnProjectDetails(); };
     handlers_[ID_SD_PACK] = [this] { OnSdPack(); };
-    handlers_[ID_SD_IMPORT_KA] = [this] { OnSdImport(); };
-    handlers_[ID_SD_IMPORT_KBX] = [this] { OnSdImport(); };
+    handlers_[ID_SD_IMPORT_KA] = [this] { OnSdImport(SdFamily::KA); };
+    handlers_[ID_SD_IMPORT_KBX] = [this] { OnSdImport(SdFamily::KBX); };
     for (int id : CommandIds()) {
         if (CVelView::HandlesCommand(id)) handlers_[id] = [this, id] { view_->OnCommand(id); };
     }
@@ -320,9 +325,51 @@ void CMainFrame::OnBackup() {
     burner::CBackupDlg dialog(state_, messages_, this);
     dialog.exec();
 }
-void CMainFrame::OnVelnetImport() {}
-void CMainFrame::OnTextPrint() {}
-void CMainFrame::OnSdPack() {}
-void CMainFrame::OnSdImport() {}
+void CMainFrame::OnVelnetImport() {
+    exchange::CVelnetDlg range(state_, messages_, this);
+    if (range.exec() != QDialog::Accepted) return;
+    exchange::CChangeDlg change(state_.Project, range.Folder(), state_.VelnetFirstLoop,
+                                state_.VelnetLastLoop, messages_, this);
+    change.exec();
+}
+
+void CMainFrame::OnTextPrint() {
+    const auto result = exchange::WriteTextPrintFiles(state_.Project, state_.ControllerModel);
+    messages_.Message(this, Q(result ? result->message : result.error().Full()),
+                      Q(exchange::kPrintCaption),
+                      result ? ui::MessageIcon::None : ui::MessageIcon::Warning);
+}
+
+void CMainFrame::OnSdPack() {
+    const SdFamily family = Traits(state_.ControllerModel).sdFamily;
+    if (family == SdFamily::None) return;  // the families without SD cards
+    exchange::CIDDlg dialog(exchange::LayoutOf(family).maxStartLoop, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    state_.SdControllerId = dialog.ControllerId();
+    state_.SdStartLoop = dialog.StartLoop();
+    const auto result =
+        exchange::PackSdCard(state_.Project, family, state_.SdControllerId, state_.SdStartLoop);
+    messages_.Message(this, Q(result ? result->message : result.error().Full()),
+                      Q(exchange::kSdCaption), ui::MessageIcon::None);
+}
+
+// Each command reads its own family's cards, whatever model is selected.
+void CMainFrame::OnSdImport(SdFamily family) {
+    // "数据文件|MXKA???.DAT|" as a Qt filter; names are matched in either case.
+    const QString filter = Q(exchange::ImportDialogFilter(family)).section(QLatin1Char('|'), 0, 0);
+    const QString pattern = Q(exchange::ImportDialogFilter(family)).section(QLatin1Char('|'), 1, 1);
+    const QString file = messages_.OpenFileName(
+        this, Q(exchange::ImportDialogTitle(family)),
+        QString::fromStdString(state_.Project.Root().string()),
+        filter + QStringLiteral(" (") + pattern + QLatin1Char(' ') + pattern.toLower() +
+            QStringLiteral(")"));
+    if (file.isEmpty()) return;
+    exchange::CIddlg1 dialog(family, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const auto result = exchange::ImportSdCard(state_.Project, family, file.toStdString(),
+                                               dialog.StartLoop(), dialog.Sections());
+    messages_.Message(this, Q(result ? result->message : result.error().Full()),
+                      Q(exchange::kSdCaption), ui::MessageIcon::None);
+}
 
 }  // namespace velsend::app::gui

@@ -72,7 +72,7 @@ class CMainFrame : public QMainWindow {
     void OnProjectName();
     void OnProjectDetails();
     void OnSdPack();
-    void OnSdImport();
+    void OnSdImport(base::SdFamily family);
 
     base::RunState& state_;
     ui::MessageService& messages_;
