@@ -40,6 +40,23 @@ skip() {
     results+=("skipped")
     times+=(0)
 }
+# ctest_counted DIR ARGS...: runs ctest and adds its counts to the totals.
+passed=0
+failed_tests=0
+ctest_counted() {
+    local log
+    log=$(mktemp)
+    ctest --test-dir "$@" 2>&1 | tee "$log"
+    local status=${PIPESTATUS[0]}
+    local line
+    line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$log" | tail -n 1)
+    rm -f "$log"
+    if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+        failed_tests=$((failed_tests + BASH_REMATCH[1]))
+        passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+    fi
+    return "$status"
+}
 configure_and_build() {
     local dir=$1
     shift
@@ -49,7 +66,7 @@ configure_and_build() {
 step "core has no Qt includes" bash scripts/check-core-no-qt.sh
 
 if step "build (-Werror)" configure_and_build build -DVELSEND_WERROR=ON; then
-    step "tests: unit, gui, e2e" ctest --test-dir build -LE bench -j "$jobs" --output-on-failure
+    step "tests: unit, gui, e2e" ctest_counted build -LE bench -j "$jobs" --output-on-failure
 else
     skip "tests: unit, gui, e2e"
 fi
@@ -57,9 +74,11 @@ fi
 # Unoptimised: it compiles much faster, and the tests take seconds either way.
 if step "sanitizer build (ASan/UBSan)" configure_and_build build-asan -DVELSEND_WERROR=ON \
     -DVELSEND_SANITIZE=ON -DVELSEND_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Debug; then
-    step "sanitizer tests: unit, e2e" env ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        ctest --test-dir build-asan -L 'unit|e2e' -j "$jobs" --output-on-failure
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    step "sanitizer tests: unit, e2e" ctest_counted build-asan -L 'unit|e2e' -j "$jobs" \
+        --output-on-failure
+    unset ASAN_OPTIONS UBSAN_OPTIONS
 else
     skip "sanitizer tests: unit, e2e"
 fi
@@ -69,7 +88,7 @@ fuzz_build() {
         -DVELSEND_SANITIZE=ON -DVELSEND_BUILD_GUI=OFF -DVELSEND_BUILD_TESTS=OFF
 }
 if step "fuzz build (clang)" fuzz_build; then
-    step "fuzz targets" ctest --test-dir build-fuzz -L fuzz --output-on-failure
+    step "fuzz targets" ctest_counted build-fuzz -L fuzz --output-on-failure
 else
     skip "fuzz targets"
 fi
@@ -84,4 +103,6 @@ if [ $failed -eq 0 ]; then
 else
     echo "SOME CHECKS FAILED (${SECONDS}s)"
 fi
+# The closing line test runners are read by.
+echo "tests: $passed passed, $failed_tests failed"
 exit $failed
