@@ -6,10 +6,12 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <thread>
 
 #include "base/command_ids.h"
 #include "app/gui/main_frame.h"
+#include "app/gui/termination.h"
 #include "base/run_state.h"
 #include "burner/backup_dlg.h"
 #include "burner/progress_bridge_dlg.h"
@@ -96,6 +98,30 @@ TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
     EXPECT_EQ(messages.shown[0].text, ui::Q(kTransferStoppedMessage));
     EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Warning);
     // Only the first loop went out.
+    EXPECT_LT(sim.Received().size(), 2u * (4 + 8 * 226));
+}
+
+TEST_F(TransferDlgTest, AStopSignalEndsATransferBetweenBlocksAndThenTheProgram) {
+    test::SimProcess sim({}, dir / "sim.log");
+    Attach(sim);
+    state.TransferKind = kSendDevices;
+    state.Rules.PaceDelay = 50;  // 3 s rest after each loop
+    app::gui::TerminationWatch watch;
+    bool allClosed = false;
+    QObject::connect(&watch, &app::gui::TerminationWatch::AllClosed, [&] { allClosed = true; });
+    CShowDlg dialog(state, messages);
+    dialog.setWindowModality(Qt::ApplicationModal);  // as exec() shows it
+    dialog.show();
+    QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Progress()->value() == 160; }, 30000));
+
+    ASSERT_EQ(::raise(SIGTERM), 0);  // what a logout or `kill` sends
+    ASSERT_TRUE(QTest::qWaitFor([&] { return allClosed; }, 30000));
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.LastResult().outcome, TransferOutcome::Cancelled);
+    EXPECT_FALSE(state.BurnerPort.IsOpen());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, ui::Q(kTransferStoppedMessage));
     EXPECT_LT(sim.Received().size(), 2u * (4 + 8 * 226));
 }
 

@@ -7,6 +7,7 @@
 #include <QTranslator>
 
 #include "app/gui/main_frame.h"
+#include "app/gui/termination.h"
 
 namespace velsend::app::gui {
 
@@ -49,6 +50,9 @@ CVelApp::CVelApp(int& argc, char** argv) : QApplication(argc, argv) {
     InstallQtChineseTranslations(*this);
     setWindowIcon(AppIcon());
     state_.Ports = burner::PortList::FromEnvironment();
+    // A logout or a stop signal ends a transfer between blocks, not mid-block.
+    auto* watch = new TerminationWatch(this);
+    connect(watch, &TerminationWatch::AllClosed, this, &QCoreApplication::quit);
 }
 
 CVelApp::~CVelApp() = default;
