@@ -86,24 +86,42 @@ void ReadRules(const store::ProjectDir& dir, int model, Report& report) {
     }
 }
 
-void AppendTable(std::string& out, const std::vector<std::string>& headers,
-                 const std::vector<std::vector<std::string>>& rows, const char* cls) {
-    out += "<table class=\"";
-    out += cls;
-    out += "\" border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">\n<thead><tr>";
-    for (const std::string& h : headers) out += "<th>" + EscapeHtml(h) + "</th>";
+Block Heading(Block::Kind kind, std::string text) {
+    Block b;
+    b.kind = kind;
+    b.text = std::move(text);
+    return b;
+}
+
+Block TableBlock(std::vector<std::string> headers, std::vector<std::vector<std::string>> rows,
+                 std::string cls, std::vector<int> widths) {
+    Block b;
+    b.kind = Block::Kind::Table;
+    b.headers = std::move(headers);
+    b.rows = std::move(rows);
+    b.tableClass = std::move(cls);
+    b.widths = std::move(widths);
+    return b;
+}
+
+void AppendBlock(std::string& out, const Block& b) {
+    switch (b.kind) {
+        case Block::Kind::Title: out += "<h1>" + EscapeHtml(b.text) + "</h1>\n"; return;
+        case Block::Kind::Heading: out += "<h2>" + EscapeHtml(b.text) + "</h2>\n"; return;
+        case Block::Kind::Subheading: out += "<h3>" + EscapeHtml(b.text) + "</h3>\n"; return;
+        case Block::Kind::Note: out += "<p class=\"note\">" + EscapeHtml(b.text) + "</p>\n"; return;
+        case Block::Kind::Text: out += "<p>" + EscapeHtml(b.text) + "</p>\n"; return;
+        case Block::Kind::Table: break;
+    }
+    out += "<table class=\"" + b.tableClass + "\">\n<thead><tr>";
+    for (const std::string& h : b.headers) out += "<th>" + EscapeHtml(h) + "</th>";
     out += "</tr></thead>\n<tbody>\n";
-    for (const auto& row : rows) {
+    for (const auto& row : b.rows) {
         out += "<tr>";
         for (const std::string& cell : row) out += "<td>" + EscapeHtml(cell) + "</td>";
         out += "</tr>\n";
     }
     out += "</tbody></table>\n";
-}
-
-std::string PageTitle(const Report& report, const std::string& title) {
-    return "<div class=\"running\">" + EscapeHtml(report.projectName) + " · 调试报告</div>\n<h2>" +
-           EscapeHtml(title) + "</h2>\n";
 }
 
 }  // namespace
@@ -171,7 +189,7 @@ h1 { font-size: 18pt; margin: 0 0 8pt 0; }
 h2 { font-size: 13pt; margin: 4pt 0 6pt 0; }
 h3 { font-size: 11pt; margin: 10pt 0 4pt 0; }
 .running { font-size: 8pt; color: #555; border-bottom: 1px solid #999; margin-bottom: 4pt; }
-table { border-collapse: collapse; border-color: #666; margin-bottom: 6pt; }
+table { border-collapse: collapse; width: 100%; margin-bottom: 6pt; }
 th { background-color: #e4e4e4; font-weight: bold; text-align: left; }
 td, th { border: 1px solid #666; padding: 2pt 4pt; vertical-align: top; }
 table.devices td, table.devices th { font-size: 9pt; }
@@ -179,78 +197,100 @@ table.devices td, table.devices th { font-size: 9pt; }
 )";
 }
 
-std::vector<std::string> HtmlPages(const Report& r) {
-    std::vector<std::string> pages;
+std::vector<Page> ReportPages(const Report& r) {
+    using K = Block::Kind;
+    std::vector<Page> pages;
+    const std::vector<int> twoColumns{1, 3};
     // Title page: the project, the node settings, the loops at a glance.
     {
-        std::string p = "<h1>" + EscapeHtml(r.projectName.empty() ? "（未命名工程）" : r.projectName) +
-                        " 调试报告</h1>\n<p class=\"note\">控制器型号：" +
-                        EscapeHtml(r.modelCaption) + "</p>\n<h3>工程信息</h3>\n";
+        Page p;
+        p.running = false;
+        p.blocks.push_back(Heading(
+            K::Title, (r.projectName.empty() ? "（未命名工程）" : r.projectName) + " 调试报告"));
+        p.blocks.push_back(Heading(K::Note, "控制器型号：" + r.modelCaption));
+        p.blocks.push_back(Heading(K::Subheading, "工程信息"));
         std::vector<std::vector<std::string>> rows;
         for (const auto& [label, text] : r.info) rows.push_back({label, text});
-        AppendTable(p, {"项目", "内容"}, rows, "info");
-        p += "<h3>节点设置</h3>\n";
+        p.blocks.push_back(TableBlock({"项目", "内容"}, rows, "info", twoColumns));
+        p.blocks.push_back(Heading(K::Subheading, "节点设置"));
         if (r.nodeFile.empty()) {
-            p += "<p class=\"note\">此型号没有节点设置。</p>\n";
+            p.blocks.push_back(Heading(K::Note, "此型号没有节点设置。"));
         } else {
             if (!r.nodePresent)
-                p += "<p class=\"note\">" + EscapeHtml(r.nodeFile) + " 不存在，显示初始值。</p>\n";
+                p.blocks.push_back(Heading(K::Note, r.nodeFile + " 不存在，显示初始值。"));
             rows.clear();
             for (const auto& [label, value] : r.nodeRows) rows.push_back({label, value});
-            AppendTable(p, {"项目", "值"}, rows, "nodes");
+            p.blocks.push_back(TableBlock({"项目", "值"}, rows, "nodes", twoColumns));
         }
-        p += "<h3>回路一览（回路 " + std::to_string(r.firstLoop) + "–" +
-             std::to_string(r.lastLoop) + "）</h3>\n";
+        p.blocks.push_back(Heading(K::Subheading, "回路一览（回路 " + std::to_string(r.firstLoop) +
+                                                      "–" + std::to_string(r.lastLoop) + "）"));
         rows.clear();
         for (const LoopSection& s : r.loops)
             rows.push_back({std::to_string(s.loop), std::to_string(s.devices.size())});
         if (rows.empty())
-            p += "<p class=\"note\">没有开通的设备。</p>\n";
+            p.blocks.push_back(Heading(K::Note, "没有开通的设备。"));
         else
-            AppendTable(p, {"回路", "开通设备数"}, rows, "summary");
-        p += "<p>开通设备合计：" + std::to_string(r.installedTotal) + "</p>\n";
+            p.blocks.push_back(TableBlock({"回路", "开通设备数"}, rows, "summary", twoColumns));
+        p.blocks.push_back(Heading(K::Text, "开通设备合计：" + std::to_string(r.installedTotal)));
         pages.push_back(std::move(p));
     }
     for (const LoopSection& s : r.loops) {
-        std::string p = PageTitle(r, "回路 " + std::to_string(s.loop)) + "<p>开通设备 " +
-                        std::to_string(s.devices.size()) + " 个</p>\n";
+        Page p;
+        p.blocks.push_back(Heading(K::Heading, "回路 " + std::to_string(s.loop)));
+        p.blocks.push_back(Heading(K::Text, "开通设备 " + std::to_string(s.devices.size()) + " 个"));
         std::vector<std::vector<std::string>> rows;
         rows.reserve(s.devices.size());
         for (const DeviceRow& d : s.devices)
             rows.push_back({std::to_string(d.address), d.className, std::to_string(d.typeCode),
                             d.typeName, std::to_string(d.zone), std::to_string(d.floor),
                             std::to_string(d.room), d.phrase, d.name, d.mode, d.delay});
-        AppendTable(p,
-                    {"地址", "类别", "类型", "类型名称", "区域", "楼层", "房间", "词组", "名称",
-                     "启动方式/参数", "延时"},
-                    rows, "devices");
-        p += "<h3>按类型统计</h3>\n";
+        p.blocks.push_back(TableBlock({"地址", "类别", "类型", "类型名称", "区域", "楼层", "房间",
+                                       "词组", "名称", "启动方式/参数", "延时"},
+                                      std::move(rows), "devices",
+                                      {4, 4, 4, 11, 4, 4, 4, 11, 12, 10, 4}));
+        p.blocks.push_back(Heading(K::Subheading, "按类型统计"));
         rows.clear();
         for (const TypeCount& c : s.counts)
             rows.push_back({c.className, c.typeText, std::to_string(c.count)});
-        AppendTable(p, {"类别", "类型", "数量"}, rows, "counts");
+        p.blocks.push_back(TableBlock({"类别", "类型", "数量"}, rows, "counts", {1, 3, 1}));
         pages.push_back(std::move(p));
     }
     {
-        std::string p = PageTitle(r, "联动逻辑");
-        p += "<p class=\"note\">" +
-             (r.ruleCapacity > 0 ? "编号逻辑，本型号容量 " + std::to_string(r.ruleCapacity) + " 条；"
-                                 : std::string("每个设备一条逻辑；")) +
-             "已设置 " + std::to_string(r.rules.size()) + " 条。</p>\n";
+        Page p;
+        p.blocks.push_back(Heading(K::Heading, "联动逻辑"));
+        p.blocks.push_back(Heading(
+            K::Note, (r.ruleCapacity > 0
+                          ? "编号逻辑，本型号容量 " + std::to_string(r.ruleCapacity) + " 条；"
+                          : std::string("每个设备一条逻辑；")) +
+                         "已设置 " + std::to_string(r.rules.size()) + " 条。"));
         std::vector<std::vector<std::string>> rows;
         for (const Rule& rule : r.rules) rows.push_back({rule.where, rule.text});
-        if (!rows.empty()) AppendTable(p, {"位置", "逻辑"}, rows, "rules");
+        if (!rows.empty()) p.blocks.push_back(TableBlock({"位置", "逻辑"}, rows, "rules", {1, 4}));
         pages.push_back(std::move(p));
     }
     {
-        std::string p = PageTitle(r, "词库") + "<p class=\"note\">已设置 " +
-                        std::to_string(r.phrases.size()) + " 个词组。</p>\n";
+        Page p;
+        p.blocks.push_back(Heading(K::Heading, "词库"));
+        p.blocks.push_back(
+            Heading(K::Note, "已设置 " + std::to_string(r.phrases.size()) + " 个词组。"));
         std::vector<std::vector<std::string>> rows;
         for (const auto& [n, text] : r.phrases) rows.push_back({std::to_string(n), text});
-        if (!rows.empty()) AppendTable(p, {"编号", "内容"}, rows, "phrases");
+        if (!rows.empty()) p.blocks.push_back(TableBlock({"编号", "内容"}, rows, "phrases", {1, 5}));
         pages.push_back(std::move(p));
     }
     return pages;
+}
+
+std::vector<std::string> HtmlPages(const Report& r) {
+    std::vector<std::string> out;
+    for (const Page& page : ReportPages(r)) {
+        std::string html;
+        if (page.running)
+            html += "<div class=\"running\">" + EscapeHtml(r.projectName) + " · 调试报告</div>\n";
+        for (const Block& b : page.blocks) AppendBlock(html, b);
+        out.push_back(std::move(html));
+    }
+    return out;
 }
 
 std::string RenderHtml(const Report& report) {

@@ -72,6 +72,22 @@ std::string EscapeHtml(std::string_view utf8);
 // The style sheet both outputs use (screen and print).
 std::string ReportStyleSheet();
 
+// The report's content in pages, the one layout both outputs take: headings,
+// notes and tables of plain (unescaped) text.
+struct Block {
+    enum class Kind { Title, Heading, Subheading, Note, Text, Table } kind = Kind::Text;
+    std::string text;
+    std::vector<std::string> headers;
+    std::vector<std::vector<std::string>> rows;
+    std::string tableClass;
+    std::vector<int> widths;  // relative column widths
+};
+struct Page {
+    bool running = true;  // a running head with the project's name
+    std::vector<Block> blocks;
+};
+std::vector<Page> ReportPages(const Report& report);
+
 // The report in pages: the title page (project, node settings, totals), one
 // page per loop, the linkage rules, the phrase library. Each an HTML body
 // fragment; the PDF renders them one by one, the HTML file joins them.
