@@ -11,9 +11,12 @@
 #include <QPdfWriter>
 #include <QBuffer>
 #include <QColor>
+#include <QGlyphRun>
 #include <QPen>
+#include <QTextLayout>
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
 
 #include "base/file_write.h"
 #include "report/report_painter.h"
@@ -133,6 +136,28 @@ class SheetWriter {
         return true;
     }
 
+    struct Shaped {
+        QList<QGlyphRun> runs;
+        double height = 0;
+    };
+
+    Shaped Shape(const std::string& utf8, const QFont& font, const QFontMetricsF& fm,
+                 double width) const {
+        QString text = Q(utf8);
+        if (fm.horizontalAdvance(text) > width) text = fm.elidedText(text, Qt::ElideRight, width);
+        QTextLayout layout(text, font, &device_);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(width * 4);
+        layout.endLayout();
+        return {layout.glyphRuns(), line.height()};
+    }
+
+    void Draw(const Shaped& s, double x, double top, double rowHeight) {
+        const QPointF at(x, top + (rowHeight - s.height) / 2);
+        for (const QGlyphRun& run : s.runs) painter_.drawGlyphRun(at, run);
+    }
+
     bool Table(const Block& b) {
         const QFontMetricsF fm(cell_, &device_);
         const double rowHeight = fm.height() * 1.45;
@@ -144,17 +169,28 @@ class SheetWriter {
         QFont headFont = cell_;
         headFont.setBold(true);
         const QPen grid(QColor(0x66, 0x66, 0x66), std::max(1.0, device_.logicalDpiX() / 200.0));
+        // Shaping a text is the costly part; a loop's cells repeat (classes,
+        // type names, small numbers, names), so each column keeps its texts
+        // shaped once.
+        std::vector<std::unordered_map<std::string, Shaped>> shaped(x.size());
         auto row = [&](const std::vector<std::string>& cells, bool head) {
             if (head)
                 painter_.fillRect(QRectF(0, y_, x.back(), rowHeight), QColor(0xE4, 0xE4, 0xE4));
             painter_.setPen(Qt::black);
-            painter_.setFont(head ? headFont : cell_);
             for (std::size_t c = 0; c < cells.size() && c + 1 < x.size(); ++c) {
+                if (cells[c].empty()) continue;
                 const double w = x[c + 1] - x[c] - 2 * pad;
-                QString text = Q(cells[c]);
-                if (fm.horizontalAdvance(text) > w) text = fm.elidedText(text, Qt::ElideRight, w);
-                painter_.drawText(QRectF(x[c] + pad, y_, w, rowHeight),
-                                  Qt::AlignLeft | Qt::AlignVCenter, text);
+                auto& cache = shaped[c];
+                auto it = head ? cache.end() : cache.find(cells[c]);
+                if (it == cache.end()) {
+                    Shaped made = Shape(cells[c], head ? headFont : cell_, fm, w);
+                    if (head) {
+                        Draw(made, x[c] + pad, y_, rowHeight);
+                        continue;
+                    }
+                    it = cache.emplace(cells[c], std::move(made)).first;
+                }
+                Draw(it->second, x[c] + pad, y_, rowHeight);
             }
             painter_.setPen(grid);
             painter_.drawLine(QPointF(0, y_), QPointF(x.back(), y_));
