@@ -69,7 +69,7 @@ Report BuildReport(const store::ProjectDir& dir, int controllerModel, int firstL
 // a stray byte in a file stays visible instead of vanishing.
 std::string EscapeHtml(std::string_view utf8);
 
-// The style sheet both outputs use (screen and print).
+// The HTML file's style sheet (screen and print).
 std::string ReportStyleSheet();
 
 // The report's content in pages, the one layout both outputs take: headings,
@@ -88,9 +88,8 @@ struct Page {
 };
 std::vector<Page> ReportPages(const Report& report);
 
-// The report in pages: the title page (project, node settings, totals), one
-// page per loop, the linkage rules, the phrase library. Each an HTML body
-// fragment; the PDF renders them one by one, the HTML file joins them.
+// The pages as HTML body fragments: the title page (project, node settings,
+// totals), one page per loop, the linkage rules, the phrase library.
 std::vector<std::string> HtmlPages(const Report& report);
 
 // A whole self-contained HTML document (UTF-8, styles inline, a page break

@@ -8,7 +8,7 @@ class QPagedPaintDevice;
 namespace velsend::report {
 
 // Paints the report onto a paged device (a PDF writer, a printer, the print
-// preview): each HTML page starts on a new sheet and runs over as many sheets
+// preview): each report page starts on a new sheet and runs over as many sheets
 // as it needs; every sheet gets a footer with the project and the sheet
 // number. Returns false when the device could not be painted on.
 bool PaintReport(QPagedPaintDevice& device, const Report& report,

@@ -85,7 +85,9 @@ class SheetWriter {
         switch (b.kind) {
             case K::Title: return Line(b.text, MakeFont(16, true), Qt::black, 0.6);
             case K::Heading: return Line(b.text, MakeFont(12, true), Qt::black, 0.4);
-            case K::Subheading: return Line(b.text, MakeFont(10, true), Qt::black, 0.5);
+            case K::Subheading:
+                y_ += QFontMetricsF(body_, &device_).height() * 0.6;  // set off from what precedes
+                return Line(b.text, MakeFont(10, true), Qt::black, 0.5);
             case K::Note: return Line(b.text, note_, QColor(0x55, 0x55, 0x55), 0.2);
             case K::Text: return Line(b.text, body_, Qt::black, 0.2);
             case K::Table: return Table(b);

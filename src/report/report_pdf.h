@@ -12,7 +12,7 @@ namespace velsend::report {
 // and painted: (pages done, pages in all).
 using PageProgress = std::function<void(int, int)>;
 
-// Renders the report's HTML pages into a PDF (A4) with the CJK font embedded,
+// Paints the report's pages (ReportPages) into a PDF (A4), the CJK font embedded,
 // so the Chinese text is real, selectable text. Needs Qt's GUI module; when
 // the program has no Qt application yet (the CLI), one is started on the
 // offscreen platform. Written through the temporary-file writer: a failed
