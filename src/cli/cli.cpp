@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <csignal>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -36,6 +37,10 @@
 #include "logic/rule_editing.h"
 #include "loops/loop_copy.h"
 #include "phrases/phrase_library.h"
+#include "report/project_report.h"
+#ifdef VELSEND_REPORT_PDF
+#include "report/report_pdf.h"
+#endif
 #include "store/gbk.h"
 #include "store/project_files.h"
 
@@ -97,6 +102,11 @@ commands:
                    the KA or the KBX import does; lists what it skipped
   template standard|example FILE
                    write the empty standard template or the example (.xlsx)
+  report FILE.html|FILE.pdf [--loops A-B]
+                   write the commissioning report of the project: info, node
+                   settings, per loop the installed devices and counts by
+                   type, the logic rules, the phrases (loops default 0-255;
+                   progress on standard error)
   diff DIR_A DIR_B [--json]
                    print every difference between two projects, decoded, one
                    line each (exit 0 equal, 1 different); reads only
@@ -750,6 +760,68 @@ int DiffProjectsCommand(Context& c) {
     return DiffCommand(c.options.args, c.state.ControllerModel, c.streams.out, c.streams.err);
 }
 
+// "report FILE [--loops A-B]": the file's ending picks HTML or PDF. The loops
+// default to all of them, not to the transfer's 0-3.
+int ReportCommand(Context& c) {
+    const auto& args = c.options.args;
+    std::pair<int, int> loops = c.options.loops.value_or(std::pair(0, 255));
+    if (args.size() == 3 && args[1] == "--loops") {
+        if (!ParseRange(args[2], 255, loops))
+            return UsageError(c.streams.err, "--loops",
+                              "takes A-B with both in 0..255 (got '" + args[2] + "')");
+    } else if (args.size() != 1) {
+        return UsageError(c.streams.err, "report", "FILE.html|FILE.pdf [--loops A-B]");
+    }
+    if (loops.first > loops.second)
+        return UsageError(c.streams.err, "--loops",
+                          "A must not be above B (got " + std::to_string(loops.first) + "-" +
+                              std::to_string(loops.second) + ")");
+    const std::filesystem::path target = args[0];
+    std::string ending = target.extension().string();
+    std::transform(ending.begin(), ending.end(), ending.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    const bool pdf = ending == ".pdf";
+    if (!pdf && ending != ".html" && ending != ".htm")
+        return UsageError(c.streams.err, "FILE",
+                          "must end in .html or .pdf (got '" + target.string() + "')");
+#ifndef VELSEND_REPORT_PDF
+    if (pdf)
+        return UsageError(c.streams.err, "FILE", "this build has no PDF output (built without Qt)");
+#endif
+    auto& err = c.streams.err;
+    const char* const end = c.streams.errTerminal ? "\r" : "\n";
+    const report::Report model = report::BuildReport(
+        c.state.Project, c.state.ControllerModel, loops.first, loops.second,
+        [&](int done, int total, int loop) {
+            err << "读取回路 " << loop << "（" << done << "/" << total << "）" << end << std::flush;
+        });
+    if (c.streams.errTerminal) err << "\n";
+    base::Result<> written = base::Ok();
+    if (pdf) {
+#ifdef VELSEND_REPORT_PDF
+        // Title page, one page per loop with devices, the rules, the phrases.
+        std::vector<std::string> names{"首页"};
+        for (const report::LoopSection& s : model.loops) names.push_back("回路 " + std::to_string(s.loop));
+        names.push_back("联动逻辑");
+        names.push_back("词库");
+        written = report::WritePdfReport(target, model, [&](int done, int total) {
+            err << "排版 " << names[static_cast<std::size_t>(done - 1)] << "（" << done << "/"
+                << total << "）" << end << std::flush;
+        });
+        if (c.streams.errTerminal) err << "\n";
+#endif
+    } else {
+        written = report::WriteHtmlReport(target, model);
+    }
+    if (!written) {
+        err << written.error().Full() << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << "报告已写入 " << target.string() << "：" << model.loops.size() << " 个回路，"
+                  << model.installedTotal << " 个开通设备\n";
+    return kExitOk;
+}
+
 struct CommandRow {
     std::string_view name;
     std::size_t minArgs;
@@ -779,6 +851,7 @@ const std::vector<CommandRow>& Commands() {
         {"sd-import", 5, 7, SdImportCommand},
         {"print", 0, 0, PrintCommand},
         {"velnet-import", 4, 6, VelnetImportCommand},
+        {"report", 1, 3, ReportCommand},
     };
     return rows;
 }

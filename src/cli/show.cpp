@@ -7,8 +7,8 @@
 #include "cli/table.h"
 #include "phrases/phrase_library.h"
 #include "store/device_store.h"
+#include "store/device_text.h"
 #include "store/gbk.h"
-#include "store/node_records.h"
 #include "store/project_info.h"
 
 namespace velsend::cli {
@@ -24,39 +24,6 @@ bool ParseLoop(const std::string& text, int& loop) {
 // Project text for the terminal: GBK to UTF-8, control characters escaped.
 std::string Shown(const std::string& gbk) {
     return EscapeControls(store::GbkToUtf8(gbk));
-}
-
-std::string TypeName(const store::DeviceRecord& r, int model) {
-    const int type = r.DeviceType();
-    std::string_view name;
-    switch (r.ProductClass()) {
-        case store::kAlarmClass:
-            name = store::AlarmTypeName(type);
-            break;
-        case store::kZoneDisplayClass:
-            name = "楼层显示器";
-            break;
-        default:
-            name = base::Traits(model).oldModuleTypes ? store::OldModuleTypeName(type)
-                                                     : store::ModuleTypeName(type);
-            break;
-    }
-    return std::to_string(type) + (name.empty() ? "" : " " + std::string(name));
-}
-
-std::string Parameter(const store::DeviceRecord& r) {
-    switch (r.ProductClass()) {
-        case store::kModuleClass:
-            return std::string(r.ParamFlag() ? "手动" : "自动") + " 延时" +
-                   std::to_string(r.Delay());
-        case store::kBorrowedClass:
-            return std::string("故障显示") + (r.ParamFlag() ? "否" : "是") + " 延时" +
-                   std::to_string(r.Delay());
-        case store::kAlarmClass:
-            return "域值" + std::to_string(r.ParamByte);
-        default:
-            return {};
-    }
 }
 
 std::string PhraseCell(const phrases::PhraseImage& image, int number) {
@@ -76,9 +43,9 @@ int ShowDevices(const store::ProjectDir& dir, int loop, int model, std::ostream&
         if (r == store::DeviceRecord{}) continue;
         installed += r.Installed() ? 1 : 0;
         table.AddRow({std::to_string(a), r.Installed() ? "开" : "关",
-                      std::string(store::ClassName(r.ProductClass())), TypeName(r, model),
+                      std::string(store::ClassName(r.ProductClass())), store::TypeText(r, model),
                       std::to_string(r.Zone), std::to_string(r.Floor), std::to_string(r.Room),
-                      PhraseCell(image, r.NamePhrase), Parameter(r),
+                      PhraseCell(image, r.NamePhrase), store::ParameterText(r),
                       Shown(store::NameText(names[static_cast<std::size_t>(a)]))});
     }
     out << store::FileName(store::ProjectFile::Devices, loop) << "：" << installed
@@ -113,41 +80,15 @@ int ShowPhrases(const store::ProjectDir& dir, std::ostream& out) {
     return 0;
 }
 
-std::string WorkModeName(int mode) {
-    constexpr const char* kNames[] = {"单机工作方式", "显示网络情况", "允许网络控制"};
-    return std::to_string(mode) + (mode >= 0 && mode < 3 ? std::string(" ") + kNames[mode] : "");
-}
-
 int ShowNodes(const store::ProjectDir& dir, int model, std::ostream& out, std::ostream& err) {
-    Table table({"项目", "值"});
-    bool present = false;
-    const auto kind = base::Traits(model).nodeRecord;
-    if (kind == base::NodeRecordKind::TenByte) {
-        store::TenByteNodeRecord r;
-        present = store::LoadNodeRecord(dir, r);
-        table.AddRow({"本机地址", std::to_string(r.LocalAddress)});
-        table.AddRow({"驱动板首址", std::to_string(r.DriverBoardFirstAddress)});
-        table.AddRow({"驱动板末址", std::to_string(r.DriverBoardLastAddress)});
-        table.AddRow({"联动盘首址", std::to_string(r.LinkageFirstAddress)});
-        table.AddRow({"联动盘末址", std::to_string(r.LinkageLastAddress)});
-        table.AddRow({"联网机数", std::to_string(r.NetworkCount)});
-        table.AddRow({"工作方式", WorkModeName(r.WorkMode)});
-        out << "node2.dat";
-    } else if (kind == base::NodeRecordKind::NineByte) {
-        store::NineByteNodeRecord r;
-        present = store::LoadNodeRecord(dir, r);
-        table.AddRow({"本机地址", std::to_string(r.LocalAddress)});
-        table.AddRow({"驱动板(回路)地址", std::to_string(r.DriverBoardAddress)});
-        table.AddRow({"联动盘首址", std::to_string(r.LinkageFirstAddress)});
-        table.AddRow({"联动盘末址", std::to_string(r.LinkageLastAddress)});
-        table.AddRow({"联网机数", std::to_string(r.NetworkCount)});
-        table.AddRow({"工作方式", WorkModeName(r.WorkMode)});
-        out << "node1.dat";
-    } else {
+    const store::NodeSettings settings = store::ReadNodeSettings(dir, model);
+    if (settings.file.empty()) {
         err << "MX300KC 没有节点设置\n";
         return 1;
     }
-    out << (present ? "\n" : "（文件不存在，显示初始值）\n");
+    Table table({"项目", "值"});
+    for (const auto& [label, value] : settings.rows) table.AddRow({label, value});
+    out << settings.file << (settings.present ? "\n" : "（文件不存在，显示初始值）\n");
     table.Print(out);
     return 0;
 }
