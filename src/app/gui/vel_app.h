@@ -9,6 +9,7 @@
 namespace velsend::app::gui {
 
 class CMainFrame;
+class ProjectFolders;
 
 // The application: owns the run's shared values, the message service and the
 // main window.
@@ -18,7 +19,9 @@ class CVelApp : public QApplication {
     CVelApp(int& argc, char** argv);
     ~CVelApp() override;
 
-    // Creates and shows the main window; false when it could not be created.
+    // Creates and shows the main window on the project folder of the command
+    // line ("velsend [--trace FILE] [DIR]"), else on the last one opened;
+    // false when the window could not be created or the command line is wrong.
     bool InitInstance();
     base::RunState& State() { return state_; }
     CMainFrame* MainFrame() const { return frame_.get(); }
@@ -26,6 +29,7 @@ class CVelApp : public QApplication {
   private:
     base::RunState state_;
     ui::WidgetMessageService messages_;
+    std::unique_ptr<ProjectFolders> folders_;
     std::unique_ptr<CMainFrame> frame_;
 };
 
