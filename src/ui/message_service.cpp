@@ -62,9 +62,9 @@ bool WidgetMessageService::Confirm(QWidget* parent, const QString& text, const Q
     return box.exec() == QMessageBox::Ok;
 }
 
-QString WidgetMessageService::StartIn(const QString& dir, const QString& filter) const {
-    if (!folders_ || QFileInfo(dir).isAbsolute()) return dir;
-    const QString folder = folders_->FolderFor(filter);
+QString DialogStart(const DialogFolders* folders, const QString& dir, const QString& kind) {
+    if (!folders || (!dir.isEmpty() && QFileInfo(dir).isAbsolute())) return dir;
+    const QString folder = folders->FolderFor(kind);
     if (folder.isEmpty()) return dir;
     return dir.isEmpty() ? folder : QDir(folder).filePath(dir);
 }
@@ -76,7 +76,7 @@ void WidgetMessageService::Note(const QString& chosen, const QString& filter) {
 QString WidgetMessageService::OpenFileName(QWidget* parent, const QString& caption,
                                            const QString& dir, const QString& filter) {
     const QString chosen =
-        QFileDialog::getOpenFileName(parent, caption, StartIn(dir, filter), filter);
+        QFileDialog::getOpenFileName(parent, caption, DialogStart(folders_, dir, filter), filter);
     Note(chosen, filter);
     return chosen;
 }
@@ -84,7 +84,7 @@ QString WidgetMessageService::OpenFileName(QWidget* parent, const QString& capti
 QString WidgetMessageService::SaveFileName(QWidget* parent, const QString& caption,
                                            const QString& dir, const QString& filter) {
     const QString chosen =
-        QFileDialog::getSaveFileName(parent, caption, StartIn(dir, filter), filter);
+        QFileDialog::getSaveFileName(parent, caption, DialogStart(folders_, dir, filter), filter);
     Note(chosen, filter);
     return chosen;
 }

@@ -20,6 +20,10 @@ class DialogFolders {
     virtual void Remember(const QString& kind, const QString& folder) = 0;
 };
 
+// Where a file dialog given `dir` (empty, a bare name or a path) starts: an
+// absolute `dir` as it is, else in the folder remembered for `kind`.
+QString DialogStart(const DialogFolders* folders, const QString& dir, const QString& kind);
+
 // Every message box and file dialog of the program goes through one of these,
 // so that GUI tests can answer them without a modal box ever blocking.
 class MessageService : public base::UserPrompt {
@@ -76,7 +80,6 @@ class WidgetMessageService final : public MessageService {
     void SetDialogFolders(DialogFolders* folders) { folders_ = folders; }
 
   private:
-    QString StartIn(const QString& dir, const QString& filter) const;
     void Note(const QString& chosen, const QString& filter);
 
     DialogFolders* folders_ = nullptr;

@@ -110,6 +110,26 @@ TEST_F(ProjectFoldersTest, KeepsTheEightNewestWithoutRepeats) {
     EXPECT_EQ(recent.back(), Q(dir / "2"));  // 0 and 1 fell off
 }
 
+TEST_F(ProjectFoldersTest, FileDialogsStartWhereTheirKindOfFileWasLast) {
+    const QString excel = QStringLiteral("Excel 文件 (*.xlsx)");
+    const QString image = QStringLiteral("Binary files (*.bin)");
+    ProjectFolders folders(SettingsFile());
+    // Nothing known yet: the dialog's own proposal.
+    EXPECT_EQ(ui::DialogStart(&folders, QStringLiteral("plaza.bin"), image),
+              QStringLiteral("plaza.bin"));
+    folders.NoteOpened(Folder("a"));
+    EXPECT_EQ(ui::DialogStart(&folders, QStringLiteral("plaza.bin"), image),
+              Folder("a") + QStringLiteral("/plaza.bin"));
+    folders.Remember(excel, Folder("b"));
+    EXPECT_EQ(ui::DialogStart(&folders, QString(), excel), Folder("b"));
+    EXPECT_EQ(ui::DialogStart(&folders, QString(), image), Folder("a"));
+    EXPECT_EQ(ui::DialogStart(&folders, Q(dir / "x.xlsx"), excel), Q(dir / "x.xlsx"));
+    EXPECT_EQ(ProjectFolders(SettingsFile()).FolderFor(excel), Folder("b"));
+    // A remembered folder that is gone falls back to the project.
+    std::filesystem::remove(dir / "b");
+    EXPECT_EQ(ui::DialogStart(&folders, QString(), excel), Folder("a"));
+}
+
 TEST_F(ProjectFoldersTest, FileMenuOpensCreatesAndTraces) {
     ProjectFolders folders;
     CMainFrame frame(state, messages, folders);
