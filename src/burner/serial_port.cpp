@@ -167,6 +167,8 @@ void SerialPortBase::CloseDevice() {
     ::close(fd_);
     fd_ = -1;
     path_.clear();
+    // A trace that cannot be written must not stop the work on the chip.
+    (void)trace_->Flush();
 }
 
 void SerialPortBase::SetModemLines(bool raise) {
@@ -238,6 +240,7 @@ std::size_t SerialPortBase::WriteWithDeadline(const std::uint8_t* data, std::siz
     while (written < count) {
         const ssize_t n = ::write(fd_, data + written, count - written);
         if (n > 0) {
+            Traced(SerialTrace::Direction::Sent, data + written, static_cast<std::size_t>(n));
             written += static_cast<std::size_t>(n);
             continue;
         }
@@ -261,6 +264,7 @@ std::size_t SerialPortBase::ReadWithTimeouts(std::uint8_t* buffer, std::size_t c
     while (got < count) {
         const ssize_t n = ::read(fd_, buffer + got, count - got);
         if (n > 0) {
+            Traced(SerialTrace::Direction::Received, buffer + got, static_cast<std::size_t>(n));
             got += static_cast<std::size_t>(n);
             continue;
         }
@@ -299,6 +303,7 @@ bool CComm::Read(std::uint8_t* buffer, std::uint32_t count) {
     } while (n < 0 && errno == EINTR);
     if (n == 0) HungUp();
     if (n < 0) NoteLineError(errno);
+    if (n > 0) Traced(SerialTrace::Direction::Received, buffer, static_cast<std::size_t>(n));
     return n > 0;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "burner/serial_trace.h"
+
 namespace velsend::burner {
 
 // A numbered port (COM1..COM10 to the user) and the device that stands for it
@@ -68,6 +70,9 @@ class SerialPortBase {
     // 100 ms between bytes, 10 ms per byte plus 100 ms in all, both ways.
     bool SetTimeouts();
     const CommTimeouts& Timeouts() const { return timeouts_; }
+    // Where the bytes of this port are traced (the process's trace unless
+    // set); the trace is flushed when the port closes.
+    void SetTrace(SerialTrace& trace) { trace_ = &trace; }
 
   protected:
     // `deviceText` is the base of the user's message ("没有发现 COM%d 串口" ...).
@@ -84,12 +89,17 @@ class SerialPortBase {
     // Waits for `events`; false on time-out or when the line went away.
     bool PollFor(short events, int timeoutMs);
 
+    void Traced(SerialTrace::Direction direction, const std::uint8_t* data, std::size_t count) {
+        trace_->Note(direction, data, count);
+    }
+
     int fd_ = -1;
     bool lineGone_ = false;
 
   private:
     std::string path_;
     CommTimeouts timeouts_{};
+    SerialTrace* trace_ = &SerialTrace::Process();
 };
 
 // The port of the handshake and the transfers. Writes go to the driver's queue

@@ -69,6 +69,9 @@ options:
   --phrases A-B    phrases to send (default 0-255)
   --logic A-B      logic numbers to send (default 0-0, at most 1023)
   --pace MS        pacing delay in milliseconds, 0..50 (default 5)
+  --trace FILE     append every byte sent to and received from the burner to
+                   FILE, one line each ("2026-03-01 09:30:12.123456 tx 10");
+                   written when the connection closes
   -h, --help       this text
 
 commands:
@@ -879,6 +882,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             const std::string* v = value(i, a);
             if (!v) return r;
             r.options.dir = *v;
+        } else if (a == "--trace") {
+            const std::string* v = value(i, a);
+            if (!v) return r;
+            r.options.trace = *v;
         } else if (a == "--port") {
             const std::string* v = value(i, a);
             if (!v) return r;
@@ -979,9 +986,21 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
             rules.LastLogic = static_cast<std::uint32_t>(options.logic->second);
         }
         if (options.pace) rules.PaceDelay = byte(*options.pace);
+        burner::SerialTrace& trace = burner::SerialTrace::Process();
+        if (options.trace) {
+            if (base::Result<> started = trace.Start(*options.trace); !started) {
+                streams.err << "velsend-cli: --trace: " << started.error().Full() << "\n";
+                return kExitFailed;
+            }
+        }
         TerminalPrompt prompt(options, streams);
         Context context{options, streams, state, prompt};
-        return row.run(context);
+        const int status = row.run(context);
+        if (options.trace) {
+            if (base::Result<> stopped = trace.Stop(); !stopped)
+                streams.err << "velsend-cli: --trace: " << stopped.error().Full() << "\n";
+        }
+        return status;
     }
     streams.err << "velsend-cli: unknown command " << options.command << " (see --help)\n";
     return kExitUsage;

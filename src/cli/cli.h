@@ -25,6 +25,8 @@ struct CliOptions {
     // Transfer rules; unset ones keep their defaults.
     std::optional<std::pair<int, int>> loops, addresses, phrases, logic;
     std::optional<int> pace;
+    // Every byte on the burner's line is appended here.
+    std::optional<std::filesystem::path> trace;
     bool help = false;
     std::string command;
     std::vector<std::string> args;

@@ -86,7 +86,7 @@ void CVelnetDlg::ShowFolder() {
 }
 
 void CVelnetDlg::ChooseFolder() {
-    const QString chosen = messages_.ExistingDirectory(this, QStringLiteral("选择VELNET数据目录"),
+    const QString chosen = messages_.ExistingFolder(this, QStringLiteral("选择VELNET数据目录"),
                                                        QString::fromStdString(folder_.string()));
     if (chosen.isEmpty()) return;
     folder_ = chosen.toStdString();

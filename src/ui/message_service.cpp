@@ -1,6 +1,8 @@
 #include "ui/message_service.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include "base/controller_model.h"
@@ -60,18 +62,35 @@ bool WidgetMessageService::Confirm(QWidget* parent, const QString& text, const Q
     return box.exec() == QMessageBox::Ok;
 }
 
+QString DialogStart(const DialogFolders* folders, const QString& dir, const QString& kind) {
+    if (!folders || (!dir.isEmpty() && QFileInfo(dir).isAbsolute())) return dir;
+    const QString folder = folders->FolderFor(kind);
+    if (folder.isEmpty()) return dir;
+    return dir.isEmpty() ? folder : QDir(folder).filePath(dir);
+}
+
+void WidgetMessageService::Note(const QString& chosen, const QString& filter) {
+    if (folders_ && !chosen.isEmpty()) folders_->Remember(filter, QFileInfo(chosen).absolutePath());
+}
+
 QString WidgetMessageService::OpenFileName(QWidget* parent, const QString& caption,
                                            const QString& dir, const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+    const QString chosen =
+        QFileDialog::getOpenFileName(parent, caption, DialogStart(folders_, dir, filter), filter);
+    Note(chosen, filter);
+    return chosen;
 }
 
 QString WidgetMessageService::SaveFileName(QWidget* parent, const QString& caption,
                                            const QString& dir, const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    const QString chosen =
+        QFileDialog::getSaveFileName(parent, caption, DialogStart(folders_, dir, filter), filter);
+    Note(chosen, filter);
+    return chosen;
 }
 
-QString WidgetMessageService::ExistingDirectory(QWidget* parent, const QString& caption,
-                                                const QString& dir) {
+QString WidgetMessageService::ExistingFolder(QWidget* parent, const QString& caption,
+                                             const QString& dir) {
     return QFileDialog::getExistingDirectory(parent, caption, dir);
 }
 

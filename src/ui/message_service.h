@@ -10,6 +10,20 @@ namespace velsend::ui {
 
 enum class MessageIcon { None, Information, Warning, Critical, Question };
 
+// Where a file dialog of one kind (its filter) starts: the folder the last
+// file of that kind came from.
+class DialogFolders {
+  public:
+    virtual ~DialogFolders() = default;
+    // Empty when nothing is known.
+    virtual QString FolderFor(const QString& kind) const = 0;
+    virtual void Remember(const QString& kind, const QString& folder) = 0;
+};
+
+// Where a file dialog given `dir` (empty, a bare name or a path) starts: an
+// absolute `dir` as it is, else in the folder remembered for `kind`.
+QString DialogStart(const DialogFolders* folders, const QString& dir, const QString& kind);
+
 // Every message box and file dialog of the program goes through one of these,
 // so that GUI tests can answer them without a modal box ever blocking.
 class MessageService : public base::UserPrompt {
@@ -33,9 +47,9 @@ class MessageService : public base::UserPrompt {
                                  const QString& filter) = 0;
     virtual QString SaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                  const QString& filter) = 0;
-    // A folder chosen by the user; empty when cancelled (and in stand-ins
-    // that do not script it).
-    virtual QString ExistingDirectory(QWidget*, const QString&, const QString&) { return {}; }
+    // An existing folder chosen by the user; empty when cancelled (and in
+    // stand-ins that do not script it).
+    virtual QString ExistingFolder(QWidget*, const QString&, const QString&) { return {}; }
 
     // Core routines talk through these; the boxes open over `parent`.
     void SetPromptParent(QWidget* parent) { promptParent_ = parent; }
@@ -59,8 +73,16 @@ class WidgetMessageService final : public MessageService {
                          const QString& filter) override;
     QString SaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                          const QString& filter) override;
-    QString ExistingDirectory(QWidget* parent, const QString& caption,
-                              const QString& dir) override;
+    QString ExistingFolder(QWidget* parent, const QString& caption, const QString& dir) override;
+
+    // File dialogs start where the last file of their kind was; a bare file
+    // name as `dir` is proposed in that folder.
+    void SetDialogFolders(DialogFolders* folders) { folders_ = folders; }
+
+  private:
+    void Note(const QString& chosen, const QString& filter);
+
+    DialogFolders* folders_ = nullptr;
 };
 
 }  // namespace velsend::ui

@@ -38,6 +38,7 @@ class ScriptedMessages : public ui::MessageService {
     QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
         return NextFile();
     }
+    QString ExistingFolder(QWidget*, const QString&, const QString&) override { return NextFile(); }
 
     std::deque<bool> answers;
     QStringList files;

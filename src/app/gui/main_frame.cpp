@@ -1,6 +1,10 @@
 #include "app/gui/main_frame.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -11,11 +15,13 @@
 
 #include "base/command_ids.h"
 #include "base/controller_model.h"
+#include "app/gui/project_folders.h"
 #include "app/gui/vel_view.h"
 #include "app/lock_keys.h"
 #include "app/menus.h"
 #include "app/model_selection.h"
 #include "burner/backup_dlg.h"
+#include "burner/serial_trace.h"
 #include "burner/set_dlg.h"
 #include "burner/show_dlg.h"
 #include "devices/device_set_dlg.h"
@@ -43,6 +49,13 @@ namespace {
 
 using ui::Q;
 
+QString QPath(const std::filesystem::path& path) {
+    return QFile::decodeName(path.c_str());
+}
+std::filesystem::path StdPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
 constexpr int kInitialWidth = 1000;
 constexpr int kInitialHeight = 440;
 
@@ -58,6 +71,15 @@ QLabel* IndicatorPane(const QString& sample, QWidget* parent) {
 }  // namespace
 
 CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages, QWidget* parent)
+    : CMainFrame(state, messages, std::make_unique<ProjectFolders>(), nullptr, parent) {}
+
+CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages, ProjectFolders& folders,
+                       QWidget* parent)
+    : CMainFrame(state, messages, nullptr, &folders, parent) {}
+
+CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages,
+                       std::unique_ptr<ProjectFolders> own, ProjectFolders* folders,
+                       QWidget* parent)
     : QMainWindow(parent),
       state_(state),
       messages_(messages),
@@ -67,7 +89,9 @@ CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages, QWidget* p
       caps_(IndicatorPane(QStringLiteral("CAP"), this)),
       num_(IndicatorPane(QStringLiteral("NUM"), this)),
       scroll_(IndicatorPane(QStringLiteral("SCRL"), this)),
-      lockTimer_(new QTimer(this)) {
+      lockTimer_(new QTimer(this)),
+      ownFolders_(std::move(own)),
+      folders_(folders ? *folders : *ownFolders_) {
     setCentralWidget(view_);
     view_->Attach(state_, messages_);
     setMenuBar(menuBar_);
@@ -75,6 +99,11 @@ CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages, QWidget* p
     // The message pane shows a highlighted item's prompt; the idle text is a
     // normal widget, which the status bar hides while a prompt is up.
     statusBar()->addWidget(idle_, 1);
+    folderPane_ = new QLabel(this);
+    folderPane_->setObjectName(QStringLiteral("projectFolder"));
+    folderPane_->setFrameShape(QFrame::Panel);
+    folderPane_->setFrameShadow(QFrame::Sunken);
+    statusBar()->addPermanentWidget(folderPane_);
     statusBar()->addPermanentWidget(caps_);
     statusBar()->addPermanentWidget(num_);
     statusBar()->addPermanentWidget(scroll_);
@@ -82,9 +111,11 @@ CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages, QWidget* p
     connect(lockTimer_, &QTimer::timeout, this, &CMainFrame::UpdateLockIndicators);
     lockTimer_->start(300);
 
+    BuildFileMenu();
     BuildMenuBars();
     RegisterHandlers();
     ShowModel();
+    ShowFolder();
     messages_.SetPromptParent(this);
 
     resize(kInitialWidth, kInitialHeight);
@@ -137,6 +168,7 @@ void CMainFrame::ShowMenuBar(int id) {
     for (const BuiltBar& bar : bars_) {
         if (bar.id != id) continue;
         menuBar_->clear();
+        menuBar_->addAction(fileMenu_->menuAction());
         menuBar_->addActions(bar.topLevel);
         shownBar_ = id;
         return;
@@ -152,7 +184,151 @@ void CMainFrame::ShowModel() {
             if (it != bar.commands.end()) it->second->setChecked(code == state_.ControllerModel);
         }
     }
-    setWindowTitle(Q(MainCaption(state_.ControllerModel)));
+    ShowFolder();
+}
+
+void CMainFrame::ShowFolder() {
+    const QString folder = QDir::toNativeSeparators(
+        QDir::cleanPath(QFileInfo(QPath(state_.Project.Root())).absoluteFilePath()));
+    const QString caption = Q(MainCaption(state_.ControllerModel));
+    // The caption names the folder only once one was opened, so the program
+    // started on its working folder shows the caption it always had.
+    setWindowTitle(folderOpened_ ? caption + QStringLiteral(" - ") + folder : caption);
+    folderPane_->setText(folder);
+    folderPane_->setToolTip(QStringLiteral("工程文件夹：") + folder);
+}
+
+void CMainFrame::BuildFileMenu() {
+    fileMenu_ = new QMenu(QStringLiteral("文件"), this);
+    fileMenu_->setObjectName(QStringLiteral("fileMenu"));
+    QAction* open = fileMenu_->addAction(QStringLiteral("打开工程文件夹…"));
+    open->setObjectName(QStringLiteral("openFolder"));
+    open->setStatusTip(QStringLiteral("打开另一个工程文件夹"));
+    connect(open, &QAction::triggered, this, [this] { OnOpenFolder(); });
+    QAction* create = fileMenu_->addAction(QStringLiteral("新建工程文件夹…"));
+    create->setObjectName(QStringLiteral("newFolder"));
+    create->setStatusTip(QStringLiteral("新建一个工程文件夹并打开它"));
+    connect(create, &QAction::triggered, this, [this] { OnNewFolder(); });
+    fileMenu_->addSeparator();
+    recentEnd_ = fileMenu_->addSeparator();
+    traceAction_ = fileMenu_->addAction(QStringLiteral("记录串口通信…"));
+    traceAction_->setObjectName(QStringLiteral("serialTrace"));
+    traceAction_->setCheckable(true);
+    traceAction_->setStatusTip(QStringLiteral("把与烧写器往来的每个字节记录到文件"));
+    connect(traceAction_, &QAction::triggered, this, [this](bool on) { OnTrace(on); });
+    fileMenu_->addSeparator();
+    QAction* quit = fileMenu_->addAction(QStringLiteral("退出"));
+    quit->setObjectName(QStringLiteral("exit"));
+    quit->setStatusTip(QStringLiteral("退出程序"));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    FillRecentFolders();
+}
+
+void CMainFrame::FillRecentFolders() {
+    for (QAction* action : recentActions_) {
+        fileMenu_->removeAction(action);
+        action->deleteLater();
+    }
+    recentActions_.clear();
+    const QStringList recent = folders_.Recent();
+    for (int i = 0; i < recent.size(); ++i) {
+        const QString folder = recent[i];
+        auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+                                       QDir::toNativeSeparators(folder)),
+                                   fileMenu_);
+        action->setObjectName(QStringLiteral("recentFolder%1").arg(i + 1));
+        action->setStatusTip(QStringLiteral("打开工程文件夹 ") + folder);
+        connect(action, &QAction::triggered, this, [this, folder] { OpenFolder(folder); });
+        fileMenu_->insertAction(recentEnd_, action);
+        recentActions_.push_back(action);
+    }
+    recentEnd_->setVisible(!recent.isEmpty());
+}
+
+bool CMainFrame::OpenFolder(const QString& folder) {
+    const store::ProjectDir dir(StdPath(QFileInfo(folder).absoluteFilePath()));
+    if (base::Result<> checked = store::CheckProjectFolder(dir); !checked) {
+        messages_.Message(this,
+                          QStringLiteral("无法打开工程文件夹“%1”。\n").arg(folder) +
+                              QString::fromStdString(checked.error().Full()),
+                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+        return false;
+    }
+    // Companion windows show the old project's data: they go first.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget != this && widget->isVisible() && !widget->isModal() &&
+            widget->parentWidget() == this)
+            widget->close();
+    }
+    state_.Project = dir;
+    state_.Node9 = {};
+    state_.Node10 = {};
+    (void)store::LoadNodeRecord(state_.Project, state_.Node9);
+    (void)store::LoadNodeRecord(state_.Project, state_.Node10);
+    state_.QueryLoop = 0;
+    state_.CurrentLoop = 0;
+    state_.CurrentAddress = 0;
+    state_.QuickSetLoop = 0;
+    state_.QuickSetClass = 0;
+    folders_.NoteOpened(QFileInfo(folder).absoluteFilePath());
+    folderOpened_ = true;
+    FillRecentFolders();
+    ShowFolder();
+    return true;
+}
+
+void CMainFrame::OnOpenFolder() {
+    const QString folder =
+        messages_.ExistingFolder(this, QStringLiteral("打开工程文件夹"), folders_.Current());
+    if (!folder.isEmpty()) OpenFolder(folder);
+}
+
+void CMainFrame::OnNewFolder() {
+    QString start = folders_.Current();
+    if (!start.isEmpty()) start = QFileInfo(start).absolutePath();
+    const QString folder =
+        messages_.SaveFileName(this, QStringLiteral("新建工程文件夹"), start, QString());
+    if (folder.isEmpty()) return;
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir()) {
+        messages_.Message(this, QStringLiteral("“%1”已经是一个文件，不能作为工程文件夹。").arg(folder),
+                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+        return;
+    }
+    if (!QDir().mkpath(folder)) {
+        messages_.Message(this, QStringLiteral("无法创建文件夹“%1”。").arg(folder),
+                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+        return;
+    }
+    OpenFolder(folder);
+}
+
+bool CMainFrame::StartTrace(const QString& file) {
+    const base::Result<> started = burner::SerialTrace::Process().Start(StdPath(file));
+    if (!started) {
+        messages_.Message(this, QString::fromStdString(started.error().Full()),
+                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+    }
+    traceAction_->setChecked(burner::SerialTrace::Process().Enabled());
+    return started.ok();
+}
+
+void CMainFrame::OnTrace(bool on) {
+    if (!on) {
+        if (base::Result<> stopped = burner::SerialTrace::Process().Stop(); !stopped) {
+            messages_.Message(this, QString::fromStdString(stopped.error().Full()),
+                              ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+        }
+        return;
+    }
+    const QString file = messages_.SaveFileName(this, QStringLiteral("记录串口通信"),
+                                                QStringLiteral("velsend-trace.log"),
+                                                QStringLiteral("串口通信记录 (*.log *.txt)"));
+    if (file.isEmpty()) {
+        traceAction_->setChecked(false);
+        return;
+    }
+    StartTrace(file);
 }
 
 QAction* CMainFrame::CommandAction(int menuBar, int id) const {

@@ -1,13 +1,16 @@
 #include "app/gui/vel_app.h"
 
+#include <QCommandLineParser>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <cstdio>
 #include <QPainter>
 #include <QPixmap>
 #include <QTranslator>
 
 #include "app/gui/main_frame.h"
 #include "app/gui/termination.h"
+#include "app/gui/project_folders.h"
 
 namespace velsend::app::gui {
 
@@ -58,8 +61,30 @@ CVelApp::CVelApp(int& argc, char** argv) : QApplication(argc, argv) {
 CVelApp::~CVelApp() = default;
 
 bool CVelApp::InitInstance() {
-    frame_ = std::make_unique<CMainFrame>(state_, messages_);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("火灾报警控制器数据设置与烧写"));
+    parser.addHelpOption();
+    const QCommandLineOption trace(
+        QStringLiteral("trace"),
+        QStringLiteral("把与烧写器往来的每个字节追加记录到 FILE（连接关闭时写入）。"),
+        QStringLiteral("FILE"));
+    parser.addOption(trace);
+    parser.addPositionalArgument(QStringLiteral("DIR"),
+                                 QStringLiteral("要打开的工程文件夹（默认：上次打开的）"),
+                                 QStringLiteral("[DIR]"));
+    parser.process(arguments());
+    if (parser.positionalArguments().size() > 1) {
+        std::fprintf(stderr, "velsend: only one project folder can be opened\n");
+        return false;
+    }
+
+    folders_ = ProjectFolders::UserSettings();
+    messages_.SetDialogFolders(folders_.get());
+    frame_ = std::make_unique<CMainFrame>(state_, messages_, *folders_);
     frame_->show();
+    const QString folder = folders_->StartFolder(parser.positionalArguments().value(0));
+    if (!folder.isEmpty()) frame_->OpenFolder(folder);
+    if (parser.isSet(trace)) frame_->StartTrace(parser.value(trace));
     return true;
 }
 

@@ -11,6 +11,7 @@ class QTranslator;
 namespace velsend::app::gui {
 
 class CMainFrame;
+class ProjectFolders;
 
 // Qt's own texts (standard buttons, file dialogs) in Chinese, from the
 // system's Qt translations; null when they are not installed.
@@ -24,7 +25,9 @@ class CVelApp : public QApplication {
     CVelApp(int& argc, char** argv);
     ~CVelApp() override;
 
-    // Creates and shows the main window; false when it could not be created.
+    // Creates and shows the main window on the project folder of the command
+    // line ("velsend [--trace FILE] [DIR]"), else on the last one opened;
+    // false when the window could not be created or the command line is wrong.
     bool InitInstance();
     base::RunState& State() { return state_; }
     CMainFrame* MainFrame() const { return frame_.get(); }
@@ -32,6 +35,7 @@ class CVelApp : public QApplication {
   private:
     base::RunState state_;
     ui::WidgetMessageService messages_;
+    std::unique_ptr<ProjectFolders> folders_;
     std::unique_ptr<CMainFrame> frame_;
 };
 

@@ -1,0 +1,163 @@
+#include "app/gui/project_folders.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+
+#include "app/gui/main_frame.h"
+#include "burner/serial_trace.h"
+#include "scripted_messages.h"
+#include "temp_dir.h"
+
+namespace velsend::app::gui {
+namespace {
+
+QString Q(const std::filesystem::path& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+class ProjectFoldersTest : public ::testing::Test {
+  protected:
+    ProjectFoldersTest() {
+        for (const char* name : {"a", "b"}) std::filesystem::create_directory(dir / name);
+        state.Project = store::ProjectDir(dir.path());
+    }
+    QString Folder(const char* name) const { return Q(dir / name); }
+    QString SettingsFile() const { return Q(dir / "settings.ini"); }
+    // The recent folders as the 文件 menu lists them.
+    static QStringList RecentItems(const CMainFrame& frame) {
+        QStringList items;
+        for (QAction* action : frame.FileMenu()->actions())
+            if (action->objectName().startsWith(QStringLiteral("recentFolder")))
+                items << action->text();
+        return items;
+    }
+    QAction* Item(const CMainFrame& frame, const QString& name) const {
+        return frame.FileMenu()->findChild<QAction*>(name);
+    }
+
+    test::TempDir dir;
+    base::RunState state;
+    test::ScriptedMessages messages;
+};
+
+TEST_F(ProjectFoldersTest, OpeningAFolderMakesItTheProjectAndShowsIt) {
+    // The second folder holds node settings: they are read, the old ones dropped.
+    state.Node9.LocalAddress = 99;
+    std::filesystem::path node = dir / "b" / "node1.dat";
+    test::WriteBytes(node, {7, 8, 9, 10, 11, 0, 0, 0, 1});
+    ProjectFolders folders;
+    CMainFrame frame(state, messages, folders);
+    const QString caption = frame.windowTitle();
+
+    ASSERT_TRUE(frame.OpenFolder(Folder("b")));
+    EXPECT_EQ(state.Project.Root(), dir / "b");
+    EXPECT_EQ(state.Node9.LocalAddress, 7);
+    EXPECT_EQ(state.Node9.DriverBoardAddress, 8);
+    EXPECT_EQ(frame.windowTitle(), caption + QStringLiteral(" - ") + Folder("b"));
+    EXPECT_EQ(frame.findChild<QLabel*>(QStringLiteral("projectFolder"))->text(), Folder("b"));
+
+    ASSERT_TRUE(frame.OpenFolder(Folder("a")));
+    EXPECT_EQ(state.Node9.LocalAddress, 0);
+    EXPECT_EQ(RecentItems(frame),
+              (QStringList{QStringLiteral("&1 ") + Folder("a"), QStringLiteral("&2 ") + Folder("b")}));
+
+    // What is no folder is refused and changes nothing.
+    EXPECT_FALSE(frame.OpenFolder(Folder("missing")));
+    EXPECT_FALSE(frame.OpenFolder(Q(node)));
+    EXPECT_EQ(state.Project.Root(), dir / "a");
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_TRUE(messages.shown[0].text.contains(Folder("missing")));
+    EXPECT_EQ(folders.Recent().size(), 2);
+}
+
+TEST_F(ProjectFoldersTest, TheRecentListSurvivesARestartAndReopensTheLast) {
+    {
+        ProjectFolders folders(SettingsFile());
+        CMainFrame frame(state, messages, folders);
+        ASSERT_TRUE(frame.OpenFolder(Folder("a")));
+        ASSERT_TRUE(frame.OpenFolder(Folder("b")));
+    }
+    ProjectFolders restarted(SettingsFile());
+    EXPECT_EQ(restarted.Recent(), (QStringList{Folder("b"), Folder("a")}));
+    // No folder given: the last one; a folder given wins.
+    EXPECT_EQ(restarted.StartFolder(QString()), Folder("b"));
+    EXPECT_EQ(restarted.StartFolder(Folder("a")), Folder("a"));
+
+    CMainFrame frame(state, messages, restarted);
+    ASSERT_EQ(RecentItems(frame).size(), 2);
+    Item(frame, QStringLiteral("recentFolder2"))->trigger();
+    EXPECT_EQ(state.Project.Root(), dir / "a");
+    EXPECT_EQ(RecentItems(frame).front(), QStringLiteral("&1 ") + Folder("a"));
+
+    // A last folder that is gone is not reopened.
+    std::filesystem::remove(dir / "a");
+    EXPECT_TRUE(ProjectFolders(SettingsFile()).StartFolder(QString()).isEmpty());
+}
+
+TEST_F(ProjectFoldersTest, KeepsTheEightNewestWithoutRepeats) {
+    ProjectFolders folders;
+    for (int i = 0; i < 10; ++i) folders.NoteOpened(Q(dir / std::to_string(i)));
+    folders.NoteOpened(Q(dir / "5"));
+    const QStringList recent = folders.Recent();
+    ASSERT_EQ(recent.size(), ProjectFolders::kRecentCount);
+    EXPECT_EQ(recent.front(), Q(dir / "5"));
+    EXPECT_EQ(recent.count(Q(dir / "5")), 1);
+    EXPECT_EQ(recent.back(), Q(dir / "2"));  // 0 and 1 fell off
+}
+
+TEST_F(ProjectFoldersTest, FileDialogsStartWhereTheirKindOfFileWasLast) {
+    const QString excel = QStringLiteral("Excel 文件 (*.xlsx)");
+    const QString image = QStringLiteral("Binary files (*.bin)");
+    ProjectFolders folders(SettingsFile());
+    // Nothing known yet: the dialog's own proposal.
+    EXPECT_EQ(ui::DialogStart(&folders, QStringLiteral("plaza.bin"), image),
+              QStringLiteral("plaza.bin"));
+    folders.NoteOpened(Folder("a"));
+    EXPECT_EQ(ui::DialogStart(&folders, QStringLiteral("plaza.bin"), image),
+              Folder("a") + QStringLiteral("/plaza.bin"));
+    folders.Remember(excel, Folder("b"));
+    EXPECT_EQ(ui::DialogStart(&folders, QString(), excel), Folder("b"));
+    EXPECT_EQ(ui::DialogStart(&folders, QString(), image), Folder("a"));
+    EXPECT_EQ(ui::DialogStart(&folders, Q(dir / "x.xlsx"), excel), Q(dir / "x.xlsx"));
+    EXPECT_EQ(ProjectFolders(SettingsFile()).FolderFor(excel), Folder("b"));
+    // A remembered folder that is gone falls back to the project.
+    std::filesystem::remove(dir / "b");
+    EXPECT_EQ(ui::DialogStart(&folders, QString(), excel), Folder("a"));
+}
+
+TEST_F(ProjectFoldersTest, FileMenuOpensCreatesAndTraces) {
+    ProjectFolders folders;
+    CMainFrame frame(state, messages, folders);
+    messages.files = {Folder("a")};
+    Item(frame, QStringLiteral("openFolder"))->trigger();
+    EXPECT_EQ(state.Project.Root(), dir / "a");
+
+    messages.files = {Q(dir / "new" / "project")};
+    Item(frame, QStringLiteral("newFolder"))->trigger();
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "new" / "project"));
+    EXPECT_EQ(state.Project.Root(), dir / "new" / "project");
+
+    // Cancelled: nothing opens, and the trace stays off.
+    Item(frame, QStringLiteral("openFolder"))->trigger();
+    EXPECT_EQ(state.Project.Root(), dir / "new" / "project");
+    QAction* trace = frame.TraceAction();
+    trace->trigger();
+    EXPECT_FALSE(trace->isChecked());
+    EXPECT_FALSE(burner::SerialTrace::Process().Enabled());
+
+    messages.files = {Q(dir / "trace.log")};
+    trace->trigger();
+    EXPECT_TRUE(trace->isChecked());
+    EXPECT_EQ(burner::SerialTrace::Process().File(), dir / "trace.log");
+    trace->trigger();
+    EXPECT_FALSE(trace->isChecked());
+    EXPECT_FALSE(burner::SerialTrace::Process().Enabled());
+}
+
+}  // namespace
+}  // namespace velsend::app::gui
