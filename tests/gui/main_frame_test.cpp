@@ -94,7 +94,7 @@ const std::map<int, QString> kExpectedBars{
 
 // The "文件" menu heads every bar; it lists no recent folder before one was opened.
 const QString kFileMenu = QStringLiteral(
-    "+文件|打开工程文件夹… #0|新建工程文件夹… #0|-|-|记录串口通信… #0|-|退出 #0|");
+    "+文件|打开工程文件夹… #0|新建工程文件夹… #0|-|打印报告… #0|导出PDF… #0|-|-|记录串口通信… #0|-|退出 #0|");
 
 const std::map<int, QString> kPrompts{
     {1056, QStringLiteral("选择MX300KA(老)")},

@@ -39,6 +39,7 @@
 #include "store/init_dlg.h"
 #include "store/node_set_dlg.h"
 #include "store/project_info_dlg.h"
+#include "report/report_dlg.h"
 #include "ui/message_service.h"
 #include "ui/qt_text.h"
 
@@ -209,6 +210,17 @@ void CMainFrame::BuildFileMenu() {
     create->setObjectName(QStringLiteral("newFolder"));
     create->setStatusTip(QStringLiteral("新建一个工程文件夹并打开它"));
     connect(create, &QAction::triggered, this, [this] { OnNewFolder(); });
+    fileMenu_->addSeparator();
+    QAction* print = fileMenu_->addAction(QStringLiteral("打印报告…"));
+    print->setObjectName(QStringLiteral("printReport"));
+    print->setStatusTip(QStringLiteral("预览并打印整个工程的调试报告"));
+    connect(print, &QAction::triggered, this,
+            [this] { report::RunReportPreview(state_, messages_, this); });
+    QAction* pdf = fileMenu_->addAction(QStringLiteral("导出PDF…"));
+    pdf->setObjectName(QStringLiteral("exportPdf"));
+    pdf->setStatusTip(QStringLiteral("把整个工程的调试报告存为PDF文件"));
+    connect(pdf, &QAction::triggered, this,
+            [this] { (void)report::ExportReportPdf(state_, messages_, this); });
     fileMenu_->addSeparator();
     recentEnd_ = fileMenu_->addSeparator();
     traceAction_ = fileMenu_->addAction(QStringLiteral("记录串口通信…"));
