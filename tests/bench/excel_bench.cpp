@@ -16,34 +16,12 @@
 #include "phrases/phrase_library.h"
 #include "store/device_store.h"
 #include "store/gbk.h"
+#include "full_project.h"
 #include "temp_dir.h"
 
 using namespace velsend;
 
 namespace {
-
-void WriteFullProject(const store::ProjectDir& dir) {
-    const std::string name = store::Utf8ToGbk("Ａ座负一层配电").value();
-    for (int loop = 0; loop < 256; ++loop) {
-        store::DeviceFile devices{};
-        store::ChineseNameFile names{};
-        for (int a = 0; a < 256; ++a) {
-            const bool module = a % 2 == 1;
-            devices[static_cast<std::size_t>(a)] = {
-                static_cast<std::uint8_t>((module ? 0xC0 : 0x80) | (a & 0x0F)),
-                static_cast<std::uint8_t>(module ? 0x85 : 0), 0,
-                static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(loop), 3, 4};
-            names[static_cast<std::size_t>(a)] = store::MakeName(name);
-        }
-        ASSERT_TRUE(store::WriteDeviceFile(dir, loop, devices));
-        ASSERT_TRUE(store::WriteChineseNameFile(dir, loop, names));
-    }
-    for (int i = 0; i < 1000; ++i)
-        ASSERT_TRUE(logic::WriteLogicRule(dir, i, "T" + std::to_string(i % 100 + 1000) + "=M2002=M2003").ok());
-    phrases::PhraseImage image{};
-    for (int i = 0; i < 256; ++i) phrases::SetPhrase(image, i, store::Utf8ToGbk("大厅" + std::to_string(i)).value());
-    ASSERT_TRUE(phrases::WritePhraseLibrary(dir, image));
-}
 
 struct Figures {
     double seconds = 0;
@@ -92,7 +70,7 @@ TEST(ExcelBench, ExportAndImportOfAFullProject) {
     test::TempDir tmp;
     const store::ProjectDir dir(tmp.path() / "p");
     std::filesystem::create_directory(dir.Root());
-    WriteFullProject(dir);
+    ASSERT_NO_FATAL_FAILURE(test::WriteFullProject(dir));
     const auto file = tmp / "full.xlsx";
 
     const Figures exported = Best(3, [&] { return exchange::ExportExcel(dir, file).ok(); });
