@@ -11,6 +11,8 @@ packages=(
     libgtest-dev
     libfreexl-dev liborcus-dev libxlsxwriter-dev zlib1g-dev  # spreadsheet exchange
     fonts-wqy-microhei  # a CJK font: the whole interface is Chinese
+    poppler-utils  # the report tests read the PDF's text and fonts back
+    dpkg-dev desktop-file-utils  # the Debian package and its desktop entry check
 )
 
 missing=()

@@ -4,9 +4,10 @@
 #   1. no core file includes Qt;
 #   2. the build with warnings as errors (build/) and every test but the
 #      benchmarks;
-#   3. an AddressSanitizer/UndefinedBehaviorSanitizer build (build-asan/, no
+#   3. the Debian package built from build/ and its file list checked;
+#   4. an AddressSanitizer/UndefinedBehaviorSanitizer build (build-asan/, no
 #      GUI) running the unit and end-to-end tests;
-#   4. a clang libFuzzer build (build-fuzz/) running each fuzz target briefly.
+#   5. a clang libFuzzer build (build-fuzz/) running each fuzz target briefly.
 # Exits non-zero when any step fails; later steps still run where they can.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -69,6 +70,12 @@ if step "build (-Werror)" configure_and_build build -DVELSEND_WERROR=ON; then
     step "tests: unit, gui, e2e" ctest_counted build -LE bench -j "$jobs" --output-on-failure
 else
     skip "tests: unit, gui, e2e"
+fi
+
+if [ "${results[1]}" = ok ]; then
+    step "Debian package" bash scripts/check-package.sh
+else
+    skip "Debian package"
 fi
 
 # Unoptimised: it compiles much faster, and the tests take seconds either way.
