@@ -32,11 +32,7 @@ constexpr std::array<ProjectFileSpec, 10> kSpecs{{
 bool OpensForWriting(const std::filesystem::path& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    if ((st.st_mode & S_IWUSR) == 0) return false;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+    return (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "nothing_sent.h"
 #include "sim_process.h"
 #include "temp_dir.h"
 #include "transfer_recorder.h"
@@ -110,8 +111,7 @@ TEST_F(BackupTest, WrongSizedRestoreFileIsRefusedBeforeAnythingIsSent) {
     const ChipCopyResult missing = RestoreChip(port, Job(sim, 2, "none.bin"), recorder);
     EXPECT_EQ(missing.message, "文件" + (dir / "none.bin").string() + "打开失败!\n" +
                                    std::strerror(ENOENT));
-    ::usleep(100000);
-    EXPECT_TRUE(sim.Received().empty());
+    EXPECT_TRUE(test::ReceivedBeforeMarker(sim).empty());
 }
 
 TEST_F(BackupTest, BurnerThatDoesNotTakeTheCommand) {

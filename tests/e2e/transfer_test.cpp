@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "logic/controller_codes.h"
+#include "nothing_sent.h"
 #include "sim_process.h"
 #include "temp_dir.h"
 #include "transfer_recorder.h"
@@ -114,8 +115,7 @@ TEST_F(TransferTest, ModelsFiveAndSixSendNoDevicesOrLogic) {
         EXPECT_EQ(Run(sim, kSendLogic, model).outcome, TransferOutcome::NotStarted);
     }
     EXPECT_TRUE(recorder.statuses.empty());
-    ::usleep(100000);
-    EXPECT_TRUE(sim.Received().empty());
+    EXPECT_TRUE(test::ReceivedBeforeMarker(sim).empty());
 }
 
 TEST_F(TransferTest, NodePayloadFollowsTheModelsRecord) {
