@@ -102,37 +102,40 @@ Sheet DeviceSheet(std::string name) {
     return s;
 }
 
-Sheet LogicSheet() {
-    Sheet s{std::string(kLogicSheetName)};
+// The logic and phrase sheets: a number and a text column, and notes on the
+// sheet, the number and the text beside them.
+Sheet NumberedTextSheet(std::string_view name, const std::string& sheetNote,
+                        const std::string& entryNote, const std::string& contentNote,
+                        int contentWidth) {
+    Sheet s{std::string(name)};
     PutText(s, 1, 1, "条目");
     PutText(s, 1, 2, "内容");
     PutText(s, 4, kD, "说明");
     PutText(s, 5, kD, "工作表");
-    PutText(s, 5, kE, "工作表的名称“逻辑规则”不可修改。第一行内容和位置不能修改。");
+    PutText(s, 5, kE, sheetNote);
     PutText(s, 6, kD, "条目");
-    PutText(s, 6, kE, std::string(kEntryNote) + "\nKA，KAII可识别内容为0-999，KBX可识别内容为0-255。");
+    PutText(s, 6, kE, std::string(kEntryNote) + entryNote);
     PutText(s, 8, kD, "内容");
-    PutText(s, 8, kE, "KA，KAII支持字符数120，KBX支持字符数80。长度大于支持字符数时，自动截断。");
-    s.columnWidths = {{1, 8}, {2, 60}, {kE, 60}};
+    PutText(s, 8, kE, contentNote);
+    s.columnWidths = {{1, 8}, {2, contentWidth}, {kE, 60}};
     return s;
 }
 
+Sheet LogicSheet() {
+    return NumberedTextSheet(
+        kLogicSheetName, "工作表的名称“逻辑规则”不可修改。第一行内容和位置不能修改。",
+        "\nKA，KAII可识别内容为0-999，KBX可识别内容为0-255。",
+        "KA，KAII支持字符数120，KBX支持字符数80。长度大于支持字符数时，自动截断。", 60);
+}
+
 Sheet PhraseSheet() {
-    Sheet s{std::string(kPhraseSheetName)};
-    PutText(s, 1, 1, "条目");
-    PutText(s, 1, 2, "内容");
-    PutText(s, 4, kD, "说明");
-    PutText(s, 5, kD, "工作表");
-    PutText(s, 5, kE, "工作表的名称“词库”不可修改。第一行内容和位置不能修改。");
-    PutText(s, 6, kD, "条目");
-    PutText(s, 6, kE, std::string(kEntryNote) + "可识别内容为0-255.");
-    PutText(s, 8, kD, "内容");
-    PutText(s, 8, kE,
-            "KA，KAII，KBX主机支持5个汉字数字或字母。识别时截取输入的内容前8个汉字数字或字母，"
-            "最终导入到控制器时只显示前5个。\n" +
-                std::string(kFoldNote));
-    s.columnWidths = {{1, 8}, {2, 20}, {kE, 60}};
-    return s;
+    return NumberedTextSheet(
+        kPhraseSheetName, "工作表的名称“词库”不可修改。第一行内容和位置不能修改。",
+        "可识别内容为0-255.",
+        "KA，KAII，KBX主机支持5个汉字数字或字母。识别时截取输入的内容前8个汉字数字或字母，"
+        "最终导入到控制器时只显示前5个。\n" +
+            std::string(kFoldNote),
+        20);
 }
 
 Workbook StandardTemplate() {
