@@ -11,6 +11,7 @@
 #include "logic/logic_files.h"
 #include "phrases/phrase_library.h"
 #include "store/device_store.h"
+#include "store/device_text.h"
 #include "store/gbk.h"
 #include "store/node_records.h"
 #include "store/project_info.h"
@@ -35,20 +36,10 @@ std::string LoopAddress(int loop, int address) {
     return "回路 " + store::LetteredLoop(loop) + " 地址 " + std::to_string(address);
 }
 
+// The type's name, or "类型N" for a code without one.
 std::string TypeName(const store::DeviceRecord& r, int model) {
-    const int type = r.DeviceType();
-    std::string_view name;
-    switch (r.ProductClass()) {
-        case store::kAlarmClass:
-            name = store::AlarmTypeName(type);
-            break;
-        case store::kZoneDisplayClass:
-            return "楼层显示器";
-        default:
-            name = base::Traits(model).oldModuleTypes ? store::OldModuleTypeName(type)
-                                                     : store::ModuleTypeName(type);
-    }
-    return name.empty() ? "类型" + std::to_string(type) : std::string(name);
+    const std::string_view name = store::TypeNameOf(r, model);
+    return name.empty() ? "类型" + std::to_string(r.DeviceType()) : std::string(name);
 }
 
 void CompareDevices(const store::ProjectDir& a, const store::ProjectDir& b, int loop, int model,
