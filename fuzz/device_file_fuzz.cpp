@@ -7,7 +7,7 @@
 #include <span>
 
 #include "base/file_write.h"
-#include "store/device_store.h"
+#include "core/store/device_store.h"
 
 namespace fs = std::filesystem;
 using namespace velsend;

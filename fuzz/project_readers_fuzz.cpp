@@ -14,8 +14,8 @@
 #include "base/file_write.h"
 #include "cli/cli.h"
 #include "cli/show.h"
-#include "logic/logic_files.h"
-#include "store/project_files.h"
+#include "core/logic/logic_files.h"
+#include "core/store/project_files.h"
 
 namespace fs = std::filesystem;
 using namespace velsend;

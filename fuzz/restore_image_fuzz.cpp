@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "base/file_write.h"
-#include "burner/backup.h"
+#include "core/burner/backup.h"
 
 namespace fs = std::filesystem;
 using namespace velsend;

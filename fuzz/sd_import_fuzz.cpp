@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "exchange/sd_import.h"
-#include "exchange/sd_pack.h"
+#include "core/exchange/sd_import.h"
+#include "core/exchange/sd_pack.h"
 
 using namespace velsend;
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "exchange/velnet_import.h"
+#include "core/exchange/velnet_import.h"
 
 using namespace velsend;
 

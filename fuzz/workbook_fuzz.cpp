@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string_view>
 
-#include "exchange/excel_exchange.h"
-#include "exchange/workbook.h"
+#include "core/exchange/excel_exchange.h"
+#include "core/exchange/workbook.h"
 
 namespace fs = std::filesystem;
 using namespace velsend;

@@ -8,13 +8,13 @@
 
 #include "base/controller_model.h"
 #include "cli/cli.h"
-#include "logic/logic_files.h"
-#include "phrases/phrase_library.h"
-#include "store/device_store.h"
-#include "store/device_text.h"
-#include "store/gbk.h"
-#include "store/node_records.h"
-#include "store/project_info.h"
+#include "core/logic/logic_files.h"
+#include "core/phrases/phrase_library.h"
+#include "core/store/device_store.h"
+#include "core/store/device_text.h"
+#include "base/gbk.h"
+#include "core/store/node_records.h"
+#include "core/store/project_info.h"
 
 namespace velsend::cli {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "store/project_files.h"
+#include "core/store/project_files.h"
 
 namespace velsend::cli {
 

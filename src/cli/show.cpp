@@ -5,11 +5,11 @@
 
 #include "cli/cli.h"
 #include "cli/table.h"
-#include "phrases/phrase_library.h"
-#include "store/device_store.h"
-#include "store/device_text.h"
-#include "store/gbk.h"
-#include "store/project_info.h"
+#include "core/phrases/phrase_library.h"
+#include "core/store/device_store.h"
+#include "core/store/device_text.h"
+#include "base/gbk.h"
+#include "core/store/project_info.h"
 
 namespace velsend::cli {
 namespace {

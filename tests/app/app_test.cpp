@@ -8,7 +8,7 @@
 #include "base/controller_model.h"
 #include "app/lock_keys.h"
 #include "app/menus.h"
-#include "base/run_state.h"
+#include "gui/kit/run_state.h"
 #include "temp_dir.h"
 
 namespace velsend::app {

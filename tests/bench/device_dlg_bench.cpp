@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/demo_project.h"
-#include "devices/device_grid_view.h"
-#include "devices/device_set_dlg.h"
+#include "core/store/demo_project.h"
+#include "gui/devices/device_grid_view.h"
+#include "gui/devices/device_set_dlg.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
-#include "ui/number_edit.h"
+#include "gui/kit/number_edit.h"
 
 namespace velsend {
 namespace {

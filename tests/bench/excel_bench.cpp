@@ -11,11 +11,11 @@
 #include <cstdio>
 #include <functional>
 
-#include "exchange/excel_exchange.h"
-#include "logic/logic_files.h"
-#include "phrases/phrase_library.h"
-#include "store/device_store.h"
-#include "store/gbk.h"
+#include "core/exchange/excel_exchange.h"
+#include "core/logic/logic_files.h"
+#include "core/phrases/phrase_library.h"
+#include "core/store/device_store.h"
+#include "base/gbk.h"
 #include "full_project.h"
 #include "temp_dir.h"
 

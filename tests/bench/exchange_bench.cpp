@@ -10,8 +10,8 @@
 #include <functional>
 #include <vector>
 
-#include "exchange/sd_pack.h"
-#include "exchange/text_print.h"
+#include "core/exchange/sd_pack.h"
+#include "core/exchange/text_print.h"
 #include "temp_dir.h"
 
 namespace velsend::exchange {

@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "logic/logic_files.h"
-#include "phrases/phrase_library.h"
-#include "report/project_report.h"
-#include "report/report_pdf.h"
-#include "store/device_store.h"
-#include "store/gbk.h"
+#include "core/logic/logic_files.h"
+#include "core/phrases/phrase_library.h"
+#include "core/report/project_report.h"
+#include "gui/report/report_pdf.h"
+#include "core/store/device_store.h"
+#include "base/gbk.h"
 #include "full_project.h"
 #include "temp_dir.h"
 

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/demo_project.h"
-#include "burner/serial_trace.h"
-#include "burner/transfer_engine.h"
+#include "core/store/demo_project.h"
+#include "core/burner/serial_trace.h"
+#include "core/burner/transfer_engine.h"
 #include "sim_process.h"
 #include "temp_dir.h"
 #include "transfer_recorder.h"

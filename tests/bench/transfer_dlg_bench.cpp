@@ -15,9 +15,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "base/run_state.h"
-#include "burner/progress_bridge_dlg.h"
-#include "burner/show_dlg.h"
+#include "gui/kit/run_state.h"
+#include "gui/kit/progress_bridge.h"
+#include "gui/burner/show_dlg.h"
 #include "scripted_messages.h"
 #include "sim_process.h"
 #include "temp_dir.h"

@@ -1,4 +1,4 @@
-#include "burner/port_list.h"
+#include "core/burner/port_list.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "burner/serial_port.h"
+#include "core/burner/serial_port.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "burner/handshake.h"
+#include "core/burner/handshake.h"
 #include "pty_pair.h"
 
 namespace velsend::burner {

@@ -8,8 +8,8 @@
 #include <map>
 
 #include "cli_run.h"
-#include "store/device_store.h"
-#include "store/gbk.h"
+#include "core/store/device_store.h"
+#include "base/gbk.h"
 #include "temp_dir.h"
 
 namespace velsend::cli {

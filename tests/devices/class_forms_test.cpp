@@ -1,14 +1,14 @@
 // The first family's class dialogs, type chooser and quick set, through
 // their core: what lands in devc%d.dat, ch%d.dat and log%d.dat.
 
-#include "devices/class_forms.h"
+#include "core/devices/class_forms.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "cli_run.h"
-#include "logic/logic_files.h"
+#include "core/logic/logic_files.h"
 #include "temp_dir.h"
 
 namespace velsend::devices {

@@ -1,11 +1,11 @@
-#include "devices/device_form.h"
+#include "core/devices/device_form.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "phrases/phrase_library.h"
-#include "store/gbk.h"
+#include "core/phrases/phrase_library.h"
+#include "base/gbk.h"
 #include "temp_dir.h"
 
 namespace velsend::devices {

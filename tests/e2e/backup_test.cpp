@@ -1,4 +1,4 @@
-#include "burner/backup.h"
+#include "core/burner/backup.h"
 
 #include <gtest/gtest.h>
 

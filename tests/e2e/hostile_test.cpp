@@ -14,15 +14,15 @@
 #include <thread>
 
 #include "base/file_write.h"
-#include "base/run_state.h"
-#include "burner/backup.h"
-#include "burner/transfer_engine.h"
+#include "gui/kit/run_state.h"
+#include "core/burner/backup.h"
+#include "core/burner/transfer_engine.h"
 #include "cli/cli.h"
 #include "cli_run.h"
 #include "fake_prompt.h"
 #include "nothing_sent.h"
 #include "sim_process.h"
-#include "store/project_files.h"
+#include "core/store/project_files.h"
 #include "temp_dir.h"
 #include "transfer_recorder.h"
 

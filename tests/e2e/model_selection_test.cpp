@@ -1,4 +1,4 @@
-#include "app/model_selection.h"
+#include "core/burner/model_selection.h"
 
 #include <gtest/gtest.h>
 

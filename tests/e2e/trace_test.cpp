@@ -1,4 +1,4 @@
-#include "burner/serial_trace.h"
+#include "core/burner/serial_trace.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,11 +1,11 @@
-#include "burner/transfer_engine.h"
+#include "core/burner/transfer_engine.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <numeric>
 
-#include "logic/controller_codes.h"
+#include "core/logic/controller_codes.h"
 #include "nothing_sent.h"
 #include "sim_process.h"
 #include "temp_dir.h"

@@ -6,13 +6,13 @@
 #include <string>
 
 #include "cli_run.h"
-#include "exchange/excel_exchange.h"
-#include "exchange/templates.h"
-#include "exchange/workbook.h"
-#include "logic/logic_files.h"
-#include "phrases/phrase_library.h"
-#include "store/device_store.h"
-#include "store/gbk.h"
+#include "core/exchange/excel_exchange.h"
+#include "core/exchange/templates.h"
+#include "core/exchange/workbook.h"
+#include "core/logic/logic_files.h"
+#include "core/phrases/phrase_library.h"
+#include "core/store/device_store.h"
+#include "base/gbk.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;

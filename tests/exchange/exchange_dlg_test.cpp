@@ -7,10 +7,10 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "app/gui/main_frame.h"
+#include "app/main_frame.h"
 #include "base/command_ids.h"
-#include "exchange/sd_dlg.h"
-#include "exchange/velnet_dlg.h"
+#include "gui/exchange/sd_dlg.h"
+#include "gui/exchange/velnet_dlg.h"
 #include "exchange_test_util.h"
 #include "modal.h"
 #include "scripted_messages.h"

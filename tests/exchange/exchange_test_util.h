@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/gbk.h"
+#include "base/gbk.h"
 
 namespace velsend::test {
 

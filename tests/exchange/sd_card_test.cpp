@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "exchange/sd_import.h"
-#include "exchange/sd_pack.h"
+#include "core/exchange/sd_import.h"
+#include "core/exchange/sd_pack.h"
 #include "exchange_test_util.h"
 #include "temp_dir.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "exchange/text_print.h"
+#include "core/exchange/text_print.h"
 #include "exchange_test_util.h"
 #include "temp_dir.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "cli_run.h"
-#include "exchange/velnet_import.h"
+#include "core/exchange/velnet_import.h"
 #include "exchange_test_util.h"
 #include "temp_dir.h"
 

@@ -10,17 +10,17 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "app/gui/main_frame.h"
+#include "app/main_frame.h"
 #include "base/command_ids.h"
-#include "devices/class_device_dlg.h"
-#include "devices/device_type_dlg.h"
-#include "logic/logic_files.h"
+#include "gui/devices/class_device_dlg.h"
+#include "gui/devices/device_type_dlg.h"
+#include "core/logic/logic_files.h"
 #include "modal.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
 #include "typing.h"
-#include "ui/gbk_line_edit.h"
-#include "ui/number_edit.h"
+#include "gui/kit/gbk_line_edit.h"
+#include "gui/kit/number_edit.h"
 
 namespace velsend::devices {
 namespace {

@@ -12,20 +12,20 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "devices/device_grid_view.h"
-#include "devices/device_set_dlg.h"
-#include "logic/logic_set_dlg.h"
-#include "loops/copy_loop_dlg.h"
-#include "loops/grid_dlg.h"
-#include "loops/loop_stat_dlg.h"
+#include "gui/devices/device_grid_view.h"
+#include "gui/devices/device_set_dlg.h"
+#include "gui/logic/logic_set_dlg.h"
+#include "gui/loops/copy_loop_dlg.h"
+#include "gui/loops/grid_dlg.h"
+#include "gui/loops/loop_stat_dlg.h"
 #include "modal.h"
-#include "phrases/phrase_editor_dlg.h"
+#include "gui/phrases/phrase_editor_dlg.h"
 #include "scripted_messages.h"
-#include "store/gbk.h"
+#include "base/gbk.h"
 #include "temp_dir.h"
 #include "typing.h"
-#include "ui/gbk_line_edit.h"
-#include "ui/number_edit.h"
+#include "gui/kit/gbk_line_edit.h"
+#include "gui/kit/number_edit.h"
 
 namespace velsend {
 namespace {

@@ -1,4 +1,4 @@
-#include "store/init_dlg.h"
+#include "gui/store/init_dlg.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <QTimer>
 
 #include "base/command_ids.h"
-#include "app/gui/main_frame.h"
+#include "app/main_frame.h"
 #include "modal.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"

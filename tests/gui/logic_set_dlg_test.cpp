@@ -1,4 +1,4 @@
-#include "logic/logic_set_dlg.h"
+#include "gui/logic/logic_set_dlg.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +14,11 @@
 #include <memory>
 
 #include "base/command_ids.h"
-#include "app/gui/main_frame.h"
+#include "app/main_frame.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
-#include "ui/gbk_text_edit.h"
-#include "ui/number_edit.h"
+#include "gui/kit/gbk_text_edit.h"
+#include "gui/kit/number_edit.h"
 
 namespace velsend::logic {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/gui/main_frame.h"
+#include "app/main_frame.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,8 @@
 #include <map>
 
 #include "base/command_ids.h"
-#include "app/gui/vel_app.h"
-#include "app/gui/vel_view.h"
+#include "app/vel_app.h"
+#include "app/vel_view.h"
 #include "modal.h"
 #include "scripted_messages.h"
 #include "sim_process.h"

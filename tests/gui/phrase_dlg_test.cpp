@@ -7,13 +7,13 @@
 #include <QTreeWidget>
 #include <QWheelEvent>
 
-#include "phrases/init_word_dlg.h"
-#include "phrases/phrase_editor_dlg.h"
+#include "gui/phrases/init_word_dlg.h"
+#include "gui/phrases/phrase_editor_dlg.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
 #include "typing.h"
-#include "ui/gbk_line_edit.h"
-#include "ui/number_edit.h"
+#include "gui/kit/gbk_line_edit.h"
+#include "gui/kit/number_edit.h"
 
 namespace velsend::phrases {
 namespace {

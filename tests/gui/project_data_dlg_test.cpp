@@ -7,14 +7,14 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "burner/set_dlg.h"
+#include "gui/burner/set_dlg.h"
 #include "scripted_messages.h"
-#include "store/node_set_dlg.h"
-#include "store/project_info_dlg.h"
+#include "gui/store/node_set_dlg.h"
+#include "gui/store/project_info_dlg.h"
 #include "temp_dir.h"
 #include "typing.h"
-#include "ui/gbk_line_edit.h"
-#include "ui/number_edit.h"
+#include "gui/kit/gbk_line_edit.h"
+#include "gui/kit/number_edit.h"
 
 namespace velsend {
 namespace {

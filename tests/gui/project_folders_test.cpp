@@ -1,4 +1,4 @@
-#include "app/gui/project_folders.h"
+#include "app/project_folders.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <QLabel>
 #include <QMenu>
 
-#include "app/gui/main_frame.h"
-#include "burner/serial_trace.h"
+#include "app/main_frame.h"
+#include "core/burner/serial_trace.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
 

@@ -11,9 +11,9 @@
 #include <QTest>
 #include <memory>
 
-#include "app/demo_project.h"
-#include "base/run_state.h"
-#include "report/report_dlg.h"
+#include "core/store/demo_project.h"
+#include "gui/kit/run_state.h"
+#include "gui/report/report_dlg.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
 

@@ -6,14 +6,14 @@
 #include <QProgressBar>
 #include <QTest>
 
-#include "app/demo_project.h"
-#include "app/gui/main_frame.h"
-#include "app/gui/vel_view.h"
+#include "core/store/demo_project.h"
+#include "app/main_frame.h"
+#include "app/vel_view.h"
 #include "base/command_ids.h"
-#include "base/run_state.h"
-#include "exchange/workbook.h"
+#include "gui/kit/run_state.h"
+#include "core/exchange/workbook.h"
 #include "scripted_messages.h"
-#include "store/device_store.h"
+#include "core/store/device_store.h"
 #include "temp_dir.h"
 
 using namespace velsend;

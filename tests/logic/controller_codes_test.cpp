@@ -1,4 +1,4 @@
-#include "logic/controller_codes.h"
+#include "core/logic/controller_codes.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "logic/logic_files.h"
+#include "core/logic/logic_files.h"
 #include "cli_run.h"
 #include "temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "logic/logic_files.h"
+#include "core/logic/logic_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string>
 
-#include "logic/alphabet.h"
+#include "core/logic/alphabet.h"
 #include "temp_dir.h"
 
 namespace velsend::logic {

@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "loops/loop_copy.h"
-#include "loops/loop_grid.h"
-#include "loops/loop_stats.h"
+#include "core/loops/loop_copy.h"
+#include "core/loops/loop_grid.h"
+#include "core/loops/loop_stats.h"
 #include "temp_dir.h"
 
 namespace velsend::loops {

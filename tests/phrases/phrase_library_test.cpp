@@ -1,8 +1,8 @@
-#include "phrases/phrase_library.h"
+#include "core/phrases/phrase_library.h"
 
 #include <gtest/gtest.h>
 
-#include "store/gbk.h"
+#include "base/gbk.h"
 #include "temp_dir.h"
 
 namespace velsend::phrases {

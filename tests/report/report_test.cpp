@@ -10,13 +10,13 @@
 #include <iterator>
 #include <sstream>
 
-#include "app/demo_project.h"
+#include "core/store/demo_project.h"
 #include "cli_run.h"
-#include "logic/logic_files.h"
-#include "report/project_report.h"
-#include "store/device_store.h"
-#include "store/gbk.h"
-#include "store/project_info.h"
+#include "core/logic/logic_files.h"
+#include "core/report/project_report.h"
+#include "core/store/device_store.h"
+#include "base/gbk.h"
+#include "core/store/project_info.h"
 #include "temp_dir.h"
 
 using namespace velsend;

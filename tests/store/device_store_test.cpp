@@ -1,4 +1,4 @@
-#include "store/device_store.h"
+#include "core/store/device_store.h"
 
 #include <gtest/gtest.h>
 

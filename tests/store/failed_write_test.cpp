@@ -7,12 +7,12 @@
 #include <map>
 
 #include "file_size_limit.h"
-#include "logic/logic_files.h"
-#include "loops/loop_copy.h"
-#include "phrases/phrase_library.h"
-#include "store/device_store.h"
-#include "store/node_records.h"
-#include "store/project_info.h"
+#include "core/logic/logic_files.h"
+#include "core/loops/loop_copy.h"
+#include "core/phrases/phrase_library.h"
+#include "core/store/device_store.h"
+#include "core/store/node_records.h"
+#include "core/store/project_info.h"
 #include "temp_dir.h"
 
 namespace velsend::store {

@@ -1,4 +1,4 @@
-#include "store/gbk.h"
+#include "base/gbk.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "store/gbk.h"
-#include "store/node_records.h"
-#include "store/project_info.h"
+#include "base/gbk.h"
+#include "core/store/node_records.h"
+#include "core/store/project_info.h"
 #include "temp_dir.h"
 
 namespace velsend::store {

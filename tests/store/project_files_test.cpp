@@ -1,4 +1,4 @@
-#include "store/project_files.h"
+#include "core/store/project_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

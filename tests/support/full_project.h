@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "logic/logic_files.h"
-#include "phrases/phrase_library.h"
-#include "store/device_store.h"
-#include "store/gbk.h"
+#include "core/logic/logic_files.h"
+#include "core/phrases/phrase_library.h"
+#include "core/store/device_store.h"
+#include "base/gbk.h"
 
 namespace velsend::test {
 

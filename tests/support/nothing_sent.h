@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "burner/serial_port.h"
+#include "core/burner/serial_port.h"
 #include "sim_process.h"
 
 namespace velsend::test {

@@ -5,7 +5,7 @@
 #include <deque>
 #include <vector>
 
-#include "ui/message_service.h"
+#include "gui/kit/message_service.h"
 
 namespace velsend::test {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "burner/transfer_engine.h"
+#include "core/burner/transfer_engine.h"
 
 namespace velsend::test {
 

@@ -1,0 +1,277 @@
+#include "core/burner/backup.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "base/controller_model.h"
+#include "base/file_write.h"
+#include "gui/kit/run_state.h"
+#include "base/user_prompt.h"
+
+namespace velsend::burner {
+namespace {
+
+std::string FileOpenFailed(const std::filesystem::path& path) {
+    return "文件" + path.string() + "打开失败!";
+}
+
+std::string Percent(int value) {
+    return std::to_string(value) + "%";
+}
+
+std::string Hex(unsigned value, int digits) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return std::string("0x") + text;
+}
+
+// "第 3 块（块号 0x0002，共 1024 块）": which block a failure met.
+std::string BlockText(int block, int count) {
+    return "第 " + std::to_string(block + 1) + " 块（块号 " + Hex(static_cast<unsigned>(block), 4) +
+           "，共 " + std::to_string(count) + " 块）";
+}
+
+void Connect(CComm2& port, const ChipCopyJob& job, TransferObserver& observer) {
+    const OpenResult opened = port.Open(job.address);
+    if (!opened) observer.PortNotOpened(opened);
+    port.SetTimeouts();
+    port.Configure(job.baud, NOPARITY, 8, ONESTOPBIT);
+}
+
+bool ExchangeCommand(CComm2& port, std::uint8_t command) {
+    port.Write(&command, 1);
+    std::uint8_t reply = 0;
+    return port.Read(&reply, 1) == 1 && reply == command;
+}
+
+std::array<std::uint8_t, 2> BlockNumber(int block) {
+    return {static_cast<std::uint8_t>(block / 256), static_cast<std::uint8_t>(block % 256)};
+}
+
+ChipCopyResult& FileFailed(ChipCopyResult& result, const base::Error& error) {
+    result.outcome = ChipCopyOutcome::FileError;
+    result.message = error.Full();
+    result.handIcon = true;
+    return result;
+}
+
+// The chosen file could not be opened (the first line fixed, the reason after it).
+ChipCopyResult& OpenFailed(ChipCopyResult& result, const std::filesystem::path& file,
+                           std::string reason) {
+    return FileFailed(result, base::Error{FileOpenFailed(file), std::move(reason)});
+}
+
+// A block went wrong: "error", and on the second line which block and why.
+ChipCopyResult& BlockFailed(CComm2& port, ChipCopyResult& result, int block, int count,
+                            const std::string& what) {
+    const bool gone = port.LineGone();
+    port.Close();
+    result.outcome = gone ? ChipCopyOutcome::LineGone : ChipCopyOutcome::BlockError;
+    result.message = std::string(kBlockError) + "\n" + BlockText(block, count) + "：" +
+                     (gone ? std::string(kLineGoneText) : what);
+    return result;
+}
+
+ChipCopyResult& Stopped(CComm2& port, ChipCopyResult& result) {
+    port.Close();
+    result.outcome = ChipCopyOutcome::Cancelled;
+    return result;
+}
+
+// Opens the connection and the backup or restore command; false, with the
+// port closed and `result` telling why, when the burner did not take it.
+bool Begin(CComm2& port, const ChipCopyJob& job, TransferObserver& observer, std::uint8_t command,
+           std::string_view running, int count, ChipCopyResult& result) {
+    observer.SetRange(count);
+    result.status = std::string(running);
+    observer.SetStatus(result.status);
+    Connect(port, job, observer);
+    if (ExchangeCommand(port, command)) return true;
+    const bool gone = port.LineGone();
+    port.Close();
+    result.outcome = ChipCopyOutcome::NoBurner;
+    result.message = std::string(kBurnerNotReady);
+    if (gone) result.message += "\n" + std::string(kLineGoneText);
+    return false;
+}
+
+}  // namespace
+
+int ChipBlockCount(int model) {
+    return base::Traits(model).chipBlocks;
+}
+
+std::filesystem::path ChipImageFile(ChipCopyKind kind, const std::filesystem::path& typed) {
+    if (typed.empty() || typed.has_extension()) return typed;
+    std::filesystem::path withExtension = typed;
+    withExtension += ".bin";
+    if (kind == ChipCopyKind::Backup) return withExtension;
+    std::error_code ec;
+    return std::filesystem::exists(typed, ec) ? typed : withExtension;
+}
+
+std::string ReplaceQuestion(const std::filesystem::path& file) {
+    return "文件" + file.string() + "已经存在。\n要替换它吗？";
+}
+
+std::optional<ChipCopyJob> PrepareChipCopy(const base::RunState& state, ChipCopyKind kind,
+                                           const std::filesystem::path& typed,
+                                           base::UserPrompt& prompt) {
+    ChipCopyJob job;
+    job.kind = kind;
+    job.model = state.ControllerModel;
+    job.address = state.BurnerAddress();
+    job.baud = state.Rules.BaudRate;
+    job.file = ChipImageFile(kind, typed);
+    std::error_code ec;
+    if (kind == ChipCopyKind::Backup && job.file != typed &&
+        std::filesystem::exists(job.file, ec) &&
+        !prompt.AskYesNo(ReplaceQuestion(job.file), "另存为")) {
+        return std::nullopt;
+    }
+    return job;
+}
+
+ChipCopyResult BackupChip(CComm2& port, const ChipCopyJob& job, TransferObserver& observer,
+                          const std::atomic<bool>* cancel) {
+    ChipCopyResult result;
+    const int count = ChipBlockCount(job.model);
+    // An existing file the user may not write stays as it is.
+    std::error_code ec;
+    if (std::filesystem::exists(job.file, ec) && ::access(job.file.c_str(), W_OK) != 0) {
+        return OpenFailed(result, job.file, std::strerror(errno));
+    }
+    base::PendingFile temp(job.file);
+    if (const base::Result<> opened = temp.Open(); !opened) {
+        return OpenFailed(result, job.file, opened.error().reason);
+    }
+    auto status = [&](std::string text) {
+        result.status = std::move(text);
+        observer.SetStatus(result.status);
+    };
+    if (!Begin(port, job, observer, kBackupCommand, kBackupRunning, count, result)) return result;
+    std::array<std::uint8_t, kChipBlockSize + 1> reply;
+    for (int block = 0; block < count; ++block) {
+        if (cancel && cancel->load()) return Stopped(port, result);
+        const auto number = BlockNumber(block);
+        port.Write(number.data(), 2);
+        const std::uint32_t got = port.Read(reply.data(), static_cast<std::uint32_t>(reply.size()));
+        if (got == 0) return BlockFailed(port, result, block, count, "烧写器没有回答");
+        if (got < reply.size()) {
+            return BlockFailed(port, result, block, count,
+                               "只收到 " + std::to_string(got) + " 字节，应为 " +
+                                   std::to_string(reply.size()) + " 字节");
+        }
+        if (reply.back() != 0x99) {
+            return BlockFailed(port, result, block, count,
+                               "结束字节是 " + Hex(reply.back(), 2) + "，不是 0x99");
+        }
+        if (const base::Result<> written = temp.Append(std::span(reply).first(kChipBlockSize));
+            !written) {
+            port.Close();
+            return FileFailed(result, written.error());
+        }
+        result.blocks = block + 1;
+        observer.SetPosition(block);
+        status(Percent(block * 100 / count));
+    }
+    observer.SetPosition(count);
+    status(Percent(100));
+    port.Close();
+    if (const base::Result<> committed = temp.Commit(); !committed) {
+        FileFailed(result, committed.error());
+    }
+    return result;
+}
+
+ChipCopyResult RestoreChip(CComm2& port, const ChipCopyJob& job, TransferObserver& observer,
+                           const std::atomic<bool>* cancel) {
+    ChipCopyResult result;
+    const int count = ChipBlockCount(job.model);
+    const std::size_t imageSize = ChipImageSize(job.model);
+    // Without blocking, so that a named pipe in the file's place is refused
+    // instead of waiting for a writer.
+    const int fd = ::open(job.file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return OpenFailed(result, job.file, std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return OpenFailed(result, job.file, std::strerror(error));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return OpenFailed(result, job.file,
+                          S_ISDIR(st.st_mode) ? "这是一个文件夹" : "不是普通文件（管道或设备）");
+    }
+    if (static_cast<std::uint64_t>(st.st_size) != imageSize) {
+        ::close(fd);
+        // Blocks past the end of a short file would go out as whatever lay in
+        // memory; a longer file belongs to another chip. The size alone
+        // decides: the file is not read.
+        result.outcome = ChipCopyOutcome::WrongSize;
+        result.message = "文件" + job.file.string() + "的大小是 " + std::to_string(st.st_size) +
+                         " 字节，当前控制器的芯片数据是 " + std::to_string(imageSize) +
+                         " 字节，不能还原!";
+        result.handIcon = true;
+        return result;
+    }
+    std::vector<std::uint8_t> image(imageSize);
+    std::size_t done = 0;
+    while (done < image.size()) {
+        const ssize_t n = ::read(fd, image.data() + done, image.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    const int readError = errno;
+    ::close(fd);
+    if (done != image.size()) {
+        return OpenFailed(result, job.file,
+                          done < image.size() && readError != 0 ? std::strerror(readError)
+                                                                : "文件在读取时变短了");
+    }
+    auto status = [&](std::string text) {
+        result.status = std::move(text);
+        observer.SetStatus(result.status);
+    };
+    if (!Begin(port, job, observer, kRestoreCommand, kRestoreRunning, count, result)) return result;
+    for (int block = 0; block < count; ++block) {
+        if (cancel && cancel->load()) return Stopped(port, result);
+        const auto number = BlockNumber(block);
+        port.Write(number.data(), 2);
+        port.Write(image.data() + static_cast<std::size_t>(block) * kChipBlockSize,
+                   static_cast<std::uint32_t>(kChipBlockSize));
+        const std::uint8_t end = 0x99;
+        port.Write(&end, 1);
+        std::uint8_t reply = 0;
+        if (port.Read(&reply, 1) != 1)
+            return BlockFailed(port, result, block, count, "烧写器没有确认这一块");
+        if (reply != 0x99) {
+            return BlockFailed(port, result, block, count,
+                               "烧写器回答 " + Hex(reply, 2) + "，不是 0x99");
+        }
+        result.blocks = block + 1;
+        observer.SetPosition(block);
+        status(Percent(block * 100 / count));
+    }
+    observer.SetPosition(count);
+    status(Percent(100));
+    port.Close();
+    return result;
+}
+
+ChipCopyResult RunChipCopy(CComm2& port, const ChipCopyJob& job, TransferObserver& observer,
+                           const std::atomic<bool>* cancel) {
+    return job.kind == ChipCopyKind::Backup ? BackupChip(port, job, observer, cancel)
+                                            : RestoreChip(port, job, observer, cancel);
+}
+
+}  // namespace velsend::burner

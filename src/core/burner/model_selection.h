@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string_view>
+
+#include "gui/kit/run_state.h"
+#include "base/user_prompt.h"
+
+namespace velsend::app {
+
+inline constexpr std::string_view kBurnerNotAnswering =
+    "烧写器没有上电 或 通讯线没有连接电脑，仍然执行此操作吗?";
+
+enum class SelectionOutcome {
+    Selected,         // the burner answered and got the model's code
+    SelectedUnheard,  // the burner did not answer; the user chose to go on
+    Refused,          // the burner did not answer and the user said No
+};
+
+// Selects controller model `code`: the one-byte handshake with the burner, or
+// the user's word when it stays silent. Only a selection changes
+// `state.ControllerModel`; the port is closed again either way.
+SelectionOutcome SelectModel(base::RunState& state, int code, base::UserPrompt& prompt);
+
+}  // namespace velsend::app

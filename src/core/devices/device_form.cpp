@@ -1,0 +1,157 @@
+#include "core/devices/device_form.h"
+
+#include <filesystem>
+
+#include "core/phrases/phrase_library.h"
+#include "base/gbk.h"
+
+namespace velsend::devices {
+
+HeldLoop ReadHeldLoop(const store::ProjectDir& dir, int loop) {
+    HeldLoop held;
+    held.loop = loop;
+    std::error_code ec;
+    held.deviceFileFound =
+        std::filesystem::exists(dir.PathOf(store::ProjectFile::Devices, loop), ec);
+    held.devices = store::ReadDeviceFile(dir, loop);
+    held.names = store::ReadChineseNameFile(dir, loop);
+    return held;
+}
+
+std::string PhraseTextOf(const store::ProjectDir& dir, int phrase) {
+    // Only the one phrase: the form refreshes it on every keystroke.
+    const auto bytes =
+        store::ReadFixed(dir.PathOf(store::ProjectFile::Phrases), phrases::kPhraseSize, 0,
+                         static_cast<std::size_t>(phrase) * phrases::kPhraseSize);
+    return std::string(store::TrimTrailingSpaces(store::FieldText(bytes)));
+}
+
+DeviceForm LoadDeviceForm(const store::ProjectDir& dir, const HeldLoop& held, int address) {
+    DeviceForm form;
+    if (held.deviceFileFound) {
+        const store::DeviceRecord& r = held.devices[static_cast<std::size_t>(address)];
+        form.productClass = r.ProductClass();
+        form.state = r.Installed() ? 0 : 1;
+        form.type = r.DeviceType();
+        form.zone = r.Zone;
+        form.floor = r.Floor;
+        form.room = r.Room;
+        form.phrase = r.NamePhrase;
+        if (form.productClass == store::kModuleClass ||
+            form.productClass == store::kBorrowedClass) {
+            form.choice = r.ParamFlag() ? 1 : 0;
+            form.delay = r.Delay();
+        }
+    }
+    form.name = std::string(
+        store::TrimTrailingSpaces(store::NameText(held.names[static_cast<std::size_t>(address)])));
+    form.phraseText = PhraseTextOf(dir, form.phrase);
+    return form;
+}
+
+store::DeviceRecord BuildRecord(const DeviceForm& form) {
+    const bool on = form.state == 0;
+    store::DeviceRecord r;
+    switch (form.productClass) {
+        case store::kAlarmClass:
+            r.StatusByte = on ? 0x80 : 0x00;
+            r.TypeHighByte = static_cast<std::uint8_t>((form.type >> 4) & 1);
+            break;
+        case store::kZoneDisplayClass:
+            r.StatusByte = on ? 0xA0 : 0x20;
+            break;
+        default:
+            r.StatusByte =
+                form.productClass == store::kModuleClass ? (on ? 0xC0 : 0x40) : (on ? 0xE0 : 0x60);
+            r.ParamByte = static_cast<std::uint8_t>((form.delay & 0x7F) | (form.choice ? 0x80 : 0));
+            r.TypeHighByte = static_cast<std::uint8_t>((form.type >> 4) & 1);
+            break;
+    }
+    r.StatusByte = static_cast<std::uint8_t>(r.StatusByte | (form.type & 0x0F));
+    r.Zone = static_cast<std::uint8_t>(form.zone);
+    r.Floor = static_cast<std::uint8_t>(form.floor);
+    r.Room = static_cast<std::uint8_t>(form.room);
+    r.NamePhrase = static_cast<std::uint8_t>(form.phrase);
+    return r;
+}
+
+base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int address,
+                              const DeviceForm& form) {
+    const auto i = static_cast<std::size_t>(address);
+    held.names[i] = store::MakeName(form.name);
+    held.devices[i] = BuildRecord(form);
+    base::Result<> written = store::WriteLoopFiles(dir, held.loop, held.devices, held.names);
+    if (written) held.deviceFileFound = true;
+    return written;
+}
+
+void PickClass(DeviceForm& form, int productClass) {
+    form.productClass = productClass;
+    form.type = 0;
+}
+
+int StepByte(int value, int step) {
+    return (value + step + 256) & 0xFF;
+}
+
+int StepDelay(int value, int step) {
+    return (value + step + kMaxDelay + 1) % (kMaxDelay + 1);
+}
+
+ClassLayout LayoutOf(int productClass) {
+    switch (productClass) {
+        case store::kAlarmClass:
+            return {false, false, true, true, "设备类型", "", "", "", true};
+        case store::kZoneDisplayClass:
+            return {false, false, false, false, "", "", "", "", false};
+        case store::kModuleClass:
+            return {true, true, true, true, "受控设备", "启动方式", "自动", "手动", false};
+        default:
+            return {true, true, true, true, "受控设备", "故障显示", "是", "否", false};
+    }
+}
+
+std::string_view TypeRadioLabel(bool alarmLabels, int index) {
+    return alarmLabels ? store::AlarmTypeName(index) : store::ModuleTypeName(index);
+}
+
+DeviceSession::DeviceSession(store::ProjectDir dir) : dir_(std::move(dir)) {
+    Load();
+}
+
+void DeviceSession::Load() {
+    held_ = ReadHeldLoop(dir_, held_.loop);
+    form_ = LoadDeviceForm(dir_, held_, address_);
+}
+
+void DeviceSession::GoToAddress(int address) {
+    address_ = address & 0xFF;
+    Load();
+}
+
+void DeviceSession::GoToLoop(int loop) {
+    held_.loop = loop & 0xFF;
+    Load();
+}
+
+void DeviceSession::Page(int step) {
+    GoToAddress(StepByte(address_, step));
+}
+
+base::Result<> DeviceSession::Save() {
+    return SaveDeviceForm(dir_, held_, address_, form_);
+}
+
+base::Result<> DeviceSession::SaveAndSetNext() {
+    base::Result<> result = Save();
+    if (result) address_ = StepByte(address_, 1);
+    return result;
+}
+
+base::Result<> DeviceSession::SaveAndReadNext() {
+    base::Result<> result = Save();
+    if (result) GoToAddress(StepByte(address_, 1));
+    return result;
+}
+
+}  // namespace velsend::devices

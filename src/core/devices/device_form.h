@@ -1,0 +1,120 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "base/result.h"
+#include "core/store/device_store.h"
+
+namespace velsend::devices {
+
+// What the detail dialog's form holds for one address. Texts are GBK.
+struct DeviceForm {
+    int productClass = store::kAlarmClass;  // 0 alarm, 1 zone display, 2 module, 3 borrowed
+    int state = 1;                          // 0 "开", 1 "关"
+    int type = 0;                           // radio index 0..31
+    int choice = 0;  // start mode (module) or fault display (borrowed), 0 or 1
+    int delay = 0;   // 0..127
+    int zone = 0;
+    int floor = 0;
+    int room = 0;
+    int phrase = 0;
+    std::string phraseText;  // read-only, trailing spaces removed
+    std::string name;        // at most 16 bytes
+
+    friend bool operator==(const DeviceForm&, const DeviceForm&) = default;
+};
+
+inline constexpr int kMaxDelay = 127;
+
+// One loop as the detail dialog holds it while the user walks its addresses.
+struct HeldLoop {
+    int loop = 0;
+    bool deviceFileFound = false;
+    store::DeviceFile devices{};
+    store::ChineseNameFile names{};
+};
+
+HeldLoop ReadHeldLoop(const store::ProjectDir& dir, int loop);
+
+// The form of `address` from what is held (a loop without a device file
+// shows a switched-off alarm device with every number 0). The phrase text is
+// read from word.dat.
+DeviceForm LoadDeviceForm(const store::ProjectDir& dir, const HeldLoop& held, int address);
+// Trailing spaces removed; empty when word.dat is missing.
+std::string PhraseTextOf(const store::ProjectDir& dir, int phrase);
+
+// The record the form stands for.
+store::DeviceRecord BuildRecord(const DeviceForm& form);
+
+// Rebuilds the address's record and name in `held` and writes both loop files
+// whole, both or neither; `held` changes all the same, so the user's edit is
+// not lost when the files could not be written.
+[[nodiscard]] base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held,
+                                            int address, const DeviceForm& form);
+
+// Picking a class radio: the type goes back to 0; start mode and delay stay.
+void PickClass(DeviceForm& form, int productClass);
+
+// Addresses and loops step as bytes: 255 + 1 is 0, 0 - 1 is 255.
+int StepByte(int value, int step);
+// The delay steps within 0..127, wrapping.
+int StepDelay(int value, int step);
+
+// The class-dependent parts of the form.
+struct ClassLayout {
+    bool showParams;     // "延时x5", the delay edit and the choice group
+    bool showHighTypes;  // type radios 21..31 (zone display: left as they were)
+    bool changeTypes;    // title and labels set (zone display: left as they were)
+    bool typesEnabled;
+    std::string_view typeTitle;
+    std::string_view choiceTitle;   // "启动方式" / "故障显示"
+    std::string_view choiceFirst;   // "自动" / "是"
+    std::string_view choiceSecond;  // "手动" / "否"
+    bool alarmLabels;               // alarm names (else the module names)
+};
+ClassLayout LayoutOf(int productClass);
+// Label of type radio `index` (0..31) under the alarm or module names; the
+// detail dialog shows alarm code 15 as "其它报警".
+std::string_view TypeRadioLabel(bool alarmLabels, int index);
+
+// The detail dialog's walk through a loop: where it stands, what it holds and
+// the form. The dialog only binds widgets to this.
+class DeviceSession {
+  public:
+    // Loop 0, address 0, read from `dir`.
+    explicit DeviceSession(store::ProjectDir dir);
+
+    const store::ProjectDir& Dir() const { return dir_; }
+    int Loop() const { return held_.loop; }
+    int Address() const { return address_; }
+    const HeldLoop& Held() const { return held_; }
+    const DeviceForm& Form() const { return form_; }
+    DeviceForm& EditForm() { return form_; }
+
+    // Reads the loop's files again and fills the form for the address.
+    void Load();
+    void GoToAddress(int address);
+    void GoToLoop(int loop);
+    // PgUp/PgDn: another address of the same loop, nothing saved.
+    void Page(int step);
+
+    // Writes the form to the current address.
+    [[nodiscard]] base::Result<> Save();
+    // Enter: save, then the next address (255 wraps to 0 on the same loop)
+    // with the form kept as it is, so a run of devices is typed once. When a
+    // file could not be written it stays on the address: moving on would
+    // look like a save that happened.
+    [[nodiscard]] base::Result<> SaveAndSetNext();
+    // F12: save, then the next address as it is stored (same rule).
+    [[nodiscard]] base::Result<> SaveAndReadNext();
+
+  private:
+    store::ProjectDir dir_;
+    HeldLoop held_;
+    int address_ = 0;
+    DeviceForm form_;
+};
+
+}  // namespace velsend::devices

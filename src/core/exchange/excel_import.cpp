@@ -1,0 +1,264 @@
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "base/file_write.h"
+#include "core/exchange/excel_exchange.h"
+#include "core/exchange/templates.h"
+#include "core/phrases/phrase_library.h"
+#include "core/store/device_store.h"
+#include "base/gbk.h"
+
+namespace velsend::exchange {
+namespace {
+
+constexpr std::size_t kDeviceFileSize = store::kAddressCount * store::kDeviceRecordSize;
+constexpr std::size_t kNameFileSize = store::kAddressCount * store::kNameSize;
+
+// What the import will write, gathered over the whole workbook first.
+struct PendingProject {
+    const store::ProjectDir& dir;
+    std::map<int, std::vector<std::uint8_t>> deviceFiles;  // loop -> 1792 bytes
+    std::map<int, std::vector<std::uint8_t>> nameFiles;    // loop -> 4096 bytes
+    std::optional<std::vector<std::uint8_t>> phraseFile;   // 4096 bytes
+    std::map<int, std::string> logicRules;                 // number -> text
+
+    std::vector<std::uint8_t>& Devices(int loop) {
+        auto it = deviceFiles.find(loop);
+        if (it == deviceFiles.end())
+            it = deviceFiles.emplace(loop, store::ReadFixed(dir.PathOf(store::ProjectFile::Devices, loop),
+                                                            kDeviceFileSize)).first;
+        return it->second;
+    }
+    std::vector<std::uint8_t>& Names(int loop) {
+        auto it = nameFiles.find(loop);
+        if (it == nameFiles.end())
+            it = nameFiles.emplace(loop, store::ReadFixed(dir.PathOf(store::ProjectFile::ChineseNames, loop),
+                                                          kNameFileSize)).first;
+        return it->second;
+    }
+    std::vector<std::uint8_t>& Phrases() {
+        if (!phraseFile)
+            phraseFile = store::ReadFixed(dir.PathOf(store::ProjectFile::Phrases), phrases::kLibrarySize);
+        return *phraseFile;
+    }
+
+    // Written in sets of at most kFilesPerSet, each set all or nothing: a
+    // set holds a temporary file open for each member, and a full import
+    // (over 1500 files) would run past the usual limit of 1024 open files.
+    // A loop's device and name files always travel in the same set.
+    base::Result<> Write() const {
+        constexpr std::size_t kFilesPerSet = 256;
+        std::vector<base::FileContent> set;
+        auto flush = [&]() -> base::Result<> {
+            if (set.empty()) return base::Ok();
+            auto r = base::WriteFilesTogether(set);
+            set.clear();
+            return r;
+        };
+        auto add = [&](base::FileContent file, std::size_t room) -> base::Result<> {
+            if (set.size() + room > kFilesPerSet)
+                if (auto r = flush(); !r) return r;
+            set.push_back(std::move(file));
+            return base::Ok();
+        };
+        // Device, name and phrase files keep whatever a longer file has
+        // beyond the fixed size; a logic file is exactly its rule.
+        for (const auto& [loop, bytes] : deviceFiles) {
+            if (auto r = add({dir.PathOf(store::ProjectFile::Devices, loop), bytes, true}, 2); !r) return r;
+            if (auto it = nameFiles.find(loop); it != nameFiles.end())
+                set.push_back({dir.PathOf(store::ProjectFile::ChineseNames, loop), it->second, true});
+        }
+        for (const auto& [loop, bytes] : nameFiles)
+            if (!deviceFiles.count(loop))
+                if (auto r = add({dir.PathOf(store::ProjectFile::ChineseNames, loop), bytes, true}, 1); !r) return r;
+        if (phraseFile)
+            if (auto r = add({dir.PathOf(store::ProjectFile::Phrases), *phraseFile, true}, 1); !r) return r;
+        for (const auto& [number, text] : logicRules) {
+            base::FileContent file{dir.PathOf(store::ProjectFile::Logic, number),
+                                   std::vector<std::uint8_t>(text.begin(), text.end()), false};
+            if (auto r = add(std::move(file), 1); !r) return r;
+        }
+        return flush();
+    }
+};
+
+struct SheetRun {
+    const Sheet& sheet;
+    const std::string name;  // trimmed, UTF-8
+    ImportSummary& summary;
+    const StepFn& step;
+
+    void Skip(int row, std::string reason) const { summary.skipped.push_back({name, row, std::move(reason)}); }
+};
+
+std::string Quoted(std::string_view gbk) {
+    return "“" + store::GbkToUtf8(gbk) + "”";
+}
+
+// The 16 bytes a text or number cell stores (zeros for anything else).
+std::array<std::uint8_t, 16> StoredText(const Cell& cell, bool english) {
+    if (cell.kind == CellKind::Text) return ExcelTextFold(PrepareCellText(cell.text), english);
+    if (auto n = cell.Integer()) {
+        // The cell's number as the panel's software formats an int.
+        const auto asInt = static_cast<std::int32_t>(static_cast<std::uint32_t>(*n));
+        return ExcelTextFold(std::to_string(asInt), english);
+    }
+    return {};
+}
+
+// Rows from 2 until the first empty A cell, stepping once per row.
+template <class RowFn>
+void ForEachRow(const SheetRun& run, RowFn&& fn) {
+    for (int r = 2; r <= kLastSheetRow; ++r) {
+        if (run.step) run.step();
+        const Cell& a = run.sheet.Get(r, 1);
+        if (a.kind == CellKind::Empty) return;
+        const auto n = a.Integer();
+        if (!n) {
+            run.Skip(r, "A列不是数字");
+            continue;
+        }
+        fn(r, *n);
+    }
+}
+
+void ImportPhrases(const SheetRun& run, PendingProject& project, bool english) {
+    ForEachRow(run, [&](int r, std::int64_t n) {
+        if (n < 0 || n > 255) {
+            run.Skip(r, "词组条目 " + std::to_string(n) + " 超出 0-255");
+            return;
+        }
+        const auto text = StoredText(run.sheet.Get(r, 2), english);
+        std::copy(text.begin(), text.end(), project.Phrases().begin() + n * 16);
+        ++run.summary.phrases;
+    });
+}
+
+void ImportLogic(const SheetRun& run, PendingProject& project, const ExcelImportRules& rules) {
+    ForEachRow(run, [&](int r, std::int64_t n) {
+        if (n < 0 || n >= rules.logicCapacity) {
+            run.Skip(r, "逻辑条目 " + std::to_string(n) + " 超出 0-" + std::to_string(rules.logicCapacity - 1));
+            return;
+        }
+        const Cell& b = run.sheet.Get(r, 2);
+        std::string text;
+        // Cut at a whole character: half a character would reach the panel
+        // as a different one.
+        if (b.kind == CellKind::Text)
+            text = std::string(store::FitGbk(b.text, static_cast<std::size_t>(rules.logicTextLimit)));
+        project.logicRules[static_cast<int>(n)] = std::move(text);
+        ++run.summary.logicRules;
+    });
+}
+
+void ImportDevices(const SheetRun& run, PendingProject& project, const ExcelImportRules& rules, bool english) {
+    ForEachRow(run, [&](int r, std::int64_t code) {
+        const std::int64_t loop = code / 1000;
+        const std::int64_t address = code % 1000;
+        if (loop < 0 || loop > 255 || address < 0 || address > 255) {
+            run.Skip(r, "地址码 " + std::to_string(code) + " 超出范围（回路和地址均为 0-255）");
+            return;
+        }
+        const Cell& b = run.sheet.Get(r, 2);
+        if (b.kind != CellKind::Text) {
+            run.Skip(r, "类型为空，地址 " + std::to_string(code) + " 保持原样");
+            return;
+        }
+        const auto type = LookupTypeName(b.text, rules.kaTypeNames);
+        if (!type) {
+            run.Skip(r, "无法识别的类型名称" + Quoted(b.text));
+            return;
+        }
+        store::DeviceRecord d;
+        d.StatusByte = static_cast<std::uint8_t>(0x80 | (type->productClass << 5) | (type->type & 0x0F));
+        d.TypeHighByte = static_cast<std::uint8_t>(type->type >> 4);
+        const auto name = StoredText(run.sheet.Get(r, 3), english);
+        std::uint8_t* fields[] = {&d.Zone, &d.Floor, &d.Room, &d.NamePhrase};
+        for (int f = 0; f < 4; ++f) {
+            const auto v = run.sheet.Get(r, 4 + f).Integer();
+            *fields[f] = v && *v >= 0 && *v < 256 ? static_cast<std::uint8_t>(*v) : 0;
+        }
+        if (d.StatusByte & 0x40) {
+            const Cell& h = run.sheet.Get(r, 8);
+            static const std::string kAuto = store::Utf8ToGbk("自动").value_or("");
+            static const std::string kYes = store::Utf8ToGbk("是").value_or("");
+            if (h.kind == CellKind::Empty || (h.kind == CellKind::Text && h.text != kAuto)) d.ParamByte |= 0x80;
+            if (const auto delay = run.sheet.Get(r, 9).Integer()) {
+                if (*delay >= 0 && *delay <= 127)
+                    d.ParamByte = static_cast<std::uint8_t>(d.ParamByte + *delay);
+                else
+                    d.ParamByte = 0;
+            }
+            if (run.sheet.Get(r, 10).IsText(kYes)) d.StatusByte = static_cast<std::uint8_t>(d.StatusByte + 0x20);
+        }
+        const std::uint8_t bytes[] = {d.StatusByte, d.ParamByte, d.TypeHighByte, d.Zone,
+                                      d.Floor,      d.Room,      d.NamePhrase};
+        const int l = static_cast<int>(loop);
+        std::copy(std::begin(bytes), std::end(bytes),
+                  project.Devices(l).begin() + address * static_cast<std::int64_t>(store::kDeviceRecordSize));
+        std::copy(name.begin(), name.end(),
+                  project.Names(l).begin() + address * static_cast<std::int64_t>(store::kNameSize));
+        ++run.summary.devices;
+    });
+}
+
+}  // namespace
+
+std::string ImportSummary::Text(std::size_t maxLines) const {
+    std::string text = "导入词组 " + std::to_string(phrases) + " 条，逻辑规则 " + std::to_string(logicRules) +
+                       " 条，总线设备 " + std::to_string(devices) + " 个。";
+    if (skipped.empty()) return text;
+    text += "\n未导入 " + std::to_string(skipped.size()) + " 项：";
+    std::size_t shown = 0;
+    for (const ImportNote& note : skipped) {
+        if (shown++ == maxLines) {
+            text += "\n……另有 " + std::to_string(skipped.size() - maxLines) + " 项";
+            break;
+        }
+        text += "\n[" + note.sheet + "] ";
+        text += note.row > 0 ? "第" + std::to_string(note.row) + "行：" : std::string("整个工作表：");
+        text += note.reason;
+    }
+    return text;
+}
+
+base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const Workbook& workbook,
+                                           ExcelFamily family, bool englishWorkbook, const StepFn& step) {
+    const ExcelImportRules rules = RulesFor(family);
+    const std::string address = store::Utf8ToGbk(kAddressHeader).value_or("");
+    const std::string type = store::Utf8ToGbk(kTypeHeader).value_or("");
+    PendingProject project{dir, {}, {}, {}, {}};
+    ImportSummary summary;
+    for (const Sheet& sheet : workbook.sheets) {
+        if (step) step();
+        const std::string name(TrimBlanks(sheet.Name()));
+        const SheetRun run{sheet, name, summary, step};
+        if (name.empty()) {
+            run.Skip(0, "工作表名称为空");
+            continue;
+        }
+        if (name == kPhraseSheetName) {
+            ImportPhrases(run, project, englishWorkbook);
+        } else if (name == kLogicSheetName) {
+            ImportLogic(run, project, rules);
+        } else if (sheet.Get(1, 1).IsText(address) && sheet.Get(1, 2).IsText(type)) {
+            ImportDevices(run, project, rules, englishWorkbook);
+        } else {
+            run.Skip(0, "A1、B1不是“地址码”、“类型”，不是设备表");
+            continue;
+        }
+        ++summary.sheetsRead;
+    }
+    if (auto written = project.Write(); !written) return written.error();
+    return summary;
+}
+
+base::Result<ImportSummary> ImportExcel(const store::ProjectDir& dir, const std::filesystem::path& path,
+                                        ExcelFamily family, const StepFn& step) {
+    auto workbook = ReadWorkbook(path);
+    if (!workbook) return workbook.error();
+    return ImportWorkbook(dir, *workbook, family, IsEnglishWorkbook(path.filename().string()), step);
+}
+
+}  // namespace velsend::exchange

@@ -1,0 +1,157 @@
+// Parsing in a child process, for readers that may crash on crafted files.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "core/exchange/workbook_readers.h"
+
+namespace velsend::exchange::detail {
+namespace {
+
+// libfreexl and liborcus have memory faults on crafted files (found by
+// fuzzing), so neither parses inside the program: a child reads the file and
+// sends the cells back through a pipe; a child that dies only fails the read.
+
+void PutBytes(std::string& out, const void* p, std::size_t n) {
+    out.append(static_cast<const char*>(p), n);
+}
+void PutU32(std::string& out, std::uint32_t v) { PutBytes(out, &v, sizeof v); }
+void PutText(std::string& out, const std::string& s) {
+    PutU32(out, static_cast<std::uint32_t>(s.size()));
+    out += s;
+}
+
+std::string Serialise(const base::Result<Workbook>& result) {
+    std::string out;
+    if (!result) {
+        out.push_back('E');
+        PutText(out, result.error().userText);
+        PutText(out, result.error().reason);
+        return out;
+    }
+    out.push_back('W');
+    PutU32(out, static_cast<std::uint32_t>(result->sheets.size()));
+    for (const Sheet& sheet : result->sheets) {
+        PutText(out, sheet.Name());
+        std::uint32_t cells = 0;
+        for (int r = 1; r <= sheet.RowCount(); ++r)
+            for (int c = 1; c <= sheet.ColumnCount(r); ++c) cells += sheet.Get(r, c).kind != CellKind::Empty;
+        PutU32(out, cells);
+        for (int r = 1; r <= sheet.RowCount(); ++r) {
+            for (int c = 1; c <= sheet.ColumnCount(r); ++c) {
+                const Cell& cell = sheet.Get(r, c);
+                if (cell.kind == CellKind::Empty) continue;
+                PutU32(out, static_cast<std::uint32_t>(r));
+                PutU32(out, static_cast<std::uint32_t>(c));
+                out.push_back(static_cast<char>(cell.kind));
+                PutBytes(out, &cell.number, sizeof cell.number);
+                PutText(out, cell.text);
+            }
+        }
+    }
+    return out;
+}
+
+class Reader {
+  public:
+    explicit Reader(std::string_view data) : data_(data) {}
+    bool Bytes(void* p, std::size_t n) {
+        if (data_.size() - pos_ < n) return false;
+        std::memcpy(p, data_.data() + pos_, n);
+        pos_ += n;
+        return true;
+    }
+    bool U32(std::uint32_t& v) { return Bytes(&v, sizeof v); }
+    bool Text(std::string& s) {
+        std::uint32_t n = 0;
+        if (!U32(n) || data_.size() - pos_ < n) return false;
+        s.assign(data_.substr(pos_, n));
+        pos_ += n;
+        return true;
+    }
+
+  private:
+    std::string_view data_;
+    std::size_t pos_ = 0;
+};
+
+base::Result<Workbook> Deserialise(std::string_view data, const ReadLimits& limits) {
+    const base::Error broken = NotWorkbook("the reader process ended without a result");
+    if (data.empty()) return broken;
+    Reader in(data.substr(1));
+    if (data[0] == 'E') {
+        base::Error e;
+        if (!in.Text(e.userText) || !in.Text(e.reason)) return broken;
+        return e;
+    }
+    std::uint32_t sheets = 0;
+    if (data[0] != 'W' || !in.U32(sheets) || sheets > static_cast<std::uint32_t>(limits.maxSheets)) return broken;
+    Workbook wb;
+    for (std::uint32_t s = 0; s < sheets; ++s) {
+        std::string name;
+        std::uint32_t cells = 0;
+        if (!in.Text(name) || !in.U32(cells)) return broken;
+        Sheet sheet(std::move(name));
+        for (std::uint32_t i = 0; i < cells; ++i) {
+            std::uint32_t r = 0, c = 0;
+            char kind = 0;
+            Cell cell;
+            if (!in.U32(r) || !in.U32(c) || !in.Bytes(&kind, 1) || !in.Bytes(&cell.number, sizeof cell.number) ||
+                !in.Text(cell.text))
+                return broken;
+            if (r < 1 || c < 1 || r > static_cast<std::uint32_t>(limits.maxRows) ||
+                c > static_cast<std::uint32_t>(limits.maxColumns) || kind < 1 || kind > 3)
+                return broken;
+            cell.kind = static_cast<CellKind>(kind);
+            sheet.Put(static_cast<int>(r), static_cast<int>(c), std::move(cell));
+        }
+        wb.sheets.push_back(std::move(sheet));
+    }
+    return wb;
+}
+
+}  // namespace
+
+base::Result<Workbook> ReadIsolated(const std::function<base::Result<Workbook>()>& read, const ReadLimits& limits) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return base::SystemError(std::string(kNotWorkbookText));
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return base::SystemError(std::string(kNotWorkbookText));
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        const std::string out = Serialise(read());
+        std::size_t done = 0;
+        while (done < out.size()) {
+            const ssize_t n = ::write(fds[1], out.data() + done, out.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::_exit(done == out.size() ? 0 : 1);
+    }
+    ::close(fds[1]);
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return NotWorkbook("the reader process failed on this file");
+    return Deserialise(data, limits);
+}
+
+}  // namespace velsend::exchange::detail

@@ -1,0 +1,31 @@
+#include "core/logic/rule_editing.h"
+
+#include "base/field_check.h"
+#include "core/logic/alphabet.h"
+#include "core/logic/logic_files.h"
+
+namespace velsend::logic {
+
+LogicNumberEntry EnterLogicNumber(long long typed, int capacity) {
+    if (typed < 0 || typed > capacity - 1) return {capacity - 1, true};
+    return {static_cast<int>(typed), false};
+}
+
+int StepLogicNumber(int number, int step, int capacity) {
+    return base::WrapStep(number, step, 0, capacity - 1);
+}
+
+std::optional<std::string> CheckLogicRule(std::string_view text, int textLimit) {
+    if (!InLogicAlphabet(text)) return std::string(kIllegalCharacterMessage);
+    return base::CheckMaxBytes(text.size(), textLimit);
+}
+
+base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerModel, int number,
+                                std::string_view text) {
+    if (auto refusal = CheckLogicRule(text, LogicTextLimit(controllerModel)))
+        return base::Error{*refusal, {}};
+    if (auto written = WriteLogicRule(dir, number, text); !written) return written.error();
+    return StepLogicNumber(number, 1, LogicCapacity(controllerModel));
+}
+
+}  // namespace velsend::logic

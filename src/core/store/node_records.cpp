@@ -1,0 +1,134 @@
+#include "core/store/node_records.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "base/file_write.h"
+
+namespace velsend::store {
+namespace {
+
+// Bytes of the file as it is: nullopt-like empty + false when it cannot be read.
+bool ReadWhole(const std::filesystem::path& path, std::size_t max, std::vector<std::uint8_t>& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(max, 0);
+    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(max));
+    out.resize(static_cast<std::size_t>(in.gcount()));
+    return true;
+}
+
+
+}  // namespace
+
+std::array<std::uint8_t, NineByteNodeRecord::kSize> NineByteNodeRecord::Bytes() const {
+    return {LocalAddress,       DriverBoardAddress, LinkageFirstAddress,
+            LinkageLastAddress, NetworkCount,       Reserved[0],
+            Reserved[1],        Reserved[2],        static_cast<std::uint8_t>(WorkMode & 0xFF)};
+}
+
+void NineByteNodeRecord::Apply(const std::vector<std::uint8_t>& b) {
+    std::uint8_t* fields[] = {&LocalAddress,       &DriverBoardAddress, &LinkageFirstAddress,
+                              &LinkageLastAddress, &NetworkCount,       &Reserved[0],
+                              &Reserved[1],        &Reserved[2]};
+    for (std::size_t i = 0; i < std::size(fields) && i < b.size(); ++i) *fields[i] = b[i];
+    if (b.size() > 8) WorkMode = b[8];
+}
+
+std::vector<std::uint8_t> NineByteNodeRecord::Payload() const {
+    const auto b = Bytes();
+    return {b[0], b[1], b[2], b[3], b[4], b[8]};
+}
+
+std::array<std::uint8_t, TenByteNodeRecord::kSize> TenByteNodeRecord::Bytes() const {
+    return {LocalAddress,
+            DriverBoardFirstAddress,
+            DriverBoardLastAddress,
+            LinkageFirstAddress,
+            LinkageLastAddress,
+            NetworkCount,
+            Reserved[0],
+            Reserved[1],
+            static_cast<std::uint8_t>(WorkMode & 0xFF),
+            static_cast<std::uint8_t>((WorkMode >> 8) & 0xFF)};
+}
+
+void TenByteNodeRecord::Apply(const std::vector<std::uint8_t>& b) {
+    std::uint8_t* fields[] = {&LocalAddress,
+                              &DriverBoardFirstAddress,
+                              &DriverBoardLastAddress,
+                              &LinkageFirstAddress,
+                              &LinkageLastAddress,
+                              &NetworkCount,
+                              &Reserved[0],
+                              &Reserved[1]};
+    for (std::size_t i = 0; i < std::size(fields) && i < b.size(); ++i) *fields[i] = b[i];
+    // The work mode is one 16-bit field; a file that ends inside it changes its low byte only.
+    if (b.size() > 9)
+        WorkMode = b[8] | (b[9] << 8);
+    else if (b.size() > 8)
+        WorkMode = (WorkMode & ~0xFF) | b[8];
+}
+
+std::vector<std::uint8_t> TenByteNodeRecord::Payload() const {
+    const auto b = Bytes();
+    return {b[0], b[1], b[2], b[3], b[4], b[5], b[8]};
+}
+
+NodeFields FieldsOf(const NineByteNodeRecord& r) {
+    return {r.LocalAddress,       r.NetworkCount, r.DriverBoardAddress, 0, r.LinkageFirstAddress,
+            r.LinkageLastAddress, r.WorkMode};
+}
+
+NodeFields FieldsOf(const TenByteNodeRecord& r) {
+    return {r.LocalAddress,
+            r.NetworkCount,
+            r.DriverBoardFirstAddress,
+            r.DriverBoardLastAddress,
+            r.LinkageFirstAddress,
+            r.LinkageLastAddress,
+            r.WorkMode};
+}
+
+void ApplyFields(const NodeFields& f, NineByteNodeRecord& r) {
+    r.LocalAddress = static_cast<std::uint8_t>(f.local);
+    r.NetworkCount = static_cast<std::uint8_t>(f.networkCount);
+    r.DriverBoardAddress = static_cast<std::uint8_t>(f.driverFirst);
+    r.LinkageFirstAddress = static_cast<std::uint8_t>(f.linkageFirst);
+    r.LinkageLastAddress = static_cast<std::uint8_t>(f.linkageLast);
+    r.WorkMode = f.workMode;
+}
+
+void ApplyFields(const NodeFields& f, TenByteNodeRecord& r) {
+    r.LocalAddress = static_cast<std::uint8_t>(f.local);
+    r.NetworkCount = static_cast<std::uint8_t>(f.networkCount);
+    r.DriverBoardFirstAddress = static_cast<std::uint8_t>(f.driverFirst);
+    r.DriverBoardLastAddress = static_cast<std::uint8_t>(f.driverLast);
+    r.LinkageFirstAddress = static_cast<std::uint8_t>(f.linkageFirst);
+    r.LinkageLastAddress = static_cast<std::uint8_t>(f.linkageLast);
+    r.WorkMode = f.workMode;
+}
+
+bool LoadNodeRecord(const ProjectDir& dir, NineByteNodeRecord& record) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWhole(dir.PathOf(ProjectFile::Node1), NineByteNodeRecord::kSize, bytes)) return false;
+    record.Apply(bytes);
+    return true;
+}
+
+bool LoadNodeRecord(const ProjectDir& dir, TenByteNodeRecord& record) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWhole(dir.PathOf(ProjectFile::Node2), TenByteNodeRecord::kSize, bytes)) return false;
+    record.Apply(bytes);
+    return true;
+}
+
+base::Result<> SaveNodeRecord(const ProjectDir& dir, const NineByteNodeRecord& record) {
+    return base::WriteWholeFile(dir.PathOf(ProjectFile::Node1), record.Bytes());
+}
+
+base::Result<> SaveNodeRecord(const ProjectDir& dir, const TenByteNodeRecord& record) {
+    return base::WriteWholeFile(dir.PathOf(ProjectFile::Node2), record.Bytes());
+}
+
+}  // namespace velsend::store

@@ -1,0 +1,151 @@
+#include "core/store/project_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <stdexcept>
+
+namespace velsend::store {
+namespace {
+
+constexpr std::array<ProjectFileSpec, 10> kSpecs{{
+    {ProjectFile::Devices, "devc%d.dat", kDeviceFileSize, 255},
+    {ProjectFile::ChineseNames, "ch%d.dat", kNameFileSize, 255},
+    {ProjectFile::DeviceLogic, "log%d.dat", kDeviceLogicFileSize, 255},
+    {ProjectFile::Logic, "logic%d.dat", kLogicFileMax, 1023},
+    {ProjectFile::Phrases, "word.dat", kLibrarySize, -1},
+    {ProjectFile::Node1, "node1.dat", kNode1Size, -1},
+    {ProjectFile::Node2, "node2.dat", kNode2Size, -1},
+    {ProjectFile::Info, "info.dat", kInfoSize, -1},
+    {ProjectFile::DeviceText, "devctext%d.txt", 0, 255},
+    {ProjectFile::LogicText, "logtext.txt", 0, -1},
+}};
+
+// Windows' read-only attribute stops even an administrator; here the owner's
+// write bit plays that part, since root may open any file for writing.
+bool OpensForWriting(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+const ProjectFileSpec& SpecOf(ProjectFile kind) {
+    for (const ProjectFileSpec& spec : kSpecs)
+        if (spec.kind == kind) return spec;
+    throw std::logic_error("unknown project file kind");
+}
+
+std::string FileName(ProjectFile kind, int number) {
+    const ProjectFileSpec& spec = SpecOf(kind);
+    if (spec.lastNumber < 0) return std::string(spec.pattern);
+    const std::size_t at = spec.pattern.find("%d");
+    return std::string(spec.pattern.substr(0, at)) + std::to_string(number) +
+           std::string(spec.pattern.substr(at + 2));
+}
+
+std::string LetteredLoop(int loop, LoopDigits digits) {
+    if (loop >= 100) {
+        const int tens = (loop - 100) / 10;
+        return std::string(1, static_cast<char>('a' + tens)) +
+               std::to_string(loop - 100 - 10 * tens);
+    }
+    if (digits == LoopDigits::TwoDigits && loop < 10) return "0" + std::to_string(loop);
+    return std::to_string(loop);
+}
+
+std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size_t size,
+                                    std::uint8_t filler, std::size_t offset) {
+    std::vector<std::uint8_t> bytes(size, filler);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return bytes;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::pread(fd, bytes.data() + done, size - done,
+                                      static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    return bytes;
+}
+
+base::Result<> CheckProjectFolder(const ProjectDir& dir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status folder = fs::status(dir.Root(), ec);
+    if (!fs::exists(folder)) {
+        return base::Error{"工程文件夹 " + dir.Root().string() + " 不存在",
+                           ec ? ec.message() : std::string()};
+    }
+    if (!fs::is_directory(folder)) {
+        return base::Error{dir.Root().string() + " 不是一个文件夹", {}};
+    }
+    static const std::set<std::string> kNames = [] {
+        const std::vector<std::string> names = InitialisationFileNames();
+        return std::set<std::string>(names.begin(), names.end());
+    }();
+    for (fs::directory_iterator it(dir.Root(), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (kNames.count(name) == 0) continue;
+        std::error_code statError;
+        const fs::file_status st = fs::status(it->path(), statError);
+        // A dangling link reads as a missing file.
+        if (!fs::exists(st) || fs::is_regular_file(st)) continue;
+        return base::Error{"工程文件 " + it->path().string() + " 不是普通文件，不能读取",
+                           fs::is_fifo(st)        ? "这是一个命名管道"
+                           : fs::is_directory(st) ? "这是一个文件夹"
+                                                  : "这是一个设备或套接字"};
+    }
+    if (ec) return base::Error{"无法读取工程文件夹 " + dir.Root().string(), ec.message(), ec.value()};
+    return base::Ok();
+}
+
+std::vector<std::string> InitialisationFileNames() {
+    std::vector<std::string> names;
+    auto numbered = [&](ProjectFile kind) {
+        for (int n = 0; n <= SpecOf(kind).lastNumber; ++n) names.push_back(FileName(kind, n));
+    };
+    numbered(ProjectFile::Devices);
+    numbered(ProjectFile::Logic);
+    numbered(ProjectFile::DeviceLogic);
+    numbered(ProjectFile::ChineseNames);
+    names.push_back(FileName(ProjectFile::Node1));
+    names.push_back(FileName(ProjectFile::Node2));
+    names.push_back(FileName(ProjectFile::Phrases));
+    names.push_back(FileName(ProjectFile::Info));
+    numbered(ProjectFile::DeviceText);
+    names.push_back(FileName(ProjectFile::LogicText));
+    return names;
+}
+
+InitialisationResult InitialiseProject(const ProjectDir& dir) {
+    InitialisationResult result;
+    for (const std::string& name : InitialisationFileNames()) {
+        const std::filesystem::path path = dir.PathOf(name);
+        if (!OpensForWriting(path)) {
+            std::error_code ec;
+            if (std::filesystem::exists(path, ec)) ++result.skipped;
+            continue;
+        }
+        if (std::remove(path.c_str()) != 0) {
+            result.outcome = base::SystemError("无法删除文件“" + name + "”。");
+            return result;
+        }
+        ++result.deleted;
+    }
+    return result;
+}
+
+}  // namespace velsend::store

@@ -1,0 +1,46 @@
+#include "core/store/project_info.h"
+
+#include <filesystem>
+
+#include "base/file_write.h"
+#include "base/gbk.h"
+
+namespace velsend::store {
+
+std::string_view InfoFieldLabel(int field) {
+    constexpr std::string_view kLabels[kInfoFieldCount] = {"工程名称", "地址",     "管理员",
+                                                           "联系电话", "调试人员", "服务热线"};
+    return field >= 0 && field < kInfoFieldCount ? kLabels[field] : std::string_view();
+}
+
+std::string ReadProjectName(const ProjectDir& dir) {
+    const std::filesystem::path path = dir.PathOf(ProjectFile::Info);
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return {};
+    return FieldText(ReadFixed(path, kInfoFieldSize, ' '));
+}
+
+base::Result<> WriteProjectName(const ProjectDir& dir, std::string_view gbk) {
+    return base::WriteFileStart(dir.PathOf(ProjectFile::Info), MakeField(gbk, kInfoFieldSize));
+}
+
+ProjectInfo ReadProjectInfo(const ProjectDir& dir) {
+    const auto bytes = ReadFixed(dir.PathOf(ProjectFile::Info), kInfoSize);
+    ProjectInfo info;
+    for (int f = 0; f < kInfoFieldCount; ++f) {
+        info[static_cast<std::size_t>(f)] = FieldText(
+            std::span<const std::uint8_t>(bytes).subspan(f * kInfoFieldSize, kInfoFieldSize));
+    }
+    return info;
+}
+
+base::Result<> WriteProjectInfo(const ProjectDir& dir, const ProjectInfo& info) {
+    std::vector<std::uint8_t> bytes;
+    for (const std::string& text : info) {
+        const auto field = MakeField(text, kInfoFieldSize);
+        bytes.insert(bytes.end(), field.begin(), field.end());
+    }
+    return base::WriteWholeFile(dir.PathOf(ProjectFile::Info), bytes);
+}
+
+}  // namespace velsend::store

@@ -1,0 +1,137 @@
+#include "base/controller_model.h"
+#include "gui/burner/set_dlg.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "gui/kit/message_service.h"
+#include "gui/kit/number_edit.h"
+#include "gui/kit/qt_text.h"
+
+namespace velsend::burner {
+namespace {
+
+constexpr std::uint32_t kLogicMax = 1023;
+constexpr int kDelayMax = 50;
+
+QGroupBox* RangeGroup(const QString& title, QWidget* first, QWidget* last, QWidget* parent) {
+    auto* group = new QGroupBox(title, parent);
+    auto* layout = new QFormLayout(group);
+    layout->addRow(QStringLiteral("起始"), first);
+    layout->addRow(QStringLiteral("终止"), last);
+    return group;
+}
+
+}  // namespace
+
+CSetDlg::CSetDlg(TransferRules& rules, const burner::PortList& ports, int controllerModel,
+                 ui::MessageService& messages, QWidget* parent)
+    : QDialog(parent),
+      rules_(rules),
+      form_(this, messages),
+      port_(new QComboBox(this)),
+      speed_(new QComboBox(this)),
+      firstLogic_(new ui::NumberEdit(this, 10)),
+      lastLogic_(new ui::NumberEdit(this, 10)),
+      firstLoop_(new ui::NumberEdit(this)),
+      lastLoop_(new ui::NumberEdit(this)),
+      firstAddress_(new ui::NumberEdit(this)),
+      lastAddress_(new ui::NumberEdit(this)),
+      firstPhrase_(new ui::NumberEdit(this)),
+      lastPhrase_(new ui::NumberEdit(this)),
+      delay_(new ui::NumberEdit(this)) {
+    setWindowTitle(QStringLiteral("数据传送规则设置"));
+
+    for (int i = 0; i < burner::PortList::kCount; ++i) port_->addItem(ui::Q(ports.Label(i)));
+    speed_->addItems({QStringLiteral("115200"), QStringLiteral("19200")});
+
+    auto* serial = new QGroupBox(QStringLiteral("串口设置"), this);
+    auto* serialLayout = new QVBoxLayout(serial);
+    serialLayout->addWidget(port_);
+    serialLayout->addWidget(speed_);
+
+    auto* delayRow = new QHBoxLayout;
+    delayRow->addWidget(new QLabel(QStringLiteral("延时"), this));
+    delayRow->addWidget(delay_);
+    delayRow->addWidget(new QLabel(QStringLiteral("毫秒"), this));
+
+    auto* ok = new QPushButton(QStringLiteral("确认"), this);
+    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(serial, 0, 0);
+    grid->addWidget(RangeGroup(QStringLiteral("逻辑"), firstLogic_, lastLogic_, this), 0, 1);
+    grid->addWidget(RangeGroup(QStringLiteral("回路"), firstLoop_, lastLoop_, this), 1, 0);
+    grid->addWidget(RangeGroup(QStringLiteral("地址"), firstAddress_, lastAddress_, this), 1, 1);
+    grid->addWidget(RangeGroup(QStringLiteral("词库"), firstPhrase_, lastPhrase_, this), 2, 0);
+    auto* buttons = new QVBoxLayout;
+    buttons->addLayout(delayRow);
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    grid->addLayout(buttons, 2, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    copy_ = {rules_.FirstLogic,  rules_.LastLogic,    rules_.FirstLoop,
+             rules_.LastLoop,    rules_.FirstAddress, rules_.LastAddress,
+             rules_.FirstPhrase, rules_.LastPhrase,   rules_.PaceDelay};
+    form_.AddUnsigned(firstLogic_, &copy_.firstLogic, 0, kLogicMax);
+    form_.AddUnsigned(lastLogic_, &copy_.lastLogic, 0, kLogicMax);
+    form_.AddByte(firstLoop_, &copy_.firstLoop);
+    form_.AddByte(lastLoop_, &copy_.lastLoop);
+    form_.AddByte(firstAddress_, &copy_.firstAddress);
+    form_.AddByte(lastAddress_, &copy_.lastAddress);
+    form_.AddByte(firstPhrase_, &copy_.firstPhrase);
+    form_.AddByte(lastPhrase_, &copy_.lastPhrase);
+    form_.AddByte(delay_, &copy_.delay, 0, kDelayMax);
+    form_.Load();
+    port_->setCurrentIndex(rules_.PortIndex);
+    speed_->setCurrentIndex(rules_.BaudIndex == 0 ? 0 : 1);
+
+    // The first family keeps its logic per device: no numbered range to send.
+    const bool numberedLogic = !base::Traits(controllerModel).perDeviceLogic;
+    firstLogic_->setEnabled(numberedLogic);
+    lastLogic_->setEnabled(numberedLogic);
+
+    form_.SaveOnEveryChange([this](QLineEdit* changed, bool valid) {
+        if (valid) Commit(changed);
+    });
+    connect(port_, &QComboBox::activated, this, [this] {
+        if (form_.Save()) Commit(port_);
+    });
+    connect(speed_, &QComboBox::activated, this, [this] {
+        if (form_.Save()) Commit(speed_);
+    });
+}
+
+void CSetDlg::Commit(QObject* changed) {
+    if (changed == port_) rules_.PortIndex = port_->currentIndex();
+    if (changed == speed_) rules_.SetBaudIndex(speed_->currentIndex());
+    if (changed == firstLogic_) rules_.FirstLogic = copy_.firstLogic;
+    if (changed == lastLogic_) rules_.LastLogic = copy_.lastLogic;
+    if (changed == firstLoop_) rules_.FirstLoop = static_cast<std::uint8_t>(copy_.firstLoop);
+    if (changed == lastLoop_) rules_.LastLoop = static_cast<std::uint8_t>(copy_.lastLoop);
+    if (changed == firstAddress_)
+        rules_.FirstAddress = static_cast<std::uint8_t>(copy_.firstAddress);
+    if (changed == lastAddress_) rules_.LastAddress = static_cast<std::uint8_t>(copy_.lastAddress);
+    if (changed == firstPhrase_) rules_.FirstPhrase = static_cast<std::uint8_t>(copy_.firstPhrase);
+    if (changed == lastPhrase_) rules_.LastPhrase = static_cast<std::uint8_t>(copy_.lastPhrase);
+    if (changed == delay_) rules_.PaceDelay = static_cast<std::uint8_t>(copy_.delay);
+}
+
+void CSetDlg::accept() {
+    if (form_.Save()) QDialog::accept();
+}
+
+}  // namespace velsend::burner

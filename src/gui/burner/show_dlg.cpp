@@ -1,0 +1,127 @@
+#include "gui/burner/show_dlg.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "base/controller_model.h"
+#include "gui/kit/run_state.h"
+#include "gui/kit/progress_bridge.h"
+#include "gui/kit/background_run.h"
+#include "gui/kit/message_service.h"
+#include "gui/kit/qt_text.h"
+
+namespace velsend::burner {
+
+CShowDlg::CShowDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+    : QDialog(parent),
+      state_(state),
+      messages_(messages),
+      start_(new QPushButton(QStringLiteral("开始"), this)),
+      finish_(new QPushButton(QStringLiteral("完成"), this)),
+      cancel_(new QPushButton(QStringLiteral("取消"), this)),
+      progress_(new QProgressBar(this)),
+      status_(new QLabel(ui::Q(TextsOf(state.TransferKind).initial), this)),
+      run_(new ui::BackgroundRun(this)),
+      bridge_(new ProgressBridge(this, messages, *run_, progress_, status_)) {
+    setWindowTitle(QStringLiteral("进度显示"));
+    finish_->setEnabled(false);
+    progress_->setRange(0, 100);
+    progress_->setValue(0);
+    progress_->setTextVisible(false);
+    status_->setMinimumWidth(260);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(start_);
+    buttons->addWidget(finish_);
+    buttons->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(status_);
+    layout->addWidget(progress_);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    start_->setDefault(true);
+    connect(start_, &QPushButton::clicked, this, &CShowDlg::OnStart);
+    connect(finish_, &QPushButton::clicked, this, &CShowDlg::accept);
+    connect(cancel_, &QPushButton::clicked, this, &CShowDlg::reject);
+    connect(run_, &ui::BackgroundRun::Finished, this, &CShowDlg::OnWorkerDone);
+}
+
+CShowDlg::~CShowDlg() {
+    // Stops and joins the worker while the bridge and the records it uses live.
+    delete run_;
+}
+
+bool CShowDlg::Running() const {
+    return run_->Running();
+}
+
+void CShowDlg::OnStart() {
+    if (run_->Running()) return;
+    // The port list follows what is plugged in now.
+    state_.Ports.Rescan();
+    node9_ = state_.Node9;
+    node10_ = state_.Node10;
+    TransferJob job;
+    job.kind = state_.TransferKind;
+    job.model = state_.ControllerModel;
+    job.rules = state_.Rules;
+    job.address = state_.BurnerAddress();
+    job.project = state_.Project;
+    job.node9 = &node9_;
+    job.node10 = &node10_;
+
+    start_->setEnabled(false);
+    run_->Start([this, job] {
+        TransferEngine engine(state_.BurnerPort, *bridge_, {}, run_->StopFlag());
+        result_ = engine.Run(job);
+    });
+}
+
+void CShowDlg::OnWorkerDone() {
+    bridge_->Flush();
+    state_.Node9 = node9_;
+    state_.Node10 = node10_;
+    // The result decides what stays on screen.
+    status_->setText(ui::Q(result_.status));
+    start_->setEnabled(true);
+    if (result_.Succeeded()) {
+        finish_->setEnabled(true);
+        finish_->setFocus();
+    }
+    if (result_.outcome == TransferOutcome::Cancelled) {
+        status_->setText(ui::Q(kTransferStopped));
+        messages_.Message(this, ui::Q(kTransferStoppedMessage), ui::MessageService::AppTitle(),
+                          ui::MessageIcon::Warning);
+    }
+    Q_EMIT TransferFinished();
+    if (pendingClose_ == QDialog::Accepted) accept();
+    if (pendingClose_ == QDialog::Rejected) reject();
+}
+
+void CShowDlg::accept() {
+    if (run_->Running()) {
+        pendingClose_ = QDialog::Accepted;
+        run_->Cancel();
+        return;
+    }
+    QDialog::accept();
+}
+
+void CShowDlg::reject() {
+    if (run_->Running()) {
+        // Stops between blocks; the dialog closes when the worker has let go of the port.
+        pendingClose_ = QDialog::Rejected;
+        run_->Cancel();
+        status_->setText(QStringLiteral("正在停止......"));
+        return;
+    }
+    state_.BurnerPort.Close();
+    QDialog::reject();
+}
+
+}  // namespace velsend::burner

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QDialog>
+
+#include "core/burner/transfer_engine.h"
+#include "core/store/node_records.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace velsend::base {
+struct RunState;
+}
+namespace velsend::ui {
+class BackgroundRun;
+class MessageService;
+}  // namespace velsend::ui
+
+namespace velsend::burner {
+
+class ProgressBridge;
+
+// Status line and message after a transfer the user stopped midway.
+inline constexpr std::string_view kTransferStopped = "传送已停止，数据芯片中可能只有部分数据！";
+inline constexpr std::string_view kTransferStoppedMessage =
+    "传送在中途停止，数据芯片中可能只写入了一部分数据。\n请重新传送，以免控制器使用不完整的数据。";
+
+// "进度显示": runs the transfer of the current TransferKind. The transfer
+// runs on a worker thread so that the window keeps painting; the dialog
+// stays modal, and "取消" stops it between blocks, then says that the chip
+// may hold a partial write.
+class CShowDlg : public QDialog {
+    Q_OBJECT
+  public:
+    CShowDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ~CShowDlg() override;
+
+    QPushButton* StartButton() const { return start_; }
+    QPushButton* FinishButton() const { return finish_; }
+    QPushButton* CancelButton() const { return cancel_; }
+    QProgressBar* Progress() const { return progress_; }
+    QLabel* Status() const { return status_; }
+    bool Running() const;
+    const ProgressBridge& Bridge() const { return *bridge_; }
+    const TransferResult& LastResult() const { return result_; }
+
+    void accept() override;
+    void reject() override;
+
+  Q_SIGNALS:
+    void TransferFinished();
+
+  private:
+    void OnStart();
+    void OnWorkerDone();
+
+    base::RunState& state_;
+    ui::MessageService& messages_;
+    QPushButton* start_;
+    QPushButton* finish_;
+    QPushButton* cancel_;
+    QProgressBar* progress_;
+    QLabel* status_;
+    ui::BackgroundRun* run_;
+    ProgressBridge* bridge_;
+    int pendingClose_ = -1;  // the result to close with once the worker ends
+    TransferResult result_;
+    // The worker's own copies of the node records; they go back to the
+    // run-time state once the worker has ended.
+    store::NineByteNodeRecord node9_;
+    store::TenByteNodeRecord node10_;
+};
+
+}  // namespace velsend::burner

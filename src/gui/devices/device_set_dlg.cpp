@@ -1,0 +1,445 @@
+#include "base/controller_model.h"
+#include "gui/devices/device_set_dlg.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include "gui/devices/device_grid_view.h"
+#include "gui/logic/logic_set_dlg.h"
+#include "gui/loops/loop_stat_dlg.h"
+#include "gui/phrases/phrase_editor_dlg.h"
+#include "base/gbk.h"
+#include "gui/kit/form.h"
+#include "gui/kit/gbk_line_edit.h"
+#include "gui/kit/message_service.h"
+#include "gui/kit/number_edit.h"
+#include "gui/kit/qt_text.h"
+
+namespace velsend::devices {
+namespace {
+
+constexpr int kFormWidth = 380;
+
+QRadioButton* AddRadio(QButtonGroup* group, int id, const QString& text, QWidget* parent) {
+    auto* radio = new QRadioButton(text, parent);
+    group->addButton(radio, id);
+    return radio;
+}
+
+void CentreOn(QWidget* window) {
+    const QWidget* parent = window->parentWidget();
+    const QRect area =
+        parent ? parent->window()->frameGeometry() : window->screen()->availableGeometry();
+    window->move(area.center() - window->rect().center());
+}
+
+}  // namespace
+
+CMDeviceSetDlgX::CMDeviceSetDlgX(base::RunState& state, ui::MessageService& messages,
+                                 QWidget* parent)
+    : QDialog(parent), state_(state), messages_(messages), session_(state.Project) {
+    setWindowTitle(QStringLiteral("总线设备"));
+    QWidget* panel = BuildForm();
+    panel->setGeometry(0, 0, kFormWidth, kWithGrid.height());
+    grid_ = new DeviceGridView(loops::kDetailGrid, filter_, this);
+    filters_ = new TypeFilterBoxes(filter_, this, QPoint(868, 4), 16);
+    connect(filters_, &TypeFilterBoxes::Changed, grid_, qOverload<>(&QWidget::update));
+    connect(grid_, &DeviceGridView::AddressClicked, this, &CMDeviceSetDlgX::OnGridClicked);
+
+    form_ = std::make_unique<ui::Form>(this, messages_);
+    DeviceForm& f = session_.EditForm();
+    form_->AddByte(loop_, &loopValue_);
+    form_->AddByte(address_, &addressValue_);
+    form_->AddByte(zone_, &f.zone);
+    form_->AddByte(floor_, &f.floor);
+    form_->AddByte(room_, &f.room);
+    form_->AddByte(phrase_, &f.phrase);
+    form_->AddByte(delay_, &f.delay, 0, kMaxDelay);
+    connect(loop_, &QLineEdit::textEdited, this, [this] { OnLoopOrAddressEdited(true); });
+    connect(address_, &QLineEdit::textEdited, this, [this] { OnLoopOrAddressEdited(false); });
+    for (QLineEdit* edit : {zone_, floor_, room_, delay_})
+        connect(edit, &QLineEdit::textEdited, this, [this] { ReadBack(); });
+    connect(phrase_, &QLineEdit::textEdited, this, &CMDeviceSetDlgX::OnPhraseEdited);
+    connect(name_, &QLineEdit::textEdited, this,
+            [this] {
+                // The validator lets through only text that has bytes.
+                if (auto gbk = name_->GbkText()) session_.EditForm().name = *gbk;
+            });
+    connect(classes_, &QButtonGroup::idClicked, this, &CMDeviceSetDlgX::OnClassPicked);
+    connect(states_, &QButtonGroup::idClicked, this,
+            [this](int id) { session_.EditForm().state = id; });
+    connect(types_, &QButtonGroup::idClicked, this,
+            [this](int id) { session_.EditForm().type = id; });
+    connect(choices_, &QButtonGroup::idClicked, this,
+            [this](int id) { session_.EditForm().choice = id; });
+    connect(setNext_, &QPushButton::clicked, this, &CMDeviceSetDlgX::OnSetNext);
+    connect(readNext_, &QPushButton::clicked, this, &CMDeviceSetDlgX::OnReadNext);
+    connect(stats_, &QPushButton::clicked, this, &CMDeviceSetDlgX::OpenStatistics);
+    connect(gridBox_, &QCheckBox::toggled, this, &CMDeviceSetDlgX::OnGridBox);
+
+    // Keys and the wheel are taken before the focused control sees them.
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+
+    if (!base::Traits(state_.ControllerModel).chineseNames) name_->hide();
+    RebuildGrid();
+    ShowForm();
+    gridBox_->setChecked(true);
+    setFixedSize(kWithGrid);
+
+    // The two windows beside this one: hidden until F5/F7, gone with it.
+    logic_ = new logic::CLogicSetDlg(state_, messages_, this, this);
+    phraseWindow_ = new phrases::COtherTypedlg1(state_.Project, messages_, this);
+    phraseWindow_->SetOwner(this);
+    connect(logicButton_, &QPushButton::clicked, logic_, &logic::CLogicSetDlg::ShowModeless);
+    connect(phrasesButton_, &QPushButton::clicked, phraseWindow_,
+            &phrases::COtherTypedlg1::ShowModeless);
+    address_->setFocus();
+}
+
+CMDeviceSetDlgX::~CMDeviceSetDlgX() = default;
+
+QWidget* CMDeviceSetDlgX::BuildForm() {
+    auto* panel = new QWidget(this);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(8, 6, 4, 4);
+    layout->setSpacing(3);
+
+    auto* numbers = new QGroupBox(QStringLiteral("设备编号"), panel);
+    auto* numbersRow = new QHBoxLayout(numbers);
+    numbersRow->setContentsMargins(6, 2, 6, 2);
+    loop_ = new ui::NumberEdit(numbers);
+    address_ = new ui::NumberEdit(numbers);
+    gridBox_ = new QCheckBox(QStringLiteral("网格"), numbers);
+    numbersRow->addWidget(new QLabel(QStringLiteral("回路"), numbers));
+    numbersRow->addWidget(loop_);
+    numbersRow->addWidget(new QLabel(QStringLiteral("地址"), numbers));
+    numbersRow->addWidget(address_);
+    numbersRow->addWidget(gridBox_);
+    layout->addWidget(numbers);
+
+    auto* classAndState = new QHBoxLayout;
+    auto* classGroup = new QGroupBox(QStringLiteral("设备类型"), panel);
+    auto* classRow = new QHBoxLayout(classGroup);
+    classRow->setContentsMargins(6, 2, 6, 2);
+    classes_ = new QButtonGroup(this);
+    for (int c = 0; c < 4; ++c)
+        classRow->addWidget(AddRadio(classes_, c, ui::Q(store::ClassName(c)), classGroup));
+    auto* stateGroup = new QGroupBox(QStringLiteral("设备状态"), panel);
+    auto* stateRow = new QHBoxLayout(stateGroup);
+    stateRow->setContentsMargins(6, 2, 6, 2);
+    states_ = new QButtonGroup(this);
+    stateRow->addWidget(AddRadio(states_, 0, QStringLiteral("开"), stateGroup));
+    stateRow->addWidget(AddRadio(states_, 1, QStringLiteral("关"), stateGroup));
+    classAndState->addWidget(classGroup, 1);
+    classAndState->addWidget(stateGroup);
+    layout->addLayout(classAndState);
+
+    auto* place = new QGroupBox(QStringLiteral("设备安装具体部位"), panel);
+    auto* placeGrid = new QGridLayout(place);
+    placeGrid->setContentsMargins(6, 2, 6, 2);
+    placeGrid->setVerticalSpacing(2);
+    zone_ = new ui::NumberEdit(place);
+    floor_ = new ui::NumberEdit(place);
+    room_ = new ui::NumberEdit(place);
+    phrase_ = new ui::NumberEdit(place);
+    phraseText_ = new QLineEdit(place);
+    phraseText_->setReadOnly(true);
+    phraseText_->setFocusPolicy(Qt::NoFocus);
+    name_ = new ui::GbkLineEdit(place, static_cast<int>(store::kNameSize));
+    placeGrid->addWidget(new QLabel(QStringLiteral("区域"), place), 0, 0);
+    placeGrid->addWidget(zone_, 0, 1);
+    placeGrid->addWidget(new QLabel(QStringLiteral("楼层"), place), 0, 2);
+    placeGrid->addWidget(floor_, 0, 3);
+    placeGrid->addWidget(new QLabel(QStringLiteral("房间"), place), 0, 4);
+    placeGrid->addWidget(room_, 0, 5);
+    placeGrid->addWidget(new QLabel(QStringLiteral("名称"), place), 1, 0);
+    placeGrid->addWidget(phrase_, 1, 1);
+    placeGrid->addWidget(phraseText_, 1, 2, 1, 4);
+    placeGrid->addWidget(name_, 2, 0, 1, 6);
+    layout->addWidget(place);
+
+    auto* params = new QHBoxLayout;
+    delayLabel_ = new QLabel(QStringLiteral("延时x5"), panel);
+    delay_ = new ui::NumberEdit(panel);
+    delay_->setFixedWidth(48);
+    choiceGroup_ = new QGroupBox(QStringLiteral("启动方式"), panel);
+    auto* choiceRow = new QHBoxLayout(choiceGroup_);
+    choiceRow->setContentsMargins(6, 2, 6, 2);
+    choices_ = new QButtonGroup(this);
+    choiceRow->addWidget(AddRadio(choices_, 0, QStringLiteral("自动"), choiceGroup_));
+    choiceRow->addWidget(AddRadio(choices_, 1, QStringLiteral("手动"), choiceGroup_));
+    params->addWidget(delayLabel_);
+    params->addWidget(delay_);
+    params->addWidget(choiceGroup_, 1);
+    layout->addLayout(params);
+
+    typeGroup_ = new QGroupBox(QStringLiteral("设备类型"), panel);
+    auto* typeGrid = new QGridLayout(typeGroup_);
+    typeGrid->setContentsMargins(6, 2, 2, 2);
+    typeGrid->setVerticalSpacing(0);
+    typeGrid->setHorizontalSpacing(2);
+    types_ = new QButtonGroup(this);
+    for (int t = 0; t < store::kModuleTypeCount; ++t) {
+        QRadioButton* radio = AddRadio(types_, t, ui::Q(TypeRadioLabel(true, t)), typeGroup_);
+        typeGrid->addWidget(radio, t % 11, t / 11);
+    }
+    layout->addWidget(typeGroup_);
+
+    setNext_ = new QPushButton(QStringLiteral("保存并且设置下一个[Enter]"), panel);
+    readNext_ = new QPushButton(QStringLiteral("保存并且读取下一个[F12]"), panel);
+    stats_ = new QPushButton(QStringLiteral("统计[F1]"), panel);
+    logicButton_ = new QPushButton(QStringLiteral("逻辑[F5]"), panel);
+    phrasesButton_ = new QPushButton(QStringLiteral("词库[F7]"), panel);
+    setNext_->setDefault(true);
+    // Enter always saves and moves on, whatever button has the focus.
+    for (QPushButton* b : {setNext_, readNext_, stats_, logicButton_, phrasesButton_})
+        b->setAutoDefault(false);
+    auto* saves = new QHBoxLayout;
+    saves->addWidget(setNext_);
+    saves->addWidget(readNext_);
+    layout->addLayout(saves);
+    auto* tools = new QHBoxLayout;
+    tools->addWidget(stats_);
+    tools->addWidget(logicButton_);
+    tools->addWidget(phrasesButton_);
+    layout->addLayout(tools);
+
+    auto* pages = new QHBoxLayout;
+    pages->addWidget(new QLabel(QStringLiteral("PgUp:查看上一个"), panel));
+    pages->addWidget(new QLabel(QStringLiteral("PgDn:查看下一个"), panel));
+    layout->addLayout(pages);
+    auto* hint =
+        new QLabel(QStringLiteral("ps:白色方框为正在编辑设备,点击网格可直接转到相应设备"), panel);
+    hint->setWordWrap(true);
+    QPalette blue = hint->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    hint->setPalette(blue);
+    layout->addWidget(hint);
+    layout->addStretch(1);
+    return panel;
+}
+
+QRadioButton* CMDeviceSetDlgX::ClassRadio(int productClass) const {
+    return qobject_cast<QRadioButton*>(classes_->button(productClass));
+}
+QRadioButton* CMDeviceSetDlgX::StateRadio(int state) const {
+    return qobject_cast<QRadioButton*>(states_->button(state));
+}
+QRadioButton* CMDeviceSetDlgX::TypeRadio(int index) const {
+    return qobject_cast<QRadioButton*>(types_->button(index));
+}
+QRadioButton* CMDeviceSetDlgX::ChoiceRadio(int choice) const {
+    return qobject_cast<QRadioButton*>(choices_->button(choice));
+}
+
+void CMDeviceSetDlgX::ApplyClassLayout() {
+    const DeviceForm& f = session_.Form();
+    state_.BusDeviceClass = f.productClass;
+    ClassRadio(f.productClass)->setChecked(true);
+    const ClassLayout layout = LayoutOf(f.productClass);
+    delayLabel_->setVisible(layout.showParams);
+    delay_->setVisible(layout.showParams);
+    choiceGroup_->setVisible(layout.showParams);
+    if (layout.showParams) {
+        choiceGroup_->setTitle(ui::Q(layout.choiceTitle));
+        ChoiceRadio(0)->setText(ui::Q(layout.choiceFirst));
+        ChoiceRadio(1)->setText(ui::Q(layout.choiceSecond));
+    }
+    if (layout.changeTypes) {
+        typeGroup_->setTitle(ui::Q(layout.typeTitle));
+        highTypesShown_ = layout.showHighTypes;
+        for (int t = 0; t < store::kModuleTypeCount; ++t) {
+            QRadioButton* radio = TypeRadio(t);
+            radio->setText(ui::Q(TypeRadioLabel(layout.alarmLabels, t)));
+            radio->setVisible(t < store::kAlarmTypeCount || highTypesShown_);
+        }
+    }
+    for (QAbstractButton* radio : types_->buttons()) radio->setEnabled(layout.typesEnabled);
+}
+
+void CMDeviceSetDlgX::ShowType() {
+    // A code without a visible radio shows no type at all.
+    types_->setExclusive(false);
+    for (QAbstractButton* radio : types_->buttons()) radio->setChecked(false);
+    types_->setExclusive(true);
+    const int type = session_.Form().type;
+    if (type >= 0 && type < store::kModuleTypeCount &&
+        (type < store::kAlarmTypeCount || highTypesShown_))
+        TypeRadio(type)->setChecked(true);
+}
+
+void CMDeviceSetDlgX::ShowForm() {
+    loopValue_ = session_.Loop();
+    addressValue_ = session_.Address();
+    form_->Load();
+    const DeviceForm& f = session_.Form();
+    StateRadio(f.state)->setChecked(true);
+    ChoiceRadio(f.choice)->setChecked(true);
+    phraseText_->setText(ui::Q(store::GbkToUtf8(f.phraseText)));
+    name_->SetGbkText(f.name);
+    ApplyClassLayout();
+    ShowType();
+    grid_->SetCurrent(session_.Address());
+}
+
+bool CMDeviceSetDlgX::ReadBack() {
+    return form_->Save();
+}
+
+void CMDeviceSetDlgX::OnLoopOrAddressEdited(bool loopChanged) {
+    ui::NumberEdit* edit = loopChanged ? loop_ : address_;
+    if (!ReadBack() || edit->text().isEmpty()) return;
+    if (loopChanged) {
+        session_.GoToLoop(loopValue_);
+        RebuildGrid();
+    } else {
+        session_.GoToAddress(addressValue_);
+    }
+    ShowForm();
+}
+
+void CMDeviceSetDlgX::OnPhraseEdited() {
+    if (!ReadBack()) return;
+    DeviceForm& f = session_.EditForm();
+    f.phraseText = PhraseTextOf(state_.Project, f.phrase);
+    phraseText_->setText(ui::Q(store::GbkToUtf8(f.phraseText)));
+}
+
+void CMDeviceSetDlgX::OnClassPicked(int productClass) {
+    PickClass(session_.EditForm(), productClass);
+    ApplyClassLayout();
+    ShowType();
+}
+
+bool CMDeviceSetDlgX::ReportSave(const base::Result<>& result) {
+    if (result) return true;
+    messages_.Message(this, ui::Q(result.error().Full()), ui::MessageService::AppTitle(),
+                      ui::MessageIcon::Warning);
+    return false;
+}
+
+void CMDeviceSetDlgX::OnSetNext() {
+    if (!ReadBack()) return;
+    const int saved = session_.Address();
+    const base::Result<> result = session_.SaveAndSetNext();
+    grid_->SetLabel(saved,
+                    store::GridLabelOf(session_.Held().devices[static_cast<std::size_t>(saved)]));
+    if (!ReportSave(result)) return;
+    // Only the address changes: the next device gets the same settings.
+    addressValue_ = session_.Address();
+    address_->SetNumber(addressValue_);
+    grid_->SetCurrent(addressValue_);
+    SelectFocusedEdit();
+}
+
+void CMDeviceSetDlgX::OnReadNext() {
+    if (!ReadBack()) return;
+    const int saved = session_.Address();
+    const base::Result<> result = session_.SaveAndReadNext();
+    grid_->SetLabel(saved,
+                    store::GridLabelOf(session_.Held().devices[static_cast<std::size_t>(saved)]));
+    if (!ReportSave(result)) return;
+    ShowForm();
+    SelectFocusedEdit();
+}
+
+void CMDeviceSetDlgX::SelectFocusedEdit() {
+    QWidget* focused = focusWidget();
+    for (QLineEdit* edit : {static_cast<QLineEdit*>(loop_), static_cast<QLineEdit*>(address_),
+                            static_cast<QLineEdit*>(zone_), static_cast<QLineEdit*>(floor_),
+                            static_cast<QLineEdit*>(room_), static_cast<QLineEdit*>(phrase_),
+                            static_cast<QLineEdit*>(delay_), static_cast<QLineEdit*>(name_)}) {
+        if (edit == focused) edit->selectAll();
+    }
+}
+
+void CMDeviceSetDlgX::OnGridClicked(int address) {
+    address_->SetNumber(address);
+    OnLoopOrAddressEdited(false);
+    address_->setFocus();
+    address_->selectAll();
+}
+
+void CMDeviceSetDlgX::OnGridBox(bool on) {
+    setFixedSize(on ? kWithGrid : kFormOnly);
+    // The row headings begin left of the narrow window's edge.
+    grid_->setVisible(on);
+    CentreOn(this);
+}
+
+void CMDeviceSetDlgX::OpenStatistics() {
+    loops::CLoopStatDlgX dialog(state_, messages_, session_.Loop(), this);
+    dialog.exec();
+}
+
+void CMDeviceSetDlgX::RebuildGrid() {
+    grid_->SetLabels(loops::BuildGridLabels(session_.Held().devices));
+}
+
+bool CMDeviceSetDlgX::HandleKey(int key) {
+    switch (key) {
+        case Qt::Key_F1:
+            OpenStatistics();
+            return true;
+        case Qt::Key_F5:
+            logic_->ShowModeless();
+            return true;
+        case Qt::Key_F7:
+            phraseWindow_->ShowModeless();
+            return true;
+        case Qt::Key_F12:
+            OnReadNext();
+            return true;
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            session_.Page(key == Qt::Key_PageUp ? -1 : 1);
+            ShowForm();
+            address_->setFocus();
+            address_->selectAll();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CMDeviceSetDlgX::HandleWheel(int step) {
+    QWidget* focused = focusWidget();
+    auto* edit = qobject_cast<ui::NumberEdit*>(focused);
+    if (!edit || !isAncestorOf(edit)) return false;
+    if (step == 0) return true;
+    const int value = static_cast<int>(edit->CorrectedValue());
+    edit->SetNumber(edit == delay_ ? StepDelay(value, step) : StepByte(value, step), true);
+    if (edit == loop_ || edit == address_) {
+        OnLoopOrAddressEdited(edit == loop_);
+    } else if (edit == phrase_) {
+        OnPhraseEdited();
+    } else {
+        ReadBack();
+    }
+    edit->setFocus();
+    edit->selectAll();
+    return true;
+}
+
+bool CMDeviceSetDlgX::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        if (HandleKey(static_cast<QKeyEvent*>(event)->key())) return true;
+    } else if (event->type() == QEvent::Wheel) {
+        if (HandleWheel(ui::WheelStep(static_cast<QWheelEvent*>(event)))) return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace velsend::devices

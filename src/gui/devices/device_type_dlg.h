@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "gui/kit/run_state.h"
+#include "core/store/device_store.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QPushButton;
+class QRadioButton;
+
+namespace velsend::ui {
+class Form;
+class MessageService;
+class NumberEdit;
+}  // namespace velsend::ui
+
+namespace velsend::devices {
+
+// "设备类型": picks loop, address and class, and opens the class dialog for
+// them on "确认"; after a confirmed edit it stands on the next address, so a
+// loop is filled device after device. Only "取消" closes it.
+class CDeviceTypeDlg : public QDialog {
+    Q_OBJECT
+  public:
+    CDeviceTypeDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ~CDeviceTypeDlg() override;
+
+    ui::NumberEdit* LoopEdit() const { return loop_; }
+    ui::NumberEdit* AddressEdit() const { return address_; }
+    QRadioButton* ClassRadio(int productClass) const;
+    QPushButton* OkButton() const { return ok_; }
+
+    void accept() override;
+
+  private:
+    void ShowValues();
+
+    base::RunState& state_;
+    ui::MessageService& messages_;
+    std::unique_ptr<ui::Form> form_;
+    ui::NumberEdit* loop_;
+    ui::NumberEdit* address_;
+    QButtonGroup* classes_;
+    QPushButton* ok_;
+};
+
+// "快速设置": a range of one loop's addresses becomes installed devices of one
+// class in one step, optionally switching off every other address.
+class CFastSetDlg : public QDialog {
+    Q_OBJECT
+  public:
+    CFastSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ~CFastSetDlg() override;
+
+    ui::NumberEdit* LoopEdit() const { return loop_; }
+    ui::NumberEdit* FirstEdit() const { return first_; }
+    ui::NumberEdit* LastEdit() const { return last_; }
+    QRadioButton* ClassRadio(int productClass) const;
+    QCheckBox* OffOutsideBox() const { return offOutside_; }
+    QPushButton* OkButton() const { return ok_; }
+
+    void accept() override;
+
+  private:
+    void OnLoopEdited();
+
+    base::RunState& state_;
+    ui::MessageService& messages_;
+    store::DeviceFile held_{};
+    int loopValue_ = 0;
+    int firstValue_ = 0;
+    int lastValue_ = 0;
+    std::unique_ptr<ui::Form> form_;
+    ui::NumberEdit* loop_;
+    ui::NumberEdit* first_;
+    ui::NumberEdit* last_;
+    QButtonGroup* classes_;
+    QCheckBox* offOutside_;
+    QPushButton* ok_;
+};
+
+}  // namespace velsend::devices

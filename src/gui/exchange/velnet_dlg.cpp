@@ -1,0 +1,142 @@
+#include "gui/exchange/velnet_dlg.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "core/exchange/velnet_import.h"
+#include "gui/kit/form.h"
+#include "gui/kit/message_service.h"
+#include "gui/kit/number_edit.h"
+#include "gui/kit/qt_text.h"
+
+namespace velsend::exchange {
+
+CVelnetDlg::CVelnetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+    : QDialog(parent),
+      state_(state),
+      messages_(messages),
+      folder_(state.VelnetFolder.empty() ? DefaultVelnetFolder() : state.VelnetFolder),
+      question_(new QLabel(this)),
+      folderEdit_(new QLineEdit(this)),
+      first_(new ui::NumberEdit(this, 10)),
+      last_(new ui::NumberEdit(this, 10)),
+      form_(std::make_unique<ui::Form>(this, messages)) {
+    setWindowTitle(ui::Q(kVelnetTitle));
+    question_->setObjectName(QStringLiteral("question"));
+    question_->setWordWrap(true);
+    folderEdit_->setObjectName(QStringLiteral("folder"));
+    folderEdit_->setReadOnly(true);
+    first_->setObjectName(QStringLiteral("firstLoop"));
+    last_->setObjectName(QStringLiteral("lastLoop"));
+    for (ui::NumberEdit* edit : {first_, last_}) edit->setFixedWidth(60);
+
+    auto* browse = new QPushButton(QStringLiteral("选择目录..."), this);
+    browse->setObjectName(QStringLiteral("browse"));
+    browse->setAutoDefault(false);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(new QLabel(QStringLiteral("VELNET数据目录:"), this));
+    folderRow->addWidget(folderEdit_, 1);
+    folderRow->addWidget(browse);
+
+    auto* range = new QHBoxLayout;
+    range->addWidget(new QLabel(QStringLiteral("从"), this));
+    range->addWidget(first_);
+    range->addWidget(new QLabel(QStringLiteral("回路  到"), this));
+    range->addWidget(last_);
+    range->addWidget(new QLabel(QStringLiteral("回路"), this));
+    range->addStretch(1);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("ok"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(question_);
+    layout->addLayout(folderRow);
+    layout->addLayout(range);
+    layout->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, &CVelnetDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(browse, &QPushButton::clicked, this, &CVelnetDlg::ChooseFolder);
+
+    form_->AddUnsigned(first_, &state_.VelnetFirstLoop, 0, UINT32_MAX);
+    form_->AddUnsigned(last_, &state_.VelnetLastLoop, 0, UINT32_MAX);
+    form_->Load();
+    form_->SaveOnEveryChange();
+    ShowFolder();
+    resize(520, sizeHint().height());
+}
+
+CVelnetDlg::~CVelnetDlg() = default;
+
+void CVelnetDlg::ShowFolder() {
+    question_->setText(ui::Q(VelnetQuestion(folder_)));
+    folderEdit_->setText(QString::fromStdString(folder_.string()));
+}
+
+void CVelnetDlg::ChooseFolder() {
+    const QString chosen = messages_.ExistingFolder(this, QStringLiteral("选择VELNET数据目录"),
+                                                       QString::fromStdString(folder_.string()));
+    if (chosen.isEmpty()) return;
+    folder_ = chosen.toStdString();
+    state_.VelnetFolder = folder_;
+    ShowFolder();
+}
+
+void CVelnetDlg::accept() {
+    if (!form_->Save()) return;
+    QDialog::accept();
+}
+
+CChangeDlg::CChangeDlg(const store::ProjectDir& dir, std::filesystem::path folder,
+                       std::uint32_t first, std::uint32_t last, ui::MessageService& messages,
+                       QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      dir_(dir),
+      folder_(std::move(folder)),
+      first_(first),
+      last_(last),
+      messages_(messages) {
+    auto* text = new QLabel(ui::Q(kVelnetProgressText), this);
+    text->setObjectName(QStringLiteral("progressText"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(30, 24, 30, 24);
+    layout->addWidget(text);
+    setStyleSheet(QStringLiteral("CChangeDlg { border: 1px solid palette(dark); }"));
+}
+
+void CChangeDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (started_) return;
+    started_ = true;
+    // The box is painted before the work starts; the conversion then runs once.
+    QTimer::singleShot(kStartDelayMs, this, &CChangeDlg::Convert);
+}
+
+void CChangeDlg::Convert() {
+    const auto result = ImportVelnet(dir_, folder_, first_, last_);
+    hide();
+    if (result)
+        messages_.Message(this, ui::Q(result->message), ui::Q(kVelnetDoneCaption),
+                          ui::MessageIcon::None);
+    else
+        messages_.Message(this,
+                          ui::Q(result.error().Full()).replace(QStringLiteral("\r\n"),
+                                                               QStringLiteral("\n")),
+                          ui::Q(kVelnetFailedCaption), ui::MessageIcon::None);
+    if (result) accept();
+    else reject();
+}
+
+}  // namespace velsend::exchange

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QDialog>
+#include <filesystem>
+
+#include "gui/kit/run_state.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace velsend::ui {
+class Form;
+class MessageService;
+class NumberEdit;
+}  // namespace velsend::ui
+
+namespace velsend::exchange {
+
+// "导入VELNET数据": the loops to convert and the folder they come from. The
+// range is stored in the run state on every change, so it is there next time
+// (also after Cancel).
+class CVelnetDlg : public QDialog {
+    Q_OBJECT
+  public:
+    CVelnetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ~CVelnetDlg() override;
+
+    // The folder shown, which the conversion uses after OK.
+    std::filesystem::path Folder() const { return folder_; }
+
+  protected:
+    void accept() override;
+
+  private:
+    void ShowFolder();
+    void ChooseFolder();
+
+    base::RunState& state_;
+    ui::MessageService& messages_;
+    std::filesystem::path folder_;
+    QLabel* question_;
+    QLineEdit* folderEdit_;
+    ui::NumberEdit* first_;
+    ui::NumberEdit* last_;
+    std::unique_ptr<ui::Form> form_;
+};
+
+// The captionless "please wait" box: one second after it opens it converts
+// the range, closes and shows the result.
+class CChangeDlg : public QDialog {
+    Q_OBJECT
+  public:
+    CChangeDlg(const store::ProjectDir& dir, std::filesystem::path folder, std::uint32_t first,
+               std::uint32_t last, ui::MessageService& messages, QWidget* parent = nullptr);
+
+    static constexpr int kStartDelayMs = 1000;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void Convert();
+
+    store::ProjectDir dir_;
+    std::filesystem::path folder_;
+    std::uint32_t first_;
+    std::uint32_t last_;
+    ui::MessageService& messages_;
+    bool started_ = false;
+};
+
+}  // namespace velsend::exchange

@@ -1,0 +1,82 @@
+#include "gui/kit/progress_bridge.h"
+
+#include <QLabel>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <algorithm>
+
+#include "gui/kit/background_run.h"
+#include "gui/kit/message_service.h"
+#include "gui/kit/qt_text.h"
+
+namespace velsend::burner {
+
+ProgressBridge::ProgressBridge(QWidget* dialog, ui::MessageService& messages,
+                               ui::BackgroundRun& run, QProgressBar* bar, QLabel* status)
+    : QObject(dialog), dialog_(dialog), messages_(messages), run_(run), bar_(bar),
+      status_(status) {}
+
+void ProgressBridge::SetRange(int upper) {
+    {
+        std::lock_guard lock(mutex_);
+        range_ = upper;
+    }
+    Post();
+}
+
+void ProgressBridge::SetPosition(int position) {
+    position_.store(std::max(position, 0));
+    Post();
+}
+
+void ProgressBridge::SetStatus(const std::string& text) {
+    {
+        std::lock_guard lock(mutex_);
+        text_ = ui::Q(text);
+    }
+    Post();
+}
+
+// One update in flight: the flag is cleared before the values are read, so a
+// value stored after the read always finds the flag clear and posts again.
+void ProgressBridge::Post() {
+    if (queued_.exchange(true)) return;
+    QMetaObject::invokeMethod(this, &ProgressBridge::Flush, Qt::QueuedConnection);
+}
+
+void ProgressBridge::Flush() {
+    queued_.store(false);
+    std::optional<int> range;
+    std::optional<QString> text;
+    {
+        std::lock_guard lock(mutex_);
+        range.swap(range_);
+        text.swap(text_);
+    }
+    const int position = position_.exchange(-1);
+    if (!range && !text && position < 0) return;
+    ++deliveries_;
+    // The range comes first: a new phase sets its range before its positions.
+    if (range) bar_->setRange(0, *range);
+    if (position >= 0) bar_->setValue(std::min(position, bar_->maximum()));
+    if (text) status_->setText(*text);
+}
+
+void ProgressBridge::PortNotOpened(const OpenResult& result) {
+    run_.RunOnOwnerThread([this, result] { ShowPortFailure(result); });
+}
+
+// The transfer port's message comes with the warning icon under the program's
+// title; the backup port's has a caption of its own and no icon.
+void ProgressBridge::ShowPortFailure(const OpenResult& result) {
+    Flush();  // the status of the run so far stays under the message
+    if (result.caption) {
+        messages_.Message(dialog_, ui::Q(result.message), ui::Q(*result.caption),
+                          ui::MessageIcon::None);
+    } else {
+        messages_.Message(dialog_, ui::Q(result.message), ui::MessageService::AppTitle(),
+                          ui::MessageIcon::Warning);
+    }
+}
+
+}  // namespace velsend::burner

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <mutex>
+#include <optional>
+
+#include "core/burner/transfer_engine.h"
+
+class QLabel;
+class QProgressBar;
+class QWidget;
+
+namespace velsend::ui {
+class BackgroundRun;
+class MessageService;
+}  // namespace velsend::ui
+
+namespace velsend::burner {
+
+// Carries a worker thread's progress to the dialog. The engine reports every
+// position; the bridge keeps only the latest range, position and status and
+// has at most one update queued to the dialog's thread, so a fast transfer
+// cannot flood the window with repaints. A port that cannot be opened is
+// reported in a message box on the dialog's thread while the worker waits;
+// the wait ends early when the run is cancelled.
+class ProgressBridge : public QObject, public TransferObserver {
+    Q_OBJECT
+  public:
+    ProgressBridge(QWidget* dialog, ui::MessageService& messages, ui::BackgroundRun& run,
+                   QProgressBar* bar, QLabel* status);
+
+    void SetRange(int upper) override;
+    void SetPosition(int position) override;
+    void SetStatus(const std::string& text) override;
+    void PortNotOpened(const OpenResult& result) override;
+
+    // Applies what is still waiting; the dialog calls it once the worker ended.
+    void Flush();
+    // Updates that reached the dialog (each one repaints the bar at most once).
+    int Deliveries() const { return deliveries_; }
+
+  private:
+    void Post();
+    void ShowPortFailure(const OpenResult& result);
+
+    QWidget* dialog_;
+    ui::MessageService& messages_;
+    ui::BackgroundRun& run_;
+    QProgressBar* bar_;
+    QLabel* status_;
+
+    std::atomic<int> position_{-1};  // -1: nothing new
+    std::atomic<bool> queued_{false};
+    std::mutex mutex_;  // guards the two below
+    std::optional<int> range_;
+    std::optional<QString> text_;
+    int deliveries_ = 0;  // dialog's thread only
+};
+
+}  // namespace velsend::burner

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "base/controller_model.h"
+#include "core/burner/port_list.h"
+#include "core/burner/serial_port.h"
+#include "core/burner/transfer_rules.h"
+#include "core/store/node_records.h"
+#include "core/store/project_files.h"
+
+namespace velsend::base {
+
+// The values the whole program shares for one run. None of it is saved: every
+// start begins with these defaults. One instance is owned by the application
+// (or by a test) and handed to whoever needs it.
+struct RunState {
+    int ControllerModel = kDefaultModel;
+    int TransferKind = 3;
+    int BusDeviceClass = -1;
+    int PhraseInitMode = -1;
+    burner::TransferRules Rules;
+    burner::PortList Ports;
+    burner::CComm BurnerPort;
+    store::ProjectDir Project;
+    // The node records live for the whole run: a dialog shows them when their
+    // file is absent, the node transfer reads its file into them.
+    store::NineByteNodeRecord Node9;
+    store::TenByteNodeRecord Node10;
+    // The loop the first family's loop query asks about next.
+    int QueryLoop = 0;
+    // The first family's type chooser and class dialogs: the device they
+    // stand on, moved on after every confirmed edit.
+    int CurrentLoop = 0;
+    int CurrentAddress = 0;
+    // What quick set showed last.
+    int QuickSetLoop = 0;
+    int QuickSetClass = 0;
+    // The last SD-card pack's controller identifier and start loop.
+    int SdControllerId = 0;
+    int SdStartLoop = 0;
+    // The VELNET import's range, kept for the next import, and the folder
+    // its files come from (empty: exchange::DefaultVelnetFolder()).
+    std::uint32_t VelnetFirstLoop = 0;
+    std::uint32_t VelnetLastLoop = 0;
+    std::filesystem::path VelnetFolder;
+
+    // The port the rules point at, with its device path.
+    burner::PortAddress BurnerAddress() const { return Ports.Address(Rules.PortIndex); }
+};
+
+}  // namespace velsend::base

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+
+#include "core/loops/loop_grid.h"
+
+class QPushButton;
+
+namespace velsend::devices {
+class DeviceGridView;
+class TypeFilterBoxes;
+}  // namespace velsend::devices
+namespace velsend::ui {
+class NumberEdit;
+}
+
+namespace velsend::loops {
+
+class CLoopStatDlgX;
+
+// "网格查看 - %d回路": one loop's devices as a 16 × 16 map with type filters
+// that stay as they are from loop to loop. Opened from the statistics
+// dialog, whose loop follows this one.
+class CGridDlg : public QDialog {
+    Q_OBJECT
+  public:
+    CGridDlg(const store::ProjectDir& dir, int loop, CLoopStatDlgX* linked,
+             QWidget* parent = nullptr);
+
+    int Loop() const { return loop_; }
+    devices::DeviceGridView* Grid() const { return grid_; }
+    devices::TypeFilterBoxes* Filters() const { return filters_; }
+    ui::NumberEdit* LoopEdit() const { return edit_; }
+    QPushButton* PlusButton() const { return plus_; }
+    QPushButton* MinusButton() const { return minus_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void Step(int step);
+    void ShowLoop(int loop);
+
+    store::ProjectDir dir_;
+    int loop_ = 0;
+    CLoopStatDlgX* linked_;
+    TypeFilter filter_;
+    devices::DeviceGridView* grid_;
+    devices::TypeFilterBoxes* filters_;
+    QPushButton* plus_;
+    ui::NumberEdit* edit_;
+    QPushButton* minus_;
+};
+
+}  // namespace velsend::loops

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDialog>
+
+#include "core/store/project_files.h"
+
+class QPushButton;
+
+namespace velsend::ui {
+class MessageService;
+}
+
+namespace velsend::phrases {
+
+// "确认？": confirms resetting the phrase library to empty (mode 0) or to
+// the common phrases (mode 1).
+class CInitWordDlg : public QDialog {
+    Q_OBJECT
+  public:
+    CInitWordDlg(const store::ProjectDir& dir, int mode, ui::MessageService& messages,
+                 QWidget* parent = nullptr);
+
+    QString Text() const;
+    QPushButton* OkButton() const { return ok_; }
+    QPushButton* CancelButton() const { return cancel_; }
+
+    void accept() override;
+
+  private:
+    store::ProjectDir dir_;
+    int mode_;
+    ui::MessageService& messages_;
+    QString text_;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+};
+
+}  // namespace velsend::phrases

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "gui/kit/companion_dialog.h"
+
+#include "core/phrases/phrase_library.h"
+
+class QPushButton;
+class QTreeWidget;
+
+namespace velsend::ui {
+class GbkLineEdit;
+class MessageService;
+class NumberEdit;
+}  // namespace velsend::ui
+
+namespace velsend::phrases {
+
+// "词库编辑": the 256 phrases of word.dat, edited one by one. Every save,
+// clear and reset goes to the file at once. Modal from the menu; the device
+// detail dialog keeps one beside itself (SetOwner).
+class COtherTypedlg1 : public ui::CompanionDialog {
+    Q_OBJECT
+  public:
+    COtherTypedlg1(const store::ProjectDir& dir, ui::MessageService& messages,
+                   QWidget* parent = nullptr);
+
+    // The window that gets the activation back when this one closes.
+
+    int CurrentNumber() const { return number_; }
+    ui::NumberEdit* NumberEdit() const { return numberEdit_; }
+    ui::GbkLineEdit* TextEdit() const { return textEdit_; }
+    QTreeWidget* List() const { return list_; }
+    QPushButton* SaveButton() const { return save_; }
+    QPushButton* ClearButton() const { return clear_; }
+    QPushButton* CommonButton() const { return common_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void ShowNumber(int number);
+    void OnNumberEdited(long long value);
+    void OnRowSelected();
+    void OnSave();
+    void OnClear();
+    void OnCommon();
+    // A write that failed: the dialog's text, the system's reason below it.
+    void Report(const char* text, const base::Error& error);
+    void FillList(bool keepTrailingSpaces);
+    void SetNumberText(int number);
+
+    store::ProjectDir dir_;
+    ui::MessageService& messages_;
+    PhraseImage image_{};
+    int number_ = 0;
+    ui::NumberEdit* numberEdit_;
+    ui::GbkLineEdit* textEdit_;
+    QPushButton* save_;
+    QPushButton* clear_;
+    QPushButton* common_;
+    QTreeWidget* list_;
+};
+
+}  // namespace velsend::phrases

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "core/report/project_report.h"
+#include "gui/report/report_pdf.h"
+
+class QPagedPaintDevice;
+
+namespace velsend::report {
+
+// Paints the report onto a paged device (a PDF writer, a printer, the print
+// preview): each report page starts on a new sheet and runs over as many sheets
+// as it needs; every sheet gets a footer with the project and the sheet
+// number. Returns false when the device could not be painted on.
+bool PaintReport(QPagedPaintDevice& device, const Report& report,
+                 const PageProgress& progress = {});
+
+}  // namespace velsend::report

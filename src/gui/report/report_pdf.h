@@ -1,0 +1,24 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+
+#include "base/result.h"
+#include "core/report/project_report.h"
+
+namespace velsend::report {
+
+// Called after each report page (title, a loop, rules, phrases) is laid out
+// and painted: (pages done, pages in all).
+using PageProgress = std::function<void(int, int)>;
+
+// Paints the report's pages (ReportPages) into a PDF (A4), the CJK font embedded,
+// so the Chinese text is real, selectable text. Needs Qt's GUI module; when
+// the program has no Qt application yet (the CLI), one is started on the
+// offscreen platform. Written through the temporary-file writer: a failed
+// run leaves an existing file as it was.
+[[nodiscard]] base::Result<> WritePdfReport(const std::filesystem::path& target,
+                                            const Report& report,
+                                            const PageProgress& progress = {});
+
+}  // namespace velsend::report

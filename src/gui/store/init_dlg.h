@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+#include "core/store/project_files.h"
+
+class QPushButton;
+
+namespace velsend::ui {
+class MessageService;
+}
+
+namespace velsend::store {
+
+// "初始化": deletes the project files after the user confirms.
+class CInitDlg : public QDialog {
+    Q_OBJECT
+  public:
+    CInitDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent = nullptr);
+
+    QPushButton* ConfirmButton() const { return confirm_; }
+    QPushButton* CancelButton() const { return cancel_; }
+
+  private:
+    void OnConfirm();
+
+    ProjectDir dir_;
+    ui::MessageService& messages_;
+    QPushButton* confirm_;
+    QPushButton* cancel_;
+};
+
+}  // namespace velsend::store

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+#include <memory>
+#include <type_traits>
+
+#include "core/store/node_records.h"
+#include "gui/kit/form.h"
+
+class QPushButton;
+class QRadioButton;
+
+namespace velsend::ui {
+class MessageService;
+class NumberEdit;
+}  // namespace velsend::ui
+
+namespace velsend::store {
+
+// The two "节点设置" dialogs share their look and behaviour; they differ in the
+// driver board fields (one address or a range) and in the record they keep.
+class NodeSetDlgBase : public QDialog {
+    Q_OBJECT
+  public:
+    QPushButton* OkButton() const { return ok_; }
+    QPushButton* CancelButton() const { return cancel_; }
+    QRadioButton* WorkModeButton(int mode) const {
+        return workModes_[static_cast<std::size_t>(mode)];
+    }
+    int WorkMode() const { return workMode_; }
+
+    void accept() override;
+
+  protected:
+    NodeSetDlgBase(const ProjectDir& dir, ui::MessageService& messages, bool driverRange,
+                   QWidget* parent);
+    // Called with the form's checks passed: take the fields over and write the record.
+    [[nodiscard]] virtual base::Result<> Store() = 0;
+    void ShowFields(const NodeFields& fields);
+    NodeFields EditedFields() const;
+
+    ProjectDir dir_;
+    ui::MessageService& messages_;
+    ui::Form form_;
+    ui::NumberEdit* local_;
+    ui::NumberEdit* networkCount_;
+    ui::NumberEdit* driverFirst_;
+    ui::NumberEdit* driverLast_;  // null in the nine-byte dialog
+    ui::NumberEdit* linkageFirst_;
+    ui::NumberEdit* linkageLast_;
+    int workMode_ = 0;
+    NodeFields fields_;  // the dialog's copy, as the form checks it
+
+    void SelectWorkMode(int mode);
+
+  private:
+    std::array<QRadioButton*, 3> workModes_{};
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+};
+
+// One dialog per record kind; the ten-byte record gives the driver boards a range.
+template <typename Record>
+class NodeSetDlgFor : public NodeSetDlgBase {
+  public:
+    NodeSetDlgFor(Record& record, const ProjectDir& dir, ui::MessageService& messages,
+                  QWidget* parent = nullptr)
+        : NodeSetDlgBase(dir, messages, std::is_same_v<Record, TenByteNodeRecord>, parent),
+          record_(record) {
+        (void)LoadNodeRecord(dir_, record_);  // no file: the record in memory shows
+        ShowFields(FieldsOf(record_));
+    }
+
+  private:
+    base::Result<> Store() override {
+        ApplyFields(EditedFields(), record_);
+        return SaveNodeRecord(dir_, record_);
+    }
+    Record& record_;
+};
+
+using CNodeSetDlg = NodeSetDlgFor<NineByteNodeRecord>;  // node1.dat, models 1, 3 and 4
+using CNodeSetDlg2 = NodeSetDlgFor<TenByteNodeRecord>;  // node2.dat, model 2
+
+}  // namespace velsend::store
