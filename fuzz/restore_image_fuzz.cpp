@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((data[0] & 0x80) != 0) bytes.resize(burner::ChipImageSize(job.model) + (data[0] & 0x3) - 1, 0xA5);
     if (!base::WriteWholeFile(job.file, bytes)) std::abort();
 
-    burner::CComm2 port;
+    burner::ChipCopyPort port;
     Quiet quiet;
     const burner::ChipCopyResult result = burner::RunChipCopy(port, job, quiet);
     const bool whole = bytes.size() == burner::ChipImageSize(job.model);

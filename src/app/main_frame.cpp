@@ -16,30 +16,30 @@
 #include "base/command_ids.h"
 #include "base/controller_model.h"
 #include "app/project_folders.h"
-#include "app/vel_view.h"
+#include "app/main_view.h"
 #include "app/lock_keys.h"
 #include "app/menus.h"
 #include "core/burner/model_selection.h"
-#include "gui/burner/backup_dlg.h"
+#include "gui/burner/chip_copy_dlg.h"
 #include "core/burner/serial_trace.h"
-#include "gui/burner/set_dlg.h"
-#include "gui/burner/show_dlg.h"
-#include "gui/devices/device_set_dlg.h"
+#include "gui/burner/transfer_rules_dlg.h"
+#include "gui/burner/transfer_progress_dlg.h"
+#include "gui/devices/device_detail_dlg.h"
 #include "gui/devices/device_type_dlg.h"
 #include "gui/exchange/sd_dlg.h"
 #include "core/exchange/sd_import.h"
 #include "core/exchange/sd_pack.h"
 #include "core/exchange/text_print.h"
 #include "gui/exchange/velnet_dlg.h"
-#include "gui/logic/logic_set_dlg.h"
-#include "gui/loops/copy_loop_dlg.h"
-#include "gui/loops/loop_stat_dlg.h"
-#include "gui/phrases/init_word_dlg.h"
+#include "gui/logic/logic_rules_dlg.h"
+#include "gui/loops/loop_copy_dlg.h"
+#include "gui/loops/loop_stats_dlg.h"
+#include "gui/phrases/phrase_init_dlg.h"
 #include "gui/phrases/phrase_editor_dlg.h"
-#include "gui/store/init_dlg.h"
+#include "gui/store/project_init_dlg.h"
 #include "gui/store/node_set_dlg.h"
 #include "gui/store/project_info_dlg.h"
-#include "gui/report/report_dlg.h"
+#include "gui/report/report_commands.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
@@ -71,20 +71,20 @@ QLabel* IndicatorPane(const QString& sample, QWidget* parent) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages, QWidget* parent)
-    : CMainFrame(state, messages, std::make_unique<ProjectFolders>(), nullptr, parent) {}
+MainFrame::MainFrame(RunState& state, ui::MessageService& messages, QWidget* parent)
+    : MainFrame(state, messages, std::make_unique<ProjectFolders>(), nullptr, parent) {}
 
-CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages, ProjectFolders& folders,
+MainFrame::MainFrame(RunState& state, ui::MessageService& messages, ProjectFolders& folders,
                        QWidget* parent)
-    : CMainFrame(state, messages, nullptr, &folders, parent) {}
+    : MainFrame(state, messages, nullptr, &folders, parent) {}
 
-CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages,
+MainFrame::MainFrame(RunState& state, ui::MessageService& messages,
                        std::unique_ptr<ProjectFolders> own, ProjectFolders* folders,
                        QWidget* parent)
     : QMainWindow(parent),
       state_(state),
       messages_(messages),
-      view_(new CVelView(this)),
+      view_(new MainView(this)),
       menuBar_(new QMenuBar(this)),
       idle_(new QLabel(QStringLiteral("就绪"), this)),
       caps_(IndicatorPane(QStringLiteral("CAP"), this)),
@@ -109,7 +109,7 @@ CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages,
     statusBar()->addPermanentWidget(num_);
     statusBar()->addPermanentWidget(scroll_);
     UpdateLockIndicators();
-    connect(lockTimer_, &QTimer::timeout, this, &CMainFrame::UpdateLockIndicators);
+    connect(lockTimer_, &QTimer::timeout, this, &MainFrame::UpdateLockIndicators);
     lockTimer_->start(300);
 
     BuildFileMenu();
@@ -125,13 +125,13 @@ CMainFrame::CMainFrame(RunState& state, ui::MessageService& messages,
     }
 }
 
-CMainFrame::~CMainFrame() {
+MainFrame::~MainFrame() {
     messages_.SetPromptParent(nullptr);
     // The bar only borrows the popups and actions; let it drop them first.
     menuBar_->clear();
 }
 
-void CMainFrame::BuildMenuBars() {
+void MainFrame::BuildMenuBars() {
     for (const MenuBarLayout& layout : MenuBars()) {
         BuiltBar bar;
         bar.id = layout.id;
@@ -165,7 +165,7 @@ void CMainFrame::BuildMenuBars() {
     }
 }
 
-void CMainFrame::ShowMenuBar(int id) {
+void MainFrame::ShowMenuBar(int id) {
     for (const BuiltBar& bar : bars_) {
         if (bar.id != id) continue;
         menuBar_->clear();
@@ -176,7 +176,7 @@ void CMainFrame::ShowMenuBar(int id) {
     }
 }
 
-void CMainFrame::ShowModel() {
+void MainFrame::ShowModel() {
     const ControllerModelInfo& model = ModelInfo(state_.ControllerModel);
     ShowMenuBar(model.menuBar);
     for (const BuiltBar& bar : bars_) {
@@ -188,7 +188,7 @@ void CMainFrame::ShowModel() {
     ShowFolder();
 }
 
-void CMainFrame::ShowFolder() {
+void MainFrame::ShowFolder() {
     const QString folder = QDir::toNativeSeparators(
         QDir::cleanPath(QFileInfo(QPath(state_.Project.Root())).absoluteFilePath()));
     const QString caption = Q(MainCaption(state_.ControllerModel));
@@ -199,7 +199,7 @@ void CMainFrame::ShowFolder() {
     folderPane_->setToolTip(QStringLiteral("工程文件夹：") + folder);
 }
 
-void CMainFrame::BuildFileMenu() {
+void MainFrame::BuildFileMenu() {
     fileMenu_ = new QMenu(QStringLiteral("文件"), this);
     fileMenu_->setObjectName(QStringLiteral("fileMenu"));
     QAction* open = fileMenu_->addAction(QStringLiteral("打开工程文件夹…"));
@@ -236,7 +236,7 @@ void CMainFrame::BuildFileMenu() {
     FillRecentFolders();
 }
 
-void CMainFrame::FillRecentFolders() {
+void MainFrame::FillRecentFolders() {
     for (QAction* action : recentActions_) {
         fileMenu_->removeAction(action);
         action->deleteLater();
@@ -257,7 +257,7 @@ void CMainFrame::FillRecentFolders() {
     recentEnd_->setVisible(!recent.isEmpty());
 }
 
-bool CMainFrame::OpenFolder(const QString& folder) {
+bool MainFrame::OpenFolder(const QString& folder) {
     const store::ProjectDir dir(StdPath(QFileInfo(folder).absoluteFilePath()));
     if (base::Result<> checked = store::CheckProjectFolder(dir); !checked) {
         messages_.Message(this,
@@ -289,13 +289,13 @@ bool CMainFrame::OpenFolder(const QString& folder) {
     return true;
 }
 
-void CMainFrame::OnOpenFolder() {
+void MainFrame::OnOpenFolder() {
     const QString folder =
         messages_.ExistingFolder(this, QStringLiteral("打开工程文件夹"), folders_.Current());
     if (!folder.isEmpty()) OpenFolder(folder);
 }
 
-void CMainFrame::OnNewFolder() {
+void MainFrame::OnNewFolder() {
     QString start = folders_.Current();
     if (!start.isEmpty()) start = QFileInfo(start).absolutePath();
     const QString folder =
@@ -315,7 +315,7 @@ void CMainFrame::OnNewFolder() {
     OpenFolder(folder);
 }
 
-bool CMainFrame::StartTrace(const QString& file) {
+bool MainFrame::StartTrace(const QString& file) {
     const base::Result<> started = burner::SerialTrace::Process().Start(StdPath(file));
     if (!started) {
         messages_.Message(this, QString::fromStdString(started.error().Full()),
@@ -325,7 +325,7 @@ bool CMainFrame::StartTrace(const QString& file) {
     return started.ok();
 }
 
-void CMainFrame::OnTrace(bool on) {
+void MainFrame::OnTrace(bool on) {
     if (!on) {
         if (base::Result<> stopped = burner::SerialTrace::Process().Stop(); !stopped) {
             messages_.Message(this, QString::fromStdString(stopped.error().Full()),
@@ -343,7 +343,7 @@ void CMainFrame::OnTrace(bool on) {
     StartTrace(file);
 }
 
-QAction* CMainFrame::CommandAction(int menuBar, int id) const {
+QAction* MainFrame::CommandAction(int menuBar, int id) const {
     for (const BuiltBar& bar : bars_) {
         if (bar.id != menuBar) continue;
         const auto it = bar.commands.find(id);
@@ -352,29 +352,29 @@ QAction* CMainFrame::CommandAction(int menuBar, int id) const {
     return nullptr;
 }
 
-QList<QAction*> CMainFrame::TopLevelActions(int menuBar) const {
+QList<QAction*> MainFrame::TopLevelActions(int menuBar) const {
     for (const BuiltBar& bar : bars_)
         if (bar.id == menuBar) return bar.topLevel;
     return {};
 }
 
-QString CMainFrame::IdleText() const {
+QString MainFrame::IdleText() const {
     return idle_->text();
 }
 
-void CMainFrame::UpdateLockIndicators() {
+void MainFrame::UpdateLockIndicators() {
     const LockKeyState keys = ReadLockKeys();
     caps_->setText(keys.caps ? QStringLiteral("CAP") : QString());
     num_->setText(keys.num ? QStringLiteral("NUM") : QString());
     scroll_->setText(keys.scroll ? QStringLiteral("SCRL") : QString());
 }
 
-void CMainFrame::ExecuteCommand(int id) {
+void MainFrame::ExecuteCommand(int id) {
     const auto it = handlers_.find(id);
     if (it != handlers_.end()) it->second();
 }
 
-void CMainFrame::RegisterHandlers() {
+void MainFrame::RegisterHandlers() {
     for (int code = kFirstModel; code <= kLastModel; ++code) {
         handlers_[ModelInfo(code).selectCommand] = [this, code] { OnSelectModel(code); };
     }
@@ -408,50 +408,50 @@ void CMainFrame::RegisterHandlers() {
     handlers_[ID_SD_IMPORT_KA] = [this] { OnSdImport(SdFamily::KA); };
     handlers_[ID_SD_IMPORT_KBX] = [this] { OnSdImport(SdFamily::KBX); };
     for (int id : CommandIds()) {
-        if (CVelView::HandlesCommand(id)) handlers_[id] = [this, id] { view_->OnCommand(id); };
+        if (MainView::HandlesCommand(id)) handlers_[id] = [this, id] { view_->OnCommand(id); };
     }
 }
 
-void CMainFrame::OnSelectModel(int code) {
+void MainFrame::OnSelectModel(int code) {
     SelectModel(state_, code, messages_);
     // Also after a refusal: the click has toggled the item's check mark.
     ShowModel();
 }
 
-void CMainFrame::OnInitialise() {
-    store::CInitDlg dialog(state_.Project, messages_, this);
+void MainFrame::OnInitialise() {
+    store::ProjectInitDlg dialog(state_.Project, messages_, this);
     dialog.exec();
 }
 
-void CMainFrame::OnBusDeviceClass(int busDeviceClass) {
+void MainFrame::OnBusDeviceClass(int busDeviceClass) {
     state_.BusDeviceClass = busDeviceClass;
-    devices::CDeviceTypeDlg dialog(state_, messages_, this);
+    devices::DeviceTypeDlg dialog(state_, messages_, this);
     dialog.exec();
 }
-void CMainFrame::OnDeviceDetail() {
+void MainFrame::OnDeviceDetail() {
     state_.BusDeviceClass = 0;
-    devices::CMDeviceSetDlgX dialog(state_, messages_, this);
+    devices::DeviceDetailDlg dialog(state_, messages_, this);
     dialog.exec();
 }
-void CMainFrame::OnQuickSet() {
-    devices::CFastSetDlg dialog(state_, messages_, this);
+void MainFrame::OnQuickSet() {
+    devices::QuickSetDlg dialog(state_, messages_, this);
     dialog.exec();
 }
-void CMainFrame::OnPhraseInit(int mode) {
+void MainFrame::OnPhraseInit(int mode) {
     state_.PhraseInitMode = mode;
-    phrases::CInitWordDlg dialog(state_.Project, state_.PhraseInitMode, messages_, this);
+    phrases::PhraseInitDlg dialog(state_.Project, state_.PhraseInitMode, messages_, this);
     dialog.exec();
 }
 
-void CMainFrame::OnNodeSettings() {
+void MainFrame::OnNodeSettings() {
     switch (Traits(state_.ControllerModel).nodeRecord) {
         case NodeRecordKind::NineByte: {
-            store::CNodeSetDlg dialog(state_.Node9, state_.Project, messages_, this);
+            store::NineByteNodeSetDlg dialog(state_.Node9, state_.Project, messages_, this);
             dialog.exec();
             break;
         }
         case NodeRecordKind::TenByte: {
-            store::CNodeSetDlg2 dialog(state_.Node10, state_.Project, messages_, this);
+            store::TenByteNodeSetDlg dialog(state_.Node10, state_.Project, messages_, this);
             dialog.exec();
             break;
         }
@@ -460,40 +460,40 @@ void CMainFrame::OnNodeSettings() {
     }
 }
 
-void CMainFrame::OnPhraseEditor() {
-    phrases::COtherTypedlg1 dialog(state_.Project, messages_, this);
+void MainFrame::OnPhraseEditor() {
+    phrases::PhraseEditorDlg dialog(state_.Project, messages_, this);
     dialog.exec();
 }
 
-void CMainFrame::OnTransferRules() {
+void MainFrame::OnTransferRules() {
     state_.Ports.Rescan();  // an adapter plugged in since the last look is listed
-    burner::CSetDlg dialog(state_.Rules, state_.Ports, state_.ControllerModel, messages_, this);
+    burner::TransferRulesDlg dialog(state_.Rules, state_.Ports, state_.ControllerModel, messages_, this);
     dialog.exec();
 }
 
-void CMainFrame::OnProjectName() {
-    store::CProjNameDlg dialog(state_.Project, messages_, this);
+void MainFrame::OnProjectName() {
+    store::ProjectNameDlg dialog(state_.Project, messages_, this);
     dialog.exec();
 }
 
-void CMainFrame::OnProjectDetails() {
-    store::CProjInfoDlg dialog(state_.Project, messages_, this);
+void MainFrame::OnProjectDetails() {
+    store::ProjectInfoDlg dialog(state_.Project, messages_, this);
     dialog.exec();
 }
-void CMainFrame::OnTransfer(int kind) {
+void MainFrame::OnTransfer(int kind) {
     state_.TransferKind = kind;
-    burner::CShowDlg dialog(state_, messages_, this);
+    burner::TransferProgressDlg dialog(state_, messages_, this);
     dialog.exec();
 }
 
 // The dialogs behind these commands arrive with their subsystems.
-void CMainFrame::OnLoopQuery() {
+void MainFrame::OnLoopQuery() {
     switch (Traits(state_.ControllerModel).loopQuery) {
         case LoopQueryStyle::SingleLoop:
             loops::RunLoopQuery(state_, messages_, this);
             break;
         case LoopQueryStyle::Statistics: {
-            loops::CLoopStatDlgX dialog(state_, messages_, 0, this);
+            loops::LoopStatsDlg dialog(state_, messages_, 0, this);
             dialog.exec();
             break;
         }
@@ -501,37 +501,37 @@ void CMainFrame::OnLoopQuery() {
             break;  // the MX300KC family has no loop query
     }
 }
-void CMainFrame::OnLoopCopy() {
-    loops::CCopyLoopDlg dialog(state_.Project, messages_, this);
+void MainFrame::OnLoopCopy() {
+    loops::LoopCopyDlg dialog(state_.Project, messages_, this);
     dialog.exec();
 }
-void CMainFrame::OnLogicSettings() {
-    logic::CLogicSetDlg dialog(state_, messages_, this);
+void MainFrame::OnLogicSettings() {
+    logic::LogicRulesDlg dialog(state_, messages_, this);
     dialog.exec();
 }
-void CMainFrame::OnBackup() {
-    burner::CBackupDlg dialog(state_, messages_, this);
+void MainFrame::OnBackup() {
+    burner::ChipCopyDlg dialog(state_, messages_, this);
     dialog.exec();
 }
-void CMainFrame::OnVelnetImport() {
-    exchange::CVelnetDlg range(state_, messages_, this);
+void MainFrame::OnVelnetImport() {
+    exchange::VelnetImportDlg range(state_, messages_, this);
     if (range.exec() != QDialog::Accepted) return;
-    exchange::CChangeDlg change(state_.Project, range.Folder(), state_.VelnetFirstLoop,
+    exchange::VelnetImportRunDlg change(state_.Project, range.Folder(), state_.VelnetFirstLoop,
                                 state_.VelnetLastLoop, messages_, this);
     change.exec();
 }
 
-void CMainFrame::OnTextPrint() {
+void MainFrame::OnTextPrint() {
     const auto result = exchange::WriteTextPrintFiles(state_.Project, state_.ControllerModel);
     messages_.Message(this, Q(result ? result->message : result.error().Full()),
                       Q(exchange::kPrintCaption),
                       result ? ui::MessageIcon::None : ui::MessageIcon::Warning);
 }
 
-void CMainFrame::OnSdPack() {
+void MainFrame::OnSdPack() {
     const SdFamily family = Traits(state_.ControllerModel).sdFamily;
     if (family == SdFamily::None) return;  // the families without SD cards
-    exchange::CIDDlg dialog(exchange::LayoutOf(family).maxStartLoop, this);
+    exchange::SdPackDlg dialog(exchange::LayoutOf(family).maxStartLoop, this);
     if (dialog.exec() != QDialog::Accepted) return;
     state_.SdControllerId = dialog.ControllerId();
     state_.SdStartLoop = dialog.StartLoop();
@@ -542,7 +542,7 @@ void CMainFrame::OnSdPack() {
 }
 
 // Each command reads its own family's cards, whatever model is selected.
-void CMainFrame::OnSdImport(SdFamily family) {
+void MainFrame::OnSdImport(SdFamily family) {
     // "数据文件|MXKA???.DAT|" as a Qt filter; names are matched in either case.
     const QString filter = Q(exchange::ImportDialogFilter(family)).section(QLatin1Char('|'), 0, 0);
     const QString pattern = Q(exchange::ImportDialogFilter(family)).section(QLatin1Char('|'), 1, 1);
@@ -552,7 +552,7 @@ void CMainFrame::OnSdImport(SdFamily family) {
         filter + QStringLiteral(" (") + pattern + QLatin1Char(' ') + pattern.toLower() +
             QStringLiteral(")"));
     if (file.isEmpty()) return;
-    exchange::CIddlg1 dialog(family, this);
+    exchange::SdImportDlg dialog(family, this);
     if (dialog.exec() != QDialog::Accepted) return;
     const auto result = exchange::ImportSdCard(state_.Project, family, file.toStdString(),
                                                dialog.StartLoop(), dialog.Sections());

@@ -20,21 +20,21 @@ class MessageService;
 
 namespace velsend::app::gui {
 
-class CVelView;
+class MainView;
 class ProjectFolders;
 
 // The one main window: four menu bars of which one is shown, the status bar
 // with the menu prompts and the lock lights, and the notes view. Every menu
 // command arrives in ExecuteCommand and goes to exactly one handler.
-class CMainFrame : public QMainWindow {
+class MainFrame : public QMainWindow {
     Q_OBJECT
   public:
     // Remembers nothing between runs.
-    CMainFrame(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    MainFrame(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
     // Keeps the recent project folders in `folders`.
-    CMainFrame(base::RunState& state, ui::MessageService& messages, ProjectFolders& folders,
+    MainFrame(base::RunState& state, ui::MessageService& messages, ProjectFolders& folders,
                QWidget* parent = nullptr);
-    ~CMainFrame() override;
+    ~MainFrame() override;
 
     void ExecuteCommand(int id);
     bool HasHandler(int id) const { return handlers_.count(id) != 0; }
@@ -44,7 +44,7 @@ class CMainFrame : public QMainWindow {
     QAction* CommandAction(int menuBar, int id) const;
     // The top-level entries of a menu bar, in order (popups as their menu action).
     QList<QAction*> TopLevelActions(int menuBar) const;
-    CVelView* View() const { return view_; }
+    MainView* View() const { return view_; }
     QString IdleText() const;
 
     // Makes `folder` the project: closes the companion windows, forgets what
@@ -60,7 +60,7 @@ class CMainFrame : public QMainWindow {
     bool StartTrace(const QString& file);
 
   private:
-    CMainFrame(base::RunState& state, ui::MessageService& messages,
+    MainFrame(base::RunState& state, ui::MessageService& messages,
                std::unique_ptr<ProjectFolders> own, ProjectFolders* folders, QWidget* parent);
 
     struct BuiltBar {
@@ -104,7 +104,7 @@ class CMainFrame : public QMainWindow {
 
     base::RunState& state_;
     ui::MessageService& messages_;
-    CVelView* view_;
+    MainView* view_;
     QMenuBar* menuBar_;
     std::vector<BuiltBar> bars_;
     int shownBar_ = 0;

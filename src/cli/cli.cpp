@@ -491,7 +491,7 @@ int ChipCopyCommand(Context& c, bool backup) {
     if (!job) return kExitFailed;
     ProgressPrinter progress(c.streams);
     StopSignals signals;
-    burner::CComm2 port;
+    burner::ChipCopyPort port;
     const burner::ChipCopyResult result = burner::RunChipCopy(port, *job, progress, signals.flag());
     progress.EndBar();
     if (result.outcome == burner::ChipCopyOutcome::Cancelled) {

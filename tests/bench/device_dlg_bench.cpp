@@ -12,7 +12,7 @@
 
 #include "core/store/demo_project.h"
 #include "gui/devices/device_grid_view.h"
-#include "gui/devices/device_set_dlg.h"
+#include "gui/devices/device_detail_dlg.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
 #include "gui/kit/number_edit.h"
@@ -41,7 +41,7 @@ TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
     const auto written = app::WriteDemoProject(state.Project);
     ASSERT_TRUE(written) << written.error().Full();
     test::ScriptedMessages messages;
-    devices::CMDeviceSetDlgX dialog(state, messages);
+    devices::DeviceDetailDlg dialog(state, messages);
     dialog.show();
     QApplication::processEvents();
 

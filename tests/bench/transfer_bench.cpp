@@ -49,7 +49,7 @@ TEST(TransferBench, WallTimeStaysCloseToTheRequiredPauses) {
         long required = 0;
         for (int run = 0; run < 2 * kRuns; ++run) {
             const bool tracing = run % 2 == 1;
-            CComm port;
+            BurnerPort port;
             if (tracing) port.SetTrace(trace);
             test::TransferRecorder recorder;
             required = 0;

@@ -17,7 +17,7 @@
 
 #include "gui/kit/run_state.h"
 #include "gui/kit/progress_bridge.h"
-#include "gui/burner/show_dlg.h"
+#include "gui/burner/transfer_progress_dlg.h"
 #include "scripted_messages.h"
 #include "sim_process.h"
 #include "temp_dir.h"
@@ -44,7 +44,7 @@ TEST(TransferDialogBench, GuiThreadNeverGoesFiftyMillisecondsWithoutItsEventLoop
     int deliveries = 0;
     const int runs = 20;
     for (int run = 0; run < runs; ++run) {
-        burner::CShowDlg dialog(state, messages);
+        burner::TransferProgressDlg dialog(state, messages);
         dialog.show();
         QApplication::processEvents();
 

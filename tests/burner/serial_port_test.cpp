@@ -17,7 +17,7 @@ namespace {
 using test::PtyPair;
 
 // Waits until `count` bytes sit in the port's input queue.
-bool QueueHolds(CComm& port, std::uint32_t count) {
+bool QueueHolds(BurnerPort& port, std::uint32_t count) {
     for (int tries = 0; tries < 1000; ++tries) {
         ComStat status;
         if (!port.QueryStatus(status)) return false;
@@ -30,14 +30,14 @@ bool QueueHolds(CComm& port, std::uint32_t count) {
 class SerialPortTest : public ::testing::Test {
   protected:
     PortAddress Address() const { return {1, pty.path()}; }
-    void OpenConfigured(CComm& port) {
+    void OpenConfigured(BurnerPort& port) {
         ASSERT_TRUE(OpenBurnerConnection(port, Address(), 115200).ok);
     }
     PtyPair pty;
 };
 
 TEST_F(SerialPortTest, BytesArriveInTheOrderWritten) {
-    CComm port;
+    BurnerPort port;
     OpenConfigured(port);
     for (std::uint8_t b : {0x70, 0x03, 0x00, 0xFF}) EXPECT_TRUE(port.WriteByte(b));
     const std::uint8_t block[] = {0x88, 1, 2, 3, 0x99};
@@ -47,7 +47,7 @@ TEST_F(SerialPortTest, BytesArriveInTheOrderWritten) {
 }
 
 TEST_F(SerialPortTest, ConfigureThrowsAwayWhatCameBefore) {
-    CComm port;
+    BurnerPort port;
     ASSERT_TRUE(port.Open(Address()).ok);
     pty.Send({0x66, 0x66});
     ASSERT_TRUE(QueueHolds(port, 2));
@@ -62,7 +62,7 @@ TEST_F(SerialPortTest, ConfigureThrowsAwayWhatCameBefore) {
 }
 
 TEST_F(SerialPortTest, QueryStatusCountsWaitingBytes) {
-    CComm port;
+    BurnerPort port;
     OpenConfigured(port);
     pty.Send({1, 2, 3});
     EXPECT_TRUE(QueueHolds(port, 3));
@@ -73,7 +73,7 @@ TEST_F(SerialPortTest, QueryStatusCountsWaitingBytes) {
 
 // Outcomes only: how long the waits last is the benchmark's business.
 TEST_F(SerialPortTest, WaitBurnerByteGivesUpOnASilentLineAndCatchesAByteSentDuringTheWait) {
-    CComm port;
+    BurnerPort port;
     OpenConfigured(port);
     EXPECT_EQ(WaitBurnerByte(port), kNoAnswer);
 
@@ -86,7 +86,7 @@ TEST_F(SerialPortTest, WaitBurnerByteGivesUpOnASilentLineAndCatchesAByteSentDuri
 }
 
 TEST_F(SerialPortTest, ClosedPortNeitherSendsNorHears) {
-    CComm port;
+    BurnerPort port;
     EXPECT_FALSE(port.WriteByte(0x10));
     EXPECT_EQ(WaitBurnerByte(port), kNoAnswer);
     port.Close();
@@ -99,9 +99,9 @@ TEST_F(SerialPortTest, ClosedPortNeitherSendsNorHears) {
 }
 
 TEST_F(SerialPortTest, SecondOpenOfTheSamePortIsRefusedAsBusy) {
-    CComm first;
+    BurnerPort first;
     OpenConfigured(first);
-    CComm second;
+    BurnerPort second;
     const OpenResult r = second.Open(Address());
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.failure, OpenFailure::Busy);
@@ -109,7 +109,7 @@ TEST_F(SerialPortTest, SecondOpenOfTheSamePortIsRefusedAsBusy) {
     EXPECT_NE(r.message.find(pty.path()), std::string::npos);
     EXPECT_NE(r.message.find("另一个程序"), std::string::npos);
 
-    CComm2 backup;
+    ChipCopyPort backup;
     EXPECT_FALSE(backup.Open(Address()).ok);
 
     // Once the first lets go, the port can be had again.
@@ -118,7 +118,7 @@ TEST_F(SerialPortTest, SecondOpenOfTheSamePortIsRefusedAsBusy) {
 }
 
 TEST_F(SerialPortTest, OpenFailuresNameThePortAndThePath) {
-    CComm port;
+    BurnerPort port;
     OpenResult r = port.Open({3, "/dev/velsend-no-such-port"});
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.failure, OpenFailure::NotFound);
@@ -132,7 +132,7 @@ TEST_F(SerialPortTest, OpenFailuresNameThePortAndThePath) {
     r = port.Open({2, "/dev/null"});
     EXPECT_EQ(r.failure, OpenFailure::NotSerial);
 
-    CComm2 backup;
+    ChipCopyPort backup;
     r = backup.Open({10, "/dev/velsend-no-such-port"});
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.caption.value_or(""), "Open Error");
@@ -146,7 +146,7 @@ TEST_F(SerialPortTest, MissingPermissionSaysHowToFixIt) {
     if (child == 0) {
         // As "nobody", the way an engineer outside the dialout group meets the port.
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
-        CComm port;
+        BurnerPort port;
         const OpenResult r = port.Open(Address());
         const bool explained = !r.ok && r.failure == OpenFailure::PermissionDenied &&
                                r.message.rfind("没有发现 COM1 串口\n", 0) == 0 &&
@@ -161,7 +161,7 @@ TEST_F(SerialPortTest, MissingPermissionSaysHowToFixIt) {
 }
 
 TEST_F(SerialPortTest, SynchronousPortHonoursItsTimeouts) {
-    CComm2 port;
+    ChipCopyPort port;
     ASSERT_TRUE(port.Open(Address()).ok);
     ASSERT_TRUE(port.SetTimeouts());
     ASSERT_TRUE(port.Configure(19200, NOPARITY, 8, ONESTOPBIT));
@@ -187,7 +187,7 @@ TEST_F(SerialPortTest, SynchronousPortHonoursItsTimeouts) {
 }
 
 TEST_F(SerialPortTest, UnknownSpeedIsRefused) {
-    CComm port;
+    BurnerPort port;
     ASSERT_TRUE(port.Open(Address()).ok);
     EXPECT_FALSE(port.Configure(12345, NOPARITY, 8, ONESTOPBIT));
     EXPECT_TRUE(port.Configure(19200, NOPARITY, 8, ONESTOPBIT));

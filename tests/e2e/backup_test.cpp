@@ -37,7 +37,7 @@ class BackupTest : public ::testing::Test {
                           std::filesystem::directory_iterator()));
     }
     test::TempDir dir;
-    CComm2 port;
+    ChipCopyPort port;
     test::TransferRecorder recorder;
 };
 

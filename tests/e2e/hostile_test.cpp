@@ -102,7 +102,7 @@ TEST(HostileFolder, NamedPipesAreRefusedNotWaitedFor) {
     job.model = 3;
     job.address = {1, sim.path()};
     job.file = dir / "image.bin";
-    burner::CComm2 port;
+    burner::ChipCopyPort port;
     test::TransferRecorder recorder;
     burner::ChipCopyResult result;
     ASSERT_TRUE(FinishesWithin(5, [&] { result = burner::RunChipCopy(port, job, recorder); }));
@@ -130,7 +130,7 @@ TEST(HostileFolder, HugeRestoreFileIsRefusedWithoutBeingRead) {
     job.kind = burner::ChipCopyKind::Restore;
     job.model = 2;
     job.file = file;
-    burner::CComm2 port;
+    burner::ChipCopyPort port;
     test::TransferRecorder recorder;
     const long before = MaxResidentKilobytes();
     const burner::ChipCopyResult result = burner::RunChipCopy(port, job, recorder);
@@ -153,7 +153,7 @@ TEST(HostileLine, PulledBurnerEndsATransferWithTheLineGoneMessage) {
     job.rules.PaceDelay = 5;
     job.project = store::ProjectDir(dir.path());
     job.address = {1, sim.path()};
-    burner::CComm port;
+    burner::BurnerPort port;
     test::TransferRecorder recorder;
     burner::TransferResult result;
     std::thread run([&] {
@@ -180,7 +180,7 @@ TEST(HostileLine, PulledBurnerEndsABackupWithTheBlockAndTheReason) {
     job.model = 3;
     job.address = {1, sim.path()};
     job.file = dir / "plaza.bin";
-    burner::CComm2 port;
+    burner::ChipCopyPort port;
     test::TransferRecorder recorder;
     burner::ChipCopyResult result;
     std::thread run([&] { result = burner::RunChipCopy(port, job, recorder); });

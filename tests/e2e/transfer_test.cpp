@@ -52,7 +52,7 @@ class TransferTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    CComm port;
+    BurnerPort port;
     TransferJob job;
     test::TransferRecorder recorder;
     std::atomic<bool> cancel{false};

@@ -42,7 +42,7 @@ class ExchangeDlgTest : public ::testing::Test {
 };
 
 TEST_F(ExchangeDlgTest, PackDialogCorrectsItsNumbersAndStepsWithTheWheel) {
-    CIDDlg dialog(240);
+    SdPackDlg dialog(240);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("生成数据(滚轮可修改)"));
     auto* id = Child<QLineEdit>(&dialog, "edit1143");
@@ -69,7 +69,7 @@ TEST_F(ExchangeDlgTest, PackDialogCorrectsItsNumbersAndStepsWithTheWheel) {
 }
 
 TEST_F(ExchangeDlgTest, ImportDialogFollowsTheFamily) {
-    CIddlg1 kbx(base::SdFamily::KBX);
+    SdImportDlg kbx(base::SdFamily::KBX);
     kbx.show();
     auto* names = Child<QCheckBox>(&kbx, "check1348");
     auto* devices = Child<QCheckBox>(&kbx, "check1347");
@@ -86,7 +86,7 @@ TEST_F(ExchangeDlgTest, ImportDialogFollowsTheFamily) {
     EXPECT_FALSE(sections.devices);
     EXPECT_TRUE(sections.logic && sections.phrases);
 
-    CIddlg1 ka(base::SdFamily::KA);
+    SdImportDlg ka(base::SdFamily::KA);
     ka.show();
     EXPECT_TRUE(Child<QCheckBox>(&ka, "check1348")->isChecked());
     Wheel(&ka, -120);  // no focus needed here
@@ -95,9 +95,9 @@ TEST_F(ExchangeDlgTest, ImportDialogFollowsTheFamily) {
 
 TEST_F(ExchangeDlgTest, PackAndImportCommandsRunFromTheMenu) {
     WriteBytes(dir / "devc2.dat", std::vector<std::uint8_t>(1792, 0x80));
-    app::gui::CMainFrame frame(state, messages);
+    app::gui::MainFrame frame(state, messages);
     const auto modal1 = test::WhenModal([](QDialog* d) {
-        ASSERT_NE(qobject_cast<CIDDlg*>(d), nullptr);
+        ASSERT_NE(qobject_cast<SdPackDlg*>(d), nullptr);
         auto* id = Child<QLineEdit>(d, "edit1143");
         id->selectAll();
         QTest::keyClicks(id, QStringLiteral("7"));
@@ -137,7 +137,7 @@ TEST_F(ExchangeDlgTest, PackAndImportCommandsRunFromTheMenu) {
 
 TEST_F(ExchangeDlgTest, TextPrintCommandShowsItsCaption) {
     WriteBytes(dir / "devc0.dat", std::vector<std::uint8_t>(1792, 0));
-    app::gui::CMainFrame frame(state, messages);
+    app::gui::MainFrame frame(state, messages);
     frame.ExecuteCommand(base::ID_TEXT_PRINT);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("设备信息文本文件生成完毕！"));
@@ -153,7 +153,7 @@ TEST_F(ExchangeDlgTest, VelnetRangeIsKeptAndTheConversionReportsTheFolderUsed) {
     WriteBytes(source / "logc04.dat", std::vector<std::uint8_t>(16384, 'M'));
     state.VelnetFolder = source.path();
     {
-        CVelnetDlg dialog(state, messages);
+        VelnetImportDlg dialog(state, messages);
         dialog.show();
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("导入VELNET数据"));
         EXPECT_NE(Child<QLabel>(&dialog, "question")->text().indexOf(
@@ -174,7 +174,7 @@ TEST_F(ExchangeDlgTest, VelnetRangeIsKeptAndTheConversionReportsTheFolderUsed) {
     EXPECT_EQ(state.VelnetLastLoop, 4u);
     messages.shown.clear();
 
-    app::gui::CMainFrame frame(state, messages);
+    app::gui::MainFrame frame(state, messages);
     const auto modal4 = test::WhenModal([](QDialog* d) { Child<QPushButton>(d, "ok")->click(); });
     frame.ExecuteCommand(base::ID_VELNET_IMPORT);
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -182,7 +182,7 @@ TEST_F(ExchangeDlgTest, VelnetRangeIsKeptAndTheConversionReportsTheFolderUsed) {
     EXPECT_EQ(messages.shown[0].caption, QStringLiteral("导入VELNET数据成功"));
     EXPECT_EQ(ReadBytes(dir / "log4.dat").size(), 32768u);
 
-    CChangeDlg failing(state.Project, dir / "nowhere", 0, 0, messages);
+    VelnetImportRunDlg failing(state.Project, dir / "nowhere", 0, 0, messages);
     failing.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return messages.shown.size() == 2; }, 5000));
     EXPECT_EQ(messages.shown[1].caption, QStringLiteral("导入VELNET数据失败"));

@@ -56,7 +56,7 @@ TEST_F(ClassDialogTest, TheChooserMovesOnOnlyAfterAConfirmedEdit) {
     state.BusDeviceClass = 0;
     state.CurrentLoop = 3;
     state.CurrentAddress = 255;
-    CDeviceTypeDlg chooser(state, messages);
+    DeviceTypeDlg chooser(state, messages);
     chooser.show();
     EXPECT_TRUE(chooser.ClassRadio(0)->isChecked());
 
@@ -100,7 +100,7 @@ TEST_F(ClassDialogTest, TheAlarmDialogSavesTheTypeAndKeepsTheThreshold) {
     devices[5] = {0x01, 0x37, 0, 0, 0, 0, 0};
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
     state.CurrentAddress = 5;
-    CTDeviceSetDlg dialog(state, messages);
+    AlarmDeviceDlg dialog(state, messages);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("报警类总线设备"));
     EXPECT_FALSE(dialog.NameEdit()->isVisible());  // the first family has no names
@@ -128,7 +128,7 @@ TEST_F(ClassDialogTest, TheModuleDialogSavesTheDeviceEvenWhenItRefusesTheRule) {
     state.BusDeviceClass = 2;
     state.CurrentLoop = 6;
     state.CurrentAddress = 3;
-    CMDeviceSetDlg dialog(state, messages);
+    ModuleDeviceDlg dialog(state, messages);
     dialog.show();
     EXPECT_TRUE(dialog.StateRadio(0)->isChecked());
     EXPECT_TRUE(dialog.StartModeRadio(1)->isChecked());
@@ -165,7 +165,7 @@ TEST_F(ClassDialogTest, QuickSetRefusesABackwardRangeThenSetsTheLoop) {
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 1, devices));
     const Bytes before = ReadBytes(dir / "devc1.dat");
     state.QuickSetClass = 2;
-    CFastSetDlg dialog(state, messages);
+    QuickSetDlg dialog(state, messages);
     dialog.show();
     EXPECT_TRUE(dialog.ClassRadio(2)->isChecked());
     EXPECT_EQ(dialog.LoopEdit()->text(), QStringLiteral("0"));
@@ -194,13 +194,13 @@ TEST_F(ClassDialogTest, QuickSetRefusesABackwardRangeThenSetsTheLoop) {
     EXPECT_FALSE(std::filesystem::exists(dir / "ch1.dat"));
 
     // The next quick set starts on the loop and class used last.
-    CFastSetDlg again(state, messages);
+    QuickSetDlg again(state, messages);
     EXPECT_EQ(again.LoopEdit()->text(), QStringLiteral("1"));
     EXPECT_TRUE(again.ClassRadio(2)->isChecked());
 }
 
 TEST_F(ClassDialogTest, TheFirstFamilysDeviceCommandsOpenTheirDialogs) {
-    app::gui::CMainFrame frame(state, messages);
+    app::gui::MainFrame frame(state, messages);
     ASSERT_EQ(frame.ShownMenuBar(), 128);
     const std::pair<int, int> classes[] = {{base::ID_ALARM_CLASS, 0},
                                            {base::ID_ZONE_DISPLAY_CLASS, 1},
@@ -211,7 +211,7 @@ TEST_F(ClassDialogTest, TheFirstFamilysDeviceCommandsOpenTheirDialogs) {
         bool radioChecked = false;
         const auto modal4 = test::WhenModal([&, cls = busDeviceClass](QDialog* d) {
             title = d->windowTitle();
-            if (auto* chooser = qobject_cast<CDeviceTypeDlg*>(d))
+            if (auto* chooser = qobject_cast<DeviceTypeDlg*>(d))
                 radioChecked = chooser->ClassRadio(cls)->isChecked();
             d->reject();
         });

@@ -13,11 +13,11 @@
 #include <QWheelEvent>
 
 #include "gui/devices/device_grid_view.h"
-#include "gui/devices/device_set_dlg.h"
-#include "gui/logic/logic_set_dlg.h"
-#include "gui/loops/copy_loop_dlg.h"
-#include "gui/loops/grid_dlg.h"
-#include "gui/loops/loop_stat_dlg.h"
+#include "gui/devices/device_detail_dlg.h"
+#include "gui/logic/logic_rules_dlg.h"
+#include "gui/loops/loop_copy_dlg.h"
+#include "gui/loops/loop_grid_dlg.h"
+#include "gui/loops/loop_stats_dlg.h"
 #include "modal.h"
 #include "gui/phrases/phrase_editor_dlg.h"
 #include "scripted_messages.h"
@@ -69,9 +69,9 @@ class DeviceDialogTest : public ::testing::Test {
 };
 
 TEST_F(DeviceDialogTest, ARunOfDevicesIsTypedOnceAndSavedWithEnter) {
-    devices::CMDeviceSetDlgX dialog(state, messages);
+    devices::DeviceDetailDlg dialog(state, messages);
     dialog.show();
-    EXPECT_EQ(dialog.size(), devices::CMDeviceSetDlgX::kWithGrid);
+    EXPECT_EQ(dialog.size(), devices::DeviceDetailDlg::kWithGrid);
     EXPECT_TRUE(dialog.ClassRadio(0)->isChecked());
     EXPECT_TRUE(dialog.TypeRadio(0)->isChecked());
     EXPECT_TRUE(dialog.StateRadio(1)->isChecked());
@@ -165,7 +165,7 @@ TEST_F(DeviceDialogTest, GridClicksFiltersAndTheGridBox) {
     devices[3] = {0xA0, 0, 0, 0, 0, 0, 0};  // Q
     devices[255] = {0xC7, 0, 0, 0, 0, 0, 0};
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
-    devices::CMDeviceSetDlgX dialog(state, messages);
+    devices::DeviceDetailDlg dialog(state, messages);
     dialog.show();
     devices::DeviceGridView* grid = dialog.Grid();
     devices::TypeFilterBoxes* filters = dialog.Filters();
@@ -197,9 +197,9 @@ TEST_F(DeviceDialogTest, GridClicksFiltersAndTheGridBox) {
     EXPECT_EQ(grid->LabelText(255), QString());
 
     Click(dialog.GridBox());
-    EXPECT_EQ(dialog.size(), devices::CMDeviceSetDlgX::kFormOnly);
+    EXPECT_EQ(dialog.size(), devices::DeviceDetailDlg::kFormOnly);
     Click(dialog.GridBox());
-    EXPECT_EQ(dialog.size(), devices::CMDeviceSetDlgX::kWithGrid);
+    EXPECT_EQ(dialog.size(), devices::DeviceDetailDlg::kWithGrid);
 }
 
 TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
@@ -207,7 +207,7 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
     QPointer<QDialog> logicAlive;
     QPointer<QDialog> phrasesAlive;
     {
-        devices::CMDeviceSetDlgX dialog(state, messages);
+        devices::DeviceDetailDlg dialog(state, messages);
         dialog.show();
         EXPECT_FALSE(dialog.NameEdit()->isVisible());
         QDialog* logic = dialog.LogicWindow();
@@ -228,7 +228,7 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
         Retype(dialog.LoopEdit(), QStringLiteral("7"));
         int shownLoop = -1;
         const auto closeStats = test::WhenModal([&](QDialog* stats) {
-            shownLoop = static_cast<loops::CLoopStatDlgX*>(stats)->Loop();
+            shownLoop = static_cast<loops::LoopStatsDlg*>(stats)->Loop();
             stats->reject();
         });
         QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F1);
@@ -245,7 +245,7 @@ TEST_F(DeviceDialogTest, StatisticsStepThroughTheLoopsWithTheGridView) {
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 255, devices));
     devices[4] = {0x80, 0, 0, 0, 0, 0, 0};
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
-    loops::CLoopStatDlgX stats(state, messages);
+    loops::LoopStatsDlg stats(state, messages);
     stats.show();
     EXPECT_EQ(stats.TotalField()->text(), QStringLiteral("5"));
 
@@ -266,7 +266,7 @@ TEST_F(DeviceDialogTest, StatisticsStepThroughTheLoopsWithTheGridView) {
     EXPECT_EQ(stats.TotalField()->text(), QStringLiteral("4"));
 
     // The grid view, linked: its filter survives "+", the statistics follow.
-    loops::CGridDlg grid(state.Project, stats.Loop(), &stats);
+    loops::LoopGridDlg grid(state.Project, stats.Loop(), &stats);
     grid.show();
     EXPECT_EQ(grid.windowTitle(), QStringLiteral("网格查看 - 255回路"));
     EXPECT_EQ(grid.Grid()->ShownText(3), QStringLiteral("M27"));
@@ -286,11 +286,11 @@ TEST_F(DeviceDialogTest, StatisticsStepThroughTheLoopsWithTheGridView) {
 
 TEST_F(DeviceDialogTest, FirstFamilyQueryWalksTheLoops) {
     state.QueryLoop = 255;
-    loops::CLoopStatDlg summary(state);
+    loops::LoopQueryResultDlg summary(state);
     EXPECT_EQ(summary.Field(0)->text(), QStringLiteral("255"));
     summary.accept();
     EXPECT_EQ(state.QueryLoop, 0);
-    loops::CLoop query(state, messages);
+    loops::LoopQueryDlg query(state, messages);
     EXPECT_EQ(query.LoopEdit()->text(), QStringLiteral("0"));
     Retype(query.LoopEdit(), QStringLiteral("300"));
     query.accept();
@@ -303,7 +303,7 @@ TEST_F(DeviceDialogTest, LoopCopyStampsOneLoopOntoARun) {
     devices[9] = {0xCB, 0, 1, 0, 0, 0, 0};
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 3, devices));
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
-    loops::CCopyLoopDlg dialog(state.Project, messages);
+    loops::LoopCopyDlg dialog(state.Project, messages);
     dialog.show();
 
     Retype(dialog.SourceEdit(), QStringLiteral("3"));

@@ -1,4 +1,4 @@
-#include "gui/store/init_dlg.h"
+#include "gui/store/project_init_dlg.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ class InitDlgTest : public ::testing::Test {
 };
 
 TEST_F(InitDlgTest, ConfirmDeletesTheProjectAndCloses) {
-    CInitDlg dialog(ProjectDir(dir.path()), messages);
+    ProjectInitDlg dialog(ProjectDir(dir.path()), messages);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("初始化"));
     EXPECT_NE(
         dialog.findChild<QLabel*>()->text().indexOf(QStringLiteral("所有数据将丢失,请做好备份!")),
@@ -44,7 +44,7 @@ TEST_F(InitDlgTest, ConfirmDeletesTheProjectAndCloses) {
 }
 
 TEST_F(InitDlgTest, CancelAndEnterLeaveEverything) {
-    CInitDlg dialog(ProjectDir(dir.path()), messages);
+    ProjectInitDlg dialog(ProjectDir(dir.path()), messages);
     dialog.show();
     // Enter lands on the safe button.
     QTest::keyClick(&dialog, Qt::Key_Return);
@@ -56,9 +56,9 @@ TEST_F(InitDlgTest, CancelAndEnterLeaveEverything) {
 TEST_F(InitDlgTest, MenuCommandRunsTheDialog) {
     base::RunState state;
     state.Project = ProjectDir(dir.path());
-    app::gui::CMainFrame frame(state, messages);
+    app::gui::MainFrame frame(state, messages);
     const auto confirm = test::WhenModal([](QDialog* dialog) {
-        auto* init = qobject_cast<CInitDlg*>(dialog);
+        auto* init = qobject_cast<ProjectInitDlg*>(dialog);
         ASSERT_NE(init, nullptr);
         init->ConfirmButton()->click();
     });

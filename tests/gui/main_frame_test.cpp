@@ -17,8 +17,8 @@
 #include <map>
 
 #include "base/command_ids.h"
-#include "app/vel_app.h"
-#include "app/vel_view.h"
+#include "app/velsend_app.h"
+#include "app/main_view.h"
 #include "modal.h"
 #include "scripted_messages.h"
 #include "sim_process.h"
@@ -145,7 +145,7 @@ QString Describe(QAction* action) {
 }
 
 // What the shown bar offers, in the notation of kExpectedBars.
-QString ShownBar(CMainFrame& frame) {
+QString ShownBar(MainFrame& frame) {
     QString listing;
     for (QAction* top : frame.menuBar()->actions()) {
         if (QMenu* menu = top->menu()) {
@@ -159,7 +159,7 @@ QString ShownBar(CMainFrame& frame) {
     return listing;
 }
 
-QStringList CheckedModels(CMainFrame& frame, int bar) {
+QStringList CheckedModels(MainFrame& frame, int bar) {
     QStringList checked;
     for (int id : {1056, 1057, 32824, 32828, 32829, 32830}) {
         if (frame.CommandAction(bar, id)->isChecked()) checked << QString::number(id);
@@ -182,7 +182,7 @@ class MainFrameTest : public ::testing::Test {
     test::TempDir dir;
     RunState state;
     test::ScriptedMessages messages;
-    CMainFrame frame{state, messages};
+    MainFrame frame{state, messages};
 };
 
 TEST_F(MainFrameTest, StartsOnModelTwo) {

@@ -7,7 +7,7 @@
 #include <QTreeWidget>
 #include <QWheelEvent>
 
-#include "gui/phrases/init_word_dlg.h"
+#include "gui/phrases/phrase_init_dlg.h"
 #include "gui/phrases/phrase_editor_dlg.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
@@ -34,7 +34,7 @@ class PhraseEditorTest : public ::testing::Test {
 };
 
 TEST_F(PhraseEditorTest, OpensOnAnEmptyLibrary) {
-    COtherTypedlg1 dialog(project, messages);
+    PhraseEditorDlg dialog(project, messages);
     EXPECT_EQ(ReadBytes(dir / "word.dat").size(), 0u);
     ASSERT_EQ(dialog.List()->topLevelItemCount(), 256);
     EXPECT_TRUE(dialog.List()->topLevelItem(255)->text(2).isEmpty());
@@ -43,7 +43,7 @@ TEST_F(PhraseEditorTest, OpensOnAnEmptyLibrary) {
 }
 
 TEST_F(PhraseEditorTest, EnterSavesUpperCasedAndMovesOn) {
-    COtherTypedlg1 dialog(project, messages);
+    PhraseEditorDlg dialog(project, messages);
     dialog.show();
     Type(dialog.TextEdit(), QStringLiteral("abc"));
     QTest::keyClick(dialog.TextEdit(), Qt::Key_Return);
@@ -66,7 +66,7 @@ TEST_F(PhraseEditorTest, EnterSavesUpperCasedAndMovesOn) {
 }
 
 TEST_F(PhraseEditorTest, NumberEditCorrectsWithoutRewriting) {
-    COtherTypedlg1 dialog(project, messages);
+    PhraseEditorDlg dialog(project, messages);
     dialog.show();
     Type(dialog.NumberEdit(), QStringLiteral("300"));
     EXPECT_EQ(dialog.NumberEdit()->text(), QStringLiteral("300"));
@@ -84,7 +84,7 @@ TEST_F(PhraseEditorTest, NumberEditCorrectsWithoutRewriting) {
 }
 
 TEST_F(PhraseEditorTest, UnsavedTextIsDroppedAndTheWheelSteps) {
-    COtherTypedlg1 dialog(project, messages);
+    PhraseEditorDlg dialog(project, messages);
     dialog.show();
     Type(dialog.TextEdit(), QStringLiteral("lost"));
     dialog.List()->setCurrentItem(dialog.List()->topLevelItem(5));
@@ -101,7 +101,7 @@ TEST_F(PhraseEditorTest, UnsavedTextIsDroppedAndTheWheelSteps) {
 }
 
 TEST_F(PhraseEditorTest, ResetsAskFirst) {
-    COtherTypedlg1 dialog(project, messages);
+    PhraseEditorDlg dialog(project, messages);
     dialog.show();
     messages.answers = {false};
     dialog.CommonButton()->click();
@@ -122,7 +122,7 @@ TEST_F(PhraseEditorTest, ResetsAskFirst) {
 
 TEST_F(PhraseEditorTest, AFailedSaveIsReportedAndTheEditorStays) {
     std::filesystem::create_directory(dir / "word.dat");  // no file can replace it
-    COtherTypedlg1 dialog(project, messages);
+    PhraseEditorDlg dialog(project, messages);
     dialog.show();
     Type(dialog.TextEdit(), QStringLiteral("hall"));
     QTest::keyClick(dialog.TextEdit(), Qt::Key_Return);
@@ -148,7 +148,7 @@ TEST_F(PhraseEditorTest, AnUntouchedPhraseCutMidCharacterIsSavedAsItWas) {
     const std::string cut = std::string(15, 'Q') + "\xB0";  // 16 bytes, the last half a character
     std::copy(cut.begin(), cut.end(), words.begin() + 3 * 16);
     test::WriteBytes(dir / "word.dat", words);
-    COtherTypedlg1 dialog(project, messages);
+    PhraseEditorDlg dialog(project, messages);
     dialog.show();
     dialog.List()->setCurrentItem(dialog.List()->topLevelItem(3));
     EXPECT_EQ(dialog.TextEdit()->text(), QString(15, QLatin1Char('Q')) + QChar(0xFFFD));
@@ -162,20 +162,20 @@ TEST(InitWordDlg, ConfirmsThenResetsAndReports) {
     test::ScriptedMessages messages;
     const store::ProjectDir project(dir.path());
 
-    CInitWordDlg cancelled(project, kInitCommon, messages);
+    PhraseInitDlg cancelled(project, kInitCommon, messages);
     EXPECT_EQ(cancelled.Text(), QStringLiteral("初始化为常用词组！确认否？"));
     EXPECT_EQ(cancelled.windowTitle(), QStringLiteral("确认？"));
     cancelled.CancelButton()->click();
     EXPECT_FALSE(std::filesystem::exists(dir / "word.dat"));
 
-    CInitWordDlg common(project, kInitCommon, messages);
+    PhraseInitDlg common(project, kInitCommon, messages);
     common.OkButton()->click();
     EXPECT_EQ(ReadBytes(dir / "word.dat")[16], 0xB6);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("初始化常用词组成功！"));
     EXPECT_EQ(messages.shown[0].caption, QStringLiteral("造词菜单"));
 
-    CInitWordDlg empty(project, kInitEmpty, messages);
+    PhraseInitDlg empty(project, kInitEmpty, messages);
     EXPECT_EQ(empty.Text(), QStringLiteral("将0~255号词组全部清空！确认否？"));
     empty.OkButton()->click();
     EXPECT_EQ(ReadBytes(dir / "word.dat"), std::vector<std::uint8_t>(4096, 0));

@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "gui/burner/set_dlg.h"
+#include "gui/burner/transfer_rules_dlg.h"
 #include "scripted_messages.h"
 #include "gui/store/node_set_dlg.h"
 #include "gui/store/project_info_dlg.h"
@@ -40,7 +40,7 @@ class NodeDialogTest : public ::testing::Test {
 };
 
 TEST_F(NodeDialogTest, RangesAreCheckedWhileTyping) {
-    store::CNodeSetDlg dialog(nine, project, messages);
+    store::NineByteNodeSetDlg dialog(nine, project, messages);
     dialog.show();
     auto edits = dialog.findChildren<ui::NumberEdit*>();
     ui::NumberEdit* local = edits[0];
@@ -68,7 +68,7 @@ TEST_F(NodeDialogTest, RangesAreCheckedWhileTyping) {
 TEST_F(NodeDialogTest, NineByteRecordKeepsItsReservedBytes) {
     WriteBytes(dir / "node1.dat", {1, 2, 3, 4, 5, 0x11, 0x22, 0x33, 0});
     {
-        store::CNodeSetDlg dialog(nine, project, messages);
+        store::NineByteNodeSetDlg dialog(nine, project, messages);
         dialog.show();
         auto edits = dialog.findChildren<ui::NumberEdit*>();
         EXPECT_EQ(edits[0]->text(), QStringLiteral("1"));
@@ -85,7 +85,7 @@ TEST_F(NodeDialogTest, NineByteRecordKeepsItsReservedBytes) {
 
 TEST_F(NodeDialogTest, TenByteWorkModeIsSixteenBitsAndSurvivesInitialisation) {
     {
-        store::CNodeSetDlg2 dialog(ten, project, messages);
+        store::TenByteNodeSetDlg dialog(ten, project, messages);
         dialog.show();
         EXPECT_TRUE(dialog.WorkModeButton(0)->isChecked());
         QTest::mouseClick(dialog.WorkModeButton(2), Qt::LeftButton);
@@ -100,7 +100,7 @@ TEST_F(NodeDialogTest, TenByteWorkModeIsSixteenBitsAndSurvivesInitialisation) {
 
     // Without the file the dialog shows what was last confirmed in this run.
     std::filesystem::remove(dir / "node2.dat");
-    store::CNodeSetDlg2 again(ten, project, messages);
+    store::TenByteNodeSetDlg again(ten, project, messages);
     EXPECT_TRUE(again.WorkModeButton(2)->isChecked());
     EXPECT_EQ(ten.LocalAddress, 9);
 
@@ -118,7 +118,7 @@ class ProjectInfoDialogTest : public ::testing::Test {
 
 TEST_F(ProjectInfoDialogTest, NameDialogRewritesTheNameOnly) {
     ASSERT_TRUE(store::WriteProjectInfo(project, {"OLD", "ADDR", "MGR", "TEL", "STAFF", "HOT"}));
-    store::CProjNameDlg dialog(project, messages);
+    store::ProjectNameDlg dialog(project, messages);
     dialog.show();
     EXPECT_EQ(dialog.NameEdit()->text(), QStringLiteral("OLD"));
     Retype(dialog.NameEdit(), QStringLiteral("示范大厦"));
@@ -131,10 +131,10 @@ TEST_F(ProjectInfoDialogTest, NameDialogRewritesTheNameOnly) {
 
 TEST_F(ProjectInfoDialogTest, ShortFileAndDetailsDialog) {
     WriteBytes(dir / "info.dat", {'A', 'B', 'C'});
-    store::CProjNameDlg name(project, messages);
+    store::ProjectNameDlg name(project, messages);
     EXPECT_EQ(name.NameEdit()->text(), QStringLiteral("ABC") + QString(47, QLatin1Char(' ')));
 
-    store::CProjInfoDlg details(project, messages);
+    store::ProjectInfoDlg details(project, messages);
     details.show();
     // One "确认": the one in the button row.
     int confirms = 0;
@@ -169,7 +169,7 @@ TEST_F(ProjectInfoDialogTest, UntouchedBytesThatAreNotGbkSurviveOk) {
     WriteBytes(dir / "info.dat", file);
 
     {
-        store::CProjInfoDlg details(project, messages);
+        store::ProjectInfoDlg details(project, messages);
         details.show();
         EXPECT_EQ(details.FieldEdit(0)->text(), QStringLiteral("AB\uFFFDC"));
         details.OkButton()->click();
@@ -177,13 +177,13 @@ TEST_F(ProjectInfoDialogTest, UntouchedBytesThatAreNotGbkSurviveOk) {
         EXPECT_EQ(ReadBytes(dir / "info.dat"), file);
     }
     {
-        store::CProjNameDlg nameDialog(project, messages);
+        store::ProjectNameDlg nameDialog(project, messages);
         nameDialog.show();
         nameDialog.OkButton()->click();
         EXPECT_EQ(ReadBytes(dir / "info.dat"), file);
     }
     {
-        store::CProjInfoDlg details(project, messages);
+        store::ProjectInfoDlg details(project, messages);
         details.show();
         ui::GbkLineEdit* nameEdit = details.FieldEdit(0);
         nameEdit->setFocus();
@@ -212,7 +212,7 @@ class TransferRulesDialogTest : public ::testing::Test {
 };
 
 TEST_F(TransferRulesDialogTest, DelayAboveFiftyIsRefused) {
-    burner::CSetDlg dialog(rules, ports, 2, messages);
+    burner::TransferRulesDlg dialog(rules, ports, 2, messages);
     dialog.show();
     Retype(dialog.DelayEdit(), QStringLiteral("51"));
     EXPECT_EQ(Texts(messages).last(), QStringLiteral("请输入一个在 0 和 50 之间的整数。"));
@@ -223,7 +223,7 @@ TEST_F(TransferRulesDialogTest, DelayAboveFiftyIsRefused) {
 
 TEST_F(TransferRulesDialogTest, EveryValidChangeTakesEffectAtOnce) {
     {
-        burner::CSetDlg dialog(rules, ports, 2, messages);
+        burner::TransferRulesDlg dialog(rules, ports, 2, messages);
         dialog.show();
         EXPECT_EQ(dialog.PortList()->itemText(0), QStringLiteral("COM1  /dev/ttyUSB0"));
         EXPECT_EQ(dialog.PortList()->itemText(9), QStringLiteral("COM10"));
@@ -244,16 +244,16 @@ TEST_F(TransferRulesDialogTest, EveryValidChangeTakesEffectAtOnce) {
     EXPECT_EQ(rules.PortIndex, 1);
     EXPECT_EQ(Texts(messages).last(), QStringLiteral("请输入一个在 0 和 1023 之间的整数。"));
 
-    burner::CSetDlg reopened(rules, ports, 2, messages);
+    burner::TransferRulesDlg reopened(rules, ports, 2, messages);
     EXPECT_EQ(reopened.SpeedList()->currentText(), QStringLiteral("19200"));
     EXPECT_EQ(reopened.LastLoopEdit()->text(), QStringLiteral("10"));
 }
 
 TEST_F(TransferRulesDialogTest, FirstFamilyHasNoLogicRange) {
-    burner::CSetDlg first(rules, ports, 1, messages);
+    burner::TransferRulesDlg first(rules, ports, 1, messages);
     EXPECT_FALSE(first.FirstLogicEdit()->isEnabled());
     EXPECT_FALSE(first.LastLogicEdit()->isEnabled());
-    burner::CSetDlg kbx(rules, ports, 3, messages);
+    burner::TransferRulesDlg kbx(rules, ports, 3, messages);
     EXPECT_TRUE(kbx.LastLogicEdit()->isEnabled());
 }
 

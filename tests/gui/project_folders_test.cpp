@@ -29,14 +29,14 @@ class ProjectFoldersTest : public ::testing::Test {
     QString Folder(const char* name) const { return Q(dir / name); }
     QString SettingsFile() const { return Q(dir / "settings.ini"); }
     // The recent folders as the 文件 menu lists them.
-    static QStringList RecentItems(const CMainFrame& frame) {
+    static QStringList RecentItems(const MainFrame& frame) {
         QStringList items;
         for (QAction* action : frame.FileMenu()->actions())
             if (action->objectName().startsWith(QStringLiteral("recentFolder")))
                 items << action->text();
         return items;
     }
-    QAction* Item(const CMainFrame& frame, const QString& name) const {
+    QAction* Item(const MainFrame& frame, const QString& name) const {
         return frame.FileMenu()->findChild<QAction*>(name);
     }
 
@@ -51,7 +51,7 @@ TEST_F(ProjectFoldersTest, OpeningAFolderMakesItTheProjectAndShowsIt) {
     std::filesystem::path node = dir / "b" / "node1.dat";
     test::WriteBytes(node, {7, 8, 9, 10, 11, 0, 0, 0, 1});
     ProjectFolders folders;
-    CMainFrame frame(state, messages, folders);
+    MainFrame frame(state, messages, folders);
     const QString caption = frame.windowTitle();
 
     ASSERT_TRUE(frame.OpenFolder(Folder("b")));
@@ -78,7 +78,7 @@ TEST_F(ProjectFoldersTest, OpeningAFolderMakesItTheProjectAndShowsIt) {
 TEST_F(ProjectFoldersTest, TheRecentListSurvivesARestartAndReopensTheLast) {
     {
         ProjectFolders folders(SettingsFile());
-        CMainFrame frame(state, messages, folders);
+        MainFrame frame(state, messages, folders);
         ASSERT_TRUE(frame.OpenFolder(Folder("a")));
         ASSERT_TRUE(frame.OpenFolder(Folder("b")));
     }
@@ -88,7 +88,7 @@ TEST_F(ProjectFoldersTest, TheRecentListSurvivesARestartAndReopensTheLast) {
     EXPECT_EQ(restarted.StartFolder(QString()), Folder("b"));
     EXPECT_EQ(restarted.StartFolder(Folder("a")), Folder("a"));
 
-    CMainFrame frame(state, messages, restarted);
+    MainFrame frame(state, messages, restarted);
     ASSERT_EQ(RecentItems(frame).size(), 2);
     Item(frame, QStringLiteral("recentFolder2"))->trigger();
     EXPECT_EQ(state.Project.Root(), dir / "a");
@@ -132,7 +132,7 @@ TEST_F(ProjectFoldersTest, FileDialogsStartWhereTheirKindOfFileWasLast) {
 
 TEST_F(ProjectFoldersTest, FileMenuOpensCreatesAndTraces) {
     ProjectFolders folders;
-    CMainFrame frame(state, messages, folders);
+    MainFrame frame(state, messages, folders);
     messages.files = {Folder("a")};
     Item(frame, QStringLiteral("openFolder"))->trigger();
     EXPECT_EQ(state.Project.Root(), dir / "a");

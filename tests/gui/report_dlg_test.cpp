@@ -13,7 +13,7 @@
 
 #include "core/store/demo_project.h"
 #include "gui/kit/run_state.h"
-#include "gui/report/report_dlg.h"
+#include "gui/report/report_commands.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
 

@@ -13,9 +13,9 @@
 #include "app/main_frame.h"
 #include "app/termination.h"
 #include "gui/kit/run_state.h"
-#include "gui/burner/backup_dlg.h"
+#include "gui/burner/chip_copy_dlg.h"
 #include "gui/kit/progress_bridge.h"
-#include "gui/burner/show_dlg.h"
+#include "gui/burner/transfer_progress_dlg.h"
 #include "scripted_messages.h"
 #include "core/store/node_records.h"
 #include "gui/kit/background_run.h"
@@ -45,7 +45,7 @@ TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
     test::SimProcess sim({}, dir / "sim.log");
     Attach(sim);
     state.TransferKind = kSendDevices;
-    CShowDlg dialog(state, messages);
+    TransferProgressDlg dialog(state, messages);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("进度显示"));
     EXPECT_EQ(dialog.Status()->text(), QStringLiteral("传送设备信息"));
     EXPECT_FALSE(dialog.FinishButton()->isEnabled());
@@ -82,7 +82,7 @@ TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
     Attach(sim);
     state.TransferKind = kSendDevices;
     state.Rules.PaceDelay = 50;  // 3 s rest after each loop
-    CShowDlg dialog(state, messages);
+    TransferProgressDlg dialog(state, messages);
     dialog.show();
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
     // The first loop is through; the rest after it lasts seconds.
@@ -109,7 +109,7 @@ TEST_F(TransferDlgTest, AStopSignalEndsATransferBetweenBlocksAndThenTheProgram) 
     app::gui::TerminationWatch watch;
     bool allClosed = false;
     QObject::connect(&watch, &app::gui::TerminationWatch::AllClosed, [&] { allClosed = true; });
-    CShowDlg dialog(state, messages);
+    TransferProgressDlg dialog(state, messages);
     dialog.setWindowModality(Qt::ApplicationModal);  // as exec() shows it
     dialog.show();
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
@@ -129,13 +129,13 @@ TEST_F(TransferDlgTest, ClosingWhileThePortMessageIsDueDoesNotHang) {
     state.Ports = PortList::FromSpec("/dev/velsend-no-such-port");
     state.TransferKind = kSendDevices;
     {
-        CShowDlg dialog(state, messages);
+        TransferProgressDlg dialog(state, messages);
         dialog.show();
         dialog.StartButton()->click();
         // Destroyed before the GUI thread ever gets to the worker's request.
     }
     {
-        CBackupDlg dialog(state, messages);
+        ChipCopyDlg dialog(state, messages);
         messages.files = {QString::fromStdString((dir / "plaza.bin").string())};
         dialog.BackupButton()->click();
     }
@@ -155,7 +155,7 @@ TEST_F(TransferDlgTest, NodeTransferHandsTheRecordBackWhenDone) {
     nine.LocalAddress = 9;
     ASSERT_TRUE(store::SaveNodeRecord(state.Project, nine));
     state.TransferKind = kSendNodes;
-    CShowDlg dialog(state, messages);
+    TransferProgressDlg dialog(state, messages);
     dialog.show();
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
@@ -195,7 +195,7 @@ TEST_F(TransferDlgTest, BridgeDeliversABurstAsOneUpdateWithTheLatestValues) {
 TEST_F(TransferDlgTest, MissingPortIsReportedAndTheTransferFails) {
     state.Ports = PortList::FromSpec("/dev/velsend-no-such-port");
     state.TransferKind = kSendNodes;
-    CShowDlg dialog(state, messages);
+    TransferProgressDlg dialog(state, messages);
     dialog.show();
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
@@ -208,10 +208,10 @@ TEST_F(TransferDlgTest, MissingPortIsReportedAndTheTransferFails) {
 }
 
 TEST_F(TransferDlgTest, MenuCommandsOpenTheirDialogs) {
-    app::gui::CMainFrame frame(state, messages);
+    app::gui::MainFrame frame(state, messages);
     QString seen;
     QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<CShowDlg*>(QApplication::activeModalWidget());
+        auto* dialog = qobject_cast<TransferProgressDlg*>(QApplication::activeModalWidget());
         if (dialog) seen = dialog->Status()->text();
         if (dialog) dialog->CancelButton()->click();
     });
@@ -221,7 +221,7 @@ TEST_F(TransferDlgTest, MenuCommandsOpenTheirDialogs) {
 
     bool backupShown = false;
     QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<CBackupDlg*>(QApplication::activeModalWidget());
+        auto* dialog = qobject_cast<ChipCopyDlg*>(QApplication::activeModalWidget());
         backupShown = dialog != nullptr;
         if (dialog) dialog->close();
     });
@@ -233,7 +233,7 @@ TEST_F(TransferDlgTest, BackupWritesTheImageAndWrongRestoreIsRefused) {
     test::SimProcess sim({"--model", "3"}, dir / "sim.log");
     Attach(sim);
     state.ControllerModel = 3;
-    CBackupDlg dialog(state, messages);
+    ChipCopyDlg dialog(state, messages);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("数据备份"));
     dialog.show();
 

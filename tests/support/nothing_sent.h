@@ -15,7 +15,7 @@ namespace velsend::test {
 // Order proves it, where a pause only hopes stray bytes would have come.
 inline std::vector<int> ReceivedBeforeMarker(const SimProcess& sim) {
     constexpr int kMarker = 0xA5;
-    burner::CComm port;
+    burner::BurnerPort port;
     EXPECT_TRUE(port.Open({1, sim.path()}).ok) << "the simulator's port would not open";
     EXPECT_TRUE(port.WriteByte(kMarker));
     port.Close();

@@ -14,21 +14,21 @@
 #include "core/store/demo_project.h"
 #include "app/main_frame.h"
 #include "gui/kit/run_state.h"
-#include "gui/burner/backup_dlg.h"
-#include "gui/burner/set_dlg.h"
-#include "gui/burner/show_dlg.h"
+#include "gui/burner/chip_copy_dlg.h"
+#include "gui/burner/transfer_rules_dlg.h"
+#include "gui/burner/transfer_progress_dlg.h"
 #include "gui/exchange/sd_dlg.h"
 #include "gui/exchange/velnet_dlg.h"
-#include "gui/logic/logic_set_dlg.h"
+#include "gui/logic/logic_rules_dlg.h"
 #include "gui/devices/class_device_dlg.h"
-#include "gui/devices/device_set_dlg.h"
+#include "gui/devices/device_detail_dlg.h"
 #include "gui/devices/device_type_dlg.h"
-#include "gui/loops/copy_loop_dlg.h"
-#include "gui/loops/grid_dlg.h"
-#include "gui/loops/loop_stat_dlg.h"
-#include "gui/phrases/init_word_dlg.h"
+#include "gui/loops/loop_copy_dlg.h"
+#include "gui/loops/loop_grid_dlg.h"
+#include "gui/loops/loop_stats_dlg.h"
+#include "gui/phrases/phrase_init_dlg.h"
 #include "gui/phrases/phrase_editor_dlg.h"
-#include "gui/store/init_dlg.h"
+#include "gui/store/project_init_dlg.h"
 #include "gui/store/node_set_dlg.h"
 #include "gui/store/project_info_dlg.h"
 #include "gui/kit/message_service.h"
@@ -51,49 +51,49 @@ std::unique_ptr<QWidget> Make(Args&&... args) {
 const std::vector<Shot>& Shots() {
     static const std::vector<Shot> shots{
         {"main-window",
-         [](base::RunState& s, ui::MessageService& m) { return Make<app::gui::CMainFrame>(s, m); }},
+         [](base::RunState& s, ui::MessageService& m) { return Make<app::gui::MainFrame>(s, m); }},
         {"init", [](base::RunState& s,
-                    ui::MessageService& m) { return Make<store::CInitDlg>(s.Project, m); }},
+                    ui::MessageService& m) { return Make<store::ProjectInitDlg>(s.Project, m); }},
         {"phrase-editor",
          [](base::RunState& s, ui::MessageService& m) {
-             return Make<phrases::COtherTypedlg1>(s.Project, m);
+             return Make<phrases::PhraseEditorDlg>(s.Project, m);
          }},
         {"init-word",
          [](base::RunState& s, ui::MessageService& m) {
-             return Make<phrases::CInitWordDlg>(s.Project, 1, m);
+             return Make<phrases::PhraseInitDlg>(s.Project, 1, m);
          }},
         {"node-nine",
          [](base::RunState& s, ui::MessageService& m) {
-             return Make<store::CNodeSetDlg>(s.Node9, s.Project, m);
+             return Make<store::NineByteNodeSetDlg>(s.Node9, s.Project, m);
          }},
         {"node-ten",
          [](base::RunState& s, ui::MessageService& m) {
-             return Make<store::CNodeSetDlg2>(s.Node10, s.Project, m);
+             return Make<store::TenByteNodeSetDlg>(s.Node10, s.Project, m);
          }},
         {"project-name",
          [](base::RunState& s, ui::MessageService& m) {
-             return Make<store::CProjNameDlg>(s.Project, m);
+             return Make<store::ProjectNameDlg>(s.Project, m);
          }},
         {"project-details",
          [](base::RunState& s, ui::MessageService& m) {
-             return Make<store::CProjInfoDlg>(s.Project, m);
+             return Make<store::ProjectInfoDlg>(s.Project, m);
          }},
         {"transfer-rules",
          [](base::RunState& s, ui::MessageService& m) {
-             return Make<burner::CSetDlg>(s.Rules, s.Ports, s.ControllerModel, m);
+             return Make<burner::TransferRulesDlg>(s.Rules, s.Ports, s.ControllerModel, m);
          }},
         {"logic-settings",
-         [](base::RunState& s, ui::MessageService& m) { return Make<logic::CLogicSetDlg>(s, m); }},
+         [](base::RunState& s, ui::MessageService& m) { return Make<logic::LogicRulesDlg>(s, m); }},
         {"transfer",
          [](base::RunState& s, ui::MessageService& m) {
              s.TransferKind = 1;
-             return Make<burner::CShowDlg>(s, m);
+             return Make<burner::TransferProgressDlg>(s, m);
          }},
         {"backup",
-         [](base::RunState& s, ui::MessageService& m) { return Make<burner::CBackupDlg>(s, m); }},
+         [](base::RunState& s, ui::MessageService& m) { return Make<burner::ChipCopyDlg>(s, m); }},
         {"device-detail",
          [](base::RunState& s, ui::MessageService& m) {
-             auto dialog = std::make_unique<devices::CMDeviceSetDlgX>(s, m);
+             auto dialog = std::make_unique<devices::DeviceDetailDlg>(s, m);
              // The demo's first floor, standing on a smoke fan module.
              dialog->AddressEdit()->setText(QStringLiteral("30"));
              Q_EMIT dialog->AddressEdit()->textEdited(QStringLiteral("30"));
@@ -101,21 +101,21 @@ const std::vector<Shot>& Shots() {
          }},
         {"device-detail-form",
          [](base::RunState& s, ui::MessageService& m) {
-             auto dialog = std::make_unique<devices::CMDeviceSetDlgX>(s, m);
+             auto dialog = std::make_unique<devices::DeviceDetailDlg>(s, m);
              dialog->GridBox()->setChecked(false);
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"loop-statistics",
          [](base::RunState& s, ui::MessageService& m) {
-             return Make<loops::CLoopStatDlgX>(s, m, 0);
+             return Make<loops::LoopStatsDlg>(s, m, 0);
          }},
         {"grid-view",
          [](base::RunState& s, ui::MessageService&) {
-             return Make<loops::CGridDlg>(s.Project, 0, nullptr);
+             return Make<loops::LoopGridDlg>(s.Project, 0, nullptr);
          }},
         {"loop-copy",
          [](base::RunState& s, ui::MessageService& m) {
-             return Make<loops::CCopyLoopDlg>(s.Project, m);
+             return Make<loops::LoopCopyDlg>(s.Project, m);
          }},
         // The first family's device editing: these run under model 1.
         {"class-alarm",
@@ -123,7 +123,7 @@ const std::vector<Shot>& Shots() {
              s.ControllerModel = 1;
              s.CurrentLoop = 0;
              s.CurrentAddress = 4;  // the kitchen's heat detector
-             return Make<devices::CTDeviceSetDlg>(s, m);
+             return Make<devices::AlarmDeviceDlg>(s, m);
          }},
         {"class-module",
          [](base::RunState& s, ui::MessageService& m) {
@@ -131,7 +131,7 @@ const std::vector<Shot>& Shots() {
              s.BusDeviceClass = 2;
              s.CurrentLoop = 0;
              s.CurrentAddress = 40;  // the fire pump, started by hand
-             auto dialog = std::make_unique<devices::CMDeviceSetDlg>(s, m);
+             auto dialog = std::make_unique<devices::ModuleDeviceDlg>(s, m);
              dialog->LogicEdit()->setText(QStringLiteral("T00042M00041"));
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
@@ -140,7 +140,7 @@ const std::vector<Shot>& Shots() {
              s.ControllerModel = 1;
              s.CurrentLoop = 0;
              s.CurrentAddress = 20;
-             return Make<devices::CQDeviceSetDlg>(s, m);
+             return Make<devices::ZoneDisplayDeviceDlg>(s, m);
          }},
         {"device-type",
          [](base::RunState& s, ui::MessageService& m) {
@@ -148,30 +148,30 @@ const std::vector<Shot>& Shots() {
              s.BusDeviceClass = 0;
              s.CurrentLoop = 1;
              s.CurrentAddress = 9;
-             return Make<devices::CDeviceTypeDlg>(s, m);
+             return Make<devices::DeviceTypeDlg>(s, m);
          }},
         {"quick-set",
          [](base::RunState& s, ui::MessageService& m) {
              s.ControllerModel = 1;
              s.QuickSetLoop = 2;
              s.QuickSetClass = 2;
-             return Make<devices::CFastSetDlg>(s, m);
+             return Make<devices::QuickSetDlg>(s, m);
          }},
         {"sd-pack",
-         [](base::RunState&, ui::MessageService&) { return Make<exchange::CIDDlg>(240); }},
+         [](base::RunState&, ui::MessageService&) { return Make<exchange::SdPackDlg>(240); }},
         {"sd-import",
          [](base::RunState&, ui::MessageService&) {
-             return Make<exchange::CIddlg1>(base::SdFamily::KA);
+             return Make<exchange::SdImportDlg>(base::SdFamily::KA);
          }},
         {"sd-import-kbx",
          [](base::RunState&, ui::MessageService&) {
-             return Make<exchange::CIddlg1>(base::SdFamily::KBX);
+             return Make<exchange::SdImportDlg>(base::SdFamily::KBX);
          }},
         {"velnet-import",
-         [](base::RunState& s, ui::MessageService& m) { return Make<exchange::CVelnetDlg>(s, m); }},
+         [](base::RunState& s, ui::MessageService& m) { return Make<exchange::VelnetImportDlg>(s, m); }},
         {"velnet-progress",
          [](base::RunState& s, ui::MessageService& m) {
-             return Make<exchange::CChangeDlg>(s.Project, "/nonexistent", 0, 0, m);
+             return Make<exchange::VelnetImportRunDlg>(s.Project, "/nonexistent", 0, 0, m);
          }},
     };
     return shots;

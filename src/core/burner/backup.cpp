@@ -38,14 +38,14 @@ std::string BlockText(int block, int count) {
            "，共 " + std::to_string(count) + " 块）";
 }
 
-void Connect(CComm2& port, const ChipCopyJob& job, TransferObserver& observer) {
+void Connect(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer) {
     const OpenResult opened = port.Open(job.address);
     if (!opened) observer.PortNotOpened(opened);
     port.SetTimeouts();
     port.Configure(job.baud, NOPARITY, 8, ONESTOPBIT);
 }
 
-bool ExchangeCommand(CComm2& port, std::uint8_t command) {
+bool ExchangeCommand(ChipCopyPort& port, std::uint8_t command) {
     port.Write(&command, 1);
     std::uint8_t reply = 0;
     return port.Read(&reply, 1) == 1 && reply == command;
@@ -69,7 +69,7 @@ ChipCopyResult& OpenFailed(ChipCopyResult& result, const std::filesystem::path& 
 }
 
 // A block went wrong: "error", and on the second line which block and why.
-ChipCopyResult& BlockFailed(CComm2& port, ChipCopyResult& result, int block, int count,
+ChipCopyResult& BlockFailed(ChipCopyPort& port, ChipCopyResult& result, int block, int count,
                             const std::string& what) {
     const bool gone = port.LineGone();
     port.Close();
@@ -79,7 +79,7 @@ ChipCopyResult& BlockFailed(CComm2& port, ChipCopyResult& result, int block, int
     return result;
 }
 
-ChipCopyResult& Stopped(CComm2& port, ChipCopyResult& result) {
+ChipCopyResult& Stopped(ChipCopyPort& port, ChipCopyResult& result) {
     port.Close();
     result.outcome = ChipCopyOutcome::Cancelled;
     return result;
@@ -87,7 +87,7 @@ ChipCopyResult& Stopped(CComm2& port, ChipCopyResult& result) {
 
 // Opens the connection and the backup or restore command; false, with the
 // port closed and `result` telling why, when the burner did not take it.
-bool Begin(CComm2& port, const ChipCopyJob& job, TransferObserver& observer, std::uint8_t command,
+bool Begin(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer, std::uint8_t command,
            std::string_view running, int count, ChipCopyResult& result) {
     observer.SetRange(count);
     result.status = std::string(running);
@@ -139,7 +139,7 @@ std::optional<ChipCopyJob> PrepareChipCopy(const base::RunState& state, ChipCopy
     return job;
 }
 
-ChipCopyResult BackupChip(CComm2& port, const ChipCopyJob& job, TransferObserver& observer,
+ChipCopyResult BackupChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
                           const std::atomic<bool>* cancel) {
     ChipCopyResult result;
     const int count = ChipBlockCount(job.model);
@@ -191,7 +191,7 @@ ChipCopyResult BackupChip(CComm2& port, const ChipCopyJob& job, TransferObserver
     return result;
 }
 
-ChipCopyResult RestoreChip(CComm2& port, const ChipCopyJob& job, TransferObserver& observer,
+ChipCopyResult RestoreChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
                            const std::atomic<bool>* cancel) {
     ChipCopyResult result;
     const int count = ChipBlockCount(job.model);
@@ -268,7 +268,7 @@ ChipCopyResult RestoreChip(CComm2& port, const ChipCopyJob& job, TransferObserve
     return result;
 }
 
-ChipCopyResult RunChipCopy(CComm2& port, const ChipCopyJob& job, TransferObserver& observer,
+ChipCopyResult RunChipCopy(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
                            const std::atomic<bool>* cancel) {
     return job.kind == ChipCopyKind::Backup ? BackupChip(port, job, observer, cancel)
                                             : RestoreChip(port, job, observer, cancel);

@@ -80,15 +80,15 @@ std::optional<ChipCopyJob> PrepareChipCopy(const base::RunState& state, ChipCopy
 // destroys an earlier one. A failure's message keeps its first line ("error",
 // "文件…打开失败!") and adds the reason on a second: the block, what the
 // burner answered or that it did not, or the system's error.
-ChipCopyResult BackupChip(CComm2& port, const ChipCopyJob& job, TransferObserver& observer,
+ChipCopyResult BackupChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
                           const std::atomic<bool>* cancel = nullptr);
 // File -> chip. Only a regular file is read (a named pipe cannot stall it),
 // and one whose size is not this model's image size is refused before it is
 // read or anything is sent.
-ChipCopyResult RestoreChip(CComm2& port, const ChipCopyJob& job, TransferObserver& observer,
+ChipCopyResult RestoreChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
                            const std::atomic<bool>* cancel = nullptr);
 // BackupChip or RestoreChip, as the job's kind says.
-ChipCopyResult RunChipCopy(CComm2& port, const ChipCopyJob& job, TransferObserver& observer,
+ChipCopyResult RunChipCopy(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
                            const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace velsend::burner

@@ -2,14 +2,14 @@
 
 namespace velsend::burner {
 
-OpenResult OpenBurnerConnection(CComm& port, const PortAddress& address, std::uint32_t baud) {
+OpenResult OpenBurnerConnection(BurnerPort& port, const PortAddress& address, std::uint32_t baud) {
     OpenResult result = port.Open(address);
     port.SetTimeouts();
     port.Configure(baud, NOPARITY, 8, ONESTOPBIT);
     return result;
 }
 
-HandshakeResult Handshake(CComm& port, std::uint8_t modelCode) {
+HandshakeResult Handshake(BurnerPort& port, std::uint8_t modelCode) {
     HandshakeResult result;
     port.WriteByte(kHandshakeRequest);
     result.reply = WaitBurnerByte(port);

@@ -8,7 +8,7 @@ using namespace velsend::base;
 
 SelectionOutcome SelectModel(RunState& state, int code, UserPrompt& prompt) {
     const ControllerModelInfo& model = ModelInfo(code);
-    burner::CComm& port = state.BurnerPort;
+    burner::BurnerPort& port = state.BurnerPort;
     state.Ports.Rescan();
 
     const burner::OpenResult opened =

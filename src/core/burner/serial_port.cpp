@@ -287,15 +287,15 @@ std::size_t SerialPortBase::ReadWithTimeouts(std::uint8_t* buffer, std::size_t c
     return got;
 }
 
-OpenResult CComm::Open(const PortAddress& address) {
+OpenResult BurnerPort::Open(const PortAddress& address) {
     return OpenDevice(address, "没有发现 COM" + std::to_string(address.number) + " 串口");
 }
 
-bool CComm::Write(const std::uint8_t* data, std::uint32_t count) {
+bool BurnerPort::Write(const std::uint8_t* data, std::uint32_t count) {
     return fd_ >= 0 && WriteWithDeadline(data, count) == count;
 }
 
-bool CComm::Read(std::uint8_t* buffer, std::uint32_t count) {
+bool BurnerPort::Read(std::uint8_t* buffer, std::uint32_t count) {
     if (fd_ < 0) return false;
     ssize_t n;
     do {
@@ -307,7 +307,7 @@ bool CComm::Read(std::uint8_t* buffer, std::uint32_t count) {
     return n > 0;
 }
 
-bool CComm::QueryStatus(ComStat& status) {
+bool BurnerPort::QueryStatus(ComStat& status) {
     status = {};
     int waiting = 0;
     if (fd_ < 0) return false;
@@ -319,41 +319,41 @@ bool CComm::QueryStatus(ComStat& status) {
     return true;
 }
 
-bool CComm::WaitForInput(int milliseconds) {
+bool BurnerPort::WaitForInput(int milliseconds) {
     return PollFor(POLLIN, milliseconds);
 }
 
-void CComm::Close() {
+void BurnerPort::Close() {
     CloseDevice();
 }
 
-CComm2::~CComm2() {
+ChipCopyPort::~ChipCopyPort() {
     Close();
 }
 
-OpenResult CComm2::Open(const PortAddress& address) {
+OpenResult ChipCopyPort::Open(const PortAddress& address) {
     OpenResult result = OpenDevice(
         address, "Unable to Open the COM" + std::to_string(address.number) + " Serial Port!");
     if (!result) result.caption = "Open Error";
     return result;
 }
 
-std::uint32_t CComm2::Write(const std::uint8_t* data, std::uint32_t count) {
+std::uint32_t ChipCopyPort::Write(const std::uint8_t* data, std::uint32_t count) {
     return static_cast<std::uint32_t>(WriteWithDeadline(data, count));
 }
 
-std::uint32_t CComm2::Read(std::uint8_t* buffer, std::uint32_t count) {
+std::uint32_t ChipCopyPort::Read(std::uint8_t* buffer, std::uint32_t count) {
     return static_cast<std::uint32_t>(ReadWithTimeouts(buffer, count));
 }
 
-bool CComm2::Close() {
+bool ChipCopyPort::Close() {
     if (!IsOpen()) return false;
     SetModemLines(false);
     CloseDevice();
     return true;
 }
 
-std::uint8_t WaitBurnerByte(CComm& port) {
+std::uint8_t WaitBurnerByte(BurnerPort& port) {
     // A closed port cannot answer; waiting for it would only stall the caller.
     if (!port.IsOpen()) return kNoAnswer;
     const auto deadline = Clock::now() + milliseconds(kBurnerReplyWaitMs);

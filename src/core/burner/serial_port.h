@@ -105,7 +105,7 @@ class SerialPortBase {
 // The port of the handshake and the transfers. Writes go to the driver's queue
 // in order and return without waiting for the line; replies are read one byte
 // at a time once the input queue shows one.
-class CComm : public SerialPortBase {
+class BurnerPort : public SerialPortBase {
   public:
     OpenResult Open(const PortAddress& address);
     bool Write(const std::uint8_t* data, std::uint32_t count);
@@ -119,9 +119,9 @@ class CComm : public SerialPortBase {
 
 // The port of backup and restore: reads and writes block until done or until
 // the time-outs run out, and report how many bytes moved.
-class CComm2 : public SerialPortBase {
+class ChipCopyPort : public SerialPortBase {
   public:
-    ~CComm2() override;
+    ~ChipCopyPort() override;
     OpenResult Open(const PortAddress& address);
     std::uint32_t Write(const std::uint8_t* data, std::uint32_t count);
     std::uint32_t Read(std::uint8_t* buffer, std::uint32_t count);
@@ -139,6 +139,6 @@ inline constexpr std::uint8_t kNoAnswer = 0xFF;
 
 // One reply byte from the burner, or 0xFF when none came within about a second.
 // Returns as soon as a byte arrives, or at once when the line went away.
-std::uint8_t WaitBurnerByte(CComm& port);
+std::uint8_t WaitBurnerByte(BurnerPort& port);
 
 }  // namespace velsend::burner

@@ -85,7 +85,7 @@ void ConvertNameText(std::span<std::uint8_t> bytes) {
     for (std::uint8_t& b : bytes) b = (b == 0x00 || b == 0x20) ? 0xFF : DisplayTextCode(b);
 }
 
-TransferEngine::TransferEngine(CComm& port, TransferObserver& observer, PauseFunction pause,
+TransferEngine::TransferEngine(BurnerPort& port, TransferObserver& observer, PauseFunction pause,
                                const std::atomic<bool>* cancel)
     : port_(port), observer_(observer), pause_(std::move(pause)), cancel_(cancel) {
     if (!pause_) pause_ = [cancel](int ms) { SleepPause(ms, cancel); };

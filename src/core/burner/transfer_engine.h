@@ -105,7 +105,7 @@ void SleepPause(int milliseconds, const std::atomic<bool>* cancel = nullptr);
 
 class TransferEngine {
   public:
-    TransferEngine(CComm& port, TransferObserver& observer, PauseFunction pause = {},
+    TransferEngine(BurnerPort& port, TransferObserver& observer, PauseFunction pause = {},
                    const std::atomic<bool>* cancel = nullptr);
 
     // One whole transfer; leaves the port closed.
@@ -146,7 +146,7 @@ class TransferEngine {
     TransferResult Counted(const TransferJob& job, int stored, int expected);
     TransferResult ChipNotSeated(int stored, int expected);
 
-    CComm& port_;
+    BurnerPort& port_;
     TransferObserver& observer_;
     PauseFunction pause_;
     const std::atomic<bool>* cancel_;

@@ -66,17 +66,17 @@ ClassDeviceDlg::ClassDeviceDlg(ClassDialog kind, base::RunState& state,
 
 ClassDeviceDlg::~ClassDeviceDlg() = default;
 
-CTDeviceSetDlg::CTDeviceSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+AlarmDeviceDlg::AlarmDeviceDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : ClassDeviceDlg(ClassDialog::Alarm, state, messages, parent) {
     setWindowTitle(QStringLiteral("报警类总线设备"));
 }
 
-CMDeviceSetDlg::CMDeviceSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+ModuleDeviceDlg::ModuleDeviceDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : ClassDeviceDlg(ClassDialog::Module, state, messages, parent) {
     setWindowTitle(QStringLiteral("控制类总线设备"));
 }
 
-CQDeviceSetDlg::CQDeviceSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+ZoneDisplayDeviceDlg::ZoneDisplayDeviceDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : ClassDeviceDlg(ClassDialog::ZoneDisplay, state, messages, parent) {
     setWindowTitle(QStringLiteral("楼层显示器"));
 }
@@ -85,13 +85,13 @@ std::unique_ptr<ClassDeviceDlg> MakeClassDeviceDlg(base::RunState& state,
                                                    ui::MessageService& messages, QWidget* parent) {
     switch (ClassDialogFor(state.BusDeviceClass)) {
         case ClassDialog::Alarm:
-            return std::make_unique<CTDeviceSetDlg>(state, messages, parent);
+            return std::make_unique<AlarmDeviceDlg>(state, messages, parent);
         case ClassDialog::ZoneDisplay:
-            return std::make_unique<CQDeviceSetDlg>(state, messages, parent);
+            return std::make_unique<ZoneDisplayDeviceDlg>(state, messages, parent);
         case ClassDialog::Module:
             break;
     }
-    return std::make_unique<CMDeviceSetDlg>(state, messages, parent);
+    return std::make_unique<ModuleDeviceDlg>(state, messages, parent);
 }
 
 void ClassDeviceDlg::Build() {

@@ -85,25 +85,25 @@ class ClassDeviceDlg : public QDialog {
 };
 
 // "报警类总线设备": an alarm-class device, 21 types, the threshold shown.
-class CTDeviceSetDlg : public ClassDeviceDlg {
+class AlarmDeviceDlg : public ClassDeviceDlg {
     Q_OBJECT
   public:
-    CTDeviceSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    AlarmDeviceDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
 };
 
 // "控制类总线设备": a module or borrowed-address device, 16 types, start
 // mode and delay, and the device's own logic rule.
-class CMDeviceSetDlg : public ClassDeviceDlg {
+class ModuleDeviceDlg : public ClassDeviceDlg {
     Q_OBJECT
   public:
-    CMDeviceSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ModuleDeviceDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
 };
 
 // "楼层显示器": a zone display, only its state and place.
-class CQDeviceSetDlg : public ClassDeviceDlg {
+class ZoneDisplayDeviceDlg : public ClassDeviceDlg {
     Q_OBJECT
   public:
-    CQDeviceSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ZoneDisplayDeviceDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
 };
 
 // The class dialog for `BusDeviceClass` (2 and 3 share the module dialog).

@@ -47,7 +47,7 @@ void CheckClass(QButtonGroup* classes, int productClass) {
 
 }  // namespace
 
-CDeviceTypeDlg::CDeviceTypeDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+DeviceTypeDlg::DeviceTypeDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages) {
     setWindowTitle(QStringLiteral("设备类型"));
     loop_ = NumberIn(this, "loop");
@@ -78,18 +78,18 @@ CDeviceTypeDlg::CDeviceTypeDlg(base::RunState& state, ui::MessageService& messag
     setFixedSize(sizeHint());
 }
 
-CDeviceTypeDlg::~CDeviceTypeDlg() = default;
+DeviceTypeDlg::~DeviceTypeDlg() = default;
 
-QRadioButton* CDeviceTypeDlg::ClassRadio(int productClass) const {
+QRadioButton* DeviceTypeDlg::ClassRadio(int productClass) const {
     return qobject_cast<QRadioButton*>(classes_->button(productClass));
 }
 
-void CDeviceTypeDlg::ShowValues() {
+void DeviceTypeDlg::ShowValues() {
     form_->Load();
     CheckClass(classes_, state_.BusDeviceClass);
 }
 
-void CDeviceTypeDlg::accept() {
+void DeviceTypeDlg::accept() {
     if (!form_->Save()) return;
     if (state_.BusDeviceClass < store::kAlarmClass || state_.BusDeviceClass > store::kBorrowedClass)
         return;  // no class picked yet
@@ -101,7 +101,7 @@ void CDeviceTypeDlg::accept() {
     // The chooser stays open for the next device.
 }
 
-CFastSetDlg::CFastSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+QuickSetDlg::QuickSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),
@@ -134,7 +134,7 @@ CFastSetDlg::CFastSetDlg(base::RunState& state, ui::MessageService& messages, QW
     form_->AddByte(loop_, &loopValue_);
     form_->AddByte(first_, &firstValue_);
     form_->AddByte(last_, &lastValue_);
-    connect(loop_, &QLineEdit::textEdited, this, &CFastSetDlg::OnLoopEdited);
+    connect(loop_, &QLineEdit::textEdited, this, &QuickSetDlg::OnLoopEdited);
     for (QLineEdit* edit : {static_cast<QLineEdit*>(first_), static_cast<QLineEdit*>(last_)})
         connect(edit, &QLineEdit::textEdited, this, [this] { (void)form_->Save(); });
     connect(classes_, &QButtonGroup::idClicked, this,
@@ -144,19 +144,19 @@ CFastSetDlg::CFastSetDlg(base::RunState& state, ui::MessageService& messages, QW
     setFixedSize(sizeHint());
 }
 
-CFastSetDlg::~CFastSetDlg() = default;
+QuickSetDlg::~QuickSetDlg() = default;
 
-QRadioButton* CFastSetDlg::ClassRadio(int productClass) const {
+QRadioButton* QuickSetDlg::ClassRadio(int productClass) const {
     return qobject_cast<QRadioButton*>(classes_->button(productClass));
 }
 
-void CFastSetDlg::OnLoopEdited() {
+void QuickSetDlg::OnLoopEdited() {
     if (!form_->Save()) return;
     state_.QuickSetLoop = loopValue_;
     held_ = store::ReadDeviceFile(state_.Project, loopValue_);
 }
 
-void CFastSetDlg::accept() {
+void QuickSetDlg::accept() {
     if (!form_->Save()) return;
     QuickSetRequest request;
     request.first = firstValue_;

@@ -22,11 +22,11 @@ namespace velsend::devices {
 // "设备类型": picks loop, address and class, and opens the class dialog for
 // them on "确认"; after a confirmed edit it stands on the next address, so a
 // loop is filled device after device. Only "取消" closes it.
-class CDeviceTypeDlg : public QDialog {
+class DeviceTypeDlg : public QDialog {
     Q_OBJECT
   public:
-    CDeviceTypeDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
-    ~CDeviceTypeDlg() override;
+    DeviceTypeDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ~DeviceTypeDlg() override;
 
     ui::NumberEdit* LoopEdit() const { return loop_; }
     ui::NumberEdit* AddressEdit() const { return address_; }
@@ -49,11 +49,11 @@ class CDeviceTypeDlg : public QDialog {
 
 // "快速设置": a range of one loop's addresses becomes installed devices of one
 // class in one step, optionally switching off every other address.
-class CFastSetDlg : public QDialog {
+class QuickSetDlg : public QDialog {
     Q_OBJECT
   public:
-    CFastSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
-    ~CFastSetDlg() override;
+    QuickSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ~QuickSetDlg() override;
 
     ui::NumberEdit* LoopEdit() const { return loop_; }
     ui::NumberEdit* FirstEdit() const { return first_; }

@@ -61,7 +61,7 @@ void FilterAllWheels(QObject* dialog) {
 
 }  // namespace
 
-CIDDlg::CIDDlg(int maxStartLoop, QWidget* parent)
+SdPackDlg::SdPackDlg(int maxStartLoop, QWidget* parent)
     : QDialog(parent),
       maxStartLoop_(maxStartLoop),
       id_(MakeEdit(this, "edit1143", kMaxControllerId)),
@@ -80,28 +80,28 @@ CIDDlg::CIDDlg(int maxStartLoop, QWidget* parent)
     layout->addLayout(grid);
     layout->addLayout(OkCancelRow(this, ok_));
     for (ui::NumberEdit* edit : {id_, start_})
-        connect(edit, &QLineEdit::textChanged, this, &CIDDlg::UpdateOk);
+        connect(edit, &QLineEdit::textChanged, this, &SdPackDlg::UpdateOk);
     FilterAllWheels(this);
     setFixedSize(sizeHint());
 }
 
-int CIDDlg::ControllerId() const { return static_cast<int>(id_->CorrectedValue()); }
-int CIDDlg::StartLoop() const { return static_cast<int>(start_->CorrectedValue()); }
+int SdPackDlg::ControllerId() const { return static_cast<int>(id_->CorrectedValue()); }
+int SdPackDlg::StartLoop() const { return static_cast<int>(start_->CorrectedValue()); }
 
 // OK needs both numbers: an empty edit would pack as 0 without the user
 // having chosen it.
-void CIDDlg::UpdateOk() {
+void SdPackDlg::UpdateOk() {
     ok_->setEnabled(!id_->text().isEmpty() && !start_->text().isEmpty());
 }
 
-bool CIDDlg::eventFilter(QObject* watched, QEvent* event) {
+bool SdPackDlg::eventFilter(QObject* watched, QEvent* event) {
     if (StepOnWheel(this, id_, kMaxControllerId, event) ||
         StepOnWheel(this, start_, maxStartLoop_, event))
         return true;
     return QDialog::eventFilter(watched, event);
 }
 
-CIddlg1::CIddlg1(base::SdFamily family, QWidget* parent)
+SdImportDlg::SdImportDlg(base::SdFamily family, QWidget* parent)
     : QDialog(parent),
       maxStartLoop_(LayoutOf(family).maxStartLoop),
       start_(MakeEdit(this, "edit1346", maxStartLoop_)),
@@ -134,27 +134,27 @@ CIddlg1::CIddlg1(base::SdFamily family, QWidget* parent)
     layout->addWidget(new QLabel(QStringLiteral("KA,KAII:0-240,数据包含16条回路"), this));
     layout->addWidget(new QLabel(QStringLiteral("KBX:0-254,数据包含2条回路"), this));
     layout->addLayout(OkCancelRow(this, ok_));
-    connect(devices_, &QCheckBox::clicked, this, &CIddlg1::UpdateControls);
-    connect(names_, &QCheckBox::clicked, this, &CIddlg1::UpdateControls);
-    connect(start_, &QLineEdit::textChanged, this, &CIddlg1::UpdateControls);
+    connect(devices_, &QCheckBox::clicked, this, &SdImportDlg::UpdateControls);
+    connect(names_, &QCheckBox::clicked, this, &SdImportDlg::UpdateControls);
+    connect(start_, &QLineEdit::textChanged, this, &SdImportDlg::UpdateControls);
     FilterAllWheels(this);
     setFixedSize(sizeHint());
 }
 
-int CIddlg1::StartLoop() const { return static_cast<int>(start_->CorrectedValue()); }
+int SdImportDlg::StartLoop() const { return static_cast<int>(start_->CorrectedValue()); }
 
-SdSections CIddlg1::Sections() const {
+SdSections SdImportDlg::Sections() const {
     return {devices_->isChecked(), names_->isChecked(), logic_->isChecked(),
             phrases_->isChecked()};
 }
 
 // The start loop only matters to the per-loop sections.
-void CIddlg1::UpdateControls() {
+void SdImportDlg::UpdateControls() {
     start_->setEnabled(devices_->isChecked() || names_->isChecked());
     ok_->setEnabled(!start_->text().isEmpty());
 }
 
-bool CIddlg1::eventFilter(QObject* watched, QEvent* event) {
+bool SdImportDlg::eventFilter(QObject* watched, QEvent* event) {
     if (StepOnWheel(this, start_, maxStartLoop_, event, false)) return true;
     return QDialog::eventFilter(watched, event);
 }

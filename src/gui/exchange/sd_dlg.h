@@ -16,10 +16,10 @@ namespace velsend::exchange {
 
 // "生成数据(滚轮可修改)": the controller identifier and the first loop of an
 // SD-card pack. Both edits correct themselves and step with the wheel.
-class CIDDlg : public QDialog {
+class SdPackDlg : public QDialog {
     Q_OBJECT
   public:
-    explicit CIDDlg(int maxStartLoop, QWidget* parent = nullptr);
+    explicit SdPackDlg(int maxStartLoop, QWidget* parent = nullptr);
 
     int ControllerId() const;
     int StartLoop() const;
@@ -38,10 +38,10 @@ class CIDDlg : public QDialog {
 
 // "导入数据(滚轮可修改)": the first loop an SD-card import overwrites and
 // the sections it takes over.
-class CIddlg1 : public QDialog {
+class SdImportDlg : public QDialog {
     Q_OBJECT
   public:
-    explicit CIddlg1(base::SdFamily family, QWidget* parent = nullptr);
+    explicit SdImportDlg(base::SdFamily family, QWidget* parent = nullptr);
 
     int StartLoop() const;
     SdSections Sections() const;

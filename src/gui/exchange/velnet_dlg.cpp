@@ -15,7 +15,7 @@
 
 namespace velsend::exchange {
 
-CVelnetDlg::CVelnetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+VelnetImportDlg::VelnetImportDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),
@@ -66,9 +66,9 @@ CVelnetDlg::CVelnetDlg(base::RunState& state, ui::MessageService& messages, QWid
     layout->addLayout(folderRow);
     layout->addLayout(range);
     layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &CVelnetDlg::accept);
+    connect(ok, &QPushButton::clicked, this, &VelnetImportDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(browse, &QPushButton::clicked, this, &CVelnetDlg::ChooseFolder);
+    connect(browse, &QPushButton::clicked, this, &VelnetImportDlg::ChooseFolder);
 
     form_->AddUnsigned(first_, &state_.VelnetFirstLoop, 0, UINT32_MAX);
     form_->AddUnsigned(last_, &state_.VelnetLastLoop, 0, UINT32_MAX);
@@ -78,14 +78,14 @@ CVelnetDlg::CVelnetDlg(base::RunState& state, ui::MessageService& messages, QWid
     resize(520, sizeHint().height());
 }
 
-CVelnetDlg::~CVelnetDlg() = default;
+VelnetImportDlg::~VelnetImportDlg() = default;
 
-void CVelnetDlg::ShowFolder() {
+void VelnetImportDlg::ShowFolder() {
     question_->setText(ui::Q(VelnetQuestion(folder_)));
     folderEdit_->setText(QString::fromStdString(folder_.string()));
 }
 
-void CVelnetDlg::ChooseFolder() {
+void VelnetImportDlg::ChooseFolder() {
     const QString chosen = messages_.ExistingFolder(this, QStringLiteral("选择VELNET数据目录"),
                                                        QString::fromStdString(folder_.string()));
     if (chosen.isEmpty()) return;
@@ -94,12 +94,12 @@ void CVelnetDlg::ChooseFolder() {
     ShowFolder();
 }
 
-void CVelnetDlg::accept() {
+void VelnetImportDlg::accept() {
     if (!form_->Save()) return;
     QDialog::accept();
 }
 
-CChangeDlg::CChangeDlg(const store::ProjectDir& dir, std::filesystem::path folder,
+VelnetImportRunDlg::VelnetImportRunDlg(const store::ProjectDir& dir, std::filesystem::path folder,
                        std::uint32_t first, std::uint32_t last, ui::MessageService& messages,
                        QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
@@ -113,18 +113,18 @@ CChangeDlg::CChangeDlg(const store::ProjectDir& dir, std::filesystem::path folde
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(30, 24, 30, 24);
     layout->addWidget(text);
-    setStyleSheet(QStringLiteral("CChangeDlg { border: 1px solid palette(dark); }"));
+    setStyleSheet(QStringLiteral("VelnetImportRunDlg { border: 1px solid palette(dark); }"));
 }
 
-void CChangeDlg::showEvent(QShowEvent* event) {
+void VelnetImportRunDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (started_) return;
     started_ = true;
     // The box is painted before the work starts; the conversion then runs once.
-    QTimer::singleShot(kStartDelayMs, this, &CChangeDlg::Convert);
+    QTimer::singleShot(kStartDelayMs, this, &VelnetImportRunDlg::Convert);
 }
 
-void CChangeDlg::Convert() {
+void VelnetImportRunDlg::Convert() {
     const auto result = ImportVelnet(dir_, folder_, first_, last_);
     hide();
     if (result)

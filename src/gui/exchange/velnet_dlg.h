@@ -20,11 +20,11 @@ namespace velsend::exchange {
 // "导入VELNET数据": the loops to convert and the folder they come from. The
 // range is stored in the run state on every change, so it is there next time
 // (also after Cancel).
-class CVelnetDlg : public QDialog {
+class VelnetImportDlg : public QDialog {
     Q_OBJECT
   public:
-    CVelnetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
-    ~CVelnetDlg() override;
+    VelnetImportDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ~VelnetImportDlg() override;
 
     // The folder shown, which the conversion uses after OK.
     std::filesystem::path Folder() const { return folder_; }
@@ -48,10 +48,10 @@ class CVelnetDlg : public QDialog {
 
 // The captionless "please wait" box: one second after it opens it converts
 // the range, closes and shows the result.
-class CChangeDlg : public QDialog {
+class VelnetImportRunDlg : public QDialog {
     Q_OBJECT
   public:
-    CChangeDlg(const store::ProjectDir& dir, std::filesystem::path folder, std::uint32_t first,
+    VelnetImportRunDlg(const store::ProjectDir& dir, std::filesystem::path folder, std::uint32_t first,
                std::uint32_t last, ui::MessageService& messages, QWidget* parent = nullptr);
 
     static constexpr int kStartDelayMs = 1000;

@@ -22,7 +22,7 @@ struct RunState {
     int PhraseInitMode = -1;
     burner::TransferRules Rules;
     burner::PortList Ports;
-    burner::CComm BurnerPort;
+    burner::BurnerPort BurnerPort;
     store::ProjectDir Project;
     // The node records live for the whole run: a dialog shows them when their
     // file is absent, the node transfer reads its file into them.

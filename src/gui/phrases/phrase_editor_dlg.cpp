@@ -34,7 +34,7 @@ constexpr auto kUnchangedLibrary = "无法写入词库文件 word.dat，词库�
 
 }  // namespace
 
-COtherTypedlg1::COtherTypedlg1(const store::ProjectDir& dir, ui::MessageService& messages,
+PhraseEditorDlg::PhraseEditorDlg(const store::ProjectDir& dir, ui::MessageService& messages,
                                QWidget* parent)
     : ui::CompanionDialog(parent),
       dir_(dir),
@@ -87,11 +87,11 @@ COtherTypedlg1::COtherTypedlg1(const store::ProjectDir& dir, ui::MessageService&
     }
     FillList(false);
 
-    connect(numberEdit_, &ui::NumberEdit::ValueEdited, this, &COtherTypedlg1::OnNumberEdited);
-    connect(list_, &QTreeWidget::itemSelectionChanged, this, &COtherTypedlg1::OnRowSelected);
-    connect(save_, &QPushButton::clicked, this, &COtherTypedlg1::OnSave);
-    connect(clear_, &QPushButton::clicked, this, &COtherTypedlg1::OnClear);
-    connect(common_, &QPushButton::clicked, this, &COtherTypedlg1::OnCommon);
+    connect(numberEdit_, &ui::NumberEdit::ValueEdited, this, &PhraseEditorDlg::OnNumberEdited);
+    connect(list_, &QTreeWidget::itemSelectionChanged, this, &PhraseEditorDlg::OnRowSelected);
+    connect(save_, &QPushButton::clicked, this, &PhraseEditorDlg::OnSave);
+    connect(clear_, &QPushButton::clicked, this, &PhraseEditorDlg::OnClear);
+    connect(common_, &QPushButton::clicked, this, &PhraseEditorDlg::OnCommon);
 
     // The wheel steps the phrase number wherever the pointer is in the dialog.
     for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
@@ -102,13 +102,13 @@ COtherTypedlg1::COtherTypedlg1(const store::ProjectDir& dir, ui::MessageService&
     list_->setFocus();
 }
 
-void COtherTypedlg1::SetNumberText(int number) {
+void PhraseEditorDlg::SetNumberText(int number) {
     const QSignalBlocker quiet(numberEdit_);
     numberEdit_->SetNumber(number);
 }
 
 // Selects the row, loads the phrase into the text edit.
-void COtherTypedlg1::ShowNumber(int number) {
+void PhraseEditorDlg::ShowNumber(int number) {
     number_ = number;
     if (QTreeWidgetItem* item = list_->topLevelItem(number)) {
         const QSignalBlocker quiet(list_);
@@ -118,11 +118,11 @@ void COtherTypedlg1::ShowNumber(int number) {
     textEdit_->SetGbkText(EditText(image_, number));
 }
 
-void COtherTypedlg1::OnNumberEdited(long long value) {
+void PhraseEditorDlg::OnNumberEdited(long long value) {
     ShowNumber(static_cast<int>(value));
 }
 
-void COtherTypedlg1::OnRowSelected() {
+void PhraseEditorDlg::OnRowSelected() {
     const QList<QTreeWidgetItem*> selected = list_->selectedItems();
     if (selected.isEmpty()) return;
     const int row = list_->indexOfTopLevelItem(selected.front());
@@ -130,12 +130,12 @@ void COtherTypedlg1::OnRowSelected() {
     ShowNumber(row);
 }
 
-void COtherTypedlg1::Report(const char* text, const base::Error& error) {
+void PhraseEditorDlg::Report(const char* text, const base::Error& error) {
     messages_.Message(this, ui::WithReason(QString::fromUtf8(text), error),
                       ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
 }
 
-void COtherTypedlg1::OnSave() {
+void PhraseEditorDlg::OnSave() {
     const std::optional<std::string> typed = textEdit_->GbkText();
     if (!typed) {
         messages_.Message(this, QStringLiteral("文字中有无法保存的字符，请改正。"),
@@ -160,7 +160,7 @@ void COtherTypedlg1::OnSave() {
     textEdit_->setFocus();
 }
 
-void COtherTypedlg1::OnClear() {
+void PhraseEditorDlg::OnClear() {
     if (!messages_.Confirm(this, QStringLiteral("清空确认?"), ui::MessageService::AppTitle(),
                            ui::MessageIcon::None))
         return;
@@ -172,7 +172,7 @@ void COtherTypedlg1::OnClear() {
     ShowNumber(0);
 }
 
-void COtherTypedlg1::OnCommon() {
+void PhraseEditorDlg::OnCommon() {
     if (!messages_.Confirm(this, QStringLiteral("清空确认,将丢失现有数据?"),
                            ui::MessageService::AppTitle(), ui::MessageIcon::None))
         return;
@@ -185,12 +185,12 @@ void COtherTypedlg1::OnCommon() {
     ShowNumber(0);
 }
 
-void COtherTypedlg1::FillList(bool keepTrailingSpaces) {
+void PhraseEditorDlg::FillList(bool keepTrailingSpaces) {
     for (int n = 0; n < kPhraseCount; ++n)
         list_->topLevelItem(n)->setText(2, DisplayText(image_, n, keepTrailingSpaces));
 }
 
-bool COtherTypedlg1::eventFilter(QObject* watched, QEvent* event) {
+bool PhraseEditorDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel) {
         const int step = ui::WheelStep(static_cast<QWheelEvent*>(event));
         if (step != 0) {

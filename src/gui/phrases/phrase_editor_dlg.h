@@ -18,10 +18,10 @@ namespace velsend::phrases {
 // "词库编辑": the 256 phrases of word.dat, edited one by one. Every save,
 // clear and reset goes to the file at once. Modal from the menu; the device
 // detail dialog keeps one beside itself (SetOwner).
-class COtherTypedlg1 : public ui::CompanionDialog {
+class PhraseEditorDlg : public ui::CompanionDialog {
     Q_OBJECT
   public:
-    COtherTypedlg1(const store::ProjectDir& dir, ui::MessageService& messages,
+    PhraseEditorDlg(const store::ProjectDir& dir, ui::MessageService& messages,
                    QWidget* parent = nullptr);
 
     // The window that gets the activation back when this one closes.

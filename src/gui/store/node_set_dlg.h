@@ -80,7 +80,7 @@ class NodeSetDlgFor : public NodeSetDlgBase {
     Record& record_;
 };
 
-using CNodeSetDlg = NodeSetDlgFor<NineByteNodeRecord>;  // node1.dat, models 1, 3 and 4
-using CNodeSetDlg2 = NodeSetDlgFor<TenByteNodeRecord>;  // node2.dat, model 2
+using NineByteNodeSetDlg = NodeSetDlgFor<NineByteNodeRecord>;  // node1.dat, models 1, 3 and 4
+using TenByteNodeSetDlg = NodeSetDlgFor<TenByteNodeRecord>;  // node2.dat, model 2
 
 }  // namespace velsend::store

@@ -45,7 +45,7 @@ std::optional<std::string> FieldBytes(ui::GbkLineEdit* edit, ui::MessageService&
 
 }  // namespace
 
-CProjNameDlg::CProjNameDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
+ProjectNameDlg::ProjectNameDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent), dir_(dir), messages_(messages), name_(NewFieldEdit(this)) {
     setWindowTitle(QStringLiteral("工程名称"));
     auto* fields = new QFormLayout;
@@ -59,7 +59,7 @@ CProjNameDlg::CProjNameDlg(const ProjectDir& dir, ui::MessageService& messages, 
     name_->SetGbkText(ReadProjectName(dir_));
 }
 
-void CProjNameDlg::accept() {
+void ProjectNameDlg::accept() {
     // Unlike a silent loss, a failed write keeps the dialog and its text.
     const auto name = FieldBytes(name_, messages_, this);
     if (!name) return;
@@ -68,7 +68,7 @@ void CProjNameDlg::accept() {
     QDialog::accept();
 }
 
-CProjInfoDlg::CProjInfoDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
+ProjectInfoDlg::ProjectInfoDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent), dir_(dir), messages_(messages) {
     setWindowTitle(QStringLiteral("工程详细信息"));
     const ProjectInfo info = ReadProjectInfo(dir_);
@@ -94,7 +94,7 @@ CProjInfoDlg::CProjInfoDlg(const ProjectDir& dir, ui::MessageService& messages, 
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void CProjInfoDlg::accept() {
+void ProjectInfoDlg::accept() {
     ProjectInfo info;
     for (int f = 0; f < kInfoFieldCount; ++f) {
         const auto text = FieldBytes(edits_[static_cast<std::size_t>(f)], messages_, this);

@@ -15,10 +15,10 @@ class MessageService;
 namespace velsend::store {
 
 // "工程名称": the project name alone; saving rewrites the name field only.
-class CProjNameDlg : public QDialog {
+class ProjectNameDlg : public QDialog {
     Q_OBJECT
   public:
-    CProjNameDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent = nullptr);
+    ProjectNameDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent = nullptr);
     ui::GbkLineEdit* NameEdit() const { return name_; }
     QPushButton* OkButton() const { return ok_; }
     void accept() override;
@@ -31,10 +31,10 @@ class CProjNameDlg : public QDialog {
 };
 
 // "工程详细信息": all six fields of info.dat.
-class CProjInfoDlg : public QDialog {
+class ProjectInfoDlg : public QDialog {
     Q_OBJECT
   public:
-    CProjInfoDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent = nullptr);
+    ProjectInfoDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent = nullptr);
     ui::GbkLineEdit* FieldEdit(int field) const { return edits_[static_cast<std::size_t>(field)]; }
     QPushButton* OkButton() const { return ok_; }
     void accept() override;

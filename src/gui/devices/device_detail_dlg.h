@@ -17,10 +17,10 @@ class QPushButton;
 class QRadioButton;
 
 namespace velsend::logic {
-class CLogicSetDlg;
+class LogicRulesDlg;
 }
 namespace velsend::phrases {
-class COtherTypedlg1;
+class PhraseEditorDlg;
 }
 namespace velsend::ui {
 class Form;
@@ -37,11 +37,11 @@ class TypeFilterBoxes;
 // "总线设备": walks the addresses of any loop and saves them one after the
 // other from the keyboard, with the loop's grid beside the form. The logic
 // and phrase windows stay beside it while it is open.
-class CMDeviceSetDlgX : public QDialog {
+class DeviceDetailDlg : public QDialog {
     Q_OBJECT
   public:
-    CMDeviceSetDlgX(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
-    ~CMDeviceSetDlgX() override;
+    DeviceDetailDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ~DeviceDetailDlg() override;
 
     static constexpr QSize kWithGrid{1005, 576};
     static constexpr QSize kFormOnly{390, 576};
@@ -67,8 +67,8 @@ class CMDeviceSetDlgX : public QDialog {
     QPushButton* ReadNextButton() const { return readNext_; }
     DeviceGridView* Grid() const { return grid_; }
     TypeFilterBoxes* Filters() const { return filters_; }
-    logic::CLogicSetDlg* LogicWindow() const { return logic_; }
-    phrases::COtherTypedlg1* PhraseWindow() const { return phraseWindow_; }
+    logic::LogicRulesDlg* LogicWindow() const { return logic_; }
+    phrases::PhraseEditorDlg* PhraseWindow() const { return phraseWindow_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -129,8 +129,8 @@ class CMDeviceSetDlgX : public QDialog {
     DeviceGridView* grid_;
     TypeFilterBoxes* filters_;
     bool highTypesShown_ = false;
-    logic::CLogicSetDlg* logic_ = nullptr;
-    phrases::COtherTypedlg1* phraseWindow_ = nullptr;
+    logic::LogicRulesDlg* logic_ = nullptr;
+    phrases::PhraseEditorDlg* phraseWindow_ = nullptr;
 };
 
 }  // namespace velsend::devices

@@ -13,10 +13,10 @@ class MessageService;
 namespace velsend::store {
 
 // "初始化": deletes the project files after the user confirms.
-class CInitDlg : public QDialog {
+class ProjectInitDlg : public QDialog {
     Q_OBJECT
   public:
-    CInitDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent = nullptr);
+    ProjectInitDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent = nullptr);
 
     QPushButton* ConfirmButton() const { return confirm_; }
     QPushButton* CancelButton() const { return cancel_; }

@@ -1,4 +1,4 @@
-#include "gui/burner/show_dlg.h"
+#include "gui/burner/transfer_progress_dlg.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,7 +15,7 @@
 
 namespace velsend::burner {
 
-CShowDlg::CShowDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+TransferProgressDlg::TransferProgressDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),
@@ -45,22 +45,22 @@ CShowDlg::CShowDlg(base::RunState& state, ui::MessageService& messages, QWidget*
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     start_->setDefault(true);
-    connect(start_, &QPushButton::clicked, this, &CShowDlg::OnStart);
-    connect(finish_, &QPushButton::clicked, this, &CShowDlg::accept);
-    connect(cancel_, &QPushButton::clicked, this, &CShowDlg::reject);
-    connect(run_, &ui::BackgroundRun::Finished, this, &CShowDlg::OnWorkerDone);
+    connect(start_, &QPushButton::clicked, this, &TransferProgressDlg::OnStart);
+    connect(finish_, &QPushButton::clicked, this, &TransferProgressDlg::accept);
+    connect(cancel_, &QPushButton::clicked, this, &TransferProgressDlg::reject);
+    connect(run_, &ui::BackgroundRun::Finished, this, &TransferProgressDlg::OnWorkerDone);
 }
 
-CShowDlg::~CShowDlg() {
+TransferProgressDlg::~TransferProgressDlg() {
     // Stops and joins the worker while the bridge and the records it uses live.
     delete run_;
 }
 
-bool CShowDlg::Running() const {
+bool TransferProgressDlg::Running() const {
     return run_->Running();
 }
 
-void CShowDlg::OnStart() {
+void TransferProgressDlg::OnStart() {
     if (run_->Running()) return;
     // The port list follows what is plugged in now.
     state_.Ports.Rescan();
@@ -82,7 +82,7 @@ void CShowDlg::OnStart() {
     });
 }
 
-void CShowDlg::OnWorkerDone() {
+void TransferProgressDlg::OnWorkerDone() {
     bridge_->Flush();
     state_.Node9 = node9_;
     state_.Node10 = node10_;
@@ -103,7 +103,7 @@ void CShowDlg::OnWorkerDone() {
     if (pendingClose_ == QDialog::Rejected) reject();
 }
 
-void CShowDlg::accept() {
+void TransferProgressDlg::accept() {
     if (run_->Running()) {
         pendingClose_ = QDialog::Accepted;
         run_->Cancel();
@@ -112,7 +112,7 @@ void CShowDlg::accept() {
     QDialog::accept();
 }
 
-void CShowDlg::reject() {
+void TransferProgressDlg::reject() {
     if (run_->Running()) {
         // Stops between blocks; the dialog closes when the worker has let go of the port.
         pendingClose_ = QDialog::Rejected;

@@ -21,10 +21,10 @@ namespace velsend::logic {
 // time in the edit, saved rule after rule with Enter. Modal from the main
 // menu; the bus device detail dialog keeps one hidden instance of its own
 // (with itself as `ownerDialog`) and shows it beside itself.
-class CLogicSetDlg : public ui::CompanionDialog {
+class LogicRulesDlg : public ui::CompanionDialog {
     Q_OBJECT
   public:
-    CLogicSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr,
+    LogicRulesDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr,
                  QWidget* ownerDialog = nullptr);
 
     ui::NumberEdit* NumberField() const { return number_; }

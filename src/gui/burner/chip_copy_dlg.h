@@ -29,11 +29,11 @@ inline constexpr std::string_view kRestoreStoppedMessage =
 // copy runs on a worker thread; the dialog stays modal and closing it stops
 // the copy between blocks; a stopped restore says that the chip may hold a
 // partial write.
-class CBackupDlg : public QDialog {
+class ChipCopyDlg : public QDialog {
     Q_OBJECT
   public:
-    CBackupDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
-    ~CBackupDlg() override;
+    ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ~ChipCopyDlg() override;
 
     QPushButton* BackupButton() const { return backup_; }
     QPushButton* RestoreButton() const { return restore_; }
@@ -61,7 +61,7 @@ class CBackupDlg : public QDialog {
     ProgressBridge* bridge_;
     bool closePending_ = false;
     bool restoring_ = false;
-    CComm2 port_;
+    ChipCopyPort port_;
     ChipCopyResult result_;
 };
 

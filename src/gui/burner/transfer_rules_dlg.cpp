@@ -1,5 +1,5 @@
 #include "base/controller_model.h"
-#include "gui/burner/set_dlg.h"
+#include "gui/burner/transfer_rules_dlg.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -30,7 +30,7 @@ QGroupBox* RangeGroup(const QString& title, QWidget* first, QWidget* last, QWidg
 
 }  // namespace
 
-CSetDlg::CSetDlg(TransferRules& rules, const burner::PortList& ports, int controllerModel,
+TransferRulesDlg::TransferRulesDlg(TransferRules& rules, const burner::PortList& ports, int controllerModel,
                  ui::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       rules_(rules),
@@ -115,7 +115,7 @@ CSetDlg::CSetDlg(TransferRules& rules, const burner::PortList& ports, int contro
     });
 }
 
-void CSetDlg::Commit(QObject* changed) {
+void TransferRulesDlg::Commit(QObject* changed) {
     if (changed == port_) rules_.PortIndex = port_->currentIndex();
     if (changed == speed_) rules_.SetBaudIndex(speed_->currentIndex());
     if (changed == firstLogic_) rules_.FirstLogic = copy_.firstLogic;
@@ -130,7 +130,7 @@ void CSetDlg::Commit(QObject* changed) {
     if (changed == delay_) rules_.PaceDelay = static_cast<std::uint8_t>(copy_.delay);
 }
 
-void CSetDlg::accept() {
+void TransferRulesDlg::accept() {
     if (form_.Save()) QDialog::accept();
 }
 

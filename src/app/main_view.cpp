@@ -1,4 +1,4 @@
-#include "app/vel_view.h"
+#include "app/main_view.h"
 
 #include <QFileInfo>
 #include <QMainWindow>
@@ -51,7 +51,7 @@ constexpr int kNotesX = 15;
 
 }  // namespace
 
-CVelView::CVelView(QWidget* parent)
+MainView::MainView(QWidget* parent)
     : QWidget(parent), progress_(new QProgressBar(this)), poll_(new QTimer(this)),
       steps_(std::make_shared<std::atomic<int>>(0)) {
     setAutoFillBackground(true);
@@ -69,16 +69,16 @@ CVelView::CVelView(QWidget* parent)
     });
 }
 
-CVelView::~CVelView() {
+MainView::~MainView() {
     if (worker_) worker_->wait();
 }
 
-void CVelView::Attach(base::RunState& state, ui::MessageService& messages) {
+void MainView::Attach(base::RunState& state, ui::MessageService& messages) {
     state_ = &state;
     messages_ = &messages;
 }
 
-bool CVelView::HandlesCommand(int id) {
+bool MainView::HandlesCommand(int id) {
     switch (id) {
         case ID_STANDARD_TEMPLATE:
         case ID_EXAMPLE_TEMPLATE:
@@ -91,7 +91,7 @@ bool CVelView::HandlesCommand(int id) {
     }
 }
 
-void CVelView::OnCommand(int id) {
+void MainView::OnCommand(int id) {
     switch (id) {
         case ID_STANDARD_TEMPLATE:
             OnWriteStandardTemplate();
@@ -126,22 +126,22 @@ std::filesystem::path ToPath(const QString& file) {
 
 }  // namespace
 
-void CVelView::OnWriteStandardTemplate() {
+void MainView::OnWriteStandardTemplate() {
     WriteTemplate(false);
 }
-void CVelView::OnWriteExampleTemplate() {
+void MainView::OnWriteExampleTemplate() {
     WriteTemplate(true);
 }
-void CVelView::OnExcelImportKa() {
+void MainView::OnExcelImportKa() {
     Import(true);
 }
-void CVelView::OnExcelImportKbx() {
+void MainView::OnExcelImportKbx() {
     Import(false);
 }
 
 // The templates go where the user says: the program's own folder is not
 // writable here. The dialog starts with the template's name.
-void CVelView::WriteTemplate(bool example) {
+void MainView::WriteTemplate(bool example) {
     if (!messages_ || Busy()) return;
     const auto kind = example ? exchange::TemplateKind::Example : exchange::TemplateKind::Standard;
     QString file = messages_->SaveFileName(this, QStringLiteral("请输入要生成的模板文件的名称..."),
@@ -154,7 +154,7 @@ void CVelView::WriteTemplate(bool example) {
                        QString(), result ? ui::MessageIcon::None : ui::MessageIcon::Warning);
 }
 
-void CVelView::Import(bool ka) {
+void MainView::Import(bool ka) {
     if (!messages_ || !state_ || Busy()) return;
     progress_->setRange(0, 1);
     progress_->setValue(0);
@@ -172,7 +172,7 @@ void CVelView::Import(bool ka) {
         true);
 }
 
-void CVelView::OnExcelExport() {
+void MainView::OnExcelExport() {
     if (!messages_ || !state_ || Busy()) return;
     progress_->setRange(0, exchange::kExportSteps);
     progress_->setValue(0);
@@ -191,7 +191,7 @@ void CVelView::OnExcelExport() {
         false);
 }
 
-void CVelView::RunInBackground(std::function<std::string(const std::function<void()>&)> job, bool alternate) {
+void MainView::RunInBackground(std::function<std::string(const std::function<void()>&)> job, bool alternate) {
     alternate_ = alternate;
     steps_->store(0);
     auto text = std::make_shared<std::string>();
@@ -215,7 +215,7 @@ void CVelView::RunInBackground(std::function<std::string(const std::function<voi
     worker_->start();
 }
 
-void CVelView::paintEvent(QPaintEvent*) {
+void MainView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::Text));
     const int lineHeight = painter.fontMetrics().height();

@@ -10,7 +10,7 @@ class QTranslator;
 
 namespace velsend::app::gui {
 
-class CMainFrame;
+class MainFrame;
 class ProjectFolders;
 
 // Qt's own texts (standard buttons, file dialogs) in Chinese, from the
@@ -19,24 +19,24 @@ QTranslator* InstallQtChineseTranslations(QCoreApplication& app);
 
 // The application: owns the run's shared values, the message service and the
 // main window.
-class CVelApp : public QApplication {
+class VelsendApp : public QApplication {
     Q_OBJECT
   public:
-    CVelApp(int& argc, char** argv);
-    ~CVelApp() override;
+    VelsendApp(int& argc, char** argv);
+    ~VelsendApp() override;
 
     // Creates and shows the main window on the project folder of the command
     // line ("velsend [--trace FILE] [DIR]"), else on the last one opened;
     // false when the window could not be created or the command line is wrong.
     bool InitInstance();
     base::RunState& State() { return state_; }
-    CMainFrame* MainFrame() const { return frame_.get(); }
+    MainFrame* Frame() const { return frame_.get(); }
 
   private:
     base::RunState state_;
     ui::WidgetMessageService messages_;
     std::unique_ptr<ProjectFolders> folders_;
-    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<MainFrame> frame_;
 };
 
 }  // namespace velsend::app::gui

@@ -16,15 +16,15 @@ class NumberEdit;
 
 namespace velsend::loops {
 
-class CLoopStatDlgX;
+class LoopStatsDlg;
 
 // "网格查看 - %d回路": one loop's devices as a 16 × 16 map with type filters
 // that stay as they are from loop to loop. Opened from the statistics
 // dialog, whose loop follows this one.
-class CGridDlg : public QDialog {
+class LoopGridDlg : public QDialog {
     Q_OBJECT
   public:
-    CGridDlg(const store::ProjectDir& dir, int loop, CLoopStatDlgX* linked,
+    LoopGridDlg(const store::ProjectDir& dir, int loop, LoopStatsDlg* linked,
              QWidget* parent = nullptr);
 
     int Loop() const { return loop_; }
@@ -43,7 +43,7 @@ class CGridDlg : public QDialog {
 
     store::ProjectDir dir_;
     int loop_ = 0;
-    CLoopStatDlgX* linked_;
+    LoopStatsDlg* linked_;
     TypeFilter filter_;
     devices::DeviceGridView* grid_;
     devices::TypeFilterBoxes* filters_;

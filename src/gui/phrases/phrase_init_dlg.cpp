@@ -1,4 +1,4 @@
-#include "gui/phrases/init_word_dlg.h"
+#include "gui/phrases/phrase_init_dlg.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,7 +12,7 @@
 
 namespace velsend::phrases {
 
-CInitWordDlg::CInitWordDlg(const store::ProjectDir& dir, int mode, ui::MessageService& messages,
+PhraseInitDlg::PhraseInitDlg(const store::ProjectDir& dir, int mode, ui::MessageService& messages,
                            QWidget* parent)
     : QDialog(parent),
       dir_(dir),
@@ -30,11 +30,11 @@ CInitWordDlg::CInitWordDlg(const store::ProjectDir& dir, int mode, ui::MessageSe
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QString CInitWordDlg::Text() const {
+QString PhraseInitDlg::Text() const {
     return text_;
 }
 
-void CInitWordDlg::accept() {
+void PhraseInitDlg::accept() {
     const base::Result<> written = InitialisePhrases(dir_, mode_);
     QDialog::accept();
     const QString caption = QStringLiteral("造词菜单");

@@ -14,10 +14,10 @@ namespace velsend::phrases {
 
 // "确认？": confirms resetting the phrase library to empty (mode 0) or to
 // the common phrases (mode 1).
-class CInitWordDlg : public QDialog {
+class PhraseInitDlg : public QDialog {
     Q_OBJECT
   public:
-    CInitWordDlg(const store::ProjectDir& dir, int mode, ui::MessageService& messages,
+    PhraseInitDlg(const store::ProjectDir& dir, int mode, ui::MessageService& messages,
                  QWidget* parent = nullptr);
 
     QString Text() const;

@@ -8,7 +8,7 @@
 
 #include "core/store/demo_project.h"
 #include "app/main_frame.h"
-#include "app/vel_view.h"
+#include "app/main_view.h"
 #include "base/command_ids.h"
 #include "gui/kit/run_state.h"
 #include "core/exchange/workbook.h"
@@ -39,7 +39,7 @@ class VelViewTest : public ::testing::Test {
     test::TempDir dir;
     base::RunState state;
     test::ScriptedMessages messages;
-    app::gui::CMainFrame frame{state, messages};
+    app::gui::MainFrame frame{state, messages};
 };
 
 TEST_F(VelViewTest, ExportImportAndTemplatesAllDoTheirWork) {

@@ -1,4 +1,4 @@
-#include "gui/loops/loop_stat_dlg.h"
+#include "gui/loops/loop_stats_dlg.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,7 +11,7 @@
 #include <QWheelEvent>
 
 #include "base/field_check.h"
-#include "gui/loops/grid_dlg.h"
+#include "gui/loops/loop_grid_dlg.h"
 #include "gui/kit/dialog_buttons.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/number_edit.h"
@@ -35,7 +35,7 @@ void ShowMessage(ui::MessageService& messages, QWidget* parent, const std::strin
 
 }  // namespace
 
-CLoopStatDlgX::CLoopStatDlgX(base::RunState& state, ui::MessageService& messages, int loop,
+LoopStatsDlg::LoopStatsDlg(base::RunState& state, ui::MessageService& messages, int loop,
                              QWidget* parent)
     : QDialog(parent),
       state_(state),
@@ -107,10 +107,10 @@ CLoopStatDlgX::CLoopStatDlgX(base::RunState& state, ui::MessageService& messages
     next_->setDefault(true);
     for (QPushButton* b : {grid_, previous_, cancel}) b->setAutoDefault(false);
 
-    connect(loopEdit_, &QLineEdit::textEdited, this, &CLoopStatDlgX::OnLoopEdited);
+    connect(loopEdit_, &QLineEdit::textEdited, this, &LoopStatsDlg::OnLoopEdited);
     connect(next_, &QPushButton::clicked, this, [this] { StepLoop(1); });
     connect(previous_, &QPushButton::clicked, this, [this] { StepLoop(-1); });
-    connect(grid_, &QPushButton::clicked, this, &CLoopStatDlgX::OpenGrid);
+    connect(grid_, &QPushButton::clicked, this, &LoopStatsDlg::OpenGrid);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     installEventFilter(this);
@@ -119,7 +119,7 @@ CLoopStatDlgX::CLoopStatDlgX(base::RunState& state, ui::MessageService& messages
     setFixedSize(sizeHint());
 }
 
-void CLoopStatDlgX::OnLoopEdited() {
+void LoopStatsDlg::OnLoopEdited() {
     const std::string text = ui::U8(loopEdit_->text());
     int value = 0;
     if (auto error = base::CheckByte(text, value)) ShowMessage(messages_, this, *error);
@@ -129,17 +129,17 @@ void CLoopStatDlgX::OnLoopEdited() {
     Count();
 }
 
-void CLoopStatDlgX::StepLoop(int step) {
+void LoopStatsDlg::StepLoop(int step) {
     SetLoop(base::WrapStep(loop_, step, 0, 255));
 }
 
-void CLoopStatDlgX::SetLoop(int loop) {
+void LoopStatsDlg::SetLoop(int loop) {
     loop_ = loop & 0xFF;
     loopEdit_->SetNumber(loop_);
     Count();
 }
 
-void CLoopStatDlgX::Count() {
+void LoopStatsDlg::Count() {
     counts_ = CountLoop(state_.Project, loop_);
     total_->setText(QString::number(counts_.total));
     for (std::size_t c = 0; c < classes_.size(); ++c)
@@ -148,12 +148,12 @@ void CLoopStatDlgX::Count() {
         counters_[i]->setText(QString::number(counts_.byType[i]));
 }
 
-void CLoopStatDlgX::OpenGrid() {
-    CGridDlg dialog(state_.Project, loop_, this, this);
+void LoopStatsDlg::OpenGrid() {
+    LoopGridDlg dialog(state_.Project, loop_, this, this);
     dialog.exec();
 }
 
-bool CLoopStatDlgX::eventFilter(QObject* watched, QEvent* event) {
+bool LoopStatsDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
         OpenGrid();
         return true;
@@ -170,7 +170,7 @@ bool CLoopStatDlgX::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-CLoop::CLoop(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+LoopQueryDlg::LoopQueryDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages), edit_(new ui::NumberEdit(this)) {
     setWindowTitle(QStringLiteral("回路查询"));
     auto* layout = new QVBoxLayout(this);
@@ -179,11 +179,11 @@ CLoop::CLoop(base::RunState& state, ui::MessageService& messages, QWidget* paren
     row->addWidget(edit_);
     layout->addLayout(row);
     layout->addLayout(ui::MakeOkCancel(this).row);
-    connect(edit_, &QLineEdit::textEdited, this, &CLoop::OnEdited);
+    connect(edit_, &QLineEdit::textEdited, this, &LoopQueryDlg::OnEdited);
     edit_->SetNumber(state_.QueryLoop, true);
 }
 
-void CLoop::OnEdited() {
+void LoopQueryDlg::OnEdited() {
     int value = 0;
     if (auto error = base::CheckByte(ui::U8(edit_->text()), value)) {
         ShowMessage(messages_, this, *error);
@@ -192,7 +192,7 @@ void CLoop::OnEdited() {
     state_.QueryLoop = value;
 }
 
-void CLoop::accept() {
+void LoopQueryDlg::accept() {
     int value = 0;
     if (auto error = base::CheckByte(ui::U8(edit_->text()), value)) {
         ShowMessage(messages_, this, *error);
@@ -204,7 +204,7 @@ void CLoop::accept() {
     QDialog::accept();
 }
 
-CLoopStatDlg::CLoopStatDlg(base::RunState& state, QWidget* parent) : QDialog(parent), state_(state) {
+LoopQueryResultDlg::LoopQueryResultDlg(base::RunState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setWindowTitle(QStringLiteral("回路设备查询结果"));
     const LoopCounts counts = CountLoop(state_.Project, state_.QueryLoop);
     const char* labels[] = {"回路", "总数", "报警类", "区显", "模块类", "借用类"};
@@ -226,16 +226,16 @@ CLoopStatDlg::CLoopStatDlg(base::RunState& state, QWidget* parent) : QDialog(par
     layout->addLayout(ui::MakeOkCancel(this).row);
 }
 
-void CLoopStatDlg::accept() {
+void LoopQueryResultDlg::accept() {
     state_.QueryLoop = (state_.QueryLoop + 1) & 0xFF;
     QDialog::accept();
 }
 
 void RunLoopQuery(base::RunState& state, ui::MessageService& messages, QWidget* parent) {
     for (;;) {
-        CLoop query(state, messages, parent);
+        LoopQueryDlg query(state, messages, parent);
         if (query.exec() != QDialog::Accepted) return;
-        CLoopStatDlg summary(state, parent);
+        LoopQueryResultDlg summary(state, parent);
         if (summary.exec() != QDialog::Accepted) return;
     }
 }

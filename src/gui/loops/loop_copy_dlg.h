@@ -15,10 +15,10 @@ namespace velsend::loops {
 
 // "回路数据复制": stamps one loop's devices and names onto a run of loops,
 // the target moving on after every copy.
-class CCopyLoopDlg : public QDialog {
+class LoopCopyDlg : public QDialog {
     Q_OBJECT
   public:
-    CCopyLoopDlg(const store::ProjectDir& dir, ui::MessageService& messages,
+    LoopCopyDlg(const store::ProjectDir& dir, ui::MessageService& messages,
                  QWidget* parent = nullptr);
 
     ui::NumberEdit* SourceEdit() const { return source_; }

@@ -19,10 +19,10 @@ namespace velsend::burner {
 
 // "数据传送规则设置". Every valid change takes effect at once, so leaving with
 // "取消" keeps what was changed.
-class CSetDlg : public QDialog {
+class TransferRulesDlg : public QDialog {
     Q_OBJECT
   public:
-    CSetDlg(TransferRules& rules, const PortList& ports, int controllerModel,
+    TransferRulesDlg(TransferRules& rules, const PortList& ports, int controllerModel,
             ui::MessageService& messages, QWidget* parent = nullptr);
 
     QComboBox* PortList() const { return port_; }

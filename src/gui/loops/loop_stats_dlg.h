@@ -18,10 +18,10 @@ namespace velsend::loops {
 
 // "回路设备查询结果" of the newer families: the class counts and the 85 type
 // counters of one loop, stepped loop by loop; F1 opens the loop's grid.
-class CLoopStatDlgX : public QDialog {
+class LoopStatsDlg : public QDialog {
     Q_OBJECT
   public:
-    CLoopStatDlgX(base::RunState& state, ui::MessageService& messages, int loop = 0,
+    LoopStatsDlg(base::RunState& state, ui::MessageService& messages, int loop = 0,
                   QWidget* parent = nullptr);
 
     int Loop() const { return loop_; }
@@ -64,10 +64,10 @@ class CLoopStatDlgX : public QDialog {
 };
 
 // "回路查询" of the first family: asks for the loop (kept in QueryLoop).
-class CLoop : public QDialog {
+class LoopQueryDlg : public QDialog {
     Q_OBJECT
   public:
-    CLoop(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    LoopQueryDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
     ui::NumberEdit* LoopEdit() const { return edit_; }
     void accept() override;
 
@@ -81,10 +81,10 @@ class CLoop : public QDialog {
 
 // The first family's "回路设备查询结果": the class counts of QueryLoop.
 // "确认" moves QueryLoop on to the next loop.
-class CLoopStatDlg : public QDialog {
+class LoopQueryResultDlg : public QDialog {
     Q_OBJECT
   public:
-    CLoopStatDlg(base::RunState& state, QWidget* parent = nullptr);
+    LoopQueryResultDlg(base::RunState& state, QWidget* parent = nullptr);
     QLineEdit* Field(int row) const { return fields_[static_cast<std::size_t>(row)]; }
     void accept() override;
 

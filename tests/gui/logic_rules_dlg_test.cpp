@@ -1,4 +1,4 @@
-#include "gui/logic/logic_set_dlg.h"
+#include "gui/logic/logic_rules_dlg.h"
 
 #include <gtest/gtest.h>
 
@@ -27,9 +27,9 @@ class LogicSetDlgTest : public ::testing::Test {
   protected:
     LogicSetDlgTest() { state.Project = store::ProjectDir(dir.path()); }
 
-    CLogicSetDlg& Open(int model) {
+    LogicRulesDlg& Open(int model) {
         state.ControllerModel = model;
-        dialog = std::make_unique<CLogicSetDlg>(state, messages);
+        dialog = std::make_unique<LogicRulesDlg>(state, messages);
         dialog->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
         return *dialog;
@@ -86,14 +86,14 @@ class LogicSetDlgTest : public ::testing::Test {
     test::TempDir dir;
     base::RunState state;
     test::ScriptedMessages messages;
-    std::unique_ptr<CLogicSetDlg> dialog;
+    std::unique_ptr<LogicRulesDlg> dialog;
 };
 
 TEST_F(LogicSetDlgTest, ListsEveryRuleOfTheModel) {
     WriteRule(0, "T13001=M13002");
     WriteRule(3, "R15001=M15002");
     WriteRule(999, "T14001=M13002");
-    CLogicSetDlg& d = Open(2);
+    LogicRulesDlg& d = Open(2);
     EXPECT_EQ(d.windowTitle(), QStringLiteral("逻辑设置"));
     QTreeWidget* list = d.List();
     ASSERT_EQ(list->topLevelItemCount(), 1000);
@@ -343,7 +343,7 @@ TEST_F(LogicSetDlgTest, RuleTextStopsAtTheModelsLimit) {
 TEST_F(LogicSetDlgTest, ModelessInstanceHidesOnEscapeAndActivatesItsOwner) {
     QDialog owner;
     owner.show();
-    CLogicSetDlg logic(state, messages, &owner, &owner);
+    LogicRulesDlg logic(state, messages, &owner, &owner);
     EXPECT_FALSE(logic.isVisible());
     logic.ShowModeless();
     EXPECT_TRUE(logic.isVisible());
@@ -363,10 +363,10 @@ TEST_F(LogicSetDlgTest, ModelessInstanceHidesOnEscapeAndActivatesItsOwner) {
 
 TEST_F(LogicSetDlgTest, MenuCommandRunsTheDialogModally) {
     state.ControllerModel = 3;
-    app::gui::CMainFrame frame(state, messages);
+    app::gui::MainFrame frame(state, messages);
     int rows = -1;
     QTimer::singleShot(0, [&rows] {
-        auto* shown = qobject_cast<CLogicSetDlg*>(QApplication::activeModalWidget());
+        auto* shown = qobject_cast<LogicRulesDlg*>(QApplication::activeModalWidget());
         if (!shown) return;
         rows = shown->List()->topLevelItemCount();
         shown->reject();

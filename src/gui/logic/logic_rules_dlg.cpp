@@ -1,4 +1,4 @@
-#include "gui/logic/logic_set_dlg.h"
+#include "gui/logic/logic_rules_dlg.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -30,7 +30,7 @@ QString RuleForList(const std::string& gbk) {
 
 }  // namespace
 
-CLogicSetDlg::CLogicSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent,
+LogicRulesDlg::LogicRulesDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent,
                            QWidget* ownerDialog)
     : ui::CompanionDialog(parent),
       state_(state),
@@ -82,11 +82,11 @@ CLogicSetDlg::CLogicSetDlg(base::RunState& state, ui::MessageService& messages, 
     layout->addWidget(list_, 1);
     resize(360, 480);
 
-    connect(number_, &QLineEdit::textEdited, this, &CLogicSetDlg::OnNumberChange);
-    connect(rule_, &QPlainTextEdit::textChanged, this, &CLogicSetDlg::ReadBack);
-    connect(list_, &QTreeWidget::currentItemChanged, this, &CLogicSetDlg::OnCurrentRowChanged);
-    connect(save_, &QPushButton::clicked, this, &CLogicSetDlg::OnSave);
-    connect(clear_, &QPushButton::clicked, this, &CLogicSetDlg::OnClear);
+    connect(number_, &QLineEdit::textEdited, this, &LogicRulesDlg::OnNumberChange);
+    connect(rule_, &QPlainTextEdit::textChanged, this, &LogicRulesDlg::ReadBack);
+    connect(list_, &QTreeWidget::currentItemChanged, this, &LogicRulesDlg::OnCurrentRowChanged);
+    connect(save_, &QPushButton::clicked, this, &LogicRulesDlg::OnSave);
+    connect(clear_, &QPushButton::clicked, this, &LogicRulesDlg::OnClear);
 
     installEventFilter(this);
     for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
@@ -95,11 +95,11 @@ CLogicSetDlg::CLogicSetDlg(base::RunState& state, ui::MessageService& messages, 
     SelectFirstRow();
 }
 
-int CLogicSetDlg::Capacity() const {
+int LogicRulesDlg::Capacity() const {
     return LogicCapacity(state_.ControllerModel);
 }
 
-void CLogicSetDlg::FillList() {
+void LogicRulesDlg::FillList() {
     const QSignalBlocker quiet(list_);
     list_->clear();
     QList<QTreeWidgetItem*> rows;
@@ -114,7 +114,7 @@ void CLogicSetDlg::FillList() {
     list_->addTopLevelItems(rows);
 }
 
-void CLogicSetDlg::SelectFirstRow() {
+void LogicRulesDlg::SelectFirstRow() {
     // Not under the guard: selecting the row loads its rule.
     if (QTreeWidgetItem* first = list_->topLevelItem(0)) {
         list_->setCurrentItem(nullptr);
@@ -122,7 +122,7 @@ void CLogicSetDlg::SelectFirstRow() {
     }
 }
 
-bool CLogicSetDlg::ReadBack() {
+bool LogicRulesDlg::ReadBack() {
     std::uint32_t typed = 0;
     std::optional<std::string> error = base::CheckUnsigned(ui::U8(number_->text()), typed);
     QWidget* bad = number_;
@@ -142,12 +142,12 @@ bool CLogicSetDlg::ReadBack() {
     return false;
 }
 
-void CLogicSetDlg::OnCurrentRowChanged(QTreeWidgetItem* current) {
+void LogicRulesDlg::OnCurrentRowChanged(QTreeWidgetItem* current) {
     if (selecting_ || !current) return;
     GoTo(list_->indexOfTopLevelItem(current));
 }
 
-void CLogicSetDlg::GoTo(int number) {
+void LogicRulesDlg::GoTo(int number) {
     {
         const QSignalBlocker quiet(number_);
         number_->SetNumber(number);
@@ -155,7 +155,7 @@ void CLogicSetDlg::GoTo(int number) {
     OnNumberChange();
 }
 
-void CLogicSetDlg::OnNumberChange() {
+void LogicRulesDlg::OnNumberChange() {
     ReadBack();
     // A field that did not read back counts as 0, as an empty one does.
     const LogicNumberEntry entry = EnterLogicNumber(number_->Number().value_or(0), Capacity());
@@ -185,7 +185,7 @@ void CLogicSetDlg::OnNumberChange() {
     }
 }
 
-void CLogicSetDlg::OnSave() {
+void LogicRulesDlg::OnSave() {
     const std::optional<std::string> text = rule_->GbkText();
     const base::Result<int> next =
         text ? SaveLogicRule(state_.Project, state_.ControllerModel, LogicNumber(), *text)
@@ -202,7 +202,7 @@ void CLogicSetDlg::OnSave() {
     rule_->setFocus();
 }
 
-void CLogicSetDlg::OnClear() {
+void LogicRulesDlg::OnClear() {
     if (!messages_.Confirm(this, ui::Q(kClearQuestion), ui::MessageService::AppTitle(),
                            ui::MessageIcon::Warning))
         return;
@@ -211,7 +211,7 @@ void CLogicSetDlg::OnClear() {
     SelectFirstRow();
 }
 
-bool CLogicSetDlg::eventFilter(QObject* watched, QEvent* event) {
+bool LogicRulesDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::Wheel) return QDialog::eventFilter(watched, event);
     const int step = ui::WheelStep(static_cast<QWheelEvent*>(event));
     const int capacity = Capacity();

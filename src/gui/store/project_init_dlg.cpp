@@ -1,4 +1,4 @@
-#include "gui/store/init_dlg.h"
+#include "gui/store/project_init_dlg.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,7 +10,7 @@
 
 namespace velsend::store {
 
-CInitDlg::CInitDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
+ProjectInitDlg::ProjectInitDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       dir_(dir),
       messages_(messages),
@@ -32,11 +32,11 @@ CInitDlg::CInitDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget*
     // Enter must not wipe a project by habit: the safe button is the default.
     cancel_->setDefault(true);
     cancel_->setFocus();
-    connect(confirm_, &QPushButton::clicked, this, &CInitDlg::OnConfirm);
+    connect(confirm_, &QPushButton::clicked, this, &ProjectInitDlg::OnConfirm);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void CInitDlg::OnConfirm() {
+void ProjectInitDlg::OnConfirm() {
     const InitialisationResult result = InitialiseProject(dir_);
     if (!result.outcome) {
         // What was deleted stays deleted; the dialog stays for another try.

@@ -1,4 +1,4 @@
-#include "gui/loops/grid_dlg.h"
+#include "gui/loops/loop_grid_dlg.h"
 
 #include <QKeyEvent>
 #include <QPushButton>
@@ -6,12 +6,12 @@
 
 #include "base/field_check.h"
 #include "gui/devices/device_grid_view.h"
-#include "gui/loops/loop_stat_dlg.h"
+#include "gui/loops/loop_stats_dlg.h"
 #include "gui/kit/number_edit.h"
 
 namespace velsend::loops {
 
-CGridDlg::CGridDlg(const store::ProjectDir& dir, int loop, CLoopStatDlgX* linked, QWidget* parent)
+LoopGridDlg::LoopGridDlg(const store::ProjectDir& dir, int loop, LoopStatsDlg* linked, QWidget* parent)
     : QDialog(parent),
       dir_(dir),
       linked_(linked),
@@ -44,19 +44,19 @@ CGridDlg::CGridDlg(const store::ProjectDir& dir, int loop, CLoopStatDlgX* linked
     ShowLoop(loop);
 }
 
-void CGridDlg::Step(int step) {
+void LoopGridDlg::Step(int step) {
     if (linked_) linked_->StepLoop(step);
     ShowLoop(base::WrapStep(loop_, step, 0, 255));
     edit_->SetNumber(loop_);
 }
 
-void CGridDlg::ShowLoop(int loop) {
+void LoopGridDlg::ShowLoop(int loop) {
     loop_ = loop & 0xFF;
     setWindowTitle(QStringLiteral("网格查看 - %1回路").arg(loop_));
     grid_->SetLabels(ReadGridLabels(dir_, loop_));
 }
 
-bool CGridDlg::eventFilter(QObject* watched, QEvent* event) {
+bool LoopGridDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

@@ -21,12 +21,12 @@ namespace velsend::app::gui {
 
 // The main window's client area: the notes for the user and the progress bar
 // that the spreadsheet commands drive. It also receives those commands.
-class CVelView : public QWidget {
+class MainView : public QWidget {
     Q_OBJECT
   public:
-    explicit CVelView(QWidget* parent = nullptr);
+    explicit MainView(QWidget* parent = nullptr);
     // Waits for a running import or export: it writes project files.
-    ~CVelView() override;
+    ~MainView() override;
 
     QProgressBar* ProgressBar() const { return progress_; }
     // The project and the message boxes the spreadsheet commands use.

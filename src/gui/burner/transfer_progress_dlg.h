@@ -30,11 +30,11 @@ inline constexpr std::string_view kTransferStoppedMessage =
 // runs on a worker thread so that the window keeps painting; the dialog
 // stays modal, and "取消" stops it between blocks, then says that the chip
 // may hold a partial write.
-class CShowDlg : public QDialog {
+class TransferProgressDlg : public QDialog {
     Q_OBJECT
   public:
-    CShowDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
-    ~CShowDlg() override;
+    TransferProgressDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ~TransferProgressDlg() override;
 
     QPushButton* StartButton() const { return start_; }
     QPushButton* FinishButton() const { return finish_; }

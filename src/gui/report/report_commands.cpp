@@ -1,4 +1,4 @@
-#include "gui/report/report_dlg.h"
+#include "gui/report/report_commands.h"
 
 #include <QApplication>
 #include <QFileInfo>

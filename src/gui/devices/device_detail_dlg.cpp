@@ -1,5 +1,5 @@
 #include "base/controller_model.h"
-#include "gui/devices/device_set_dlg.h"
+#include "gui/devices/device_detail_dlg.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -16,8 +16,8 @@
 #include <QWheelEvent>
 
 #include "gui/devices/device_grid_view.h"
-#include "gui/logic/logic_set_dlg.h"
-#include "gui/loops/loop_stat_dlg.h"
+#include "gui/logic/logic_rules_dlg.h"
+#include "gui/loops/loop_stats_dlg.h"
 #include "gui/phrases/phrase_editor_dlg.h"
 #include "base/gbk.h"
 #include "gui/kit/form.h"
@@ -46,7 +46,7 @@ void CentreOn(QWidget* window) {
 
 }  // namespace
 
-CMDeviceSetDlgX::CMDeviceSetDlgX(base::RunState& state, ui::MessageService& messages,
+DeviceDetailDlg::DeviceDetailDlg(base::RunState& state, ui::MessageService& messages,
                                  QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages), session_(state.Project) {
     setWindowTitle(QStringLiteral("总线设备"));
@@ -55,7 +55,7 @@ CMDeviceSetDlgX::CMDeviceSetDlgX(base::RunState& state, ui::MessageService& mess
     grid_ = new DeviceGridView(loops::kDetailGrid, filter_, this);
     filters_ = new TypeFilterBoxes(filter_, this, QPoint(868, 4), 16);
     connect(filters_, &TypeFilterBoxes::Changed, grid_, qOverload<>(&QWidget::update));
-    connect(grid_, &DeviceGridView::AddressClicked, this, &CMDeviceSetDlgX::OnGridClicked);
+    connect(grid_, &DeviceGridView::AddressClicked, this, &DeviceDetailDlg::OnGridClicked);
 
     form_ = std::make_unique<ui::Form>(this, messages_);
     DeviceForm& f = session_.EditForm();
@@ -70,23 +70,23 @@ CMDeviceSetDlgX::CMDeviceSetDlgX(base::RunState& state, ui::MessageService& mess
     connect(address_, &QLineEdit::textEdited, this, [this] { OnLoopOrAddressEdited(false); });
     for (QLineEdit* edit : {zone_, floor_, room_, delay_})
         connect(edit, &QLineEdit::textEdited, this, [this] { ReadBack(); });
-    connect(phrase_, &QLineEdit::textEdited, this, &CMDeviceSetDlgX::OnPhraseEdited);
+    connect(phrase_, &QLineEdit::textEdited, this, &DeviceDetailDlg::OnPhraseEdited);
     connect(name_, &QLineEdit::textEdited, this,
             [this] {
                 // The validator lets through only text that has bytes.
                 if (auto gbk = name_->GbkText()) session_.EditForm().name = *gbk;
             });
-    connect(classes_, &QButtonGroup::idClicked, this, &CMDeviceSetDlgX::OnClassPicked);
+    connect(classes_, &QButtonGroup::idClicked, this, &DeviceDetailDlg::OnClassPicked);
     connect(states_, &QButtonGroup::idClicked, this,
             [this](int id) { session_.EditForm().state = id; });
     connect(types_, &QButtonGroup::idClicked, this,
             [this](int id) { session_.EditForm().type = id; });
     connect(choices_, &QButtonGroup::idClicked, this,
             [this](int id) { session_.EditForm().choice = id; });
-    connect(setNext_, &QPushButton::clicked, this, &CMDeviceSetDlgX::OnSetNext);
-    connect(readNext_, &QPushButton::clicked, this, &CMDeviceSetDlgX::OnReadNext);
-    connect(stats_, &QPushButton::clicked, this, &CMDeviceSetDlgX::OpenStatistics);
-    connect(gridBox_, &QCheckBox::toggled, this, &CMDeviceSetDlgX::OnGridBox);
+    connect(setNext_, &QPushButton::clicked, this, &DeviceDetailDlg::OnSetNext);
+    connect(readNext_, &QPushButton::clicked, this, &DeviceDetailDlg::OnReadNext);
+    connect(stats_, &QPushButton::clicked, this, &DeviceDetailDlg::OpenStatistics);
+    connect(gridBox_, &QCheckBox::toggled, this, &DeviceDetailDlg::OnGridBox);
 
     // Keys and the wheel are taken before the focused control sees them.
     installEventFilter(this);
@@ -99,18 +99,18 @@ CMDeviceSetDlgX::CMDeviceSetDlgX(base::RunState& state, ui::MessageService& mess
     setFixedSize(kWithGrid);
 
     // The two windows beside this one: hidden until F5/F7, gone with it.
-    logic_ = new logic::CLogicSetDlg(state_, messages_, this, this);
-    phraseWindow_ = new phrases::COtherTypedlg1(state_.Project, messages_, this);
+    logic_ = new logic::LogicRulesDlg(state_, messages_, this, this);
+    phraseWindow_ = new phrases::PhraseEditorDlg(state_.Project, messages_, this);
     phraseWindow_->SetOwner(this);
-    connect(logicButton_, &QPushButton::clicked, logic_, &logic::CLogicSetDlg::ShowModeless);
+    connect(logicButton_, &QPushButton::clicked, logic_, &logic::LogicRulesDlg::ShowModeless);
     connect(phrasesButton_, &QPushButton::clicked, phraseWindow_,
-            &phrases::COtherTypedlg1::ShowModeless);
+            &phrases::PhraseEditorDlg::ShowModeless);
     address_->setFocus();
 }
 
-CMDeviceSetDlgX::~CMDeviceSetDlgX() = default;
+DeviceDetailDlg::~DeviceDetailDlg() = default;
 
-QWidget* CMDeviceSetDlgX::BuildForm() {
+QWidget* DeviceDetailDlg::BuildForm() {
     auto* panel = new QWidget(this);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(8, 6, 4, 4);
@@ -231,20 +231,20 @@ QWidget* CMDeviceSetDlgX::BuildForm() {
     return panel;
 }
 
-QRadioButton* CMDeviceSetDlgX::ClassRadio(int productClass) const {
+QRadioButton* DeviceDetailDlg::ClassRadio(int productClass) const {
     return qobject_cast<QRadioButton*>(classes_->button(productClass));
 }
-QRadioButton* CMDeviceSetDlgX::StateRadio(int state) const {
+QRadioButton* DeviceDetailDlg::StateRadio(int state) const {
     return qobject_cast<QRadioButton*>(states_->button(state));
 }
-QRadioButton* CMDeviceSetDlgX::TypeRadio(int index) const {
+QRadioButton* DeviceDetailDlg::TypeRadio(int index) const {
     return qobject_cast<QRadioButton*>(types_->button(index));
 }
-QRadioButton* CMDeviceSetDlgX::ChoiceRadio(int choice) const {
+QRadioButton* DeviceDetailDlg::ChoiceRadio(int choice) const {
     return qobject_cast<QRadioButton*>(choices_->button(choice));
 }
 
-void CMDeviceSetDlgX::ApplyClassLayout() {
+void DeviceDetailDlg::ApplyClassLayout() {
     const DeviceForm& f = session_.Form();
     state_.BusDeviceClass = f.productClass;
     ClassRadio(f.productClass)->setChecked(true);
@@ -269,7 +269,7 @@ void CMDeviceSetDlgX::ApplyClassLayout() {
     for (QAbstractButton* radio : types_->buttons()) radio->setEnabled(layout.typesEnabled);
 }
 
-void CMDeviceSetDlgX::ShowType() {
+void DeviceDetailDlg::ShowType() {
     // A code without a visible radio shows no type at all.
     types_->setExclusive(false);
     for (QAbstractButton* radio : types_->buttons()) radio->setChecked(false);
@@ -280,7 +280,7 @@ void CMDeviceSetDlgX::ShowType() {
         TypeRadio(type)->setChecked(true);
 }
 
-void CMDeviceSetDlgX::ShowForm() {
+void DeviceDetailDlg::ShowForm() {
     loopValue_ = session_.Loop();
     addressValue_ = session_.Address();
     form_->Load();
@@ -294,11 +294,11 @@ void CMDeviceSetDlgX::ShowForm() {
     grid_->SetCurrent(session_.Address());
 }
 
-bool CMDeviceSetDlgX::ReadBack() {
+bool DeviceDetailDlg::ReadBack() {
     return form_->Save();
 }
 
-void CMDeviceSetDlgX::OnLoopOrAddressEdited(bool loopChanged) {
+void DeviceDetailDlg::OnLoopOrAddressEdited(bool loopChanged) {
     ui::NumberEdit* edit = loopChanged ? loop_ : address_;
     if (!ReadBack() || edit->text().isEmpty()) return;
     if (loopChanged) {
@@ -310,27 +310,27 @@ void CMDeviceSetDlgX::OnLoopOrAddressEdited(bool loopChanged) {
     ShowForm();
 }
 
-void CMDeviceSetDlgX::OnPhraseEdited() {
+void DeviceDetailDlg::OnPhraseEdited() {
     if (!ReadBack()) return;
     DeviceForm& f = session_.EditForm();
     f.phraseText = PhraseTextOf(state_.Project, f.phrase);
     phraseText_->setText(ui::Q(store::GbkToUtf8(f.phraseText)));
 }
 
-void CMDeviceSetDlgX::OnClassPicked(int productClass) {
+void DeviceDetailDlg::OnClassPicked(int productClass) {
     PickClass(session_.EditForm(), productClass);
     ApplyClassLayout();
     ShowType();
 }
 
-bool CMDeviceSetDlgX::ReportSave(const base::Result<>& result) {
+bool DeviceDetailDlg::ReportSave(const base::Result<>& result) {
     if (result) return true;
     messages_.Message(this, ui::Q(result.error().Full()), ui::MessageService::AppTitle(),
                       ui::MessageIcon::Warning);
     return false;
 }
 
-void CMDeviceSetDlgX::OnSetNext() {
+void DeviceDetailDlg::OnSetNext() {
     if (!ReadBack()) return;
     const int saved = session_.Address();
     const base::Result<> result = session_.SaveAndSetNext();
@@ -344,7 +344,7 @@ void CMDeviceSetDlgX::OnSetNext() {
     SelectFocusedEdit();
 }
 
-void CMDeviceSetDlgX::OnReadNext() {
+void DeviceDetailDlg::OnReadNext() {
     if (!ReadBack()) return;
     const int saved = session_.Address();
     const base::Result<> result = session_.SaveAndReadNext();
@@ -355,7 +355,7 @@ void CMDeviceSetDlgX::OnReadNext() {
     SelectFocusedEdit();
 }
 
-void CMDeviceSetDlgX::SelectFocusedEdit() {
+void DeviceDetailDlg::SelectFocusedEdit() {
     QWidget* focused = focusWidget();
     for (QLineEdit* edit : {static_cast<QLineEdit*>(loop_), static_cast<QLineEdit*>(address_),
                             static_cast<QLineEdit*>(zone_), static_cast<QLineEdit*>(floor_),
@@ -365,30 +365,30 @@ void CMDeviceSetDlgX::SelectFocusedEdit() {
     }
 }
 
-void CMDeviceSetDlgX::OnGridClicked(int address) {
+void DeviceDetailDlg::OnGridClicked(int address) {
     address_->SetNumber(address);
     OnLoopOrAddressEdited(false);
     address_->setFocus();
     address_->selectAll();
 }
 
-void CMDeviceSetDlgX::OnGridBox(bool on) {
+void DeviceDetailDlg::OnGridBox(bool on) {
     setFixedSize(on ? kWithGrid : kFormOnly);
     // The row headings begin left of the narrow window's edge.
     grid_->setVisible(on);
     CentreOn(this);
 }
 
-void CMDeviceSetDlgX::OpenStatistics() {
-    loops::CLoopStatDlgX dialog(state_, messages_, session_.Loop(), this);
+void DeviceDetailDlg::OpenStatistics() {
+    loops::LoopStatsDlg dialog(state_, messages_, session_.Loop(), this);
     dialog.exec();
 }
 
-void CMDeviceSetDlgX::RebuildGrid() {
+void DeviceDetailDlg::RebuildGrid() {
     grid_->SetLabels(loops::BuildGridLabels(session_.Held().devices));
 }
 
-bool CMDeviceSetDlgX::HandleKey(int key) {
+bool DeviceDetailDlg::HandleKey(int key) {
     switch (key) {
         case Qt::Key_F1:
             OpenStatistics();
@@ -414,7 +414,7 @@ bool CMDeviceSetDlgX::HandleKey(int key) {
     }
 }
 
-bool CMDeviceSetDlgX::HandleWheel(int step) {
+bool DeviceDetailDlg::HandleWheel(int step) {
     QWidget* focused = focusWidget();
     auto* edit = qobject_cast<ui::NumberEdit*>(focused);
     if (!edit || !isAncestorOf(edit)) return false;
@@ -433,7 +433,7 @@ bool CMDeviceSetDlgX::HandleWheel(int step) {
     return true;
 }
 
-bool CMDeviceSetDlgX::eventFilter(QObject* watched, QEvent* event) {
+bool DeviceDetailDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         if (HandleKey(static_cast<QKeyEvent*>(event)->key())) return true;
     } else if (event->type() == QEvent::Wheel) {

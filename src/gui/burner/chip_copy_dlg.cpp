@@ -1,4 +1,4 @@
-#include "gui/burner/backup_dlg.h"
+#include "gui/burner/chip_copy_dlg.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -19,7 +19,7 @@ const QString kInitialName = QStringLiteral("工程名称.bin");
 
 }  // namespace
 
-CBackupDlg::CBackupDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),
@@ -46,19 +46,19 @@ CBackupDlg::CBackupDlg(base::RunState& state, ui::MessageService& messages, QWid
 
     connect(backup_, &QPushButton::clicked, this, [this] { Run(true); });
     connect(restore_, &QPushButton::clicked, this, [this] { Run(false); });
-    connect(run_, &ui::BackgroundRun::Finished, this, &CBackupDlg::OnWorkerDone);
+    connect(run_, &ui::BackgroundRun::Finished, this, &ChipCopyDlg::OnWorkerDone);
 }
 
-CBackupDlg::~CBackupDlg() {
+ChipCopyDlg::~ChipCopyDlg() {
     // Stops and joins the worker while the bridge and the port it uses live.
     delete run_;
 }
 
-bool CBackupDlg::Running() const {
+bool ChipCopyDlg::Running() const {
     return run_->Running();
 }
 
-void CBackupDlg::Run(bool backup) {
+void ChipCopyDlg::Run(bool backup) {
     if (run_->Running()) return;
     const QString file = backup ? messages_.SaveFileName(this, QString(), kInitialName, kFilter)
                                 : messages_.OpenFileName(this, QString(), kInitialName, kFilter);
@@ -79,7 +79,7 @@ void CBackupDlg::Run(bool backup) {
     });
 }
 
-void CBackupDlg::OnWorkerDone() {
+void ChipCopyDlg::OnWorkerDone() {
     bridge_->Flush();
     backup_->setEnabled(true);
     restore_->setEnabled(true);
@@ -96,7 +96,7 @@ void CBackupDlg::OnWorkerDone() {
     if (closePending_) reject();
 }
 
-void CBackupDlg::reject() {
+void ChipCopyDlg::reject() {
     if (run_->Running()) {
         closePending_ = true;
         run_->Cancel();

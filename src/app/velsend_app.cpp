@@ -1,4 +1,4 @@
-#include "app/vel_app.h"
+#include "app/velsend_app.h"
 
 #include <QCommandLineParser>
 #include <QIcon>
@@ -48,7 +48,7 @@ QTranslator* InstallQtChineseTranslations(QCoreApplication& app) {
     return translator;
 }
 
-CVelApp::CVelApp(int& argc, char** argv) : QApplication(argc, argv) {
+VelsendApp::VelsendApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("VelSend"));
     InstallQtChineseTranslations(*this);
     setWindowIcon(AppIcon());
@@ -58,9 +58,9 @@ CVelApp::CVelApp(int& argc, char** argv) : QApplication(argc, argv) {
     connect(watch, &TerminationWatch::AllClosed, this, &QCoreApplication::quit);
 }
 
-CVelApp::~CVelApp() = default;
+VelsendApp::~VelsendApp() = default;
 
-bool CVelApp::InitInstance() {
+bool VelsendApp::InitInstance() {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("火灾报警控制器数据设置与烧写"));
     parser.addHelpOption();
@@ -80,7 +80,7 @@ bool CVelApp::InitInstance() {
 
     folders_ = ProjectFolders::UserSettings();
     messages_.SetDialogFolders(folders_.get());
-    frame_ = std::make_unique<CMainFrame>(state_, messages_, *folders_);
+    frame_ = std::make_unique<MainFrame>(state_, messages_, *folders_);
     frame_->show();
     const QString folder = folders_->StartFolder(parser.positionalArguments().value(0));
     if (!folder.isEmpty()) frame_->OpenFolder(folder);

@@ -1,4 +1,4 @@
-#include "gui/loops/copy_loop_dlg.h"
+#include "gui/loops/loop_copy_dlg.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,7 +14,7 @@
 
 namespace velsend::loops {
 
-CCopyLoopDlg::CCopyLoopDlg(const store::ProjectDir& dir, ui::MessageService& messages,
+LoopCopyDlg::LoopCopyDlg(const store::ProjectDir& dir, ui::MessageService& messages,
                            QWidget* parent)
     : QDialog(parent),
       dir_(dir),
@@ -44,14 +44,14 @@ CCopyLoopDlg::CCopyLoopDlg(const store::ProjectDir& dir, ui::MessageService& mes
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(sentence);
     layout->addLayout(buttons);
-    connect(copy_, &QPushButton::clicked, this, &CCopyLoopDlg::OnCopy);
+    connect(copy_, &QPushButton::clicked, this, &LoopCopyDlg::OnCopy);
     connect(quit, &QPushButton::clicked, this, &QDialog::reject);
     installEventFilter(this);
     for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
     setFixedSize(sizeHint());
 }
 
-void CCopyLoopDlg::OnCopy() {
+void LoopCopyDlg::OnCopy() {
     const int source = static_cast<int>(source_->CorrectedValue());
     const int target = static_cast<int>(target_->CorrectedValue());
     const base::Result<std::string> copied = CopyLoop(dir_, source, target);
@@ -65,7 +65,7 @@ void CCopyLoopDlg::OnCopy() {
 }
 
 // The wheel steps the focused edit, wrapping; elsewhere it acts as usual.
-bool CCopyLoopDlg::eventFilter(QObject* watched, QEvent* event) {
+bool LoopCopyDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel) {
         auto* edit = qobject_cast<ui::NumberEdit*>(focusWidget());
         const int step = ui::WheelStep(static_cast<QWheelEvent*>(event));
