@@ -1,0 +1,96 @@
+#include <optional>
+#include <string>
+
+#include "cli/commands.h"
+#include "core/burner/backup.h"
+#include "core/burner/transfer_engine.h"
+
+namespace velsend::cli {
+namespace {
+
+// What an interrupted run leaves on the chip, said plainly.
+std::string InterruptedText(int kind, int stored, int expected) {
+    std::string text = "已被 " + StopSignals::Name() + " 中断，端口已关闭。";
+    if (kind == burner::kEraseChip) return text + "芯片可能只擦除了一部分，请重新擦除。";
+    return text + "芯片上的数据可能只写入了一部分（已确认 " + std::to_string(stored) + "/" +
+           std::to_string(expected) + " 块），请重新传送。";
+}
+
+int TransferCommand(Context& c, int kind) {
+    c.state.TransferKind = kind;
+    ProgressPrinter progress(c.streams);
+    StopSignals signals;
+    burner::TransferEngine engine(c.state.BurnerPort, progress, {}, signals.flag());
+    burner::TransferJob job;
+    job.kind = kind;
+    job.model = c.state.ControllerModel;
+    job.rules = c.state.Rules;
+    job.address = c.state.BurnerAddress();
+    job.project = c.state.Project;
+    job.node9 = &c.state.Node9;
+    job.node10 = &c.state.Node10;
+    const burner::TransferResult result = engine.Run(job);
+    progress.EndBar();
+    if (result.outcome == burner::TransferOutcome::Cancelled) {
+        c.streams.err << InterruptedText(kind, result.blocksStored, result.blocksExpected) << "\n";
+        return kExitInterrupted;
+    }
+    c.streams.out << result.status << "\n";
+    return result.Succeeded() ? kExitOk : kExitFailed;
+}
+
+
+int ChipCopyCommand(Context& c, bool backup) {
+    const std::optional<burner::ChipCopyJob> job = burner::PrepareChipCopy(
+        c.state, backup ? burner::ChipCopyKind::Backup : burner::ChipCopyKind::Restore,
+        c.options.args[0], c.prompt);
+    if (!job) return kExitFailed;
+    ProgressPrinter progress(c.streams);
+    StopSignals signals;
+    burner::ChipCopyPort port;
+    const burner::ChipCopyResult result = burner::RunChipCopy(port, *job, progress, signals.flag());
+    progress.EndBar();
+    if (result.outcome == burner::ChipCopyOutcome::Cancelled) {
+        c.streams.err << "已被 " << StopSignals::Name() << " 中断，端口已关闭。"
+                      << (backup ? "没有写入备份文件 " + job->file.string() + "，芯片没有改变。"
+                                 : "芯片上的数据可能只还原了一部分（已确认 " +
+                                       std::to_string(result.blocks) + "/" +
+                                       std::to_string(burner::ChipBlockCount(job->model)) +
+                                       " 块），请重新还原。")
+                      << "\n";
+        return kExitInterrupted;
+    }
+    if (!result.message.empty()) c.streams.err << result.message << "\n";
+    if (result.outcome != burner::ChipCopyOutcome::Done) return kExitFailed;
+    c.streams.out << result.status << "\n";
+    return kExitOk;
+}
+
+
+}  // namespace
+
+int SendCommand(Context& c) {
+    static const std::pair<std::string_view, int> kinds[] = {
+        {"nodes", burner::kSendNodes}, {"devices", burner::kSendDevices},
+        {"logic", burner::kSendLogic}, {"phrases", burner::kSendPhrases},
+        {"names", burner::kSendNames},
+    };
+    for (const auto& [name, kind] : kinds) {
+        if (c.options.args[0] == name) return TransferCommand(c, kind);
+    }
+    c.streams.err << "velsend-cli: send takes nodes, devices, logic, phrases or names\n";
+    return kExitUsage;
+}
+
+int EraseCommand(Context& c) {
+    return TransferCommand(c, burner::kEraseChip);
+}
+
+int BackupCommand(Context& c) {
+    return ChipCopyCommand(c, true);
+}
+int RestoreCommand(Context& c) {
+    return ChipCopyCommand(c, false);
+}
+
+}  // namespace velsend::cli
