@@ -392,12 +392,12 @@ void MainFrame::RegisterHandlers() {
     handlers_[ID_PHRASES_CLEAR] = [this] { OnPhraseInit(0); };
     handlers_[ID_PHRASES_COMMON] = [this] { OnPhraseInit(1); };
     handlers_[ID_TRANSFER_RULES] = [this] { OnTransferRules(); };
-    handlers_[ID_SEND_NODES] = [this] { OnTransfer(0); };
-    handlers_[ID_SEND_DEVICES] = [this] { OnTransfer(1); };
-    handlers_[ID_SEND_LOGIC] = [this] { OnTransfer(2); };
-    handlers_[ID_SEND_PHRASES] = [this] { OnTransfer(3); };
-    handlers_[ID_ERASE_CHIP] = [this] { OnTransfer(4); };
-    handlers_[ID_SEND_NAMES] = [this] { OnTransfer(5); };
+    handlers_[ID_SEND_NODES] = [this] { OnTransfer(burner::TransferKind::SendNodes); };
+    handlers_[ID_SEND_DEVICES] = [this] { OnTransfer(burner::TransferKind::SendDevices); };
+    handlers_[ID_SEND_LOGIC] = [this] { OnTransfer(burner::TransferKind::SendLogic); };
+    handlers_[ID_SEND_PHRASES] = [this] { OnTransfer(burner::TransferKind::SendPhrases); };
+    handlers_[ID_ERASE_CHIP] = [this] { OnTransfer(burner::TransferKind::EraseChip); };
+    handlers_[ID_SEND_NAMES] = [this] { OnTransfer(burner::TransferKind::SendNames); };
     handlers_[ID_BACKUP] = [this] { OnBackup(); };
     handlers_[ID_INITIALISE] = [this] { OnInitialise(); };
     handlers_[ID_VELNET_IMPORT] = [this] { OnVelnetImport(); };
@@ -480,9 +480,9 @@ void MainFrame::OnProjectDetails() {
     store::ProjectInfoDlg dialog(state_.Project, messages_, this);
     dialog.exec();
 }
-void MainFrame::OnTransfer(int kind) {
+void MainFrame::OnTransfer(burner::TransferKind kind) {
     state_.TransferKind = kind;
-    burner::TransferProgressDlg dialog(state_, messages_, this);
+    burner::TransferProgressDlg dialog(kind, state_, messages_, this);
     dialog.exec();
 }
 

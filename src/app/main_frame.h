@@ -92,7 +92,7 @@ class MainFrame : public QMainWindow {
     void OnPhraseEditor();
     void OnPhraseInit(int mode);
     void OnTransferRules();
-    void OnTransfer(int kind);
+    void OnTransfer(burner::TransferKind kind);
     void OnBackup();
     void OnInitialise();
     void OnVelnetImport();

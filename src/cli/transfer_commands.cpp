@@ -9,26 +9,19 @@ namespace velsend::cli {
 namespace {
 
 // What an interrupted run leaves on the chip, said plainly.
-std::string InterruptedText(int kind, int stored, int expected) {
+std::string InterruptedText(burner::TransferKind kind, int stored, int expected) {
     std::string text = "已被 " + StopSignals::Name() + " 中断，端口已关闭。";
-    if (kind == burner::kEraseChip) return text + "芯片可能只擦除了一部分，请重新擦除。";
+    if (kind == burner::TransferKind::EraseChip) return text + "芯片可能只擦除了一部分，请重新擦除。";
     return text + "芯片上的数据可能只写入了一部分（已确认 " + std::to_string(stored) + "/" +
            std::to_string(expected) + " 块），请重新传送。";
 }
 
-int TransferCommand(Context& c, int kind) {
+int TransferCommand(Context& c, burner::TransferKind kind) {
     c.state.TransferKind = kind;
     ProgressPrinter progress(c.streams);
     StopSignals signals;
     burner::TransferEngine engine(c.state.BurnerPort, progress, {}, signals.flag());
-    burner::TransferJob job;
-    job.kind = kind;
-    job.model = c.state.ControllerModel;
-    job.rules = c.state.Rules;
-    job.address = c.state.BurnerAddress();
-    job.project = c.state.Project;
-    job.node9 = &c.state.Node9;
-    job.node10 = &c.state.Node10;
+    const burner::TransferJob job = base::MakeTransferJob(c.state, kind, &c.state.Node9, &c.state.Node10);
     const burner::TransferResult result = engine.Run(job);
     progress.EndBar();
     if (result.outcome == burner::TransferOutcome::Cancelled) {
@@ -70,10 +63,10 @@ int ChipCopyCommand(Context& c, bool backup) {
 }  // namespace
 
 int SendCommand(Context& c) {
-    static const std::pair<std::string_view, int> kinds[] = {
-        {"nodes", burner::kSendNodes}, {"devices", burner::kSendDevices},
-        {"logic", burner::kSendLogic}, {"phrases", burner::kSendPhrases},
-        {"names", burner::kSendNames},
+    static const std::pair<std::string_view, burner::TransferKind> kinds[] = {
+        {"nodes", burner::TransferKind::SendNodes}, {"devices", burner::TransferKind::SendDevices},
+        {"logic", burner::TransferKind::SendLogic}, {"phrases", burner::TransferKind::SendPhrases},
+        {"names", burner::TransferKind::SendNames},
     };
     for (const auto& [name, kind] : kinds) {
         if (c.options.args[0] == name) return TransferCommand(c, kind);
@@ -83,7 +76,7 @@ int SendCommand(Context& c) {
 }
 
 int EraseCommand(Context& c) {
-    return TransferCommand(c, burner::kEraseChip);
+    return TransferCommand(c, burner::TransferKind::EraseChip);
 }
 
 int BackupCommand(Context& c) {

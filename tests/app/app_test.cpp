@@ -34,7 +34,7 @@ TEST(ControllerModels, MenuBarsCaptionsAndHandshakeCodes) {
 TEST(RunState, StartsWithTheDefaults) {
     const RunState state;
     EXPECT_EQ(state.ControllerModel, 2);
-    EXPECT_EQ(state.TransferKind, 3);
+    EXPECT_EQ(state.TransferKind, burner::TransferKind::SendPhrases);
     EXPECT_EQ(state.BusDeviceClass, -1);
     EXPECT_EQ(state.PhraseInitMode, -1);
     EXPECT_EQ(state.Rules.PortIndex, 0);

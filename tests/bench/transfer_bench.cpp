@@ -28,11 +28,11 @@ TEST(TransferBench, WallTimeStaysCloseToTheRequiredPauses) {
 
     struct Case {
         const char* name;
-        int kind;
+        burner::TransferKind kind;
         int connections;  // with the default rules
     };
     const Case cases[] = {
-        {"devices", kSendDevices, 4}, {"logic", kSendLogic, 1}, {"phrases", kSendPhrases, 1}};
+        {"devices", TransferKind::SendDevices, 4}, {"logic", TransferKind::SendLogic, 1}, {"phrases", TransferKind::SendPhrases, 1}};
     // Each kind runs a few times: the figures are the fastest and the median
     // run; the fastest shows what the program adds to the pauses, the median
     // what a user sees on a busy machine.

@@ -35,7 +35,7 @@ TEST(TransferDialogBench, GuiThreadNeverGoesFiftyMillisecondsWithoutItsEventLoop
     state.Rules.FirstLoop = 0;
     state.Rules.LastLoop = 3;
     state.Rules.PaceDelay = 0;
-    state.TransferKind = burner::kSendDevices;
+    state.TransferKind = burner::TransferKind::SendDevices;
     test::ScriptedMessages messages;
 
     double longestMs = 0;
@@ -44,7 +44,7 @@ TEST(TransferDialogBench, GuiThreadNeverGoesFiftyMillisecondsWithoutItsEventLoop
     int deliveries = 0;
     const int runs = 20;
     for (int run = 0; run < runs; ++run) {
-        burner::TransferProgressDlg dialog(state, messages);
+        burner::TransferProgressDlg dialog(burner::TransferKind::SendDevices, state, messages);
         dialog.show();
         QApplication::processEvents();
 

@@ -148,7 +148,7 @@ TEST(HostileLine, PulledBurnerEndsATransferWithTheLineGoneMessage) {
     test::TempDir dir;
     test::SimProcess sim({"--drop-after", "200"}, dir / "sim.log");
     burner::TransferJob job;
-    job.kind = burner::kSendDevices;
+    job.kind = burner::TransferKind::SendDevices;
     job.model = 2;
     job.rules.PaceDelay = 5;
     job.project = store::ProjectDir(dir.path());

@@ -35,7 +35,7 @@ class TransferTest : public ::testing::Test {
   protected:
     TransferTest() { job.rules.PaceDelay = 0; }
 
-    TransferResult Run(const test::SimProcess& sim, int kind, int model) {
+    TransferResult Run(const test::SimProcess& sim, TransferKind kind, int model) {
         job.kind = kind;
         job.model = model;
         job.project = store::ProjectDir(dir.path());
@@ -69,7 +69,7 @@ TEST_F(TransferTest, DeviceRecordsGoBlockByBlockForEachModelFamily) {
         auto sim = Sim({"--model", std::to_string(model)});
         job.rules.FirstLoop = 0;
         job.rules.LastLoop = 1;
-        const TransferResult result = Run(sim, kSendDevices, model);
+        const TransferResult result = Run(sim, TransferKind::SendDevices, model);
         EXPECT_TRUE(result.Succeeded()) << model;
         EXPECT_EQ(result.status, "传送设备信息成功！");
         const std::size_t perBlock = model == 1 ? 16 : 32;
@@ -98,7 +98,7 @@ TEST_F(TransferTest, PartialAddressRangeSendsWholeBlocks) {
     job.rules.FirstLoop = job.rules.LastLoop = 3;
     job.rules.FirstAddress = 20;
     job.rules.LastAddress = 40;
-    EXPECT_TRUE(Run(sim, kSendDevices, 1).Succeeded());
+    EXPECT_TRUE(Run(sim, TransferKind::SendDevices, 1).Succeeded());
     std::vector<int> expected{0x70, 3, 20, 40};
     for (std::size_t block : {1, 2}) {
         Append(expected, {0x88});
@@ -111,8 +111,8 @@ TEST_F(TransferTest, PartialAddressRangeSendsWholeBlocks) {
 TEST_F(TransferTest, ModelsFiveAndSixSendNoDevicesOrLogic) {
     auto sim = Sim();
     for (int model : {5, 6}) {
-        EXPECT_EQ(Run(sim, kSendDevices, model).outcome, TransferOutcome::NotStarted);
-        EXPECT_EQ(Run(sim, kSendLogic, model).outcome, TransferOutcome::NotStarted);
+        EXPECT_EQ(Run(sim, TransferKind::SendDevices, model).outcome, TransferOutcome::NotStarted);
+        EXPECT_EQ(Run(sim, TransferKind::SendLogic, model).outcome, TransferOutcome::NotStarted);
     }
     EXPECT_TRUE(recorder.statuses.empty());
     EXPECT_TRUE(test::ReceivedBeforeMarker(sim).empty());
@@ -121,14 +121,14 @@ TEST_F(TransferTest, ModelsFiveAndSixSendNoDevicesOrLogic) {
 TEST_F(TransferTest, NodePayloadFollowsTheModelsRecord) {
     test::WriteBytes(dir / "node2.dat", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     auto sim = Sim();
-    EXPECT_TRUE(Run(sim, kSendNodes, 2).Succeeded());
+    EXPECT_TRUE(Run(sim, TransferKind::SendNodes, 2).Succeeded());
     std::vector<int> expected{0x60, 1, 2, 3, 4, 5, 6, 9, 0x99};
     EXPECT_EQ(sim.WaitReceived(expected.size()), expected);
     EXPECT_EQ(node10.LocalAddress, 1);
 
     // No node1.dat: six zeros.
     auto sim3 = Sim({"--model", "3"});
-    EXPECT_EQ(Run(sim3, kSendNodes, 3).status, "传送节点信息成功！");
+    EXPECT_EQ(Run(sim3, TransferKind::SendNodes, 3).status, "传送节点信息成功！");
     expected = {0x60, 0, 0, 0, 0, 0, 0, 0x99};
     EXPECT_EQ(sim3.WaitReceived(expected.size()), expected);
 }
@@ -143,7 +143,7 @@ TEST_F(TransferTest, LogRecordsOfTheFirstFamilyAreConvertedAndFilled) {
     auto sim = Sim({"--model", "1"});
     job.rules.LastLoop = 0;
     job.rules.LastAddress = 2;
-    EXPECT_TRUE(Run(sim, kSendLogic, 1).Succeeded());
+    EXPECT_TRUE(Run(sim, TransferKind::SendLogic, 1).Succeeded());
     std::vector<int> expected{0x80, 0, 0, 2};
     for (std::size_t address = 0; address < 3; ++address) {
         Bytes record(128, 0xFF);
@@ -178,7 +178,7 @@ TEST_F(TransferTest, LogicBlocksPerModel) {
     for (int model : {2, 3, 4}) {
         auto sim = Sim({"--model", std::to_string(model)});
         recorder = {};
-        const TransferResult result = Run(sim, kSendLogic, model);
+        const TransferResult result = Run(sim, TransferKind::SendLogic, model);
         EXPECT_TRUE(result.Succeeded()) << model;
         const int perBlock = model == 4 ? 2 : 4;
         std::vector<int> expected;
@@ -209,7 +209,7 @@ TEST_F(TransferTest, LogicBlockNumbersNeverWrap) {
     auto sim = Sim({"--model", "4"});
     job.rules.FirstLogic = 500;
     job.rules.LastLogic = 1023;
-    const TransferResult result = Run(sim, kSendLogic, 4);
+    const TransferResult result = Run(sim, TransferKind::SendLogic, 4);
     // Blocks 250..255 fit one byte; 256..511 would land on blocks 0..255.
     EXPECT_EQ(result.blocksStored, 6);
     EXPECT_FALSE(result.Succeeded());
@@ -243,7 +243,7 @@ TEST_F(TransferTest, PhraseGroupsAfterDisplayCodes) {
     auto sim = Sim({"--model", "1"});
     job.rules.FirstPhrase = 7;
     job.rules.LastPhrase = 8;
-    const TransferResult result = Run(sim, kSendPhrases, 1);
+    const TransferResult result = Run(sim, TransferKind::SendPhrases, 1);
     EXPECT_TRUE(result.Succeeded());
     EXPECT_EQ(result.blocksStored, 2);
     std::vector<int> expected{0x90, 7, 8};
@@ -259,7 +259,7 @@ TEST_F(TransferTest, PhraseGroupsAfterDisplayCodes) {
     auto sim2 = Sim();
     job.rules.FirstPhrase = 0;
     job.rules.LastPhrase = 255;
-    EXPECT_TRUE(Run(sim2, kSendPhrases, 2).Succeeded());
+    EXPECT_TRUE(Run(sim2, TransferKind::SendPhrases, 2).Succeeded());
     expected = {0x90, 0, 255};
     for (std::size_t group = 0; group < 16; ++group) {
         Append(expected, {0x88});
@@ -278,7 +278,7 @@ TEST_F(TransferTest, ChineseNamesTurnPaddingAndBlanksIntoFF) {
     job.rules.LastLoop = 1;  // loop 1 has no file: all 0xFF
     job.rules.FirstAddress = 16;
     job.rules.LastAddress = 31;
-    EXPECT_TRUE(Run(sim, kSendNames, 2).Succeeded());
+    EXPECT_TRUE(Run(sim, TransferKind::SendNames, 2).Succeeded());
     Bytes entry17(16, 0xFF);
     entry17[0] = 0xC1;
     entry17[1] = 0xB1;
@@ -297,7 +297,7 @@ TEST_F(TransferTest, ChineseNamesTurnPaddingAndBlanksIntoFF) {
 
 TEST_F(TransferTest, EraseWaitsThroughProgressRepliesUpToItsLimit) {
     auto sim = Sim({"--erase-steps", "1500"});
-    const TransferResult result = Run(sim, kEraseChip, 3);
+    const TransferResult result = Run(sim, TransferKind::EraseChip, 3);
     EXPECT_TRUE(result.Succeeded());
     EXPECT_EQ(result.status, "擦除芯片成功！");
     ASSERT_GE(recorder.positions.size(), 1501u);
@@ -307,7 +307,7 @@ TEST_F(TransferTest, EraseWaitsThroughProgressRepliesUpToItsLimit) {
 
     // After 2000 progress replies the program stops listening, still "running".
     auto endless = Sim({"--erase-steps", "2000"});
-    const TransferResult stuck = Run(endless, kEraseChip, 3);
+    const TransferResult stuck = Run(endless, TransferKind::EraseChip, 3);
     EXPECT_EQ(stuck.outcome, TransferOutcome::Unfinished);
     EXPECT_EQ(stuck.status, "正在擦除芯片......");
 }
@@ -316,17 +316,17 @@ TEST_F(TransferTest, PacingIsWhatTheRulesAsk) {
     job.rules.PaceDelay = 5;
     job.rules.LastLoop = 0;
     auto sim = Sim();
-    Run(sim, kSendDevices, 2);
+    Run(sim, TransferKind::SendDevices, 2);
     EXPECT_EQ(recorder.pauseTotal, 8 * 32 * 1 + 60 * 5);
     recorder = {};
-    Run(sim, kSendLogic, 2);  // one block: four slots, the commit, the rest
+    Run(sim, TransferKind::SendLogic, 2);  // one block: four slots, the commit, the rest
     EXPECT_EQ(recorder.pauseTotal, 4 * 5 + 4 * 5 + 10 * 5);
     recorder = {};
-    Run(sim, kSendPhrases, 2);
+    Run(sim, TransferKind::SendPhrases, 2);
     EXPECT_EQ(recorder.pauseTotal, 16 * 5);
     recorder = {};
     job.rules.PaceDelay = 4;  // pace/5 is 0: no per-piece pause
-    Run(sim, kSendNames, 2);
+    Run(sim, TransferKind::SendNames, 2);
     EXPECT_EQ(recorder.pauseTotal, 60 * 4);
 }
 
@@ -334,10 +334,10 @@ TEST_F(TransferTest, PacingIsWhatTheRulesAsk) {
 
 TEST_F(TransferTest, NoChipEndsAtTheCommand) {
     auto sim = Sim({"--no-chip"});
-    for (int kind : {kSendNodes, kSendDevices, kSendLogic, kSendPhrases, kEraseChip, kSendNames}) {
+    for (TransferKind kind : {TransferKind::SendNodes, TransferKind::SendDevices, TransferKind::SendLogic, TransferKind::SendPhrases, TransferKind::EraseChip, TransferKind::SendNames}) {
         const TransferResult result = Run(sim, kind, 2);
-        EXPECT_EQ(result.outcome, TransferOutcome::NoChip) << kind;
-        EXPECT_EQ(result.status, "数据芯片没有插好！") << kind;
+        EXPECT_EQ(result.outcome, TransferOutcome::NoChip) << static_cast<int>(kind);
+        EXPECT_EQ(result.status, "数据芯片没有插好！") << static_cast<int>(kind);
     }
     // Each kind sent its command byte and nothing else.
     EXPECT_EQ(sim.WaitReceived(6), (std::vector<int>{0x60, 0x70, 0x80, 0x90, 0x20, 0xA0}));
@@ -345,19 +345,19 @@ TEST_F(TransferTest, NoChipEndsAtTheCommand) {
 
 TEST_F(TransferTest, SilentOrGarbageBurnerFails) {
     auto silent = Sim({"--silent"});
-    EXPECT_EQ(Run(silent, kSendNodes, 2).status, "传送节点信息失败！");
+    EXPECT_EQ(Run(silent, TransferKind::SendNodes, 2).status, "传送节点信息失败！");
 
     auto garbage = Sim({"--garbage"});
-    EXPECT_EQ(Run(garbage, kSendNodes, 2).status, "传送节点信息失败！");
-    EXPECT_EQ(Run(garbage, kEraseChip, 2).status, "擦除芯片失败！");
-    EXPECT_EQ(Run(garbage, kSendPhrases, 2).status, "传送词库信息失败！");
+    EXPECT_EQ(Run(garbage, TransferKind::SendNodes, 2).status, "传送节点信息失败！");
+    EXPECT_EQ(Run(garbage, TransferKind::EraseChip, 2).status, "擦除芯片失败！");
+    EXPECT_EQ(Run(garbage, TransferKind::SendPhrases, 2).status, "传送词库信息失败！");
 }
 
 TEST_F(TransferTest, RefusedBlockIsSkippedAndTheTransferFails) {
     test::WriteBytes(dir / "devc0.dat", Pattern(1792, 5));
     auto sim = Sim({"--refuse-block", "2"});
     job.rules.LastLoop = 0;
-    const TransferResult result = Run(sim, kSendDevices, 2);
+    const TransferResult result = Run(sim, TransferKind::SendDevices, 2);
     EXPECT_EQ(result.status, "传送设备信息失败！");
     EXPECT_EQ(result.blocksStored, 7);
     // Block 1 went out as a lone 0x88; the others whole.
@@ -366,19 +366,19 @@ TEST_F(TransferTest, RefusedBlockIsSkippedAndTheTransferFails) {
 
 TEST_F(TransferTest, MissingCommitOrBurnerStoppingMidwayFails) {
     auto sim = Sim({"--no-commit", "3"});
-    TransferResult result = Run(sim, kSendPhrases, 2);
+    TransferResult result = Run(sim, TransferKind::SendPhrases, 2);
     EXPECT_EQ(result.status, "传送词库信息失败！");
     EXPECT_EQ(result.blocksStored, 15);
 
     // Stops answering inside the last group.
     auto dropping = Sim({"--drop-after", std::to_string(3 + 15 * 258 + 100)});
-    result = Run(dropping, kSendPhrases, 2);
+    result = Run(dropping, TransferKind::SendPhrases, 2);
     EXPECT_EQ(result.status, "传送词库信息失败！");
     EXPECT_EQ(result.blocksStored, 15);
 }
 
 TEST_F(TransferTest, MissingPortEndsInTheNoAnswerPath) {
-    job.kind = kSendDevices;
+    job.kind = TransferKind::SendDevices;
     job.model = 2;
     job.rules.LastLoop = 1;
     job.project = store::ProjectDir(dir.path());
@@ -401,7 +401,7 @@ TEST_F(TransferTest, CancelStopsBetweenBlocksAndClosesThePort) {
         }
     } canceller;
     canceller.flag = &cancel;
-    job.kind = kSendDevices;
+    job.kind = TransferKind::SendDevices;
     job.model = 2;
     job.project = store::ProjectDir(dir.path());
     job.address = {1, sim.path()};

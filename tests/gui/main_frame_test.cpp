@@ -279,9 +279,9 @@ TEST_F(MainFrameTest, EveryCommandHasOneHandlerAndSetsItsSharedValue) {
     });
     closer.start(10);
     frame.ExecuteCommand(base::ID_SEND_DEVICES);
-    EXPECT_EQ(state.TransferKind, 1);
+    EXPECT_EQ(state.TransferKind, burner::TransferKind::SendDevices);
     frame.ExecuteCommand(base::ID_ERASE_CHIP);
-    EXPECT_EQ(state.TransferKind, 4);
+    EXPECT_EQ(state.TransferKind, burner::TransferKind::EraseChip);
     frame.ExecuteCommand(base::ID_MODULE_CLASS);
     EXPECT_EQ(state.BusDeviceClass, 2);
     frame.ExecuteCommand(base::ID_DEVICE_DETAIL);

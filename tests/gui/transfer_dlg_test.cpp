@@ -44,8 +44,8 @@ class TransferDlgTest : public ::testing::Test {
 TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
     test::SimProcess sim({}, dir / "sim.log");
     Attach(sim);
-    state.TransferKind = kSendDevices;
-    TransferProgressDlg dialog(state, messages);
+    state.TransferKind = TransferKind::SendDevices;
+    TransferProgressDlg dialog(state.TransferKind, state, messages);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("进度显示"));
     EXPECT_EQ(dialog.Status()->text(), QStringLiteral("传送设备信息"));
     EXPECT_FALSE(dialog.FinishButton()->isEnabled());
@@ -80,9 +80,9 @@ TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
 TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
     test::SimProcess sim({}, dir / "sim.log");
     Attach(sim);
-    state.TransferKind = kSendDevices;
+    state.TransferKind = TransferKind::SendDevices;
     state.Rules.PaceDelay = 50;  // 3 s rest after each loop
-    TransferProgressDlg dialog(state, messages);
+    TransferProgressDlg dialog(state.TransferKind, state, messages);
     dialog.show();
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
     // The first loop is through; the rest after it lasts seconds.
@@ -104,12 +104,12 @@ TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
 TEST_F(TransferDlgTest, AStopSignalEndsATransferBetweenBlocksAndThenTheProgram) {
     test::SimProcess sim({}, dir / "sim.log");
     Attach(sim);
-    state.TransferKind = kSendDevices;
+    state.TransferKind = TransferKind::SendDevices;
     state.Rules.PaceDelay = 50;  // 3 s rest after each loop
     app::gui::TerminationWatch watch;
     bool allClosed = false;
     QObject::connect(&watch, &app::gui::TerminationWatch::AllClosed, [&] { allClosed = true; });
-    TransferProgressDlg dialog(state, messages);
+    TransferProgressDlg dialog(state.TransferKind, state, messages);
     dialog.setWindowModality(Qt::ApplicationModal);  // as exec() shows it
     dialog.show();
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
@@ -127,9 +127,9 @@ TEST_F(TransferDlgTest, AStopSignalEndsATransferBetweenBlocksAndThenTheProgram) 
 
 TEST_F(TransferDlgTest, ClosingWhileThePortMessageIsDueDoesNotHang) {
     state.Ports = PortList::FromSpec("/dev/velsend-no-such-port");
-    state.TransferKind = kSendDevices;
+    state.TransferKind = TransferKind::SendDevices;
     {
-        TransferProgressDlg dialog(state, messages);
+        TransferProgressDlg dialog(state.TransferKind, state, messages);
         dialog.show();
         dialog.StartButton()->click();
         // Destroyed before the GUI thread ever gets to the worker's request.
@@ -154,8 +154,8 @@ TEST_F(TransferDlgTest, NodeTransferHandsTheRecordBackWhenDone) {
     store::NineByteNodeRecord nine;
     nine.LocalAddress = 9;
     ASSERT_TRUE(store::SaveNodeRecord(state.Project, nine));
-    state.TransferKind = kSendNodes;
-    TransferProgressDlg dialog(state, messages);
+    state.TransferKind = TransferKind::SendNodes;
+    TransferProgressDlg dialog(state.TransferKind, state, messages);
     dialog.show();
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
@@ -194,8 +194,8 @@ TEST_F(TransferDlgTest, BridgeDeliversABurstAsOneUpdateWithTheLatestValues) {
 
 TEST_F(TransferDlgTest, MissingPortIsReportedAndTheTransferFails) {
     state.Ports = PortList::FromSpec("/dev/velsend-no-such-port");
-    state.TransferKind = kSendNodes;
-    TransferProgressDlg dialog(state, messages);
+    state.TransferKind = TransferKind::SendNodes;
+    TransferProgressDlg dialog(state.TransferKind, state, messages);
     dialog.show();
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
@@ -217,7 +217,7 @@ TEST_F(TransferDlgTest, MenuCommandsOpenTheirDialogs) {
     });
     frame.ExecuteCommand(base::ID_SEND_NAMES);
     EXPECT_EQ(seen, QStringLiteral("传送中文名称信息"));
-    EXPECT_EQ(state.TransferKind, 5);
+    EXPECT_EQ(state.TransferKind, TransferKind::SendNames);
 
     bool backupShown = false;
     QTimer::singleShot(0, [&] {

@@ -86,8 +86,7 @@ const std::vector<Shot>& Shots() {
          [](base::RunState& s, ui::MessageService& m) { return Make<logic::LogicRulesDlg>(s, m); }},
         {"transfer",
          [](base::RunState& s, ui::MessageService& m) {
-             s.TransferKind = 1;
-             return Make<burner::TransferProgressDlg>(s, m);
+             return Make<burner::TransferProgressDlg>(burner::TransferKind::SendDevices, s, m);
          }},
         {"backup",
          [](base::RunState& s, ui::MessageService& m) { return Make<burner::ChipCopyDlg>(s, m); }},

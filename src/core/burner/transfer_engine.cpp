@@ -65,9 +65,10 @@ std::array<std::uint8_t, 3> LoopParameters(int loop, const TransferRules& r) {
 
 }  // namespace
 
-const TransferTexts& TextsOf(int kind) {
-    if (kind < 0 || kind >= static_cast<int>(std::size(kTexts))) return kNoTexts;
-    return kTexts[kind];
+const TransferTexts& TextsOf(TransferKind kind) {
+    const auto index = static_cast<std::size_t>(kind);
+    if (index >= std::size(kTexts)) return kNoTexts;
+    return kTexts[index];
 }
 
 std::uint8_t DisplayTextCode(std::uint8_t byte) {
@@ -96,7 +97,7 @@ TransferResult TransferEngine::Run(const TransferJob& job) {
     TransferResult result;
     // A named pipe under a project file's name would stall the reading with
     // the port held; refuse before anything is opened or sent.
-    if (job.kind != kEraseChip) {
+    if (job.kind != TransferKind::EraseChip) {
         if (const base::Result<> folder = store::CheckProjectFolder(job.project); !folder) {
             Status(std::string(TextsOf(job.kind).failure) + "\n" + folder.error().Full());
             result.status = status_;
@@ -104,22 +105,22 @@ TransferResult TransferEngine::Run(const TransferJob& job) {
         }
     }
     switch (job.kind) {
-        case kSendNodes:
+        case TransferKind::SendNodes:
             result = Nodes(job);
             break;
-        case kSendDevices:
+        case TransferKind::SendDevices:
             result = Devices(job);
             break;
-        case kSendLogic:
+        case TransferKind::SendLogic:
             result = base::Traits(job.model).perDeviceLogic ? LogRecords(job) : LogicBlocks(job);
             break;
-        case kSendPhrases:
+        case TransferKind::SendPhrases:
             result = Phrases(job);
             break;
-        case kEraseChip:
+        case TransferKind::EraseChip:
             result = Erase(job);
             break;
-        case kSendNames:
+        case TransferKind::SendNames:
             result = Names(job);
             break;
         default:

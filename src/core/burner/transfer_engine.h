@@ -14,13 +14,15 @@
 
 namespace velsend::burner {
 
-// What a transfer command sends (the program-wide TransferKind).
-inline constexpr int kSendNodes = 0;
-inline constexpr int kSendDevices = 1;
-inline constexpr int kSendLogic = 2;
-inline constexpr int kSendPhrases = 3;
-inline constexpr int kEraseChip = 4;
-inline constexpr int kSendNames = 5;
+// What a transfer command sends. The values are the order of the status texts.
+enum class TransferKind : int {
+    SendNodes = 0,
+    SendDevices = 1,
+    SendLogic = 2,
+    SendPhrases = 3,
+    EraseChip = 4,
+    SendNames = 5,
+};
 
 struct TransferTexts {
     std::string_view initial;
@@ -29,7 +31,7 @@ struct TransferTexts {
     std::string_view failure;
 };
 // The four texts of a kind; all empty for an unknown kind.
-const TransferTexts& TextsOf(int kind);
+const TransferTexts& TextsOf(TransferKind kind);
 inline constexpr std::string_view kChipNotSeated = "数据芯片没有插好！";
 
 // Bytes on the wire.
@@ -87,7 +89,7 @@ struct TransferResult {
 
 // Everything one press of the start button works on.
 struct TransferJob {
-    int kind = kSendDevices;
+    TransferKind kind = TransferKind::SendDevices;
     int model = 2;
     TransferRules rules;
     PortAddress address;

@@ -15,15 +15,16 @@
 
 namespace velsend::burner {
 
-TransferProgressDlg::TransferProgressDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+TransferProgressDlg::TransferProgressDlg(TransferKind kind, base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent),
+      kind_(kind),
       state_(state),
       messages_(messages),
       start_(new QPushButton(QStringLiteral("开始"), this)),
       finish_(new QPushButton(QStringLiteral("完成"), this)),
       cancel_(new QPushButton(QStringLiteral("取消"), this)),
       progress_(new QProgressBar(this)),
-      status_(new QLabel(ui::Q(TextsOf(state.TransferKind).initial), this)),
+      status_(new QLabel(ui::Q(TextsOf(kind).initial), this)),
       run_(new ui::BackgroundRun(this)),
       bridge_(new ProgressBridge(this, messages, *run_, progress_, status_)) {
     setWindowTitle(QStringLiteral("进度显示"));
@@ -66,14 +67,7 @@ void TransferProgressDlg::OnStart() {
     state_.Ports.Rescan();
     node9_ = state_.Node9;
     node10_ = state_.Node10;
-    TransferJob job;
-    job.kind = state_.TransferKind;
-    job.model = state_.ControllerModel;
-    job.rules = state_.Rules;
-    job.address = state_.BurnerAddress();
-    job.project = state_.Project;
-    job.node9 = &node9_;
-    job.node10 = &node10_;
+    const TransferJob job = base::MakeTransferJob(state_, kind_, &node9_, &node10_);
 
     start_->setEnabled(false);
     run_->Start([this, job] {

@@ -26,14 +26,15 @@ inline constexpr std::string_view kTransferStopped = "传送已停止，数据�
 inline constexpr std::string_view kTransferStoppedMessage =
     "传送在中途停止，数据芯片中可能只写入了一部分数据。\n请重新传送，以免控制器使用不完整的数据。";
 
-// "进度显示": runs the transfer of the current TransferKind. The transfer
+// "进度显示": runs the transfer of `kind`. The transfer
 // runs on a worker thread so that the window keeps painting; the dialog
 // stays modal, and "取消" stops it between blocks, then says that the chip
 // may hold a partial write.
 class TransferProgressDlg : public QDialog {
     Q_OBJECT
   public:
-    TransferProgressDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    TransferProgressDlg(TransferKind kind, base::RunState& state, ui::MessageService& messages,
+                        QWidget* parent = nullptr);
     ~TransferProgressDlg() override;
 
     QPushButton* StartButton() const { return start_; }
@@ -55,6 +56,7 @@ class TransferProgressDlg : public QDialog {
     void OnStart();
     void OnWorkerDone();
 
+    TransferKind kind_;
     base::RunState& state_;
     ui::MessageService& messages_;
     QPushButton* start_;

@@ -6,6 +6,7 @@
 #include "base/controller_model.h"
 #include "core/burner/port_list.h"
 #include "core/burner/serial_port.h"
+#include "core/burner/transfer_engine.h"
 #include "core/burner/transfer_rules.h"
 #include "core/store/node_records.h"
 #include "core/store/project_files.h"
@@ -17,7 +18,8 @@ namespace velsend::base {
 // (or by a test) and handed to whoever needs it.
 struct RunState {
     int ControllerModel = kDefaultModel;
-    int TransferKind = 3;
+    // The kind of the last transfer command chosen.
+    burner::TransferKind TransferKind = burner::TransferKind::SendPhrases;
     int BusDeviceClass = -1;
     int PhraseInitMode = -1;
     burner::TransferRules Rules;
@@ -49,5 +51,22 @@ struct RunState {
     // The port the rules point at, with its device path.
     burner::PortAddress BurnerAddress() const { return Ports.Address(Rules.PortIndex); }
 };
+
+// The job one press of "开始" (or one `velsend-cli send`) runs: this run's
+// model, rules, port and project, and the node records it keeps. The GUI
+// hands the dialog copies of the records; the CLI its own.
+inline burner::TransferJob MakeTransferJob(const RunState& state, burner::TransferKind kind,
+                                           store::NineByteNodeRecord* node9,
+                                           store::TenByteNodeRecord* node10) {
+    burner::TransferJob job;
+    job.kind = kind;
+    job.model = state.ControllerModel;
+    job.rules = state.Rules;
+    job.address = state.BurnerAddress();
+    job.project = state.Project;
+    job.node9 = node9;
+    job.node10 = node10;
+    return job;
+}
 
 }  // namespace velsend::base
