@@ -104,6 +104,11 @@ TransferResult TransferEngine::Run(const TransferJob& job) {
             return result;
         }
     }
+    // The port is closed and reopened per loop; the lock file keeps other
+    // programs out in between. A busy port is told by the first open.
+    const PortReservation reserved = PortReservation::Take(job.address.path);
+    if (reserved.state() == PortReservation::State::Unlocked)
+        observer_.Warn(reserved.Note() + "\n传送中途关闭串口的间隙里，其他程序可能占用此串口。");
     switch (job.kind) {
         case TransferKind::SendNodes:
             result = Nodes(job);

@@ -67,6 +67,8 @@ class TransferObserver {
     // The port could not be opened; the transfer goes on against the closed
     // port and ends in its no-answer path.
     virtual void PortNotOpened(const OpenResult& result) = 0;
+    // Something the user should know that does not stop the transfer.
+    virtual void Warn(const std::string& text) { (void)text; }
 };
 
 enum class TransferOutcome {
