@@ -236,6 +236,17 @@ TEST(HostileNames, BackupNameGetsItsExtensionAndAsksBeforeReplacing) {
     EXPECT_EQ(r.status, cli::kExitFailed);
     EXPECT_TRUE(Contains(r.err, "要替换它吗")) << r.err;
     EXPECT_EQ(test::ReadBytes(dir / "plaza.bin"), (Bytes{1, 2, 3}));
+
+    // A restore of model 2's image on model 3's chip asks, naming both sizes.
+    test::WriteBytes(dir / "ka.bin", Bytes(524288, 7));
+    prompt.answers = {false, true};
+    EXPECT_FALSE(burner::PrepareChipCopy(state, burner::ChipCopyKind::Restore, dir / "ka.bin", prompt));
+    EXPECT_TRUE(Contains(prompt.shown.back().text, "524288 字节（2048 块）")) << prompt.shown.back().text;
+    EXPECT_TRUE(Contains(prompt.shown.back().text, "262144 字节（1024 块）"));
+    job = burner::PrepareChipCopy(state, burner::ChipCopyKind::Restore, dir / "ka.bin", prompt);
+    ASSERT_TRUE(job);
+    EXPECT_TRUE(job->otherModelSize);
+    EXPECT_EQ(prompt.Questions(), 4);
 }
 
 // Every writer goes through the file module, which renames over a link

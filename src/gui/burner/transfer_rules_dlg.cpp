@@ -30,12 +30,14 @@ QGroupBox* RangeGroup(const QString& title, QWidget* first, QWidget* last, QWidg
 
 }  // namespace
 
-TransferRulesDlg::TransferRulesDlg(TransferRules& rules, const burner::PortList& ports, int controllerModel,
+TransferRulesDlg::TransferRulesDlg(TransferRules& rules, burner::PortList& ports, int controllerModel,
                  ui::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       rules_(rules),
+      ports_(ports),
       form_(this, messages),
       port_(new QComboBox(this)),
+      refresh_(new QPushButton(QStringLiteral("刷新"), this)),
       speed_(new QComboBox(this)),
       firstLogic_(new ui::NumberEdit(this, 10)),
       lastLogic_(new ui::NumberEdit(this, 10)),
@@ -48,12 +50,15 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, const burner::PortList&
       delay_(new ui::NumberEdit(this)) {
     setWindowTitle(QStringLiteral("数据传送规则设置"));
 
-    for (int i = 0; i < burner::PortList::kCount; ++i) port_->addItem(ui::Q(ports.Label(i)));
+    FillPorts();
     speed_->addItems({QStringLiteral("115200"), QStringLiteral("19200")});
 
     auto* serial = new QGroupBox(QStringLiteral("串口设置"), this);
     auto* serialLayout = new QVBoxLayout(serial);
-    serialLayout->addWidget(port_);
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(port_, 1);
+    portRow->addWidget(refresh_);
+    serialLayout->addLayout(portRow);
     serialLayout->addWidget(speed_);
 
     auto* delayRow = new QHBoxLayout;
@@ -96,7 +101,6 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, const burner::PortList&
     form_.AddByte(lastPhrase_, &copy_.lastPhrase);
     form_.AddByte(delay_, &copy_.delay, 0, kDelayMax);
     form_.Load();
-    port_->setCurrentIndex(rules_.PortIndex);
     speed_->setCurrentIndex(rules_.BaudIndex == 0 ? 0 : 1);
 
     // The first family keeps its logic per device: no numbered range to send.
@@ -107,6 +111,10 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, const burner::PortList&
     form_.SaveOnEveryChange([this](QLineEdit* changed, bool valid) {
         if (valid) Commit(changed);
     });
+    connect(refresh_, &QPushButton::clicked, this, [this] {
+        ports_.Rescan();
+        FillPorts();
+    });
     connect(port_, &QComboBox::activated, this, [this] {
         if (form_.Save()) Commit(port_);
     });
@@ -115,8 +123,33 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, const burner::PortList&
     });
 }
 
+void TransferRulesDlg::FillPorts() {
+    port_->clear();
+    const int remembered =
+        rules_.PortIdentity.empty() ? rules_.PortIndex : ports_.Find(rules_.PortIdentity);
+    if (!rules_.PortIdentity.empty() && remembered < 0) {
+        // Said plainly, instead of quietly moving to whatever has its number now.
+        port_->addItem(QStringLiteral("COM%1  %2（未连接）")
+                           .arg(rules_.PortIndex + 1)
+                           .arg(ui::Q(rules_.PortIdentity)),
+                       -1);
+    }
+    for (int i = 0; i < burner::PortList::kCount; ++i) {
+        if (!ports_.Path(i).empty()) port_->addItem(ui::Q(ports_.Label(i)), i);
+    }
+    if (port_->count() == 0) port_->addItem(QStringLiteral("没有找到串口"), -1);
+    const int shown = port_->findData(remembered);
+    port_->setCurrentIndex(shown >= 0 ? shown : 0);
+}
+
 void TransferRulesDlg::Commit(QObject* changed) {
-    if (changed == port_) rules_.PortIndex = port_->currentIndex();
+    if (changed == port_) {
+        const int index = port_->currentData().toInt();
+        if (index >= 0) {
+            rules_.PortIndex = index;
+            rules_.PortIdentity = ports_.Identity(index).key;
+        }
+    }
     if (changed == speed_) rules_.SetBaudIndex(speed_->currentIndex());
     if (changed == firstLogic_) rules_.FirstLogic = copy_.firstLogic;
     if (changed == lastLogic_) rules_.LastLogic = copy_.lastLogic;
