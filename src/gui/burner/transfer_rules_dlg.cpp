@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -50,6 +51,10 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, burner::PortList& ports
       delay_(new ui::NumberEdit(this)) {
     setWindowTitle(QStringLiteral("数据传送规则设置"));
 
+    // By-id names are long: the closed list keeps the dialog's size, the open
+    // one and the tool tip show the whole identity.
+    port_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    port_->setMinimumContentsLength(44);
     FillPorts();
     speed_->addItems({QStringLiteral("115200"), QStringLiteral("19200")});
 
@@ -116,6 +121,7 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, burner::PortList& ports
         FillPorts();
     });
     connect(port_, &QComboBox::activated, this, [this] {
+        port_->setToolTip(port_->currentText());
         if (form_.Save()) Commit(port_);
     });
     connect(speed_, &QComboBox::activated, this, [this] {
@@ -140,6 +146,8 @@ void TransferRulesDlg::FillPorts() {
     if (port_->count() == 0) port_->addItem(QStringLiteral("没有找到串口"), -1);
     const int shown = port_->findData(remembered);
     port_->setCurrentIndex(shown >= 0 ? shown : 0);
+    port_->view()->setMinimumWidth(port_->view()->sizeHintForColumn(0) + 24);
+    port_->setToolTip(port_->currentText());
 }
 
 void TransferRulesDlg::Commit(QObject* changed) {
