@@ -365,7 +365,7 @@ TEST_F(TransferTest, RefusedBlockIsSkippedAndTheTransferFails) {
     auto sim = Sim({"--refuse-block", "2"});
     job.rules.LastLoop = 0;
     const TransferResult result = Run(sim, TransferKind::SendDevices, 2);
-    EXPECT_EQ(result.status, "传送设备信息失败！\n回路 0 第 1 块：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x88");
+    EXPECT_EQ(result.status, "传送设备信息失败！\n回路 0 第 2 块：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x88");
     EXPECT_EQ(result.blocksStored, 7);
     // Block 1 went out as a lone 0x88; the others whole.
     EXPECT_EQ(sim.WaitReceived(4 + 7 * 226 + 1).size(), 4u + 7 * 226 + 1);
@@ -374,13 +374,13 @@ TEST_F(TransferTest, RefusedBlockIsSkippedAndTheTransferFails) {
 TEST_F(TransferTest, MissingCommitOrBurnerStoppingMidwayFails) {
     auto sim = Sim({"--no-commit", "3"});
     TransferResult result = Run(sim, TransferKind::SendPhrases, 2);
-    EXPECT_EQ(result.status, "传送词库信息失败！\n词库第 2 组：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x99");
+    EXPECT_EQ(result.status, "传送词库信息失败！\n词库第 3 组：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x99");
     EXPECT_EQ(result.blocksStored, 15);
 
     // Stops answering inside the last group.
     auto dropping = Sim({"--drop-after", std::to_string(3 + 15 * 258 + 100)});
     result = Run(dropping, TransferKind::SendPhrases, 2);
-    EXPECT_EQ(result.status, "传送词库信息失败！\n词库第 15 组：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x99");
+    EXPECT_EQ(result.status, "传送词库信息失败！\n词库第 16 组：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x99");
     EXPECT_EQ(result.blocksStored, 15);
 }
 

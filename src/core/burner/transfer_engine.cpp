@@ -73,8 +73,9 @@ std::string Hex(std::uint8_t byte) {
 std::string LoopText(int loop) {
     return "回路 " + std::to_string(loop);
 }
+// Blocks and groups are counted from 1 for the user, as backup counts them.
 std::string BlockText(int loop, int block) {
-    return LoopText(loop) + " 第 " + std::to_string(block) + " 块";
+    return LoopText(loop) + " 第 " + std::to_string(block + 1) + " 块";
 }
 
 }  // namespace
@@ -462,7 +463,7 @@ TransferResult TransferEngine::Phrases(const TransferJob& job) {
     }
     for (int group = firstGroup; group <= lastGroup && !Cancelled(); ++group) {
         WriteByte(kBlockStart);
-        const std::string where = "词库第 " + std::to_string(group) + " 组";
+        const std::string where = "词库第 " + std::to_string(group + 1) + " 组";
         if (Expect(Reply(), kBlockStart, where)) {
             for (int n = 0; n < perGroup; ++n) {
                 const std::size_t phrase = static_cast<std::size_t>(perGroup * group + n);
