@@ -274,6 +274,12 @@ TEST_F(TransferRulesDialogTest, RefreshListsWhatIsPluggedInAndSaysWhenTheChosenP
               QStringLiteral("COM1  %1（未连接）").arg(ui::Q((dev / "ttyUSB0").string())));
     EXPECT_EQ(dialog.PortList()->itemText(1), ui::Q(scanned.Label(0)));
     EXPECT_NE(scanned.AddressFor(rules.PortIndex, rules.PortIdentity).missing, "");
+
+    // A number with no device behind it is not shown as another port either.
+    rules.PortIdentity.clear();
+    rules.PortIndex = 5;
+    burner::TransferRulesDlg numbered(rules, scanned, 2, messages);
+    EXPECT_EQ(numbered.PortList()->currentText(), QStringLiteral("COM6（未连接）"));
 }
 
 TEST_F(TransferRulesDialogTest, FirstFamilyHasNoLogicRange) {

@@ -131,17 +131,19 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, burner::PortList& ports
 
 void TransferRulesDlg::FillPorts() {
     port_->clear();
-    const int remembered =
-        rules_.PortIdentity.empty() ? rules_.PortIndex : ports_.Find(rules_.PortIdentity);
-    if (!rules_.PortIdentity.empty() && remembered < 0) {
-        // Said plainly, instead of quietly moving to whatever has its number now.
-        port_->addItem(QStringLiteral("COM%1  %2（未连接）")
-                           .arg(rules_.PortIndex + 1)
-                           .arg(ui::Q(rules_.PortIdentity)),
-                       -1);
-    }
+    const std::string& identity = rules_.PortIdentity;
+    const int remembered = !identity.empty()                     ? ports_.Find(identity)
+                           : ports_.Path(rules_.PortIndex).empty() ? -1
+                                                                   : rules_.PortIndex;
     for (int i = 0; i < burner::PortList::kCount; ++i) {
         if (!ports_.Path(i).empty()) port_->addItem(ui::Q(ports_.Label(i)), i);
+    }
+    if (remembered < 0 && (!identity.empty() || port_->count() > 0)) {
+        // Said plainly, instead of showing whatever has its number now.
+        const QString com = QStringLiteral("COM%1").arg(rules_.PortIndex + 1);
+        port_->insertItem(0, (identity.empty() ? com : com + QStringLiteral("  ") + ui::Q(identity)) +
+                                 QStringLiteral("（未连接）"),
+                          -1);
     }
     if (port_->count() == 0) port_->addItem(QStringLiteral("没有找到串口"), -1);
     const int shown = port_->findData(remembered);
