@@ -53,8 +53,14 @@ commands:
                    (an empty TEXT empties the rule)
   send KIND        send nodes|devices|logic|phrases|names to the burner
   erase            erase the data chip
+  ports            list the serial ports found: COMn, device, /dev/serial/by-id
+                   name, USB vendor:product, maker, product and serial
+                   ("-" where a port has none)
   backup FILE      copy the chip into FILE (the whole image)
-  restore FILE     write FILE (a whole image of --model's chip) to the chip
+  restore FILE [--force]
+                   write FILE (a whole image of --model's chip) to the chip;
+                   an image of another model's chip size needs --force (its
+                   first blocks, or 0xFF past its end, as the model's chip holds)
   copy-loop S T    replace loop T's devices and names by loop S's, as
                    "回路数据复制" does
   quick-set --loop L --from A --to B --class alarm|zone|module|borrowed
@@ -116,8 +122,9 @@ const std::vector<CommandRow>& Commands() {
         {"logic", 3, 3, LogicCommand},
         {"send", 1, 1, SendCommand},
         {"erase", 0, 0, EraseCommand},
+        {"ports", 0, 0, PortsCommand},
         {"backup", 1, 1, BackupCommand},
-        {"restore", 1, 1, RestoreCommand},
+        {"restore", 1, 2, RestoreCommand},
         {"copy-loop", 2, 2, CopyLoopCommand},
         {"quick-set", 0, 9, QuickSetCommand},
         {"excel-export", 1, 1, ExcelExportCommand},

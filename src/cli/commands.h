@@ -49,6 +49,7 @@ int DiffProjectsCommand(Context& c);
 // The burner: transfer_commands.cpp
 int SendCommand(Context& c);
 int EraseCommand(Context& c);
+int PortsCommand(Context& c);
 int BackupCommand(Context& c);
 int RestoreCommand(Context& c);
 // Exchange files: exchange_commands.cpp

@@ -1,4 +1,8 @@
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <iterator>
 #include <optional>
 
@@ -27,6 +31,14 @@ int SelectModelCommand(Context& c) {
 }
 
 int InitCommand(Context& c) {
+    // A folder nothing can be deleted from (a read-only mount) is a failure,
+    // not "已删除 0 个文件".
+    if (::access(c.state.Project.Root().c_str(), W_OK) != 0) {
+        const int error = errno;
+        c.streams.err << "无法初始化工程：文件夹 " << c.state.Project.Root().string()
+                      << " 不可写（" << std::strerror(error) << "）\n";
+        return kExitFailed;
+    }
     const store::InitialisationResult result = store::InitialiseProject(c.state.Project);
     c.streams.out << "已删除 " << result.deleted << " 个文件";
     if (result.skipped > 0) c.streams.out << "，" << result.skipped << " 个文件不可写，已保留";
@@ -165,6 +177,7 @@ int QuickSetCommand(Context& c) {
     if (!first) return usage("--from is missing");
     if (!last) return usage("--to is missing");
     if (!productClass) return usage("--class is missing");
+    if (*last < *first) return usage(std::string(devices::kQuickSetRangeMessage));
     request.first = *first;
     request.last = *last;
     request.productClass = *productClass;

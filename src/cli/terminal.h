@@ -96,6 +96,10 @@ class ProgressPrinter : public burner::TransferObserver {
         EndBar();
         streams_.err << result.message << "\n";
     }
+    void Warn(const std::string& text) override {
+        EndBar();
+        streams_.err << "velsend-cli: 警告：" << text << "\n";
+    }
     void EndBar() {
         if (barShown_) streams_.err << "\n" << std::flush;
         barShown_ = false;

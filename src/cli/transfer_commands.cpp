@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -34,9 +35,26 @@ int TransferCommand(Context& c, burner::TransferKind kind) {
 
 
 int ChipCopyCommand(Context& c, bool backup) {
+    bool force = false;
+    if (c.options.args.size() > 1) {
+        if (backup || c.options.args[1] != "--force")
+            return UsageError(c.streams.err, c.options.command, "unknown argument " + c.options.args[1]);
+        force = true;
+    }
+    if (!backup) {
+        // An image of the other model's chip size goes out only when asked for.
+        const std::filesystem::path file =
+            burner::ChipImageFile(burner::ChipCopyKind::Restore, c.options.args[0]);
+        const std::uintmax_t size = burner::OtherModelImageSize(file, c.state.ControllerModel);
+        if (size != 0 && !force) {
+            c.streams.err << burner::OtherModelSizeText(file, size, c.state.ControllerModel)
+                          << "\n要还原它，请加 --force。\n";
+            return kExitFailed;
+        }
+    }
     const std::optional<burner::ChipCopyJob> job = burner::PrepareChipCopy(
         c.state, backup ? burner::ChipCopyKind::Backup : burner::ChipCopyKind::Restore,
-        c.options.args[0], c.prompt);
+        c.options.args[0], c.prompt, force);
     if (!job) return kExitFailed;
     ProgressPrinter progress(c.streams);
     StopSignals signals;
@@ -73,6 +91,21 @@ int SendCommand(Context& c) {
     }
     c.streams.err << "velsend-cli: send takes nodes, devices, logic, phrases or names\n";
     return kExitUsage;
+}
+
+int PortsCommand(Context& c) {
+    const burner::PortList& ports = c.state.Ports;
+    bool any = false;
+    for (int i = 0; i < burner::PortList::kCount; ++i) {
+        if (ports.Path(i).empty()) continue;
+        any = true;
+        const burner::PortIdentity& id = ports.Identity(i);
+        c.streams.out << "COM" << (i + 1) << "\t" << ports.Path(i) << "\t"
+                      << (id.byId.empty() ? "-" : id.byId) << "\t"
+                      << (id.usb.empty() ? "-" : id.usb) << "\n";
+    }
+    if (!any) c.streams.out << "没有找到串口。\n";
+    return kExitOk;
 }
 
 int EraseCommand(Context& c) {

@@ -77,5 +77,45 @@ TEST(PortList, RescanFindsALaterAdapterButKeepsAHandSetList) {
     EXPECT_EQ(scanned.Path(0), "/dev/pts/8");
 }
 
+// Two adapters seen through a fake /dev (with by-id links) and a fake sysfs:
+// one with a by-id name, one known only by its USB attributes.
+TEST(PortList, PortsKeepTheirIdentityWhenTheirNumbersMove) {
+    test::TempDir dev;
+    test::TempDir sys;
+    std::ofstream(dev / "ttyUSB0") << "";
+    std::ofstream(dev / "ttyUSB1") << "";
+    fs::create_directories(dev / "serial/by-id");
+    const std::string ftdi = "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+    fs::create_symlink("../../ttyUSB1", dev / "serial/by-id" / ftdi);
+    const fs::path usb = sys / "devices/usb1/1-2";
+    fs::create_directories(usb / "1-2:1.0/ttyUSB0");
+    for (auto [name, value] : {std::pair{"idVendor", "1a86"}, {"idProduct", "7523"},
+                               {"manufacturer", "QinHeng"}, {"product", "USB Serial"}})
+        std::ofstream(usb / name) << value << "\n";
+    fs::create_directories(sys / "ttyUSB0");
+    fs::create_symlink(usb / "1-2:1.0/ttyUSB0", sys / "ttyUSB0/device");
+
+    PortList list = PortList::Scan(dev.path().string(), sys.path().string());
+    EXPECT_EQ(list.Label(0), "COM1  " + (dev / "ttyUSB0").string() + "  USB 1a86:7523 QinHeng USB Serial");
+    EXPECT_EQ(list.Identity(0).key, "usb-1a86:7523-@1-2");
+    EXPECT_EQ(list.Label(1), "COM2  " + (dev / "ttyUSB1").string() + "  " + ftdi);
+    EXPECT_EQ(list.Identity(1).key, ftdi);
+
+    // The chosen FTDI adapter is followed to its new number, and once it is
+    // gone nothing else is used in its place.
+    fs::remove(dev / "ttyUSB0");
+    list.Rescan();
+    PortAddress address = list.AddressFor(1, ftdi);
+    EXPECT_EQ(address.path, (dev / "ttyUSB1").string());
+    EXPECT_EQ(address.number, 1);
+    fs::remove(dev / "serial/by-id" / ftdi);
+    std::ofstream(dev / "ttyUSB0") << "";
+    list.Rescan();
+    address = list.AddressFor(1, ftdi);
+    EXPECT_EQ(address.path, "");
+    EXPECT_NE(address.missing.find(ftdi), std::string::npos) << address.missing;
+    EXPECT_EQ(list.AddressFor(1, "").path, (dev / "ttyUSB1").string()) << "no choice: by number";
+}
+
 }  // namespace
 }  // namespace velsend::burner

@@ -6,10 +6,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "core/burner/handshake.h"
 #include "pty_pair.h"
+#include "temp_dir.h"
 
 namespace velsend::burner {
 namespace {
@@ -115,6 +120,59 @@ TEST_F(SerialPortTest, SecondOpenOfTheSamePortIsRefusedAsBusy) {
     // Once the first lets go, the port can be had again.
     first.Close();
     EXPECT_TRUE(second.Open(Address()).ok);
+}
+
+// The lock file other serial programs honour: held while open and over a
+// run's reopenings, refusing a live holder, replacing a dead one's.
+TEST_F(SerialPortTest, LockFileReservesThePortAcrossReopens) {
+    test::TempDir locks;
+    ASSERT_EQ(::setenv("VELSEND_LOCK_DIR", locks.path().c_str(), 1), 0);
+    const std::filesystem::path file = locks / PortLockName(pty.path());
+    auto content = [&] {
+        std::ifstream in(file);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    char mine[16];
+    std::snprintf(mine, sizeof mine, "%10d\n", static_cast<int>(::getpid()));
+
+    BurnerPort port;
+    {
+        const PortReservation run = PortReservation::Take(pty.path());
+        EXPECT_EQ(run.state(), PortReservation::State::Held);
+        OpenConfigured(port);
+        port.Close();
+        EXPECT_EQ(content(), mine) << "the run keeps the lock between its opens";
+        OpenConfigured(port);
+        port.Close();
+    }
+    EXPECT_FALSE(std::filesystem::exists(file));
+
+    // A live program's lock refuses the open; a dead one's is taken over.
+    char other[16];
+    std::snprintf(other, sizeof other, "%10d\n", static_cast<int>(::getppid()));
+    std::ofstream(file) << other;
+    OpenResult r = port.Open(Address());
+    EXPECT_EQ(r.failure, OpenFailure::Busy);
+    EXPECT_NE(r.message.find(std::to_string(::getppid())), std::string::npos) << r.message;
+    EXPECT_EQ(content(), other);
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    std::ofstream(file, std::ios::trunc) << gone << "\n";
+    EXPECT_TRUE(port.Open(Address()).ok);
+    EXPECT_EQ(content(), mine);
+    port.Close();
+
+    // No lock folder to write in: the exclusive open still works, and the
+    // reservation says why there is no lock.
+    ASSERT_EQ(::setenv("VELSEND_LOCK_DIR", (locks / "missing").c_str(), 1), 0);
+    const PortReservation unlocked = PortReservation::Take(pty.path());
+    EXPECT_EQ(unlocked.state(), PortReservation::State::Unlocked);
+    EXPECT_NE(unlocked.Note().find((locks / "missing").string()), std::string::npos);
+    EXPECT_TRUE(port.Open(Address()).ok);
+    ::unsetenv("VELSEND_LOCK_DIR");
 }
 
 TEST_F(SerialPortTest, OpenFailuresNameThePortAndThePath) {

@@ -2,6 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "cli_run.h"
@@ -37,6 +46,22 @@ TEST(CliParse, GlobalOptionsAndUsageErrors) {
     EXPECT_EQ(help.status, kExitOk);
     EXPECT_NE(help.out.find("select-model"), std::string::npos);
     EXPECT_NE(help.out.find("--yes"), std::string::npos);
+}
+
+TEST(CliPorts, ListsEachPortWithItsIdentity) {
+    test::TempDir dev, sys;
+    std::ofstream(dev / "ttyUSB0") << "";
+    std::filesystem::create_directories(dev / "serial/by-id");
+    std::filesystem::create_symlink("../../ttyUSB0", dev / "serial/by-id/usb-FTDI_X-if00-port0");
+    ::setenv("VELSEND_DEV_DIR", dev.path().c_str(), 1);
+    ::setenv("VELSEND_SYS_TTY_DIR", sys.path().c_str(), 1);
+    CliRun r = Cli({"ports"});
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.out, "COM1\t" + (dev / "ttyUSB0").string() + "\tusb-FTDI_X-if00-port0\t-\n");
+    std::filesystem::remove(dev / "ttyUSB0");
+    EXPECT_EQ(Cli({"ports"}).out, "没有找到串口。\n");
+    ::unsetenv("VELSEND_DEV_DIR");
+    ::unsetenv("VELSEND_SYS_TTY_DIR");
 }
 
 TEST(CliInit, DeletesTheProjectFiles) {
@@ -127,10 +152,49 @@ TEST(CliTransfer, BackupAndRestoreRoundTrip) {
     EXPECT_EQ(r.out, "100%\n");
     EXPECT_EQ(test::ReadBytes(dir / "out.bin"), image);
 
-    // Model 2's chip is twice as large: the file is refused.
+    // Model 2's chip is twice as large: the file is refused unless forced,
+    // and then padded with 0xFF.
     r = Cli({"--port", port, "--model", "2", "restore", (dir / "in.bin").string()});
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_NE(r.err.find("524288"), std::string::npos);
+    EXPECT_NE(r.err.find("262144"), std::string::npos);
+    EXPECT_NE(r.err.find("--force"), std::string::npos);
+    test::SimProcess sim2({"--model", "2"}, dir / "sim2.log");
+    r = Cli({"--port", sim2.path(), "--model", "2", "restore", (dir / "in.bin").string(), "--force"});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    r = Cli({"--port", sim2.path(), "--model", "2", "backup", (dir / "out2.bin").string()});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    std::vector<std::uint8_t> padded = image;
+    padded.resize(524288, 0xFF);
+    EXPECT_EQ(test::ReadBytes(dir / "out2.bin"), padded);
+    // Any other size stays refused, forced or not.
+    test::WriteBytes(dir / "odd.bin", std::vector<std::uint8_t>(1000, 1));
+    r = Cli({"--port", sim2.path(), "--model", "2", "restore", (dir / "odd.bin").string(), "--force"});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("不能还原"), std::string::npos) << r.err;
+}
+
+// An init that can delete nothing says why and does not exit 0.
+TEST(CliInit, ReadOnlyFolderFailsWithTheReason) {
+    test::TempDir dir;
+    const std::string root = dir.path().string();
+    test::WriteBytes(dir / "devc0.dat", {1});
+    // A read-only mount for root (who may write anywhere else), a folder
+    // without write permission for anyone else.
+    const bool mounted = ::geteuid() == 0 &&
+                         ::mount(root.c_str(), root.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    if (mounted) {
+        ASSERT_EQ(::mount(nullptr, root.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+    } else {
+        if (::geteuid() == 0) GTEST_SKIP() << "root without mount: no read-only folder to try";
+        ASSERT_EQ(::chmod(root.c_str(), 0555), 0);
+    }
+    const CliRun r = Cli({"--dir", root, "init"});
+    const bool stillThere = std::filesystem::exists(dir / "devc0.dat");
+    if (mounted) ::umount(root.c_str());
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find(std::strerror(mounted ? EROFS : EACCES)), std::string::npos) << r.err;
+    EXPECT_TRUE(stillThere);
 }
 
 }  // namespace

@@ -209,8 +209,8 @@ TEST_F(ClassFormTest, QuickSetRefusesABackwardRangeAndWritesNothing) {
     const test::CliRun backward =
         test::Cli({"--dir", dir.path().string(), "--model", "1", "quick-set", "--loop", "1",
                    "--from", "20", "--to", "10", "--class", "module"});
-    EXPECT_EQ(backward.status, 1);
-    EXPECT_EQ(backward.err, "输入错误!终止地址应不小于起始地址!\n");
+    EXPECT_EQ(backward.status, 2) << "a usage error";
+    EXPECT_EQ(backward.err, "velsend-cli: quick-set: 输入错误!终止地址应不小于起始地址!\n");
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 

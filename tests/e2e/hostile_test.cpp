@@ -10,12 +10,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
 #include <future>
+#include <sstream>
 #include <thread>
 
 #include "base/file_write.h"
 #include "gui/kit/run_state.h"
 #include "core/burner/backup.h"
+#include "core/burner/port_lock.h"
 #include "core/burner/transfer_engine.h"
 #include "cli/cli.h"
 #include "cli_run.h"
@@ -232,6 +236,17 @@ TEST(HostileNames, BackupNameGetsItsExtensionAndAsksBeforeReplacing) {
     EXPECT_EQ(r.status, cli::kExitFailed);
     EXPECT_TRUE(Contains(r.err, "要替换它吗")) << r.err;
     EXPECT_EQ(test::ReadBytes(dir / "plaza.bin"), (Bytes{1, 2, 3}));
+
+    // A restore of model 2's image on model 3's chip asks, naming both sizes.
+    test::WriteBytes(dir / "ka.bin", Bytes(524288, 7));
+    prompt.answers = {false, true};
+    EXPECT_FALSE(burner::PrepareChipCopy(state, burner::ChipCopyKind::Restore, dir / "ka.bin", prompt));
+    EXPECT_TRUE(Contains(prompt.shown.back().text, "524288 字节（2048 块）")) << prompt.shown.back().text;
+    EXPECT_TRUE(Contains(prompt.shown.back().text, "262144 字节（1024 块）"));
+    job = burner::PrepareChipCopy(state, burner::ChipCopyKind::Restore, dir / "ka.bin", prompt);
+    ASSERT_TRUE(job);
+    EXPECT_TRUE(job->otherModelSize);
+    EXPECT_EQ(prompt.Questions(), 4);
 }
 
 // Every writer goes through the file module, which renames over a link
@@ -314,6 +329,85 @@ TEST(HostileArguments, EveryNumberArgumentRefusesTheSameWayAndNamesItself) {
 // Ctrl-C in the middle of a backup, as a user who is not root: the run stops
 // between blocks, no temporary file stays, the port's exclusive flag is
 // given back (the next run opens the port at once) and the exit status is 130.
+// velsend-cli as a program of its own, its output in `log`, the lock files in `locks`.
+pid_t StartCli(const std::vector<std::string>& args, const fs::path& locks, const fs::path& log) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("VELSEND_LOCK_DIR", locks.c_str(), 1);
+        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        std::vector<std::string> all{VELSEND_CLI_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+int ExitOf(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+std::string ReadText(const fs::path& file) {
+    std::ifstream in(file);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(HostileConcurrency, EraseDuringAPacedSendIsRefusedForTheWholeRun) {
+    test::TempDir dir;
+    test::SimProcess sim({"--model", "2"}, dir / "sim.log");
+    const pid_t send = StartCli({"--dir", dir.path().string(), "--port", sim.path(), "--loops",
+                                 "0-7", "--pace", "5", "send", "devices"},
+                                dir.path(), dir / "send.log");
+    ASSERT_GT(send, 0);
+    // Erase again and again until the send ends: attempts land in the loops
+    // and in the gaps where the send has the port closed.
+    int attempts = 0;
+    int sendStatus = -1;
+    for (;;) {
+        int status = 0;
+        if (::waitpid(send, &status, WNOHANG) == send) {
+            sendStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            break;
+        }
+        // Only once the send holds the lock; before that an erase would win.
+        if (!fs::exists(dir / burner::PortLockName(sim.path()))) {
+            ::usleep(2000);
+            continue;
+        }
+        const fs::path log = dir / "erase.log";
+        const int erase =
+            ExitOf(StartCli({"--port", sim.path(), "--dir", dir.path().string(), "erase"},
+                            dir.path(), log));
+        const std::string said = ReadText(log);
+        if (erase == cli::kExitOk) {
+            // Only possible when the send finished between the look and the open.
+            ASSERT_FALSE(fs::exists(dir / burner::PortLockName(sim.path()))) << said;
+            continue;
+        }
+        ++attempts;
+        ASSERT_EQ(erase, cli::kExitFailed) << said;
+        ASSERT_TRUE(Contains(said, "正被另一个程序使用")) << said;
+    }
+    EXPECT_GT(attempts, 2);
+    EXPECT_EQ(sendStatus, cli::kExitOk) << ReadText(dir / "send.log");
+    EXPECT_TRUE(Contains(ReadText(dir / "send.log"), "传送设备信息成功！"));
+    // Zeros travel, so 0x70 is only ever the command and 0x99 a block end.
+    const std::vector<int> got = sim.Received();
+    const auto erased = std::find(got.begin(), got.end(), 0x20);
+    EXPECT_EQ(std::count(got.begin(), erased, 0x70), 8) << "one device command per loop";
+    EXPECT_EQ(std::count(got.begin(), erased, 0x99), 8 * 8) << "no erase before the last block";
+    EXPECT_FALSE(fs::exists(dir / burner::PortLockName(sim.path()))) << "the lock goes with the run";
+}
+
 TEST(HostileSignals, InterruptedBackupCleansUpAndTheNextRunOpensThePort) {
     const passwd* nobody = ::getpwnam("nobody");
     if (::geteuid() != 0 || nobody == nullptr || ::access("/usr/bin/setpriv", X_OK) != 0)

@@ -343,14 +343,21 @@ TEST_F(TransferTest, NoChipEndsAtTheCommand) {
     EXPECT_EQ(sim.WaitReceived(6), (std::vector<int>{0x60, 0x70, 0x80, 0x90, 0x20, 0xA0}));
 }
 
-TEST_F(TransferTest, SilentOrGarbageBurnerFails) {
+// The failure text stays the first line; the second says what the burner did.
+TEST_F(TransferTest, SilentOrGarbageBurnerFailsWithTheReason) {
     auto silent = Sim({"--silent"});
-    EXPECT_EQ(Run(silent, TransferKind::SendNodes, 2).status, "传送节点信息失败！");
+    EXPECT_EQ(Run(silent, TransferKind::SendNodes, 2).status,
+              "传送节点信息失败！\n命令 0x60：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x60");
 
     auto garbage = Sim({"--garbage"});
-    EXPECT_EQ(Run(garbage, TransferKind::SendNodes, 2).status, "传送节点信息失败！");
-    EXPECT_EQ(Run(garbage, TransferKind::EraseChip, 2).status, "擦除芯片失败！");
-    EXPECT_EQ(Run(garbage, TransferKind::SendPhrases, 2).status, "传送词库信息失败！");
+    for (auto [kind, expected] :
+         {std::pair{TransferKind::SendNodes, "传送节点信息失败！\n命令 0x60：烧写器"},
+          {TransferKind::EraseChip, "擦除芯片失败！\n擦除：烧写器"},
+          {TransferKind::SendPhrases, "传送词库信息失败！\n命令 0x90：烧写器"}}) {
+        const std::string status = Run(garbage, kind, 2).status;
+        EXPECT_EQ(status.rfind(expected, 0), 0u) << status;
+        EXPECT_NE(status.find("，应为 0x"), std::string::npos) << status;
+    }
 }
 
 TEST_F(TransferTest, RefusedBlockIsSkippedAndTheTransferFails) {
@@ -358,7 +365,7 @@ TEST_F(TransferTest, RefusedBlockIsSkippedAndTheTransferFails) {
     auto sim = Sim({"--refuse-block", "2"});
     job.rules.LastLoop = 0;
     const TransferResult result = Run(sim, TransferKind::SendDevices, 2);
-    EXPECT_EQ(result.status, "传送设备信息失败！");
+    EXPECT_EQ(result.status, "传送设备信息失败！\n回路 0 第 2 块：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x88");
     EXPECT_EQ(result.blocksStored, 7);
     // Block 1 went out as a lone 0x88; the others whole.
     EXPECT_EQ(sim.WaitReceived(4 + 7 * 226 + 1).size(), 4u + 7 * 226 + 1);
@@ -367,13 +374,13 @@ TEST_F(TransferTest, RefusedBlockIsSkippedAndTheTransferFails) {
 TEST_F(TransferTest, MissingCommitOrBurnerStoppingMidwayFails) {
     auto sim = Sim({"--no-commit", "3"});
     TransferResult result = Run(sim, TransferKind::SendPhrases, 2);
-    EXPECT_EQ(result.status, "传送词库信息失败！");
+    EXPECT_EQ(result.status, "传送词库信息失败！\n词库第 3 组：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x99");
     EXPECT_EQ(result.blocksStored, 15);
 
     // Stops answering inside the last group.
     auto dropping = Sim({"--drop-after", std::to_string(3 + 15 * 258 + 100)});
     result = Run(dropping, TransferKind::SendPhrases, 2);
-    EXPECT_EQ(result.status, "传送词库信息失败！");
+    EXPECT_EQ(result.status, "传送词库信息失败！\n词库第 16 组：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x99");
     EXPECT_EQ(result.blocksStored, 15);
 }
 

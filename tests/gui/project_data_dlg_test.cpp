@@ -15,6 +15,9 @@
 #include "typing.h"
 #include "gui/kit/gbk_line_edit.h"
 #include "gui/kit/number_edit.h"
+#include "gui/kit/qt_text.h"
+
+#include <fstream>
 
 namespace velsend {
 namespace {
@@ -226,7 +229,7 @@ TEST_F(TransferRulesDialogTest, EveryValidChangeTakesEffectAtOnce) {
         burner::TransferRulesDlg dialog(rules, ports, 2, messages);
         dialog.show();
         EXPECT_EQ(dialog.PortList()->itemText(0), QStringLiteral("COM1  /dev/ttyUSB0"));
-        EXPECT_EQ(dialog.PortList()->itemText(9), QStringLiteral("COM10"));
+        EXPECT_EQ(dialog.PortList()->count(), 2) << "only the ports that exist";
         Retype(dialog.LastLoopEdit(), QStringLiteral("10"));
         Retype(dialog.LastLogicEdit(), QStringLiteral("999"));
         dialog.SpeedList()->setCurrentIndex(1);
@@ -242,11 +245,41 @@ TEST_F(TransferRulesDialogTest, EveryValidChangeTakesEffectAtOnce) {
     EXPECT_EQ(rules.BaudIndex, 1);
     EXPECT_EQ(rules.BaudRate, 19200u);
     EXPECT_EQ(rules.PortIndex, 1);
+    EXPECT_EQ(rules.PortIdentity, "/dev/pts/4");
     EXPECT_EQ(Texts(messages).last(), QStringLiteral("请输入一个在 0 和 1023 之间的整数。"));
 
     burner::TransferRulesDlg reopened(rules, ports, 2, messages);
     EXPECT_EQ(reopened.SpeedList()->currentText(), QStringLiteral("19200"));
     EXPECT_EQ(reopened.LastLoopEdit()->text(), QStringLiteral("10"));
+}
+
+TEST_F(TransferRulesDialogTest, RefreshListsWhatIsPluggedInAndSaysWhenTheChosenPortIsGone) {
+    test::TempDir dev, sys;
+    std::ofstream(dev / "ttyUSB0") << "";
+    burner::PortList scanned = burner::PortList::Scan(dev.path().string(), sys.path().string());
+    burner::TransferRulesDlg dialog(rules, scanned, 2, messages);
+    dialog.PortList()->setCurrentIndex(0);
+    Q_EMIT dialog.PortList()->activated(0);
+    EXPECT_EQ(rules.PortIdentity, (dev / "ttyUSB0").string());
+
+    std::ofstream(dev / "ttyACM0") << "";
+    dialog.RefreshButton()->click();
+    EXPECT_EQ(dialog.PortList()->count(), 2);
+    EXPECT_EQ(dialog.PortList()->currentText(), ui::Q(scanned.Label(0)));
+
+    // Unplugged, and another adapter took its number: the list says so.
+    std::filesystem::remove(dev / "ttyUSB0");
+    dialog.RefreshButton()->click();
+    EXPECT_EQ(dialog.PortList()->currentText(),
+              QStringLiteral("COM1  %1（未连接）").arg(ui::Q((dev / "ttyUSB0").string())));
+    EXPECT_EQ(dialog.PortList()->itemText(1), ui::Q(scanned.Label(0)));
+    EXPECT_NE(scanned.AddressFor(rules.PortIndex, rules.PortIdentity).missing, "");
+
+    // A number with no device behind it is not shown as another port either.
+    rules.PortIdentity.clear();
+    rules.PortIndex = 5;
+    burner::TransferRulesDlg numbered(rules, scanned, 2, messages);
+    EXPECT_EQ(numbered.PortList()->currentText(), QStringLiteral("COM6（未连接）"));
 }
 
 TEST_F(TransferRulesDialogTest, FirstFamilyHasNoLogicRange) {

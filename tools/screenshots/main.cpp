@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QPixmap>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -190,7 +191,11 @@ int main(int argc, char** argv) {
     state.Project = store::ProjectDir((outDir + QStringLiteral("/demo-project")).toStdString());
     if (auto written = app::WriteDemoProject(state.Project); !written)
         std::fprintf(stderr, "%s\n", written.error().Full().c_str());
-    state.Ports = burner::PortList::FromSpec("/dev/ttyUSB0");
+    // A fake device tree (VELSEND_DEV_DIR, VELSEND_SYS_TTY_DIR) shows the
+    // port list as it looks with adapters plugged in.
+    state.Ports = std::getenv("VELSEND_DEV_DIR") != nullptr
+                      ? burner::PortList::FromEnvironment()
+                      : burner::PortList::FromSpec("/dev/ttyUSB0");
     ui::WidgetMessageService messages;
 
     int failures = 0;

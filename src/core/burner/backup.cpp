@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -121,9 +122,32 @@ std::string ReplaceQuestion(const std::filesystem::path& file) {
     return "文件" + file.string() + "已经存在。\n要替换它吗？";
 }
 
+std::uintmax_t OtherModelImageSize(const std::filesystem::path& file, int model) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) return 0;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (ec || size == ChipImageSize(model)) return 0;
+    for (int other = 1; base::IsValidModel(other); ++other) {
+        if (ChipImageSize(other) == size) return size;
+    }
+    return 0;
+}
+
+std::string OtherModelSizeText(const std::filesystem::path& file, std::uintmax_t size, int model) {
+    const std::uintmax_t blocks = size / kChipBlockSize;
+    const int count = ChipBlockCount(model);
+    return "文件" + file.string() + "的大小是 " + std::to_string(size) + " 字节（" +
+           std::to_string(blocks) + " 块），是另一种控制器的芯片数据；当前控制器的芯片数据是 " +
+           std::to_string(ChipImageSize(model)) + " 字节（" + std::to_string(count) + " 块）。" +
+           (blocks > static_cast<std::uintmax_t>(count)
+                ? "还原时只写入文件的前 " + std::to_string(count) + " 块。"
+                : "还原时文件之后的 " + std::to_string(count - static_cast<int>(blocks)) +
+                      " 块写入 0xFF。");
+}
+
 std::optional<ChipCopyJob> PrepareChipCopy(const base::RunState& state, ChipCopyKind kind,
                                            const std::filesystem::path& typed,
-                                           base::UserPrompt& prompt) {
+                                           base::UserPrompt& prompt, bool otherSizeAccepted) {
     ChipCopyJob job;
     job.kind = kind;
     job.model = state.ControllerModel;
@@ -135,6 +159,16 @@ std::optional<ChipCopyJob> PrepareChipCopy(const base::RunState& state, ChipCopy
         std::filesystem::exists(job.file, ec) &&
         !prompt.AskYesNo(ReplaceQuestion(job.file), "另存为")) {
         return std::nullopt;
+    }
+    if (kind == ChipCopyKind::Restore) {
+        if (const std::uintmax_t size = OtherModelImageSize(job.file, job.model); size != 0) {
+            if (!otherSizeAccepted &&
+                !prompt.AskYesNo(OtherModelSizeText(job.file, size, job.model) + "\n仍要还原吗？",
+                                 "还原")) {
+                return std::nullopt;
+            }
+            job.otherModelSize = true;
+        }
     }
     return job;
 }
@@ -211,7 +245,11 @@ ChipCopyResult RestoreChip(ChipCopyPort& port, const ChipCopyJob& job, TransferO
         return OpenFailed(result, job.file,
                           S_ISDIR(st.st_mode) ? "这是一个文件夹" : "不是普通文件（管道或设备）");
     }
-    if (static_cast<std::uint64_t>(st.st_size) != imageSize) {
+    const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+    bool otherModel = false;
+    for (int other = 1; job.otherModelSize && base::IsValidModel(other); ++other)
+        otherModel = otherModel || fileSize == ChipImageSize(other);
+    if (fileSize != imageSize && !otherModel) {
         ::close(fd);
         // Blocks past the end of a short file would go out as whatever lay in
         // memory; a longer file belongs to another chip. The size alone
@@ -223,20 +261,22 @@ ChipCopyResult RestoreChip(ChipCopyPort& port, const ChipCopyJob& job, TransferO
         result.handIcon = true;
         return result;
     }
-    std::vector<std::uint8_t> image(imageSize);
+    // Past the end of a shorter image of another model the chip gets 0xFF.
+    std::vector<std::uint8_t> image(imageSize, 0xFF);
+    const std::size_t wanted = std::min<std::size_t>(imageSize, static_cast<std::size_t>(fileSize));
     std::size_t done = 0;
-    while (done < image.size()) {
-        const ssize_t n = ::read(fd, image.data() + done, image.size() - done);
+    errno = 0;
+    while (done < wanted) {
+        const ssize_t n = ::read(fd, image.data() + done, wanted - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<std::size_t>(n);
     }
     const int readError = errno;
     ::close(fd);
-    if (done != image.size()) {
+    if (done != wanted) {
         return OpenFailed(result, job.file,
-                          done < image.size() && readError != 0 ? std::strerror(readError)
-                                                                : "文件在读取时变短了");
+                          readError != 0 ? std::strerror(readError) : "文件在读取时变短了");
     }
     auto status = [&](std::string text) {
         result.status = std::move(text);

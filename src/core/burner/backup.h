@@ -59,7 +59,18 @@ struct ChipCopyJob {
     PortAddress address;
     std::uint32_t baud = 115200;
     std::filesystem::path file;
+    // The user accepted a restore image of another model's chip size: the
+    // model's block count goes out, cut from a longer file or padded with
+    // 0xFF (erased flash) past the end of a shorter one.
+    bool otherModelSize = false;
 };
+
+// The size of `file` when it is a whole chip image of a model whose chip is
+// not `model`'s size; 0 otherwise (this model's size, any other size, not a
+// regular file).
+std::uintmax_t OtherModelImageSize(const std::filesystem::path& file, int model);
+// Names both sizes: "文件…的大小是 524288 字节（2048 块）…"
+std::string OtherModelSizeText(const std::filesystem::path& file, std::uintmax_t size, int model);
 
 // The file a typed name stands for: a name without an extension gets ".bin"
 // (a backup always; a restore when no file of the typed name exists).
@@ -69,11 +80,13 @@ std::string ReplaceQuestion(const std::filesystem::path& file);
 // The one place the GUI and the CLI build a backup or restore: the file name
 // with its extension, the model, the port and speed of the transfer rules.
 // A backup that would replace an existing file other than the one typed (the
-// file dialog asked only about the typed name) asks first; nullopt when the
-// user said No.
+// file dialog asked only about the typed name) asks first, and so does a
+// restore of another model's image size unless `otherSizeAccepted`; nullopt
+// when the user said No.
 std::optional<ChipCopyJob> PrepareChipCopy(const base::RunState& state, ChipCopyKind kind,
                                            const std::filesystem::path& typed,
-                                           base::UserPrompt& prompt);
+                                           base::UserPrompt& prompt,
+                                           bool otherSizeAccepted = false);
 
 // Chip -> file. The image goes to a temporary file beside the chosen one and
 // replaces it only when every block arrived, so a failed backup never

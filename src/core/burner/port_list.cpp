@@ -31,12 +31,68 @@ bool UartPresent(const std::string& sysTtyDir, const std::string& name) {
     return in && (in >> type) && type != 0;
 }
 
+std::string ReadLine(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+    return line;
+}
+
+std::string EnvOr(const char* name, const char* fallback) {
+    const char* env = std::getenv(name);
+    return env != nullptr && *env != '\0' ? env : fallback;
+}
+
 }  // namespace
+
+PortIdentity IdentifyPort(const std::string& devicePath, const std::string& devDir,
+                          const std::string& sysTtyDir) {
+    PortIdentity id;
+    std::error_code ec;
+    const fs::path device = fs::weakly_canonical(devicePath, ec);
+    // The by-id links are made by udev from the adapter's own descriptors.
+    for (const auto& entry : fs::directory_iterator(fs::path(devDir) / "serial" / "by-id", ec)) {
+        std::error_code linkEc;
+        if (fs::weakly_canonical(entry.path(), linkEc) == device && !linkEc) {
+            id.byId = entry.path().filename().string();
+            break;
+        }
+    }
+    // A USB adapter's tty sits a few folders below the USB device that
+    // carries idVendor, idProduct and serial.
+    fs::path at = fs::weakly_canonical(fs::path(sysTtyDir) / fs::path(devicePath).filename() / "device", ec);
+    std::string vendor, product, serial, usbPath;
+    for (int up = 0; up < 4 && !ec && !at.empty() && at != at.root_path(); ++up, at = at.parent_path()) {
+        std::error_code e;
+        if (!fs::exists(at / "idVendor", e)) continue;
+        vendor = ReadLine(at / "idVendor");
+        product = ReadLine(at / "idProduct");
+        serial = ReadLine(at / "serial");
+        usbPath = at.filename().string();
+        id.usb = "USB " + vendor + ":" + product;
+        for (const char* name : {"manufacturer", "product"}) {
+            const std::string text = ReadLine(at / name);
+            if (!text.empty()) id.usb += " " + text;
+        }
+        if (!serial.empty()) id.usb += " 序列号 " + serial;
+        break;
+    }
+    if (!id.byId.empty()) {
+        id.key = id.byId;
+    } else if (!vendor.empty()) {
+        // Without a serial, the socket the adapter is plugged into tells it apart.
+        id.key = "usb-" + vendor + ":" + product + "-" + (serial.empty() ? "@" + usbPath : serial);
+    } else {
+        id.key = devicePath;
+    }
+    return id;
+}
 
 PortList PortList::FromEnvironment() {
     const char* env = std::getenv("VELSEND_PORTS");
     if (env != nullptr && *env != '\0') return FromSpec(env);
-    return Scan();
+    return Scan(EnvOr("VELSEND_DEV_DIR", "/dev"), EnvOr("VELSEND_SYS_TTY_DIR", "/sys/class/tty"));
 }
 
 PortList PortList::FromSpec(std::string_view colonSeparated) {
@@ -45,8 +101,9 @@ PortList PortList::FromSpec(std::string_view colonSeparated) {
     std::size_t start = 0;
     while (index < kCount && start <= colonSeparated.size()) {
         const std::size_t end = std::min(colonSeparated.find(':', start), colonSeparated.size());
-        list.paths_[static_cast<std::size_t>(index++)] =
-            std::string(colonSeparated.substr(start, end - start));
+        const auto i = static_cast<std::size_t>(index++);
+        list.paths_[i] = std::string(colonSeparated.substr(start, end - start));
+        if (!list.paths_[i].empty()) list.identities_[i] = IdentifyPort(list.paths_[i]);
         start = end + 1;
     }
     return list;
@@ -68,7 +125,10 @@ PortList PortList::Scan(const std::string& devDir, const std::string& sysTtyDir)
     }
     std::sort(found.begin(), found.end());
     PortList list;
-    for (std::size_t i = 0; i < found.size() && i < kCount; ++i) list.paths_[i] = found[i].second;
+    for (std::size_t i = 0; i < found.size() && i < kCount; ++i) {
+        list.paths_[i] = found[i].second;
+        list.identities_[i] = IdentifyPort(found[i].second, devDir, sysTtyDir);
+    }
     list.scanned_ = true;
     list.devDir_ = devDir;
     list.sysTtyDir_ = sysTtyDir;
@@ -92,13 +152,40 @@ const std::string& PortList::Path(int index) const {
 
 void PortList::SetPath(int index, std::string path) {
     if (index < 0 || index >= kCount) return;
+    identities_[static_cast<std::size_t>(index)] = path.empty() ? PortIdentity{} : IdentifyPort(path);
     paths_[static_cast<std::size_t>(index)] = std::move(path);
     scanned_ = false;
 }
 
+const PortIdentity& PortList::Identity(int index) const {
+    static const PortIdentity none;
+    if (index < 0 || index >= kCount) return none;
+    return identities_[static_cast<std::size_t>(index)];
+}
+
+int PortList::Find(const std::string& key) const {
+    for (int i = 0; i < kCount; ++i) {
+        if (!Path(i).empty() && Identity(i).key == key) return i;
+    }
+    return -1;
+}
+
+PortAddress PortList::AddressFor(int index, const std::string& identityKey) const {
+    if (identityKey.empty()) return Address(index);
+    if (const int now = Find(identityKey); now >= 0) return Address(now);
+    return {index + 1, {},
+            "所选的串口 " + identityKey +
+                   " 现在不在本机（已拔出？）。没有改用其他串口：请插回它，"
+                   "或在“数据传送规则设置”中点“刷新”后重新选择。"};
+}
+
 std::string PortList::Label(int index) const {
     std::string label = "COM" + std::to_string(index + 1);
-    if (!Path(index).empty()) label += "  " + Path(index);
+    if (Path(index).empty()) return label;
+    label += "  " + Path(index);
+    const PortIdentity& id = Identity(index);
+    if (!id.byId.empty()) label += "  " + id.byId;
+    else if (!id.usb.empty()) label += "  " + id.usb;
     return label;
 }
 

@@ -8,13 +8,27 @@
 
 namespace velsend::burner {
 
+// What tells one serial device from another however the kernel numbers it:
+// its /dev/serial/by-id name and the USB adapter's vendor, product and serial.
+struct PortIdentity {
+    std::string key;    // by-id name, else "usb-VID:PID-SERIAL", else the path
+    std::string byId;   // "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"
+    std::string usb;    // "USB 0403:6001 FTDI FT232R USB UART 序列号 A1B2C3"
+};
+
+// Reads the identity of `devicePath` (a name under `devDir`) from the by-id
+// links under devDir/serial/by-id and the USB attributes under `sysTtyDir`.
+PortIdentity IdentifyPort(const std::string& devicePath, const std::string& devDir = "/dev",
+                          const std::string& sysTtyDir = "/sys/class/tty");
+
 // The ten port entries the user picks from (COM1..COM10) and the device path
 // each stands for on this machine.
 class PortList {
   public:
     static constexpr int kCount = 10;
 
-    // VELSEND_PORTS (colon-separated paths) when set, else the serial devices found.
+    // VELSEND_PORTS (colon-separated paths) when set, else the serial devices
+    // found under VELSEND_DEV_DIR and VELSEND_SYS_TTY_DIR (/dev, /sys/class/tty).
     static PortList FromEnvironment();
     static PortList FromSpec(std::string_view colonSeparated);
     // USB adapters first (ttyUSB, ttyACM), then on-board ports that really exist.
@@ -28,11 +42,20 @@ class PortList {
     PortAddress Address(int index) const;
     const std::string& Path(int index) const;
     void SetPath(int index, std::string path);
-    // "COM3", or "COM3  /dev/ttyUSB0" when a device is mapped.
+    // "COM3", or "COM3  /dev/ttyUSB0" when a device is mapped, followed by
+    // its identity when it has one beyond the path.
     std::string Label(int index) const;
+    const PortIdentity& Identity(int index) const;
+    // The entry whose device has `key` now; -1 when none has.
+    int Find(const std::string& key) const;
+    // The port a user chose: by `identityKey` when one was remembered (a
+    // device that is gone gives an address without a path that says so),
+    // else by the number.
+    PortAddress AddressFor(int index, const std::string& identityKey) const;
 
   private:
     std::array<std::string, kCount> paths_;
+    std::array<PortIdentity, kCount> identities_;
     bool scanned_ = false;
     std::string devDir_;
     std::string sysTtyDir_;

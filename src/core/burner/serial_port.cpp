@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace velsend::burner {
 namespace {
@@ -111,8 +112,22 @@ OpenResult SerialPortBase::OpenDevice(const PortAddress& address, const std::str
     OpenResult result;
     if (address.path.empty()) {
         result.failure = OpenFailure::NoDevice;
-        result.message = deviceText + "\n本机没有与 COM" + std::to_string(address.number) +
-                         " 对应的串口设备（可用环境变量 VELSEND_PORTS 指定设备路径）。";
+        result.message =
+            deviceText + "\n" +
+            (!address.missing.empty()
+                 ? address.missing
+                 : "本机没有与 COM" + std::to_string(address.number) +
+                       " 对应的串口设备。请插好 USB 转串口线，在“数据传送规则设置”中点“刷新”后选择串口"
+                       "（velsend-cli 用 --port 指定设备）。");
+        return result;
+    }
+
+    // A lock file of a live program keeps us out even between its opens.
+    PortReservation reservation = PortReservation::Take(address.path);
+    if (reservation.state() == PortReservation::State::Busy) {
+        result.failure = OpenFailure::Busy;
+        result.message = deviceText + "\n" + address.path + "：" + Explain(result.failure, 0) +
+                         "\n" + reservation.Note();
         return result;
     }
 
@@ -147,6 +162,7 @@ OpenResult SerialPortBase::OpenDevice(const PortAddress& address, const std::str
         ::ioctl(fd, TIOCEXCL);
         fd_ = fd;
         path_ = address.path;
+        reservation_ = std::move(reservation);
         result.ok = true;
         return result;
     }
@@ -167,6 +183,7 @@ void SerialPortBase::CloseDevice() {
     ::close(fd_);
     fd_ = -1;
     path_.clear();
+    reservation_ = PortReservation();
     // A trace that cannot be written must not stop the work on the chip.
     (void)trace_->Flush();
 }

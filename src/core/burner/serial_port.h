@@ -5,7 +5,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "core/burner/port_lock.h"
 #include "core/burner/serial_trace.h"
 
 namespace velsend::burner {
@@ -13,8 +15,13 @@ namespace velsend::burner {
 // A numbered port (COM1..COM10 to the user) and the device that stands for it
 // on this machine. An empty path means no device is mapped to that number.
 struct PortAddress {
+    PortAddress() = default;
+    PortAddress(int n, std::string devicePath, std::string missingText = {})
+        : number(n), path(std::move(devicePath)), missing(std::move(missingText)) {}
     int number = 0;
     std::string path;
+    // Set instead of a path when the device the user chose is no longer there.
+    std::string missing;
 };
 
 enum class OpenFailure { None, NoDevice, NotFound, PermissionDenied, Busy, NotSerial, Other };
@@ -98,6 +105,8 @@ class SerialPortBase {
 
   private:
     std::string path_;
+    // The lock file other programs see while the device is open.
+    PortReservation reservation_;
     CommTimeouts timeouts_{};
     SerialTrace* trace_ = &SerialTrace::Process();
 };

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -63,6 +64,20 @@ std::array<std::uint8_t, 3> LoopParameters(int loop, const TransferRules& r) {
     return {static_cast<std::uint8_t>(loop), r.FirstAddress, r.LastAddress};
 }
 
+std::string Hex(std::uint8_t byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(byte));
+    return text;
+}
+
+std::string LoopText(int loop) {
+    return "回路 " + std::to_string(loop);
+}
+// Blocks and groups are counted from 1 for the user, as backup counts them.
+std::string BlockText(int loop, int block) {
+    return LoopText(loop) + " 第 " + std::to_string(block + 1) + " 块";
+}
+
 }  // namespace
 
 const TransferTexts& TextsOf(TransferKind kind) {
@@ -94,6 +109,8 @@ TransferEngine::TransferEngine(BurnerPort& port, TransferObserver& observer, Pau
 
 TransferResult TransferEngine::Run(const TransferJob& job) {
     status_ = std::string(TextsOf(job.kind).initial);
+    reason_.clear();
+    portFailed_ = false;
     TransferResult result;
     // A named pipe under a project file's name would stall the reading with
     // the port held; refuse before anything is opened or sent.
@@ -104,6 +121,11 @@ TransferResult TransferEngine::Run(const TransferJob& job) {
             return result;
         }
     }
+    // The port is closed and reopened per loop; the lock file keeps other
+    // programs out in between. A busy port is told by the first open.
+    const PortReservation reserved = PortReservation::Take(job.address.path);
+    if (reserved.state() == PortReservation::State::Unlocked)
+        observer_.Warn(reserved.Note() + "\n传送中途关闭串口的间隙里，其他程序可能占用此串口。");
     switch (job.kind) {
         case TransferKind::SendNodes:
             result = Nodes(job);
@@ -134,7 +156,10 @@ TransferResult TransferEngine::Run(const TransferJob& job) {
 
 void TransferEngine::Connect(const TransferJob& job) {
     const OpenResult opened = OpenBurnerConnection(port_, job.address, job.rules.BaudRate);
-    if (!opened) observer_.PortNotOpened(opened);
+    if (!opened) {
+        portFailed_ = true;
+        observer_.PortNotOpened(opened);
+    }
 }
 
 void TransferEngine::Write(std::span<const std::uint8_t> bytes) {
@@ -162,6 +187,16 @@ void TransferEngine::Status(std::string_view text) {
     observer_.SetStatus(status_);
 }
 
+bool TransferEngine::Expect(std::uint8_t reply, std::uint8_t wanted, const std::string& where) {
+    if (reply == wanted) return true;
+    if (reason_.empty()) {
+        reason_ = where + "：" +
+                  (reply == kNoAnswer ? "烧写器在 1 秒内没有回答（或只回答 0xFF），应为 " + Hex(wanted)
+                                      : "烧写器回答 " + Hex(reply) + "，应为 " + Hex(wanted));
+    }
+    return false;
+}
+
 TransferEngine::Opening TransferEngine::OpenCommand(std::uint8_t command,
                                                     std::span<const std::uint8_t> parameters) {
     WriteByte(command);
@@ -175,6 +210,7 @@ TransferEngine::Opening TransferEngine::OpenCommand(std::uint8_t command,
         Status(kChipNotSeated);
         return Opening::NoChip;
     }
+    Expect(reply, command, "命令 " + Hex(command));
     return Opening::Other;
 }
 
@@ -187,7 +223,9 @@ TransferResult TransferEngine::Finish(const TransferJob& job, TransferOutcome ou
         Status(std::string(texts.failure) + "\n" + std::string(kLineGoneText));
     }
     if (outcome == TransferOutcome::Success) Status(texts.success);
-    if (outcome == TransferOutcome::Failure) Status(texts.failure);
+    if (outcome == TransferOutcome::Failure)
+        Status(reason_.empty() || portFailed_ ? std::string(texts.failure)
+                               : std::string(texts.failure) + "\n" + reason_);
     TransferResult result;
     result.outcome = outcome;
     result.blocksStored = stored;
@@ -236,7 +274,7 @@ TransferResult TransferEngine::Nodes(const TransferJob& job) {
     WriteByte(kBlockEnd);
     const std::uint8_t reply = Reply();
     port_.Close();
-    if (reply != kBlockEnd) return Finish(job, TransferOutcome::Failure, 0, 1);
+    if (!Expect(reply, kBlockEnd, "节点信息")) return Finish(job, TransferOutcome::Failure, 0, 1);
     observer_.SetPosition(80);
     return Finish(job, TransferOutcome::Success, 1, 1);
 }
@@ -268,13 +306,13 @@ TransferResult TransferEngine::LoopBlocks(const TransferJob& job, const LoopBloc
         Connect(job);
         const Opening opening = OpenCommand(layout.command, LoopParameters(loop, r));
         if (opening == Opening::NoChip) return ChipNotSeated(stored, expected);
-        if (Reply() != kReady) {
+        if (!Expect(Reply(), kReady, LoopText(loop))) {
             port_.Close();
             break;
         }
         for (int block = firstBlock; block <= lastBlock && !Cancelled(); ++block) {
             WriteByte(kBlockStart);
-            if (Reply() != kBlockStart) continue;
+            if (!Expect(Reply(), kBlockStart, BlockText(loop, block))) continue;
             for (int piece = 0; piece < layout.perBlock; ++piece) {
                 const std::size_t address = static_cast<std::size_t>(layout.perBlock * block + piece);
                 Write(std::span(records).subspan(layout.recordSize * address, layout.recordSize));
@@ -282,7 +320,7 @@ TransferResult TransferEngine::LoopBlocks(const TransferJob& job, const LoopBloc
                 Pause(r.PaceDelay / 5);
             }
             WriteByte(kBlockEnd);
-            if (Reply() == kBlockEnd) {
+            if (Expect(Reply(), kBlockEnd, BlockText(loop, block))) {
                 ++stored;
                 observer_.SetPosition(layout.range);
             }
@@ -305,7 +343,7 @@ TransferResult TransferEngine::LogRecords(const TransferJob& job) {
         Connect(job);
         const Opening opening = OpenCommand(kLogicCommand, LoopParameters(loop, r));
         if (opening == Opening::NoChip) return ChipNotSeated(stored, expected);
-        if (Reply() != kReady) {
+        if (!Expect(Reply(), kReady, LoopText(loop))) {
             port_.Close();
             break;
         }
@@ -314,13 +352,14 @@ TransferResult TransferEngine::LogRecords(const TransferJob& job) {
                 path, kLogRecordSize, 0xFF, kLogRecordSize * static_cast<std::size_t>(address));
             WriteByte(kBlockStart);
             // The first family gives up the whole loop on a refused record.
-            if (Reply() != kBlockStart) break;
+            const std::string where = LoopText(loop) + " 地址 " + std::to_string(address);
+            if (!Expect(Reply(), kBlockStart, where)) break;
             logic::ConvertLogRecord(record);
             Write(record);
             Pause(r.PaceDelay);
             WriteByte(kBlockEnd);
             Pause(r.PaceDelay);
-            if (Reply() == kBlockEnd) {
+            if (Expect(Reply(), kBlockEnd, where)) {
                 observer_.SetPosition(address);
                 ++stored;
             }
@@ -370,7 +409,8 @@ TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
         const std::array<std::uint8_t, 1> number{static_cast<std::uint8_t>(block)};
         const Opening opening = OpenCommand(kLogicCommand, number);
         if (opening == Opening::NoChip) return ChipNotSeated(stored, expected);
-        if (Reply() != kReady) {
+        const std::string where = "逻辑块 " + std::to_string(block);
+        if (!Expect(Reply(), kReady, where)) {
             port_.Close();
             break;
         }
@@ -380,7 +420,7 @@ TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
         }
         WriteByte(kBlockEnd);
         Pause(4 * r.PaceDelay);
-        if (Reply() == kBlockEnd) {
+        if (Expect(Reply(), kBlockEnd, where)) {
             observer_.SetPosition(static_cast<int>(block));
             ++stored;
         }
@@ -417,20 +457,21 @@ TransferResult TransferEngine::Phrases(const TransferJob& job) {
     const std::array<std::uint8_t, 2> parameters{r.FirstPhrase, r.LastPhrase};
     const Opening opening = OpenCommand(kPhraseCommand, parameters);
     if (opening == Opening::NoChip) return ChipNotSeated(0, expected);
-    if (opening == Opening::Other || Reply() != kReady) {
+    if (opening == Opening::Other || !Expect(Reply(), kReady, "词库")) {
         port_.Close();
         return Counted(job, stored, expected);
     }
     for (int group = firstGroup; group <= lastGroup && !Cancelled(); ++group) {
         WriteByte(kBlockStart);
-        if (Reply() == kBlockStart) {
+        const std::string where = "词库第 " + std::to_string(group + 1) + " 组";
+        if (Expect(Reply(), kBlockStart, where)) {
             for (int n = 0; n < perGroup; ++n) {
                 const std::size_t phrase = static_cast<std::size_t>(perGroup * group + n);
                 Write(std::span(library).subspan(phrases::kPhraseSize * phrase,
                                                  phrases::kPhraseSize));
             }
             WriteByte(kBlockEnd);
-            if (Reply() == kBlockEnd) {
+            if (Expect(Reply(), kBlockEnd, where)) {
                 observer_.SetPosition(group);
                 ++stored;
             }
@@ -466,6 +507,7 @@ TransferResult TransferEngine::Erase(const TransferJob& job) {
             Status(kChipNotSeated);
             return ChipNotSeated(0, 1);
         }
+        Expect(reply, kEraseCommand, "擦除");
         return Finish(job, TransferOutcome::Failure, 0, 1);
     }
     port_.Close();

@@ -67,6 +67,8 @@ class TransferObserver {
     // The port could not be opened; the transfer goes on against the closed
     // port and ends in its no-answer path.
     virtual void PortNotOpened(const OpenResult& result) = 0;
+    // Something the user should know that does not stop the transfer.
+    virtual void Warn(const std::string& text) { (void)text; }
 };
 
 enum class TransferOutcome {
@@ -140,6 +142,10 @@ class TransferEngine {
     bool Cancelled() const;
     void Status(std::string_view text);
 
+    // Notes the first reply that was not `wanted` (`where`: the loop, block
+    // or rule it belongs to); true when the reply was the wanted one.
+    bool Expect(std::uint8_t reply, std::uint8_t wanted, const std::string& where);
+
     enum class Opening { Echoed, NoChip, Other };
     // Writes the command and, on its echo, the parameters.
     Opening OpenCommand(std::uint8_t command, std::span<const std::uint8_t> parameters);
@@ -153,6 +159,10 @@ class TransferEngine {
     PauseFunction pause_;
     const std::atomic<bool>* cancel_;
     std::string status_;
+    // Why the burner's side went wrong, the failure text's second line;
+    // left out when the port did not open (its message said why).
+    std::string reason_;
+    bool portFailed_ = false;
 };
 
 }  // namespace velsend::burner

@@ -1,12 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace velsend::burner {
 
 // Where and how much goes to the burner. Kept for the run, never saved.
 struct TransferRules {
     int PortIndex = 0;  // 0..9 for COM1..COM10
+    // The chosen device's identity (PortIdentity::key); empty until the user
+    // picks a port. Followed instead of the number, which a rescan may move.
+    std::string PortIdentity;
     int BaudIndex = 0;  // 0 = 115200 bit/s, anything else 19200
     std::uint32_t BaudRate = 115200;
     std::uint8_t FirstLoop = 0;

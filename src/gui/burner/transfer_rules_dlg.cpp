@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -30,12 +31,14 @@ QGroupBox* RangeGroup(const QString& title, QWidget* first, QWidget* last, QWidg
 
 }  // namespace
 
-TransferRulesDlg::TransferRulesDlg(TransferRules& rules, const burner::PortList& ports, int controllerModel,
+TransferRulesDlg::TransferRulesDlg(TransferRules& rules, burner::PortList& ports, int controllerModel,
                  ui::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       rules_(rules),
+      ports_(ports),
       form_(this, messages),
       port_(new QComboBox(this)),
+      refresh_(new QPushButton(QStringLiteral("刷新"), this)),
       speed_(new QComboBox(this)),
       firstLogic_(new ui::NumberEdit(this, 10)),
       lastLogic_(new ui::NumberEdit(this, 10)),
@@ -48,12 +51,19 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, const burner::PortList&
       delay_(new ui::NumberEdit(this)) {
     setWindowTitle(QStringLiteral("数据传送规则设置"));
 
-    for (int i = 0; i < burner::PortList::kCount; ++i) port_->addItem(ui::Q(ports.Label(i)));
+    // By-id names are long: the closed list keeps the dialog's size, the open
+    // one and the tool tip show the whole identity.
+    port_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    port_->setMinimumContentsLength(44);
+    FillPorts();
     speed_->addItems({QStringLiteral("115200"), QStringLiteral("19200")});
 
     auto* serial = new QGroupBox(QStringLiteral("串口设置"), this);
     auto* serialLayout = new QVBoxLayout(serial);
-    serialLayout->addWidget(port_);
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(port_, 1);
+    portRow->addWidget(refresh_);
+    serialLayout->addLayout(portRow);
     serialLayout->addWidget(speed_);
 
     auto* delayRow = new QHBoxLayout;
@@ -96,7 +106,6 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, const burner::PortList&
     form_.AddByte(lastPhrase_, &copy_.lastPhrase);
     form_.AddByte(delay_, &copy_.delay, 0, kDelayMax);
     form_.Load();
-    port_->setCurrentIndex(rules_.PortIndex);
     speed_->setCurrentIndex(rules_.BaudIndex == 0 ? 0 : 1);
 
     // The first family keeps its logic per device: no numbered range to send.
@@ -107,7 +116,12 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, const burner::PortList&
     form_.SaveOnEveryChange([this](QLineEdit* changed, bool valid) {
         if (valid) Commit(changed);
     });
+    connect(refresh_, &QPushButton::clicked, this, [this] {
+        ports_.Rescan();
+        FillPorts();
+    });
     connect(port_, &QComboBox::activated, this, [this] {
+        port_->setToolTip(port_->currentText());
         if (form_.Save()) Commit(port_);
     });
     connect(speed_, &QComboBox::activated, this, [this] {
@@ -115,8 +129,37 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, const burner::PortList&
     });
 }
 
+void TransferRulesDlg::FillPorts() {
+    port_->clear();
+    const std::string& identity = rules_.PortIdentity;
+    const int remembered = !identity.empty()                     ? ports_.Find(identity)
+                           : ports_.Path(rules_.PortIndex).empty() ? -1
+                                                                   : rules_.PortIndex;
+    for (int i = 0; i < burner::PortList::kCount; ++i) {
+        if (!ports_.Path(i).empty()) port_->addItem(ui::Q(ports_.Label(i)), i);
+    }
+    if (remembered < 0 && (!identity.empty() || port_->count() > 0)) {
+        // Said plainly, instead of showing whatever has its number now.
+        const QString com = QStringLiteral("COM%1").arg(rules_.PortIndex + 1);
+        port_->insertItem(0, (identity.empty() ? com : com + QStringLiteral("  ") + ui::Q(identity)) +
+                                 QStringLiteral("（未连接）"),
+                          -1);
+    }
+    if (port_->count() == 0) port_->addItem(QStringLiteral("没有找到串口"), -1);
+    const int shown = port_->findData(remembered);
+    port_->setCurrentIndex(shown >= 0 ? shown : 0);
+    port_->view()->setMinimumWidth(port_->view()->sizeHintForColumn(0) + 24);
+    port_->setToolTip(port_->currentText());
+}
+
 void TransferRulesDlg::Commit(QObject* changed) {
-    if (changed == port_) rules_.PortIndex = port_->currentIndex();
+    if (changed == port_) {
+        const int index = port_->currentData().toInt();
+        if (index >= 0) {
+            rules_.PortIndex = index;
+            rules_.PortIdentity = ports_.Identity(index).key;
+        }
+    }
     if (changed == speed_) rules_.SetBaudIndex(speed_->currentIndex());
     if (changed == firstLogic_) rules_.FirstLogic = copy_.firstLogic;
     if (changed == lastLogic_) rules_.LastLogic = copy_.lastLogic;

@@ -18,14 +18,16 @@ class NumberEdit;
 namespace velsend::burner {
 
 // "数据传送规则设置". Every valid change takes effect at once, so leaving with
-// "取消" keeps what was changed.
+// "取消" keeps what was changed. The port list shows the serial devices that
+// exist, each with its identity; the choice is remembered by that identity.
 class TransferRulesDlg : public QDialog {
     Q_OBJECT
   public:
-    TransferRulesDlg(TransferRules& rules, const PortList& ports, int controllerModel,
+    TransferRulesDlg(TransferRules& rules, burner::PortList& ports, int controllerModel,
             ui::MessageService& messages, QWidget* parent = nullptr);
 
     QComboBox* PortList() const { return port_; }
+    QPushButton* RefreshButton() const { return refresh_; }
     QComboBox* SpeedList() const { return speed_; }
     ui::NumberEdit* FirstLogicEdit() const { return firstLogic_; }
     ui::NumberEdit* LastLogicEdit() const { return lastLogic_; }
@@ -42,6 +44,8 @@ class TransferRulesDlg : public QDialog {
   private:
     // Takes the one field that belongs to `changed` over into the rules.
     void Commit(QObject* changed);
+    // Lists the ports found by the last scan; selects the remembered one.
+    void FillPorts();
 
     // The dialog's own copy of the fields, as the form checks them.
     struct Copy {
@@ -51,9 +55,11 @@ class TransferRulesDlg : public QDialog {
     };
 
     TransferRules& rules_;
+    burner::PortList& ports_;
     Copy copy_;
     ui::Form form_;
     QComboBox* port_;
+    QPushButton* refresh_;
     QComboBox* speed_;
     ui::NumberEdit* firstLogic_;
     ui::NumberEdit* lastLogic_;

@@ -66,6 +66,13 @@ void ProgressBridge::PortNotOpened(const OpenResult& result) {
     run_.RunOnOwnerThread([this, result] { ShowPortFailure(result); });
 }
 
+void ProgressBridge::Warn(const std::string& text) {
+    run_.RunOnOwnerThread([this, text] {
+        messages_.Message(dialog_, ui::Q(text), ui::MessageService::AppTitle(),
+                          ui::MessageIcon::Warning);
+    });
+}
+
 // The transfer port's message comes with the warning icon under the program's
 // title; the backup port's has a caption of its own and no icon.
 void ProgressBridge::ShowPortFailure(const OpenResult& result) {

@@ -35,6 +35,7 @@ class ProgressBridge : public QObject, public TransferObserver {
     void SetPosition(int position) override;
     void SetStatus(const std::string& text) override;
     void PortNotOpened(const OpenResult& result) override;
+    void Warn(const std::string& text) override;
 
     // Applies what is still waiting; the dialog calls it once the worker ended.
     void Flush();

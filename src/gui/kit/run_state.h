@@ -48,8 +48,11 @@ struct RunState {
     std::uint32_t VelnetLastLoop = 0;
     std::filesystem::path VelnetFolder;
 
-    // The port the rules point at, with its device path.
-    burner::PortAddress BurnerAddress() const { return Ports.Address(Rules.PortIndex); }
+    // The port the rules point at, with its device path: the device the user
+    // chose, wherever the last scan put it.
+    burner::PortAddress BurnerAddress() const {
+        return Ports.AddressFor(Rules.PortIndex, Rules.PortIdentity);
+    }
 };
 
 // The job one press of "开始" (or one `velsend-cli send`) runs: this run's
