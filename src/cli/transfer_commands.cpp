@@ -34,7 +34,7 @@ int TransferCommand(Context& c, burner::TransferKind kind) {
 
 
 int ChipCopyCommand(Context& c, bool backup) {
-    const std::optional<burner::ChipCopyJob> job = burner::PrepareChipCopy(
+    const std::optional<burner::ChipCopyJob> job = base::PrepareChipCopy(
         c.state, backup ? burner::ChipCopyKind::Backup : burner::ChipCopyKind::Restore,
         c.options.args[0], c.prompt);
     if (!job) return kExitFailed;

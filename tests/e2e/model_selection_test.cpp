@@ -1,4 +1,5 @@
 #include "core/burner/model_selection.h"
+#include "gui/kit/run_state.h"
 
 #include <gtest/gtest.h>
 

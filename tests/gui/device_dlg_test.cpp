@@ -12,7 +12,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "gui/devices/device_grid_view.h"
+#include "gui/loops/loop_grid_view.h"
 #include "gui/devices/device_detail_dlg.h"
 #include "gui/logic/logic_rules_dlg.h"
 #include "gui/loops/loop_copy_dlg.h"
@@ -167,8 +167,8 @@ TEST_F(DeviceDialogTest, GridClicksFiltersAndTheGridBox) {
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
     devices::DeviceDetailDlg dialog(state, messages);
     dialog.show();
-    devices::DeviceGridView* grid = dialog.Grid();
-    devices::TypeFilterBoxes* filters = dialog.Filters();
+    loops::LoopGridView* grid = dialog.Grid();
+    loops::TypeFilterBoxes* filters = dialog.Filters();
 
     ClickAt(&dialog, {857, 477});
     EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("255"));

@@ -6,7 +6,7 @@
 #include <QProgressBar>
 #include <QTest>
 
-#include "core/store/demo_project.h"
+#include "core/demo/demo_project.h"
 #include "app/main_frame.h"
 #include "app/main_view.h"
 #include "base/command_ids.h"

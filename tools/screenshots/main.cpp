@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/store/demo_project.h"
+#include "core/demo/demo_project.h"
 #include "app/main_frame.h"
 #include "gui/kit/run_state.h"
 #include "gui/burner/chip_copy_dlg.h"

@@ -12,7 +12,6 @@
 
 #include "base/controller_model.h"
 #include "base/file_write.h"
-#include "gui/kit/run_state.h"
 #include "base/user_prompt.h"
 
 namespace velsend::burner {
@@ -121,14 +120,10 @@ std::string ReplaceQuestion(const std::filesystem::path& file) {
     return "文件" + file.string() + "已经存在。\n要替换它吗？";
 }
 
-std::optional<ChipCopyJob> PrepareChipCopy(const base::RunState& state, ChipCopyKind kind,
+std::optional<ChipCopyJob> PrepareChipCopy(ChipCopyJob job, ChipCopyKind kind,
                                            const std::filesystem::path& typed,
                                            base::UserPrompt& prompt) {
-    ChipCopyJob job;
     job.kind = kind;
-    job.model = state.ControllerModel;
-    job.address = state.BurnerAddress();
-    job.baud = state.Rules.BaudRate;
     job.file = ChipImageFile(kind, typed);
     std::error_code ec;
     if (kind == ChipCopyKind::Backup && job.file != typed &&

@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include "gui/devices/device_grid_view.h"
+#include "gui/loops/loop_grid_view.h"
 #include "gui/logic/logic_rules_dlg.h"
 #include "gui/loops/loop_stats_dlg.h"
 #include "gui/phrases/phrase_editor_dlg.h"
@@ -52,10 +52,10 @@ DeviceDetailDlg::DeviceDetailDlg(base::RunState& state, ui::MessageService& mess
     setWindowTitle(QStringLiteral("总线设备"));
     QWidget* panel = BuildForm();
     panel->setGeometry(0, 0, kFormWidth, kWithGrid.height());
-    grid_ = new DeviceGridView(loops::kDetailGrid, filter_, this);
-    filters_ = new TypeFilterBoxes(filter_, this, QPoint(868, 4), 16);
-    connect(filters_, &TypeFilterBoxes::Changed, grid_, qOverload<>(&QWidget::update));
-    connect(grid_, &DeviceGridView::AddressClicked, this, &DeviceDetailDlg::OnGridClicked);
+    grid_ = new loops::LoopGridView(loops::kDetailGrid, filter_, this);
+    filters_ = new loops::TypeFilterBoxes(filter_, this, QPoint(868, 4), 16);
+    connect(filters_, &loops::TypeFilterBoxes::Changed, grid_, qOverload<>(&QWidget::update));
+    connect(grid_, &loops::LoopGridView::AddressClicked, this, &DeviceDetailDlg::OnGridClicked);
 
     form_ = std::make_unique<ui::Form>(this, messages_);
     DeviceForm& f = session_.EditForm();
