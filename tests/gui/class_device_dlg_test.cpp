@@ -21,6 +21,7 @@
 #include "typing.h"
 #include "gui/kit/gbk_line_edit.h"
 #include "gui/kit/number_edit.h"
+#include "device_records.h"
 
 namespace velsend::devices {
 namespace {
@@ -29,17 +30,9 @@ using test::ReadBytes;
 using test::Retype;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Record(const std::filesystem::path& file, int address) {
-    const Bytes bytes = ReadBytes(file);
-    if (bytes.size() < 7u * (address + 1)) return {};
-    return {bytes.begin() + 7 * address, bytes.begin() + 7 * address + 7};
-}
+using test::RecordAt;
 
-// Radios answer over their mark and text only; let layouts settle first.
-void Click(QAbstractButton* button) {
-    QApplication::processEvents();
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
-}
+using test::Click;
 
 class ClassDialogTest : public ::testing::Test {
   protected:
@@ -53,7 +46,7 @@ class ClassDialogTest : public ::testing::Test {
 };
 
 TEST_F(ClassDialogTest, TheChooserMovesOnOnlyAfterAConfirmedEdit) {
-    state.BusDeviceClass = 0;
+    state.BusDeviceClass = store::kAlarmClass;
     state.CurrentLoop = 3;
     state.CurrentAddress = 255;
     DeviceTypeDlg chooser(state, messages);
@@ -120,12 +113,12 @@ TEST_F(ClassDialogTest, TheAlarmDialogSavesTheTypeAndKeepsTheThreshold) {
     Click(dialog.StateRadio(0));
     Click(dialog.OkButton());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(Record(dir / "devc0.dat", 5), (Bytes{0x82, 0x37, 1, 3, 0, 0, 0}));
+    EXPECT_EQ(RecordAt(dir / "devc0.dat", 5), (Bytes{0x82, 0x37, 1, 3, 0, 0, 0}));
     EXPECT_EQ(ReadBytes(dir / "ch0.dat").size(), 4096u);
 }
 
 TEST_F(ClassDialogTest, TheModuleDialogSavesTheDeviceEvenWhenItRefusesTheRule) {
-    state.BusDeviceClass = 2;
+    state.BusDeviceClass = store::kModuleClass;
     state.CurrentLoop = 6;
     state.CurrentAddress = 3;
     ModuleDeviceDlg dialog(state, messages);
@@ -142,7 +135,7 @@ TEST_F(ClassDialogTest, TheModuleDialogSavesTheDeviceEvenWhenItRefusesTheRule) {
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("输入有非法字符！"));
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(dialog.LogicEdit()->text(), QStringLiteral("M13002s"));
-    EXPECT_EQ(Record(dir / "devc6.dat", 3), (Bytes{0xCF, 0x80, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(RecordAt(dir / "devc6.dat", 3), (Bytes{0xCF, 0x80, 0, 0, 0, 0, 0}));
     EXPECT_FALSE(std::filesystem::exists(dir / "log6.dat"));
 
     Retype(dialog.DelayEdit(), QStringLiteral("128"));
@@ -153,7 +146,7 @@ TEST_F(ClassDialogTest, TheModuleDialogSavesTheDeviceEvenWhenItRefusesTheRule) {
     Retype(dialog.LogicEdit(), QStringLiteral("M13002M13003"));
     Click(dialog.OkButton());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(Record(dir / "devc6.dat", 3), (Bytes{0xCF, 0x0A, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(RecordAt(dir / "devc6.dat", 3), (Bytes{0xCF, 0x0A, 0, 0, 0, 0, 0}));
     EXPECT_EQ(logic::ReadDeviceLogic(state.Project, 6, 3), "M13002M13003");
     EXPECT_FALSE(std::filesystem::exists(dir / "ch6.dat"));
 }
@@ -188,9 +181,9 @@ TEST_F(ClassDialogTest, QuickSetRefusesABackwardRangeThenSetsTheLoop) {
     Retype(dialog.LastEdit(), QStringLiteral("20"));
     Click(dialog.OkButton());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(Record(dir / "devc1.dat", 15), (Bytes{0xCF, 0x11, 1, 2, 3, 4, 5}));
-    EXPECT_EQ(Record(dir / "devc1.dat", 30)[0], 0x03);
-    EXPECT_EQ(Record(dir / "devc1.dat", 10)[0], 0xC0);
+    EXPECT_EQ(RecordAt(dir / "devc1.dat", 15), (Bytes{0xCF, 0x11, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(RecordAt(dir / "devc1.dat", 30)[0], 0x03);
+    EXPECT_EQ(RecordAt(dir / "devc1.dat", 10)[0], 0xC0);
     EXPECT_FALSE(std::filesystem::exists(dir / "ch1.dat"));
 
     // The next quick set starts on the loop and class used last.

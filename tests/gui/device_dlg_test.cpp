@@ -26,6 +26,7 @@
 #include "typing.h"
 #include "gui/kit/gbk_line_edit.h"
 #include "gui/kit/number_edit.h"
+#include "device_records.h"
 
 namespace velsend {
 namespace {
@@ -34,10 +35,7 @@ using loops::FilterColumn;
 using test::ReadBytes;
 using test::Retype;
 
-std::vector<std::uint8_t> Record(const std::vector<std::uint8_t>& file, int address) {
-    const auto at = file.begin() + 7 * address;
-    return {at, at + 7};
-}
+using test::RecordAt;
 
 // A click at the window's client coordinates, delivered to whatever lies there.
 void ClickAt(QWidget* window, QPoint at) {
@@ -49,16 +47,8 @@ void ClickAt(QWidget* window, QPoint at) {
 // Lets pending layouts settle first, as they would have before a user clicks,
 // and clicks near the left edge: a radio or check box only answers over its
 // mark and text, not over the rest of its cell.
-void Click(QWidget* widget) {
-    QApplication::processEvents();
-    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
-}
-
-void Wheel(QWidget* target, int dy) {
-    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, dy),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(target, &event);
-}
+using test::Click;
+using test::Wheel;
 
 class DeviceDialogTest : public ::testing::Test {
   protected:
@@ -105,8 +95,8 @@ TEST_F(DeviceDialogTest, ARunOfDevicesIsTypedOnceAndSavedWithEnter) {
     const auto devc = ReadBytes(dir / "devc2.dat");
     ASSERT_EQ(devc.size(), 1792u);
     for (int a : {10, 11, 12})
-        EXPECT_EQ(Record(devc, a), (std::vector<std::uint8_t>{0xC9, 0x8C, 1, 3, 0, 0, 0})) << a;
-    EXPECT_EQ(Record(devc, 13), std::vector<std::uint8_t>(7, 0));
+        EXPECT_EQ(RecordAt(devc, a), (std::vector<std::uint8_t>{0xC9, 0x8C, 1, 3, 0, 0, 0})) << a;
+    EXPECT_EQ(RecordAt(devc, 13), std::vector<std::uint8_t>(7, 0));
     const auto ch = ReadBytes(dir / "ch2.dat");
     ASSERT_EQ(ch.size(), 4096u);
     EXPECT_EQ(std::string(ch.begin() + 16 * 12, ch.begin() + 16 * 12 + 7),
@@ -118,7 +108,7 @@ TEST_F(DeviceDialogTest, ARunOfDevicesIsTypedOnceAndSavedWithEnter) {
     EXPECT_TRUE(dialog.TypeRadio(0)->isChecked());
     EXPECT_EQ(dialog.ChoiceGroup()->title(), QStringLiteral("故障显示"));
     QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F12);
-    EXPECT_EQ(Record(ReadBytes(dir / "devc2.dat"), 13),
+    EXPECT_EQ(RecordAt(ReadBytes(dir / "devc2.dat"), 13),
               (std::vector<std::uint8_t>{0xE0, 0x8C, 0, 3, 0, 0, 0}));
     // F12 shows what is stored at the next address.
     EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("14"));

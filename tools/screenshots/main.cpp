@@ -127,7 +127,7 @@ const std::vector<Shot>& Shots() {
         {"class-module",
          [](base::RunState& s, ui::MessageService& m) {
              s.ControllerModel = 1;
-             s.BusDeviceClass = 2;
+             s.BusDeviceClass = store::kModuleClass;
              s.CurrentLoop = 0;
              s.CurrentAddress = 40;  // the fire pump, started by hand
              auto dialog = std::make_unique<devices::ModuleDeviceDlg>(s, m);
@@ -144,7 +144,7 @@ const std::vector<Shot>& Shots() {
         {"device-type",
          [](base::RunState& s, ui::MessageService& m) {
              s.ControllerModel = 1;
-             s.BusDeviceClass = 0;
+             s.BusDeviceClass = store::kAlarmClass;
              s.CurrentLoop = 1;
              s.CurrentAddress = 9;
              return Make<devices::DeviceTypeDlg>(s, m);
