@@ -16,6 +16,7 @@
 #include "scripted_messages.h"
 #include "temp_dir.h"
 #include "typing.h"
+#include "widgets.h"
 
 namespace velsend::exchange {
 namespace {
@@ -24,10 +25,7 @@ using test::ReadBytes;
 using test::Wheel;
 using test::WriteBytes;
 
-template <class T>
-T* Child(QWidget* dialog, const char* name) {
-    return dialog->findChild<T*>(QLatin1String(name));
-}
+using test::Child;
 
 class ExchangeDlgTest : public ::testing::Test {
   protected:
