@@ -10,8 +10,8 @@ cd "$(dirname "$0")/.."
 # One line per include between two folders: "from to file:line".
 edges() {
     find src -type f \( -name '*.h' -o -name '*.cpp' \) -print0 | sort -z |
-        xargs -0 grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]+/[^"]+"' |
-        sed -E 's|^src/([^:]+):([0-9]+):.*"([^"]+)".*$|\1 \3 \2|' |
+        xargs -0 grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"][^">]+/[^">]+[">]' |
+        sed -E 's|^src/([^:]+):([0-9]+):[^<"]*[<"]([^">]+)[">].*$|\1 \3 \2|' |
         while read -r file target line; do
             # An include that is not a file of src/ (a system or test header) is no edge.
             [ -f "src/$target" ] || continue
