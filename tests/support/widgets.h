@@ -12,6 +12,11 @@ template <class T>
 T* Child(const QObject* dialog, const char* name) {
     return dialog->findChild<T*>(QLatin1String(name));
 }
+// The dialog's only widget of type T (a grid, a companion window).
+template <class T>
+T* Child(const QObject* dialog) {
+    return dialog->findChild<T*>();
+}
 // One of a numbered set: Child<QRadioButton>(d, "type", 15) is "type15".
 template <class T>
 T* Child(const QObject* dialog, const char* name, int number) {

@@ -20,6 +20,9 @@ LoopGridDlg::LoopGridDlg(const store::ProjectDir& dir, int loop, LoopStatsDlg* l
       plus_(new QPushButton(QStringLiteral("+"), this)),
       edit_(new ui::NumberEdit(this)),
       minus_(new QPushButton(QStringLiteral("-"), this)) {
+    edit_->setObjectName(QStringLiteral("loop"));
+    plus_->setObjectName(QStringLiteral("plus"));
+    minus_->setObjectName(QStringLiteral("minus"));
     const int y = kGridView.Bottom() + 12;
     plus_->setGeometry(kGridView.left, y, 40, 26);
     edit_->setGeometry(kGridView.left + 46, y, 50, 26);
