@@ -47,7 +47,6 @@ class MainFrame : public QMainWindow {
     QAction* CommandAction(int menuBar, int id) const;
     // The top-level entries of a menu bar, in order (popups as their menu action).
     QList<QAction*> TopLevelActions(int menuBar) const;
-    MainView* View() const { return view_; }
     QString IdleText() const;
 
     // Makes `folder` the project: closes the companion windows, forgets what

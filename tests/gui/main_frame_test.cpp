@@ -20,7 +20,6 @@
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
 #include "app/velsend_app.h"
-#include "app/main_view.h"
 #include "modal.h"
 #include "scripted_messages.h"
 #include "sim_process.h"
@@ -193,8 +192,10 @@ TEST_F(MainFrameTest, StartsOnModelTwo) {
     for (int bar : {128, 136, 175, 178})
         EXPECT_EQ(CheckedModels(frame, bar), QStringList{QStringLiteral("1057")}) << bar;
     EXPECT_EQ(frame.IdleText(), QStringLiteral("就绪"));
-    EXPECT_EQ(frame.View()->ProgressBar()->geometry(), QRect(16, 325, 530, 10));
-    EXPECT_EQ(frame.View()->ProgressBar()->maximum(), 1512);
+    const auto* bar = frame.findChild<QProgressBar*>(QStringLiteral("progress1001"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->geometry(), QRect(16, 325, 530, 10));
+    EXPECT_EQ(bar->maximum(), 1512);
 }
 
 TEST_F(MainFrameTest, EachMenuBarListsItsItemsInOrder) {

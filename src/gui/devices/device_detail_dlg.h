@@ -63,14 +63,8 @@ class DeviceDetailDlg : public QDialog {
     QRadioButton* StateRadio(int state) const;
     QRadioButton* TypeRadio(int index) const;
     QRadioButton* ChoiceRadio(int choice) const;
-    QGroupBox* TypeGroup() const { return typeGroup_; }
-    QGroupBox* ChoiceGroup() const { return choiceGroup_; }
-    QPushButton* SetNextButton() const { return setNext_; }
-    QPushButton* ReadNextButton() const { return readNext_; }
     loops::LoopGridView* Grid() const { return grid_; }
     loops::TypeFilterBoxes* Filters() const { return filters_; }
-    logic::LogicRulesDlg* LogicWindow() const { return logic_; }
-    phrases::PhraseEditorDlg* PhraseWindow() const { return phraseWindow_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -29,8 +29,6 @@ class LoopGridDlg : public QDialog {
     LoopGridView* Grid() const { return grid_; }
     TypeFilterBoxes* Filters() const { return filters_; }
     ui::NumberEdit* LoopEdit() const { return edit_; }
-    QPushButton* PlusButton() const { return plus_; }
-    QPushButton* MinusButton() const { return minus_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
