@@ -20,8 +20,8 @@
 namespace velsend::cli {
 
 int SelectModelCommand(Context& c) {
-    const app::SelectionOutcome outcome = base::SelectModel(c.state, c.options.model, c.prompt);
-    if (outcome == app::SelectionOutcome::Refused) return kExitFailed;
+    const burner::SelectionOutcome outcome = base::SelectModel(c.state, c.options.model, c.prompt);
+    if (outcome == burner::SelectionOutcome::Refused) return kExitFailed;
     c.streams.out << base::MainCaption(c.state.ControllerModel) << "\n";
     return kExitOk;
 }

@@ -7,7 +7,7 @@
 #include "sim_process.h"
 #include "temp_dir.h"
 
-namespace velsend::app {
+namespace velsend::burner {
 
 using namespace velsend::base;
 namespace {
@@ -78,4 +78,4 @@ TEST_F(ModelSelectionTest, MissingPortIsReportedThenAsked) {
 }
 
 }  // namespace
-}  // namespace velsend::app
+}  // namespace velsend::burner

@@ -3,7 +3,7 @@
 #include "base/controller_model.h"
 #include "core/burner/handshake.h"
 
-namespace velsend::app {
+namespace velsend::burner {
 
 using namespace velsend::base;
 
@@ -29,4 +29,4 @@ SelectionOutcome SelectModel(burner::BurnerPort& port, burner::PortList& ports,
     return outcome;
 }
 
-}  // namespace velsend::app
+}  // namespace velsend::burner

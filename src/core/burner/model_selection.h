@@ -7,7 +7,7 @@
 #include "core/burner/serial_port.h"
 #include "core/burner/transfer_rules.h"
 
-namespace velsend::app {
+namespace velsend::burner {
 
 inline constexpr std::string_view kBurnerNotAnswering =
     "烧写器没有上电 或 通讯线没有连接电脑，仍然执行此操作吗?";
@@ -25,4 +25,4 @@ SelectionOutcome SelectModel(burner::BurnerPort& port, burner::PortList& ports,
                              const burner::TransferRules& rules, int code,
                              base::UserPrompt& prompt);
 
-}  // namespace velsend::app
+}  // namespace velsend::burner

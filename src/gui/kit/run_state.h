@@ -86,10 +86,10 @@ inline std::optional<burner::ChipCopyJob> PrepareChipCopy(const RunState& state,
 
 // Selects controller model `code` on this run's burner port; only a
 // selection changes `state.ControllerModel`.
-inline app::SelectionOutcome SelectModel(RunState& state, int code, UserPrompt& prompt) {
-    const app::SelectionOutcome outcome =
-        app::SelectModel(state.BurnerPort, state.Ports, state.Rules, code, prompt);
-    if (outcome != app::SelectionOutcome::Refused) state.ControllerModel = ModelInfo(code).code;
+inline burner::SelectionOutcome SelectModel(RunState& state, int code, UserPrompt& prompt) {
+    const burner::SelectionOutcome outcome =
+        burner::SelectModel(state.BurnerPort, state.Ports, state.Rules, code, prompt);
+    if (outcome != burner::SelectionOutcome::Refused) state.ControllerModel = ModelInfo(code).code;
     return outcome;
 }
 
