@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
 # Installs what is missing, then runs every check the project has and prints a
 # summary:
-#   1. no core file includes Qt;
+#   1. the layers: no include points up a layer, no two folders include each
+#      other (scripts/check-layers.sh);
 #   2. the build with warnings as errors (build/) and every test but the
 #      benchmarks;
 #   3. the Debian package built from build/ and its file list checked;
 #   4. an AddressSanitizer/UndefinedBehaviorSanitizer build (build-asan/, no
 #      GUI) running the unit and end-to-end tests;
-#   5. a clang libFuzzer build (build-fuzz/) running each fuzz target briefly.
+#   5. a clang libFuzzer build (build-fuzz/) running the fuzz targets briefly,
+#      as many at once as there are cores.
+# --quick runs steps 1 and 2 only: the edit-build-test loop.
 # Exits non-zero when any step fails; later steps still run where they can.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+quick=0
+case "${1:-}" in
+    --quick) quick=1 ;;
+    "") ;;
+    *)
+        echo "usage: scripts/test.sh [--quick]" >&2
+        exit 2
+        ;;
+esac
 bash scripts/install-deps.sh || exit 1
 
 jobs=$(nproc)
@@ -64,13 +76,31 @@ configure_and_build() {
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j "$jobs"
 }
 
-step "core has no Qt includes" bash scripts/check-core-no-qt.sh
+step "layers: no cycles, no upward includes" bash scripts/check-layers.sh
 
 if step "build (-Werror)" configure_and_build build -DVELSEND_WERROR=ON; then
     step "tests: unit, gui, e2e" ctest_counted build -LE bench -j "$jobs" --output-on-failure
 else
     skip "tests: unit, gui, e2e"
 fi
+
+# summary: prints every step's result and time and exits with the outcome.
+summary() {
+    echo
+    echo "=== summary"
+    for i in "${!names[@]}"; do
+        printf '  %-38s %-8s %5ss\n' "${names[$i]}" "${results[$i]}" "${times[$i]}"
+    done
+    if [ $failed -eq 0 ]; then
+        echo "all checks passed (${SECONDS}s)"
+    else
+        echo "SOME CHECKS FAILED (${SECONDS}s)"
+    fi
+    # The closing line test runners are read by.
+    echo "tests: $passed passed, $failed_tests failed"
+    exit $failed
+}
+[ $quick -eq 1 ] && summary
 
 if [ "${results[1]}" = ok ]; then
     step "Debian package" bash scripts/check-package.sh
@@ -95,21 +125,9 @@ fuzz_build() {
         -DVELSEND_SANITIZE=ON -DVELSEND_BUILD_GUI=OFF -DVELSEND_BUILD_TESTS=OFF
 }
 if step "fuzz build (clang)" fuzz_build; then
-    step "fuzz targets" ctest_counted build-fuzz -L fuzz --output-on-failure
+    step "fuzz targets" ctest_counted build-fuzz -L fuzz -j "$jobs" --output-on-failure
 else
     skip "fuzz targets"
 fi
 
-echo
-echo "=== summary"
-for i in "${!names[@]}"; do
-    printf '  %-32s %-8s %5ss\n' "${names[$i]}" "${results[$i]}" "${times[$i]}"
-done
-if [ $failed -eq 0 ]; then
-    echo "all checks passed (${SECONDS}s)"
-else
-    echo "SOME CHECKS FAILED (${SECONDS}s)"
-fi
-# The closing line test runners are read by.
-echo "tests: $passed passed, $failed_tests failed"
-exit $failed
+summary

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
-#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include "app/commands.h"
 #include "gui/kit/run_state.h"
 
 class QAction;
@@ -20,12 +20,15 @@ class MessageService;
 
 namespace velsend::app::gui {
 
+class FileMenu;
 class MainView;
 class ProjectFolders;
+class SheetCommands;
 
 // The one main window: four menu bars of which one is shown, the status bar
 // with the menu prompts and the lock lights, and the notes view. Every menu
-// command arrives in ExecuteCommand and goes to exactly one handler.
+// command arrives in ExecuteCommand and goes to its one handler in the
+// command registry (commands.cpp).
 class MainFrame : public QMainWindow {
     Q_OBJECT
   public:
@@ -37,14 +40,13 @@ class MainFrame : public QMainWindow {
     ~MainFrame() override;
 
     void ExecuteCommand(int id);
-    bool HasHandler(int id) const { return handlers_.count(id) != 0; }
+    bool HasHandler(int id) const { return commands_.Has(id); }
 
     int ShownMenuBar() const { return shownBar_; }
     // The action of a command in one menu bar (nullptr when that bar lacks it).
     QAction* CommandAction(int menuBar, int id) const;
     // The top-level entries of a menu bar, in order (popups as their menu action).
     QList<QAction*> TopLevelActions(int menuBar) const;
-    MainView* View() const { return view_; }
     QString IdleText() const;
 
     // Makes `folder` the project: closes the companion windows, forgets what
@@ -52,9 +54,9 @@ class MainFrame : public QMainWindow {
     // caption and the status bar. False, with a message, when it is no folder.
     bool OpenFolder(const QString& folder);
     // The "文件" menu, first in every menu bar.
-    QMenu* FileMenu() const { return fileMenu_; }
+    QMenu* FileMenu() const;
     // The menu item that turns the serial trace on and off.
-    QAction* TraceAction() const { return traceAction_; }
+    QAction* TraceAction() const;
     // Turns the serial trace on into `file` (as --trace does); false, with a
     // message, when the file cannot be written.
     bool StartTrace(const QString& file);
@@ -73,34 +75,7 @@ class MainFrame : public QMainWindow {
     void ShowMenuBar(int id);
     void ShowModel();  // menu bar, check marks and caption of the current model
     void UpdateLockIndicators();
-    void RegisterHandlers();
-    void BuildFileMenu();
-    void FillRecentFolders();
     void ShowFolder();
-    void OnOpenFolder();
-    void OnNewFolder();
-    void OnTrace(bool on);
-
-    void OnSelectModel(int code);
-    void OnNodeSettings();
-    void OnQuickSet();
-    void OnBusDeviceClass(int busDeviceClass);
-    void OnDeviceDetail();
-    void OnLoopQuery();
-    void OnLoopCopy();
-    void OnLogicSettings();
-    void OnPhraseEditor();
-    void OnPhraseInit(int mode);
-    void OnTransferRules();
-    void OnTransfer(burner::TransferKind kind);
-    void OnBackup();
-    void OnInitialise();
-    void OnVelnetImport();
-    void OnTextPrint();
-    void OnProjectName();
-    void OnProjectDetails();
-    void OnSdPack();
-    void OnSdImport(base::SdFamily family);
 
     base::RunState& state_;
     ui::MessageService& messages_;
@@ -113,13 +88,11 @@ class MainFrame : public QMainWindow {
     QLabel* num_;
     QLabel* scroll_;
     QTimer* lockTimer_;
-    std::map<int, std::function<void()>> handlers_;
     std::unique_ptr<ProjectFolders> ownFolders_;
     ProjectFolders& folders_;
-    QMenu* fileMenu_ = nullptr;
-    QAction* recentEnd_ = nullptr;  // the separator after the recent folders
-    QList<QAction*> recentActions_;
-    QAction* traceAction_ = nullptr;
+    gui::FileMenu* fileMenu_ = nullptr;
+    std::unique_ptr<SheetCommands> sheets_;
+    CommandRegistry commands_;
     QLabel* folderPane_ = nullptr;
     bool folderOpened_ = false;  // a folder was opened: the caption names it
 };

@@ -1,25 +1,10 @@
 #include "app/main_view.h"
 
-#include <QFileInfo>
-#include <QMainWindow>
-#include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
-#include <QThread>
-#include <QTimer>
-
-#include <filesystem>
-
-#include "base/command_ids.h"
-#include "gui/kit/run_state.h"
-#include "core/exchange/excel_exchange.h"
-#include "core/exchange/templates.h"
-#include "gui/kit/message_service.h"
-#include "gui/kit/qt_text.h"
 
 namespace velsend::app::gui {
 
-using namespace velsend::base;
 namespace {
 
 struct NoteLine {
@@ -51,9 +36,7 @@ constexpr int kNotesX = 15;
 
 }  // namespace
 
-MainView::MainView(QWidget* parent)
-    : QWidget(parent), progress_(new QProgressBar(this)), poll_(new QTimer(this)),
-      steps_(std::make_shared<std::atomic<int>>(0)) {
+MainView::MainView(QWidget* parent) : QWidget(parent), progress_(new QProgressBar(this)) {
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
     progress_->setObjectName(QStringLiteral("progress1001"));
@@ -61,158 +44,6 @@ MainView::MainView(QWidget* parent)
     progress_->setRange(0, 1512);
     progress_->setValue(0);
     progress_->setTextVisible(false);
-    // The worker only counts; the bar is repainted at most every 50 ms.
-    poll_->setInterval(50);
-    connect(poll_, &QTimer::timeout, this, [this] {
-        const int n = steps_->load();
-        progress_->setValue(alternate_ ? n % 2 : std::min(n, progress_->maximum()));
-    });
-}
-
-MainView::~MainView() {
-    if (worker_) worker_->wait();
-}
-
-void MainView::Attach(base::RunState& state, ui::MessageService& messages) {
-    state_ = &state;
-    messages_ = &messages;
-}
-
-bool MainView::HandlesCommand(int id) {
-    switch (id) {
-        case ID_STANDARD_TEMPLATE:
-        case ID_EXAMPLE_TEMPLATE:
-        case ID_EXCEL_IMPORT_KA:
-        case ID_EXCEL_IMPORT_KBX:
-        case ID_EXCEL_EXPORT:
-            return true;
-        default:
-            return false;
-    }
-}
-
-void MainView::OnCommand(int id) {
-    switch (id) {
-        case ID_STANDARD_TEMPLATE:
-            OnWriteStandardTemplate();
-            break;
-        case ID_EXAMPLE_TEMPLATE:
-            OnWriteExampleTemplate();
-            break;
-        case ID_EXCEL_IMPORT_KA:
-            OnExcelImportKa();
-            break;
-        case ID_EXCEL_IMPORT_KBX:
-            OnExcelImportKbx();
-            break;
-        case ID_EXCEL_EXPORT:
-            OnExcelExport();
-            break;
-        default:
-            break;
-    }
-}
-
-namespace {
-
-QString FromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::filesystem::path ToPath(const QString& file) {
-    const QByteArray local = QFile::encodeName(file);
-    return std::filesystem::path(local.toStdString());
-}
-
-}  // namespace
-
-void MainView::OnWriteStandardTemplate() {
-    WriteTemplate(false);
-}
-void MainView::OnWriteExampleTemplate() {
-    WriteTemplate(true);
-}
-void MainView::OnExcelImportKa() {
-    Import(true);
-}
-void MainView::OnExcelImportKbx() {
-    Import(false);
-}
-
-// The templates go where the user says: the program's own folder is not
-// writable here. The dialog starts with the template's name.
-void MainView::WriteTemplate(bool example) {
-    if (!messages_ || Busy()) return;
-    const auto kind = example ? exchange::TemplateKind::Example : exchange::TemplateKind::Standard;
-    QString file = messages_->SaveFileName(this, QStringLiteral("请输入要生成的模板文件的名称..."),
-                                           FromUtf8(exchange::TemplateFileName(kind)),
-                                           QStringLiteral("Excel表格文件 (*.xlsx)"));
-    if (file.isEmpty()) return;
-    if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
-    auto result = exchange::WriteTemplate(kind, ToPath(file));
-    messages_->Message(this, result ? FromUtf8(exchange::kTemplateDoneText) : FromUtf8(result.error().Full()),
-                       QString(), result ? ui::MessageIcon::None : ui::MessageIcon::Warning);
-}
-
-void MainView::Import(bool ka) {
-    if (!messages_ || !state_ || Busy()) return;
-    progress_->setRange(0, 1);
-    progress_->setValue(0);
-    const QString file = messages_->OpenFileName(this, QStringLiteral("请选择要导入的Excel表格..."), QString(),
-                                                 QStringLiteral("Excel表格文件 (*.xls *.xlsx *.ods)"));
-    if (file.isEmpty()) return;
-    const store::ProjectDir dir = state_->Project;
-    const auto family = ka ? exchange::ExcelFamily::KA : exchange::ExcelFamily::KBX;
-    RunInBackground(
-        [dir, family, path = ToPath(file)](const std::function<void()>& step) {
-            auto result = exchange::ImportExcel(dir, path, family, step);
-            if (!result) return result.error().Full();
-            return std::string(exchange::kImportDoneText) + "\n\n" + result->Text();
-        },
-        true);
-}
-
-void MainView::OnExcelExport() {
-    if (!messages_ || !state_ || Busy()) return;
-    progress_->setRange(0, exchange::kExportSteps);
-    progress_->setValue(0);
-    QString file =
-        messages_->SaveFileName(this, QStringLiteral("请输入要生成的用于导出数据的Excel表格的名称..."), QString(),
-                                QStringLiteral("Excel表格文件 (*.xlsx)"));
-    if (file.isEmpty()) return;
-    if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
-    const store::ProjectDir dir = state_->Project;
-    RunInBackground(
-        [dir, path = ToPath(file)](const std::function<void()>& step) {
-            auto result = exchange::ExportExcel(dir, path, step);
-            if (!result) return result.error().Full();
-            return std::string(exchange::kExportDoneText) + "\n\n" + result->Text();
-        },
-        false);
-}
-
-void MainView::RunInBackground(std::function<std::string(const std::function<void()>&)> job, bool alternate) {
-    alternate_ = alternate;
-    steps_->store(0);
-    auto text = std::make_shared<std::string>();
-    auto steps = steps_;
-    worker_ = QThread::create([job = std::move(job), text, steps] {
-        *text = job([steps] { steps->fetch_add(1, std::memory_order_relaxed); });
-    });
-    // Commands never overlap: the menus wait until the work is done.
-    auto* frame = qobject_cast<QMainWindow*>(window());
-    if (frame && frame->menuBar()) frame->menuBar()->setEnabled(false);
-    connect(worker_, &QThread::finished, this, [this, text, frame] {
-        poll_->stop();
-        const int n = steps_->load();
-        progress_->setValue(alternate_ ? n % 2 : std::min(n, progress_->maximum()));
-        worker_->deleteLater();
-        worker_ = nullptr;
-        if (frame && frame->menuBar()) frame->menuBar()->setEnabled(true);
-        messages_->Message(this, QString::fromStdString(*text), QString(), ui::MessageIcon::None);
-    });
-    poll_->start();
-    worker_->start();
 }
 
 void MainView::paintEvent(QPaintEvent*) {

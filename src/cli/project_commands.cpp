@@ -18,14 +18,14 @@
 #include "core/logic/rule_editing.h"
 #include "core/loops/loop_copy.h"
 #include "core/phrases/phrase_library.h"
-#include "core/store/demo_project.h"
+#include "core/demo/demo_project.h"
 #include "core/store/project_files.h"
 
 namespace velsend::cli {
 
 int SelectModelCommand(Context& c) {
-    const app::SelectionOutcome outcome = app::SelectModel(c.state, c.options.model, c.prompt);
-    if (outcome == app::SelectionOutcome::Refused) return kExitFailed;
+    const burner::SelectionOutcome outcome = base::SelectModel(c.state, c.options.model, c.prompt);
+    if (outcome == burner::SelectionOutcome::Refused) return kExitFailed;
     c.streams.out << base::MainCaption(c.state.ControllerModel) << "\n";
     return kExitOk;
 }

@@ -52,7 +52,7 @@ int ChipCopyCommand(Context& c, bool backup) {
             return kExitFailed;
         }
     }
-    const std::optional<burner::ChipCopyJob> job = burner::PrepareChipCopy(
+    const std::optional<burner::ChipCopyJob> job = base::PrepareChipCopy(
         c.state, backup ? burner::ChipCopyKind::Backup : burner::ChipCopyKind::Restore,
         c.options.args[0], c.prompt, force);
     if (!job) return kExitFailed;

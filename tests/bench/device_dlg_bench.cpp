@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/store/demo_project.h"
-#include "gui/devices/device_grid_view.h"
+#include "core/demo/demo_project.h"
+#include "gui/loops/loop_grid_view.h"
 #include "gui/devices/device_detail_dlg.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/store/demo_project.h"
+#include "core/demo/demo_project.h"
 #include "core/burner/serial_trace.h"
 #include "core/burner/transfer_engine.h"
 #include "sim_process.h"

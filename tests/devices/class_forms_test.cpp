@@ -10,6 +10,7 @@
 #include "cli_run.h"
 #include "core/logic/logic_files.h"
 #include "temp_dir.h"
+#include "device_records.h"
 
 namespace velsend::devices {
 namespace {
@@ -18,11 +19,7 @@ using test::ReadBytes;
 using test::TempDir;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Record(const std::filesystem::path& file, int address) {
-    const Bytes bytes = ReadBytes(file);
-    if (bytes.size() < 7u * (address + 1)) return {};
-    return {bytes.begin() + 7 * address, bytes.begin() + 7 * address + 7};
-}
+using test::RecordAt;
 
 class ClassFormTest : public ::testing::Test {
   protected:
@@ -46,7 +43,7 @@ TEST_F(ClassFormTest, EachDialogBuildsItsRecord) {
     alarm.EditForm().device.state = 0;
     alarm.EditForm().device.zone = 3;
     ASSERT_TRUE(alarm.Save(store::kAlarmClass));
-    EXPECT_EQ(Record(dir / "devc0.dat", 5), (Bytes{0x82, 0x37, 1, 3, 9, 9, 9}));
+    EXPECT_EQ(RecordAt(dir / "devc0.dat", 5), (Bytes{0x82, 0x37, 1, 3, 9, 9, 9}));
 
     // Borrowed: type 1 "开" "自动" delay 10; then the same switched off.
     Store(1, 7, {});
@@ -57,10 +54,10 @@ TEST_F(ClassFormTest, EachDialogBuildsItsRecord) {
     b.device.choice = 0;
     b.device.delay = 10;
     ASSERT_TRUE(borrowed.Save(store::kBorrowedClass));
-    EXPECT_EQ(Record(dir / "devc1.dat", 7), (Bytes{0xE1, 0x0A, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(RecordAt(dir / "devc1.dat", 7), (Bytes{0xE1, 0x0A, 0, 0, 0, 0, 0}));
     b.device.state = 1;
     ASSERT_TRUE(borrowed.Save(store::kBorrowedClass));
-    EXPECT_EQ(Record(dir / "devc1.dat", 7)[0], 0x01);
+    EXPECT_EQ(RecordAt(dir / "devc1.dat", 7)[0], 0x01);
 
     // Module: type 15 "开" "手动" delay 0; the high type bit is never stored.
     Store(2, 0, {0x5F, 0x7F, 1, 0, 0, 0, 0});
@@ -71,7 +68,7 @@ TEST_F(ClassFormTest, EachDialogBuildsItsRecord) {
     module.EditForm().device.choice = 1;
     module.EditForm().device.delay = 0;
     ASSERT_TRUE(module.Save(store::kModuleClass));
-    EXPECT_EQ(Record(dir / "devc2.dat", 0), (Bytes{0xCF, 0x80, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(RecordAt(dir / "devc2.dat", 0), (Bytes{0xCF, 0x80, 0, 0, 0, 0, 0}));
 
     // Zone display: "开" 2/5/0/17, the parameter byte 0x55 kept, no type bits.
     Store(3, 9, {0x8B, 0x55, 1, 0, 0, 0, 0});
@@ -83,12 +80,12 @@ TEST_F(ClassFormTest, EachDialogBuildsItsRecord) {
     z.room = 0;
     z.phrase = 17;
     ASSERT_TRUE(zone.Save(store::kZoneDisplayClass));
-    EXPECT_EQ(Record(dir / "devc3.dat", 9), (Bytes{0xA0, 0x55, 0, 2, 5, 0, 17}));
+    EXPECT_EQ(RecordAt(dir / "devc3.dat", 9), (Bytes{0xA0, 0x55, 0, 2, 5, 0, 17}));
     z.state = 1;
     ASSERT_TRUE(zone.Save(store::kZoneDisplayClass));
-    EXPECT_EQ(Record(dir / "devc3.dat", 9)[0], 0x00);
+    EXPECT_EQ(RecordAt(dir / "devc3.dat", 9)[0], 0x00);
     // Only the edited address changed.
-    EXPECT_EQ(Record(dir / "devc3.dat", 8), Bytes(7, 0));
+    EXPECT_EQ(RecordAt(dir / "devc3.dat", 8), Bytes(7, 0));
 }
 
 TEST_F(ClassFormTest, ALoopWithoutFilesOpensAsEachDialogExpects) {
@@ -109,7 +106,7 @@ TEST_F(ClassFormTest, TheModuleRuleIsCheckedAfterTheDeviceIsSaved) {
     const base::Result<> refused = session.Save(store::kModuleClass);
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().userText, "输入有非法字符！");
-    EXPECT_EQ(Record(dir / "devc6.dat", 3), (Bytes{0xC2, 0x80, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(RecordAt(dir / "devc6.dat", 3), (Bytes{0xC2, 0x80, 0, 0, 0, 0, 0}));
     EXPECT_FALSE(std::filesystem::exists(dir / "log6.dat"));
 
     // 128 characters fill the record without a terminator and read back whole.
@@ -220,8 +217,8 @@ TEST_F(ClassFormTest, QuickSetFromTheCommandLine) {
         test::Cli({"--dir", folder, "--model", "1", "quick-set", "--loop", "2", "--from", "0",
                    "--to", "1", "--class", "borrowed", "--off-outside"});
     ASSERT_EQ(done.status, 0) << done.err;
-    EXPECT_EQ(Record(dir / "devc2.dat", 1)[0], 0xE0);
-    EXPECT_EQ(Record(dir / "devc2.dat", 2)[0], 0x00);
+    EXPECT_EQ(RecordAt(dir / "devc2.dat", 1)[0], 0xE0);
+    EXPECT_EQ(RecordAt(dir / "devc2.dat", 2)[0], 0x00);
 
     // Usage errors name the argument and write nothing more.
     const std::pair<std::vector<std::string>, std::string> usage[] = {
@@ -237,7 +234,7 @@ TEST_F(ClassFormTest, QuickSetFromTheCommandLine) {
         EXPECT_EQ(r.status, 2) << named;
         EXPECT_NE(r.err.find(named), std::string::npos) << r.err;
     }
-    EXPECT_EQ(Record(dir / "devc2.dat", 1)[0], 0xE0);
+    EXPECT_EQ(RecordAt(dir / "devc2.dat", 1)[0], 0xE0);
 }
 
 }  // namespace

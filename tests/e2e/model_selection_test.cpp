@@ -1,4 +1,5 @@
 #include "core/burner/model_selection.h"
+#include "gui/kit/run_state.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,7 @@
 #include "sim_process.h"
 #include "temp_dir.h"
 
-namespace velsend::app {
+namespace velsend::burner {
 
 using namespace velsend::base;
 namespace {
@@ -77,4 +78,4 @@ TEST_F(ModelSelectionTest, MissingPortIsReportedThenAsked) {
 }
 
 }  // namespace
-}  // namespace velsend::app
+}  // namespace velsend::burner

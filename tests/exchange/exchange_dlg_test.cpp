@@ -15,23 +15,17 @@
 #include "modal.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
+#include "typing.h"
+#include "widgets.h"
 
 namespace velsend::exchange {
 namespace {
 
 using test::ReadBytes;
+using test::Wheel;
 using test::WriteBytes;
 
-void Wheel(QWidget* target, int dy) {
-    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, dy),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(target, &event);
-}
-
-template <class T>
-T* Child(QWidget* dialog, const char* name) {
-    return dialog->findChild<T*>(QLatin1String(name));
-}
+using test::Child;
 
 class ExchangeDlgTest : public ::testing::Test {
   protected:

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/gbk.h"
+#include "device_records.h"
 
 namespace velsend::test {
 
@@ -24,10 +25,4 @@ inline std::set<std::string> FileNames(const std::filesystem::path& dir) {
         names.insert(entry.path().filename().string());
     return names;
 }
-// A 7-byte device record inside a 1792-byte device file.
-inline void PutRecord(std::vector<std::uint8_t>& file, int address,
-                      std::vector<std::uint8_t> record) {
-    std::copy(record.begin(), record.end(), file.begin() + address * 7);
-}
-
 }  // namespace velsend::test

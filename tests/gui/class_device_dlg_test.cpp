@@ -21,6 +21,8 @@
 #include "typing.h"
 #include "gui/kit/gbk_line_edit.h"
 #include "gui/kit/number_edit.h"
+#include "device_records.h"
+#include "widgets.h"
 
 namespace velsend::devices {
 namespace {
@@ -29,17 +31,10 @@ using test::ReadBytes;
 using test::Retype;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Record(const std::filesystem::path& file, int address) {
-    const Bytes bytes = ReadBytes(file);
-    if (bytes.size() < 7u * (address + 1)) return {};
-    return {bytes.begin() + 7 * address, bytes.begin() + 7 * address + 7};
-}
+using test::RecordAt;
 
-// Radios answer over their mark and text only; let layouts settle first.
-void Click(QAbstractButton* button) {
-    QApplication::processEvents();
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
-}
+using test::Child;
+using test::Click;
 
 class ClassDialogTest : public ::testing::Test {
   protected:
@@ -53,36 +48,36 @@ class ClassDialogTest : public ::testing::Test {
 };
 
 TEST_F(ClassDialogTest, TheChooserMovesOnOnlyAfterAConfirmedEdit) {
-    state.BusDeviceClass = 0;
+    state.BusDeviceClass = store::kAlarmClass;
     state.CurrentLoop = 3;
     state.CurrentAddress = 255;
     DeviceTypeDlg chooser(state, messages);
     chooser.show();
-    EXPECT_TRUE(chooser.ClassRadio(0)->isChecked());
+    EXPECT_TRUE(Child<QRadioButton>(&chooser, "class", 0)->isChecked());
 
     QString opened;
     const auto modal1 = test::WhenModal([&](QDialog* d) {
         opened = d->windowTitle();
         d->reject();
     });
-    Click(chooser.OkButton());
+    Click(Child<QPushButton>(&chooser, "ok"));
     EXPECT_EQ(opened, QStringLiteral("报警类总线设备"));
-    EXPECT_EQ(chooser.LoopEdit()->text(), QStringLiteral("3"));
-    EXPECT_EQ(chooser.AddressEdit()->text(), QStringLiteral("255"));
+    EXPECT_EQ(Child<QLineEdit>(&chooser, "loop")->text(), QStringLiteral("3"));
+    EXPECT_EQ(Child<QLineEdit>(&chooser, "address")->text(), QStringLiteral("255"));
     EXPECT_FALSE(std::filesystem::exists(dir / "devc3.dat"));
 
-    const auto modal2 = test::WhenModal([](QDialog* d) { static_cast<ClassDeviceDlg*>(d)->OkButton()->click(); });
-    Click(chooser.OkButton());
-    EXPECT_EQ(chooser.LoopEdit()->text(), QStringLiteral("4"));
-    EXPECT_EQ(chooser.AddressEdit()->text(), QStringLiteral("0"));
+    const auto modal2 = test::WhenModal([](QDialog* d) { Child<QPushButton>(d, "ok")->click(); });
+    Click(Child<QPushButton>(&chooser, "ok"));
+    EXPECT_EQ(Child<QLineEdit>(&chooser, "loop")->text(), QStringLiteral("4"));
+    EXPECT_EQ(Child<QLineEdit>(&chooser, "address")->text(), QStringLiteral("0"));
     EXPECT_EQ(std::pair(state.CurrentLoop, state.CurrentAddress), std::pair(4, 0));
     EXPECT_EQ(ReadBytes(dir / "devc3.dat").size(), 1792u);
     EXPECT_TRUE(chooser.isVisible());
 
     // Typing and picking go straight into the shared values.
-    Retype(chooser.LoopEdit(), QStringLiteral("7"));
-    Retype(chooser.AddressEdit(), QStringLiteral("12"));
-    Click(chooser.ClassRadio(3));
+    Retype(Child<QLineEdit>(&chooser, "loop"), QStringLiteral("7"));
+    Retype(Child<QLineEdit>(&chooser, "address"), QStringLiteral("12"));
+    Click(Child<QRadioButton>(&chooser, "class", 3));
     EXPECT_EQ(state.CurrentLoop, 7);
     EXPECT_EQ(state.CurrentAddress, 12);
     EXPECT_EQ(state.BusDeviceClass, 3);
@@ -90,7 +85,7 @@ TEST_F(ClassDialogTest, TheChooserMovesOnOnlyAfterAConfirmedEdit) {
         opened = d->windowTitle();
         d->reject();
     });
-    Click(chooser.OkButton());
+    Click(Child<QPushButton>(&chooser, "ok"));
     EXPECT_EQ(opened, QStringLiteral("控制类总线设备"));
     EXPECT_TRUE(messages.shown.empty());
 }
@@ -103,57 +98,57 @@ TEST_F(ClassDialogTest, TheAlarmDialogSavesTheTypeAndKeepsTheThreshold) {
     AlarmDeviceDlg dialog(state, messages);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("报警类总线设备"));
-    EXPECT_FALSE(dialog.NameEdit()->isVisible());  // the first family has no names
-    EXPECT_EQ(dialog.ThresholdEdit()->text(), QStringLiteral("55"));
-    EXPECT_FALSE(dialog.ThresholdEdit()->isEnabled());
-    EXPECT_TRUE(dialog.TypeRadio(1)->isChecked());
-    EXPECT_EQ(dialog.TypeRadio(15)->text(), QStringLiteral("其它设备"));
+    EXPECT_FALSE(Child<QLineEdit>(&dialog, "name")->isVisible());  // the first family has no names
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "threshold")->text(), QStringLiteral("55"));
+    EXPECT_FALSE(Child<QLineEdit>(&dialog, "threshold")->isEnabled());
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "type", 1)->isChecked());
+    EXPECT_EQ(Child<QRadioButton>(&dialog, "type", 15)->text(), QStringLiteral("其它设备"));
 
     // The address is the chooser's: typing here puts it back.
-    Retype(dialog.AddressEdit(), QStringLiteral("9"));
-    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("5"));
-    Retype(dialog.ZoneEdit(), QStringLiteral("300"));
+    Retype(Child<QLineEdit>(&dialog, "address"), QStringLiteral("9"));
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("5"));
+    Retype(Child<QLineEdit>(&dialog, "zone"), QStringLiteral("300"));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("请输入一个在 0 和 255 之间的整数。"));
-    Retype(dialog.ZoneEdit(), QStringLiteral("3"));
-    Click(dialog.TypeRadio(18));
-    Click(dialog.StateRadio(0));
-    Click(dialog.OkButton());
+    Retype(Child<QLineEdit>(&dialog, "zone"), QStringLiteral("3"));
+    Click(Child<QRadioButton>(&dialog, "type", 18));
+    Click(Child<QRadioButton>(&dialog, "state", 0));
+    Click(Child<QPushButton>(&dialog, "ok"));
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(Record(dir / "devc0.dat", 5), (Bytes{0x82, 0x37, 1, 3, 0, 0, 0}));
+    EXPECT_EQ(RecordAt(dir / "devc0.dat", 5), (Bytes{0x82, 0x37, 1, 3, 0, 0, 0}));
     EXPECT_EQ(ReadBytes(dir / "ch0.dat").size(), 4096u);
 }
 
 TEST_F(ClassDialogTest, TheModuleDialogSavesTheDeviceEvenWhenItRefusesTheRule) {
-    state.BusDeviceClass = 2;
+    state.BusDeviceClass = store::kModuleClass;
     state.CurrentLoop = 6;
     state.CurrentAddress = 3;
     ModuleDeviceDlg dialog(state, messages);
     dialog.show();
-    EXPECT_TRUE(dialog.StateRadio(0)->isChecked());
-    EXPECT_TRUE(dialog.StartModeRadio(1)->isChecked());
-    EXPECT_EQ(dialog.TypeRadio(15)->text(), QStringLiteral("其它设备"));
-    EXPECT_EQ(dialog.TypeRadio(16), nullptr);
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "state", 0)->isChecked());
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "mode", 1)->isChecked());
+    EXPECT_EQ(Child<QRadioButton>(&dialog, "type", 15)->text(), QStringLiteral("其它设备"));
+    EXPECT_EQ(Child<QRadioButton>(&dialog, "type", 16), nullptr);
 
-    Click(dialog.TypeRadio(15));
-    Retype(dialog.LogicEdit(), QStringLiteral("M13002s"));
-    Click(dialog.OkButton());
+    Click(Child<QRadioButton>(&dialog, "type", 15));
+    Retype(Child<QLineEdit>(&dialog, "logic"), QStringLiteral("M13002s"));
+    Click(Child<QPushButton>(&dialog, "ok"));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("输入有非法字符！"));
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.LogicEdit()->text(), QStringLiteral("M13002s"));
-    EXPECT_EQ(Record(dir / "devc6.dat", 3), (Bytes{0xCF, 0x80, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "logic")->text(), QStringLiteral("M13002s"));
+    EXPECT_EQ(RecordAt(dir / "devc6.dat", 3), (Bytes{0xCF, 0x80, 0, 0, 0, 0, 0}));
     EXPECT_FALSE(std::filesystem::exists(dir / "log6.dat"));
 
-    Retype(dialog.DelayEdit(), QStringLiteral("128"));
+    Retype(Child<QLineEdit>(&dialog, "delay"), QStringLiteral("128"));
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[1].text, QStringLiteral("请输入一个在 0 和 127 之间的整数。"));
-    Retype(dialog.DelayEdit(), QStringLiteral("10"));
-    Click(dialog.StartModeRadio(0));
-    Retype(dialog.LogicEdit(), QStringLiteral("M13002M13003"));
-    Click(dialog.OkButton());
+    Retype(Child<QLineEdit>(&dialog, "delay"), QStringLiteral("10"));
+    Click(Child<QRadioButton>(&dialog, "mode", 0));
+    Retype(Child<QLineEdit>(&dialog, "logic"), QStringLiteral("M13002M13003"));
+    Click(Child<QPushButton>(&dialog, "ok"));
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(Record(dir / "devc6.dat", 3), (Bytes{0xCF, 0x0A, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(RecordAt(dir / "devc6.dat", 3), (Bytes{0xCF, 0x0A, 0, 0, 0, 0, 0}));
     EXPECT_EQ(logic::ReadDeviceLogic(state.Project, 6, 3), "M13002M13003");
     EXPECT_FALSE(std::filesystem::exists(dir / "ch6.dat"));
 }
@@ -167,36 +162,36 @@ TEST_F(ClassDialogTest, QuickSetRefusesABackwardRangeThenSetsTheLoop) {
     state.QuickSetClass = 2;
     QuickSetDlg dialog(state, messages);
     dialog.show();
-    EXPECT_TRUE(dialog.ClassRadio(2)->isChecked());
-    EXPECT_EQ(dialog.LoopEdit()->text(), QStringLiteral("0"));
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "class", 2)->isChecked());
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "loop")->text(), QStringLiteral("0"));
 
-    Click(dialog.ClassRadio(0));
+    Click(Child<QRadioButton>(&dialog, "class", 0));
     EXPECT_EQ(state.QuickSetClass, 0);
-    Click(dialog.ClassRadio(2));
-    Retype(dialog.LoopEdit(), QStringLiteral("1"));
+    Click(Child<QRadioButton>(&dialog, "class", 2));
+    Retype(Child<QLineEdit>(&dialog, "loop"), QStringLiteral("1"));
     EXPECT_EQ(state.QuickSetLoop, 1);
-    Retype(dialog.FirstEdit(), QStringLiteral("20"));
-    Retype(dialog.LastEdit(), QStringLiteral("10"));
-    Click(dialog.OffOutsideBox());
-    Click(dialog.OkButton());
+    Retype(Child<QLineEdit>(&dialog, "first"), QStringLiteral("20"));
+    Retype(Child<QLineEdit>(&dialog, "last"), QStringLiteral("10"));
+    Click(Child<QCheckBox>(&dialog, "offOutside"));
+    Click(Child<QPushButton>(&dialog, "ok"));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("输入错误!终止地址应不小于起始地址!"));
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(ReadBytes(dir / "devc1.dat"), before);
 
-    Retype(dialog.FirstEdit(), QStringLiteral("10"));
-    Retype(dialog.LastEdit(), QStringLiteral("20"));
-    Click(dialog.OkButton());
+    Retype(Child<QLineEdit>(&dialog, "first"), QStringLiteral("10"));
+    Retype(Child<QLineEdit>(&dialog, "last"), QStringLiteral("20"));
+    Click(Child<QPushButton>(&dialog, "ok"));
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(Record(dir / "devc1.dat", 15), (Bytes{0xCF, 0x11, 1, 2, 3, 4, 5}));
-    EXPECT_EQ(Record(dir / "devc1.dat", 30)[0], 0x03);
-    EXPECT_EQ(Record(dir / "devc1.dat", 10)[0], 0xC0);
+    EXPECT_EQ(RecordAt(dir / "devc1.dat", 15), (Bytes{0xCF, 0x11, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(RecordAt(dir / "devc1.dat", 30)[0], 0x03);
+    EXPECT_EQ(RecordAt(dir / "devc1.dat", 10)[0], 0xC0);
     EXPECT_FALSE(std::filesystem::exists(dir / "ch1.dat"));
 
     // The next quick set starts on the loop and class used last.
     QuickSetDlg again(state, messages);
-    EXPECT_EQ(again.LoopEdit()->text(), QStringLiteral("1"));
-    EXPECT_TRUE(again.ClassRadio(2)->isChecked());
+    EXPECT_EQ(Child<QLineEdit>(&again, "loop")->text(), QStringLiteral("1"));
+    EXPECT_TRUE(Child<QRadioButton>(&again, "class", 2)->isChecked());
 }
 
 TEST_F(ClassDialogTest, TheFirstFamilysDeviceCommandsOpenTheirDialogs) {
@@ -212,7 +207,7 @@ TEST_F(ClassDialogTest, TheFirstFamilysDeviceCommandsOpenTheirDialogs) {
         const auto modal4 = test::WhenModal([&, cls = busDeviceClass](QDialog* d) {
             title = d->windowTitle();
             if (auto* chooser = qobject_cast<DeviceTypeDlg*>(d))
-                radioChecked = chooser->ClassRadio(cls)->isChecked();
+                radioChecked = Child<QRadioButton>(chooser, "class", cls)->isChecked();
             d->reject();
         });
         frame.CommandAction(128, id)->trigger();

@@ -12,7 +12,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "gui/devices/device_grid_view.h"
+#include "gui/loops/loop_grid_view.h"
 #include "gui/devices/device_detail_dlg.h"
 #include "gui/logic/logic_rules_dlg.h"
 #include "gui/loops/loop_copy_dlg.h"
@@ -26,6 +26,8 @@
 #include "typing.h"
 #include "gui/kit/gbk_line_edit.h"
 #include "gui/kit/number_edit.h"
+#include "device_records.h"
+#include "widgets.h"
 
 namespace velsend {
 namespace {
@@ -34,10 +36,7 @@ using loops::FilterColumn;
 using test::ReadBytes;
 using test::Retype;
 
-std::vector<std::uint8_t> Record(const std::vector<std::uint8_t>& file, int address) {
-    const auto at = file.begin() + 7 * address;
-    return {at, at + 7};
-}
+using test::RecordAt;
 
 // A click at the window's client coordinates, delivered to whatever lies there.
 void ClickAt(QWidget* window, QPoint at) {
@@ -49,16 +48,9 @@ void ClickAt(QWidget* window, QPoint at) {
 // Lets pending layouts settle first, as they would have before a user clicks,
 // and clicks near the left edge: a radio or check box only answers over its
 // mark and text, not over the rest of its cell.
-void Click(QWidget* widget) {
-    QApplication::processEvents();
-    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
-}
-
-void Wheel(QWidget* target, int dy) {
-    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, dy),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(target, &event);
-}
+using test::Child;
+using test::Click;
+using test::Wheel;
 
 class DeviceDialogTest : public ::testing::Test {
   protected:
@@ -72,87 +64,87 @@ TEST_F(DeviceDialogTest, ARunOfDevicesIsTypedOnceAndSavedWithEnter) {
     devices::DeviceDetailDlg dialog(state, messages);
     dialog.show();
     EXPECT_EQ(dialog.size(), devices::DeviceDetailDlg::kWithGrid);
-    EXPECT_TRUE(dialog.ClassRadio(0)->isChecked());
-    EXPECT_TRUE(dialog.TypeRadio(0)->isChecked());
-    EXPECT_TRUE(dialog.StateRadio(1)->isChecked());
-    EXPECT_TRUE(dialog.TypeRadio(20)->isVisible());
-    EXPECT_FALSE(dialog.TypeRadio(21)->isVisible());
-    EXPECT_FALSE(dialog.DelayEdit()->isVisible());
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "class", 0)->isChecked());
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "type", 0)->isChecked());
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "state", 1)->isChecked());
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "type", 20)->isVisible());
+    EXPECT_FALSE(Child<QRadioButton>(&dialog, "type", 21)->isVisible());
+    EXPECT_FALSE(Child<QLineEdit>(&dialog, "delay")->isVisible());
 
-    Retype(dialog.LoopEdit(), QStringLiteral("2"));
-    Retype(dialog.AddressEdit(), QStringLiteral("10"));
-    Click(dialog.ClassRadio(2));
-    EXPECT_EQ(dialog.TypeGroup()->title(), QStringLiteral("受控设备"));
-    EXPECT_EQ(dialog.TypeRadio(27)->text(), QStringLiteral("消防广播A"));
-    EXPECT_TRUE(dialog.DelayEdit()->isVisible());
-    Click(dialog.StateRadio(0));
-    Click(dialog.TypeRadio(25));
-    Click(dialog.ChoiceRadio(1));
-    EXPECT_TRUE(dialog.ChoiceRadio(1)->isChecked());
-    Retype(dialog.DelayEdit(), QStringLiteral("12"));
-    Retype(dialog.ZoneEdit(), QStringLiteral("3"));
-    Retype(dialog.NameEdit(), QStringLiteral("fan风机"));
+    Retype(Child<QLineEdit>(&dialog, "loop"), QStringLiteral("2"));
+    Retype(Child<QLineEdit>(&dialog, "address"), QStringLiteral("10"));
+    Click(Child<QRadioButton>(&dialog, "class", 2));
+    EXPECT_EQ(Child<QGroupBox>(&dialog, "types")->title(), QStringLiteral("受控设备"));
+    EXPECT_EQ(Child<QRadioButton>(&dialog, "type", 27)->text(), QStringLiteral("消防广播A"));
+    EXPECT_TRUE(Child<QLineEdit>(&dialog, "delay")->isVisible());
+    Click(Child<QRadioButton>(&dialog, "state", 0));
+    Click(Child<QRadioButton>(&dialog, "type", 25));
+    Click(Child<QRadioButton>(&dialog, "choice", 1));
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "choice", 1)->isChecked());
+    Retype(Child<QLineEdit>(&dialog, "delay"), QStringLiteral("12"));
+    Retype(Child<QLineEdit>(&dialog, "zone"), QStringLiteral("3"));
+    Retype(Child<QLineEdit>(&dialog, "name"), QStringLiteral("fan风机"));
     // Enter with the focus in the zone edit, three times.
-    dialog.ZoneEdit()->setFocus();
+    Child<QLineEdit>(&dialog, "zone")->setFocus();
     for (int i = 0; i < 3; ++i) {
-        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_Return);
-        EXPECT_EQ(dialog.ZoneEdit()->selectedText(), QStringLiteral("3"));
+        QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_Return);
+        EXPECT_EQ(Child<QLineEdit>(&dialog, "zone")->selectedText(), QStringLiteral("3"));
     }
-    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("13"));
-    EXPECT_TRUE(dialog.TypeRadio(25)->isChecked());
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("13"));
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "type", 25)->isChecked());
     EXPECT_TRUE(messages.shown.empty());
 
     const auto devc = ReadBytes(dir / "devc2.dat");
     ASSERT_EQ(devc.size(), 1792u);
     for (int a : {10, 11, 12})
-        EXPECT_EQ(Record(devc, a), (std::vector<std::uint8_t>{0xC9, 0x8C, 1, 3, 0, 0, 0})) << a;
-    EXPECT_EQ(Record(devc, 13), std::vector<std::uint8_t>(7, 0));
+        EXPECT_EQ(RecordAt(devc, a), (std::vector<std::uint8_t>{0xC9, 0x8C, 1, 3, 0, 0, 0})) << a;
+    EXPECT_EQ(RecordAt(devc, 13), std::vector<std::uint8_t>(7, 0));
     const auto ch = ReadBytes(dir / "ch2.dat");
     ASSERT_EQ(ch.size(), 4096u);
     EXPECT_EQ(std::string(ch.begin() + 16 * 12, ch.begin() + 16 * 12 + 7),
               store::Utf8ToGbk("FAN风机").value());
-    EXPECT_EQ(dialog.Grid()->LabelText(12), QStringLiteral("M25"));
+    EXPECT_EQ(Child<loops::LoopGridView>(&dialog)->LabelText(12), QStringLiteral("M25"));
 
     // Switching to "借用" starts over at type 0, keeping the delay.
-    Click(dialog.ClassRadio(3));
-    EXPECT_TRUE(dialog.TypeRadio(0)->isChecked());
-    EXPECT_EQ(dialog.ChoiceGroup()->title(), QStringLiteral("故障显示"));
-    QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F12);
-    EXPECT_EQ(Record(ReadBytes(dir / "devc2.dat"), 13),
+    Click(Child<QRadioButton>(&dialog, "class", 3));
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "type", 0)->isChecked());
+    EXPECT_EQ(Child<QGroupBox>(&dialog, "choices")->title(), QStringLiteral("故障显示"));
+    QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F12);
+    EXPECT_EQ(RecordAt(ReadBytes(dir / "devc2.dat"), 13),
               (std::vector<std::uint8_t>{0xE0, 0x8C, 0, 3, 0, 0, 0}));
     // F12 shows what is stored at the next address.
-    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("14"));
-    EXPECT_TRUE(dialog.ClassRadio(0)->isChecked());
-    EXPECT_EQ(dialog.ZoneEdit()->text(), QStringLiteral("0"));
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("14"));
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "class", 0)->isChecked());
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "zone")->text(), QStringLiteral("0"));
 
     // PgUp/PgDn move without saving; the wheel steps the focused number.
-    QTest::keyClick(dialog.ZoneEdit(), Qt::Key_PageUp);
-    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("13"));
-    EXPECT_TRUE(dialog.ClassRadio(3)->isChecked());
-    EXPECT_EQ(dialog.focusWidget(), dialog.AddressEdit());
-    QTest::keyClick(dialog.AddressEdit(), Qt::Key_PageDown);
-    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("14"));
-    Retype(dialog.AddressEdit(), QStringLiteral("255"));
-    Wheel(dialog.AddressEdit(), -120);
-    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("0"));
+    QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_PageUp);
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("13"));
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "class", 3)->isChecked());
+    EXPECT_EQ(dialog.focusWidget(), Child<QLineEdit>(&dialog, "address"));
+    QTest::keyClick(Child<QLineEdit>(&dialog, "address"), Qt::Key_PageDown);
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("14"));
+    Retype(Child<QLineEdit>(&dialog, "address"), QStringLiteral("255"));
+    Wheel(Child<QLineEdit>(&dialog, "address"), -120);
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("0"));
     EXPECT_EQ(dialog.Session().Address(), 0);
-    Click(dialog.ClassRadio(2));
-    Retype(dialog.DelayEdit(), QStringLiteral("127"));
-    Wheel(dialog.TypeGroup(), -120);  // the focused edit steps, wherever the mouse is
-    EXPECT_EQ(dialog.DelayEdit()->text(), QStringLiteral("0"));
+    Click(Child<QRadioButton>(&dialog, "class", 2));
+    Retype(Child<QLineEdit>(&dialog, "delay"), QStringLiteral("127"));
+    Wheel(Child<QGroupBox>(&dialog, "types"), -120);  // the focused edit steps, wherever the mouse is
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "delay")->text(), QStringLiteral("0"));
 
     // Out of range: the message, and the value is not taken over.
-    Retype(dialog.ZoneEdit(), QStringLiteral("300"));
+    Retype(Child<QLineEdit>(&dialog, "zone"), QStringLiteral("300"));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("请输入一个在 0 和 255 之间的整数。"));
     // The address is answered the same way; the dialog stays on its device.
-    Retype(dialog.ZoneEdit(), QStringLiteral("3"));
-    Retype(dialog.AddressEdit(), QStringLiteral("300"));
+    Retype(Child<QLineEdit>(&dialog, "zone"), QStringLiteral("3"));
+    Retype(Child<QLineEdit>(&dialog, "address"), QStringLiteral("300"));
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[1].text, QStringLiteral("请输入一个在 0 和 255 之间的整数。"));
-    EXPECT_EQ(dialog.focusWidget(), dialog.AddressEdit());
+    EXPECT_EQ(dialog.focusWidget(), Child<QLineEdit>(&dialog, "address"));
     const int address = dialog.Session().Address();
-    QTest::keyClick(dialog.AddressEdit(), Qt::Key_Return);  // Enter answers the same
+    QTest::keyClick(Child<QLineEdit>(&dialog, "address"), Qt::Key_Return);  // Enter answers the same
     ASSERT_EQ(messages.shown.size(), 3u);
     EXPECT_EQ(messages.shown[2].text, messages.shown[1].text);
     EXPECT_EQ(dialog.Session().Address(), address);
@@ -167,15 +159,15 @@ TEST_F(DeviceDialogTest, GridClicksFiltersAndTheGridBox) {
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
     devices::DeviceDetailDlg dialog(state, messages);
     dialog.show();
-    devices::DeviceGridView* grid = dialog.Grid();
-    devices::TypeFilterBoxes* filters = dialog.Filters();
+    loops::LoopGridView* grid = Child<loops::LoopGridView>(&dialog);
+    loops::TypeFilterBoxes* filters = Child<loops::TypeFilterBoxes>(&dialog);
 
     ClickAt(&dialog, {857, 477});
-    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("255"));
-    EXPECT_TRUE(dialog.TypeRadio(7)->isChecked());
-    EXPECT_EQ(dialog.focusWidget(), dialog.AddressEdit());
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("255"));
+    EXPECT_TRUE(Child<QRadioButton>(&dialog, "type", 7)->isChecked());
+    EXPECT_EQ(dialog.focusWidget(), Child<QLineEdit>(&dialog, "address"));
     ClickAt(&dialog, {423, 45});
-    EXPECT_EQ(dialog.AddressEdit()->text(), QStringLiteral("0"));
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("0"));
 
     Click(filters->ColumnBox(FilterColumn::Alarm));
     EXPECT_EQ(grid->ShownText(1), QString());
@@ -191,14 +183,14 @@ TEST_F(DeviceDialogTest, GridClicksFiltersAndTheGridBox) {
     EXPECT_FALSE(filters->ColumnBox(FilterColumn::Alarm)->isChecked());
 
     // Saving an address switched off takes its label away at once.
-    Retype(dialog.AddressEdit(), QStringLiteral("255"));
-    Click(dialog.StateRadio(1));
-    Click(dialog.SetNextButton());
+    Retype(Child<QLineEdit>(&dialog, "address"), QStringLiteral("255"));
+    Click(Child<QRadioButton>(&dialog, "state", 1));
+    Click(Child<QPushButton>(&dialog, "setNext"));
     EXPECT_EQ(grid->LabelText(255), QString());
 
-    Click(dialog.GridBox());
+    Click(Child<QCheckBox>(&dialog, "showGrid"));
     EXPECT_EQ(dialog.size(), devices::DeviceDetailDlg::kFormOnly);
-    Click(dialog.GridBox());
+    Click(Child<QCheckBox>(&dialog, "showGrid"));
     EXPECT_EQ(dialog.size(), devices::DeviceDetailDlg::kWithGrid);
 }
 
@@ -209,29 +201,29 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
     {
         devices::DeviceDetailDlg dialog(state, messages);
         dialog.show();
-        EXPECT_FALSE(dialog.NameEdit()->isVisible());
-        QDialog* logic = dialog.LogicWindow();
-        QDialog* phrases = dialog.PhraseWindow();
+        EXPECT_FALSE(Child<QLineEdit>(&dialog, "name")->isVisible());
+        QDialog* logic = Child<logic::LogicRulesDlg>(&dialog);
+        QDialog* phrases = Child<phrases::PhraseEditorDlg>(&dialog);
         logicAlive = logic;
         phrasesAlive = phrases;
         EXPECT_FALSE(logic->isVisible());
-        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F5);
-        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F7);
+        QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F5);
+        QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F7);
         EXPECT_TRUE(logic->isVisible());
         EXPECT_TRUE(phrases->isVisible());
         phrases->reject();  // closing only hides it
         EXPECT_FALSE(phrases->isVisible());
-        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F7);
+        QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F7);
         EXPECT_TRUE(phrases->isVisible());
 
         // F1: the statistics of the dialog's loop.
-        Retype(dialog.LoopEdit(), QStringLiteral("7"));
+        Retype(Child<QLineEdit>(&dialog, "loop"), QStringLiteral("7"));
         int shownLoop = -1;
         const auto closeStats = test::WhenModal([&](QDialog* stats) {
             shownLoop = static_cast<loops::LoopStatsDlg*>(stats)->Loop();
             stats->reject();
         });
-        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F1);
+        QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F1);
         EXPECT_EQ(shownLoop, 7);
     }
     EXPECT_TRUE(logicAlive.isNull());
@@ -247,52 +239,52 @@ TEST_F(DeviceDialogTest, StatisticsStepThroughTheLoopsWithTheGridView) {
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
     loops::LoopStatsDlg stats(state, messages);
     stats.show();
-    EXPECT_EQ(stats.TotalField()->text(), QStringLiteral("5"));
+    EXPECT_EQ(Child<QLineEdit>(&stats, "total")->text(), QStringLiteral("5"));
 
-    Click(stats.PreviousButton());
-    EXPECT_EQ(stats.LoopEdit()->text(), QStringLiteral("255"));
-    EXPECT_EQ(stats.TotalField()->text(), QStringLiteral("4"));
-    EXPECT_EQ(stats.ClassField(0)->text(), QStringLiteral("3"));
-    EXPECT_EQ(stats.ClassField(2)->text(), QStringLiteral("1"));
-    EXPECT_EQ(stats.CounterField(0)->text(), QStringLiteral("3"));
-    EXPECT_EQ(stats.CounterField(48)->text(), QStringLiteral("1"));
-    QTest::keyClick(stats.LoopEdit(), Qt::Key_Return);  // "下一回路"
+    Click(Child<QPushButton>(&stats, "previous"));
+    EXPECT_EQ(Child<QLineEdit>(&stats, "loop")->text(), QStringLiteral("255"));
+    EXPECT_EQ(Child<QLineEdit>(&stats, "total")->text(), QStringLiteral("4"));
+    EXPECT_EQ(Child<QLineEdit>(&stats, "class", 0)->text(), QStringLiteral("3"));
+    EXPECT_EQ(Child<QLineEdit>(&stats, "class", 2)->text(), QStringLiteral("1"));
+    EXPECT_EQ(Child<QLineEdit>(&stats, "counter", 0)->text(), QStringLiteral("3"));
+    EXPECT_EQ(Child<QLineEdit>(&stats, "counter", 48)->text(), QStringLiteral("1"));
+    QTest::keyClick(Child<QLineEdit>(&stats, "loop"), Qt::Key_Return);  // "下一回路"
     EXPECT_EQ(stats.Loop(), 0);
 
-    Retype(stats.LoopEdit(), QStringLiteral("300"));
+    Retype(Child<QLineEdit>(&stats, "loop"), QStringLiteral("300"));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("请输入一个在 0 和 255 之间的整数。"));
-    EXPECT_EQ(stats.LoopEdit()->text(), QStringLiteral("255"));
-    EXPECT_EQ(stats.TotalField()->text(), QStringLiteral("4"));
+    EXPECT_EQ(Child<QLineEdit>(&stats, "loop")->text(), QStringLiteral("255"));
+    EXPECT_EQ(Child<QLineEdit>(&stats, "total")->text(), QStringLiteral("4"));
 
     // The grid view, linked: its filter survives "+", the statistics follow.
     loops::LoopGridDlg grid(state.Project, stats.Loop(), &stats);
     grid.show();
     EXPECT_EQ(grid.windowTitle(), QStringLiteral("网格查看 - 255回路"));
-    EXPECT_EQ(grid.Grid()->ShownText(3), QStringLiteral("M27"));
-    Click(grid.Filters()->TypeBox(FilterColumn::Alarm, 0));
-    EXPECT_EQ(grid.Grid()->ShownText(0), QString());
-    Click(grid.PlusButton());
+    EXPECT_EQ(Child<loops::LoopGridView>(&grid)->ShownText(3), QStringLiteral("M27"));
+    Click(Child<loops::TypeFilterBoxes>(&grid)->TypeBox(FilterColumn::Alarm, 0));
+    EXPECT_EQ(Child<loops::LoopGridView>(&grid)->ShownText(0), QString());
+    Click(Child<QPushButton>(&grid, "plus"));
     EXPECT_EQ(grid.Loop(), 0);
     EXPECT_EQ(stats.Loop(), 0);
-    EXPECT_EQ(grid.LoopEdit()->text(), QStringLiteral("0"));
-    EXPECT_EQ(grid.Grid()->LabelText(4), QStringLiteral("T0"));
-    EXPECT_EQ(grid.Grid()->ShownText(4), QString());
-    Retype(grid.LoopEdit(), QStringLiteral("999"));
-    EXPECT_EQ(grid.LoopEdit()->text(), QStringLiteral("255"));
+    EXPECT_EQ(Child<QLineEdit>(&grid, "loop")->text(), QStringLiteral("0"));
+    EXPECT_EQ(Child<loops::LoopGridView>(&grid)->LabelText(4), QStringLiteral("T0"));
+    EXPECT_EQ(Child<loops::LoopGridView>(&grid)->ShownText(4), QString());
+    Retype(Child<QLineEdit>(&grid, "loop"), QStringLiteral("999"));
+    EXPECT_EQ(Child<QLineEdit>(&grid, "loop")->text(), QStringLiteral("255"));
     EXPECT_EQ(stats.Loop(), 255);
-    EXPECT_EQ(stats.TotalField()->text(), QStringLiteral("4"));
+    EXPECT_EQ(Child<QLineEdit>(&stats, "total")->text(), QStringLiteral("4"));
 }
 
 TEST_F(DeviceDialogTest, FirstFamilyQueryWalksTheLoops) {
     state.QueryLoop = 255;
     loops::LoopQueryResultDlg summary(state);
-    EXPECT_EQ(summary.Field(0)->text(), QStringLiteral("255"));
+    EXPECT_EQ(Child<QLineEdit>(&summary, "field", 0)->text(), QStringLiteral("255"));
     summary.accept();
     EXPECT_EQ(state.QueryLoop, 0);
     loops::LoopQueryDlg query(state, messages);
-    EXPECT_EQ(query.LoopEdit()->text(), QStringLiteral("0"));
-    Retype(query.LoopEdit(), QStringLiteral("300"));
+    EXPECT_EQ(Child<QLineEdit>(&query, "loop")->text(), QStringLiteral("0"));
+    Retype(Child<QLineEdit>(&query, "loop"), QStringLiteral("300"));
     query.accept();
     EXPECT_FALSE(query.isHidden() && query.result() == QDialog::Accepted);
     EXPECT_EQ(messages.shown.size(), 2u);  // while typing and on "确认"
@@ -306,30 +298,30 @@ TEST_F(DeviceDialogTest, LoopCopyStampsOneLoopOntoARun) {
     loops::LoopCopyDlg dialog(state.Project, messages);
     dialog.show();
 
-    Retype(dialog.SourceEdit(), QStringLiteral("3"));
-    Retype(dialog.TargetEdit(), QStringLiteral("3"));
-    Click(dialog.CopyButton());
+    Retype(Child<QLineEdit>(&dialog, "source"), QStringLiteral("3"));
+    Retype(Child<QLineEdit>(&dialog, "target"), QStringLiteral("3"));
+    Click(Child<QPushButton>(&dialog, "copy"));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("3到3复制完毕"));
     EXPECT_EQ(messages.shown[0].caption, QString());
-    EXPECT_EQ(dialog.TargetEdit()->text(), QStringLiteral("4"));
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "target")->text(), QStringLiteral("4"));
     EXPECT_EQ(store::ReadDeviceFile(state.Project, 3), devices);
 
-    Retype(dialog.SourceEdit(), QStringLiteral("0"));
-    Retype(dialog.TargetEdit(), QStringLiteral("5"));
-    Click(dialog.CopyButton());
-    Click(dialog.CopyButton());
+    Retype(Child<QLineEdit>(&dialog, "source"), QStringLiteral("0"));
+    Retype(Child<QLineEdit>(&dialog, "target"), QStringLiteral("5"));
+    Click(Child<QPushButton>(&dialog, "copy"));
+    Click(Child<QPushButton>(&dialog, "copy"));
     EXPECT_EQ(store::ReadDeviceFile(state.Project, 5), devices);
     EXPECT_EQ(store::ReadDeviceFile(state.Project, 6), devices);
-    EXPECT_EQ(dialog.TargetEdit()->text(), QStringLiteral("7"));
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "target")->text(), QStringLiteral("7"));
 
-    Retype(dialog.TargetEdit(), QStringLiteral("300"));
-    EXPECT_EQ(dialog.TargetEdit()->text(), QStringLiteral("255"));
-    Click(dialog.CopyButton());
-    EXPECT_EQ(dialog.TargetEdit()->text(), QStringLiteral("0"));
-    dialog.TargetEdit()->setFocus();
-    Wheel(dialog.TargetEdit(), 120);
-    EXPECT_EQ(dialog.TargetEdit()->text(), QStringLiteral("255"));
+    Retype(Child<QLineEdit>(&dialog, "target"), QStringLiteral("300"));
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "target")->text(), QStringLiteral("255"));
+    Click(Child<QPushButton>(&dialog, "copy"));
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "target")->text(), QStringLiteral("0"));
+    Child<QLineEdit>(&dialog, "target")->setFocus();
+    Wheel(Child<QLineEdit>(&dialog, "target"), 120);
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "target")->text(), QStringLiteral("255"));
 }
 
 }  // namespace

@@ -17,8 +17,9 @@
 #include <map>
 
 #include "base/command_ids.h"
+#include "core/phrases/phrase_library.h"
+#include "core/store/device_store.h"
 #include "app/velsend_app.h"
-#include "app/main_view.h"
 #include "modal.h"
 #include "scripted_messages.h"
 #include "sim_process.h"
@@ -161,7 +162,7 @@ QString ShownBar(MainFrame& frame) {
 
 QStringList CheckedModels(MainFrame& frame, int bar) {
     QStringList checked;
-    for (int id : {1056, 1057, 32824, 32828, 32829, 32830}) {
+    for (int id : {ID_MODEL_1, ID_MODEL_2, ID_MODEL_3, ID_MODEL_4, ID_MODEL_5, ID_MODEL_6}) {
         if (frame.CommandAction(bar, id)->isChecked()) checked << QString::number(id);
     }
     return checked;
@@ -191,14 +192,17 @@ TEST_F(MainFrameTest, StartsOnModelTwo) {
     for (int bar : {128, 136, 175, 178})
         EXPECT_EQ(CheckedModels(frame, bar), QStringList{QStringLiteral("1057")}) << bar;
     EXPECT_EQ(frame.IdleText(), QStringLiteral("就绪"));
-    EXPECT_EQ(frame.View()->ProgressBar()->geometry(), QRect(16, 325, 530, 10));
-    EXPECT_EQ(frame.View()->ProgressBar()->maximum(), 1512);
+    const auto* bar = frame.findChild<QProgressBar*>(QStringLiteral("progress1001"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->geometry(), QRect(16, 325, 530, 10));
+    EXPECT_EQ(bar->maximum(), 1512);
 }
 
 TEST_F(MainFrameTest, EachMenuBarListsItsItemsInOrder) {
     EXPECT_EQ(ShownBar(frame), kFileMenu + kExpectedBars.at(136));
-    const std::pair<int, int> selections[] = {{1056, 128},  {32824, 175}, {32828, 175},
-                                              {32829, 178}, {32830, 178}, {1057, 136}};
+    const std::pair<int, int> selections[] = {{ID_MODEL_1, 128}, {ID_MODEL_3, 175},
+                                              {ID_MODEL_4, 175}, {ID_MODEL_5, 178},
+                                              {ID_MODEL_6, 178}, {ID_MODEL_2, 136}};
     for (const auto& [id, bar] : selections) {
         Select(id, true);
         EXPECT_EQ(frame.ShownMenuBar(), bar);
@@ -231,7 +235,7 @@ TEST_F(MainFrameTest, EveryItemShowsItsPromptInTheStatusBar) {
 }
 
 TEST_F(MainFrameTest, SelectingModelFiveShowsTheShortMenu) {
-    Select(32829, true);
+    Select(ID_MODEL_5, true);
     EXPECT_EQ(state.ControllerModel, 5);
     EXPECT_EQ(frame.ShownMenuBar(), 178);
     EXPECT_EQ(frame.windowTitle(),
@@ -252,7 +256,7 @@ TEST_F(MainFrameTest, SilentBurnerNoKeepsEverythingYesSwitches) {
     ASSERT_FALSE(sim.path().empty());
     state.Ports = burner::PortList::FromSpec(sim.path());
 
-    Select(1056, false);
+    Select(ID_MODEL_1, false);
     EXPECT_EQ(state.ControllerModel, 2);
     EXPECT_EQ(frame.ShownMenuBar(), 136);
     EXPECT_EQ(frame.windowTitle(), kFirstCaption);
@@ -263,7 +267,7 @@ TEST_F(MainFrameTest, SilentBurnerNoKeepsEverythingYesSwitches) {
               QStringLiteral("烧写器没有上电 或 通讯线没有连接电脑，仍然执行此操作吗?"));
     EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Warning);
 
-    Select(1056, true);
+    Select(ID_MODEL_1, true);
     EXPECT_EQ(frame.ShownMenuBar(), 128);
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("VelSend v10.1 (更新与2013.4.9) - MX300KA(老)"));
     EXPECT_EQ(CheckedModels(frame, 128), QStringList{QStringLiteral("1056")});
@@ -283,13 +287,13 @@ TEST_F(MainFrameTest, EveryCommandHasOneHandlerAndSetsItsSharedValue) {
     frame.ExecuteCommand(base::ID_ERASE_CHIP);
     EXPECT_EQ(state.TransferKind, burner::TransferKind::EraseChip);
     frame.ExecuteCommand(base::ID_MODULE_CLASS);
-    EXPECT_EQ(state.BusDeviceClass, 2);
+    EXPECT_EQ(state.BusDeviceClass, store::kModuleClass);
     frame.ExecuteCommand(base::ID_DEVICE_DETAIL);
-    EXPECT_EQ(state.BusDeviceClass, 0);
+    EXPECT_EQ(state.BusDeviceClass, store::kAlarmClass);
     // The closer dismisses this one too; a second dismisser still waiting
     // afterwards would close the next test's dialog.
     frame.ExecuteCommand(base::ID_PHRASES_COMMON);
-    EXPECT_EQ(state.PhraseInitMode, 1);
+    EXPECT_EQ(state.PhraseInitMode, phrases::kInitCommon);
 }
 
 TEST(QtTranslations, StandardButtonsSpeakChinese) {

@@ -6,9 +6,8 @@
 #include <QProgressBar>
 #include <QTest>
 
-#include "core/store/demo_project.h"
+#include "core/demo/demo_project.h"
 #include "app/main_frame.h"
-#include "app/main_view.h"
 #include "base/command_ids.h"
 #include "gui/kit/run_state.h"
 #include "core/exchange/workbook.h"
@@ -48,7 +47,8 @@ TEST_F(VelViewTest, ExportImportAndTemplatesAllDoTheirWork) {
     const QString out = QString::fromStdString((dir / "导出").string());  // no extension typed
     const QString exported = Run(base::ID_EXCEL_EXPORT, out);
     EXPECT_TRUE(exported.startsWith(QStringLiteral("导出完毕！"))) << exported.toStdString();
-    auto* bar = frame.View()->ProgressBar();
+    auto* bar = frame.findChild<QProgressBar*>(QStringLiteral("progress1001"));
+    ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->maximum(), 1512);
     EXPECT_EQ(bar->value(), 1512);
     EXPECT_TRUE(frame.menuBar()->isEnabled());

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <memory>
 
-#include "core/store/demo_project.h"
+#include "core/demo/demo_project.h"
 #include "gui/kit/run_state.h"
 #include "gui/report/report_commands.h"
 #include "scripted_messages.h"

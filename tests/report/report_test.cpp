@@ -10,7 +10,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "core/store/demo_project.h"
+#include "core/demo/demo_project.h"
 #include "cli_run.h"
 #include "core/logic/logic_files.h"
 #include "core/report/project_report.h"

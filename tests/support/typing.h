@@ -4,6 +4,7 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace velsend::test {
 
@@ -29,6 +30,20 @@ inline void Retype(QLineEdit* edit, const QString& text) {
     edit->setFocus();
     edit->selectAll();
     TypeText(edit, text);
+}
+
+// Clicks near the left edge, half-way down: radios and check boxes answer
+// over their mark and text only. Layouts settle first.
+inline void Click(QWidget* widget) {
+    QApplication::processEvents();
+    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
+}
+
+// Turns the mouse wheel over the widget by `dy` (120 is one notch).
+inline void Wheel(QWidget* target, int dy) {
+    QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, dy),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
 }
 
 }  // namespace velsend::test

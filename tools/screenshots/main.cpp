@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/store/demo_project.h"
+#include "core/demo/demo_project.h"
 #include "app/main_frame.h"
 #include "gui/kit/run_state.h"
 #include "gui/burner/chip_copy_dlg.h"
@@ -128,7 +128,7 @@ const std::vector<Shot>& Shots() {
         {"class-module",
          [](base::RunState& s, ui::MessageService& m) {
              s.ControllerModel = 1;
-             s.BusDeviceClass = 2;
+             s.BusDeviceClass = store::kModuleClass;
              s.CurrentLoop = 0;
              s.CurrentAddress = 40;  // the fire pump, started by hand
              auto dialog = std::make_unique<devices::ModuleDeviceDlg>(s, m);
@@ -145,7 +145,7 @@ const std::vector<Shot>& Shots() {
         {"device-type",
          [](base::RunState& s, ui::MessageService& m) {
              s.ControllerModel = 1;
-             s.BusDeviceClass = 0;
+             s.BusDeviceClass = store::kAlarmClass;
              s.CurrentLoop = 1;
              s.CurrentAddress = 9;
              return Make<devices::DeviceTypeDlg>(s, m);

@@ -13,7 +13,6 @@
 
 #include "base/controller_model.h"
 #include "base/file_write.h"
-#include "gui/kit/run_state.h"
 #include "base/user_prompt.h"
 
 namespace velsend::burner {
@@ -145,14 +144,10 @@ std::string OtherModelSizeText(const std::filesystem::path& file, std::uintmax_t
                       " 块写入 0xFF。");
 }
 
-std::optional<ChipCopyJob> PrepareChipCopy(const base::RunState& state, ChipCopyKind kind,
+std::optional<ChipCopyJob> PrepareChipCopy(ChipCopyJob job, ChipCopyKind kind,
                                            const std::filesystem::path& typed,
                                            base::UserPrompt& prompt, bool otherSizeAccepted) {
-    ChipCopyJob job;
     job.kind = kind;
-    job.model = state.ControllerModel;
-    job.address = state.BurnerAddress();
-    job.baud = state.Rules.BaudRate;
     job.file = ChipImageFile(kind, typed);
     std::error_code ec;
     if (kind == ChipCopyKind::Backup && job.file != typed &&

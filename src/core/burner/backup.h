@@ -11,7 +11,6 @@
 #include "core/burner/transfer_engine.h"
 
 namespace velsend::base {
-struct RunState;
 class UserPrompt;
 }  // namespace velsend::base
 
@@ -77,13 +76,14 @@ std::string OtherModelSizeText(const std::filesystem::path& file, std::uintmax_t
 std::filesystem::path ChipImageFile(ChipCopyKind kind, const std::filesystem::path& typed);
 std::string ReplaceQuestion(const std::filesystem::path& file);
 
-// The one place the GUI and the CLI build a backup or restore: the file name
-// with its extension, the model, the port and speed of the transfer rules.
+// The one place the GUI and the CLI build a backup or restore: `job` brings
+// the model and the port and speed of the transfer rules, this adds the kind
+// and the file name with its extension.
 // A backup that would replace an existing file other than the one typed (the
 // file dialog asked only about the typed name) asks first, and so does a
 // restore of another model's image size unless `otherSizeAccepted`; nullopt
 // when the user said No.
-std::optional<ChipCopyJob> PrepareChipCopy(const base::RunState& state, ChipCopyKind kind,
+std::optional<ChipCopyJob> PrepareChipCopy(ChipCopyJob job, ChipCopyKind kind,
                                            const std::filesystem::path& typed,
                                            base::UserPrompt& prompt,
                                            bool otherSizeAccepted = false);

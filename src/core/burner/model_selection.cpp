@@ -1,18 +1,19 @@
 #include "core/burner/model_selection.h"
 
+#include "base/controller_model.h"
 #include "core/burner/handshake.h"
 
-namespace velsend::app {
+namespace velsend::burner {
 
 using namespace velsend::base;
 
-SelectionOutcome SelectModel(RunState& state, int code, UserPrompt& prompt) {
+SelectionOutcome SelectModel(burner::BurnerPort& port, burner::PortList& ports,
+                             const burner::TransferRules& rules, int code, UserPrompt& prompt) {
     const ControllerModelInfo& model = ModelInfo(code);
-    burner::BurnerPort& port = state.BurnerPort;
-    state.Ports.Rescan();
+    ports.Rescan();
 
     const burner::OpenResult opened =
-        burner::OpenBurnerConnection(port, state.BurnerAddress(), state.Rules.BaudRate);
+        burner::OpenBurnerConnection(port, ports.Address(rules.PortIndex), rules.BaudRate);
     if (!opened) prompt.Inform(opened.message, opened.caption.value_or(std::string(kAppTitle)));
 
     const burner::HandshakeResult handshake = burner::Handshake(port, model.handshakeCode);
@@ -24,9 +25,8 @@ SelectionOutcome SelectModel(RunState& state, int code, UserPrompt& prompt) {
         }
         outcome = SelectionOutcome::SelectedUnheard;
     }
-    state.ControllerModel = model.code;
     port.Close();
     return outcome;
 }
 
-}  // namespace velsend::app
+}  // namespace velsend::burner

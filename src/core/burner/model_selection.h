@@ -2,10 +2,12 @@
 
 #include <string_view>
 
-#include "gui/kit/run_state.h"
 #include "base/user_prompt.h"
+#include "core/burner/port_list.h"
+#include "core/burner/serial_port.h"
+#include "core/burner/transfer_rules.h"
 
-namespace velsend::app {
+namespace velsend::burner {
 
 inline constexpr std::string_view kBurnerNotAnswering =
     "烧写器没有上电 或 通讯线没有连接电脑，仍然执行此操作吗?";
@@ -16,9 +18,11 @@ enum class SelectionOutcome {
     Refused,          // the burner did not answer and the user said No
 };
 
-// Selects controller model `code`: the one-byte handshake with the burner, or
-// the user's word when it stays silent. Only a selection changes
-// `state.ControllerModel`; the port is closed again either way.
-SelectionOutcome SelectModel(base::RunState& state, int code, base::UserPrompt& prompt);
+// Selects controller model `code`: the one-byte handshake with the burner on
+// the rules' port, or the user's word when it stays silent. The caller keeps
+// the model unless the outcome is Refused; the port is closed again either way.
+SelectionOutcome SelectModel(burner::BurnerPort& port, burner::PortList& ports,
+                             const burner::TransferRules& rules, int code,
+                             base::UserPrompt& prompt);
 
-}  // namespace velsend::app
+}  // namespace velsend::burner

@@ -34,6 +34,7 @@ ui::NumberEdit* NumberIn(QWidget* parent, const char* name) {
 
 QRadioButton* AddRadio(QButtonGroup* group, int id, const QString& text, QWidget* parent) {
     auto* radio = new QRadioButton(text, parent);
+    radio->setObjectName(group->objectName() + QString::number(id));  // "state0", "type15"
     group->addButton(radio, id);
     return radio;
 }
@@ -124,6 +125,7 @@ void ClassDeviceDlg::Build() {
     auto* stateBox = Group(QStringLiteral("设备状态"), this);
     auto* stateColumn = new QVBoxLayout(stateBox);
     states_ = new QButtonGroup(this);
+    states_->setObjectName(QStringLiteral("state"));
     stateColumn->addWidget(AddRadio(states_, 0, QStringLiteral("开"), stateBox));
     stateColumn->addWidget(AddRadio(states_, 1, QStringLiteral("关"), stateBox));
     top->addWidget(stateBox);
@@ -131,6 +133,7 @@ void ClassDeviceDlg::Build() {
         auto* modeBox = Group(QStringLiteral("启动方式"), this);
         auto* modeColumn = new QVBoxLayout(modeBox);
         modes_ = new QButtonGroup(this);
+        modes_->setObjectName(QStringLiteral("mode"));
         modeColumn->addWidget(AddRadio(modes_, 0, QStringLiteral("自动"), modeBox));
         modeColumn->addWidget(AddRadio(modes_, 1, QStringLiteral("手动"), modeBox));
         top->addWidget(modeBox);
@@ -191,6 +194,7 @@ void ClassDeviceDlg::Build() {
         auto* typeGrid = new QGridLayout(typeBox);
         typeGrid->setVerticalSpacing(2);
         types_ = new QButtonGroup(this);
+        types_->setObjectName(QStringLiteral("type"));
         const int count = module ? store::kOldModuleTypeCount : store::kAlarmTypeCount;
         const int rows = module ? 4 : 7;
         for (int t = 0; t < count; ++t) {

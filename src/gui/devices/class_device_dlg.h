@@ -32,7 +32,6 @@ class ClassDeviceDlg : public QDialog {
     const ClassDeviceSession& Session() const { return session_; }
     ui::NumberEdit* LoopEdit() const { return loop_; }
     ui::NumberEdit* AddressEdit() const { return address_; }
-    ui::NumberEdit* ThresholdEdit() const { return threshold_; }
     ui::NumberEdit* DelayEdit() const { return delay_; }
     ui::NumberEdit* ZoneEdit() const { return zone_; }
     ui::NumberEdit* FloorEdit() const { return floor_; }

@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include "gui/devices/device_grid_view.h"
+#include "gui/loops/loop_grid_view.h"
 #include "gui/logic/logic_rules_dlg.h"
 #include "gui/loops/loop_stats_dlg.h"
 #include "gui/phrases/phrase_editor_dlg.h"
@@ -33,6 +33,7 @@ constexpr int kFormWidth = 380;
 
 QRadioButton* AddRadio(QButtonGroup* group, int id, const QString& text, QWidget* parent) {
     auto* radio = new QRadioButton(text, parent);
+    radio->setObjectName(group->objectName() + QString::number(id));  // "class0", "type12"
     group->addButton(radio, id);
     return radio;
 }
@@ -52,10 +53,10 @@ DeviceDetailDlg::DeviceDetailDlg(base::RunState& state, ui::MessageService& mess
     setWindowTitle(QStringLiteral("总线设备"));
     QWidget* panel = BuildForm();
     panel->setGeometry(0, 0, kFormWidth, kWithGrid.height());
-    grid_ = new DeviceGridView(loops::kDetailGrid, filter_, this);
-    filters_ = new TypeFilterBoxes(filter_, this, QPoint(868, 4), 16);
-    connect(filters_, &TypeFilterBoxes::Changed, grid_, qOverload<>(&QWidget::update));
-    connect(grid_, &DeviceGridView::AddressClicked, this, &DeviceDetailDlg::OnGridClicked);
+    grid_ = new loops::LoopGridView(loops::kDetailGrid, filter_, this);
+    filters_ = new loops::TypeFilterBoxes(filter_, this, QPoint(868, 4), 16);
+    connect(filters_, &loops::TypeFilterBoxes::Changed, grid_, qOverload<>(&QWidget::update));
+    connect(grid_, &loops::LoopGridView::AddressClicked, this, &DeviceDetailDlg::OnGridClicked);
 
     form_ = std::make_unique<ui::Form>(this, messages_);
     DeviceForm& f = session_.EditForm();
@@ -122,6 +123,9 @@ QWidget* DeviceDetailDlg::BuildForm() {
     loop_ = new ui::NumberEdit(numbers);
     address_ = new ui::NumberEdit(numbers);
     gridBox_ = new QCheckBox(QStringLiteral("网格"), numbers);
+    loop_->setObjectName(QStringLiteral("loop"));
+    address_->setObjectName(QStringLiteral("address"));
+    gridBox_->setObjectName(QStringLiteral("showGrid"));
     numbersRow->addWidget(new QLabel(QStringLiteral("回路"), numbers));
     numbersRow->addWidget(loop_);
     numbersRow->addWidget(new QLabel(QStringLiteral("地址"), numbers));
@@ -134,12 +138,14 @@ QWidget* DeviceDetailDlg::BuildForm() {
     auto* classRow = new QHBoxLayout(classGroup);
     classRow->setContentsMargins(6, 2, 6, 2);
     classes_ = new QButtonGroup(this);
+    classes_->setObjectName(QStringLiteral("class"));
     for (int c = 0; c < 4; ++c)
         classRow->addWidget(AddRadio(classes_, c, ui::Q(store::ClassName(c)), classGroup));
     auto* stateGroup = new QGroupBox(QStringLiteral("设备状态"), panel);
     auto* stateRow = new QHBoxLayout(stateGroup);
     stateRow->setContentsMargins(6, 2, 6, 2);
     states_ = new QButtonGroup(this);
+    states_->setObjectName(QStringLiteral("state"));
     stateRow->addWidget(AddRadio(states_, 0, QStringLiteral("开"), stateGroup));
     stateRow->addWidget(AddRadio(states_, 1, QStringLiteral("关"), stateGroup));
     classAndState->addWidget(classGroup, 1);
@@ -158,6 +164,12 @@ QWidget* DeviceDetailDlg::BuildForm() {
     phraseText_->setReadOnly(true);
     phraseText_->setFocusPolicy(Qt::NoFocus);
     name_ = new ui::GbkLineEdit(place, static_cast<int>(store::kNameSize));
+    zone_->setObjectName(QStringLiteral("zone"));
+    floor_->setObjectName(QStringLiteral("floor"));
+    room_->setObjectName(QStringLiteral("room"));
+    phrase_->setObjectName(QStringLiteral("phrase"));
+    phraseText_->setObjectName(QStringLiteral("phraseText"));
+    name_->setObjectName(QStringLiteral("name"));
     placeGrid->addWidget(new QLabel(QStringLiteral("区域"), place), 0, 0);
     placeGrid->addWidget(zone_, 0, 1);
     placeGrid->addWidget(new QLabel(QStringLiteral("楼层"), place), 0, 2);
@@ -174,10 +186,13 @@ QWidget* DeviceDetailDlg::BuildForm() {
     delayLabel_ = new QLabel(QStringLiteral("延时x5"), panel);
     delay_ = new ui::NumberEdit(panel);
     delay_->setFixedWidth(48);
+    delay_->setObjectName(QStringLiteral("delay"));
     choiceGroup_ = new QGroupBox(QStringLiteral("启动方式"), panel);
+    choiceGroup_->setObjectName(QStringLiteral("choices"));
     auto* choiceRow = new QHBoxLayout(choiceGroup_);
     choiceRow->setContentsMargins(6, 2, 6, 2);
     choices_ = new QButtonGroup(this);
+    choices_->setObjectName(QStringLiteral("choice"));
     choiceRow->addWidget(AddRadio(choices_, 0, QStringLiteral("自动"), choiceGroup_));
     choiceRow->addWidget(AddRadio(choices_, 1, QStringLiteral("手动"), choiceGroup_));
     params->addWidget(delayLabel_);
@@ -186,11 +201,13 @@ QWidget* DeviceDetailDlg::BuildForm() {
     layout->addLayout(params);
 
     typeGroup_ = new QGroupBox(QStringLiteral("设备类型"), panel);
+    typeGroup_->setObjectName(QStringLiteral("types"));
     auto* typeGrid = new QGridLayout(typeGroup_);
     typeGrid->setContentsMargins(6, 2, 2, 2);
     typeGrid->setVerticalSpacing(0);
     typeGrid->setHorizontalSpacing(2);
     types_ = new QButtonGroup(this);
+    types_->setObjectName(QStringLiteral("type"));
     for (int t = 0; t < store::kModuleTypeCount; ++t) {
         QRadioButton* radio = AddRadio(types_, t, ui::Q(TypeRadioLabel(true, t)), typeGroup_);
         typeGrid->addWidget(radio, t % 11, t / 11);
@@ -202,6 +219,8 @@ QWidget* DeviceDetailDlg::BuildForm() {
     stats_ = new QPushButton(QStringLiteral("统计[F1]"), panel);
     logicButton_ = new QPushButton(QStringLiteral("逻辑[F5]"), panel);
     phrasesButton_ = new QPushButton(QStringLiteral("词库[F7]"), panel);
+    setNext_->setObjectName(QStringLiteral("setNext"));
+    readNext_->setObjectName(QStringLiteral("readNext"));
     setNext_->setDefault(true);
     // Enter always saves and moves on, whatever button has the focus.
     for (QPushButton* b : {setNext_, readNext_, stats_, logicButton_, phrasesButton_})

@@ -29,10 +29,12 @@ class MessageService;
 class NumberEdit;
 }  // namespace velsend::ui
 
-namespace velsend::devices {
-
-class DeviceGridView;
+namespace velsend::loops {
+class LoopGridView;
 class TypeFilterBoxes;
+}  // namespace velsend::loops
+
+namespace velsend::devices {
 
 // "总线设备": walks the addresses of any loop and saves them one after the
 // other from the keyboard, with the loop's grid beside the form. The logic
@@ -61,14 +63,8 @@ class DeviceDetailDlg : public QDialog {
     QRadioButton* StateRadio(int state) const;
     QRadioButton* TypeRadio(int index) const;
     QRadioButton* ChoiceRadio(int choice) const;
-    QGroupBox* TypeGroup() const { return typeGroup_; }
-    QGroupBox* ChoiceGroup() const { return choiceGroup_; }
-    QPushButton* SetNextButton() const { return setNext_; }
-    QPushButton* ReadNextButton() const { return readNext_; }
-    DeviceGridView* Grid() const { return grid_; }
-    TypeFilterBoxes* Filters() const { return filters_; }
-    logic::LogicRulesDlg* LogicWindow() const { return logic_; }
-    phrases::PhraseEditorDlg* PhraseWindow() const { return phraseWindow_; }
+    loops::LoopGridView* Grid() const { return grid_; }
+    loops::TypeFilterBoxes* Filters() const { return filters_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -126,8 +122,8 @@ class DeviceDetailDlg : public QDialog {
     QPushButton* logicButton_;
     QPushButton* phrasesButton_;
     std::unique_ptr<ui::Form> form_;
-    DeviceGridView* grid_;
-    TypeFilterBoxes* filters_;
+    loops::LoopGridView* grid_;
+    loops::TypeFilterBoxes* filters_;
     bool highTypesShown_ = false;
     logic::LogicRulesDlg* logic_ = nullptr;
     phrases::PhraseEditorDlg* phraseWindow_ = nullptr;

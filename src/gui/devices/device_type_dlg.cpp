@@ -35,6 +35,7 @@ QGroupBox* ClassGroup(QButtonGroup*& classes, QWidget* parent) {
     classes = new QButtonGroup(parent);
     for (int c = 0; c < 4; ++c) {
         auto* radio = new QRadioButton(ui::Q(store::ClassName(c)), box);
+        radio->setObjectName(QStringLiteral("class%1").arg(c));
         classes->addButton(radio, c);
         row->addWidget(radio);
     }
@@ -122,6 +123,7 @@ QuickSetDlg::QuickSetDlg(base::RunState& state, ui::MessageService& messages, QW
     numbers->addWidget(last_);
     numbers->addStretch(1);
     offOutside_ = new QCheckBox(QStringLiteral("选中则关闭区间外所有设备"), this);
+    offOutside_->setObjectName(QStringLiteral("offOutside"));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(numbers);
     layout->addWidget(ClassGroup(classes_, this));

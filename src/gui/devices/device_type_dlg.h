@@ -56,10 +56,7 @@ class QuickSetDlg : public QDialog {
     ~QuickSetDlg() override;
 
     ui::NumberEdit* LoopEdit() const { return loop_; }
-    ui::NumberEdit* FirstEdit() const { return first_; }
-    ui::NumberEdit* LastEdit() const { return last_; }
     QRadioButton* ClassRadio(int productClass) const;
-    QCheckBox* OffOutsideBox() const { return offOutside_; }
     QPushButton* OkButton() const { return ok_; }
 
     void accept() override;

@@ -9,6 +9,8 @@ namespace velsend::ui {
 DialogButtons MakeOkCancel(QDialog* dialog) {
     DialogButtons b{new QPushButton(QStringLiteral("确认"), dialog),
                     new QPushButton(QStringLiteral("取消"), dialog), new QHBoxLayout};
+    b.ok->setObjectName(QStringLiteral("ok"));
+    b.cancel->setObjectName(QStringLiteral("cancel"));
     b.ok->setDefault(true);
     b.row->addStretch(1);
     b.row->addWidget(b.ok);

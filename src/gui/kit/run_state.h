@@ -4,6 +4,9 @@
 #include <filesystem>
 
 #include "base/controller_model.h"
+#include "base/user_prompt.h"
+#include "core/burner/backup.h"
+#include "core/burner/model_selection.h"
 #include "core/burner/port_list.h"
 #include "core/burner/serial_port.h"
 #include "core/burner/transfer_engine.h"
@@ -70,6 +73,28 @@ inline burner::TransferJob MakeTransferJob(const RunState& state, burner::Transf
     job.node9 = node9;
     job.node10 = node10;
     return job;
+}
+
+// A backup or restore with this run's model, port and speed.
+inline std::optional<burner::ChipCopyJob> PrepareChipCopy(const RunState& state,
+                                                          burner::ChipCopyKind kind,
+                                                          const std::filesystem::path& typed,
+                                                          UserPrompt& prompt,
+                                                          bool otherSizeAccepted = false) {
+    burner::ChipCopyJob job;
+    job.model = state.ControllerModel;
+    job.address = state.BurnerAddress();
+    job.baud = state.Rules.BaudRate;
+    return burner::PrepareChipCopy(job, kind, typed, prompt, otherSizeAccepted);
+}
+
+// Selects controller model `code` on this run's burner port; only a
+// selection changes `state.ControllerModel`.
+inline burner::SelectionOutcome SelectModel(RunState& state, int code, UserPrompt& prompt) {
+    const burner::SelectionOutcome outcome =
+        burner::SelectModel(state.BurnerPort, state.Ports, state.Rules, code, prompt);
+    if (outcome != burner::SelectionOutcome::Refused) state.ControllerModel = ModelInfo(code).code;
+    return outcome;
 }
 
 }  // namespace velsend::base

@@ -22,6 +22,9 @@ LoopCopyDlg::LoopCopyDlg(const store::ProjectDir& dir, ui::MessageService& messa
       source_(new ui::NumberEdit(this)),
       target_(new ui::NumberEdit(this)),
       copy_(new QPushButton(QStringLiteral("确定"), this)) {
+    source_->setObjectName(QStringLiteral("source"));
+    target_->setObjectName(QStringLiteral("target"));
+    copy_->setObjectName(QStringLiteral("copy"));
     setWindowTitle(QStringLiteral("回路数据复制"));
     for (ui::NumberEdit* edit : {source_, target_}) {
         edit->EnableCorrection(255, true);

@@ -21,9 +21,6 @@ class LoopCopyDlg : public QDialog {
     LoopCopyDlg(const store::ProjectDir& dir, ui::MessageService& messages,
                  QWidget* parent = nullptr);
 
-    ui::NumberEdit* SourceEdit() const { return source_; }
-    ui::NumberEdit* TargetEdit() const { return target_; }
-    QPushButton* CopyButton() const { return copy_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -5,7 +5,7 @@
 #include <QWheelEvent>
 
 #include "base/field_check.h"
-#include "gui/devices/device_grid_view.h"
+#include "gui/loops/loop_grid_view.h"
 #include "gui/loops/loop_stats_dlg.h"
 #include "gui/kit/number_edit.h"
 
@@ -15,11 +15,14 @@ LoopGridDlg::LoopGridDlg(const store::ProjectDir& dir, int loop, LoopStatsDlg* l
     : QDialog(parent),
       dir_(dir),
       linked_(linked),
-      grid_(new devices::DeviceGridView(kGridView, filter_, this)),
-      filters_(new devices::TypeFilterBoxes(filter_, this, QPoint(556, 4), 16)),
+      grid_(new LoopGridView(kGridView, filter_, this)),
+      filters_(new TypeFilterBoxes(filter_, this, QPoint(556, 4), 16)),
       plus_(new QPushButton(QStringLiteral("+"), this)),
       edit_(new ui::NumberEdit(this)),
       minus_(new QPushButton(QStringLiteral("-"), this)) {
+    edit_->setObjectName(QStringLiteral("loop"));
+    plus_->setObjectName(QStringLiteral("plus"));
+    minus_->setObjectName(QStringLiteral("minus"));
     const int y = kGridView.Bottom() + 12;
     plus_->setGeometry(kGridView.left, y, 40, 26);
     edit_->setGeometry(kGridView.left + 46, y, 50, 26);
@@ -30,7 +33,7 @@ LoopGridDlg::LoopGridDlg(const store::ProjectDir& dir, int loop, LoopStatsDlg* l
     edit_->EnableCorrection(255, true);
     setFixedSize(660, y + 38);
 
-    connect(filters_, &devices::TypeFilterBoxes::Changed, grid_, qOverload<>(&QWidget::update));
+    connect(filters_, &TypeFilterBoxes::Changed, grid_, qOverload<>(&QWidget::update));
     connect(plus_, &QPushButton::clicked, this, [this] { Step(1); });
     connect(minus_, &QPushButton::clicked, this, [this] { Step(-1); });
     connect(edit_, &ui::NumberEdit::ValueEdited, this, [this](long long value) {

@@ -6,17 +6,15 @@
 
 class QPushButton;
 
-namespace velsend::devices {
-class DeviceGridView;
-class TypeFilterBoxes;
-}  // namespace velsend::devices
 namespace velsend::ui {
 class NumberEdit;
 }
 
 namespace velsend::loops {
 
+class LoopGridView;
 class LoopStatsDlg;
+class TypeFilterBoxes;
 
 // "网格查看 - %d回路": one loop's devices as a 16 × 16 map with type filters
 // that stay as they are from loop to loop. Opened from the statistics
@@ -28,11 +26,9 @@ class LoopGridDlg : public QDialog {
              QWidget* parent = nullptr);
 
     int Loop() const { return loop_; }
-    devices::DeviceGridView* Grid() const { return grid_; }
-    devices::TypeFilterBoxes* Filters() const { return filters_; }
+    LoopGridView* Grid() const { return grid_; }
+    TypeFilterBoxes* Filters() const { return filters_; }
     ui::NumberEdit* LoopEdit() const { return edit_; }
-    QPushButton* PlusButton() const { return plus_; }
-    QPushButton* MinusButton() const { return minus_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,8 +41,8 @@ class LoopGridDlg : public QDialog {
     int loop_ = 0;
     LoopStatsDlg* linked_;
     TypeFilter filter_;
-    devices::DeviceGridView* grid_;
-    devices::TypeFilterBoxes* filters_;
+    LoopGridView* grid_;
+    TypeFilterBoxes* filters_;
     QPushButton* plus_;
     ui::NumberEdit* edit_;
     QPushButton* minus_;

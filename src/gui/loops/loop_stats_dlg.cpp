@@ -51,6 +51,11 @@ LoopStatsDlg::LoopStatsDlg(base::RunState& state, ui::MessageService& messages, 
 
     auto* top = new QHBoxLayout;
     loopEdit_->setFixedWidth(48);
+    loopEdit_->setObjectName(QStringLiteral("loop"));
+    total_->setObjectName(QStringLiteral("total"));
+    grid_->setObjectName(QStringLiteral("showGrid"));
+    previous_->setObjectName(QStringLiteral("previous"));
+    next_->setObjectName(QStringLiteral("next"));
     top->addWidget(new QLabel(QStringLiteral("回路"), this));
     top->addWidget(loopEdit_);
     top->addSpacing(16);
@@ -59,6 +64,8 @@ LoopStatsDlg::LoopStatsDlg(base::RunState& state, ui::MessageService& messages, 
     top->addSpacing(16);
     top->addWidget(new QLabel(QStringLiteral("区显"), this));
     classes_[store::kZoneDisplayClass] = CountField(this);
+    classes_[store::kZoneDisplayClass]->setObjectName(
+        QStringLiteral("class%1").arg(store::kZoneDisplayClass));
     top->addWidget(classes_[store::kZoneDisplayClass]);
     top->addStretch(1);
     layout->addLayout(top);
@@ -81,6 +88,8 @@ LoopStatsDlg::LoopStatsDlg(base::RunState& state, ui::MessageService& messages, 
         auto* head = new QHBoxLayout;
         head->addWidget(new QLabel(QString::fromUtf8(g.title), box));
         classes_[static_cast<std::size_t>(g.productClass)] = CountField(box);
+        classes_[static_cast<std::size_t>(g.productClass)]->setObjectName(
+            QStringLiteral("class%1").arg(g.productClass));
         head->addWidget(classes_[static_cast<std::size_t>(g.productClass)]);
         head->addStretch(1);
         grid->addLayout(head, 0, 0, 1, 2 * g.perRow);
@@ -89,6 +98,8 @@ LoopStatsDlg::LoopStatsDlg(base::RunState& state, ui::MessageService& messages, 
             auto* label = new QLabel(ui::Q(CounterLabel(counter)), box);
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             counters_[static_cast<std::size_t>(counter)] = CountField(box, 30);
+            counters_[static_cast<std::size_t>(counter)]->setObjectName(
+                QStringLiteral("counter%1").arg(counter));
             grid->addWidget(label, 1 + i / g.perRow, 2 * (i % g.perRow));
             grid->addWidget(counters_[static_cast<std::size_t>(counter)], 1 + i / g.perRow,
                             2 * (i % g.perRow) + 1);
@@ -173,6 +184,7 @@ bool LoopStatsDlg::eventFilter(QObject* watched, QEvent* event) {
 LoopQueryDlg::LoopQueryDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages), edit_(new ui::NumberEdit(this)) {
     setWindowTitle(QStringLiteral("回路查询"));
+    edit_->setObjectName(QStringLiteral("loop"));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("回路"), this));
@@ -219,6 +231,7 @@ LoopQueryResultDlg::LoopQueryResultDlg(base::RunState& state, QWidget* parent) :
     for (int i = 0; i < 6; ++i) {
         grid->addWidget(new QLabel(QString::fromUtf8(labels[i]), this), i, 0);
         fields_[static_cast<std::size_t>(i)] = CountField(this, 60);
+        fields_[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("field%1").arg(i));
         fields_[static_cast<std::size_t>(i)]->setText(QString::number(values[i]));
         grid->addWidget(fields_[static_cast<std::size_t>(i)], i, 1);
     }

@@ -27,16 +27,6 @@ class LoopStatsDlg : public QDialog {
     int Loop() const { return loop_; }
     const LoopCounts& Counts() const { return counts_; }
     ui::NumberEdit* LoopEdit() const { return loopEdit_; }
-    QLineEdit* TotalField() const { return total_; }
-    QLineEdit* ClassField(int productClass) const {
-        return classes_[static_cast<std::size_t>(productClass)];
-    }
-    QLineEdit* CounterField(int counter) const {
-        return counters_[static_cast<std::size_t>(counter)];
-    }
-    QPushButton* PreviousButton() const { return previous_; }
-    QPushButton* NextButton() const { return next_; }
-    QPushButton* GridButton() const { return grid_; }
 
     // What the linked grid view asks for.
     void StepLoop(int step);

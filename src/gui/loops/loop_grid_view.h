@@ -9,15 +9,15 @@
 
 class QCheckBox;
 
-namespace velsend::devices {
+namespace velsend::loops {
 
 // The painted 16 × 16 map of a loop. It draws in its window's client
 // coordinates (the geometry is given in them) and covers just the grid and
 // its headings, so the window's other controls keep their clicks.
-class DeviceGridView : public QWidget {
+class LoopGridView : public QWidget {
     Q_OBJECT
   public:
-    DeviceGridView(const loops::GridGeometry& geometry, const loops::TypeFilter& filter,
+    LoopGridView(const loops::GridGeometry& geometry, const loops::TypeFilter& filter,
                    QWidget* window);
 
     void SetLabels(const loops::GridLabels& labels);
@@ -70,4 +70,4 @@ class TypeFilterBoxes : public QObject {
     std::array<QCheckBox*, loops::kFilterColumnCount> columns_{};
 };
 
-}  // namespace velsend::devices
+}  // namespace velsend::loops

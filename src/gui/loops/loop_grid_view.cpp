@@ -1,4 +1,4 @@
-#include "gui/devices/device_grid_view.h"
+#include "gui/loops/loop_grid_view.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -7,11 +7,10 @@
 
 #include "gui/kit/qt_text.h"
 
-namespace velsend::devices {
+namespace velsend::loops {
 
-using loops::FilterColumn;
 
-DeviceGridView::DeviceGridView(const loops::GridGeometry& geometry, const loops::TypeFilter& filter,
+LoopGridView::LoopGridView(const loops::GridGeometry& geometry, const loops::TypeFilter& filter,
                                QWidget* window)
     : QWidget(window), geometry_(geometry), filter_(filter) {
     setGeometry(geometry.headingLeft, geometry.headingTop,
@@ -26,11 +25,11 @@ DeviceGridView::DeviceGridView(const loops::GridGeometry& geometry, const loops:
     for (Cell& cell : cells_) cell.color = Qt::black;
 }
 
-void DeviceGridView::SetLabels(const loops::GridLabels& labels) {
+void LoopGridView::SetLabels(const loops::GridLabels& labels) {
     for (int i = 0; i < store::kAddressCount; ++i) SetLabel(i, labels[static_cast<std::size_t>(i)]);
 }
 
-void DeviceGridView::SetLabel(int address, const store::GridLabel& label) {
+void LoopGridView::SetLabel(int address, const store::GridLabel& label) {
     Cell& cell = cells_[static_cast<std::size_t>(address)];
     cell.text = QString::fromLatin1(label.text.data(), static_cast<qsizetype>(label.text.size()));
     cell.color = QColor(label.red, label.green, label.blue);
@@ -38,17 +37,17 @@ void DeviceGridView::SetLabel(int address, const store::GridLabel& label) {
     update();
 }
 
-void DeviceGridView::SetCurrent(int address) {
+void LoopGridView::SetCurrent(int address) {
     current_ = address;
     update();
 }
 
-QString DeviceGridView::ShownText(int address) const {
+QString LoopGridView::ShownText(int address) const {
     const Cell& cell = cells_[static_cast<std::size_t>(address)];
     return filter_.Shows(cell.slot) ? cell.text : QString();
 }
 
-void DeviceGridView::paintEvent(QPaintEvent*) {
+void LoopGridView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.translate(-pos());  // draw in the window's coordinates
     const loops::GridGeometry& g = geometry_;
@@ -78,7 +77,7 @@ void DeviceGridView::paintEvent(QPaintEvent*) {
     }
 }
 
-void DeviceGridView::mousePressEvent(QMouseEvent* event) {
+void LoopGridView::mousePressEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint() + pos();
     const auto address = loops::AddressAt(geometry_, at.x(), at.y());
     if (event->button() != Qt::LeftButton || !address) {
@@ -142,4 +141,4 @@ void TypeFilterBoxes::Refresh() {
     }
 }
 
-}  // namespace velsend::devices
+}  // namespace velsend::loops

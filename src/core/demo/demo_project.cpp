@@ -1,4 +1,4 @@
-#include "core/store/demo_project.h"
+#include "core/demo/demo_project.h"
 
 #include <filesystem>
 

@@ -1,0 +1,126 @@
+#include "app/sheet_commands.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMetaObject>
+#include <QProgressBar>
+
+#include <filesystem>
+
+#include "app/main_view.h"
+#include "core/exchange/excel_exchange.h"
+#include "core/exchange/templates.h"
+#include "gui/kit/message_service.h"
+#include "gui/kit/run_state.h"
+
+namespace velsend::app::gui {
+
+namespace {
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::filesystem::path ToPath(const QString& file) {
+    const QByteArray local = QFile::encodeName(file);
+    return std::filesystem::path(local.toStdString());
+}
+
+// Commands never overlap: the menus wait while a spreadsheet is worked on.
+void EnableMenus(QWidget* inside, bool on) {
+    auto* frame = qobject_cast<QMainWindow*>(inside->window());
+    if (frame && frame->menuBar()) frame->menuBar()->setEnabled(on);
+}
+
+}  // namespace
+
+SheetCommands::SheetCommands(base::RunState& state, ui::MessageService& messages, MainView& view,
+                             QObject* parent)
+    : QObject(parent), state_(state), messages_(messages), view_(view) {
+    connect(&run_, &ui::BackgroundRun::Finished, this, [this] {
+        ShowSteps();
+        EnableMenus(&view_, true);
+        messages_.Message(&view_, QString::fromStdString(text_), QString(), ui::MessageIcon::None);
+    });
+}
+
+SheetCommands::~SheetCommands() = default;
+
+// The templates go where the user says: the program's own folder is not
+// writable here. The dialog starts with the template's name.
+void SheetCommands::WriteTemplate(exchange::TemplateKind kind) {
+    if (Busy()) return;
+    QString file = messages_.SaveFileName(&view_, QStringLiteral("请输入要生成的模板文件的名称..."),
+                                          FromUtf8(exchange::TemplateFileName(kind)),
+                                          QStringLiteral("Excel表格文件 (*.xlsx)"));
+    if (file.isEmpty()) return;
+    if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
+    auto result = exchange::WriteTemplate(kind, ToPath(file));
+    messages_.Message(&view_,
+                      result ? FromUtf8(exchange::kTemplateDoneText) : FromUtf8(result.error().Full()),
+                      QString(), result ? ui::MessageIcon::None : ui::MessageIcon::Warning);
+}
+
+void SheetCommands::Import(exchange::ExcelFamily family) {
+    if (Busy()) return;
+    QProgressBar* bar = view_.ProgressBar();
+    bar->setRange(0, 1);
+    bar->setValue(0);
+    const QString file = messages_.OpenFileName(&view_, QStringLiteral("请选择要导入的Excel表格..."),
+                                                QString(),
+                                                QStringLiteral("Excel表格文件 (*.xls *.xlsx *.ods)"));
+    if (file.isEmpty()) return;
+    Run(
+        [dir = state_.Project, family, path = ToPath(file)](const std::function<void()>& step) {
+            auto result = exchange::ImportExcel(dir, path, family, step);
+            if (!result) return result.error().Full();
+            return std::string(exchange::kImportDoneText) + "\n\n" + result->Text();
+        },
+        true);
+}
+
+void SheetCommands::Export() {
+    if (Busy()) return;
+    QProgressBar* bar = view_.ProgressBar();
+    bar->setRange(0, exchange::kExportSteps);
+    bar->setValue(0);
+    QString file = messages_.SaveFileName(
+        &view_, QStringLiteral("请输入要生成的用于导出数据的Excel表格的名称..."), QString(),
+        QStringLiteral("Excel表格文件 (*.xlsx)"));
+    if (file.isEmpty()) return;
+    if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
+    Run(
+        [dir = state_.Project, path = ToPath(file)](const std::function<void()>& step) {
+            auto result = exchange::ExportExcel(dir, path, step);
+            if (!result) return result.error().Full();
+            return std::string(exchange::kExportDoneText) + "\n\n" + result->Text();
+        },
+        false);
+}
+
+void SheetCommands::Run(Job job, bool alternate) {
+    alternate_ = alternate;
+    steps_ = 0;
+    stepShown_ = true;
+    text_.clear();
+    // A step only counts; the bar moves on the GUI thread, one update on
+    // its way at a time, so thousands of steps cost a few repaints.
+    auto step = [this] {
+        steps_.fetch_add(1, std::memory_order_relaxed);
+        if (stepShown_.exchange(false))
+            QMetaObject::invokeMethod(this, [this] { ShowSteps(); }, Qt::QueuedConnection);
+    };
+    EnableMenus(&view_, false);
+    run_.Start([this, job = std::move(job), step] { text_ = job(step); });
+}
+
+void SheetCommands::ShowSteps() {
+    stepShown_ = true;
+    QProgressBar* bar = view_.ProgressBar();
+    const int n = steps_.load();
+    bar->setValue(alternate_ ? n % 2 : std::min(n, bar->maximum()));
+}
+
+}  // namespace velsend::app::gui
