@@ -42,19 +42,22 @@ Converter& FromGbk() {
     return c;
 }
 
-// Bytes of the UTF-8 character at `p` when it is well formed, else 1.
+// Bytes of the UTF-8 character at `p`; for a broken one, its lead byte and
+// the continuation bytes that follow it, so it counts as one character.
 std::size_t Utf8Length(const unsigned char* p, std::size_t left) {
     const std::size_t n = p[0] >= 0xF0 && p[0] <= 0xF4 ? 4 : p[0] >= 0xE0 ? 3 : p[0] >= 0xC2 && p[0] < 0xE0 ? 2 : 1;
-    if (n > left) return 1;
-    for (std::size_t i = 1; i < n; ++i)
-        if ((p[i] & 0xC0) != 0x80) return 1;
-    return n;
+    std::size_t i = 1;
+    while (i < n && i < left && (p[i] & 0xC0) == 0x80) ++i;
+    return i;
 }
 
-// Bytes of GBK skipped for one character that does not decode: the whole
-// two-byte unit when its lead byte says so, else the one byte.
-std::size_t BadGbkLength(const unsigned char* p, std::size_t left, int error) {
-    return p[0] >= 0x81 && left >= 2 && error == EILSEQ ? 2 : 1;
+// Bytes of GBK skipped for one character that does not decode: a pair
+// shaped like a GBK character (lead 81-FE, trail 40-FE but 7F) is one,
+// anything else one byte, so a bad byte never swallows the ASCII after it.
+std::size_t BadGbkLength(const unsigned char* p, std::size_t left) {
+    const bool lead = p[0] >= 0x81 && p[0] <= 0xFE;
+    const bool trail = left >= 2 && p[1] >= 0x40 && p[1] <= 0xFE && p[1] != 0x7F;
+    return lead && trail ? 2 : 1;
 }
 
 enum class OnBad { Fail, Replace };
@@ -79,10 +82,10 @@ std::optional<std::string> Convert(Converter& converter, bool fromGbk, std::stri
         const std::size_t rc = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
         const int error = errno;
         out.append(buffer, static_cast<std::size_t>(dst - buffer));
-        if (rc != static_cast<std::size_t>(-1) || error == E2BIG) continue;
+        if (rc != static_cast<std::size_t>(-1) || error == E2BIG) continue;  // EILSEQ or EINVAL (cut short)
         if (onBad == OnBad::Fail) return std::nullopt;
         const auto* p = reinterpret_cast<const unsigned char*>(src);
-        const std::size_t skip = fromGbk ? BadGbkLength(p, srcLeft, error) : Utf8Length(p, srcLeft);
+        const std::size_t skip = fromGbk ? BadGbkLength(p, srcLeft) : Utf8Length(p, srcLeft);
         out.append(replacement);
         if (skipped) skipped->emplace_back(src, skip);
         src += skip;
