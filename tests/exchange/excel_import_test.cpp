@@ -241,6 +241,18 @@ TEST(WorkbookReader, ReadsWhatWritersWriteAsValue2HandsItOver) {
     EXPECT_TRUE(Changed(*result, 5, 3, "?"));
     EXPECT_TRUE(Changed(*result, 2, 2, "?"));
     EXPECT_NE(result->Text().find("[设备] 第5行C列"), std::string::npos) << result->Text();
+
+    // .xls: formula results from the records libfreexl skips, a boolean
+    // result, and a date-formatted number as its number.
+    const store::ProjectDir xls(tmp.path() / "xls");
+    fs::create_directory(xls.Root());
+    auto fromXls = exchange::ImportExcel(xls, kFixtures / "writers" / "features.xls", ExcelFamily::KA);
+    ASSERT_TRUE(fromXls.ok()) << fromXls.error().Full();
+    EXPECT_EQ(fromXls->devices, 4);
+    for (int a = 1; a <= 4; ++a) EXPECT_EQ(RecordAt(xls, 1, a), (store::DeviceRecord{0x80, 0, 0, static_cast<std::uint8_t>(a + 1), 0, 0, 0})) << a;
+    EXPECT_EQ(NameAt(xls, 1, 2), "");
+    EXPECT_EQ(NameAt(xls, 1, 3), Gbk("门厅?"));
+    EXPECT_TRUE(Changed(*fromXls, 4, 3, "?"));
 }
 
 // Repeats in .ods cost nothing beyond the columns and rows kept; paragraphs
