@@ -1,9 +1,9 @@
-// The .xlsx and .ods sheet reader in this process (the program runs it in a
-// child, where a fault would go unseen). The first byte chooses what the
-// rest is: 0 a whole zip; 1 a worksheet, 2 shared strings, 3 a workbook
+// The program's own workbook readers in this process (the program runs them
+// in a child, where a fault would go unseen). The first byte chooses what
+// the rest is: 0 a whole zip; 1 a worksheet, 2 shared strings, 3 a workbook
 // part list, 4 an .ods content.xml, each packed by the harness into an
 // otherwise fixed workbook, so the mutations reach the XML rather than
-// breaking the deflate stream.
+// breaking the deflate stream; 5 the records of an .xls Workbook stream.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -86,7 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     limits.maxTextBytes = std::size_t{4} << 20;
     std::string zip;
     WorkbookFormat format = WorkbookFormat::Xlsx;
-    switch (data[0] % 5) {
+    if (data[0] % 6 == 5) {
+        detail::Budget budget(limits);
+        const Workbook records = detail::ReadBiffRecords(rest, limits, budget);
+        for (const Sheet& sheet : records.sheets)
+            if (sheet.RowCount() > limits.maxRows) std::abort();
+        return 0;
+    }
+    switch (data[0] % 6) {
         case 0:
             zip = std::string(rest);
             format = data[0] & 0x80 ? WorkbookFormat::Ods : WorkbookFormat::Xlsx;

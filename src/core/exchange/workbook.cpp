@@ -111,6 +111,9 @@ std::optional<std::string> Unpack(std::string_view bytes, const ZipEntry& e, std
     if (start > size || e.packed > size - start) return std::nullopt;
     if (e.method == 0) return std::string(bytes.substr(start, std::min<std::size_t>(e.packed, e.unpacked)));
     if (e.method != 8) return std::nullopt;
+    // Deflate expands at most about 1032 to 1: a directory promising more
+    // lies, and the buffer is not allocated for it.
+    if (e.unpacked / 1032 > e.packed + 1) return std::nullopt;
     std::string out(e.unpacked, '\0');
     z_stream z{};
     if (::inflateInit2(&z, -MAX_WBITS) != Z_OK) return std::nullopt;

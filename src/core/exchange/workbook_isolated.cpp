@@ -100,7 +100,9 @@ base::Result<Workbook> Deserialise(std::string_view data, const ReadLimits& limi
         std::string name;
         std::uint32_t cells = 0;
         char cut = 0;
-        if (!in.Text(name) || !in.Bytes(&cut, 1) || !in.U32(cells) || cells > limits.maxCells) return broken;
+        if (!in.Text(name) || !in.Bytes(&cut, 1) || !in.U32(cells) ||
+            cells > static_cast<std::uint64_t>(limits.maxRows) * static_cast<std::uint64_t>(limits.maxColumns))
+            return broken;
         Sheet sheet(std::move(name));
         sheet.rowsCut = cut != 0;
         for (std::uint32_t i = 0; i < cells; ++i) {

@@ -72,6 +72,10 @@ base::Result<Workbook> ReadIsolated(const std::function<base::Result<Workbook>()
 // isolated (the program calls these).
 base::Result<Workbook> ReadXlsInProcess(std::string_view bytes, const std::filesystem::path& path,
                                         const ReadLimits& limits);
+// What an .xls Workbook stream's own records hold that libfreexl leaves out
+// or changes: formula results (FORMULA and STRING) and numbers as numbers
+// (NUMBER, RK, MULRK), in sheets named by BOUNDSHEET.
+Workbook ReadBiffRecords(std::string_view stream, const ReadLimits& limits, Budget& budget);
 base::Result<Workbook> ReadXlsBytes(std::string_view bytes, const ReadLimits& limits);
 base::Result<Workbook> ReadZipInProcess(std::string_view bytes, WorkbookFormat format, const ReadLimits& limits);
 base::Result<Workbook> ReadZipWorkbook(std::string_view bytes, WorkbookFormat format, const ReadLimits& limits);

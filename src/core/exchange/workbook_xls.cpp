@@ -115,16 +115,12 @@ std::optional<std::string> BiffChars(const std::vector<Piece>& pieces, std::size
     return out;
 }
 
-struct RawCells {
-    std::vector<std::string> sheetNames;             // BOUNDSHEET order
-    std::vector<std::map<std::pair<int, int>, Cell>> cells;  // per sheet, (row, column) from 1
-};
+}  // namespace
 
-// The stream's FORMULA (with its STRING), NUMBER, RK and MULRK records.
-// Every length is checked against the record and the stream; a record that
-// does not fit ends the walk.
-RawCells WalkWorkbookStream(const std::vector<std::uint8_t>& s, const ReadLimits& limits, Budget& budget) {
-    RawCells raw;
+Workbook ReadBiffRecords(std::string_view stream, const ReadLimits& limits, Budget& budget) {
+    const auto* s = reinterpret_cast<const std::uint8_t*>(stream.data());
+    const std::size_t size = stream.size();
+    Workbook raw;
     std::vector<std::uint32_t> offsets;  // of each sheet's BOF
     int sheet = -1, depth = 0;
     int pendingRow = -1, pendingColumn = -1;  // a formula whose text follows
@@ -133,14 +129,14 @@ RawCells WalkWorkbookStream(const std::vector<std::uint8_t>& s, const ReadLimits
         // stream's size; only the text needs counting.
         if (sheet < 0 || row >= limits.maxRows || column >= limits.maxColumns) return;
         if (!budget.Text(cell.text.size())) return;
-        raw.cells[static_cast<std::size_t>(sheet)][{row + 1, column + 1}] = std::move(cell);
+        raw.sheets[static_cast<std::size_t>(sheet)].Put(row + 1, column + 1, std::move(cell));
     };
     std::size_t pos = 0;
-    while (pos + 4 <= s.size() && !budget.Over()) {
-        const std::uint16_t type = U16(&s[pos]);
-        const std::size_t len = U16(&s[pos + 2]);
-        const std::uint8_t* d = &s[pos + 4];
-        if (pos + 4 + len > s.size()) break;
+    while (pos + 4 <= size && !budget.Over()) {
+        const std::uint16_t type = U16(s + pos);
+        const std::size_t len = U16(s + pos + 2);
+        const std::uint8_t* d = s + pos + 4;
+        if (pos + 4 + len > size) break;
         const std::size_t here = pos;
         pos += 4 + len;
         if (type == 0x0809) {  // BOF: a sheet starts where its BOUNDSHEET says
@@ -158,10 +154,9 @@ RawCells WalkWorkbookStream(const std::vector<std::uint8_t>& s, const ReadLimits
             const std::size_t count = d[6];
             std::vector<Piece> pieces{{d + 8, len - 8}};
             auto name = BiffChars(pieces, 0, count, d[7]);
-            if (!name || raw.sheetNames.size() >= static_cast<std::size_t>(limits.maxSheets)) continue;
+            if (!name || raw.sheets.size() >= static_cast<std::size_t>(limits.maxSheets)) continue;
             offsets.push_back(U32(d));
-            raw.sheetNames.push_back(std::move(*name));
-            raw.cells.emplace_back();
+            raw.sheets.emplace_back(std::move(*name));
         } else if (type == 0x0006 && len >= 20) {  // FORMULA: its cached result
             pendingRow = -1;
             const int row = U16(d), column = U16(d + 2);
@@ -177,10 +172,10 @@ RawCells WalkWorkbookStream(const std::vector<std::uint8_t>& s, const ReadLimits
             }
         } else if (type == 0x0207 && pendingRow >= 0 && len >= 3) {  // STRING
             std::vector<Piece> pieces{{d + 3, len - 3}};
-            for (std::size_t p = pos; p + 4 <= s.size() && U16(&s[p]) == 0x003C;) {
-                const std::size_t clen = U16(&s[p + 2]);
-                if (p + 4 + clen > s.size()) break;
-                pieces.push_back({&s[p + 4], clen});
+            for (std::size_t p = pos; p + 4 <= size && U16(s + p) == 0x003C;) {
+                const std::size_t clen = U16(s + p + 2);
+                if (p + 4 + clen > size) break;
+                pieces.push_back({s + p + 4, clen});
                 p += 4 + clen;
             }
             auto text = BiffChars(pieces, 0, U16(d), d[2]);
@@ -198,6 +193,8 @@ RawCells WalkWorkbookStream(const std::vector<std::uint8_t>& s, const ReadLimits
     }
     return raw;
 }
+
+namespace {
 
 // The Workbook stream of the compound file, or nothing (libfreexl then
 // reads what it can alone).
@@ -244,7 +241,9 @@ base::Result<Workbook> ReadXlsInProcess(std::string_view bytes, const std::files
         return base::Error{std::string(kTooBigText), std::to_string(sheetCount) + " sheets"};
 
     Budget budget(limits);
-    const RawCells rawCells = WalkWorkbookStream(WorkbookStream(bytes, limits), limits, budget);
+    const std::vector<std::uint8_t> stream = WorkbookStream(bytes, limits);
+    const Workbook records = ReadBiffRecords(
+        std::string_view(reinterpret_cast<const char*>(stream.data()), stream.size()), limits, budget);
     if (budget.Over()) return budget.Error();
     Workbook workbook;
     for (unsigned short s = 0; s < sheetCount; ++s) {
@@ -291,9 +290,11 @@ base::Result<Workbook> ReadXlsInProcess(std::string_view bytes, const std::files
         }
         // Formula results and numbers as the stream holds them, matched to
         // the sheet by name (names are unique in a workbook).
-        for (std::size_t i = 0; i < rawCells.sheetNames.size(); ++i) {
-            if (rawCells.sheetNames[i] != sheet.Name()) continue;
-            for (const auto& [at, cell] : rawCells.cells[i]) sheet.Put(at.first, at.second, cell);
+        for (const Sheet& from : records.sheets) {
+            if (from.Name() != sheet.Name()) continue;
+            for (int row = 1; row <= from.RowCount(); ++row)
+                for (int column = 1; column <= from.ColumnCount(row); ++column)
+                    if (from.Get(row, column).kind != CellKind::Empty) sheet.Put(row, column, from.Get(row, column));
             break;
         }
         workbook.sheets.push_back(std::move(sheet));
