@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
@@ -118,6 +119,31 @@ std::int64_t ParseCount(const std::optional<std::string>& s) {
     if (ec == std::errc::result_out_of_range) return kFar;
     if (ec != std::errc() || v < 1) return 1;
     return std::min(v, kFar);
+}
+
+// "2024-03-01" or "2024-03-01T12:00:00" as Excel's serial number (days
+// since 1899-12-30 from March 1900 on).
+std::optional<double> DateSerial(std::string_view s) {
+    int y = 0, m = 0, d = 0;
+    if (std::sscanf(std::string(s).c_str(), "%d-%d-%d", &y, &m, &d) != 3 || m < 1 || m > 12 || d < 1 || d > 31)
+        return std::nullopt;
+    // Days from civil, then shifted to the spreadsheet's epoch.
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    double days = era * 146097.0 + doe - 719468 + 25569;
+    // Excel counts a 29 February 1900 that never was: its serials before
+    // March 1900 are one lower.
+    if (days >= 1 && days < 61) days -= 1;
+    if (const auto t = s.find('T'); t != std::string_view::npos) {
+        int hh = 0, mm = 0;
+        double ss = 0;
+        if (std::sscanf(std::string(s.substr(t + 1)).c_str(), "%d:%d:%lf", &hh, &mm, &ss) == 3)
+            days += (hh * 3600.0 + mm * 60.0 + ss) / 86400.0;
+    }
+    return days;
 }
 
 // Collects a sheet's cells within the limits.
@@ -259,7 +285,11 @@ Cell ReadXlsxCell(Xml& xml, const std::vector<std::string>& strings) {
         const auto number = ParseNumber(*value);
         return number ? NumberFromFile(*number) : OtherCell();
     }
-    return OtherCell();  // "b", "e", "d"
+    if (type == "d") {  // an ISO 8601 date
+        const auto serial = DateSerial(*value);
+        return serial ? NumberFromFile(*serial) : OtherCell();
+    }
+    return OtherCell();  // "b", "e"
 }
 
 std::optional<base::Error> ReadXlsxSheet(std::string_view doc, const std::vector<std::string>& strings,
@@ -342,28 +372,6 @@ constexpr std::string_view kOfficeNs = "urn:oasis:names:tc:opendocument:xmlns:of
 constexpr std::string_view kTableNs = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
 constexpr std::string_view kTextNs = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
 constexpr std::string_view kCalcExtNs = "urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0";
-
-// "2024-03-01" or "2024-03-01T12:00:00" as the spreadsheet's serial number
-// (days since 1899-12-30).
-std::optional<double> DateSerial(std::string_view s) {
-    int y = 0, m = 0, d = 0;
-    if (std::sscanf(std::string(s).c_str(), "%d-%d-%d", &y, &m, &d) != 3 || m < 1 || m > 12 || d < 1 || d > 31)
-        return std::nullopt;
-    // Days from civil, then shifted to the spreadsheet's epoch.
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    double days = era * 146097.0 + doe - 719468 + 25569;
-    if (const auto t = s.find('T'); t != std::string_view::npos) {
-        int hh = 0, mm = 0;
-        double ss = 0;
-        if (std::sscanf(std::string(s.substr(t + 1)).c_str(), "%d:%d:%lf", &hh, &mm, &ss) == 3)
-            days += (hh * 3600.0 + mm * 60.0 + ss) / 86400.0;
-    }
-    return days;
-}
 
 // "PT12H30M00S" as a fraction of a day.
 std::optional<double> TimeSerial(std::string_view s) {
