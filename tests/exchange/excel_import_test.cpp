@@ -319,9 +319,14 @@ TEST(WorkbookImport, RowsAfterTheSheetsLastRowAreNotRead) {
     for (int r = 2; r <= 65537; ++r) sheet.Put(r, 1, exchange::Cell::Number(r % 256));
     sheet.Put(65537, 2, exchange::Cell::Text("X"));
     wb.sheets.push_back(sheet);
+    // A sheet the import reads by its name that gives no row says so.
+    wb.sheets.emplace_back("逻辑规则");
+    wb.sheets.back().Put(1, 1, exchange::Cell::Utf8("条目"));
     auto result = exchange::ImportWorkbook(dir, wb, ExcelFamily::KA, false);
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result->phrases, 65535);
+    EXPECT_TRUE(Skipped(*result, 65537, "最后一行")) << result->Text();
+    EXPECT_TRUE(Skipped(*result, 0, "没有导入任何行")) << result->Text();
     EXPECT_EQ(phrases::PhraseText(phrases::ReadPhraseLibrary(dir), 65537 % 256), "");
 }
 
