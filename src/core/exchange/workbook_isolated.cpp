@@ -140,7 +140,12 @@ base::Result<Workbook> ReadIsolated(const std::function<base::Result<Workbook>()
     if (pid == 0) {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent) ::_exit(1);  // the parent died before the line above
+        // The time limit works whatever the forking thread had done with SIGALRM.
         ::signal(SIGALRM, SIG_DFL);
+        sigset_t alarmOnly;
+        sigemptyset(&alarmOnly);
+        sigaddset(&alarmOnly, SIGALRM);
+        ::sigprocmask(SIG_UNBLOCK, &alarmOnly, nullptr);
         ::alarm(limits.maxSeconds);
         ::close(fds[0]);
         const std::string out = Serialise(read());
