@@ -1,7 +1,8 @@
-// The workbook readers (.xls through libfreexl, .xlsx and .ods through
-// liborcus) over arbitrary bytes, and the import over whatever they read:
-// a workbook is either refused with a text or read within the bounds, and
-// the import writes only whole project files.
+// The workbook readers (.xls through libfreexl and libgsf, .xlsx and .ods
+// through the own sheet reader), each in its child process, over arbitrary
+// bytes, and the import over whatever they read: a workbook is either
+// refused with a text or read within the bounds, and the import writes only
+// whole project files.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -9,7 +9,7 @@ packages=(
     qt6-translations-l10n  # Qt's own buttons and file dialogs in Chinese
     clang-14 libclang-rt-14-dev  # the libFuzzer build
     libgtest-dev
-    libfreexl-dev liborcus-dev libxlsxwriter-dev zlib1g-dev  # spreadsheet exchange
+    libfreexl-dev libgsf-1-dev libxml2-dev libxlsxwriter-dev zlib1g-dev  # spreadsheet exchange
     fonts-wqy-microhei  # a CJK font: the whole interface is Chinese
     poppler-utils  # the report tests read the PDF's text and fonts back
     dpkg-dev desktop-file-utils  # the Debian package and its desktop entry check

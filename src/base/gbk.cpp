@@ -8,55 +8,117 @@
 namespace velsend::store {
 namespace {
 
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// One converter per direction and thread, reset before each use: a workbook
+// has hundreds of thousands of cells, and opening a converter per text costs
+// more than converting it.
+class Converter {
+  public:
+    Converter(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
+    ~Converter() {
+        if (ok()) ::iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() {
+        ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        return cd_;
+    }
+
+  private:
+    iconv_t cd_;
+};
+
+Converter& ToGbk() {
+    thread_local Converter c("GBK", "UTF-8");
+    return c;
+}
+Converter& FromGbk() {
+    thread_local Converter c("UTF-8", "GBK");
+    return c;
+}
+
+// Bytes of the UTF-8 character at `p`; for a broken one, its lead byte and
+// the continuation bytes that follow it, so it counts as one character.
+std::size_t Utf8Length(const unsigned char* p, std::size_t left) {
+    const std::size_t n = p[0] >= 0xF0 && p[0] <= 0xF4 ? 4 : p[0] >= 0xE0 ? 3 : p[0] >= 0xC2 && p[0] < 0xE0 ? 2 : 1;
+    std::size_t i = 1;
+    while (i < n && i < left && (p[i] & 0xC0) == 0x80) ++i;
+    return i;
+}
+
+// Bytes of GBK skipped for one character that does not decode: a pair
+// shaped like a GBK character (lead 81-FE, trail 40-FE but 7F) is one,
+// anything else one byte, so a bad byte never swallows the ASCII after it.
+std::size_t BadGbkLength(const unsigned char* p, std::size_t left) {
+    const bool lead = p[0] >= 0x81 && p[0] <= 0xFE;
+    const bool trail = left >= 2 && p[1] >= 0x40 && p[1] <= 0xFE && p[1] != 0x7F;
+    return lead && trail ? 2 : 1;
+}
+
+enum class OnBad { Fail, Replace };
+
 // Converts all of `in`; on an invalid or unconvertible sequence either fails
-// (nullopt) or writes `replacement` and skips `skip` input bytes.
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view in,
-                                   std::string_view replacement, bool lenient,
+// (nullopt) or writes `replacement` for the character (a whole UTF-8
+// character or GBK unit, see above) and goes on. `skipped` gets each
+// replaced run of input bytes.
+std::optional<std::string> Convert(Converter& converter, bool fromGbk, std::string_view in,
+                                   std::string_view replacement, OnBad onBad,
                                    std::vector<std::string>* skipped = nullptr) {
-    iconv_t cd = ::iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    if (!converter.ok()) return std::nullopt;
+    iconv_t cd = converter.get();
     std::string out;
-    std::vector<char> source(in.begin(), in.end());
-    char* src = source.data();
-    std::size_t srcLeft = source.size();
-    char buffer[256];
+    out.reserve(in.size() * 2);
+    char* src = const_cast<char*>(in.data());  // iconv does not write through it
+    std::size_t srcLeft = in.size();
+    char buffer[512];
     while (srcLeft > 0) {
         char* dst = buffer;
         std::size_t dstLeft = sizeof buffer;
         const std::size_t rc = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        const int error = errno;
         out.append(buffer, static_cast<std::size_t>(dst - buffer));
-        if (rc != static_cast<std::size_t>(-1)) continue;
-        if (errno == E2BIG) continue;
-        if (!lenient) {
-            ::iconv_close(cd);
-            return std::nullopt;
-        }
+        if (rc != static_cast<std::size_t>(-1) || error == E2BIG) continue;  // EILSEQ or EINVAL (cut short)
+        if (onBad == OnBad::Fail) return std::nullopt;
+        const auto* p = reinterpret_cast<const unsigned char*>(src);
+        const std::size_t skip = fromGbk ? BadGbkLength(p, srcLeft) : Utf8Length(p, srcLeft);
         out.append(replacement);
-        // Skip one byte, or a whole two-byte unit when its lead byte says so.
-        const auto lead = static_cast<unsigned char>(*src);
-        const std::size_t skip = (lead >= 0x81 && srcLeft >= 2 && errno == EILSEQ) ? 2 : 1;
-        if (skipped) skipped->emplace_back(src, std::min(skip, srcLeft));
-        src += std::min(skip, srcLeft);
-        srcLeft -= std::min(skip, srcLeft);
+        if (skipped) skipped->emplace_back(src, skip);
+        src += skip;
+        srcLeft -= skip;
+        cd = converter.get();
     }
-    ::iconv_close(cd);
     return out;
 }
 
 }  // namespace
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
-    return Convert("GBK", "UTF-8", utf8, {}, false);
+    if (IsAscii(utf8)) return std::string(utf8);
+    return Convert(ToGbk(), false, utf8, {}, OnBad::Fail);
+}
+
+std::string Utf8ToGbkLossy(std::string_view utf8, int* missing) {
+    if (missing) *missing = 0;
+    if (IsAscii(utf8)) return std::string(utf8);
+    std::vector<std::string> skipped;
+    std::string out = Convert(ToGbk(), false, utf8, "?", OnBad::Replace, &skipped).value_or(std::string());
+    if (missing) *missing = static_cast<int>(skipped.size());
+    return out;
 }
 
 std::string GbkToUtf8(std::string_view gbk) {
-    return Convert("UTF-8", "GBK", gbk, kReplacement, true).value_or(std::string());
+    if (IsAscii(gbk)) return std::string(gbk);
+    return Convert(FromGbk(), true, gbk, kReplacement, OnBad::Replace).value_or(std::string());
 }
 
 std::string GbkToUtf8(std::string_view gbk, std::vector<std::string>& undecodable) {
     undecodable.clear();
-    return Convert("UTF-8", "GBK", gbk, kReplacement, true, &undecodable)
-        .value_or(std::string());
+    return Convert(FromGbk(), true, gbk, kReplacement, OnBad::Replace, &undecodable).value_or(std::string());
 }
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8,
@@ -86,6 +148,18 @@ std::string UpperAscii(std::string_view gbk) {
         } else if (c >= 'a' && c <= 'z') {
             out[i] = static_cast<char>(c - 'a' + 'A');
         }
+    }
+    return out;
+}
+
+std::string UpperLetters(std::string_view gbk) {
+    std::string out = UpperAscii(gbk);
+    for (std::size_t i = 0; i + 1 < out.size(); ++i) {
+        const auto c = static_cast<unsigned char>(out[i]);
+        if (c < 0x81) continue;
+        const auto t = static_cast<unsigned char>(out[i + 1]);
+        if (c == 0xA3 && t >= 0xE1 && t <= 0xFA) out[i + 1] = static_cast<char>(t - 0x20);  // ａ-ｚ
+        ++i;
     }
     return out;
 }

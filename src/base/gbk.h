@@ -15,6 +15,9 @@ namespace velsend::store {
 
 // nullopt when the text holds a character GBK cannot encode.
 std::optional<std::string> Utf8ToGbk(std::string_view utf8);
+// Every character GBK cannot hold (and every byte that is not UTF-8) becomes
+// "?", as the system code-page conversion does; `missing` gets their count.
+std::string Utf8ToGbkLossy(std::string_view utf8, int* missing = nullptr);
 // Bytes that are not valid GBK come out as U+FFFD; never fails.
 std::string GbkToUtf8(std::string_view gbk);
 inline constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
@@ -31,6 +34,9 @@ std::optional<std::string> Utf8ToGbk(std::string_view utf8,
 // Upper-cases ASCII letters only; the bytes of two-byte characters (both 0x81
 // or above) are left alone even where a trail byte looks like a letter.
 std::string UpperAscii(std::string_view gbk);
+
+// UpperAscii, and the full-width small letters as well ("ａ" -> "Ａ").
+std::string UpperLetters(std::string_view gbk);
 
 // The longest prefix of `gbk` that fits in `maxBytes` without cutting a
 // two-byte character in half.

@@ -103,8 +103,11 @@ TEST(ExcelExport, WritesTheLayoutsRulesForEachKindOfDevice) {
 
 TEST(ExcelExport, EmptyProjectGivesTheTemplateSheetsOnly) {
     test::TempDir tmp;
-    auto result = exchange::ExportExcel(store::ProjectDir(tmp.path() / "none"), tmp / "e.xlsx");
+    // A name promising .xls gets the extension of what it holds, and says so.
+    auto result = exchange::ExportExcel(store::ProjectDir(tmp.path() / "none"), tmp / "e.XLS");
     ASSERT_TRUE(result.ok());
+    EXPECT_FALSE(fs::exists(tmp / "e.XLS"));
+    EXPECT_NE(result->Text().find("“e.xlsx”"), std::string::npos) << result->Text();
     auto wb = exchange::ReadWorkbook(tmp / "e.xlsx");
     ASSERT_TRUE(wb.ok());
     for (const auto& s : wb->sheets) EXPECT_EQ(s.Get(2, 1).kind, CellKind::Empty) << s.Name();

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "cli_run.h"
@@ -160,6 +161,134 @@ TEST_P(FixtureImport, AtSignWorkbookKeepsHalfWidthText) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, FixtureImport, ::testing::Values("xls", "xlsx", "ods"));
 
+// Every file of a project folder, by name.
+std::map<std::string, std::vector<std::uint8_t>> ProjectFiles(const fs::path& dir) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& entry : fs::directory_iterator(dir)) files[entry.path().filename().string()] = test::ReadBytes(entry);
+    return files;
+}
+
+// The same rows written by other programs and libraries (fixtures/writers/
+// make_writers.py) give the project the LibreOffice .xls gives, and the
+// same report.
+class WriterImport : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(WriterImport, GivesTheProjectOfTheOfficeSuitesFile) {
+    test::TempDir tmp;
+    for (auto family : {ExcelFamily::KA, ExcelFamily::KBX}) {
+        const fs::path office = tmp / "office", other = tmp / "other";
+        fs::remove_all(office);
+        fs::remove_all(other);
+        fs::create_directory(office);
+        fs::create_directory(other);
+        auto expected = exchange::ImportExcel(store::ProjectDir(office), kFixtures / "cases.xls", family);
+        auto got = exchange::ImportExcel(store::ProjectDir(other), kFixtures / "writers" / GetParam(), family);
+        ASSERT_TRUE(expected.ok() && got.ok()) << (got ? "" : got.error().Full());
+        EXPECT_EQ(got->Text(), expected->Text());
+        EXPECT_EQ(ProjectFiles(other), ProjectFiles(office));
+        EXPECT_FALSE(ProjectFiles(other).empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, WriterImport,
+                         ::testing::Values("cases.openpyxl.xlsx", "cases.xlsxwriter.xlsx", "cases.xlwt.xls",
+                                           "cases.odfpy.ods", "cases.libxlsxwriter.xlsx"));
+
+bool Changed(const exchange::ImportSummary& s, int row, int column, std::string_view reasonPart) {
+    for (const auto& note : s.changed)
+        if (note.row == row && note.column == column && note.reason.find(reasonPart) != std::string::npos) return true;
+    return false;
+}
+
+// What writers put in .xlsx beyond plain values: formula results (cached,
+// never evaluated), inline and formula strings, rich text, empty shared
+// strings, booleans and errors, date-formatted numbers, absolute part paths.
+TEST(WorkbookReader, ReadsWhatWritersWriteAsValue2HandsItOver) {
+    auto wb = exchange::ReadWorkbook(kFixtures / "writers" / "features.xlsx");
+    ASSERT_TRUE(wb.ok()) << wb.error().Full();
+    ASSERT_EQ(wb->sheets.size(), 2u);
+    EXPECT_EQ(wb->sheets[0].Name(), "设备");  // workbook order, not part order
+    const exchange::Sheet& d = wb->sheets[0];
+    EXPECT_TRUE(d.Get(1, 1).IsText(Gbk("地址码")));
+    EXPECT_TRUE(d.Get(1, 2).IsText(Gbk("类型")));
+    for (int r = 3; r <= 8; ++r) EXPECT_EQ(d.Get(r, 1).Integer(), 1000 + r - 1) << r;
+    EXPECT_TRUE(d.Get(3, 2).IsText(Gbk("感烟探测器")));
+    EXPECT_TRUE(d.Get(3, 3).IsText(""));  // the empty shared string is empty, not the one before
+    EXPECT_TRUE(d.Get(4, 3).IsText(Gbk("门厅 1")));
+    EXPECT_TRUE(d.Get(5, 3).IsText(Gbk("门厅?")));
+    EXPECT_TRUE(d.Get(5, 3).lossy);
+    EXPECT_EQ(d.Get(7, 3).kind, exchange::CellKind::Other);  // boolean
+    EXPECT_EQ(d.Get(8, 3).kind, exchange::CellKind::Other);  // error
+    EXPECT_EQ(d.Get(9, 1).kind, exchange::CellKind::Other);  // a formula never calculated
+    EXPECT_EQ(d.Get(4, 4).Integer(), 4);                     // a date-formatted number
+
+    test::TempDir tmp;
+    const store::ProjectDir dir(tmp.path());
+    auto result = exchange::ImportExcel(dir, kFixtures / "writers" / "features.xlsx", ExcelFamily::KA);
+    ASSERT_TRUE(result.ok()) << result.error().Full();
+    EXPECT_EQ(result->devices, 8);  // rows 2-8 and 10: the uncalculated row 9 is skipped, not the end
+    EXPECT_TRUE(Skipped(*result, 9, "A列不是数字"));
+    // Row r is address r - 1 of loop 1.
+    EXPECT_EQ(NameAt(dir, 1, 1), Gbk("手动按钮"));
+    EXPECT_EQ(NameAt(dir, 1, 2), "");
+    EXPECT_EQ(NameAt(dir, 1, 3), Gbk("门厅 １"));
+    EXPECT_EQ(NameAt(dir, 1, 4), Gbk("门厅?"));  // the emoji is a "?", the rest stays
+    EXPECT_EQ(NameAt(dir, 1, 5), Gbk("Ａ座"));   // full-width small letters fold too
+    EXPECT_TRUE(RecordAt(dir, 1, 9).Installed());
+    EXPECT_EQ(RecordAt(dir, 1, 3).Zone, 4);
+    EXPECT_EQ(logic::ReadLogicRule(dir, 1), "T00001=M00030?");
+    EXPECT_EQ(logic::ReadLogicRule(dir, 2), "T1=M2");
+    EXPECT_TRUE(Changed(*result, 5, 3, "?"));
+    EXPECT_TRUE(Changed(*result, 2, 2, "?"));
+    EXPECT_NE(result->Text().find("[设备] 第5行C列"), std::string::npos) << result->Text();
+
+    // .xls: formula results from the records libfreexl skips, a boolean
+    // result, and a date-formatted number as its number.
+    const store::ProjectDir xls(tmp.path() / "xls");
+    fs::create_directory(xls.Root());
+    auto fromXls = exchange::ImportExcel(xls, kFixtures / "writers" / "features.xls", ExcelFamily::KA);
+    ASSERT_TRUE(fromXls.ok()) << fromXls.error().Full();
+    EXPECT_EQ(fromXls->devices, 4);
+    for (int a = 1; a <= 4; ++a) EXPECT_EQ(RecordAt(xls, 1, a), (store::DeviceRecord{0x80, 0, 0, static_cast<std::uint8_t>(a + 1), 0, 0, 0})) << a;
+    EXPECT_EQ(NameAt(xls, 1, 2), "");
+    EXPECT_EQ(NameAt(xls, 1, 3), Gbk("门厅?"));
+    EXPECT_TRUE(Changed(*fromXls, 4, 3, "?"));
+}
+
+// Repeats in .ods cost nothing beyond the columns and rows kept; paragraphs
+// join with a line break; a date is its serial number.
+TEST(WorkbookReader, OdsRepeatsNeverTurnIntoWork) {
+    auto wb = exchange::ReadWorkbook(kFixtures / "writers" / "features.ods");
+    ASSERT_TRUE(wb.ok()) << wb.error().Full();
+    const exchange::Sheet& d = wb->sheets.at(0);
+    EXPECT_EQ(d.RowCount(), 11);
+    EXPECT_EQ(d.ColumnCount(2), exchange::ReadLimits{}.maxColumns);
+    EXPECT_TRUE(d.Get(2, 3).IsText(Gbk("一\n二  三")));
+    EXPECT_EQ(d.Get(3, 4).Integer(), 2);  // 1900-01-02, as Excel counts
+    EXPECT_TRUE(d.Get(11, 32).IsText("x"));
+}
+
+TEST(WorkbookImport, OwnExportOfUndecodableBytesErasesNothing) {
+    test::TempDir tmp;
+    const store::ProjectDir source(tmp.path() / "a"), copy(tmp.path() / "b");
+    fs::create_directory(source.Root());
+    fs::create_directory(copy.Root());
+    store::DeviceFile d{};
+    d[1] = {0x80, 0, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(store::WriteDeviceFile(source, 0, d));
+    store::ChineseNameFile names{};
+    names[1] = store::MakeName("A\xFF" + Gbk("门"));  // FF is no GBK byte
+    ASSERT_TRUE(store::WriteChineseNameFile(source, 0, names));
+    ASSERT_TRUE(logic::WriteLogicRule(source, 3, "T1=\xFFM2").ok());
+    const fs::path file = tmp / "out.xlsx";
+    ASSERT_TRUE(exchange::ExportExcel(source, file).ok());
+    auto result = exchange::ImportExcel(copy, file, ExcelFamily::KA);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(NameAt(copy, 0, 1), Gbk("Ａ?门"));
+    EXPECT_EQ(logic::ReadLogicRule(copy, 3), "T1=?M2");
+    EXPECT_EQ(result->changed.size(), 2u) << result->Text();
+}
+
 TEST(ExcelTextFold, WalksByCharacterAndNeverStoresHalfACharacter) {
     // 門 is E9 54 and 廳 8F 64: their trail bytes look like "T" and "d".
     const auto folded = exchange::ExcelTextFold(Gbk("門廳T"), false);
@@ -190,9 +319,14 @@ TEST(WorkbookImport, RowsAfterTheSheetsLastRowAreNotRead) {
     for (int r = 2; r <= 65537; ++r) sheet.Put(r, 1, exchange::Cell::Number(r % 256));
     sheet.Put(65537, 2, exchange::Cell::Text("X"));
     wb.sheets.push_back(sheet);
+    // A sheet the import reads by its name that gives no row says so.
+    wb.sheets.emplace_back("逻辑规则");
+    wb.sheets.back().Put(1, 1, exchange::Cell::Utf8("条目"));
     auto result = exchange::ImportWorkbook(dir, wb, ExcelFamily::KA, false);
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result->phrases, 65535);
+    EXPECT_TRUE(Skipped(*result, 65537, "最后一行")) << result->Text();
+    EXPECT_TRUE(Skipped(*result, 0, "没有导入任何行")) << result->Text();
     EXPECT_EQ(phrases::PhraseText(phrases::ReadPhraseLibrary(dir), 65537 % 256), "");
 }
 
@@ -237,6 +371,17 @@ TEST(WorkbookImport, BadWorkbooksAreRefusedAndLeaveTheProjectAlone) {
         auto result = exchange::ImportExcel(dir, file, ExcelFamily::KA);
         ASSERT_FALSE(result.ok()) << file;
         EXPECT_FALSE(result.error().userText.empty());
+        EXPECT_EQ(test::ReadBytes(dir.PathOf(store::ProjectFile::Phrases)), before);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Root()), fs::directory_iterator()), 1);
+    }
+    // A workbook.xml that is no XML, and a workbook without a single cell.
+    exchange::Workbook empty;
+    empty.sheets.emplace_back("词库");
+    ASSERT_TRUE(exchange::WriteXlsx(empty, tmp / "empty.xlsx").ok());
+    for (const fs::path& file : {kFixtures / "writers" / "garbage.xlsx", tmp / "empty.xlsx"}) {
+        auto cli = test::Cli({"--dir", dir.Root().string(), "excel-import", file.string(), "--family", "ka"});
+        EXPECT_EQ(cli.status, 1) << file << cli.out;
+        EXPECT_NE(cli.err.find("Excel表格文件"), std::string::npos) << cli.err;
         EXPECT_EQ(test::ReadBytes(dir.PathOf(store::ProjectFile::Phrases)), before);
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.Root()), fs::directory_iterator()), 1);
     }

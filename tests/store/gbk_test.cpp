@@ -16,6 +16,20 @@ TEST(Gbk, RoundTripsAndRefusesWhatItCannotHold) {
     EXPECT_EQ(GbkToUtf8("A\xD6"), "A\xEF\xBF\xBD");
 }
 
+TEST(Gbk, LossyConversionMarksEachMissingCharacterOnce) {
+    int missing = 0;
+    // An emoji (four bytes), a character outside GBK and a stray byte.
+    EXPECT_EQ(Utf8ToGbkLossy("T1=M2🔥中\xE2\x82x\xF0\x9F", &missing), "T1=M2?\xD6\xD0?x?");
+    EXPECT_EQ(missing, 3);
+    EXPECT_EQ(Utf8ToGbkLossy("ABC", &missing), "ABC");
+    EXPECT_EQ(missing, 0);
+    // A byte that is no GBK lead never swallows the letter after it.
+    std::vector<std::string> runs;
+    EXPECT_EQ(GbkToUtf8("\xFF" "A", runs), "\xEF\xBF\xBD" "A");
+    EXPECT_EQ(runs, std::vector<std::string>{"\xFF"});
+    EXPECT_EQ(UpperLetters("a\xA3\xE1\xA3\xFA\xB0\x61"), "A\xA3\xC1\xA3\xDA\xB0\x61");  // ａｚ -> ＡＺ
+}
+
 TEST(Gbk, UpperCasesAsciiOnly) {
     EXPECT_EQ(UpperAscii("abc-Z1"), "ABC-Z1");
     // 0xB0 0x61 is one character whose trail byte is an 'a': it stays.

@@ -26,6 +26,10 @@ struct ExportSummary {
     int logicRules = 0;
     int devices = 0;
     int devicesLeftOut = 0;  // installed devices beyond the sheet's last row
+    // Where the workbook went: a name ending in ".xls" gets ".xlsx", the
+    // format the content has, and the text says so.
+    std::filesystem::path file;
+    bool renamed = false;
     std::string Text() const;  // UTF-8, for the message and the CLI
 };
 
@@ -33,15 +37,17 @@ struct ExportSummary {
 // with the phrases, logic rules 0..999 and installed devices of loops 0..255.
 Workbook BuildExportWorkbook(const store::ProjectDir& dir, ExportSummary& summary,
                              const StepFn& step = {});
-// Builds and writes it (.xlsx) at `path`. A failed write leaves `path` as it was.
+// Builds and writes it (.xlsx) at `path` (".xls" becomes ".xlsx"). A failed
+// write leaves the file as it was.
 base::Result<ExportSummary> ExportExcel(const store::ProjectDir& dir, const std::filesystem::path& path,
                                         const StepFn& step = {});
 
-// One row or sheet the import did not use, and why (UTF-8).
+// One row or sheet the import did not use, or a cell it changed, and why (UTF-8).
 struct ImportNote {
     std::string sheet;
     int row = 0;  // 0: the whole sheet
     std::string reason;
+    int column = 0;  // 0: the whole row
 };
 
 struct ImportSummary {
@@ -50,8 +56,12 @@ struct ImportSummary {
     int devices = 0;
     int sheetsRead = 0;
     std::vector<ImportNote> skipped;
-    // The message and CLI text: counts, then the skipped rows by sheet (the
-    // first `maxLines` of them; the CLI passes a large number).
+    // Cells imported with a change the user must know of: characters GBK
+    // cannot hold stored as "?", control characters in a rule.
+    std::vector<ImportNote> changed;
+    // The message and CLI text: counts, then the skipped rows and the
+    // changed cells by sheet (the first `maxLines` of each list; the CLI
+    // passes a large number).
     std::string Text(std::size_t maxLines = 20) const;
 };
 
@@ -63,11 +73,12 @@ base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const W
                                            ExcelFamily family, bool englishWorkbook,
                                            const StepFn& step = {});
 // Reads `path` (.xls, .xlsx or .ods) and imports it; `EnglishWorkbook` comes
-// from its file name.
+// from its file name. A workbook with no cell at all is a failure.
 base::Result<ImportSummary> ImportExcel(const store::ProjectDir& dir, const std::filesystem::path& path,
                                         ExcelFamily family, const StepFn& step = {});
 
 inline constexpr std::string_view kExportDoneText = "导出完毕！";
 inline constexpr std::string_view kImportDoneText = "导入完毕！";
+inline constexpr std::string_view kNothingReadText = "Excel表格文件中没有可读取的内容，未导入任何数据！";
 
 }  // namespace velsend::exchange

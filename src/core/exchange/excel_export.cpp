@@ -1,3 +1,4 @@
+#include <cctype>
 #include <filesystem>
 
 #include "core/exchange/excel_exchange.h"
@@ -88,6 +89,8 @@ std::string ExportSummary::Text() const {
                        " 条，总线设备 " + std::to_string(devices) + " 个。";
     if (devicesLeftOut > 0)
         text += "\n工作表已满（65536行），另有 " + std::to_string(devicesLeftOut) + " 个总线设备未导出。";
+    if (renamed)
+        text += "\n导出的文件为.xlsx格式，已保存为“" + file.filename().string() + "”。";
     return text;
 }
 
@@ -103,8 +106,17 @@ Workbook BuildExportWorkbook(const store::ProjectDir& dir, ExportSummary& summar
 base::Result<ExportSummary> ExportExcel(const store::ProjectDir& dir, const std::filesystem::path& path,
                                         const StepFn& step) {
     ExportSummary summary;
+    summary.file = path;
+    // The content is .xlsx; a name promising .xls would give a file that
+    // the spreadsheet program refuses or warns about.
+    std::string extension = path.extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".xls") {
+        summary.file.replace_extension(".xlsx");
+        summary.renamed = true;
+    }
     const Workbook wb = BuildExportWorkbook(dir, summary, step);
-    if (auto written = WriteXlsx(wb, path); !written)
+    if (auto written = WriteXlsx(wb, summary.file); !written)
         return base::Error{std::string(kOpenFailedText), written.error().Full()};
     return summary;
 }

@@ -89,7 +89,12 @@ struct SheetRun {
     ImportSummary& summary;
     const StepFn& step;
 
-    void Skip(int row, std::string reason) const { summary.skipped.push_back({name, row, std::move(reason)}); }
+    void Skip(int row, std::string reason) const { summary.skipped.push_back({name, row, std::move(reason), 0}); }
+    // A text cell about to be stored: lists it when characters became "?".
+    void NoteLossy(int row, int column) const {
+        if (sheet.Get(row, column).lossy)
+            summary.changed.push_back({name, row, "GBK无法表示的字符已存为“?”", column});
+    }
 };
 
 std::string Quoted(std::string_view gbk) {
@@ -107,13 +112,47 @@ std::array<std::uint8_t, 16> StoredText(const Cell& cell, bool english) {
     return {};
 }
 
-// Rows from 2 until the first empty A cell, stepping once per row.
+// Rules keep their bytes (the panels accept what the editor's alphabet
+// refuses), but a control character is worth a look.
+bool HasControlCharacter(std::string_view gbk) {
+    for (std::size_t i = 0; i < gbk.size(); ++i) {
+        const auto c = static_cast<unsigned char>(gbk[i]);
+        if (c >= 0x81) ++i;  // a two-byte character
+        else if (c < 0x20 || c == 0x7F) return true;
+    }
+    return false;
+}
+
+std::string ColumnName(int column) {
+    std::string name;
+    for (; column > 0; column = (column - 1) / 26) name.insert(name.begin(), static_cast<char>('A' + (column - 1) % 26));
+    return name;
+}
+
+void AppendNotes(std::string& text, const std::vector<ImportNote>& notes, std::size_t maxLines) {
+    std::size_t shown = 0;
+    for (const ImportNote& note : notes) {
+        if (shown++ == maxLines) {
+            text += "\n……另有 " + std::to_string(notes.size() - maxLines) + " 项";
+            break;
+        }
+        text += "\n[" + note.sheet + "] ";
+        if (note.row == 0) text += "整个工作表：";
+        else text += "第" + std::to_string(note.row) + "行" + (note.column ? ColumnName(note.column) + "列" : "") + "：";
+        text += note.reason;
+    }
+}
+
+// Rows from 2 until the first empty A cell, stepping once per row. Rows
+// that go on past the sheet's last row are reported, not read.
 template <class RowFn>
 void ForEachRow(const SheetRun& run, RowFn&& fn) {
     for (int r = 2; r <= kLastSheetRow; ++r) {
         if (run.step) run.step();
         const Cell& a = run.sheet.Get(r, 1);
         if (a.kind == CellKind::Empty) return;
+        if (r == kLastSheetRow && (run.sheet.rowsCut || run.sheet.Get(r + 1, 1).kind != CellKind::Empty))
+            run.Skip(r + 1, "超出工作表的最后一行（" + std::to_string(kLastSheetRow) + "），此行起未读取");
         const auto n = a.Integer();
         if (!n) {
             run.Skip(r, "A列不是数字");
@@ -130,6 +169,7 @@ void ImportPhrases(const SheetRun& run, PendingProject& project, bool english) {
             return;
         }
         const auto text = StoredText(run.sheet.Get(r, 2), english);
+        run.NoteLossy(r, 2);
         std::copy(text.begin(), text.end(), project.Phrases().begin() + n * 16);
         ++run.summary.phrases;
     });
@@ -145,8 +185,11 @@ void ImportLogic(const SheetRun& run, PendingProject& project, const ExcelImport
         std::string text;
         // Cut at a whole character: half a character would reach the panel
         // as a different one.
-        if (b.kind == CellKind::Text)
+        if (b.kind == CellKind::Text) {
             text = std::string(store::FitGbk(b.text, static_cast<std::size_t>(rules.logicTextLimit)));
+            run.NoteLossy(r, 2);
+            if (HasControlCharacter(text)) run.summary.changed.push_back({run.name, r, "逻辑规则含控制字符", 2});
+        }
         project.logicRules[static_cast<int>(n)] = std::move(text);
         ++run.summary.logicRules;
     });
@@ -174,6 +217,7 @@ void ImportDevices(const SheetRun& run, PendingProject& project, const ExcelImpo
         d.StatusByte = static_cast<std::uint8_t>(0x80 | (type->productClass << 5) | (type->type & 0x0F));
         d.TypeHighByte = static_cast<std::uint8_t>(type->type >> 4);
         const auto name = StoredText(run.sheet.Get(r, 3), english);
+        run.NoteLossy(r, 3);
         std::uint8_t* fields[] = {&d.Zone, &d.Floor, &d.Room, &d.NamePhrase};
         for (int f = 0; f < 4; ++f) {
             const auto v = run.sheet.Get(r, 4 + f).Integer();
@@ -208,17 +252,13 @@ void ImportDevices(const SheetRun& run, PendingProject& project, const ExcelImpo
 std::string ImportSummary::Text(std::size_t maxLines) const {
     std::string text = "导入词组 " + std::to_string(phrases) + " 条，逻辑规则 " + std::to_string(logicRules) +
                        " 条，总线设备 " + std::to_string(devices) + " 个。";
-    if (skipped.empty()) return text;
-    text += "\n未导入 " + std::to_string(skipped.size()) + " 项：";
-    std::size_t shown = 0;
-    for (const ImportNote& note : skipped) {
-        if (shown++ == maxLines) {
-            text += "\n……另有 " + std::to_string(skipped.size() - maxLines) + " 项";
-            break;
-        }
-        text += "\n[" + note.sheet + "] ";
-        text += note.row > 0 ? "第" + std::to_string(note.row) + "行：" : std::string("整个工作表：");
-        text += note.reason;
+    if (!skipped.empty()) {
+        text += "\n未导入 " + std::to_string(skipped.size()) + " 项：";
+        AppendNotes(text, skipped, maxLines);
+    }
+    if (!changed.empty()) {
+        text += "\n已导入但有改动 " + std::to_string(changed.size()) + " 处：";
+        AppendNotes(text, changed, maxLines);
     }
     return text;
 }
@@ -228,6 +268,13 @@ base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const W
     const ExcelImportRules rules = RulesFor(family);
     const std::string address = store::Utf8ToGbk(kAddressHeader).value_or("");
     const std::string type = store::Utf8ToGbk(kTypeHeader).value_or("");
+    // A workbook without a single cell was not read, whatever the reader
+    // made of it: that is no import of nothing.
+    const bool anything = std::any_of(workbook.sheets.begin(), workbook.sheets.end(),
+                                      [](const Sheet& s) { return s.RowCount() > 0 || s.rowsCut; });
+    if (!anything)
+        return base::Error{std::string(kNothingReadText),
+                           std::to_string(workbook.sheets.size()) + " sheets, none with a cell"};
     PendingProject project{dir, {}, {}, {}, {}};
     ImportSummary summary;
     for (const Sheet& sheet : workbook.sheets) {
@@ -238,6 +285,7 @@ base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const W
             run.Skip(0, "工作表名称为空");
             continue;
         }
+        const int before = summary.phrases + summary.logicRules + summary.devices;
         if (name == kPhraseSheetName) {
             ImportPhrases(run, project, englishWorkbook);
         } else if (name == kLogicSheetName) {
@@ -248,6 +296,8 @@ base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const W
             run.Skip(0, "A1、B1不是“地址码”、“类型”，不是设备表");
             continue;
         }
+        if (summary.phrases + summary.logicRules + summary.devices == before)
+            run.Skip(0, "没有导入任何行");
         ++summary.sheetsRead;
     }
     if (auto written = project.Write(); !written) return written.error();

@@ -106,7 +106,7 @@ std::optional<ExcelTypeName> LookupTypeName(std::string_view gbk, bool kaTypeNam
         if (!(w == 1 && gbk[i] == ' ')) key.append(gbk.substr(i, w));
         i += w;
     }
-    key = store::UpperAscii(key);
+    key = store::UpperLetters(key);
     for (const GbkName& n : Table(kaTypeNames))
         if (n.gbk == key) return n.type;
     return std::nullopt;
@@ -144,7 +144,7 @@ std::string PrepareCellText(std::string_view gbk) {
         if (!(w == 1 && gbk[i] == '%')) out.append(gbk.substr(i, w));
         i += w;
     }
-    return store::UpperAscii(out);
+    return store::UpperLetters(out);
 }
 
 bool IsEnglishWorkbook(std::string_view fileName) {

@@ -38,7 +38,7 @@ const std::array<ExcelTypeName, 54>& ExcelTypeNames(bool kaTypeNames = false);
 std::optional<std::string> ExportTypeName(const store::DeviceRecord& record);
 
 // The class and type a cell text names for an import (blanks removed, ASCII
-// upper-cased first), or nullopt for an unknown name. `gbk` is the cell text.
+// upper-cased, full-width letters too), or nullopt for an unknown name. `gbk` is the cell text.
 std::optional<ExcelTypeName> LookupTypeName(std::string_view gbk, bool kaTypeNames);
 
 // `ExcelTextFold`: a cell text as it is stored in a 16-byte name or phrase.
@@ -48,8 +48,8 @@ std::optional<ExcelTypeName> LookupTypeName(std::string_view gbk, bool kaTypeNam
 // and a character that does not fit whole is left out.
 std::array<std::uint8_t, 16> ExcelTextFold(std::string_view gbk, bool englishWorkbook);
 
-// What the import does to a text cell before folding: ASCII letters upper-
-// cased and every "%" removed, walking by character.
+// What the import does to a text cell before folding: letters (ASCII and
+// full-width) upper-cased and every "%" removed, walking by character.
 std::string PrepareCellText(std::string_view gbk);
 
 // True when the file name (without folder) begins with "@".

@@ -1,6 +1,5 @@
 #include "core/exchange/workbook.h"
 
-#include <iconv.h>
 #include <xlsxwriter.h>
 #include <zlib.h>
 
@@ -13,6 +12,7 @@
 #include <memory>
 
 #include "base/file_write.h"
+#include "base/gbk.h"
 #include "core/exchange/workbook_readers.h"
 
 namespace velsend::exchange {
@@ -20,52 +20,11 @@ namespace {
 
 const Cell kEmptyCell{};
 
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// One converter per direction and thread, reset before each use.
-class Converter {
-  public:
-    Converter(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
-    ~Converter() {
-        if (ok()) ::iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    // nullopt on an invalid or unconvertible sequence unless `lenient`, which
-    // writes U+FFFD (to UTF-8 only) and skips the bad byte.
-    std::optional<std::string> Run(std::string_view in, bool lenient) {
-        if (!ok()) return std::nullopt;
-        ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        std::string out;
-        out.reserve(in.size() * 2);
-        char* src = const_cast<char*>(in.data());
-        std::size_t srcLeft = in.size();
-        char buffer[512];
-        while (srcLeft > 0) {
-            char* dst = buffer;
-            std::size_t dstLeft = sizeof buffer;
-            const std::size_t rc = ::iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-            out.append(buffer, static_cast<std::size_t>(dst - buffer));
-            if (rc != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
-            if (!lenient) return std::nullopt;
-            out.append("\xEF\xBF\xBD");
-            ++src;
-            --srcLeft;
-            ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        }
-        return out;
-    }
-
-  private:
-    iconv_t cd_;
-};
+}  // namespace
 
 // --- zip checks, before any parser sees the bytes -------------------------
+namespace detail {
+namespace {
 
 std::uint32_t Le32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -75,20 +34,14 @@ std::uint16_t Le16(const unsigned char* p) {
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
-struct ZipEntry {
-    std::string name;
-    std::uint16_t method = 0;
-    std::uint32_t packed = 0;
-    std::uint32_t unpacked = 0;
-    std::uint32_t localOffset = 0;
-};
+}  // namespace
 
 // The central directory, or an error when it is missing, broken, uses
 // ZIP64 or promises more than the limits allow.
 base::Result<std::vector<ZipEntry>> ZipDirectory(std::string_view bytes, const ReadLimits& limits) {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
-    if (size < 22) return detail::NotWorkbook("zip: too short");
+    if (size < 22) return NotWorkbook("zip: too short");
     // The end record sits in the last 22 + 65535 bytes.
     std::size_t end = std::string_view::npos;
     const std::size_t lowest = size > 22 + 65535 ? size - 22 - 65535 : 0;
@@ -98,19 +51,19 @@ base::Result<std::vector<ZipEntry>> ZipDirectory(std::string_view bytes, const R
             break;
         }
     }
-    if (end == std::string_view::npos) return detail::NotWorkbook("zip: no end of central directory");
+    if (end == std::string_view::npos) return NotWorkbook("zip: no end of central directory");
     const std::size_t count = Le16(data + end + 10);
     const std::size_t dirSize = Le32(data + end + 12);
     const std::size_t dirOffset = Le32(data + end + 16);
-    if (count == 0xFFFF || dirOffset == 0xFFFFFFFF) return detail::NotWorkbook("zip: ZIP64 is not read");
-    if (count > limits.maxZipEntries) return base::Error{std::string(kTooBigText), "zip: too many entries"};
-    if (dirOffset > size || dirSize > size - dirOffset) return detail::NotWorkbook("zip: central directory outside the file");
+    if (count == 0xFFFF || dirOffset == 0xFFFFFFFF) return NotWorkbook("zip: ZIP64 is not read");
+    if (count > limits.maxZipEntries) return TooBig("zip: too many entries");
+    if (dirOffset > size || dirSize > size - dirOffset) return NotWorkbook("zip: central directory outside the file");
 
     std::vector<ZipEntry> entries;
     std::size_t pos = dirOffset;
     std::size_t total = 0;
     for (std::size_t n = 0; n < count; ++n) {
-        if (pos + 46 > size || Le32(data + pos) != 0x02014b50) return detail::NotWorkbook("zip: broken central directory");
+        if (pos + 46 > size || Le32(data + pos) != 0x02014b50) return NotWorkbook("zip: broken central directory");
         ZipEntry e;
         e.method = Le16(data + pos + 10);
         e.packed = Le32(data + pos + 20);
@@ -119,23 +72,22 @@ base::Result<std::vector<ZipEntry>> ZipDirectory(std::string_view bytes, const R
         const std::size_t extraLen = Le16(data + pos + 30);
         const std::size_t commentLen = Le16(data + pos + 32);
         e.localOffset = Le32(data + pos + 42);
-        if (pos + 46 + nameLen > size) return detail::NotWorkbook("zip: broken central directory");
+        if (pos + 46 + nameLen > size) return NotWorkbook("zip: broken central directory");
         e.name.assign(reinterpret_cast<const char*>(data + pos + 46), nameLen);
-        if (e.unpacked == 0xFFFFFFFF || e.packed == 0xFFFFFFFF) return detail::NotWorkbook("zip: ZIP64 is not read");
+        if (e.unpacked == 0xFFFFFFFF || e.packed == 0xFFFFFFFF) return NotWorkbook("zip: ZIP64 is not read");
         // The parser sizes its buffers from the local header: it must say
         // what the directory says, or the bound above means nothing.
         if (e.localOffset > size || size - e.localOffset < 30 || Le32(data + e.localOffset) != 0x04034b50)
-            return detail::NotWorkbook("zip: missing local header");
+            return NotWorkbook("zip: missing local header");
         const unsigned char* local = data + e.localOffset;
         const bool descriptor = (Le16(local + 6) & 0x08) != 0;  // sizes follow the data
         const bool sizesMatch = Le32(local + 18) == e.packed && Le32(local + 22) == e.unpacked;
         const bool sizesLater = descriptor && Le32(local + 18) == 0 && Le32(local + 22) == 0;
         if (!sizesMatch && !sizesLater)
-            return detail::NotWorkbook("zip: local header disagrees with the directory");
+            return NotWorkbook("zip: local header disagrees with the directory");
         total += e.unpacked;
         if (total > limits.maxUnpackedBytes)
-            return base::Error{std::string(kTooBigText), "zip: unpacks to more than " +
-                                                          std::to_string(limits.maxUnpackedBytes >> 20) + " MB"};
+            return TooBig("zip: unpacks to more than " + std::to_string(limits.maxUnpackedBytes >> 20) + " MB");
         entries.push_back(std::move(e));
         pos += 46 + nameLen + extraLen + commentLen;
     }
@@ -159,6 +111,9 @@ std::optional<std::string> Unpack(std::string_view bytes, const ZipEntry& e, std
     if (start > size || e.packed > size - start) return std::nullopt;
     if (e.method == 0) return std::string(bytes.substr(start, std::min<std::size_t>(e.packed, e.unpacked)));
     if (e.method != 8) return std::nullopt;
+    // Deflate expands at most about 1032 to 1: a directory promising more
+    // lies, and the buffer is not allocated for it.
+    if (e.unpacked / 1032 > e.packed + 1) return std::nullopt;
     std::string out(e.unpacked, '\0');
     z_stream z{};
     if (::inflateInit2(&z, -MAX_WBITS) != Z_OK) return std::nullopt;
@@ -172,6 +127,15 @@ std::optional<std::string> Unpack(std::string_view bytes, const ZipEntry& e, std
     if (rc != Z_STREAM_END && rc != Z_BUF_ERROR && rc != Z_OK) return std::nullopt;
     return out;
 }
+
+}  // namespace detail
+
+namespace {
+
+using detail::FindEntry;
+using detail::Unpack;
+using detail::ZipDirectory;
+using detail::ZipEntry;
 
 bool Contains(std::string_view haystack, std::string_view needle) {
     return haystack.find(needle) != std::string_view::npos;
@@ -194,27 +158,23 @@ bool IsEncryptedOoxml(std::string_view bytes) {
 
 namespace detail {
 
-std::optional<std::string> Utf8ToGbkFast(std::string_view utf8) {
-    if (IsAscii(utf8)) return std::string(utf8);
-    thread_local Converter converter("GBK", "UTF-8");
-    return converter.Run(utf8, false);
-}
-
-std::string GbkToUtf8Fast(std::string_view gbk) {
-    if (IsAscii(gbk)) return std::string(gbk);
-    thread_local Converter converter("UTF-8", "GBK");
-    return converter.Run(gbk, true).value_or(std::string());
-}
-
 Cell TextFromUtf8(std::string_view utf8) {
-    auto gbk = Utf8ToGbkFast(utf8);
-    if (!gbk) return Cell{CellKind::Other, 0, {}};
-    return Cell::Text(std::move(*gbk));
+    return Cell::Utf8(utf8);
 }
 
 Cell NumberFromFile(double value) {
-    if (!std::isfinite(value)) return Cell{CellKind::Other, 0, {}};
+    if (!std::isfinite(value)) return OtherCell();
     return Cell::Number(value);
+}
+
+base::Error TooBig(std::string reason) {
+    return base::Error{std::string(kTooBigText), std::move(reason)};
+}
+
+base::Error Budget::Error() const {
+    return TooBig(cells_ > limits_.maxCells ? "more than " + std::to_string(limits_.maxCells) + " cells"
+                                            : "more than " + std::to_string(limits_.maxTextBytes >> 20) +
+                                                  " MB of text");
 }
 
 base::Error NotWorkbook(std::string reason) {
@@ -228,15 +188,18 @@ base::Error PasswordProtected() {
 }  // namespace detail
 
 Cell Cell::Number(double value) {
-    return Cell{CellKind::Number, value, {}};
+    return Cell{CellKind::Number, value, {}, false};
 }
 
 Cell Cell::Text(std::string gbk) {
-    return Cell{CellKind::Text, 0, std::move(gbk)};
+    return Cell{CellKind::Text, 0, std::move(gbk), false};
 }
 
 Cell Cell::Utf8(std::string_view utf8) {
-    return Text(detail::Utf8ToGbkFast(utf8).value_or(std::string()));
+    int missing = 0;
+    Cell cell = Text(store::Utf8ToGbkLossy(utf8, &missing));
+    cell.lossy = missing > 0;
+    return cell;
 }
 
 std::optional<std::int64_t> Cell::Integer() const {
@@ -289,24 +252,7 @@ base::Result<Workbook> ReadWorkbookBytes(std::string_view bytes, const ReadLimit
     static constexpr std::string_view kOle("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
     if (bytes.substr(0, 8) == kOle) {
         if (IsEncryptedOoxml(bytes)) return detail::PasswordProtected();
-        // libfreexl reads files only.
-        char pattern[] = "/tmp/velsend-xls-XXXXXX";
-        const int fd = ::mkstemp(pattern);
-        if (fd < 0) return base::SystemError(std::string(kNotWorkbookText));
-        const std::filesystem::path temp(pattern);
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        ::close(fd);
-        base::Result<Workbook> result =
-            done == bytes.size() ? detail::ReadXlsFile(temp, limits)
-                                 : base::Result<Workbook>(base::SystemError(std::string(kNotWorkbookText)));
-        ::unlink(pattern);
-        return result;
+        return detail::ReadXlsBytes(bytes, limits);
     }
     if (bytes.substr(0, 4) != std::string_view("PK\x03\x04", 4))
         return detail::NotWorkbook("neither an .xls, .xlsx nor .ods file");
@@ -389,7 +335,7 @@ base::Result<> WriteXlsx(const Workbook& workbook, const std::filesystem::path& 
                 if (cell.kind == CellKind::Number) {
                     e = worksheet_write_number(ws, row, col, cell.number, nullptr);
                 } else if (cell.kind == CellKind::Text) {
-                    const std::string utf8 = detail::GbkToUtf8Fast(cell.text);
+                    const std::string utf8 = store::GbkToUtf8(cell.text);
                     lxw_format* format = r == 1 ? bold
                                          : utf8.find('\n') != std::string::npos ? wrap
                                                                                 : nullptr;

@@ -14,26 +14,29 @@
 namespace velsend::exchange {
 
 // The spreadsheet layer: a workbook read whole into memory from .xls
-// (libfreexl), .xlsx or .ods (liborcus), and written as .xlsx
-// (libxlsxwriter). The exchange routines only ever ask for a sheet's name and
+// (libfreexl, with libgsf for the formula results it skips), .xlsx or .ods
+// (the program's own sheet reader over zlib and libxml2), and written as
+// .xlsx (libxlsxwriter). The exchange routines only ever ask for a sheet's name and
 // a cell as empty, number or text, so that is all a workbook keeps.
 
 enum class CellKind {
     Empty,
     Number,  // a finite number
     Text,    // GBK
-    Other,   // anything else: a boolean, an error, NaN or an infinity, a text GBK cannot hold
+    Other,   // anything else: a boolean, an error, NaN or an infinity, a formula without a result
 };
 
 struct Cell {
     CellKind kind = CellKind::Empty;
     double number = 0;
     std::string text;  // GBK
+    // The file's text held characters GBK cannot; each became "?".
+    bool lossy = false;
 
     static Cell Number(double value);
     // `gbk` is taken as it is.
     static Cell Text(std::string gbk);
-    // The program's own texts (UTF-8); they all have a GBK form.
+    // A UTF-8 text; characters GBK cannot hold become "?" (and mark it lossy).
     static Cell Utf8(std::string_view utf8);
 
     bool IsText(std::string_view gbk) const { return kind == CellKind::Text && text == gbk; }
@@ -54,6 +57,9 @@ class Sheet {
     int RowCount() const { return static_cast<int>(rows_.size()); }
     int ColumnCount(int row) const;
 
+    // The file has cells below the last row kept (ReadLimits::maxRows).
+    bool rowsCut = false;
+
     // Layout used only when writing.
     std::map<int, double> columnWidths;  // column -> width in characters
 
@@ -70,7 +76,8 @@ enum class WorkbookFormat { Xls, Xlsx, Ods };
 
 // What a reader accepts before it parses anything: a file bigger than this,
 // a zip that would unpack to more, or more sheets is refused whole; rows and
-// columns beyond the limits are not kept.
+// columns beyond the limits are not kept. While parsing, more cells or text
+// than allowed, or a parse running past the time limit, refuses the file.
 struct ReadLimits {
     std::size_t maxFileBytes = std::size_t{64} << 20;
     std::size_t maxUnpackedBytes = std::size_t{256} << 20;
@@ -78,6 +85,9 @@ struct ReadLimits {
     int maxSheets = 256;
     int maxRows = 65536;
     int maxColumns = 32;
+    std::size_t maxCells = std::size_t{1} << 20;
+    std::size_t maxTextBytes = std::size_t{64} << 20;
+    unsigned maxSeconds = 20;
 };
 
 // The format the bytes themselves declare (an OLE2 container is .xls, a zip
@@ -99,5 +109,6 @@ inline constexpr std::string_view kPasswordProtectedText =
     "此Excel表格文件设有密码保护，无法读取。请在Excel中取消密码并另存后再导入。";
 inline constexpr std::string_view kNotWorkbookText = "无法读取Excel表格文件！";
 inline constexpr std::string_view kTooBigText = "Excel表格文件太大，无法读取！";
+inline constexpr std::string_view kTooSlowText = "Excel表格文件读取超时，无法读取！";
 
 }  // namespace velsend::exchange

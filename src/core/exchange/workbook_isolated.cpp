@@ -1,9 +1,11 @@
 // Parsing in a child process, for readers that may crash on crafted files.
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "core/exchange/workbook_readers.h"
@@ -11,9 +13,11 @@
 namespace velsend::exchange::detail {
 namespace {
 
-// libfreexl and liborcus have memory faults on crafted files (found by
-// fuzzing), so neither parses inside the program: a child reads the file and
-// sends the cells back through a pipe; a child that dies only fails the read.
+// libfreexl has memory faults on crafted files (found by fuzzing), and a
+// parser is where a crafted file does its harm, so none parses inside the
+// program: a child reads the file and sends the cells back through a pipe; a
+// child that dies only fails the read. The child has a time limit and dies
+// with its parent.
 
 void PutBytes(std::string& out, const void* p, std::size_t n) {
     out.append(static_cast<const char*>(p), n);
@@ -36,6 +40,7 @@ std::string Serialise(const base::Result<Workbook>& result) {
     PutU32(out, static_cast<std::uint32_t>(result->sheets.size()));
     for (const Sheet& sheet : result->sheets) {
         PutText(out, sheet.Name());
+        out.push_back(sheet.rowsCut ? 1 : 0);
         std::uint32_t cells = 0;
         for (int r = 1; r <= sheet.RowCount(); ++r)
             for (int c = 1; c <= sheet.ColumnCount(r); ++c) cells += sheet.Get(r, c).kind != CellKind::Empty;
@@ -47,6 +52,7 @@ std::string Serialise(const base::Result<Workbook>& result) {
                 PutU32(out, static_cast<std::uint32_t>(r));
                 PutU32(out, static_cast<std::uint32_t>(c));
                 out.push_back(static_cast<char>(cell.kind));
+                out.push_back(cell.lossy ? 1 : 0);
                 PutBytes(out, &cell.number, sizeof cell.number);
                 PutText(out, cell.text);
             }
@@ -93,19 +99,25 @@ base::Result<Workbook> Deserialise(std::string_view data, const ReadLimits& limi
     for (std::uint32_t s = 0; s < sheets; ++s) {
         std::string name;
         std::uint32_t cells = 0;
-        if (!in.Text(name) || !in.U32(cells)) return broken;
+        char cut = 0;
+        if (!in.Text(name) || !in.Bytes(&cut, 1) || !in.U32(cells) ||
+            cells > static_cast<std::uint64_t>(limits.maxRows) * static_cast<std::uint64_t>(limits.maxColumns))
+            return broken;
         Sheet sheet(std::move(name));
+        sheet.rowsCut = cut != 0;
         for (std::uint32_t i = 0; i < cells; ++i) {
             std::uint32_t r = 0, c = 0;
-            char kind = 0;
+            char kind = 0, lossy = 0;
             Cell cell;
-            if (!in.U32(r) || !in.U32(c) || !in.Bytes(&kind, 1) || !in.Bytes(&cell.number, sizeof cell.number) ||
+            if (!in.U32(r) || !in.U32(c) || !in.Bytes(&kind, 1) || !in.Bytes(&lossy, 1) ||
+                !in.Bytes(&cell.number, sizeof cell.number) ||
                 !in.Text(cell.text))
                 return broken;
             if (r < 1 || c < 1 || r > static_cast<std::uint32_t>(limits.maxRows) ||
                 c > static_cast<std::uint32_t>(limits.maxColumns) || kind < 1 || kind > 3)
                 return broken;
             cell.kind = static_cast<CellKind>(kind);
+            cell.lossy = lossy != 0;
             sheet.Put(static_cast<int>(r), static_cast<int>(c), std::move(cell));
         }
         wb.sheets.push_back(std::move(sheet));
@@ -118,6 +130,7 @@ base::Result<Workbook> Deserialise(std::string_view data, const ReadLimits& limi
 base::Result<Workbook> ReadIsolated(const std::function<base::Result<Workbook>()>& read, const ReadLimits& limits) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return base::SystemError(std::string(kNotWorkbookText));
+    const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid < 0) {
         ::close(fds[0]);
@@ -125,6 +138,15 @@ base::Result<Workbook> ReadIsolated(const std::function<base::Result<Workbook>()
         return base::SystemError(std::string(kNotWorkbookText));
     }
     if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(1);  // the parent died before the line above
+        // The time limit works whatever the forking thread had done with SIGALRM.
+        ::signal(SIGALRM, SIG_DFL);
+        sigset_t alarmOnly;
+        sigemptyset(&alarmOnly);
+        sigaddset(&alarmOnly, SIGALRM);
+        ::sigprocmask(SIG_UNBLOCK, &alarmOnly, nullptr);
+        ::alarm(limits.maxSeconds);
         ::close(fds[0]);
         const std::string out = Serialise(read());
         std::size_t done = 0;
@@ -149,6 +171,9 @@ base::Result<Workbook> ReadIsolated(const std::function<base::Result<Workbook>()
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
+        return base::Error{std::string(kTooSlowText),
+                           "the reader process ran past " + std::to_string(limits.maxSeconds) + " s"};
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return NotWorkbook("the reader process failed on this file");
     return Deserialise(data, limits);
