@@ -51,6 +51,8 @@ int SendCommand(Context& c);
 int EraseCommand(Context& c);
 int BackupCommand(Context& c);
 int RestoreCommand(Context& c);
+int VerifyCommand(Context& c);
+int ChipBackupsCommand(Context& c);
 // Exchange files: exchange_commands.cpp
 int ExcelExportCommand(Context& c);
 int ExcelImportCommand(Context& c);
