@@ -55,7 +55,9 @@ ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QW
     list_->header()->setStretchLastSection(false);
     list_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     list_->setMinimumWidth(440);
-    list_->setFixedHeight(list_->sizeHintForRow(0) * (kListedBackups + 1) + 40);
+    // Room for the listed backups and the header, without a scroll bar.
+    const int row = list_->fontMetrics().height() + 8;
+    list_->setFixedHeight(row * (kListedBackups + 1) + 2 * list_->frameWidth() + 4);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(backup_, 0, 0);
