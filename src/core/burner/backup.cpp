@@ -140,14 +140,15 @@ std::optional<ChipCopyJob> PrepareChipCopy(const base::RunState& state, ChipCopy
 }
 
 ChipCopyResult ReadChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
-                        const std::atomic<bool>* cancel, const BlockSink& take) {
+                        const std::atomic<bool>* cancel, const BlockSink& take,
+                        std::string_view running) {
     ChipCopyResult result;
     const int count = ChipBlockCount(job.model);
     auto status = [&](std::string text) {
         result.status = std::move(text);
         observer.SetStatus(result.status);
     };
-    if (!Begin(port, job, observer, kBackupCommand, kBackupRunning, count, result)) return result;
+    if (!Begin(port, job, observer, kBackupCommand, running, count, result)) return result;
     std::array<std::uint8_t, kChipBlockSize + 1> reply;
     for (int block = 0; block < count; ++block) {
         if (cancel && cancel->load()) return Stopped(port, result);

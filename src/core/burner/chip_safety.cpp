@@ -134,7 +134,8 @@ VerifyResult VerifyChipImage(ChipCopyPort& port, const ChipCopyJob& job,
                                        static_cast<std::size_t>(diff.first - data.begin());
                                }
                                return {};
-                           });
+                           },
+                           kVerifyRunning);
     switch (result.read.outcome) {
         case ChipCopyOutcome::Done:
             break;

@@ -25,6 +25,7 @@ inline constexpr std::string_view kChipBackupFolder = "chip-backups";
 inline constexpr std::string_view kEraseBackupQuestion = "擦除前先备份芯片内容？";
 inline constexpr std::string_view kRestoreBackupQuestion = "还原前先备份芯片内容？";
 inline constexpr std::string_view kVerifyPassed = "校验通过";
+inline constexpr std::string_view kVerifyRunning = "正在读出芯片并校验，请稍后。。。";
 
 std::filesystem::path ChipBackupFolder(const std::filesystem::path& projectRoot);
 // "2026-12-09_1430_MX300KBX(W29C020).bin"; copy 2, 3, … add "_2", "_3" for
