@@ -61,20 +61,23 @@ TEST_F(ChipSafetyBench, BackupThenEraseAddsOneFullRead) {
     BurnerPort burnerPort;
     TransferEngine engine(burnerPort, recorder);
     GuardedTransfer bare, guarded;
-    const double erase = Seconds([&] { bare = TransferWithBackup(engine, Erase(sim, 3), false, recorder); });
+    const double erase =
+        Seconds([&] { bare = TransferWithBackup(engine, Erase(sim, 3), false, recorder); });
     ChipCopyResult read;
     const double backup = Seconds([&] { read = BackupChip(port, Job(sim, 3), recorder); });
-    const double both = Seconds([&] { guarded = TransferWithBackup(engine, Erase(sim, 3), true, recorder); });
+    const double both =
+        Seconds([&] { guarded = TransferWithBackup(engine, Erase(sim, 3), true, recorder); });
     ASSERT_TRUE(bare.transfer && bare.transfer->Succeeded());
     ASSERT_EQ(read.outcome, ChipCopyOutcome::Done);
     ASSERT_TRUE(guarded.transfer && guarded.transfer->Succeeded());
     // The simulator erases at once, so the ratio to the bare erase alone says
     // nothing; what the backup adds is measured against one full read.
-    std::printf("256 KB chip at 115200 bit/s\n"
-                "  erase %.2f s, backup %.2f s, backup then erase %.2f s\n"
-                "  backup-then-erase / (backup + erase) %.3f\n"
-                "  added time / one full read          %.3f\n",
-                erase, backup, both, both / (backup + erase), (both - erase) / backup);
+    std::printf(
+        "256 KB chip at 115200 bit/s\n"
+        "  erase %.2f s, backup %.2f s, backup then erase %.2f s\n"
+        "  backup-then-erase / (backup + erase) %.3f\n"
+        "  added time / one full read          %.3f\n",
+        erase, backup, both, both / (backup + erase), (both - erase) / backup);
     EXPECT_LE((both - erase) / backup, 1.10);
 }
 
@@ -84,16 +87,19 @@ TEST_F(ChipSafetyBench, RestoreThenVerifyAddsOneFullRead) {
     GuardedRestore bare, verified;
     RestoreSteps plain{false, false, dir.path()};
     RestoreSteps verify{false, true, dir.path()};
-    const double restore = Seconds([&] { bare = RestoreWithSteps(port, Job(sim, 3), plain, recorder); });
-    const double both = Seconds([&] { verified = RestoreWithSteps(port, Job(sim, 3), verify, recorder); });
+    const double restore =
+        Seconds([&] { bare = RestoreWithSteps(port, Job(sim, 3), plain, recorder); });
+    const double both =
+        Seconds([&] { verified = RestoreWithSteps(port, Job(sim, 3), verify, recorder); });
     ASSERT_TRUE(bare.Succeeded());
     ASSERT_TRUE(verified.Succeeded()) << verified.FailureText();
     const double read = ChipReadSeconds(3, 115200);
-    std::printf("256 KB chip at 115200 bit/s\n"
-                "  restore %.2f s, restore then verify %.2f s\n"
-                "  restore-then-verify / restore        %.3f\n"
-                "  added time / one full read (%.1f s)  %.3f\n",
-                restore, both, both / restore, read, (both - restore) / read);
+    std::printf(
+        "256 KB chip at 115200 bit/s\n"
+        "  restore %.2f s, restore then verify %.2f s\n"
+        "  restore-then-verify / restore        %.3f\n"
+        "  added time / one full read (%.1f s)  %.3f\n",
+        restore, both, both / restore, read, (both - restore) / read);
     EXPECT_LE(both / restore, 2.10);
 }
 

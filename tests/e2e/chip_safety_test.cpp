@@ -29,7 +29,8 @@ Bytes RandomImage(unsigned seed) {
 class ChipSafetyTest : public ::testing::Test {
   protected:
     test::CliRun Run(const test::SimProcess& sim, std::vector<std::string> args) {
-        args.insert(args.begin(), {"--dir", dir.path().string(), "--model", "3", "--port", sim.path()});
+        args.insert(args.begin(),
+                    {"--dir", dir.path().string(), "--model", "3", "--port", sim.path()});
         return test::Cli(args);
     }
     std::vector<std::filesystem::path> Backups() const {
@@ -82,8 +83,9 @@ TEST_F(ChipSafetyTest, EraseLeavesAWholeBackupBeforeTheFirstEraseByte) {
     test::SimProcess silent({"--silent"}, dir / "silent.log");
     const test::CliRun refused = Run(silent, {"erase"});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_NE(refused.err.find("备份芯片内容失败，没有擦除芯片。\n烧写器没有上电 或 通讯线没有连接电脑"),
-              std::string::npos)
+    EXPECT_NE(
+        refused.err.find("备份芯片内容失败，没有擦除芯片。\n烧写器没有上电 或 通讯线没有连接电脑"),
+        std::string::npos)
         << refused.err;
     EXPECT_EQ(test::ReceivedBeforeMarker(silent), std::vector<int>{0x30});
     EXPECT_EQ(Backups().size(), 1u);
@@ -128,23 +130,30 @@ TEST_F(ChipSafetyTest, SwitchedOffStepsLeaveTheProtocolBytesAsTheyWere) {
     test::WriteBytes(dir / "image.bin", image);
     test::SimProcess sim({"--model", "3"}, dir / "sim.log");
     ASSERT_EQ(Run(sim, {"--no-backup", "erase"}).status, 0);
-    ASSERT_EQ(Run(sim, {"--no-backup", "--no-verify", "restore", (dir / "image.bin").string()}).status, 0);
-    ASSERT_EQ(Run(sim, {"--no-backup", "--no-verify", "backup", (dir / "copy.bin").string()}).status, 0);
+    ASSERT_EQ(
+        Run(sim, {"--no-backup", "--no-verify", "restore", (dir / "image.bin").string()}).status,
+        0);
+    ASSERT_EQ(
+        Run(sim, {"--no-backup", "--no-verify", "backup", (dir / "copy.bin").string()}).status, 0);
     std::vector<int> expected{0x20, 0x40};
     for (int block = 0; block < kBlocks; ++block) {
         expected.insert(expected.end(), {block / 256, block % 256});
-        expected.insert(expected.end(), image.begin() + block * 256, image.begin() + block * 256 + 256);
+        expected.insert(expected.end(), image.begin() + block * 256,
+                        image.begin() + block * 256 + 256);
         expected.push_back(0x99);
     }
     expected.push_back(0x30);
-    for (int block = 0; block < kBlocks; ++block) expected.insert(expected.end(), {block / 256, block % 256});
+    for (int block = 0; block < kBlocks; ++block)
+        expected.insert(expected.end(), {block / 256, block % 256});
     EXPECT_EQ(sim.WaitReceived(expected.size()), expected);
     EXPECT_TRUE(Backups().empty());
 
     // A transfer reads the chip first only when asked to.
     test::SimProcess send({"--model", "3"}, dir / "send.log");
     ASSERT_EQ(Run(send, {"--pace", "0", "--loops", "0-0", "send", "devices"}).status, 0);
-    ASSERT_EQ(Run(send, {"--pace", "0", "--loops", "0-0", "--backup-first", "send", "devices"}).status, 0);
+    ASSERT_EQ(
+        Run(send, {"--pace", "0", "--loops", "0-0", "--backup-first", "send", "devices"}).status,
+        0);
     const std::vector<int> got = send.Received();
     const std::size_t plain = 4 + 8 * (2 + 224);
     ASSERT_EQ(got.size(), plain + 1 + 2 * kBlocks + plain);

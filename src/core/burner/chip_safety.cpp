@@ -70,9 +70,9 @@ double ChipReadSeconds(int model, std::uint32_t baud) {
 
 std::string ChipReadTimeText(int model, std::uint32_t baud) {
     const long seconds = std::lround(ChipReadSeconds(model, baud));
-    std::string time = seconds < 60 ? std::to_string(seconds) + " 秒"
-                                    : std::to_string(seconds / 60) + " 分 " +
-                                          std::to_string(seconds % 60) + " 秒";
+    std::string time =
+        seconds < 60 ? std::to_string(seconds) + " 秒"
+                     : std::to_string(seconds / 60) + " 分 " + std::to_string(seconds % 60) + " 秒";
     return "约 " + time + "（" + std::to_string(ChipImageSize(model) / 1024) + " KB，" +
            std::to_string(baud) + " bit/s）";
 }
@@ -86,7 +86,8 @@ std::vector<ChipBackupEntry> ListChipBackups(const std::filesystem::path& projec
     static const std::regex kName(R"(^(\d{4}-\d{2}-\d{2})_(\d{2})(\d{2})_(.+?)(_\d+)?\.bin$)");
     std::vector<ChipBackupEntry> entries;
     std::error_code ec;
-    for (const auto& item : std::filesystem::directory_iterator(ChipBackupFolder(projectRoot), ec)) {
+    for (const auto& item :
+         std::filesystem::directory_iterator(ChipBackupFolder(projectRoot), ec)) {
         if (!item.is_regular_file(ec)) continue;
         const std::string name = item.path().filename().string();
         const bool part = name.find(".bin.part-") != std::string::npos;
@@ -119,23 +120,21 @@ VerifyResult VerifyChipImage(ChipCopyPort& port, const ChipCopyJob& job,
                              std::span<const std::uint8_t> image, TransferObserver& observer,
                              const std::atomic<bool>* cancel) {
     VerifyResult result;
-    result.read = ReadChip(port, job, observer, cancel,
-                           [&](int block, std::span<const std::uint8_t> data) -> base::Result<> {
-                               const auto want = image.subspan(
-                                   static_cast<std::size_t>(block) * kChipBlockSize,
-                                   kChipBlockSize);
-                               const auto diff = std::mismatch(data.begin(), data.end(),
-                                                               want.begin());
-                               if (diff.first == data.end()) return {};
-                               if (result.differingBlocks++ == 0) {
-                                   result.firstBlock = block;
-                                   result.firstOffset =
-                                       static_cast<std::size_t>(block) * kChipBlockSize +
-                                       static_cast<std::size_t>(diff.first - data.begin());
-                               }
-                               return {};
-                           },
-                           kVerifyRunning);
+    result.read = ReadChip(
+        port, job, observer, cancel,
+        [&](int block, std::span<const std::uint8_t> data) -> base::Result<> {
+            const auto want =
+                image.subspan(static_cast<std::size_t>(block) * kChipBlockSize, kChipBlockSize);
+            const auto diff = std::mismatch(data.begin(), data.end(), want.begin());
+            if (diff.first == data.end()) return {};
+            if (result.differingBlocks++ == 0) {
+                result.firstBlock = block;
+                result.firstOffset = static_cast<std::size_t>(block) * kChipBlockSize +
+                                     static_cast<std::size_t>(diff.first - data.begin());
+            }
+            return {};
+        },
+        kVerifyRunning);
     switch (result.read.outcome) {
         case ChipCopyOutcome::Done:
             break;
@@ -175,8 +174,8 @@ VerifyResult VerifyChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObse
 }
 
 SafetyBackup BackupBeforeWrite(ChipCopyPort& port, const ChipCopyJob& job,
-                               const std::filesystem::path& projectRoot,
-                               TransferObserver& observer, const std::atomic<bool>* cancel) {
+                               const std::filesystem::path& projectRoot, TransferObserver& observer,
+                               const std::atomic<bool>* cancel) {
     SafetyBackup backup;
     const std::filesystem::path folder = ChipBackupFolder(projectRoot);
     std::error_code ec;
@@ -244,9 +243,8 @@ std::string_view NotDoneText(TransferKind kind) {
     return kind == TransferKind::EraseChip ? "没有擦除芯片。" : "没有传送。";
 }
 
-GuardedTransfer TransferWithBackup(TransferEngine& engine, const TransferJob& job,
-                                   bool backupFirst, TransferObserver& observer,
-                                   const std::atomic<bool>* cancel) {
+GuardedTransfer TransferWithBackup(TransferEngine& engine, const TransferJob& job, bool backupFirst,
+                                   TransferObserver& observer, const std::atomic<bool>* cancel) {
     GuardedTransfer done;
     if (backupFirst) {
         ChipCopyPort port;

@@ -58,11 +58,11 @@ enum class VerifyOutcome { Same, Different, Failed, Cancelled };
 
 struct VerifyResult {
     VerifyOutcome outcome = VerifyOutcome::Failed;
-    int firstBlock = -1;            // first block that differs
-    std::size_t firstOffset = 0;    // its first differing byte, from the image's start
+    int firstBlock = -1;          // first block that differs
+    std::size_t firstOffset = 0;  // its first differing byte, from the image's start
     int differingBlocks = 0;
-    ChipCopyResult read;            // the read-back itself
-    std::string message;            // "校验通过", where it differs, or why it failed
+    ChipCopyResult read;  // the read-back itself
+    std::string message;  // "校验通过", where it differs, or why it failed
     bool Same() const { return outcome == VerifyOutcome::Same; }
 };
 
@@ -82,8 +82,7 @@ struct SafetyBackup {
 // Reads the whole chip into a new file of chip-backups/ (made when missing),
 // named for now and job.model.
 SafetyBackup BackupBeforeWrite(ChipCopyPort& port, const ChipCopyJob& job,
-                               const std::filesystem::path& projectRoot,
-                               TransferObserver& observer,
+                               const std::filesystem::path& projectRoot, TransferObserver& observer,
                                const std::atomic<bool>* cancel = nullptr);
 // "芯片内容已备份到 …"
 std::string BackupDoneText(const std::filesystem::path& file);
@@ -120,8 +119,8 @@ struct GuardedTransfer {
 };
 // A transfer (an erase, or any other when the rules ask for it) after a
 // backup of the chip; without `backupFirst` just the transfer.
-GuardedTransfer TransferWithBackup(TransferEngine& engine, const TransferJob& job,
-                                   bool backupFirst, TransferObserver& observer,
+GuardedTransfer TransferWithBackup(TransferEngine& engine, const TransferJob& job, bool backupFirst,
+                                   TransferObserver& observer,
                                    const std::atomic<bool>* cancel = nullptr);
 
 // What the transfer would destroy, for BackupFailedText.

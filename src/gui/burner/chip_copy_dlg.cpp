@@ -8,11 +8,11 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "gui/kit/run_state.h"
-#include "gui/kit/progress_bridge.h"
 #include "gui/kit/background_run.h"
 #include "gui/kit/message_service.h"
+#include "gui/kit/progress_bridge.h"
 #include "gui/kit/qt_text.h"
+#include "gui/kit/run_state.h"
 
 namespace velsend::burner {
 namespace {
@@ -64,10 +64,11 @@ ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QW
     layout->addWidget(restore_, 0, 1);
     layout->addWidget(verifyAfter_, 1, 0);
     layout->addWidget(verify_, 1, 1);
-    layout->addWidget(new QLabel(QStringLiteral("最近的芯片备份（工程文件夹的 %1）")
-                                     .arg(ui::Q(kChipBackupFolder)),
-                                 this),
-                      2, 0, 1, 2);
+    layout->addWidget(
+        new QLabel(
+            QStringLiteral("最近的芯片备份（工程文件夹的 %1）").arg(ui::Q(kChipBackupFolder)),
+            this),
+        2, 0, 1, 2);
     layout->addWidget(list_, 3, 0, 1, 2);
     layout->addWidget(restoreListed_, 4, 1);
     layout->addWidget(progress_, 5, 0, 1, 2);
@@ -102,20 +103,23 @@ void ChipCopyDlg::FillBackupList() {
     for (std::size_t i = 0; i < entries.size() && i < kListedBackups; ++i) {
         const ChipBackupEntry& e = entries[i];
         auto* item = new QTreeWidgetItem(
-            list_, {ui::Q(e.when), e.model.empty() ? QStringLiteral("?") : ui::Q(e.model),
-                    QString::number(e.size), e.complete ? QStringLiteral("是") : QStringLiteral("否")});
+            list_,
+            {ui::Q(e.when), e.model.empty() ? QStringLiteral("?") : ui::Q(e.model),
+             QString::number(e.size), e.complete ? QStringLiteral("是") : QStringLiteral("否")});
         item->setData(0, Qt::UserRole, QString::fromStdString(e.file.string()));
         item->setToolTip(0, QString::fromStdString(e.file.filename().string()));
     }
-    for (int column = 0; column < list_->columnCount(); ++column) list_->resizeColumnToContents(column);
+    for (int column = 0; column < list_->columnCount(); ++column)
+        list_->resizeColumnToContents(column);
     restoreListed_->setEnabled(list_->currentItem() != nullptr);
 }
 
 void ChipCopyDlg::Run(Work work, QString file) {
     if (run_->Running()) return;
     if (file.isEmpty()) {
-        file = work == Work::Backup ? messages_.SaveFileName(this, QString(), kInitialName, kFilter)
-                                    : messages_.OpenFileName(this, QString(), kInitialName, kFilter);
+        file = work == Work::Backup
+                   ? messages_.SaveFileName(this, QString(), kInitialName, kFilter)
+                   : messages_.OpenFileName(this, QString(), kInitialName, kFilter);
     }
     if (file.isEmpty()) return;
     messages_.SetPromptParent(this);
@@ -158,8 +162,10 @@ void ChipCopyDlg::Run(Work work, QString file) {
                 break;
             case Work::Restore:
                 restoreSteps_ = RestoreWithSteps(port_, job, steps, *bridge_, run_->StopFlag());
-                if (restoreSteps_->restore) result_ = *restoreSteps_->restore;
-                else if (restoreSteps_->backup) result_ = restoreSteps_->backup->copy;
+                if (restoreSteps_->restore)
+                    result_ = *restoreSteps_->restore;
+                else if (restoreSteps_->backup)
+                    result_ = restoreSteps_->backup->copy;
                 verifyResult_ = restoreSteps_->verify;
                 break;
             case Work::Verify:
@@ -184,8 +190,8 @@ void ChipCopyDlg::OnWorkerDone() {
     } else if (work_ == Work::Verify) {
         if (verifyResult_->outcome != VerifyOutcome::Cancelled) {
             status_->setText(ui::Q(verifyResult_->Same() ? kVerifyPassed : "校验失败！"));
-            show(verifyResult_->message, verifyResult_->Same() ? ui::MessageIcon::Information
-                                                              : ui::MessageIcon::Critical);
+            show(verifyResult_->message,
+                 verifyResult_->Same() ? ui::MessageIcon::Information : ui::MessageIcon::Critical);
         }
     } else {
         const GuardedRestore& done = *restoreSteps_;
