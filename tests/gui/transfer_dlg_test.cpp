@@ -348,6 +348,29 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
     EXPECT_TRUE(messages.shown[1].text.startsWith(QStringLiteral("备份芯片内容失败，没有擦除芯片。\n烧写器没有上电")));
     EXPECT_EQ(test::ReceivedBeforeMarker(silent), std::vector<int>{0x30});
 
+    // Closing the dialog during the backup stops it; the erase never starts.
+    test::SimProcess slow({"--model", "3", "--baud", "115200"}, dir / "slow.log");
+    Attach(slow);
+    const std::size_t kept = ListChipBackups(dir.path()).size();
+    {
+        TransferProgressDlg stopped(TransferKind::EraseChip, state, messages);
+        stopped.show();
+        messages.answers = {true};
+        stopped.StartButton()->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.Progress()->value() >= 4; }, 30000));
+        stopped.reject();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !stopped.Running(); }, 30000));
+        EXPECT_FALSE(stopped.isVisible());
+    }
+    // 0x30 and the block numbers asked so far, nothing after them.
+    const std::vector<int> sent = test::ReceivedBeforeMarker(slow);
+    std::vector<int> backupOnly{0x30};
+    for (int block = 0; backupOnly.size() < sent.size(); ++block)
+        backupOnly.insert(backupOnly.end(), {block / 256, block % 256});
+    EXPECT_EQ(sent, backupOnly);
+    EXPECT_LT(sent.size(), 1u + 2 * 1024);
+    EXPECT_EQ(ListChipBackups(dir.path()).size(), kept);
+
     // The rules' backup before every transfer: off until chosen, its time shown.
     TransferRulesDlg rules(state.Rules, state.Ports, state.ControllerModel, messages);
     EXPECT_FALSE(rules.BackupFirstBox()->isChecked());
