@@ -39,6 +39,13 @@ bool ReportBackup(Context& c, const std::optional<burner::SafetyBackup>& backup,
     return false;
 }
 
+// Said before a backup starts: where it goes and how long it takes.
+void AnnounceBackup(Context& c, int model, std::uint32_t baud) {
+    c.streams.err << "先备份芯片内容到 "
+                  << burner::ChipBackupFolder(c.state.Project.Root()).string() << "，需要"
+                  << burner::ChipReadTimeText(model, baud) << "；--no-backup 可以不备份。\n";
+}
+
 int TransferCommand(Context& c, burner::TransferKind kind) {
     c.state.TransferKind = kind;
     ProgressPrinter progress(c.streams);
@@ -47,6 +54,7 @@ int TransferCommand(Context& c, burner::TransferKind kind) {
     const burner::TransferJob job = base::MakeTransferJob(c.state, kind, &c.state.Node9, &c.state.Node10);
     const bool backupFirst =
         kind == burner::TransferKind::EraseChip ? !c.options.noBackup : c.options.backupFirst;
+    if (backupFirst) AnnounceBackup(c, job.model, job.rules.BaudRate);
     const burner::GuardedTransfer done =
         burner::TransferWithBackup(engine, job, backupFirst, progress, signals.flag());
     progress.EndBar();
@@ -78,6 +86,7 @@ int ChipCopyCommand(Context& c, bool backup) {
         steps.backupFirst = !c.options.noBackup;
         steps.verifyAfter = !c.options.noVerify;
         steps.projectRoot = c.state.Project.Root();
+        if (steps.backupFirst) AnnounceBackup(c, job->model, job->baud);
         const burner::GuardedRestore done =
             burner::RestoreWithSteps(port, *job, steps, progress, signals.flag());
         progress.EndBar();
