@@ -34,6 +34,10 @@ options:
   --phrases A-B    phrases to send (default 0-255)
   --logic A-B      logic numbers to send (default 0-0, at most 1023)
   --pace MS        pacing delay in milliseconds, 0..50 (default 5)
+  --no-backup      erase and restore without first reading the whole chip
+                   into the project's chip-backups/ folder
+  --no-verify      restore without reading the chip back and comparing it
+  --backup-first   send: read the whole chip into chip-backups/ first
   --trace FILE     append every byte sent to and received from the burner to
                    FILE, one line each ("2026-03-01 09:30:12.123456 tx 10");
                    written when the connection closes
@@ -52,15 +56,22 @@ commands:
   logic set N TEXT store TEXT as logic rule N, checked as "逻辑设置" checks it
                    (an empty TEXT empties the rule)
   send KIND        send nodes|devices|logic|phrases|names to the burner
-  erase            erase the data chip
+  erase            erase the data chip, after a backup of it into
+                   chip-backups/ (unless --no-backup)
   ports            list the serial ports found: COMn, device, /dev/serial/by-id
                    name, USB vendor:product, maker, product and serial
                    ("-" where a port has none)
   backup FILE      copy the chip into FILE (the whole image)
   restore FILE [--force]
-                   write FILE (a whole image of --model's chip) to the chip;
-                   an image of another model's chip size needs --force (its
+                   write FILE (a whole image of --model's chip) to the chip,
+                   after a backup into chip-backups/ (unless --no-backup),
+                   then read it back and compare (unless --no-verify); an
+                   image of another model's chip size needs --force (its
                    first blocks, or 0xFF past its end, as the model's chip holds)
+  verify FILE      compare the chip with FILE without writing anything
+                   (exit 0 the same, 1 different, 2 error)
+  chip-backups     list the backups in chip-backups/, newest first: date,
+                   model, size and whether the image is complete
   copy-loop S T    replace loop T's devices and names by loop S's, as
                    "回路数据复制" does
   quick-set --loop L --from A --to B --class alarm|zone|module|borrowed
@@ -125,6 +136,8 @@ const std::vector<CommandRow>& Commands() {
         {"ports", 0, 0, PortsCommand},
         {"backup", 1, 1, BackupCommand},
         {"restore", 1, 2, RestoreCommand},
+        {"verify", 1, 1, VerifyCommand},
+        {"chip-backups", 0, 0, ChipBackupsCommand},
         {"copy-loop", 2, 2, CopyLoopCommand},
         {"quick-set", 0, 9, QuickSetCommand},
         {"excel-export", 1, 1, ExcelExportCommand},

@@ -27,6 +27,10 @@ struct CliOptions {
     std::optional<int> pace;
     // Every byte on the burner's line is appended here.
     std::optional<std::filesystem::path> trace;
+    // The steps around the chip's destructive writes.
+    bool noBackup = false;     // erase and restore without the backup first
+    bool noVerify = false;     // restore without reading the chip back
+    bool backupFirst = false;  // a backup before send as well
     bool help = false;
     std::string command;
     std::vector<std::string> args;

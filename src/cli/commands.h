@@ -52,6 +52,8 @@ int EraseCommand(Context& c);
 int PortsCommand(Context& c);
 int BackupCommand(Context& c);
 int RestoreCommand(Context& c);
+int VerifyCommand(Context& c);
+int ChipBackupsCommand(Context& c);
 // Exchange files: exchange_commands.cpp
 int ExcelExportCommand(Context& c);
 int ExcelImportCommand(Context& c);

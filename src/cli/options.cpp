@@ -110,6 +110,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             r.options.help = true;
         } else if (a == "--yes") {
             r.options.yes = true;
+        } else if (a == "--no-backup") {
+            r.options.noBackup = true;
+        } else if (a == "--no-verify") {
+            r.options.noVerify = true;
+        } else if (a == "--backup-first") {
+            r.options.backupFirst = true;
         } else if (a == "--dir") {
             const std::string* v = value(i, a);
             if (!v) return r;

@@ -133,7 +133,7 @@ TEST(CliTransfer, SendUsesTheRulesAndPrintsTheResult) {
     EXPECT_EQ(std::vector<int>(got.begin(), got.begin() + 4), (std::vector<int>{0x70, 2, 20, 40}));
 
     test::SimProcess noChip({"--no-chip"}, dir / "sim2.log");
-    r = Cli({"--dir", dir.path().string(), "--port", noChip.path(), "erase"});
+    r = Cli({"--dir", dir.path().string(), "--port", noChip.path(), "--no-backup", "erase"});
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_EQ(r.out, "数据芯片没有插好！\n");
 }

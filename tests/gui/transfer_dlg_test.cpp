@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QTreeWidget>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,6 +18,8 @@
 #include "gui/burner/chip_copy_dlg.h"
 #include "gui/kit/progress_bridge.h"
 #include "gui/burner/transfer_progress_dlg.h"
+#include "gui/burner/transfer_rules_dlg.h"
+#include "nothing_sent.h"
 #include "scripted_messages.h"
 #include "core/store/node_records.h"
 #include "gui/kit/background_run.h"
@@ -259,6 +263,120 @@ TEST_F(TransferDlgTest, BackupWritesTheImageAndWrongRestoreIsRefused) {
     QTest::mouseClick(dialog.RestoreButton(), Qt::LeftButton);
     EXPECT_FALSE(dialog.Running());
     EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
+    state.ControllerModel = 3;
+    std::vector<std::uint8_t> old(262144), image(262144);
+    for (std::size_t i = 0; i < old.size(); ++i) {
+        old[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+        image[i] = static_cast<std::uint8_t>(i * 13 + 5);
+    }
+    test::WriteBytes(dir / "chip", old);
+    test::WriteBytes(dir / "image.bin", image);
+    const QString imageFile = QString::fromStdString((dir / "image.bin").string());
+    {
+        test::SimProcess faulty({"--model", "3", "--chip", (dir / "chip").string(),
+                                 "--corrupt-block", "7"},
+                                dir / "sim.log");
+        Attach(faulty);
+        // The erase asks first, with the time the backup takes; Yes backs up, then erases.
+        TransferProgressDlg erase(TransferKind::EraseChip, state, messages);
+        erase.show();
+        messages.answers = {true};
+        erase.StartButton()->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !erase.Running(); }, 30000));
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_TRUE(messages.shown[0].question);
+        EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("擦除前先备份芯片内容？\n备份需要约 23 秒")))
+            << messages.shown[0].text.toStdString();
+        EXPECT_EQ(erase.Status()->text(), QStringLiteral("擦除芯片成功！"));
+        ASSERT_TRUE(erase.LastBackup() && erase.LastBackup()->Done());
+        EXPECT_EQ(test::ReadBytes(erase.LastBackup()->file), old);
+
+        // The dialog lists it; a restore over the faulty burner fails its read-back.
+        ChipCopyDlg dialog(state, messages);
+        dialog.show();
+        ASSERT_EQ(dialog.BackupList()->topLevelItemCount(), 1);
+        EXPECT_EQ(dialog.BackupList()->topLevelItem(0)->text(3), QStringLiteral("是"));
+        EXPECT_TRUE(dialog.VerifyAfterRestore()->isChecked());
+        messages.shown.clear();
+        messages.files = {imageFile};
+        messages.answers = {true};
+        dialog.RestoreButton()->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
+        ASSERT_EQ(messages.shown.size(), 2u);  // the backup question, the verify failure
+        EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("还原前先备份芯片内容？")));
+        EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("第一处在块号 7（0x0007）")))
+            << messages.shown[1].text.toStdString();
+        EXPECT_EQ(messages.shown[1].icon, ui::MessageIcon::Critical);
+        EXPECT_EQ(dialog.Status()->text(), QStringLiteral("校验失败！"));
+        EXPECT_EQ(dialog.BackupList()->topLevelItemCount(), 2);
+
+        // "校验" compares without writing.
+        messages.files = {imageFile};
+        dialog.VerifyButton()->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
+        ASSERT_TRUE(dialog.LastVerify());
+        EXPECT_EQ(dialog.LastVerify()->outcome, VerifyOutcome::Different);
+        EXPECT_EQ(dialog.LastVerify()->firstBlock, 7);
+    }
+    // A sound burner: restoring the listed backup of the old chip verifies.
+    test::SimProcess sim({"--model", "3"}, dir / "sim2.log");
+    Attach(sim);
+    ChipCopyDlg dialog(state, messages);
+    dialog.show();
+    dialog.BackupList()->setCurrentItem(dialog.BackupList()->topLevelItem(1));  // the oldest
+    messages.shown.clear();
+    messages.answers = {false};
+    dialog.RestoreListedButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
+    EXPECT_EQ(dialog.Status()->text(), QStringLiteral("校验通过"));
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text, QStringLiteral("校验通过"));
+    EXPECT_EQ(dialog.BackupList()->topLevelItemCount(), 2);  // No: no backup this time
+
+    // A silent burner: the backup fails, the erase is never sent.
+    test::SimProcess silent({"--silent"}, dir / "silent.log");
+    Attach(silent);
+    TransferProgressDlg erase(TransferKind::EraseChip, state, messages);
+    messages.shown.clear();
+    messages.answers = {true};
+    erase.StartButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !erase.Running(); }, 30000));
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_TRUE(messages.shown[1].text.startsWith(QStringLiteral("备份芯片内容失败，没有擦除芯片。\n烧写器没有上电")));
+    EXPECT_EQ(test::ReceivedBeforeMarker(silent), std::vector<int>{0x30});
+
+    // Closing the dialog during the backup stops it; the erase never starts.
+    test::SimProcess slow({"--model", "3", "--baud", "115200"}, dir / "slow.log");
+    Attach(slow);
+    const std::size_t kept = ListChipBackups(dir.path()).size();
+    {
+        TransferProgressDlg stopped(TransferKind::EraseChip, state, messages);
+        stopped.show();
+        messages.answers = {true};
+        stopped.StartButton()->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.Progress()->value() >= 4; }, 30000));
+        stopped.reject();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !stopped.Running(); }, 30000));
+        EXPECT_FALSE(stopped.isVisible());
+    }
+    // 0x30 and the block numbers asked so far, nothing after them.
+    const std::vector<int> sent = test::ReceivedBeforeMarker(slow);
+    std::vector<int> backupOnly{0x30};
+    for (int block = 0; backupOnly.size() < sent.size(); ++block)
+        backupOnly.insert(backupOnly.end(), {block / 256, block % 256});
+    EXPECT_EQ(sent, backupOnly);
+    EXPECT_LT(sent.size(), 1u + 2 * 1024);
+    EXPECT_EQ(ListChipBackups(dir.path()).size(), kept);
+
+    // The rules' backup before every transfer: off until chosen, its time shown.
+    TransferRulesDlg rules(state.Rules, state.Ports, state.ControllerModel, messages);
+    EXPECT_FALSE(rules.BackupFirstBox()->isChecked());
+    EXPECT_TRUE(rules.BackupFirstBox()->text().contains(QStringLiteral("约 23 秒")));
+    rules.BackupFirstBox()->click();
+    EXPECT_TRUE(state.Rules.BackupFirst);
 }
 
 }  // namespace

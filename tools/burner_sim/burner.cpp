@@ -135,6 +135,9 @@ void Burner::StoreBlock() {
                       buffer_);
             break;
         case 0x40:
+            // A write fault the programmer does not notice: the block is
+            // confirmed, but one byte of it lands wrong on the chip.
+            if (block_ == options_.corruptBlock) buffer_[kCorruptByte] ^= 0x5A;
             Store(256u * block % image_.size(), buffer_);
             break;
         default:

@@ -19,6 +19,7 @@ struct BurnerOptions {
     long dropAfter = -1;                 // stops answering after this many received bytes
     bool garbage = false;                // answers random bytes in place of every reply
     int eraseSteps = 3;                  // 0x10 progress replies before the erase's 0x20
+    int corruptBlock = -1;               // a restore stores this chip block with one byte changed
 };
 
 // Where the simulator keeps what it stores, in its chip image. This is the
@@ -35,6 +36,9 @@ struct ChipLayout {
     static constexpr int kLogRecordLoops = 4;       // model 1: loop k at 0x8000·k, 128 per address
     static constexpr std::size_t kMaxImage = 2048 * 256;
 };
+
+// The byte of a block that --corrupt-block changes.
+inline constexpr std::size_t kCorruptByte = 0x35;
 
 // The chip image size of a model: 2048 blocks of 256 bytes for model 2,
 // 1024 for the others.

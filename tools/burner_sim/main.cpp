@@ -19,11 +19,14 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "burner.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 volatile std::sig_atomic_t g_stop = 0;
 void OnSignal(int) {
@@ -45,12 +48,19 @@ options:
   --model N         controller model 1..6 whose block sizes and chip size to
                     use (default 2; a handshake switches to the model it names)
   --chip FILE       keep the chip image in FILE (created filled with 0xFF);
-                    without it the image lives in memory
+                    every stored byte is written to it at once, so the chip
+                    keeps its content from one run to the next; without it
+                    the image lives in memory
+  --baud N          take and answer bytes no faster than a line at N bit/s
+                    (10 bits a byte) would carry them; without it as fast as
+                    the terminal goes
   --erase-steps N   0x10 progress replies an erase sends before its 0x20 (default 3)
   --no-chip         answer 0xBE (no data chip seated) to every command
   --refuse-block N  give the N-th block of the run (counted from 1) no echo
   --no-commit N     do not confirm the N-th block with 0x99
   --drop-after N    stop answering after N received bytes
+  --corrupt-block N a restore stores chip block N (numbered from 0, as on the
+                    line) with one byte changed and still confirms it
   --garbage         answer random bytes in place of every reply
   -h, --help        this text
 
@@ -130,12 +140,15 @@ class ChipFile {
     bool Open(const std::string& path, velsend::sim::Burner& burner) {
         fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd_ < 0) return false;
-        std::vector<std::uint8_t> bytes(velsend::sim::ChipSize(burner.Model()), 0xFF);
+        // All of a larger chip's image is read, so that running with a model
+        // of the smaller chip and then with the larger one loses nothing.
+        std::vector<std::uint8_t> bytes(velsend::sim::ChipLayout::kMaxImage, 0xFF);
         const ssize_t n = ::pread(fd_, bytes.data(), bytes.size(), 0);
         if (n < 0) return false;
         burner.LoadImage(bytes);
         // A new or short file becomes a whole image of the model's size.
-        Write(burner, 0, bytes.size());
+        const std::size_t model = velsend::sim::ChipSize(burner.Model());
+        if (static_cast<std::size_t>(n) < model) Write(burner, static_cast<std::size_t>(n), model);
         return true;
     }
     void Save(velsend::sim::Burner& burner) {
@@ -152,11 +165,49 @@ class ChipFile {
         const std::span<const std::uint8_t> image = burner.Image();
         to = std::min(to, image.size());
         if (from >= to) return;
+        // Never shortened: what lies beyond this model's chip belongs to another.
         (void)!::pwrite(fd_, image.data() + from, to - from, static_cast<off_t>(from));
-        (void)!::ftruncate(fd_, static_cast<off_t>(image.size()));
     }
     int fd_ = -1;
 };
+
+// The line's speed: when a byte has arrived in full and when an answer has
+// gone out in full, at 10 bits a byte. Without a speed, no waiting.
+class LinePace {
+  public:
+    explicit LinePace(long baud)
+        : byte_(baud > 0 ? std::chrono::nanoseconds(10'000'000'000L / baud)
+                         : std::chrono::nanoseconds(0)) {}
+    bool On() const { return byte_.count() > 0; }
+    // A byte read now from the terminal: the moment the line would have
+    // carried it in.
+    Clock::time_point Arrived(Clock::time_point readAt) {
+        rx_ = std::max(rx_, readAt) + byte_;
+        return rx_;
+    }
+    // An answer of `count` bytes that can start at `ready`: the moment its
+    // last byte would have gone out.
+    Clock::time_point Sent(Clock::time_point ready, std::size_t count) {
+        tx_ = std::max(tx_, ready) + byte_ * static_cast<long>(count);
+        return tx_;
+    }
+
+  private:
+    std::chrono::nanoseconds byte_;
+    Clock::time_point rx_{}, tx_{};
+};
+
+void WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t w = ::write(fd, bytes.data() + sent, bytes.size() - sent);
+        if (w > 0) {
+            sent += static_cast<std::size_t>(w);
+        } else if (w < 0 && errno != EINTR && errno != EAGAIN) {
+            break;
+        }
+    }
+}
 
 int Fail(const std::string& what) {
     std::cerr << "velsend-burner-sim: " << what << "\n";
@@ -169,6 +220,7 @@ int main(int argc, char** argv) {
     velsend::sim::BurnerOptions options;
     std::string logPath;
     std::string chipPath;
+    long baud = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -189,7 +241,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--garbage") {
             options.garbage = true;
         } else if ((arg == "--model" || arg == "--erase-steps" || arg == "--refuse-block" ||
-                    arg == "--no-commit" || arg == "--drop-after") &&
+                    arg == "--no-commit" || arg == "--drop-after" || arg == "--corrupt-block" ||
+                    arg == "--baud") &&
                    i + 1 < argc) {
             long value = 0;
             if (!ParseCount(argv[++i], value)) return Fail(std::string(arg) + " takes a number");
@@ -202,6 +255,11 @@ int main(int argc, char** argv) {
                 options.refuseBlock = static_cast<int>(value);
             } else if (arg == "--no-commit") {
                 options.noCommitBlock = static_cast<int>(value);
+            } else if (arg == "--corrupt-block") {
+                options.corruptBlock = static_cast<int>(value);
+            } else if (arg == "--baud") {
+                if (value < 300) return Fail("--baud takes 300 or more");
+                baud = value;
             } else {
                 options.dropAfter = value;
             }
@@ -246,7 +304,8 @@ int main(int argc, char** argv) {
     // A program that goes quiet this long in the middle of an exchange has
     // given up on it; longer than any pause or reply wait of the protocol.
     constexpr auto kGiveUp = std::chrono::milliseconds(2500);
-    auto lastByte = std::chrono::steady_clock::now();
+    auto lastByte = Clock::now();
+    LinePace pace(baud);
     std::vector<std::uint8_t> reply;
     while (!g_stop) {
         pollfd p{master, POLLIN, 0};
@@ -260,24 +319,24 @@ int main(int argc, char** argv) {
         std::uint8_t buffer[4096];
         const ssize_t n = ::read(master, buffer, sizeof buffer);
         if (n <= 0) continue;
-        lastByte = std::chrono::steady_clock::now();
+        lastByte = Clock::now();
         reply.clear();
         for (ssize_t i = 0; i < n; ++i) {
+            // At a line speed each byte is taken when it would have arrived
+            // and each answer goes out when the line would have carried it.
+            const Clock::time_point arrived = pace.Arrived(lastByte);
+            if (pace.On()) std::this_thread::sleep_until(arrived);
             log.Write("rx", buffer[i]);
-            for (std::uint8_t out : burner.Feed(buffer[i])) {
-                log.Write("tx", out);
-                reply.push_back(out);
+            const std::vector<std::uint8_t> out = burner.Feed(buffer[i]);
+            for (std::uint8_t b : out) log.Write("tx", b);
+            if (pace.On() && !out.empty()) {
+                std::this_thread::sleep_until(pace.Sent(arrived, out.size()));
+                WriteAll(master, out);
+            } else {
+                reply.insert(reply.end(), out.begin(), out.end());
             }
         }
-        std::size_t sent = 0;
-        while (sent < reply.size()) {
-            const ssize_t w = ::write(master, reply.data() + sent, reply.size() - sent);
-            if (w > 0) {
-                sent += static_cast<std::size_t>(w);
-            } else if (w < 0 && errno != EINTR && errno != EAGAIN) {
-                break;
-            }
-        }
+        WriteAll(master, reply);
         log.Flush();
         chip.Save(burner);
     }

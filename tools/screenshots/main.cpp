@@ -8,10 +8,15 @@
 #include <QPixmap>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <span>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "base/file_write.h"
+#include "core/burner/chip_safety.h"
 #include "core/demo/demo_project.h"
 #include "app/main_frame.h"
 #include "gui/kit/run_state.h"
@@ -90,7 +95,20 @@ const std::vector<Shot>& Shots() {
              return Make<burner::TransferProgressDlg>(burner::TransferKind::SendDevices, s, m);
          }},
         {"backup",
-         [](base::RunState& s, ui::MessageService& m) { return Make<burner::ChipCopyDlg>(s, m); }},
+         [](base::RunState& s, ui::MessageService& m) {
+             // Two earlier backups of the chip, one of them cut short.
+             const auto folder = burner::ChipBackupFolder(s.Project.Root());
+             std::filesystem::create_directories(folder);
+             std::tm when{};
+             when.tm_year = 126, when.tm_mon = 11, when.tm_mday = 9, when.tm_hour = 14;
+             when.tm_min = 30;
+             const std::vector<std::uint8_t> image(burner::ChipImageSize(s.ControllerModel), 0xFF);
+             (void)base::WriteWholeFile(folder / burner::ChipBackupName(s.ControllerModel, when), image);
+             when.tm_mday = 8;
+             (void)base::WriteWholeFile(folder / burner::ChipBackupName(s.ControllerModel, when),
+                                        std::span(image).first(4096));
+             return Make<burner::ChipCopyDlg>(s, m);
+         }},
         {"device-detail",
          [](base::RunState& s, ui::MessageService& m) {
              auto dialog = std::make_unique<devices::DeviceDetailDlg>(s, m);

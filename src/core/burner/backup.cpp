@@ -168,24 +168,16 @@ std::optional<ChipCopyJob> PrepareChipCopy(ChipCopyJob job, ChipCopyKind kind,
     return job;
 }
 
-ChipCopyResult BackupChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
-                          const std::atomic<bool>* cancel) {
+ChipCopyResult ReadChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
+                        const std::atomic<bool>* cancel, const BlockSink& take,
+                        std::string_view running) {
     ChipCopyResult result;
     const int count = ChipBlockCount(job.model);
-    // An existing file the user may not write stays as it is.
-    std::error_code ec;
-    if (std::filesystem::exists(job.file, ec) && ::access(job.file.c_str(), W_OK) != 0) {
-        return OpenFailed(result, job.file, std::strerror(errno));
-    }
-    base::PendingFile temp(job.file);
-    if (const base::Result<> opened = temp.Open(); !opened) {
-        return OpenFailed(result, job.file, opened.error().reason);
-    }
     auto status = [&](std::string text) {
         result.status = std::move(text);
         observer.SetStatus(result.status);
     };
-    if (!Begin(port, job, observer, kBackupCommand, kBackupRunning, count, result)) return result;
+    if (!Begin(port, job, observer, kBackupCommand, running, count, result)) return result;
     std::array<std::uint8_t, kChipBlockSize + 1> reply;
     for (int block = 0; block < count; ++block) {
         if (cancel && cancel->load()) return Stopped(port, result);
@@ -202,10 +194,10 @@ ChipCopyResult BackupChip(ChipCopyPort& port, const ChipCopyJob& job, TransferOb
             return BlockFailed(port, result, block, count,
                                "结束字节是 " + Hex(reply.back(), 2) + "，不是 0x99");
         }
-        if (const base::Result<> written = temp.Append(std::span(reply).first(kChipBlockSize));
-            !written) {
+        if (const base::Result<> taken = take(block, std::span(reply).first(kChipBlockSize));
+            !taken) {
             port.Close();
-            return FileFailed(result, written.error());
+            return FileFailed(result, taken.error());
         }
         result.blocks = block + 1;
         observer.SetPosition(block);
@@ -214,31 +206,52 @@ ChipCopyResult BackupChip(ChipCopyPort& port, const ChipCopyJob& job, TransferOb
     observer.SetPosition(count);
     status(Percent(100));
     port.Close();
+    return result;
+}
+
+ChipCopyResult BackupChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
+                          const std::atomic<bool>* cancel) {
+    ChipCopyResult result;
+    // An existing file the user may not write stays as it is.
+    std::error_code ec;
+    if (std::filesystem::exists(job.file, ec) && ::access(job.file.c_str(), W_OK) != 0) {
+        return OpenFailed(result, job.file, std::strerror(errno));
+    }
+    base::PendingFile temp(job.file);
+    if (const base::Result<> opened = temp.Open(); !opened) {
+        return OpenFailed(result, job.file, opened.error().reason);
+    }
+    result = ReadChip(port, job, observer, cancel,
+                      [&](int, std::span<const std::uint8_t> block) { return temp.Append(block); });
+    if (result.outcome != ChipCopyOutcome::Done) return result;
     if (const base::Result<> committed = temp.Commit(); !committed) {
         FileFailed(result, committed.error());
     }
     return result;
 }
 
-ChipCopyResult RestoreChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
-                           const std::atomic<bool>* cancel) {
-    ChipCopyResult result;
-    const int count = ChipBlockCount(job.model);
+std::optional<std::vector<std::uint8_t>> LoadChipImage(const ChipCopyJob& job,
+                                                       ChipCopyResult& result) {
     const std::size_t imageSize = ChipImageSize(job.model);
     // Without blocking, so that a named pipe in the file's place is refused
     // instead of waiting for a writer.
     const int fd = ::open(job.file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return OpenFailed(result, job.file, std::strerror(errno));
+    if (fd < 0) {
+        OpenFailed(result, job.file, std::strerror(errno));
+        return std::nullopt;
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         const int error = errno;
         ::close(fd);
-        return OpenFailed(result, job.file, std::strerror(error));
+        OpenFailed(result, job.file, std::strerror(error));
+        return std::nullopt;
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return OpenFailed(result, job.file,
-                          S_ISDIR(st.st_mode) ? "这是一个文件夹" : "不是普通文件（管道或设备）");
+        OpenFailed(result, job.file,
+                   S_ISDIR(st.st_mode) ? "这是一个文件夹" : "不是普通文件（管道或设备）");
+        return std::nullopt;
     }
     const auto fileSize = static_cast<std::uint64_t>(st.st_size);
     bool otherModel = false;
@@ -254,7 +267,7 @@ ChipCopyResult RestoreChip(ChipCopyPort& port, const ChipCopyJob& job, TransferO
                          " 字节，当前控制器的芯片数据是 " + std::to_string(imageSize) +
                          " 字节，不能还原!";
         result.handIcon = true;
-        return result;
+        return std::nullopt;
     }
     // Past the end of a shorter image of another model the chip gets 0xFF.
     std::vector<std::uint8_t> image(imageSize, 0xFF);
@@ -270,9 +283,20 @@ ChipCopyResult RestoreChip(ChipCopyPort& port, const ChipCopyJob& job, TransferO
     const int readError = errno;
     ::close(fd);
     if (done != wanted) {
-        return OpenFailed(result, job.file,
-                          readError != 0 ? std::strerror(readError) : "文件在读取时变短了");
+        OpenFailed(result, job.file,
+                   readError != 0 ? std::strerror(readError) : "文件在读取时变短了");
+        return std::nullopt;
     }
+    return image;
+}
+
+ChipCopyResult RestoreChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
+                           const std::atomic<bool>* cancel) {
+    ChipCopyResult result;
+    const int count = ChipBlockCount(job.model);
+    const std::optional<std::vector<std::uint8_t>> loaded = LoadChipImage(job, result);
+    if (!loaded) return result;
+    const std::vector<std::uint8_t>& image = *loaded;
     auto status = [&](std::string text) {
         result.status = std::move(text);
         observer.SetStatus(result.status);

@@ -3,10 +3,14 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "base/result.h"
 #include "core/burner/serial_port.h"
 #include "core/burner/transfer_engine.h"
 
@@ -100,6 +104,17 @@ ChipCopyResult BackupChip(ChipCopyPort& port, const ChipCopyJob& job, TransferOb
 // read or anything is sent.
 ChipCopyResult RestoreChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
                            const std::atomic<bool>* cancel = nullptr);
+// Reads the whole chip with the backup's exchange and hands each block to
+// `take` as it arrives; an error from `take` ends the read as a file error.
+using BlockSink = std::function<base::Result<>(int block, std::span<const std::uint8_t> data)>;
+// `running` is the status text while it reads.
+ChipCopyResult ReadChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
+                        const std::atomic<bool>* cancel, const BlockSink& take,
+                        std::string_view running = kBackupRunning);
+// The job's file as a whole image of its model, checked as a restore checks
+// it; nullopt with `result` telling why when it is not one.
+std::optional<std::vector<std::uint8_t>> LoadChipImage(const ChipCopyJob& job,
+                                                       ChipCopyResult& result);
 // BackupChip or RestoreChip, as the job's kind says.
 ChipCopyResult RunChipCopy(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
                            const std::atomic<bool>* cancel = nullptr);

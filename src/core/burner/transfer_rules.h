@@ -22,6 +22,8 @@ struct TransferRules {
     std::uint32_t FirstLogic = 0;
     std::uint32_t LastLogic = 0;
     std::uint8_t PaceDelay = 5;  // ms, 0..50
+    // Read the whole chip into the project's chip-backups/ before every transfer.
+    bool BackupFirst = false;
 
     static constexpr std::uint32_t BaudRateFor(int baudIndex) {
         return baudIndex == 0 ? 115200u : 19200u;

@@ -1,15 +1,18 @@
 #include "gui/burner/chip_copy_dlg.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTreeWidget>
 
-#include "gui/kit/run_state.h"
-#include "gui/kit/progress_bridge.h"
 #include "gui/kit/background_run.h"
 #include "gui/kit/message_service.h"
+#include "gui/kit/progress_bridge.h"
 #include "gui/kit/qt_text.h"
+#include "gui/kit/run_state.h"
 
 namespace velsend::burner {
 namespace {
@@ -25,6 +28,10 @@ ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QW
       messages_(messages),
       backup_(new QPushButton(QStringLiteral("备份工程数据\n[ 芯片－－>PC ]"), this)),
       restore_(new QPushButton(QStringLiteral("还原工程数据\n[ PC－－>芯片 ]"), this)),
+      verify_(new QPushButton(QStringLiteral("校验"), this)),
+      verifyAfter_(new QCheckBox(QStringLiteral("还原后校验（读回芯片并与文件比较）"), this)),
+      list_(new QTreeWidget(this)),
+      restoreListed_(new QPushButton(QStringLiteral("还原所选备份"), this)),
       progress_(new QProgressBar(this)),
       status_(new QLabel(this)),
       run_(new ui::BackgroundRun(this)),
@@ -36,17 +43,49 @@ ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QW
     backup_->setMinimumHeight(48);
     restore_->setMinimumHeight(48);
     status_->setMinimumWidth(360);
+    status_->setWordWrap(true);
+    verifyAfter_->setChecked(true);
+    verify_->setToolTip(QStringLiteral("读出芯片并与所选文件比较，不写入芯片"));
+
+    list_->setColumnCount(4);
+    list_->setHeaderLabels({QStringLiteral("日期"), QStringLiteral("型号"), QStringLiteral("字节"),
+                            QStringLiteral("完整")});
+    list_->setRootIsDecorated(false);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->header()->setStretchLastSection(false);
+    list_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    list_->setMinimumWidth(440);
+    // Room for the listed backups and the header, without a scroll bar.
+    const int row = list_->fontMetrics().height() + 8;
+    list_->setFixedHeight(row * (kListedBackups + 1) + 2 * list_->frameWidth() + 4);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(backup_, 0, 0);
     layout->addWidget(restore_, 0, 1);
-    layout->addWidget(progress_, 1, 0, 1, 2);
-    layout->addWidget(status_, 2, 0, 1, 2);
+    layout->addWidget(verifyAfter_, 1, 0);
+    layout->addWidget(verify_, 1, 1);
+    layout->addWidget(
+        new QLabel(
+            QStringLiteral("最近的芯片备份（工程文件夹的 %1）").arg(ui::Q(kChipBackupFolder)),
+            this),
+        2, 0, 1, 2);
+    layout->addWidget(list_, 3, 0, 1, 2);
+    layout->addWidget(restoreListed_, 4, 1);
+    layout->addWidget(progress_, 5, 0, 1, 2);
+    layout->addWidget(status_, 6, 0, 1, 2);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(backup_, &QPushButton::clicked, this, [this] { Run(true); });
-    connect(restore_, &QPushButton::clicked, this, [this] { Run(false); });
+    connect(backup_, &QPushButton::clicked, this, [this] { Run(Work::Backup); });
+    connect(restore_, &QPushButton::clicked, this, [this] { Run(Work::Restore); });
+    connect(verify_, &QPushButton::clicked, this, [this] { Run(Work::Verify); });
+    connect(restoreListed_, &QPushButton::clicked, this, [this] {
+        if (QTreeWidgetItem* item = list_->currentItem())
+            Run(Work::Restore, item->data(0, Qt::UserRole).toString());
+    });
+    connect(list_, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item) { restoreListed_->setEnabled(item && !Running()); });
     connect(run_, &ui::BackgroundRun::Finished, this, &ChipCopyDlg::OnWorkerDone);
+    FillBackupList();
 }
 
 ChipCopyDlg::~ChipCopyDlg() {
@@ -58,40 +97,120 @@ bool ChipCopyDlg::Running() const {
     return run_->Running();
 }
 
-void ChipCopyDlg::Run(bool backup) {
+void ChipCopyDlg::FillBackupList() {
+    list_->clear();
+    const std::vector<ChipBackupEntry> entries = ListChipBackups(state_.Project.Root());
+    for (std::size_t i = 0; i < entries.size() && i < kListedBackups; ++i) {
+        const ChipBackupEntry& e = entries[i];
+        auto* item = new QTreeWidgetItem(
+            list_,
+            {ui::Q(e.when), e.model.empty() ? QStringLiteral("?") : ui::Q(e.model),
+             QString::number(e.size), e.complete ? QStringLiteral("是") : QStringLiteral("否")});
+        item->setData(0, Qt::UserRole, QString::fromStdString(e.file.string()));
+        item->setToolTip(0, QString::fromStdString(e.file.filename().string()));
+    }
+    for (int column = 0; column < list_->columnCount(); ++column)
+        list_->resizeColumnToContents(column);
+    restoreListed_->setEnabled(list_->currentItem() != nullptr);
+}
+
+void ChipCopyDlg::Run(Work work, QString file) {
     if (run_->Running()) return;
-    const QString file = backup ? messages_.SaveFileName(this, QString(), kInitialName, kFilter)
-                                : messages_.OpenFileName(this, QString(), kInitialName, kFilter);
+    if (file.isEmpty()) {
+        file = work == Work::Backup
+                   ? messages_.SaveFileName(this, QString(), kInitialName, kFilter)
+                   : messages_.OpenFileName(this, QString(), kInitialName, kFilter);
+    }
     if (file.isEmpty()) return;
     messages_.SetPromptParent(this);
     state_.Ports.Rescan();
     const std::optional<ChipCopyJob> prepared =
-        PrepareChipCopy(state_, backup ? ChipCopyKind::Backup : ChipCopyKind::Restore,
+        PrepareChipCopy(state_, work == Work::Backup ? ChipCopyKind::Backup : ChipCopyKind::Restore,
                         file.toStdString(), messages_);
     if (!prepared) return;
     const ChipCopyJob job = *prepared;
+    if (work != Work::Backup) {
+        // A file that is no image of this chip is refused before any question.
+        ChipCopyResult refused;
+        if (!LoadChipImage(job, refused)) {
+            messages_.Message(this, ui::Q(refused.message), ui::MessageService::AppTitle(),
+                              ui::MessageIcon::Critical);
+            return;
+        }
+    }
+    RestoreSteps steps;
+    if (work == Work::Restore) {
+        // Asked once per restore, with the time the backup adds.
+        steps.backupFirst = messages_.Question(
+            this, ui::Q(BackupQuestion(kRestoreBackupQuestion, job.model, job.baud)),
+            ui::MessageService::AppTitle(), ui::MessageIcon::Question);
+        steps.verifyAfter = verifyAfter_->isChecked();
+        steps.projectRoot = state_.Project.Root();
+    }
 
-    backup_->setEnabled(false);
-    restore_->setEnabled(false);
-    restoring_ = !backup;
-    run_->Start([this, job] {
-        result_ = RunChipCopy(port_, job, *bridge_, run_->StopFlag());
+    for (QWidget* w : {static_cast<QWidget*>(backup_), static_cast<QWidget*>(restore_),
+                       static_cast<QWidget*>(verify_), static_cast<QWidget*>(restoreListed_)})
+        w->setEnabled(false);
+    work_ = work;
+    result_ = {};
+    restoreSteps_.reset();
+    verifyResult_.reset();
+    run_->Start([this, job, steps] {
+        switch (work_) {
+            case Work::Backup:
+                result_ = BackupChip(port_, job, *bridge_, run_->StopFlag());
+                break;
+            case Work::Restore:
+                restoreSteps_ = RestoreWithSteps(port_, job, steps, *bridge_, run_->StopFlag());
+                if (restoreSteps_->restore)
+                    result_ = *restoreSteps_->restore;
+                else if (restoreSteps_->backup)
+                    result_ = restoreSteps_->backup->copy;
+                verifyResult_ = restoreSteps_->verify;
+                break;
+            case Work::Verify:
+                verifyResult_ = VerifyChip(port_, job, *bridge_, run_->StopFlag());
+                result_ = verifyResult_->read;
+                break;
+        }
     });
 }
 
 void ChipCopyDlg::OnWorkerDone() {
     bridge_->Flush();
-    backup_->setEnabled(true);
-    restore_->setEnabled(true);
-    if (!result_.message.empty()) {
-        messages_.Message(this, ui::Q(result_.message), ui::MessageService::AppTitle(),
-                          result_.handIcon ? ui::MessageIcon::Critical : ui::MessageIcon::None);
+    for (QWidget* w : {static_cast<QWidget*>(backup_), static_cast<QWidget*>(restore_),
+                       static_cast<QWidget*>(verify_)})
+        w->setEnabled(true);
+    const QString title = ui::MessageService::AppTitle();
+    auto show = [&](const std::string& text, ui::MessageIcon icon) {
+        if (!text.empty()) messages_.Message(this, ui::Q(text), title, icon);
+    };
+    if (work_ == Work::Backup) {
+        show(result_.message, result_.handIcon ? ui::MessageIcon::Critical : ui::MessageIcon::None);
+    } else if (work_ == Work::Verify) {
+        if (verifyResult_->outcome != VerifyOutcome::Cancelled) {
+            status_->setText(ui::Q(verifyResult_->Same() ? kVerifyPassed : "校验失败！"));
+            show(verifyResult_->message,
+                 verifyResult_->Same() ? ui::MessageIcon::Information : ui::MessageIcon::Critical);
+        }
+    } else {
+        const GuardedRestore& done = *restoreSteps_;
+        if (done.restore && done.restore->outcome == ChipCopyOutcome::Cancelled) {
+            status_->setText(ui::Q(kRestoreStopped));
+            show(std::string(kRestoreStoppedMessage), ui::MessageIcon::Warning);
+        } else if (done.Succeeded()) {
+            if (done.verify) {
+                status_->setText(ui::Q(kVerifyPassed));
+                show(std::string(kVerifyPassed), ui::MessageIcon::Information);
+            }
+        } else if (!done.Cancelled()) {
+            if (done.verify) status_->setText(QStringLiteral("校验失败！"));
+            const bool plainBlockError = done.restore && !done.verify && !result_.handIcon;
+            show(done.FailureText(),
+                 plainBlockError ? ui::MessageIcon::None : ui::MessageIcon::Critical);
+        }
     }
-    if (restoring_ && result_.outcome == ChipCopyOutcome::Cancelled) {
-        status_->setText(ui::Q(kRestoreStopped));
-        messages_.Message(this, ui::Q(kRestoreStoppedMessage), ui::MessageService::AppTitle(),
-                          ui::MessageIcon::Warning);
-    }
+    FillBackupList();
     Q_EMIT CopyFinished();
     if (closePending_) reject();
 }

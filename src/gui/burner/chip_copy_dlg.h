@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
 
 #include "core/burner/backup.h"
+#include "core/burner/chip_safety.h"
 
+class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTreeWidget;
 
 namespace velsend::base {
 struct RunState;
@@ -25,22 +29,35 @@ inline constexpr std::string_view kRestoreStopped = "还原已停止，数据芯
 inline constexpr std::string_view kRestoreStoppedMessage =
     "还原在中途停止，数据芯片中可能只写入了一部分数据。\n请重新还原，以免控制器使用不完整的数据。";
 
-// "数据备份": copies the chip into a file or a file back onto the chip. The
-// copy runs on a worker thread; the dialog stays modal and closing it stops
-// the copy between blocks; a stopped restore says that the chip may hold a
+// "数据备份": copies the chip into a file or a file back onto the chip. A
+// restore first offers a backup of the chip into the project's chip-backups/
+// and reads the chip back afterwards ("还原后校验"); "校验" compares the chip
+// with a file; the latest backups are listed, each can be restored. The work
+// runs on a worker thread; the dialog stays modal and closing it stops the
+// work between blocks; a stopped restore says that the chip may hold a
 // partial write.
 class ChipCopyDlg : public QDialog {
     Q_OBJECT
   public:
+    // Backups the list shows.
+    static constexpr int kListedBackups = 5;
+
     ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
     ~ChipCopyDlg() override;
 
     QPushButton* BackupButton() const { return backup_; }
     QPushButton* RestoreButton() const { return restore_; }
+    QPushButton* VerifyButton() const { return verify_; }
+    QPushButton* RestoreListedButton() const { return restoreListed_; }
+    QCheckBox* VerifyAfterRestore() const { return verifyAfter_; }
+    QTreeWidget* BackupList() const { return list_; }
     QProgressBar* Progress() const { return progress_; }
     QLabel* Status() const { return status_; }
     bool Running() const;
     const ChipCopyResult& LastResult() const { return result_; }
+    // The last restore's steps and the last verify (button or after a restore).
+    const std::optional<GuardedRestore>& LastRestore() const { return restoreSteps_; }
+    const std::optional<VerifyResult>& LastVerify() const { return verifyResult_; }
 
     void reject() override;
 
@@ -48,21 +65,29 @@ class ChipCopyDlg : public QDialog {
     void CopyFinished();
 
   private:
-    void Run(bool backup);
+    enum class Work { Backup, Restore, Verify };
+    void Run(Work work, QString file = {});
     void OnWorkerDone();
+    void FillBackupList();
 
     base::RunState& state_;
     ui::MessageService& messages_;
     QPushButton* backup_;
     QPushButton* restore_;
+    QPushButton* verify_;
+    QCheckBox* verifyAfter_;
+    QTreeWidget* list_;
+    QPushButton* restoreListed_;
     QProgressBar* progress_;
     QLabel* status_;
     ui::BackgroundRun* run_;
     ProgressBridge* bridge_;
     bool closePending_ = false;
-    bool restoring_ = false;
+    Work work_ = Work::Backup;
     ChipCopyPort port_;
     ChipCopyResult result_;
+    std::optional<GuardedRestore> restoreSteps_;
+    std::optional<VerifyResult> verifyResult_;
 };
 
 }  // namespace velsend::burner

@@ -68,11 +68,24 @@ void TransferProgressDlg::OnStart() {
     node9_ = state_.Node9;
     node10_ = state_.Node10;
     const TransferJob job = base::MakeTransferJob(state_, kind_, &node9_, &node10_);
+    // An erase asks once whether to keep the chip's content first; the rules
+    // may ask for a backup before every transfer.
+    const bool backupFirst =
+        kind_ == TransferKind::EraseChip
+            ? messages_.Question(this,
+                                 ui::Q(BackupQuestion(kEraseBackupQuestion, job.model,
+                                                      job.rules.BaudRate)),
+                                 ui::MessageService::AppTitle(), ui::MessageIcon::Question)
+            : state_.Rules.BackupFirst;
 
     start_->setEnabled(false);
-    run_->Start([this, job] {
+    backup_.reset();
+    run_->Start([this, job, backupFirst] {
         TransferEngine engine(state_.BurnerPort, *bridge_, {}, run_->StopFlag());
-        result_ = engine.Run(job);
+        GuardedTransfer done = TransferWithBackup(engine, job, backupFirst, *bridge_, run_->StopFlag());
+        backup_ = std::move(done.backup);
+        result_ = done.transfer ? *done.transfer : TransferResult{};
+        if (!done.transfer) result_.status = std::string(TextsOf(job.kind).failure);
     });
 }
 
@@ -83,6 +96,17 @@ void TransferProgressDlg::OnWorkerDone() {
     // The result decides what stays on screen.
     status_->setText(ui::Q(result_.status));
     start_->setEnabled(true);
+    if (backup_ && !backup_->Done()) {
+        // Nothing was sent: say why the backup failed, or that it was stopped.
+        result_.outcome = TransferOutcome::Failure;
+        if (backup_->copy.outcome == ChipCopyOutcome::Cancelled) {
+            status_->setText(QStringLiteral("备份已停止，") + ui::Q(NotDoneText(kind_)) +
+                             QStringLiteral("芯片没有改变。"));
+        } else {
+            messages_.Message(this, ui::Q(BackupFailedText(NotDoneText(kind_), backup_->copy)),
+                              ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+        }
+    }
     if (result_.Succeeded()) {
         finish_->setEnabled(true);
         finish_->setFocus();

@@ -2,6 +2,9 @@
 
 #include <QDialog>
 
+#include <optional>
+
+#include "core/burner/chip_safety.h"
 #include "core/burner/transfer_engine.h"
 #include "core/store/node_records.h"
 
@@ -45,6 +48,7 @@ class TransferProgressDlg : public QDialog {
     bool Running() const;
     const ProgressBridge& Bridge() const { return *bridge_; }
     const TransferResult& LastResult() const { return result_; }
+    const std::optional<SafetyBackup>& LastBackup() const { return backup_; }
 
     void accept() override;
     void reject() override;
@@ -68,6 +72,7 @@ class TransferProgressDlg : public QDialog {
     ProgressBridge* bridge_;
     int pendingClose_ = -1;  // the result to close with once the worker ends
     TransferResult result_;
+    std::optional<SafetyBackup> backup_;  // the backup before the transfer, when one ran
     // The worker's own copies of the node records; they go back to the
     // run-time state once the worker has ended.
     store::NineByteNodeRecord node9_;

@@ -1,6 +1,7 @@
 #include "base/controller_model.h"
 #include "gui/burner/transfer_rules_dlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/burner/chip_safety.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
@@ -48,7 +50,9 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, burner::PortList& ports
       lastAddress_(new ui::NumberEdit(this)),
       firstPhrase_(new ui::NumberEdit(this)),
       lastPhrase_(new ui::NumberEdit(this)),
-      delay_(new ui::NumberEdit(this)) {
+      delay_(new ui::NumberEdit(this)),
+      backupFirst_(new QCheckBox(this)),
+      model_(controllerModel) {
     setWindowTitle(QStringLiteral("数据传送规则设置"));
 
     // By-id names are long: the closed list keeps the dialog's size, the open
@@ -91,6 +95,7 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, burner::PortList& ports
     grid->addLayout(buttons, 2, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
+    layout->addWidget(backupFirst_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     copy_ = {rules_.FirstLogic,  rules_.LastLogic,    rules_.FirstLoop,
@@ -107,6 +112,8 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, burner::PortList& ports
     form_.AddByte(delay_, &copy_.delay, 0, kDelayMax);
     form_.Load();
     speed_->setCurrentIndex(rules_.BaudIndex == 0 ? 0 : 1);
+    backupFirst_->setChecked(rules_.BackupFirst);
+    ShowBackupTime();
 
     // The first family keeps its logic per device: no numbered range to send.
     const bool numberedLogic = !base::Traits(controllerModel).perDeviceLogic;
@@ -126,7 +133,17 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, burner::PortList& ports
     });
     connect(speed_, &QComboBox::activated, this, [this] {
         if (form_.Save()) Commit(speed_);
+        ShowBackupTime();
     });
+    connect(backupFirst_, &QCheckBox::toggled, this, [this] { Commit(backupFirst_); });
+}
+
+void TransferRulesDlg::ShowBackupTime() {
+    // The time it adds is said before the user opts in.
+    backupFirst_->setText(
+        QStringLiteral("每次传送前先备份芯片内容到工程文件夹的 %1（每次%2）")
+            .arg(ui::Q(kChipBackupFolder),
+                 ui::Q(ChipReadTimeText(model_, TransferRules::BaudRateFor(speed_->currentIndex())))));
 }
 
 void TransferRulesDlg::FillPorts() {
@@ -171,6 +188,7 @@ void TransferRulesDlg::Commit(QObject* changed) {
     if (changed == firstPhrase_) rules_.FirstPhrase = static_cast<std::uint8_t>(copy_.firstPhrase);
     if (changed == lastPhrase_) rules_.LastPhrase = static_cast<std::uint8_t>(copy_.lastPhrase);
     if (changed == delay_) rules_.PaceDelay = static_cast<std::uint8_t>(copy_.delay);
+    if (changed == backupFirst_) rules_.BackupFirst = backupFirst_->isChecked();
 }
 
 void TransferRulesDlg::accept() {

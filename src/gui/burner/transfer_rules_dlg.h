@@ -6,6 +6,7 @@
 #include "core/burner/transfer_rules.h"
 #include "gui/kit/form.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -38,10 +39,12 @@ class TransferRulesDlg : public QDialog {
     ui::NumberEdit* FirstPhraseEdit() const { return firstPhrase_; }
     ui::NumberEdit* LastPhraseEdit() const { return lastPhrase_; }
     ui::NumberEdit* DelayEdit() const { return delay_; }
+    QCheckBox* BackupFirstBox() const { return backupFirst_; }
 
     void accept() override;
 
   private:
+    void ShowBackupTime();
     // Takes the one field that belongs to `changed` over into the rules.
     void Commit(QObject* changed);
     // Lists the ports found by the last scan; selects the remembered one.
@@ -70,6 +73,8 @@ class TransferRulesDlg : public QDialog {
     ui::NumberEdit* firstPhrase_;
     ui::NumberEdit* lastPhrase_;
     ui::NumberEdit* delay_;
+    QCheckBox* backupFirst_;
+    int model_;
 };
 
 }  // namespace velsend::burner
