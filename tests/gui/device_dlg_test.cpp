@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -52,6 +53,11 @@ void ClickAt(QWidget* window, QPoint at) {
 void Click(QWidget* widget) {
     QApplication::processEvents();
     QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
+}
+
+std::string Rect(const QRect& r) {
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
+           std::to_string(r.height());
 }
 
 void Wheel(QWidget* target, int dy) {
@@ -219,6 +225,16 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
         QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F7);
         EXPECT_TRUE(logic->isVisible());
         EXPECT_TRUE(phrases->isVisible());
+        // Beside the form, on screen, kept above the dialog as tool windows.
+        const QWidget* formPanel = dialog.findChild<QWidget*>(QStringLiteral("detailForm"));
+        ASSERT_NE(formPanel, nullptr);
+        const QRect form(formPanel->mapToGlobal(QPoint(0, 0)), formPanel->size());
+        const QRect screen = dialog.screen()->availableGeometry();
+        for (QDialog* window : {logic, phrases}) {
+            EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool)) << window->windowTitle().toStdString();
+            EXPECT_TRUE(screen.contains(window->frameGeometry())) << Rect(window->frameGeometry());
+            EXPECT_FALSE(window->frameGeometry().intersects(form)) << window->windowTitle().toStdString();
+        }
         phrases->reject();  // closing only hides it
         EXPECT_FALSE(phrases->isVisible());
         QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F7);
@@ -229,6 +245,11 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
         int shownLoop = -1;
         const auto closeStats = test::WhenModal([&](QDialog* stats) {
             shownLoop = static_cast<loops::LoopStatsDlg*>(stats)->Loop();
+            // The dialog may have moved over to make room.
+            const QRect formNow(formPanel->mapToGlobal(QPoint(0, 0)), formPanel->size());
+            EXPECT_FALSE(stats->frameGeometry().intersects(formNow)) << Rect(stats->frameGeometry());
+            EXPECT_TRUE(screen.contains(stats->frameGeometry())) << Rect(stats->frameGeometry());
+            EXPECT_TRUE(screen.contains(dialog.frameGeometry())) << Rect(dialog.frameGeometry());
             stats->reject();
         });
         QTest::keyClick(dialog.ZoneEdit(), Qt::Key_F1);

@@ -75,11 +75,39 @@ store::DeviceRecord BuildRecord(const DeviceForm& form) {
     return r;
 }
 
+store::DeviceRecord MergeBits(const store::DeviceRecord& stored, const store::DeviceRecord& before,
+                              const store::DeviceRecord& after) {
+    const auto merge = [](std::uint8_t kept, std::uint8_t was, std::uint8_t now) {
+        const auto changed = static_cast<std::uint8_t>(was ^ now);
+        return static_cast<std::uint8_t>((kept & ~changed) | (now & changed));
+    };
+    return {merge(stored.StatusByte, before.StatusByte, after.StatusByte),
+            merge(stored.ParamByte, before.ParamByte, after.ParamByte),
+            merge(stored.TypeHighByte, before.TypeHighByte, after.TypeHighByte),
+            merge(stored.Zone, before.Zone, after.Zone),
+            merge(stored.Floor, before.Floor, after.Floor),
+            merge(stored.Room, before.Room, after.Room),
+            merge(stored.NamePhrase, before.NamePhrase, after.NamePhrase)};
+}
+
+store::DeviceRecord MergeRecord(const store::DeviceRecord& stored, const DeviceForm& shown,
+                                const DeviceForm& edited) {
+    const store::DeviceRecord after = BuildRecord(edited);
+    store::DeviceRecord r = MergeBits(stored, BuildRecord(shown), after);
+    // Another class reads the parameter byte otherwise: what the form shows
+    // for the new class is what is stored.
+    if (shown.productClass != edited.productClass) r.ParamByte = after.ParamByte;
+    return r;
+}
+
 base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int address,
                               const DeviceForm& form) {
     const auto i = static_cast<std::size_t>(address);
-    held.names[i] = store::MakeName(form.name);
-    held.devices[i] = BuildRecord(form);
+    const DeviceForm shown = LoadDeviceForm(dir, held, address);
+    if (form.name != shown.name) held.names[i] = store::MakeName(form.name);
+    // Without a device file the form shows defaults: they are what is stored.
+    const store::DeviceRecord stored = held.deviceFileFound ? held.devices[i] : BuildRecord(shown);
+    held.devices[i] = MergeRecord(stored, shown, form);
     base::Result<> written = store::WriteLoopFiles(dir, held.loop, held.devices, held.names);
     if (written) held.deviceFileFound = true;
     return written;

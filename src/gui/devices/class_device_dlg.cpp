@@ -197,6 +197,12 @@ void ClassDeviceDlg::Build() {
             const QString label = module ? ui::Q(store::OldModuleTypeName(t)) : AlarmRadioLabel(t);
             typeGrid->addWidget(AddRadio(types_, t, label, typeBox), t % rows, t / rows);
         }
+        // A stored type without a radio is shown as its number and written
+        // back as it is unless another is picked.
+        if (const int stored = session_.Form().device.type; stored >= count) {
+            typeGrid->addWidget(AddRadio(types_, stored, QStringLiteral("类型%1").arg(stored), typeBox),
+                                count % rows, count / rows);
+        }
         layout->addWidget(typeBox);
     }
 
