@@ -150,7 +150,10 @@ void MainView::WriteTemplate(bool example) {
     if (file.isEmpty()) return;
     if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
     auto result = exchange::WriteTemplate(kind, ToPath(file));
-    messages_->Message(this, result ? FromUtf8(exchange::kTemplateDoneText) : FromUtf8(result.error().Full()),
+    messages_->Message(this,
+                       result ? FromUtf8(exchange::kTemplateDoneText) + QStringLiteral("\n文件：") +
+                                    ui::ShownPath(file)
+                              : FromUtf8(result.error().Full()),
                        QString(), result ? ui::MessageIcon::None : ui::MessageIcon::Warning);
 }
 
@@ -210,6 +213,8 @@ void MainView::RunInBackground(std::function<std::string(const std::function<voi
         worker_ = nullptr;
         if (frame && frame->menuBar()) frame->menuBar()->setEnabled(true);
         messages_->Message(this, QString::fromStdString(*text), QString(), ui::MessageIcon::None);
+        // The result is read: the bar goes back to empty for the next command.
+        progress_->setValue(progress_->minimum());
     });
     poll_->start();
     worker_->start();

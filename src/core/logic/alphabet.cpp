@@ -1,6 +1,9 @@
 #include "core/logic/alphabet.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "base/gbk.h"
 
 namespace velsend::logic {
 namespace {
@@ -18,6 +21,30 @@ bool InLogicAlphabet(std::string_view text) {
 
 bool InDeviceLogicAlphabet(std::string_view text) {
     return AllIn(text, kDeviceLogicAlphabet);
+}
+
+std::string RefusedCharacterNote(std::string_view gbk, bool deviceRule) {
+    const std::string_view set = deviceRule ? kDeviceLogicAlphabet : kLogicAlphabet;
+    int position = 0;
+    for (std::size_t i = 0; i < gbk.size(); ++i) {
+        ++position;
+        const auto byte = static_cast<unsigned char>(gbk[i]);
+        if (set.find(gbk[i]) != std::string_view::npos) continue;
+        std::string name;
+        if (byte >= 0x81 && i + 1 < gbk.size()) {
+            name = "“" + store::GbkToUtf8(gbk.substr(i, 2)) + "”";
+        } else if (byte == ' ') {
+            name = "“ ”（空格）";
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            char code[24];
+            std::snprintf(code, sizeof code, "（控制字符 0x%02X）", byte);
+            name = code;
+        } else {
+            name = "“" + std::string(1, gbk[i]) + "”";
+        }
+        return "第 " + std::to_string(position) + " 个字符" + name + "不能用在逻辑中。";
+    }
+    return {};
 }
 
 }  // namespace velsend::logic

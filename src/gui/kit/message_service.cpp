@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "base/controller_model.h"
+#include "gui/kit/screen_fit.h"
 
 namespace velsend::ui {
 namespace {
@@ -24,6 +25,22 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
             break;
     }
     return QMessageBox::NoIcon;
+}
+
+// Qt's own file dialog opens too small to show more than the names: this one
+// opens in the detail view, wide enough for name, size, type and date.
+QString RunFileDialog(QWidget* parent, const QString& caption, const QString& dir,
+                      const QString& filter, QFileDialog::AcceptMode accept,
+                      QFileDialog::FileMode mode) {
+    QFileDialog dialog(parent, caption, dir, filter);
+    dialog.setAcceptMode(accept);
+    dialog.setFileMode(mode);
+    if (mode == QFileDialog::Directory) dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setViewMode(QFileDialog::Detail);
+    FitToScreen(&dialog, QSize(880, 540), parent);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
 }
 
 }  // namespace
@@ -76,7 +93,8 @@ void WidgetMessageService::Note(const QString& chosen, const QString& filter) {
 QString WidgetMessageService::OpenFileName(QWidget* parent, const QString& caption,
                                            const QString& dir, const QString& filter) {
     const QString chosen =
-        QFileDialog::getOpenFileName(parent, caption, DialogStart(folders_, dir, filter), filter);
+        RunFileDialog(parent, caption, DialogStart(folders_, dir, filter), filter,
+                      QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
     Note(chosen, filter);
     return chosen;
 }
@@ -84,14 +102,16 @@ QString WidgetMessageService::OpenFileName(QWidget* parent, const QString& capti
 QString WidgetMessageService::SaveFileName(QWidget* parent, const QString& caption,
                                            const QString& dir, const QString& filter) {
     const QString chosen =
-        QFileDialog::getSaveFileName(parent, caption, DialogStart(folders_, dir, filter), filter);
+        RunFileDialog(parent, caption, DialogStart(folders_, dir, filter), filter,
+                      QFileDialog::AcceptSave, QFileDialog::AnyFile);
     Note(chosen, filter);
     return chosen;
 }
 
 QString WidgetMessageService::ExistingFolder(QWidget* parent, const QString& caption,
                                              const QString& dir) {
-    return QFileDialog::getExistingDirectory(parent, caption, dir);
+    return RunFileDialog(parent, caption, dir, QString(), QFileDialog::AcceptOpen,
+                         QFileDialog::Directory);
 }
 
 }  // namespace velsend::ui
