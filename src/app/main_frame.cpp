@@ -16,6 +16,7 @@
 #include "base/command_ids.h"
 #include "base/controller_model.h"
 #include "app/project_folders.h"
+#include "app/help_menu.h"
 #include "app/main_view.h"
 #include "app/lock_keys.h"
 #include "app/menus.h"
@@ -113,6 +114,7 @@ MainFrame::MainFrame(RunState& state, ui::MessageService& messages,
     lockTimer_->start(300);
 
     BuildFileMenu();
+    helpMenu_ = BuildHelpMenu(this, messages_);
     BuildMenuBars();
     RegisterHandlers();
     ShowModel();
@@ -171,6 +173,7 @@ void MainFrame::ShowMenuBar(int id) {
         menuBar_->clear();
         menuBar_->addAction(fileMenu_->menuAction());
         menuBar_->addActions(bar.topLevel);
+        menuBar_->addAction(helpMenu_->menuAction());
         shownBar_ = id;
         return;
     }
@@ -523,7 +526,11 @@ void MainFrame::OnVelnetImport() {
 
 void MainFrame::OnTextPrint() {
     const auto result = exchange::WriteTextPrintFiles(state_.Project, state_.ControllerModel);
-    messages_.Message(this, Q(result ? result->message : result.error().Full()),
+    // The second line says where the files went, as a failure says why.
+    messages_.Message(this,
+                      result ? Q(result->message) + QStringLiteral("\n文件夹：") +
+                                   ui::ShownPath(QPath(state_.Project.Root()))
+                             : Q(result.error().Full()),
                       Q(exchange::kPrintCaption),
                       result ? ui::MessageIcon::None : ui::MessageIcon::Warning);
 }
@@ -537,7 +544,10 @@ void MainFrame::OnSdPack() {
     state_.SdStartLoop = dialog.StartLoop();
     const auto result =
         exchange::PackSdCard(state_.Project, family, state_.SdControllerId, state_.SdStartLoop);
-    messages_.Message(this, Q(result ? result->message : result.error().Full()),
+    messages_.Message(this,
+                      result ? Q(result->message) + QStringLiteral("\n文件：") +
+                                   ui::ShownPath(QPath(result->file))
+                             : Q(result.error().Full()),
                       Q(exchange::kSdCaption), ui::MessageIcon::None);
 }
 

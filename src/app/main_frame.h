@@ -53,6 +53,7 @@ class MainFrame : public QMainWindow {
     bool OpenFolder(const QString& folder);
     // The "文件" menu, first in every menu bar.
     QMenu* FileMenu() const { return fileMenu_; }
+    QMenu* HelpMenu() const { return helpMenu_; }
     // The menu item that turns the serial trace on and off.
     QAction* TraceAction() const { return traceAction_; }
     // Turns the serial trace on into `file` (as --trace does); false, with a
@@ -117,6 +118,7 @@ class MainFrame : public QMainWindow {
     std::unique_ptr<ProjectFolders> ownFolders_;
     ProjectFolders& folders_;
     QMenu* fileMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;  // "帮助", last on every bar
     QAction* recentEnd_ = nullptr;  // the separator after the recent folders
     QList<QAction*> recentActions_;
     QAction* traceAction_ = nullptr;

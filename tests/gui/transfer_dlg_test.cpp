@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <thread>
 
@@ -57,12 +58,29 @@ TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
     QObject::connect(dialog.Progress(), &QProgressBar::valueChanged, [&](int value) {
         if (dialog.Running() && value > 0) seenMidway = true;
     });
+    // The line under the bar names each of the four loops in turn.
+    QStringList loopsSeen;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const QString loop = dialog.StageLine()->text().section(QChar(0x3000), 0, 0);
+        if (!loop.isEmpty() && (loopsSeen.isEmpty() || loopsSeen.back() != loop)) loopsSeen << loop;
+    });
+    watch.start(1);
     state.Rules.PaceDelay = 1;
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
     EXPECT_TRUE(dialog.Running());
     EXPECT_FALSE(dialog.StartButton()->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
     EXPECT_TRUE(seenMidway);
+    watch.stop();
+    EXPECT_FALSE(loopsSeen.isEmpty());
+    EXPECT_EQ(loopsSeen.back(), QStringLiteral("回路 4 / 4"));
+    for (const QString& loop : loopsSeen)
+        EXPECT_TRUE(QStringList({QStringLiteral("回路 1 / 4"), QStringLiteral("回路 2 / 4"),
+                                 QStringLiteral("回路 3 / 4"), QStringLiteral("回路 4 / 4")})
+                        .contains(loop)) << loop.toStdString();
+    EXPECT_TRUE(std::is_sorted(loopsSeen.begin(), loopsSeen.end())) << loopsSeen.join(u',').toStdString();
+    EXPECT_TRUE(dialog.StageLine()->text().contains(QStringLiteral("总进度 100%"))) << dialog.StageLine()->text().toStdString();
 
     EXPECT_EQ(dialog.Status()->text(), QStringLiteral("传送设备信息成功！"));
     EXPECT_EQ(dialog.Progress()->maximum(), 160);
