@@ -272,6 +272,17 @@ TEST_F(TransferDlgTest, BackupWritesTheImageAndWrongRestoreIsRefused) {
     EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("1000")));
     EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Critical);
     EXPECT_EQ(sim.Received().size(), before);
+    // The dialog itself says so; the backup's 100% is gone.
+    EXPECT_TRUE(dialog.Status()->text().contains(QStringLiteral("不能还原"))) << dialog.Status()->text().toStdString();
+    EXPECT_EQ(dialog.Progress()->value(), 0);
+
+    // A whole image goes back and the dialog says it is done.
+    messages.files = {QString::fromStdString((dir / "plaza.bin").string())};
+    QTest::mouseClick(dialog.RestoreButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 60000));
+    EXPECT_EQ(dialog.Status()->text(), QStringLiteral("还原完成：1024 块已写入芯片。"));
+    EXPECT_EQ(dialog.Progress()->value(), 1024);
+    ASSERT_EQ(messages.shown.size(), 1u);
 
     // Cancelling the file dialog does nothing.
     QTest::mouseClick(dialog.RestoreButton(), Qt::LeftButton);

@@ -74,6 +74,9 @@ void ChipCopyDlg::Run(bool backup) {
     backup_->setEnabled(false);
     restore_->setEnabled(false);
     restoring_ = !backup;
+    // Nothing of the last run stays on screen to be taken for this one.
+    progress_->setValue(0);
+    status_->clear();
     run_->Start([this, job] {
         result_ = RunChipCopy(port_, job, *bridge_, run_->StopFlag());
     });
@@ -87,6 +90,11 @@ void ChipCopyDlg::OnWorkerDone() {
         messages_.Message(this, ui::Q(result_.message), ui::MessageService::AppTitle(),
                           result_.handIcon ? ui::MessageIcon::Critical : ui::MessageIcon::None);
     }
+    // A restore says how it ended where the user looks, not only in a box.
+    if (restoring_ && result_.outcome == ChipCopyOutcome::Done)
+        status_->setText(QStringLiteral("还原完成：%1 块已写入芯片。").arg(result_.blocks));
+    else if (restoring_ && !result_.message.empty())
+        status_->setText(ui::Q(result_.message).section(QLatin1Char('\n'), 0, 0));
     if (restoring_ && result_.outcome == ChipCopyOutcome::Cancelled) {
         status_->setText(ui::Q(kRestoreStopped));
         messages_.Message(this, ui::Q(kRestoreStoppedMessage), ui::MessageService::AppTitle(),
