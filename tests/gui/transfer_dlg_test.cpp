@@ -63,7 +63,11 @@ TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         const QString loop = dialog.StageLine()->text().section(QChar(0x3000), 0, 0);
-        if (!loop.isEmpty() && (loopsSeen.isEmpty() || loopsSeen.back() != loop)) loopsSeen << loop;
+        if (!loop.isEmpty() && (loopsSeen.isEmpty() || loopsSeen.back() != loop)) {
+            loopsSeen << loop;
+            if (qEnvironmentVariableIsSet("VELSEND_SHOTS") && loopsSeen.size() == 3)
+                dialog.grab().save(qEnvironmentVariable("VELSEND_SHOTS") + QStringLiteral("/transfer-loop.png"));
+        }
     });
     watch.start(1);
     state.Rules.PaceDelay = 1;

@@ -81,7 +81,9 @@ void ProgressBridge::Flush() {
     if (stage) tracker_.Enter(*stage);
     if (stageLine_ && tracker_.HasStage()) {
         const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
-        stageLine_->setText(ui::Q(tracker_.Line(bar_->value(), bar_->maximum(), now)));
+        // A stage just entered has not moved the bar yet: it starts at 0.
+        const int at = stage && position < 0 ? 0 : bar_->value();
+        stageLine_->setText(ui::Q(tracker_.Line(at, bar_->maximum(), now)));
         stageLine_->show();
     }
 }
