@@ -26,7 +26,10 @@ std::string PhraseTextOf(const store::ProjectDir& dir, int phrase) {
     return std::string(store::TrimTrailingSpaces(store::FieldText(bytes)));
 }
 
-DeviceForm LoadDeviceForm(const store::ProjectDir& dir, const HeldLoop& held, int address) {
+namespace {
+
+// The form as the held files show it, without the phrase text (a file read).
+DeviceForm FormOf(const HeldLoop& held, int address) {
     DeviceForm form;
     if (held.deviceFileFound) {
         const store::DeviceRecord& r = held.devices[static_cast<std::size_t>(address)];
@@ -45,6 +48,13 @@ DeviceForm LoadDeviceForm(const store::ProjectDir& dir, const HeldLoop& held, in
     }
     form.name = std::string(
         store::TrimTrailingSpaces(store::NameText(held.names[static_cast<std::size_t>(address)])));
+    return form;
+}
+
+}  // namespace
+
+DeviceForm LoadDeviceForm(const store::ProjectDir& dir, const HeldLoop& held, int address) {
+    DeviceForm form = FormOf(held, address);
     form.phraseText = PhraseTextOf(dir, form.phrase);
     return form;
 }
@@ -103,7 +113,7 @@ store::DeviceRecord MergeRecord(const store::DeviceRecord& stored, const DeviceF
 base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int address,
                               const DeviceForm& form) {
     const auto i = static_cast<std::size_t>(address);
-    const DeviceForm shown = LoadDeviceForm(dir, held, address);
+    const DeviceForm shown = FormOf(held, address);
     if (form.name != shown.name) held.names[i] = store::MakeName(form.name);
     // Without a device file the form shows defaults: they are what is stored.
     const store::DeviceRecord stored = held.deviceFileFound ? held.devices[i] : BuildRecord(shown);
