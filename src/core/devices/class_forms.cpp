@@ -131,7 +131,7 @@ base::Result<> ClassDeviceSession::Save(int busDeviceClass) {
         if (form_.logic == shown_.logic) return base::Ok();
         if (!logic::InDeviceLogicAlphabet(form_.logic))
             return base::Error{std::string(logic::kIllegalCharacterMessage),
-                               logic::RefusedCharacterNote(form_.logic, true), 0};
+                               logic::RefusedCharacterNoteUtf8(form_.logic, true), 0};
         return logic::WriteDeviceLogic(dir_, held_.loop, address_, form_.logic);
     }
 

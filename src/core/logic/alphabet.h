@@ -20,5 +20,8 @@ bool InDeviceLogicAlphabet(std::string_view text);
 // stands, counted in characters from 1: "第 3 个字符“n”不能用在逻辑中。";
 // empty when every character passes.
 std::string RefusedCharacterNote(std::string_view gbk, bool deviceRule = false);
+// The same for UTF-8 text (what an edit holds), naming first a character
+// GBK cannot hold at all.
+std::string RefusedCharacterNoteUtf8(std::string_view utf8, bool deviceRule = false);
 
 }  // namespace velsend::logic
