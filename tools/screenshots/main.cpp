@@ -192,6 +192,13 @@ const std::vector<Shot>& Shots() {
                                                       app::gui::AboutText(), QMessageBox::Ok);
              return std::unique_ptr<QWidget>(std::move(box));
          }},
+        {"file-dialog",
+         [](base::RunState& s, ui::MessageService&) -> std::unique_ptr<QWidget> {
+             return ui::MakeFileDialog(nullptr, QStringLiteral("请选择要导入的Excel表格..."),
+                                       QString::fromStdString(s.Project.Root().string()),
+                                       QStringLiteral("所有文件 (*)"), QFileDialog::AcceptOpen,
+                                       QFileDialog::ExistingFile);
+         }},
         {"velnet-progress",
          [](base::RunState& s, ui::MessageService& m) {
              return Make<exchange::VelnetImportRunDlg>(s.Project, "/nonexistent", 0, 0, m);

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QMessageBox>
 
 #include "base/controller_model.h"
@@ -27,23 +29,36 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
-// Qt's own file dialog opens too small to show more than the names: this one
-// opens in the detail view, wide enough for name, size, type and date.
 QString RunFileDialog(QWidget* parent, const QString& caption, const QString& dir,
                       const QString& filter, QFileDialog::AcceptMode accept,
                       QFileDialog::FileMode mode) {
-    QFileDialog dialog(parent, caption, dir, filter);
-    dialog.setAcceptMode(accept);
-    dialog.setFileMode(mode);
-    if (mode == QFileDialog::Directory) dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setViewMode(QFileDialog::Detail);
-    FitToScreen(&dialog, QSize(880, 540), parent);
-    if (dialog.exec() != QDialog::Accepted) return {};
-    const QStringList chosen = dialog.selectedFiles();
+    const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(parent, caption, dir, filter, accept, mode);
+    if (dialog->exec() != QDialog::Accepted) return {};
+    const QStringList chosen = dialog->selectedFiles();
     return chosen.isEmpty() ? QString() : chosen.first();
 }
 
 }  // namespace
+
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& caption,
+                                            const QString& dir, const QString& filter,
+                                            QFileDialog::AcceptMode accept,
+                                            QFileDialog::FileMode mode) {
+    auto dialog = std::make_unique<QFileDialog>(parent, caption, dir, filter);
+    dialog->setAcceptMode(accept);
+    dialog->setFileMode(mode);
+    if (mode == QFileDialog::Directory) dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setViewMode(QFileDialog::Detail);
+    // The name takes what is left; size, type and date are shown whole.
+    if (auto* view = dialog->findChild<QTreeView*>()) {
+        QHeaderView* header = view->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    FitToScreen(dialog.get(), QSize(880, 540), parent);
+    return dialog;
+}
 
 QString MessageService::AppTitle() {
     return QString::fromUtf8(base::kAppTitle.data(), static_cast<qsizetype>(base::kAppTitle.size()));
