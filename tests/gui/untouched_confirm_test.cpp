@@ -89,9 +89,10 @@ TEST_P(UntouchedConfirm, EveryEditingDialogUnderEveryModelLeavesTheFilesAsTheyWe
         state.ControllerModel = model;
         const std::string under = " under model " + std::to_string(model);
 
-        // The first family's class dialogs, each address opened in the
-        // dialog of its own class, every address of two loops.
-        for (int loop = 0; loop < 2; ++loop) {
+        // The first family's class dialogs (only its menu has them), each
+        // address opened in the dialog of its own class, every address of
+        // two loops.
+        for (int loop = 0; loop < (model == 1 ? 2 : 0); ++loop) {
             const store::DeviceFile devices = store::ReadDeviceFile(state.Project, loop);
             for (int address = 0; address < 256; address += GetParam() ? 1 : 3) {
                 state.CurrentLoop = loop;
@@ -146,6 +147,10 @@ TEST_P(UntouchedConfirm, EveryEditingDialogUnderEveryModelLeavesTheFilesAsTheyWe
             info.OkButton()->click();
         }
         ExpectUnchanged("project dialogs" + under);
+    }
+    // On the demo project every confirm goes through without a word.
+    if (!GetParam()) {
+        for (const auto& shown : messages.shown) ADD_FAILURE() << shown.text.toStdString();
     }
 }
 

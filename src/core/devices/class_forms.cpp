@@ -132,7 +132,9 @@ base::Result<> ClassDeviceSession::Save(int busDeviceClass) {
         if (!logic::InDeviceLogicAlphabet(form_.logic))
             return base::Error{std::string(logic::kIllegalCharacterMessage),
                                logic::RefusedCharacterNoteUtf8(form_.logic, true), 0};
-        return logic::WriteDeviceLogic(dir_, held_.loop, address_, form_.logic);
+        base::Result<> written = logic::WriteDeviceLogic(dir_, held_.loop, address_, form_.logic);
+        if (written) shown_.logic = form_.logic;
+        return written;
     }
 
     store::ChineseNameFile names = held_.names;
