@@ -1,5 +1,7 @@
 #include "app/commands.h"
 
+#include <QFile>
+
 #include <QDialog>
 #include <stdexcept>
 #include <string>
@@ -125,7 +127,11 @@ void VelnetImport(const CommandContext& c) {
 
 void TextPrint(const CommandContext& c) {
     const auto result = exchange::WriteTextPrintFiles(c.state.Project, c.state.ControllerModel);
-    c.messages.Message(c.window, Q(result ? result->message : result.error().Full()),
+    // The second line says where the files went, as a failure says why.
+    c.messages.Message(c.window,
+                       result ? Q(result->message) + QStringLiteral("\n文件夹：") +
+                                    ui::ShownPath(QFile::decodeName(c.state.Project.Root().c_str()))
+                              : Q(result.error().Full()),
                        Q(exchange::kPrintCaption),
                        result ? ui::MessageIcon::None : ui::MessageIcon::Warning);
 }
@@ -139,7 +145,10 @@ void SdPack(const CommandContext& c) {
     c.state.SdStartLoop = dialog.StartLoop();
     const auto result = exchange::PackSdCard(c.state.Project, family, c.state.SdControllerId,
                                              c.state.SdStartLoop);
-    c.messages.Message(c.window, Q(result ? result->message : result.error().Full()),
+    c.messages.Message(c.window,
+                       result ? Q(result->message) + QStringLiteral("\n文件：") +
+                                    ui::ShownPath(QFile::decodeName(result->file.c_str()))
+                              : Q(result.error().Full()),
                        Q(exchange::kSdCaption), ui::MessageIcon::None);
 }
 

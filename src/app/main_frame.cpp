@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "app/file_menu.h"
+#include "app/help_menu.h"
 #include "app/lock_keys.h"
 #include "app/main_view.h"
 #include "app/menus.h"
@@ -93,6 +94,7 @@ MainFrame::MainFrame(RunState& state, ui::MessageService& messages,
 
     fileMenu_ = new gui::FileMenu(*this, state_, messages_, folders_);
     sheets_ = std::make_unique<SheetCommands>(state_, messages_, *view_);
+    helpMenu_ = BuildHelpMenu(this, messages_);
     BuildMenuBars();
     RegisterCommands(commands_, {state_, messages_, this, *sheets_, [this] { ShowModel(); }});
     ShowModel();
@@ -153,6 +155,7 @@ void MainFrame::ShowMenuBar(int id) {
         menuBar_->clear();
         menuBar_->addAction(fileMenu_->Menu()->menuAction());
         menuBar_->addActions(bar.topLevel);
+        menuBar_->addAction(helpMenu_->menuAction());
         shownBar_ = id;
         return;
     }

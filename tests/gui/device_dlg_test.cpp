@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -51,6 +52,11 @@ void ClickAt(QWidget* window, QPoint at) {
 using test::Child;
 using test::Click;
 using test::Wheel;
+
+std::string Rect(const QRect& r) {
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
+           std::to_string(r.height());
+}
 
 class DeviceDialogTest : public ::testing::Test {
   protected:
@@ -211,6 +217,16 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
         QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F7);
         EXPECT_TRUE(logic->isVisible());
         EXPECT_TRUE(phrases->isVisible());
+        // Beside the form, on screen, kept above the dialog as tool windows.
+        const QWidget* formPanel = dialog.findChild<QWidget*>(QStringLiteral("detailForm"));
+        ASSERT_NE(formPanel, nullptr);
+        const QRect form(formPanel->mapToGlobal(QPoint(0, 0)), formPanel->size());
+        const QRect screen = dialog.screen()->availableGeometry();
+        for (QDialog* window : {logic, phrases}) {
+            EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool)) << window->windowTitle().toStdString();
+            EXPECT_TRUE(screen.contains(window->frameGeometry())) << Rect(window->frameGeometry());
+            EXPECT_FALSE(window->frameGeometry().intersects(form)) << window->windowTitle().toStdString();
+        }
         phrases->reject();  // closing only hides it
         EXPECT_FALSE(phrases->isVisible());
         QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F7);
@@ -221,6 +237,11 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
         int shownLoop = -1;
         const auto closeStats = test::WhenModal([&](QDialog* stats) {
             shownLoop = static_cast<loops::LoopStatsDlg*>(stats)->Loop();
+            // The dialog may have moved over to make room.
+            const QRect formNow(formPanel->mapToGlobal(QPoint(0, 0)), formPanel->size());
+            EXPECT_FALSE(stats->frameGeometry().intersects(formNow)) << Rect(stats->frameGeometry());
+            EXPECT_TRUE(screen.contains(stats->frameGeometry())) << Rect(stats->frameGeometry());
+            EXPECT_TRUE(screen.contains(dialog.frameGeometry())) << Rect(dialog.frameGeometry());
             stats->reject();
         });
         QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F1);
