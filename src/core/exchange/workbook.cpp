@@ -290,7 +290,10 @@ base::Result<Workbook> ReadWorkbookBytes(std::string_view bytes, const ReadLimit
     if (bytes.substr(0, 8) == kOle) {
         if (IsEncryptedOoxml(bytes)) return detail::PasswordProtected();
         // libfreexl reads files only.
-        char pattern[] = "/tmp/velsend-xls-XXXXXX";
+        std::error_code tmpError;
+        const std::filesystem::path tmp = std::filesystem::temp_directory_path(tmpError);  // TMPDIR
+        std::string patternText = base::TemporaryPattern(tmpError ? "/tmp" : tmp, "velsend-xls");
+        char* pattern = patternText.data();
         const int fd = ::mkstemp(pattern);
         if (fd < 0) return base::SystemError(std::string(kNotWorkbookText));
         const std::filesystem::path temp(pattern);
