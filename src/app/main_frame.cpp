@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include "base/project_lock.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -272,6 +274,16 @@ bool MainFrame::OpenFolder(const QString& folder) {
             widget->parentWidget() == this)
             widget->close();
     }
+    // A commit another program left unfinished is completed before anything
+    // is read; from now on the GUI's writes hold the folder's lock.
+    if (base::Result<> recovered = base::OpenProjectFolder(dir.Root()); !recovered) {
+        messages_.Message(this,
+                          QStringLiteral("无法打开工程文件夹“%1”。\n").arg(folder) +
+                              QString::fromStdString(recovered.error().Full()),
+                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+        return false;
+    }
+    base::ProjectLock::GuardWritesTo(dir.Root());
     state_.Project = dir;
     state_.Node9 = {};
     state_.Node10 = {};
@@ -369,9 +381,44 @@ void MainFrame::UpdateLockIndicators() {
     scroll_->setText(keys.scroll ? QStringLiteral("SCRL") : QString());
 }
 
+namespace {
+
+// The commands whose dialogs read the project: with a project file that is
+// there but unreadable they would show (and then save) an empty form.
+bool ReadsProject(int id) {
+    switch (id) {
+        case ID_NODE_SETTINGS: case ID_QUICK_SET: case ID_ALARM_CLASS:
+        case ID_ZONE_DISPLAY_CLASS: case ID_MODULE_CLASS: case ID_BORROWED_CLASS:
+        case ID_DEVICE_DETAIL: case ID_LOOP_QUERY: case ID_LOOP_COPY: case ID_LOGIC_SETTINGS:
+        case ID_PHRASE_EDITOR: case ID_SEND_NODES: case ID_SEND_DEVICES: case ID_SEND_LOGIC:
+        case ID_SEND_PHRASES: case ID_SEND_NAMES: case ID_VELNET_IMPORT: case ID_TEXT_PRINT:
+        case ID_PROJECT_NAME: case ID_PROJECT_DETAILS: case ID_SD_PACK: case ID_SD_IMPORT_KA:
+        case ID_SD_IMPORT_KBX: case ID_EXCEL_IMPORT_KA: case ID_EXCEL_IMPORT_KBX:
+        case ID_EXCEL_EXPORT:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 void MainFrame::ExecuteCommand(int id) {
     const auto it = handlers_.find(id);
-    if (it != handlers_.end()) it->second();
+    if (it == handlers_.end()) return;
+    if (ReadsProject(id)) {
+        base::Result<> readable = store::CheckProjectFolder(state_.Project);
+        if (readable) readable = base::OpenProjectFolder(state_.Project.Root());
+        if (!readable) {
+            messages_.Message(this, QString::fromStdString(readable.error().Full()),
+                              ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+            return;
+        }
+    }
+    it->second();
+    // A trace that could not be written while the command ran.
+    if (auto warning = burner::SerialTrace::Process().TakeWarning())
+        statusBar()->showMessage(QString::fromStdString(warning->userText + " " + warning->reason));
 }
 
 void MainFrame::RegisterHandlers() {

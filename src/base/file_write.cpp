@@ -563,20 +563,26 @@ Result<> Transaction::Commit() {
 
 Result<bool> RecoverFolder(const fs::path& folder) {
     bool changed = false;
-    // Temporary files of processes that are gone.
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        const std::size_t at = name.rfind(".part-");
-        if (at == std::string::npos) continue;
-        const long pid = std::strtol(name.c_str() + at + 6, nullptr, 10);
-        if (pid <= 0 || pid == ::getpid() || name.find(TempMarker(pid), at) != at) continue;
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-        if (::unlink(it->path().c_str()) == 0) changed = true;
-    }
+    // Temporary files of processes that are gone; after the journal, whose
+    // staged files are such files until they are renamed in.
+    auto removeStale = [&folder, &changed] {
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            const std::size_t at = name.rfind(".part-");
+            if (at == std::string::npos) continue;
+            const long pid = std::strtol(name.c_str() + at + 6, nullptr, 10);
+            if (pid <= 0 || pid == ::getpid() || name.find(TempMarker(pid), at) != at) continue;
+            if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+            if (::unlink(it->path().c_str()) == 0) changed = true;
+        }
+    };
     const fs::path journal = folder / kJournalName;
     std::ifstream in(journal);
-    if (!in) return changed;
+    if (!in) {
+        removeStale();
+        return changed;
+    }
     std::vector<std::pair<fs::path, fs::path>> renames;
     std::vector<fs::path> removals;
     bool complete = false;
@@ -614,6 +620,7 @@ Result<bool> RecoverFolder(const fs::path& folder) {
     if (auto r = SyncFolder(folder, journal, true); !r) return r.error();
     if (::unlink(journal.c_str()) != 0) return SystemError(WriteFailedText(journal));
     (void)SyncFolder(folder, journal, false);
+    removeStale();
     return true;
 }
 

@@ -114,9 +114,19 @@ ProjectWriteGuard::ProjectWriteGuard(const fs::path& folder) {
 
 Result<> OpenProjectFolder(const fs::path& folder) {
     std::error_code ec;
-    if (!fs::exists(folder / kJournalName, ec)) return Ok();
-    auto lock = ProjectLock::Acquire(folder, ProjectLock::DefaultWait());
-    if (!lock) return lock.error();
+    if (fs::exists(folder / kJournalName, ec)) {
+        // A commit under way (its writer holds the lock: wait for it) or cut
+        // short (nobody holds it: complete it).
+        auto lock = ProjectLock::Acquire(folder, ProjectLock::DefaultWait());
+        if (!lock) return lock.error();
+        return Ok();
+    }
+    // Temporary files a killed writer left: removed when nobody writes now.
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().filename().string().find(".part-") == std::string::npos) continue;
+        (void)ProjectLock::Acquire(folder, std::chrono::milliseconds(0));
+        break;
+    }
     return Ok();
 }
 

@@ -56,7 +56,8 @@ class ProjectWriteGuard {
 };
 
 // Opening a folder to read it: a commit left unfinished there is completed
-// first (taking the lock for it).
+// first, and one under way waited for (taking the lock for it); temporary
+// files of writers that were killed are removed when no writer is at work.
 [[nodiscard]] Result<> OpenProjectFolder(const std::filesystem::path& folder);
 
 }  // namespace velsend::base
