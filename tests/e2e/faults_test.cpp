@@ -198,13 +198,15 @@ TEST(ProjectFaults, UnreadableLoopIsRefusedEverywhereWithItsFilesByteIdentical) 
     for (const auto& args : commands) {
         const Outcome r = RunCli(dir.path(), args, asNobody);
         EXPECT_EQ(r.status, cli::kExitFailed) << args[2] << "\n" << r.err;
-        EXPECT_TRUE(Contains(r.err, "无法读取文件“devc0.dat”。\nPermission denied")) << args[2] << "\n" << r.err;
+        // devc0.dat or ch0.dat, whichever the folder lists first
+        EXPECT_TRUE(Contains(r.err, "无法读取文件“") && Contains(r.err, "0.dat”。\nPermission denied"))
+            << args[2] << "\n" << r.err;
     }
     const Outcome diff = RunCli(dir.path(), {"diff", p, p}, asNobody);
     EXPECT_EQ(diff.status, cli::kExitUsage);
     EXPECT_EQ(diff.out, "");
-    EXPECT_TRUE(Contains(diff.err, "devc0.dat")) << diff.err;
-    EXPECT_EQ(Take(project), before);
+    EXPECT_TRUE(Contains(diff.err, "0.dat")) << diff.err;
+    EXPECT_TRUE(Take(project) == before);
     EXPECT_FALSE(fs::exists(dir / "r.html"));
     EXPECT_FALSE(fs::exists(dir / "x.xlsx"));
 }
@@ -234,7 +236,7 @@ TEST(ProjectFaults, ReadOnlyFilesStayAndReplacedFilesKeepTheirMode) {
         EXPECT_TRUE(Contains(r.err, "Permission denied")) << r.err;
     }
     EXPECT_TRUE(Contains(test::Cli({"--dir", p, "logic", "set", "5", "X"}).err, "无法写入文件“logic5.dat”。"));
-    EXPECT_EQ(Take(dir.path()), before);
+    EXPECT_TRUE(Take(dir.path()) == before);
     struct stat st {};
     ASSERT_EQ(::stat((dir / "logic5.dat").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0444u);
@@ -270,7 +272,7 @@ TEST(ProjectFaults, ImportOnANearlyFullDiskLeavesEveryFileAsItWas) {
     const Outcome r = RunCli(dir.path(), Workbooks::ImportArgs(project, books.second));
     EXPECT_EQ(r.status, cli::kExitFailed) << r.err;
     EXPECT_TRUE(Contains(r.err, "No space left on device")) << r.err;
-    EXPECT_EQ(Take(project), before);
+    EXPECT_TRUE(Take(project) == before);
     EXPECT_EQ(TempFilesIn(project), 0);
 }
 
@@ -286,11 +288,11 @@ TEST(ProjectFaults, CommitKilledBetweenRenamesIsCompletedByTheNextCommand) {
     ASSERT_TRUE(fs::exists(project / base::kJournalName));
     Snapshot half = Take(project);
     half.erase(std::string(base::kJournalName));
-    EXPECT_NE(half, books.firstProject);  // a mix, for now
+    EXPECT_TRUE(half != books.firstProject && half != books.secondProject);  // a mix, for now
     // Any command, even one that only reads, completes it first.
     const Outcome show = RunCli(dir.path(), {"--dir", project.string(), "show", "info"});
     EXPECT_EQ(show.status, cli::kExitOk) << show.err;
-    EXPECT_EQ(Take(project), books.secondProject);
+    EXPECT_TRUE(Take(project) == books.secondProject);
     EXPECT_EQ(TempFilesIn(project), 0);
 }
 
@@ -299,15 +301,18 @@ TEST(ProjectFaults, TwoImportsAtOnceEndAsOneWorkbookAndAHeldFolderNamesItsHolder
     test::TempDir dir;
     const fs::path project = dir / "p";
     fs::create_directories(project);
-    for (int trial = 0; trial < 3; ++trial) {
-        const Child first = Start(dir.path(), Workbooks::ImportArgs(project, books.first));
+    // Both workbooks write the same files, so the folder must end as the one
+    // imported last (or as the only one, when the other was refused).
+    const How patient{{"VELSEND_LOCK_WAIT_MS=60000"}};
+    for (int trial = 0; trial < 2; ++trial) {
+        const Child first = Start(dir.path(), Workbooks::ImportArgs(project, books.first), patient);
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
-        const Child second = Start(dir.path(), Workbooks::ImportArgs(project, books.second));
+        const Child second = Start(dir.path(), Workbooks::ImportArgs(project, books.second), patient);
         const Outcome a = Wait(first), b = Wait(second);
         EXPECT_EQ(a.status, cli::kExitOk) << a.err;
+        EXPECT_EQ(b.status, cli::kExitOk) << b.err;
         const Snapshot now = Take(project);
-        if (b.status == cli::kExitOk) EXPECT_EQ(now, books.secondProject);
-        else EXPECT_EQ(now, books.firstProject) << b.err;
+        EXPECT_TRUE(now == books.firstProject || now == books.secondProject);
     }
     auto held = base::ProjectLock::Acquire(project, std::chrono::milliseconds(0));
     ASSERT_TRUE(held);
@@ -317,7 +322,7 @@ TEST(ProjectFaults, TwoImportsAtOnceEndAsOneWorkbookAndAHeldFolderNamesItsHolder
     EXPECT_EQ(refused.status, cli::kExitFailed);
     EXPECT_TRUE(Contains(refused.err, "工程文件夹正被另一个程序使用：")) << refused.err;
     EXPECT_TRUE(Contains(refused.err, "（进程 " + std::to_string(::getpid()) + "）")) << refused.err;
-    EXPECT_EQ(Take(project), before);
+    EXPECT_TRUE(Take(project) == before);
 }
 
 TEST(ProjectFaults, SignalsAndFileSizeLimitsLeaveNoTemporaryFiles) {
@@ -333,7 +338,7 @@ TEST(ProjectFaults, SignalsAndFileSizeLimitsLeaveNoTemporaryFiles) {
                                {{}, nullptr, 1024});
     EXPECT_EQ(limited.status, cli::kExitFailed);
     EXPECT_TRUE(Contains(limited.err, "File too large")) << limited.err;
-    EXPECT_EQ(Take(project), before);
+    EXPECT_TRUE(Take(project) == before);
     EXPECT_EQ(TempFilesIn(project), 0);
 
     // SIGTERM while the import stages its files: exit 130, nothing left over,
@@ -373,7 +378,7 @@ TEST(ProjectFaults, EmptyOrForeignSdFilesAreRefusedWithNothingWritten) {
                                           "--family", "kbx", "--start-loop", "0", "--only", "names"});
     EXPECT_EQ(names.status, cli::kExitFailed);
     EXPECT_TRUE(Contains(names.err, "没有可导入的内容")) << names.err;
-    EXPECT_EQ(Take(dir.path()), before);
+    EXPECT_TRUE(Take(dir.path()) == before);
 }
 
 }  // namespace
