@@ -308,6 +308,11 @@ Result<> PendingFile::CommitSynced() {
     return Ok();
 }
 
+void PendingFile::Keep() {
+    (void)Close();
+    temp_.clear();
+}
+
 void PendingFile::Discard() {
     if (fd_ >= 0) {
         ::close(fd_);
@@ -541,9 +546,13 @@ Result<> Transaction::Commit() {
     std::optional<Error> failed;
     for (std::size_t i = 0; i < pending.size(); ++i) {
         if (renamed == killAfter) ::raise(SIGKILL);
-        if (auto r = pending[i]->CommitSynced(); !r && !failed) {
-            failed_ = writes_[i].target;
-            failed = r.error();
+        if (auto r = pending[i]->CommitSynced(); !r) {
+            // Kept for the next program, which retries it from the journal.
+            pending[i]->Keep();
+            if (!failed) {
+                failed_ = writes_[i].target;
+                failed = r.error();
+            }
         }
         ++renamed;
     }

@@ -165,6 +165,8 @@ class PendingFile {
     [[nodiscard]] Result<> CommitSynced();
     // Removes the temporary file (also done by the destructor).
     void Discard();
+    // Leaves the temporary file where it is (a journal names it).
+    void Keep();
     const std::filesystem::path& TempPath() const { return temp_; }
 
   private:
