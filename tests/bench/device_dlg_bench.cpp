@@ -57,8 +57,8 @@ TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
         QApplication::processEvents();
     });
 
-    EXPECT_TRUE(std::filesystem::exists(dir / base::ProjectLock::kFileName));
-    EXPECT_FALSE(std::filesystem::exists(dir / base::kJournalName));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / base::ProjectLock::kFileName));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / base::kJournalName));
 
     QPixmap target(dialog.size());
     const double repaint = MedianMs(200, [&] { dialog.Grid()->render(&target); });

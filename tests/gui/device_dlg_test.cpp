@@ -316,7 +316,7 @@ TEST_F(DeviceDialogTest, ASaveWhileAnotherProgramHoldsTheProjectSaysWhoAndWaits)
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t holder = ::fork();
     if (holder == 0) {
-        const int fd = ::open((dir / base::ProjectLock::kFileName).c_str(), O_RDWR | O_CREAT, 0644);
+        const int fd = ::open((dir.path() / base::ProjectLock::kFileName).c_str(), O_RDWR | O_CREAT, 0644);
         ::flock(fd, LOCK_EX);
         const std::string text = std::to_string(::getpid()) + "\tvelsend-cli\n";
         (void)!::write(fd, text.data(), text.size());
