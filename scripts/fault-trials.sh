@@ -33,7 +33,8 @@ ms_sleep() { sleep "$(printf '0.%03d' "$1")"; }
 wait_ready() {
     local mask
     while mask=$(awk '/^SigCgt/ {print $2}' "/proc/$1/status" 2>/dev/null) && [ -n "$mask" ]; do
-        (( (16#$mask >> 14) & 1 )) && return 0
+        # the CLI itself, not the shell that is about to exec it
+        [ "$(readlink "/proc/$1/exe" 2>/dev/null)" = "$cli" ] && (( (16#$mask >> 14) & 1 )) && return 0
         sleep 0.001
     done
 }
@@ -91,8 +92,9 @@ for i in $(seq 1 "$trials"); do
     fresh "$p"
     "$cli" --dir "$p" quick-set --loop 7 --from 0 --to 9 --class module >/dev/null 2>&1 &
     first=$!
-    "$cli" --dir "$p" quick-set --loop 7 --from 100 --to 109 --class borrowed >/dev/null 2>&1 || lost=$((lost + 1))
-    wait "$first" || lost=$((lost + 1))
+    "$cli" --dir "$p" quick-set --loop 7 --from 100 --to 109 --class borrowed >/dev/null 2>"$work/err" ||
+        { lost=$((lost + 1)); echo "  quick-set failed: $(cat "$work/err")"; }
+    wait "$first" || { lost=$((lost + 1)); echo "  quick-set failed"; }
     shown=$("$cli" --dir "$p" show devices 7)
     echo "$shown" | grep -Eq '^0[[:space:]].*模块' || lost=$((lost + 1))
     echo "$shown" | grep -Eq '^100[[:space:]].*借用' || lost=$((lost + 1))
@@ -149,7 +151,7 @@ for i in $(seq 1 "$trials"); do
     fresh "$p"
     if [ $((i % 2)) -eq 0 ]; then
         # between the renames of the commit, through the test hook
-        (VELSEND_TEST_KILL_AFTER_RENAMES=$((RANDOM % 512)) run_command "$p" import) >/dev/null 2>&1 || true
+        { (VELSEND_TEST_KILL_AFTER_RENAMES=$((RANDOM % 512)) run_command "$p" import) >/dev/null 2>&1; } 2>/dev/null || true
     else
         run_command "$p" import >/dev/null 2>&1 &
         pid=$!

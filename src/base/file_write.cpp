@@ -181,7 +181,11 @@ int KillAfterRenames() {
 // Whether `target` is there and must not be replaced or removed.
 std::optional<Error> RefusedTarget(const fs::path& target) {
     struct stat st {};
-    if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::stat(target.c_str(), &st) != 0) return std::nullopt;
+    // A folder under the name cannot be renamed over: found while staging,
+    // not halfway through the renames.
+    if (S_ISDIR(st.st_mode)) return SystemError(WriteFailedText(target), EISDIR);
+    if (!S_ISREG(st.st_mode)) return std::nullopt;
     if ((st.st_mode & S_IWUSR) == 0) return SystemError(WriteFailedText(target), EACCES);
     if (::access(target.c_str(), W_OK) != 0) return SystemError(WriteFailedText(target));
     return std::nullopt;

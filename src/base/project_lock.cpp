@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -62,20 +63,30 @@ Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::mi
         return ProjectLock(key);
     }
     const fs::path file = fs::path(key) / kFileName;
-    int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    // Another user's lock file still locks (flock needs no write access).
-    if (fd < 0 && errno == EACCES) fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return ProjectLock(std::string());
     const auto deadline = std::chrono::steady_clock::now() + wait;
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if ((errno != EWOULDBLOCK && errno != EINTR) ||
-            std::chrono::steady_clock::now() >= deadline) {
-            const std::string holder = HolderOf(fd);
-            ::close(fd);
-            return Error{"工程文件夹正被另一个程序使用：" + holder + "。请等它结束后再试。",
-                         file.string(), EWOULDBLOCK};
+    int fd = -1;
+    for (;;) {
+        fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        // Another user's lock file still locks (flock needs no write access).
+        if (fd < 0 && errno == EACCES) fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) return ProjectLock(std::string());
+        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) ||
+                std::chrono::steady_clock::now() >= deadline) {
+                const std::string holder = HolderOf(fd);
+                ::close(fd);
+                return Error{"工程文件夹正被另一个程序使用：" + holder + "。请等它结束后再试。",
+                             file.string(), EWOULDBLOCK};
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        // The holder before us removes the file as it lets go: a lock on a
+        // file no longer under the name locks nothing, so open it again.
+        struct stat held {}, named {};
+        if (::fstat(fd, &held) == 0 && ::stat(file.c_str(), &named) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
+            break;
+        ::close(fd);
     }
     const std::string holder = std::to_string(::getpid()) + "\t" + program_invocation_short_name + "\n";
     if (::ftruncate(fd, 0) == 0) (void)!::pwrite(fd, holder.data(), holder.size(), 0);
@@ -90,6 +101,8 @@ ProjectLock::~ProjectLock() {
     std::lock_guard lock(gMutex);
     auto it = gHeld.find(key_);
     if (it == gHeld.end() || --it->second.count > 0) return;
+    // Removed while still held, so the folder keeps no trace of the lock.
+    (void)::unlink((fs::path(key_) / kFileName).c_str());
     ::close(it->second.fd);
     gHeld.erase(it);
 }

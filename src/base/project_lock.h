@@ -12,7 +12,8 @@ namespace velsend::base {
 
 // One writer per project folder: an advisory lock (flock) on the file
 // ".velsend-lock" in the folder, which also names the holder (process id and
-// program) for the message a second writer gets. Re-entrant within a process:
+// program) for the message a second writer gets. The holder removes the file
+// as it lets go, so a folder nobody writes holds no lock file. Re-entrant within a process:
 // a command that holds it may write through code that takes it again.
 //
 // Taking the lock completes a commit another program left unfinished

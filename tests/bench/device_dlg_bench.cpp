@@ -57,7 +57,7 @@ TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
         QApplication::processEvents();
     });
 
-    EXPECT_TRUE(std::filesystem::exists(dir.path() / base::ProjectLock::kFileName));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / base::ProjectLock::kFileName));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / base::kJournalName));
 
     QPixmap target(dialog.size());
