@@ -477,6 +477,10 @@ Result<> Transaction::Commit() {
         failed_ = target;
         return error;
     };
+    // A commit left unfinished goes first (a writer without the lock finds
+    // it here); ours would overwrite its journal.
+    if (std::error_code ec; fs::exists(folder / kJournalName, ec))
+        if (auto recovered = RecoverFolder(folder); !recovered) return fail(first, recovered.error());
     // Staging: nothing in the folder changes yet.
     for (const fs::path& target : removals_)
         if (auto refused = RefusedTarget(target)) return fail(target, *refused);
