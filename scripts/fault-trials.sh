@@ -32,9 +32,13 @@ ms_sleep() { sleep "$(printf '0.%03d' "$1")"; }
 # signal before that meets the loader, not the program.
 wait_ready() {
     local mask
-    while mask=$(awk '/^SigCgt/ {print $2}' "/proc/$1/status" 2>/dev/null) && [ -n "$mask" ]; do
-        # the CLI itself, not the shell that is about to exec it
-        [ "$(readlink "/proc/$1/exe" 2>/dev/null)" = "$cli" ] && (( (16#$mask >> 14) & 1 )) && return 0
+    while [ -e "/proc/$1" ]; do
+        # The CLI itself (not the shell about to exec it), its mask read after.
+        if [ "$(readlink "/proc/$1/exe" 2>/dev/null)" = "$cli" ]; then
+            mask=$(awk '/^SigCgt/ {print $2}' "/proc/$1/status" 2>/dev/null) || return 0
+            [ -n "$mask" ] || return 0
+            (( (16#$mask >> 14) & 1 )) && return 0
+        fi
         sleep 0.001
     done
 }
@@ -96,8 +100,8 @@ for i in $(seq 1 "$trials"); do
         { lost=$((lost + 1)); echo "  quick-set failed: $(cat "$work/err")"; }
     wait "$first" || { lost=$((lost + 1)); echo "  quick-set failed"; }
     shown=$("$cli" --dir "$p" show devices 7)
-    echo "$shown" | grep -Eq '^0[[:space:]].*模块' || lost=$((lost + 1))
-    echo "$shown" | grep -Eq '^100[[:space:]].*借用' || lost=$((lost + 1))
+    echo "$shown" | grep -Eq '^0[[:space:]].*模块' || { lost=$((lost + 1)); echo "  lost: $(echo "$shown" | grep -E '^0[[:space:]]')"; }
+    echo "$shown" | grep -Eq '^100[[:space:]].*借用' || { lost=$((lost + 1)); echo "  lost: $(echo "$shown" | grep -E '^100[[:space:]]')"; }
 done
 echo "  lost edits: $lost"
 

@@ -358,6 +358,9 @@ Result<> WriteFileStart(const fs::path& target, std::span<const std::uint8_t> by
 
 std::vector<Result<>> WriteEachFile(const std::vector<FileContent>& files) {
     std::vector<Result<>> results(files.size());
+    if (files.empty()) return results;
+    ProjectWriteGuard guard(FolderOf(files.front().target));
+    if (!guard) return std::vector<Result<>>(files.size(), guard.error());
     std::vector<std::unique_ptr<PendingFile>> pending(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         const FileContent& f = files[i];

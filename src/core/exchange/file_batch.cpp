@@ -14,7 +14,17 @@ void FileBatch::Remove(std::filesystem::path target) {
 int FileBatch::Write() {
     written_.assign(files_.size(), false);
     int count = 0;
-    if (!Failed()) {
+    if (mode_ == Mode::EachOnItsOwn) {
+        const std::vector<base::Result<>> results = base::WriteEachFile(files_);
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            if (results[i]) {
+                written_[i] = true;
+                ++count;
+            } else {
+                NoteFailure(files_[i].target, results[i].error().reason);
+            }
+        }
+    } else if (!Failed()) {
         base::Transaction transaction;
         for (base::FileContent& file : files_) transaction.Write(std::move(file));
         for (std::filesystem::path& target : removals_) transaction.Remove(std::move(target));

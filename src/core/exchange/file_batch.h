@@ -16,6 +16,11 @@ namespace velsend::exchange {
 // FailedList() names it.
 class FileBatch {
   public:
+    // Print files are each whole on their own: one that cannot be written
+    // does not keep the others back (base::WriteEachFile).
+    enum class Mode { AllOrNothing, EachOnItsOwn };
+    explicit FileBatch(Mode mode = Mode::AllOrNothing) : mode_(mode) {}
+
     void Add(std::filesystem::path target, std::span<const std::uint8_t> bytes,
              bool keepTail = false);
     // A file the run deletes (a logic rule the import empties).
@@ -34,6 +39,7 @@ class FileBatch {
     bool Written(std::size_t index) const { return index < written_.size() && written_[index]; }
 
   private:
+    Mode mode_;
     std::vector<base::FileContent> files_;
     std::vector<std::filesystem::path> removals_;
     std::vector<bool> written_;
