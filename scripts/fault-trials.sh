@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # fault-trials.sh [TRIALS]: concurrency and signal trials against the built
-# velsend-cli (build/bin), TRIALS of each kind (default 200):
+# velsend-cli (build/bin, or $VELSEND_CLI), TRIALS of each kind (default 200):
 #   concurrent   two 256-loop excel-imports started 40 ms apart: the project
 #                must end as exactly one of the two workbooks (the one that
 #                ran last, or the only one when the other was refused)
@@ -17,7 +17,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 trials=${1:-200}
 case "$trials" in '' | *[!0-9]*) echo "usage: $0 [TRIALS]" >&2; exit 2 ;; esac
-cli=$PWD/build/bin/velsend-cli
+cli=${VELSEND_CLI:-$PWD/build/bin/velsend-cli}
 [ -x "$cli" ] || { echo "build velsend-cli first (build/bin/velsend-cli)" >&2; exit 2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velsend-trials.XXXXXX")
@@ -79,6 +79,7 @@ for i in $(seq 1 "$trials"); do
     "$cli" --dir "$p" excel-import "$work/b.xlsx" --family ka >/dev/null 2>"$work/err"
     second=$?
     wait "$first"
+    first_status=$?
     set -e
     s=$(state "$p")
     if [ "$second" -ne 0 ]; then
@@ -87,7 +88,10 @@ for i in $(seq 1 "$trials"); do
         [ "$s" = "$ref_a" ] || mixed=$((mixed + 1))
     else
         # both ran, one after the other (either may have got the lock first)
-        [ "$s" = "$ref_a" ] || [ "$s" = "$ref_b" ] || mixed=$((mixed + 1))
+        [ "$s" = "$ref_a" ] || [ "$s" = "$ref_b" ] || {
+            mixed=$((mixed + 1))
+            echo "  mixed (first exited $first_status):" $(diff -rq -x .velsend-lock "$p" "$work/ref-b" | head -3)
+        }
     fi
 done
 echo "  mixed projects: $mixed, second refused: $refused"

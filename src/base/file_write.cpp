@@ -290,6 +290,12 @@ Result<> PendingFile::Commit() {
     return CommitSynced();
 }
 
+Result<> PendingFile::Flush() {
+    if (fd_ < 0) return Error{WriteFailedText(target_), "not open", EBADF};
+    if (::fsync(fd_) != 0) return SystemError(WriteFailedText(target_));
+    return Ok();
+}
+
 Result<> PendingFile::SyncFileSystem() {
     if (fd_ < 0) return Error{WriteFailedText(target_), "not open", EBADF};
     if (::syncfs(fd_) != 0) return SystemError(WriteFailedText(target_));
@@ -513,8 +519,6 @@ Result<> Transaction::Commit() {
         if (!r) return fail(f.target, r.error());
         pending.push_back(std::move(file));
     }
-    if (!pending.empty())
-        if (auto r = SyncFolder(folder, first, true); !r) return fail(first, r.error());
 
     // The journal: what the renames and removals are, then "end".
     const fs::path journal = folder / kJournalName;
@@ -540,10 +544,11 @@ Result<> Transaction::Commit() {
             }
             done += static_cast<std::size_t>(n);
         }
-        if (error == 0 && ::fsync(fd) != 0) error = errno;
         ::close(fd);
+        // One flush makes the staged files and the journal durable together
+        // (a journal torn by a power loss has no end line and is undone).
         if (error == 0)
-            if (auto r = SyncFolder(folder, journal, false); !r) error = r.error().code;
+            if (auto r = SyncFolder(folder, journal, true); !r) error = r.error().code;
         if (error != 0) {
             ::unlink(journal.c_str());
             return fail(journal, SystemError(WriteFailedText(journal), error));
@@ -575,9 +580,16 @@ Result<> Transaction::Commit() {
     }
     // A rename that failed is retried by the next program (the journal stays).
     if (failed) return *failed;
-    if (auto r = SyncFolder(folder, first, true); !r) return fail(first, r.error());
+    // The renames are on the disk before the journal goes. Its own removal
+    // needs no flush: a journal that comes back finds nothing left to do,
+    // and the next commit's flush of the folder carries the removal.
+    std::vector<fs::path> folders{folder};
+    for (const FileContent& f : writes_)
+        if (std::find(folders.begin(), folders.end(), FolderOf(f.target)) == folders.end())
+            folders.push_back(FolderOf(f.target));
+    for (const fs::path& each : folders)
+        if (auto r = SyncFolder(each, first, false); !r) return fail(first, r.error());
     ::unlink(journal.c_str());
-    (void)SyncFolder(folder, journal, false);
     return Ok();
 }
 

@@ -155,6 +155,8 @@ class PendingFile {
     [[nodiscard]] Result<> Append(std::span<const std::uint8_t> bytes);
     // Flushes to disk and renames over the target.
     [[nodiscard]] Result<> Commit();
+    // Flushes the temporary file to the disk.
+    [[nodiscard]] Result<> Flush();
     // Flushes the whole file system that holds the (open) temporary file: a
     // set of files is made durable with one flush instead of one per file.
     [[nodiscard]] Result<> SyncFileSystem();
