@@ -248,6 +248,13 @@ void RegisterCommands(CommandRegistry& registry, const CommandContext& context) 
     add(ID_EXCEL_IMPORT_KBX,
         [](const CommandContext& c) { c.sheets.Import(exchange::ExcelFamily::KBX); });
     add(ID_EXCEL_EXPORT, [](const CommandContext& c) { c.sheets.Export(); });
+    registry.MarkReadsProject(
+        {ID_NODE_SETTINGS, ID_QUICK_SET, ID_ALARM_CLASS, ID_ZONE_DISPLAY_CLASS, ID_MODULE_CLASS,
+         ID_BORROWED_CLASS, ID_DEVICE_DETAIL, ID_LOOP_QUERY, ID_LOOP_COPY, ID_LOGIC_SETTINGS,
+         ID_PHRASE_EDITOR, ID_SEND_NODES, ID_SEND_DEVICES, ID_SEND_LOGIC, ID_SEND_PHRASES,
+         ID_SEND_NAMES, ID_VELNET_IMPORT, ID_TEXT_PRINT, ID_PROJECT_NAME, ID_PROJECT_DETAILS,
+         ID_SD_PACK, ID_SD_IMPORT_KA, ID_SD_IMPORT_KBX, ID_EXCEL_IMPORT_KA, ID_EXCEL_IMPORT_KBX,
+         ID_EXCEL_EXPORT});
 }
 
 }  // namespace velsend::app::gui

@@ -16,6 +16,12 @@
 
 namespace velsend::cli {
 
+// For the whole run: a file-size limit fails a write with "File too large"
+// instead of killing the process, and SIGINT, SIGTERM or SIGHUP outside a
+// transfer removes the command's temporary files and exits with 130 (a commit
+// under way is finished first).
+void InstallProcessSignals();
+
 // Signals that stop a transfer or backup between blocks, as the GUI's cancel
 // does, so the port is closed properly and no temporary file is left.
 class StopSignals {

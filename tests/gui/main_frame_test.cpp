@@ -299,6 +299,27 @@ TEST_F(MainFrameTest, EveryCommandHasOneHandlerAndSetsItsSharedValue) {
     EXPECT_EQ(state.PhraseInitMode, phrases::kInitCommon);
 }
 
+// A project file that is there but cannot be read stops a dialog that would
+// show it as empty (and save the emptiness back); the message names it.
+TEST_F(MainFrameTest, AnUnreadableProjectFileKeepsTheReadingDialogsShut) {
+    std::filesystem::create_directory(dir / "ch5.dat");
+    bool opened = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&opened] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            opened = true;
+            modal->close();
+        }
+    });
+    closer.start(10);
+    state.BusDeviceClass = 3;
+    frame.ExecuteCommand(base::ID_DEVICE_DETAIL);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(state.BusDeviceClass, 3);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("ch5.dat"))) << messages.shown[0].text.toStdString();
+}
+
 TEST(QtTranslations, StandardButtonsSpeakChinese) {
     QTranslator* translator = InstallQtChineseTranslations(*QCoreApplication::instance());
     ASSERT_NE(translator, nullptr) << "qt6-translations-l10n is not installed";

@@ -175,9 +175,10 @@ base::Result<> ApplyQuickSet(store::DeviceFile& devices, const QuickSetRequest& 
 }
 
 base::Result<> RunQuickSet(const store::ProjectDir& dir, int loop, const QuickSetRequest& request) {
-    store::DeviceFile devices = store::ReadDeviceFile(dir, loop);
-    if (auto applied = ApplyQuickSet(devices, request); !applied) return applied;
-    return store::WriteDeviceFile(dir, loop, devices);
+    auto devices = store::LoadDeviceFile(dir, loop);
+    if (!devices) return devices.error();
+    if (auto applied = ApplyQuickSet(*devices, request); !applied) return applied;
+    return store::WriteDeviceFile(dir, loop, *devices);
 }
 
 }  // namespace velsend::devices

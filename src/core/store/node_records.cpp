@@ -1,6 +1,10 @@
 #include "core/store/node_records.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <iterator>
 
 #include "base/file_write.h"
@@ -8,13 +12,27 @@
 namespace velsend::store {
 namespace {
 
-// Bytes of the file as it is: nullopt-like empty + false when it cannot be read.
+// Bytes of the file as it is; false when there is no regular file to read.
+// Opened without blocking: a named pipe under the name must not hang us
+// (CheckProjectFolder names it to the user).
 bool ReadWhole(const std::filesystem::path& path, std::size_t max, std::vector<std::uint8_t>& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
     out.assign(max, 0);
-    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(max));
-    out.resize(static_cast<std::size_t>(in.gcount()));
+    std::size_t done = 0;
+    while (done < max) {
+        const ssize_t n = ::read(fd, out.data() + done, max - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    out.resize(done);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "core/store/project_files.h"
 
+#include "base/file_write.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,24 +63,47 @@ std::string LetteredLoop(int loop, LoopDigits digits) {
     return std::to_string(loop);
 }
 
-std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size_t size,
-                                    std::uint8_t filler, std::size_t offset) {
+std::string ReadFailedText(const std::filesystem::path& path) {
+    return "无法读取文件“" + path.filename().string() + "”。";
+}
+
+base::Result<std::vector<std::uint8_t>> TryReadFixed(const std::filesystem::path& path,
+                                                     std::size_t size, std::uint8_t filler,
+                                                     std::size_t offset) {
     std::vector<std::uint8_t> bytes(size, filler);
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return bytes;
+    if (fd < 0) {
+        if (errno == ENOENT) return bytes;
+        return base::SystemError(ReadFailedText(path));
+    }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t n = ::pread(fd, bytes.data() + done, size - done,
-                                      static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = errno;
+        ::close(fd);
+        if (S_ISDIR(st.st_mode)) return base::Error{ReadFailedText(path), "这是一个文件夹", EISDIR};
+        return base::Error{ReadFailedText(path), error ? std::strerror(error) : "不是普通文件", error};
+    }
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, bytes.data() + done, size - done,
+                                  static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return base::SystemError(ReadFailedText(path), error);
         }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
     }
     ::close(fd);
     return bytes;
+}
+
+std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size_t size,
+                                    std::uint8_t filler, std::size_t offset) {
+    auto bytes = TryReadFixed(path, size, filler, offset);
+    return bytes ? std::move(*bytes) : std::vector<std::uint8_t>(size, filler);
 }
 
 base::Result<> CheckProjectFolder(const ProjectDir& dir) {
@@ -102,7 +127,15 @@ base::Result<> CheckProjectFolder(const ProjectDir& dir) {
         std::error_code statError;
         const fs::file_status st = fs::status(it->path(), statError);
         // A dangling link reads as a missing file.
-        if (!fs::exists(st) || fs::is_regular_file(st)) continue;
+        if (!fs::exists(st)) continue;
+        if (fs::is_regular_file(st)) {
+            // There but unreadable (permissions, an I/O error) is not absent:
+            // read as zeros it would be wiped by the next save.
+            const int fd = ::open(it->path().c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+            if (fd < 0 && errno != ENOENT) return base::SystemError(ReadFailedText(it->path()));
+            if (fd >= 0) ::close(fd);
+            continue;
+        }
         return base::Error{"工程文件 " + it->path().string() + " 不是普通文件，不能读取",
                            fs::is_fifo(st)        ? "这是一个命名管道"
                            : fs::is_directory(st) ? "这是一个文件夹"
@@ -132,6 +165,8 @@ std::vector<std::string> InitialisationFileNames() {
 
 InitialisationResult InitialiseProject(const ProjectDir& dir) {
     InitialisationResult result;
+    base::Transaction transaction;
+    int removing = 0;
     for (const std::string& name : InitialisationFileNames()) {
         const std::filesystem::path path = dir.PathOf(name);
         if (!OpensForWriting(path)) {
@@ -139,12 +174,12 @@ InitialisationResult InitialiseProject(const ProjectDir& dir) {
             if (std::filesystem::exists(path, ec)) ++result.skipped;
             continue;
         }
-        if (std::remove(path.c_str()) != 0) {
-            result.outcome = base::SystemError("无法删除文件“" + name + "”。");
-            return result;
-        }
-        ++result.deleted;
+        transaction.Remove(path);
+        ++removing;
     }
+    // All or none: a run stopped halfway would leave half a project.
+    result.outcome = transaction.Commit();
+    if (result.outcome) result.deleted = removing;
     return result;
 }
 
