@@ -191,6 +191,13 @@ std::optional<Error> RefusedTarget(const fs::path& target) {
     return std::nullopt;
 }
 
+// The new content of `f` into its staged file; a kept tail comes from the old file.
+Result<> AppendContent(PendingFile& file, const FileContent& f) {
+    if (!f.keepTail) return file.Append(f.bytes);
+    const auto old = ReadExisting(f.target);
+    return old ? file.Append(Patched(*old, 0, f.bytes)) : Result<>(old.error());
+}
+
 }  // namespace
 
 std::string TemporaryPattern(const fs::path& folder, std::string_view stem) {
@@ -375,13 +382,7 @@ std::vector<Result<>> WriteEachFile(const std::vector<FileContent>& files) {
             results[i] = r;
             continue;
         }
-        Result<> r = Ok();
-        if (f.keepTail) {
-            const auto old = ReadExisting(f.target);
-            r = old ? file->Append(Patched(*old, 0, f.bytes)) : Result<>(old.error());
-        } else {
-            r = file->Append(f.bytes);
-        }
+        Result<> r = AppendContent(*file, f);
         if (r) r = file->Close();
         if (!r) {
             results[i] = r;
@@ -503,13 +504,7 @@ Result<> Transaction::Commit() {
     for (const FileContent& f : writes_) {
         auto file = std::make_unique<PendingFile>(f.target);
         if (auto r = file->Open(); !r) return fail(f.target, r.error());
-        Result<> r = Ok();
-        if (f.keepTail) {
-            const auto old = ReadExisting(f.target);
-            r = old ? file->Append(Patched(*old, 0, f.bytes)) : Result<>(old.error());
-        } else {
-            r = file->Append(f.bytes);
-        }
+        Result<> r = AppendContent(*file, f);
         if (r && writes_.size() + removals_.size() == 1) {
             // One file: an atomic rename is the whole commit.
             r = file->Commit();
