@@ -6,10 +6,10 @@
 #   2. the build with warnings as errors (build/) and every test but the
 #      benchmarks;
 #   3. the Debian package built from build/ and its file list checked;
-#   4. an AddressSanitizer/UndefinedBehaviorSanitizer build (build-asan/, no
-#      GUI) running the unit and end-to-end tests;
-#   5. a clang libFuzzer build (build-fuzz/) running the fuzz targets briefly,
-#      as many at once as there are cores.
+#   4. one clang build with AddressSanitizer/UndefinedBehaviorSanitizer and
+#      the libFuzzer targets (build-fuzz/, no GUI): the unit and end-to-end
+#      tests run under the sanitizers, then the fuzz targets briefly, as many
+#      at once as there are cores.
 # --quick runs steps 1 and 2 only: the edit-build-test loop.
 # Exits non-zero when any step fails; later steps still run where they can.
 set -uo pipefail
@@ -108,25 +108,24 @@ else
     skip "Debian package"
 fi
 
-# Unoptimised: it compiles much faster, and the tests take seconds either way.
-if step "sanitizer build (ASan/UBSan)" configure_and_build build-asan -DVELSEND_WERROR=ON \
-    -DVELSEND_SANITIZE=ON -DVELSEND_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Debug; then
+# One clang build with AddressSanitizer/UndefinedBehaviorSanitizer serves both
+# the sanitizer run of the unit and end-to-end tests and the fuzz targets: the
+# core is compiled once for both, unoptimised (it compiles much faster, and the
+# tests and the short fuzz runs take seconds either way).
+sanitize_build() {
+    CC=clang-14 CXX=clang++-14 configure_and_build build-fuzz -DVELSEND_FUZZ=ON \
+        -DVELSEND_SANITIZE=ON -DVELSEND_BUILD_GUI=OFF -DVELSEND_BUILD_TESTS=ON \
+        -DCMAKE_BUILD_TYPE=Debug
+}
+if step "sanitizer and fuzz build (clang)" sanitize_build; then
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-    step "sanitizer tests: unit, e2e" ctest_counted build-asan -L 'unit|e2e' -j "$jobs" \
+    step "sanitizer tests: unit, e2e" ctest_counted build-fuzz -L 'unit|e2e' -j "$jobs" \
         --output-on-failure
     unset ASAN_OPTIONS UBSAN_OPTIONS
-else
-    skip "sanitizer tests: unit, e2e"
-fi
-
-fuzz_build() {
-    CC=clang-14 CXX=clang++-14 configure_and_build build-fuzz -DVELSEND_FUZZ=ON \
-        -DVELSEND_SANITIZE=ON -DVELSEND_BUILD_GUI=OFF -DVELSEND_BUILD_TESTS=OFF
-}
-if step "fuzz build (clang)" fuzz_build; then
     step "fuzz targets" ctest_counted build-fuzz -L fuzz -j "$jobs" --output-on-failure
 else
+    skip "sanitizer tests: unit, e2e"
     skip "fuzz targets"
 fi
 
