@@ -8,6 +8,10 @@ target_compile_options(velsend_options INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
     -Wcast-align -Wunused -Woverloaded-virtual -Wnull-dereference
     -Wimplicit-fallthrough -Wformat=2)
+if(WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    # GCC 12's std::string inlined at -O3 trips a false -Wrestrict (GCC bug 105329).
+    target_compile_options(velsend_options INTERFACE -Wno-restrict)
+endif()
 if(VELSEND_WERROR)
     target_compile_options(velsend_options INTERFACE -Werror)
 endif()

@@ -9,7 +9,10 @@
 #   4. an AddressSanitizer/UndefinedBehaviorSanitizer build (build-asan/, no
 #      GUI) running the unit and end-to-end tests;
 #   5. a clang libFuzzer build (build-fuzz/) running the fuzz targets briefly,
-#      as many at once as there are cores.
+#      as many at once as there are cores;
+#   6. when mingw-w64 and wine64 are installed (scripts/install-deps.sh
+#      --windows): the Windows cross build of the core, the CLI and the core's
+#      unit tests, run under Wine (scripts/build-windows.sh).
 # --quick runs steps 1 and 2 only: the edit-build-test loop.
 # Exits non-zero when any step fails; later steps still run where they can.
 set -uo pipefail
@@ -77,6 +80,7 @@ configure_and_build() {
 }
 
 step "layers: no cycles, no upward includes" bash scripts/check-layers.sh
+step "no POSIX calls outside the platform layer" bash scripts/check-posix-calls.sh
 
 if step "build (-Werror)" configure_and_build build -DVELSEND_WERROR=ON; then
     step "tests: unit, gui, e2e" ctest_counted build -LE bench -j "$jobs" --output-on-failure
@@ -100,9 +104,16 @@ summary() {
     echo "tests: $passed passed, $failed_tests failed"
     exit $failed
 }
-[ $quick -eq 1 ] && summary
+[ $quick -eq 1 ] && if command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
+    { command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; }; then
+    step "Windows build, unit tests under Wine" bash scripts/build-windows.sh
+else
+    skip "Windows build, unit tests under Wine"
+fi
 
-if [ "${results[1]}" = ok ]; then
+summary
+
+if [ "${results[2]}" = ok ]; then
     step "Debian package" bash scripts/check-package.sh
 else
     skip "Debian package"
@@ -128,6 +139,13 @@ if step "fuzz build (clang)" fuzz_build; then
     step "fuzz targets" ctest_counted build-fuzz -L fuzz -j "$jobs" --output-on-failure
 else
     skip "fuzz targets"
+fi
+
+if command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
+    { command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; }; then
+    step "Windows build, unit tests under Wine" bash scripts/build-windows.sh
+else
+    skip "Windows build, unit tests under Wine"
 fi
 
 summary

@@ -116,6 +116,19 @@ exit status: 0 done, 1 failed or refused, 2 usage error, 130 stopped by
 SIGINT, SIGTERM or SIGHUP (between blocks; the port is closed properly).
 )";
 
+// What --help adds when this build leaves features out.
+constexpr std::string_view kMissingFeatures =
+#if !defined(VELSEND_SHEETS) || !defined(VELSEND_REPORT_PDF)
+    "\nleft out of this build:\n"
+#endif
+#ifndef VELSEND_SHEETS
+    "  excel-export, excel-import, template (no spreadsheet libraries)\n"
+#endif
+#ifndef VELSEND_REPORT_PDF
+    "  report FILE.pdf (no Qt; report FILE.html works)\n"
+#endif
+    "";
+
 struct CommandRow {
     std::string_view name;
     std::size_t minArgs;
@@ -220,7 +233,7 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
 int Main(const std::vector<std::string>& args, CliStreams streams) {
     const ParseResult parsed = ParseCommandLine(args);
     if (parsed.ok && parsed.options.help) {
-        streams.out << kHelp;
+        streams.out << kHelp << kMissingFeatures;
         return kExitOk;
     }
     if (!parsed.ok) {

@@ -1,6 +1,5 @@
 #include "cli/diff.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -157,8 +156,8 @@ std::string Json(std::string_view text) {
 }
 
 bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec);
 }
 
 }  // namespace

@@ -4,15 +4,18 @@
 #include "base/controller_model.h"
 #include "base/field_check.h"
 #include "cli/commands.h"
-#include "core/exchange/excel_exchange.h"
 #include "core/exchange/sd_import.h"
 #include "core/exchange/sd_pack.h"
-#include "core/exchange/templates.h"
 #include "core/exchange/text_print.h"
 #include "core/exchange/velnet_import.h"
+#ifdef VELSEND_SHEETS
+#include "core/exchange/excel_exchange.h"
+#include "core/exchange/templates.h"
+#endif
 
 namespace velsend::cli {
 
+#ifdef VELSEND_SHEETS
 int ExcelExportCommand(Context& c) {
     auto result = exchange::ExportExcel(c.state.Project, c.options.args[0]);
     if (!result) {
@@ -55,6 +58,17 @@ int TemplateCommand(Context& c) {
     c.streams.out << exchange::kTemplateDoneText << "\n";
     return kExitOk;
 }
+#else
+namespace {
+int NoSheets(Context& c) {
+    c.streams.err << "velsend-cli: " << c.options.command << ": " << kNoSheetsText << "\n";
+    return kExitFailed;
+}
+}  // namespace
+int ExcelExportCommand(Context& c) { return NoSheets(c); }
+int ExcelImportCommand(Context& c) { return NoSheets(c); }
+int TemplateCommand(Context& c) { return NoSheets(c); }
+#endif
 
 int SdPackCommand(Context& c) {
     const base::SdFamily family = base::Traits(c.state.ControllerModel).sdFamily;

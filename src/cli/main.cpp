@@ -1,13 +1,13 @@
-#include <unistd.h>
-
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "base/platform/system.h"
 #include "cli/cli.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     return velsend::cli::Main(args,
-                              {std::cout, std::cerr, std::cin, ::isatty(0) != 0, ::isatty(2) != 0});
+                              {std::cout, std::cerr, std::cin, velsend::platform::StdinIsTerminal(),
+                               velsend::platform::StderrIsTerminal()});
 }

@@ -1,15 +1,13 @@
 #include "core/store/project_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <set>
 #include <stdexcept>
+
+#include "base/platform/files.h"
 
 namespace velsend::store {
 namespace {
@@ -26,14 +24,6 @@ constexpr std::array<ProjectFileSpec, 10> kSpecs{{
     {ProjectFile::DeviceText, "devctext%d.txt", 0, 255},
     {ProjectFile::LogicText, "logtext.txt", 0, -1},
 }};
-
-// Windows' read-only attribute stops even an administrator; here the owner's
-// write bit plays that part, since root may open any file for writing.
-bool OpensForWriting(const std::filesystem::path& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    return (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
-}
 
 }  // namespace
 
@@ -64,20 +54,9 @@ std::string LetteredLoop(int loop, LoopDigits digits) {
 std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size_t size,
                                     std::uint8_t filler, std::size_t offset) {
     std::vector<std::uint8_t> bytes(size, filler);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return bytes;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t n = ::pread(fd, bytes.data() + done, size - done,
-                                      static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    ::close(fd);
+    platform::ReadOnlyFile file(path);
+    if (file.IsOpen() && file.FileKind() == platform::ReadOnlyFile::Kind::Regular)
+        (void)file.ReadAt(bytes.data(), size, offset);
     return bytes;
 }
 
@@ -134,13 +113,13 @@ InitialisationResult InitialiseProject(const ProjectDir& dir) {
     InitialisationResult result;
     for (const std::string& name : InitialisationFileNames()) {
         const std::filesystem::path path = dir.PathOf(name);
-        if (!OpensForWriting(path)) {
+        if (!platform::IsWritableFile(path)) {
             std::error_code ec;
             if (std::filesystem::exists(path, ec)) ++result.skipped;
             continue;
         }
-        if (std::remove(path.c_str()) != 0) {
-            result.outcome = base::SystemError("无法删除文件“" + name + "”。");
+        if (const int error = platform::RemoveFile(path); error != 0) {
+            result.outcome = base::SystemError("无法删除文件“" + name + "”。", error);
             return result;
         }
         ++result.deleted;

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Fails when a POSIX-only header or call appears in src/ outside the platform
+# layer (src/base/platform/posix/): everything above it must build for
+# Windows unchanged. Prints each offending line.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+headers='unistd|termios|fcntl|poll|iconv|signal|dirent|pwd|grp|dlfcn|spawn|pthread|sys/[a-z_]+'
+calls='::(open|read|write|close|pread|pwrite|fsync|fdatasync|syncfs|unlink|link|rename|access|stat|fstat|lstat|mkstemp|mkostemp|mkdtemp|fchmod|chmod|isatty|ioctl|fork|execv?p?e?|waitpid|pipe2?|dup2?|kill|getpid|flock|poll|select|sigaction|sigprocmask|pthread_sigmask|alarm|prctl|setrlimit|getrlimit|mmap|munmap|localtime_r|gmtime_r|tc[a-z]+|cf[a-z]+|iconv[a-z_]*)\('
+bare='(^|[^A-Za-z0-9_:.>])(sigaction|iconv_open|flock|tcsetattr|tcgetattr|cfmakeraw)[[:space:]]*\('
+
+found=$(grep -rnE --include='*.cpp' --include='*.h' \
+    -e "^[[:space:]]*#[[:space:]]*include[[:space:]]*<($headers)\.h>" \
+    -e "(^|[^A-Za-z0-9_])$calls" -e "$bare" src |
+    grep -v '^src/base/platform/posix/')
+if [ -n "$found" ]; then
+    echo "POSIX-only headers or calls outside src/base/platform/posix/:"
+    echo "$found"
+    exit 1
+fi
+echo "no POSIX-only headers or calls outside the platform layer"

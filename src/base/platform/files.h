@@ -1,0 +1,67 @@
+#pragma once
+
+// Files opened the way the core needs and the standard library cannot say:
+// never blocking on a FIFO or device in a file's place, appending to a log,
+// and lock files linked into place whole.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+namespace velsend::platform {
+
+// A file opened for reading without blocking. Kind tells a regular file
+// from a folder or anything else (pipe, device).
+class ReadOnlyFile {
+  public:
+    enum class Kind { Regular, Folder, Other };
+    explicit ReadOnlyFile(const std::filesystem::path& path);
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    ~ReadOnlyFile();
+
+    bool IsOpen() const;
+    // The reason the open or the last read failed; 0 when none did.
+    int Error() const { return error_; }
+    // Only valid once open: the kind and size learned from the open file.
+    Kind FileKind() const { return kind_; }
+    std::uint64_t Size() const { return size_; }
+    // Reads up to `count` bytes, from `offset` when given (the position
+    // otherwise); fewer only at the end or on an error (see Error()).
+    std::size_t Read(std::uint8_t* buffer, std::size_t count);
+    std::size_t ReadAt(std::uint8_t* buffer, std::size_t count, std::uint64_t offset);
+
+  private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    int error_ = 0;
+    Kind kind_ = Kind::Other;
+    std::uint64_t size_ = 0;
+};
+
+// A regular file this process may write. Windows' read-only attribute stops
+// even an administrator; on POSIX the owner's write bit plays that part,
+// since root may open any file for writing.
+bool IsWritableFile(const std::filesystem::path& path);
+
+// Appends `text` to `file`, created when missing; refuses anything but a
+// regular file (a FIFO in its place must not hang us). 0 or the error;
+// `notRegular` is set when the file was there but no regular file.
+int AppendToFile(const std::filesystem::path& file, std::string_view text, bool& notRegular);
+
+// Writes `content` into a new `file` (replacing one left there), no sync.
+// 0 or the error; `created` tells whether the file was made.
+int WriteSmallFile(const std::filesystem::path& file, std::string_view content, bool& created);
+// Links `from` to the new name `to`; fails with EEXIST when `to` exists.
+int LinkNew(const std::filesystem::path& from, const std::filesystem::path& to);
+// Removes a file; 0, ENOENT or the error.
+int RemoveFile(const std::filesystem::path& file);
+// Whether `error` says the name already exists / does not exist.
+bool IsExistsError(int error);
+bool IsNotFoundError(int error);
+
+}  // namespace velsend::platform

@@ -1,0 +1,124 @@
+#include "base/platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace velsend::platform {
+
+ReadOnlyFile::ReadOnlyFile(const std::filesystem::path& path) {
+    // Non-blocking, so that a FIFO or device in the file's place cannot hang us.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0) {
+        error_ = errno;
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        error_ = errno;
+        ::close(fd_);
+        fd_ = -1;
+        return;
+    }
+    kind_ = S_ISREG(st.st_mode) ? Kind::Regular : S_ISDIR(st.st_mode) ? Kind::Folder : Kind::Other;
+    size_ = static_cast<std::uint64_t>(st.st_size);
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool ReadOnlyFile::IsOpen() const {
+    return fd_ >= 0;
+}
+
+std::size_t ReadOnlyFile::Read(std::uint8_t* buffer, std::size_t count) {
+    std::size_t done = 0;
+    while (fd_ >= 0 && done < count) {
+        const ssize_t n = ::read(fd_, buffer + done, count - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error_ = errno;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::size_t ReadOnlyFile::ReadAt(std::uint8_t* buffer, std::size_t count, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (fd_ >= 0 && done < count) {
+        const ssize_t n =
+            ::pread(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error_ = errno;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+bool IsWritableFile(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
+int AppendToFile(const std::filesystem::path& file, std::string_view text, bool& notRegular) {
+    notRegular = false;
+    const int fd =
+        ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        notRegular = true;
+        return 0;
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            continue;
+        } else {
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+    }
+    ::close(fd);
+    return 0;
+}
+
+int WriteSmallFile(const std::filesystem::path& file, std::string_view content, bool& created) {
+    created = false;
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return errno;
+    created = true;
+    const auto length = static_cast<ssize_t>(content.size());
+    const bool written = ::write(fd, content.data(), content.size()) == length;
+    const int error = written ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+int LinkNew(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return ::link(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int RemoveFile(const std::filesystem::path& file) {
+    return ::unlink(file.c_str()) == 0 ? 0 : errno;
+}
+
+bool IsExistsError(int error) {
+    return error == EEXIST;
+}
+
+bool IsNotFoundError(int error) {
+    return error == ENOENT;
+}
+
+}  // namespace velsend::platform

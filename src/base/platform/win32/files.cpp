@@ -1,0 +1,124 @@
+#include "base/platform/files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "base/platform/win32/errors.h"
+
+namespace velsend::platform {
+
+ReadOnlyFile::ReadOnlyFile(const std::filesystem::path& path) {
+    // Others may go on reading and writing; a folder opens only with backup
+    // semantics, which lets it be told from a missing file.
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error_ = LastErrno();
+        return;
+    }
+    handle_ = h;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const DWORD type = ::GetFileType(h);
+    if (type != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info)) {
+        kind_ = Kind::Other;
+        return;
+    }
+    kind_ = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Kind::Folder : Kind::Regular;
+    size_ = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    if (handle_ != nullptr) ::CloseHandle(handle_);
+}
+
+bool ReadOnlyFile::IsOpen() const {
+    return handle_ != nullptr;
+}
+
+std::size_t ReadOnlyFile::Read(std::uint8_t* buffer, std::size_t count) {
+    std::size_t done = 0;
+    while (handle_ != nullptr && done < count) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
+        DWORD got = 0;
+        if (!::ReadFile(handle_, buffer + done, chunk, &got, nullptr)) {
+            error_ = LastErrno();
+            break;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
+std::size_t ReadOnlyFile::ReadAt(std::uint8_t* buffer, std::size_t count, std::uint64_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (handle_ == nullptr || !::SetFilePointerEx(handle_, at, nullptr, FILE_BEGIN)) return 0;
+    return Read(buffer, count);
+}
+
+bool IsWritableFile(const std::filesystem::path& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+}
+
+int AppendToFile(const std::filesystem::path& file, std::string_view text, bool& notRegular) {
+    notRegular = false;
+    HANDLE h = ::CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return LastErrno();
+    if (::GetFileType(h) != FILE_TYPE_DISK) {
+        ::CloseHandle(h);
+        notRegular = true;
+        return 0;
+    }
+    std::size_t done = 0;
+    int error = 0;
+    while (done < text.size()) {
+        DWORD wrote = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 1u << 30));
+        if (!::WriteFile(h, text.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
+            error = LastErrno();
+            break;
+        }
+        done += wrote;
+    }
+    ::CloseHandle(h);
+    return error;
+}
+
+int WriteSmallFile(const std::filesystem::path& file, std::string_view content, bool& created) {
+    created = false;
+    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return LastErrno();
+    created = true;
+    DWORD wrote = 0;
+    const bool ok = ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &wrote,
+                                nullptr) &&
+                    wrote == content.size();
+    const int error = ok ? 0 : LastErrno();
+    ::CloseHandle(h);
+    return error;
+}
+
+int LinkNew(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return ::CreateHardLinkW(to.c_str(), from.c_str(), nullptr) ? 0 : LastErrno();
+}
+
+int RemoveFile(const std::filesystem::path& file) {
+    return ::DeleteFileW(file.c_str()) ? 0 : LastErrno();
+}
+
+bool IsExistsError(int error) {
+    return error == EEXIST;
+}
+
+bool IsNotFoundError(int error) {
+    return error == ENOENT;
+}
+
+}  // namespace velsend::platform
