@@ -1,3 +1,4 @@
+#include "base/platform/system.h"
 #include "cli/diff.h"
 
 
@@ -157,7 +158,7 @@ std::string Json(std::string_view text) {
 
 bool IsFolder(const std::string& path) {
     std::error_code ec;
-    return std::filesystem::is_directory(path, ec);
+    return std::filesystem::is_directory(platform::PathFromUtf8(path), ec);
 }
 
 }  // namespace
@@ -221,7 +222,8 @@ int DiffCommand(const std::vector<std::string>& args, int controllerModel, std::
         }
     }
     const auto differences =
-        CompareProjects(store::ProjectDir(dirs[0]), store::ProjectDir(dirs[1]), controllerModel);
+        CompareProjects(store::ProjectDir(platform::PathFromUtf8(dirs[0])),
+                        store::ProjectDir(platform::PathFromUtf8(dirs[1])), controllerModel);
     if (json) {
         out << "[";
         for (std::size_t i = 0; i < differences.size(); ++i) {

@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/platform/system.h"
 #include "base/controller_model.h"
 #include "base/field_check.h"
 #include "cli/commands.h"
@@ -17,7 +18,7 @@ namespace velsend::cli {
 
 #ifdef VELSEND_SHEETS
 int ExcelExportCommand(Context& c) {
-    auto result = exchange::ExportExcel(c.state.Project, c.options.args[0]);
+    auto result = exchange::ExportExcel(c.state.Project, platform::PathFromUtf8(c.options.args[0]));
     if (!result) {
         c.streams.err << result.error().Full() << "\n";
         return kExitFailed;
@@ -33,7 +34,7 @@ int ExcelImportCommand(Context& c) {
         return kExitUsage;
     }
     const auto family = args[2] == "ka" ? exchange::ExcelFamily::KA : exchange::ExcelFamily::KBX;
-    auto result = exchange::ImportExcel(c.state.Project, args[0], family);
+    auto result = exchange::ImportExcel(c.state.Project, platform::PathFromUtf8(args[0]), family);
     if (!result) {
         c.streams.err << result.error().Full() << "\n";
         return kExitFailed;
@@ -50,7 +51,7 @@ int TemplateCommand(Context& c) {
     }
     auto result = exchange::WriteTemplate(
         kind == "standard" ? exchange::TemplateKind::Standard : exchange::TemplateKind::Example,
-        c.options.args[1]);
+        platform::PathFromUtf8(c.options.args[1]));
     if (!result) {
         c.streams.err << result.error().Full() << "\n";
         return kExitFailed;
@@ -123,7 +124,8 @@ int SdImportCommand(Context& c) {
         }
     }
     const auto result =
-        exchange::ImportSdCard(c.state.Project, sd, c.options.args[0], start, sections);
+        exchange::ImportSdCard(c.state.Project, sd, platform::PathFromUtf8(c.options.args[0]), start,
+                               sections);
     if (!result) {
         c.streams.err << result.error().Full() << "\n";
         return kExitFailed;
@@ -158,7 +160,7 @@ int VelnetImportCommand(Context& c) {
         }
     }
     const std::filesystem::path source =
-        pairs.count("--source") ? std::filesystem::path(pairs["--source"])
+        pairs.count("--source") ? platform::PathFromUtf8(pairs["--source"])
                                 : exchange::DefaultVelnetFolder();
     const auto result = exchange::ImportVelnet(c.state.Project, source, range[0], range[1]);
     if (!result) {

@@ -6,7 +6,8 @@
 #include "cli/cli.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    velsend::platform::PrepareStandardStreams();
+    const std::vector<std::string> args = velsend::platform::Utf8Arguments(argc, argv);
     return velsend::cli::Main(args,
                               {std::cout, std::cerr, std::cin, velsend::platform::StdinIsTerminal(),
                                velsend::platform::StderrIsTerminal()});

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string_view>
 
 namespace velsend::platform {
@@ -63,5 +64,45 @@ int RemoveFile(const std::filesystem::path& file);
 // Whether `error` says the name already exists / does not exist.
 bool IsExistsError(int error);
 bool IsNotFoundError(int error);
+
+// A new file beside `target` ("<target>.part-XXXXXX") that is written,
+// flushed and then moved over `target` in one step. Every call returns 0 or
+// the error. Destroying it unfinished removes it.
+class ReplacementFile {
+  public:
+    ReplacementFile() = default;
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+    ~ReplacementFile() { Discard(); }
+
+    // Created with the permissions of the file it replaces, or those of any
+    // newly saved file.
+    int Create(const std::filesystem::path& target);
+    bool IsOpen() const;
+    const std::filesystem::path& Path() const { return path_; }
+    int Write(std::span<const std::uint8_t> bytes);
+    // The bytes reach the disk (fsync; FlushFileBuffers).
+    int FlushToDisk();
+    // Every file of the file system that holds it reaches the disk (syncfs;
+    // on Windows FlushToDisk with the write-through move is all there is).
+    int FlushFileSystem();
+    int Close();
+    // Closed, then moved over the target; the target is replaced whole or not at all.
+    int MoveOverTarget(const std::filesystem::path& target);
+    // Closed and removed.
+    void Discard();
+
+  private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    std::filesystem::path path_;
+};
+
+// Flushes the file system that holds `folder` (syncfs on POSIX; 0 at once on
+// Windows, where each file is flushed and moved with write-through).
+int FlushFileSystemOf(const std::filesystem::path& folder);
 
 }  // namespace velsend::platform

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velsend::platform {
 
@@ -30,6 +31,10 @@ bool LocalTime(std::time_t t, std::tm& out);
 // asked once per thread that paces a transfer.
 void TightenTimerSlack();
 
+// Standard output and error carry the program's UTF-8 bytes as they are:
+// on Windows no "\r" before each "\n", and a console shows UTF-8.
+void PrepareStandardStreams();
+
 // Whether standard input / standard error is an interactive terminal.
 bool StdinIsTerminal();
 bool StderrIsTerminal();
@@ -43,6 +48,10 @@ std::filesystem::path DefaultLockFolder();
 // The per-user folder for settings ($XDG_CONFIG_HOME or ~/.config on POSIX,
 // %APPDATA% on Windows), with `app` appended.
 std::filesystem::path SettingsFolder(std::string_view app);
+
+// The program's arguments (without its name) as UTF-8: Windows hands main()
+// the ANSI code page's version, which cannot hold a Chinese folder name.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
 // A path from UTF-8 text and back: the program's strings are UTF-8; Windows
 // needs the wide form at the system's edge.

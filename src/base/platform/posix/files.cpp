@@ -121,4 +121,79 @@ bool IsNotFoundError(int error) {
     return error == ENOENT;
 }
 
+int ReplacementFile::Create(const std::filesystem::path& target) {
+    Discard();
+    std::string pattern = target.string() + ".part-XXXXXX";
+    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd_ < 0) return errno;
+    path_ = pattern;
+    // mkstemp makes the file private; a project file should look like any
+    // other saved file, or keep the mode of the one it replaces.
+    mode_t mode = 0644;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
+    (void)::fchmod(fd_, mode);
+    return 0;
+}
+
+bool ReplacementFile::IsOpen() const {
+    return fd_ >= 0;
+}
+
+int ReplacementFile::Write(std::span<const std::uint8_t> bytes) {
+    if (fd_ < 0) return EBADF;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n == 0 ? ENOSPC : errno;
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+int ReplacementFile::FlushToDisk() {
+    if (fd_ < 0) return EBADF;
+    return ::fsync(fd_) == 0 ? 0 : errno;
+}
+
+int ReplacementFile::FlushFileSystem() {
+    if (fd_ < 0) return EBADF;
+    return ::syncfs(fd_) == 0 ? 0 : errno;
+}
+
+int ReplacementFile::Close() {
+    if (fd_ < 0) return 0;
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+int ReplacementFile::MoveOverTarget(const std::filesystem::path& target) {
+    if (const int error = Close(); error != 0) return error;
+    if (path_.empty()) return EBADF;
+    if (::rename(path_.c_str(), target.c_str()) != 0) return errno;
+    path_.clear();
+    return 0;
+}
+
+void ReplacementFile::Discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!path_.empty()) {
+        ::unlink(path_.c_str());
+        path_.clear();
+    }
+}
+
+int FlushFileSystemOf(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool ok = fd >= 0 && ::syncfs(fd) == 0;
+    const int error = ok ? 0 : errno;
+    if (fd >= 0) ::close(fd);
+    return error;
+}
+
 }  // namespace velsend::platform

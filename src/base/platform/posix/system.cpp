@@ -44,6 +44,8 @@ void TightenTimerSlack() {
     (void)tightened;
 }
 
+void PrepareStandardStreams() {}
+
 bool StdinIsTerminal() {
     return ::isatty(0) != 0;
 }
@@ -67,6 +69,10 @@ std::filesystem::path SettingsFolder(std::string_view app) {
     if (xdg != nullptr && *xdg != '\0') return std::filesystem::path(xdg) / app;
     const char* home = std::getenv("HOME");
     return std::filesystem::path(home != nullptr ? home : ".") / ".config" / app;
+}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
 }
 
 std::filesystem::path PathFromUtf8(std::string_view utf8) {

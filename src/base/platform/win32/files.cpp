@@ -121,4 +121,88 @@ bool IsNotFoundError(int error) {
     return error == ENOENT;
 }
 
+int ReplacementFile::Create(const std::filesystem::path& target) {
+    Discard();
+    // A fresh name: a left-over part file of a crashed run may still be there.
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    const auto seed = static_cast<unsigned long long>(::GetTickCount64()) ^
+                      (static_cast<unsigned long long>(::GetCurrentProcessId()) << 20);
+    for (unsigned long long attempt = 0; attempt < 100; ++attempt) {
+        std::wstring suffix = L".part-";
+        unsigned long long bits = seed * 6364136223846793005ULL + attempt * 1442695040888963407ULL;
+        for (int i = 0; i < 6; ++i, bits /= 36) suffix += static_cast<wchar_t>(kLetters[bits % 36]);
+        std::filesystem::path candidate = target;
+        candidate += suffix;
+        HANDLE h = ::CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            handle_ = h;
+            path_ = candidate;
+            return 0;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS) return LastErrno();
+    }
+    return EEXIST;
+}
+
+bool ReplacementFile::IsOpen() const {
+    return handle_ != nullptr;
+}
+
+int ReplacementFile::Write(std::span<const std::uint8_t> bytes) {
+    if (handle_ == nullptr) return EBADF;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD wrote = 0;
+        if (!::WriteFile(static_cast<HANDLE>(handle_), bytes.data() + done, chunk, &wrote, nullptr))
+            return LastErrno();
+        if (wrote == 0) return ENOSPC;
+        done += wrote;
+    }
+    return 0;
+}
+
+int ReplacementFile::FlushToDisk() {
+    if (handle_ == nullptr) return EBADF;
+    return ::FlushFileBuffers(static_cast<HANDLE>(handle_)) ? 0 : LastErrno();
+}
+
+int ReplacementFile::FlushFileSystem() {
+    return FlushToDisk();
+}
+
+int ReplacementFile::Close() {
+    if (handle_ == nullptr) return 0;
+    HANDLE h = static_cast<HANDLE>(handle_);
+    handle_ = nullptr;
+    return ::CloseHandle(h) ? 0 : LastErrno();
+}
+
+int ReplacementFile::MoveOverTarget(const std::filesystem::path& target) {
+    if (const int error = Close(); error != 0) return error;
+    if (path_.empty()) return EBADF;
+    // Write-through: the move itself is on the disk when this returns.
+    if (!::MoveFileExW(path_.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return LastErrno();
+    path_.clear();
+    return 0;
+}
+
+void ReplacementFile::Discard() {
+    if (handle_ != nullptr) {
+        ::CloseHandle(static_cast<HANDLE>(handle_));
+        handle_ = nullptr;
+    }
+    if (!path_.empty()) {
+        ::DeleteFileW(path_.c_str());
+        path_.clear();
+    }
+}
+
+int FlushFileSystemOf(const std::filesystem::path&) {
+    return 0;
+}
+
 }  // namespace velsend::platform

@@ -1,10 +1,13 @@
 #include "base/platform/system.h"
 
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 // After windows.h, which it needs.
 #include <mmsystem.h>
+#include <shellapi.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -57,6 +60,12 @@ void TightenTimerSlack() {
     (void)tightened;
 }
 
+void PrepareStandardStreams() {
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
+    ::SetConsoleOutputCP(CP_UTF8);
+}
+
 bool StdinIsTerminal() {
     return ::_isatty(0) != 0;
 }
@@ -90,6 +99,16 @@ std::filesystem::path SettingsFolder(std::string_view app) {
     std::filesystem::path base = appData != nullptr ? std::filesystem::path(appData)
                                                     : std::filesystem::path(L".");
     return base / PathFromUtf8(app);
+}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (wide == nullptr) return std::vector<std::string>(argv + 1, argv + argc);
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i) args.push_back(PathToUtf8(std::filesystem::path(wide[i])));
+    ::LocalFree(wide);
+    return args;
 }
 
 std::filesystem::path PathFromUtf8(std::string_view utf8) {
