@@ -12,7 +12,8 @@
 #      as many at once as there are cores;
 #   6. when mingw-w64 and wine64 are installed (scripts/install-deps.sh
 #      --windows): the Windows cross build of the core, the CLI and the core's
-#      unit tests, run under Wine (scripts/build-windows.sh).
+#      unit tests, run under Wine (scripts/build-windows.sh), and a burner
+#      session through a Wine COM port (scripts/wine-serial-run.sh).
 # --quick runs steps 1 and 2 only: the edit-build-test loop.
 # Exits non-zero when any step fails; later steps still run where they can.
 set -uo pipefail
@@ -106,9 +107,16 @@ summary() {
 }
 [ $quick -eq 1 ] && if command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
     { command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; }; then
-    step "Windows build, unit tests under Wine" bash scripts/build-windows.sh
+    if step "Windows build, unit tests under Wine" bash scripts/build-windows.sh &&
+        [ "${results[2]}" = ok ]; then
+        # The simulator and the Linux CLI come from build/.
+        step "Wine: burner session via a COM port" bash scripts/wine-serial-run.sh build build-windows
+    else
+        skip "Wine: burner session via a COM port"
+    fi
 else
     skip "Windows build, unit tests under Wine"
+    skip "Wine: burner session via a COM port"
 fi
 
 summary
@@ -143,9 +151,16 @@ fi
 
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
     { command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; }; then
-    step "Windows build, unit tests under Wine" bash scripts/build-windows.sh
+    if step "Windows build, unit tests under Wine" bash scripts/build-windows.sh &&
+        [ "${results[2]}" = ok ]; then
+        # The simulator and the Linux CLI come from build/.
+        step "Wine: burner session via a COM port" bash scripts/wine-serial-run.sh build build-windows
+    else
+        skip "Wine: burner session via a COM port"
+    fi
 else
     skip "Windows build, unit tests under Wine"
+    skip "Wine: burner session via a COM port"
 fi
 
 summary

@@ -58,7 +58,8 @@ std::filesystem::path NewChipBackupPath(const std::filesystem::path& folder, int
     std::tm local{};
     (void)platform::LocalTime(now, local);
     for (int copy = 1;; ++copy) {
-        std::filesystem::path candidate = folder / ChipBackupName(model, local, copy);
+        std::filesystem::path candidate =
+            folder / platform::PathFromUtf8(ChipBackupName(model, local, copy));
         std::error_code ec;
         if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec)))
             return candidate;
