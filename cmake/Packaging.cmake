@@ -1,5 +1,5 @@
 # `cpack -G DEB` in the build folder makes velsend_<version>_amd64.deb with the
-# three programs, the desktop entry, the icon and the manual pages.
+# three programs, the desktop entry, the icon, the manual pages and the user guide.
 include(GNUInstallDirs)
 
 install(TARGETS velsend-cli velsend-burner-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -9,6 +9,8 @@ endif()
 install(FILES packaging/velsend.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/velsend.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# The user guide ("帮助 → 使用说明" opens it from here).
+install(DIRECTORY docs/guide/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velsend/guide)
 install(FILES packaging/velsend-cli.1 packaging/velsend-burner-sim.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 

@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-qpa-plugins
+    qt6-pdf-dev  # the report preview shows the PDF it builds off the window's thread
     qt6-translations-l10n  # Qt's own buttons and file dialogs in Chinese
     clang-14 libclang-rt-14-dev  # the libFuzzer build
     libgtest-dev

@@ -3,7 +3,9 @@
 # benchmarks) N times (default 10) while two CPU-bound processes load the
 # machine, to shake out tests that depend on timing or order. Each round runs
 # the cases in a new order. Prints one line per round and a tally; exits
-# non-zero if any round failed.
+# non-zero if any round failed. Then the fault trials (scripts/fault-trials.sh:
+# concurrent writers, signals, SIGKILL mid-commit), FAULT_TRIALS of each kind
+# (default 200; 0 skips them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-10}
@@ -43,4 +45,8 @@ for round in $(seq 1 "$rounds"); do
 done
 stop_hogs
 echo "soak: $passed of $rounds rounds passed under load"
-[ "$passed" -eq "$rounds" ]
+faults=0
+if [ "${FAULT_TRIALS:-200}" -gt 0 ]; then
+    bash scripts/fault-trials.sh "${FAULT_TRIALS:-200}" || faults=1
+fi
+[ "$passed" -eq "$rounds" ] && [ "$faults" -eq 0 ]

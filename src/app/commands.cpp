@@ -1,5 +1,7 @@
 #include "app/commands.h"
 
+#include <QFile>
+
 #include <QDialog>
 #include <stdexcept>
 #include <string>
@@ -125,7 +127,11 @@ void VelnetImport(const CommandContext& c) {
 
 void TextPrint(const CommandContext& c) {
     const auto result = exchange::WriteTextPrintFiles(c.state.Project, c.state.ControllerModel);
-    c.messages.Message(c.window, Q(result ? result->message : result.error().Full()),
+    // The second line says where the files went, as a failure says why.
+    c.messages.Message(c.window,
+                       result ? Q(result->message) + QStringLiteral("\n文件夹：") +
+                                    ui::ShownPath(QFile::decodeName(c.state.Project.Root().c_str()))
+                              : Q(result.error().Full()),
                        Q(exchange::kPrintCaption),
                        result ? ui::MessageIcon::None : ui::MessageIcon::Warning);
 }
@@ -139,7 +145,10 @@ void SdPack(const CommandContext& c) {
     c.state.SdStartLoop = dialog.StartLoop();
     const auto result = exchange::PackSdCard(c.state.Project, family, c.state.SdControllerId,
                                              c.state.SdStartLoop);
-    c.messages.Message(c.window, Q(result ? result->message : result.error().Full()),
+    c.messages.Message(c.window,
+                       result ? Q(result->message) + QStringLiteral("\n文件：") +
+                                    ui::ShownPath(QFile::decodeName(result->file.c_str()))
+                              : Q(result.error().Full()),
                        Q(exchange::kSdCaption), ui::MessageIcon::None);
 }
 
@@ -239,6 +248,13 @@ void RegisterCommands(CommandRegistry& registry, const CommandContext& context) 
     add(ID_EXCEL_IMPORT_KBX,
         [](const CommandContext& c) { c.sheets.Import(exchange::ExcelFamily::KBX); });
     add(ID_EXCEL_EXPORT, [](const CommandContext& c) { c.sheets.Export(); });
+    registry.MarkReadsProject(
+        {ID_NODE_SETTINGS, ID_QUICK_SET, ID_ALARM_CLASS, ID_ZONE_DISPLAY_CLASS, ID_MODULE_CLASS,
+         ID_BORROWED_CLASS, ID_DEVICE_DETAIL, ID_LOOP_QUERY, ID_LOOP_COPY, ID_LOGIC_SETTINGS,
+         ID_PHRASE_EDITOR, ID_SEND_NODES, ID_SEND_DEVICES, ID_SEND_LOGIC, ID_SEND_PHRASES,
+         ID_SEND_NAMES, ID_VELNET_IMPORT, ID_TEXT_PRINT, ID_PROJECT_NAME, ID_PROJECT_DETAILS,
+         ID_SD_PACK, ID_SD_IMPORT_KA, ID_SD_IMPORT_KBX, ID_EXCEL_IMPORT_KA, ID_EXCEL_IMPORT_KBX,
+         ID_EXCEL_EXPORT});
 }
 
 }  // namespace velsend::app::gui

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <map>
+#include <set>
 
 class QWidget;
 
@@ -33,11 +35,16 @@ class CommandRegistry {
     // Throws std::logic_error for an id that already has a handler.
     void Add(int id, std::function<void()> handler);
     bool Has(int id) const { return handlers_.count(id) != 0; }
+    // Marks commands whose dialogs read the project: with a project file that
+    // is there but unreadable they would show (and then save) an empty form.
+    void MarkReadsProject(std::initializer_list<int> ids) { reading_.insert(ids); }
+    bool ReadsProject(int id) const { return reading_.count(id) != 0; }
     // Runs the id's handler; an id without one does nothing.
     void Execute(int id) const;
 
   private:
     std::map<int, std::function<void()>> handlers_;
+    std::set<int> reading_;
 };
 
 // The one place every menu command id is tied to its handler.

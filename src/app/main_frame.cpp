@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include "base/project_lock.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -14,12 +16,15 @@
 #include <QTimer>
 
 #include "app/file_menu.h"
+#include "app/help_menu.h"
 #include "app/lock_keys.h"
 #include "app/main_view.h"
 #include "app/menus.h"
 #include "app/project_folders.h"
 #include "app/sheet_commands.h"
 #include "base/controller_model.h"
+#include "core/burner/serial_trace.h"
+#include "core/store/project_files.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
@@ -93,6 +98,7 @@ MainFrame::MainFrame(RunState& state, ui::MessageService& messages,
 
     fileMenu_ = new gui::FileMenu(*this, state_, messages_, folders_);
     sheets_ = std::make_unique<SheetCommands>(state_, messages_, *view_);
+    helpMenu_ = BuildHelpMenu(this, messages_);
     BuildMenuBars();
     RegisterCommands(commands_, {state_, messages_, this, *sheets_, [this] { ShowModel(); }});
     ShowModel();
@@ -153,6 +159,7 @@ void MainFrame::ShowMenuBar(int id) {
         menuBar_->clear();
         menuBar_->addAction(fileMenu_->Menu()->menuAction());
         menuBar_->addActions(bar.topLevel);
+        menuBar_->addAction(helpMenu_->menuAction());
         shownBar_ = id;
         return;
     }
@@ -196,6 +203,16 @@ bool MainFrame::OpenFolder(const QString& folder) {
             widget->parentWidget() == this)
             widget->close();
     }
+    // A commit another program left unfinished is completed before anything
+    // is read; from now on the GUI's writes hold the folder's lock.
+    if (base::Result<> recovered = base::OpenProjectFolder(dir.Root()); !recovered) {
+        messages_.Message(this,
+                          QStringLiteral("无法打开工程文件夹“%1”。\n").arg(folder) +
+                              QString::fromStdString(recovered.error().Full()),
+                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+        return false;
+    }
+    base::ProjectLock::GuardWritesTo(dir.Root());
     state_.Project = dir;
     state_.Node9 = {};
     state_.Node10 = {};
@@ -240,7 +257,19 @@ void MainFrame::UpdateLockIndicators() {
 }
 
 void MainFrame::ExecuteCommand(int id) {
+    if (commands_.ReadsProject(id)) {
+        base::Result<> readable = store::CheckProjectFolder(state_.Project);
+        if (readable) readable = base::OpenProjectFolder(state_.Project.Root());
+        if (!readable) {
+            messages_.Message(this, QString::fromStdString(readable.error().Full()),
+                              ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+            return;
+        }
+    }
     commands_.Execute(id);
+    // A trace that could not be written while the command ran.
+    if (auto warning = burner::SerialTrace::Process().TakeWarning())
+        statusBar()->showMessage(QString::fromStdString(warning->userText + " " + warning->reason));
 }
 
 QMenu* MainFrame::FileMenu() const {

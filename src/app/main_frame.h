@@ -55,6 +55,7 @@ class MainFrame : public QMainWindow {
     bool OpenFolder(const QString& folder);
     // The "文件" menu, first in every menu bar.
     QMenu* FileMenu() const;
+    QMenu* HelpMenu() const { return helpMenu_; }
     // The menu item that turns the serial trace on and off.
     QAction* TraceAction() const;
     // Turns the serial trace on into `file` (as --trace does); false, with a
@@ -91,6 +92,7 @@ class MainFrame : public QMainWindow {
     std::unique_ptr<ProjectFolders> ownFolders_;
     ProjectFolders& folders_;
     gui::FileMenu* fileMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;  // "帮助", last on every bar
     std::unique_ptr<SheetCommands> sheets_;
     CommandRegistry commands_;
     QLabel* folderPane_ = nullptr;

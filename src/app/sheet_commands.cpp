@@ -13,6 +13,7 @@
 #include "core/exchange/excel_exchange.h"
 #include "core/exchange/templates.h"
 #include "gui/kit/message_service.h"
+#include "gui/kit/qt_text.h"
 #include "gui/kit/run_state.h"
 
 namespace velsend::app::gui {
@@ -43,6 +44,8 @@ SheetCommands::SheetCommands(base::RunState& state, ui::MessageService& messages
         ShowSteps();
         EnableMenus(&view_, true);
         messages_.Message(&view_, QString::fromStdString(text_), QString(), ui::MessageIcon::None);
+        // The result is read: the bar goes back to empty for the next command.
+        view_.ProgressBar()->setValue(view_.ProgressBar()->minimum());
     });
 }
 
@@ -59,7 +62,9 @@ void SheetCommands::WriteTemplate(exchange::TemplateKind kind) {
     if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
     auto result = exchange::WriteTemplate(kind, ToPath(file));
     messages_.Message(&view_,
-                      result ? FromUtf8(exchange::kTemplateDoneText) : FromUtf8(result.error().Full()),
+                      result ? FromUtf8(exchange::kTemplateDoneText) + QStringLiteral("\n文件：") +
+                                   ui::ShownPath(file)
+                             : FromUtf8(result.error().Full()),
                       QString(), result ? ui::MessageIcon::None : ui::MessageIcon::Warning);
 }
 

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/result.h"
@@ -40,10 +42,90 @@ struct FileContent {
     bool keepTail = false;  // as WriteFileStart
 };
 
-// Writes several files as one: every temporary file is written first; only
-// when all are whole are they renamed into place. The error names the file
-// that failed.
+// Writes several files as one (a Transaction): every temporary file is
+// written first; only when all are whole are they renamed into place. The
+// error names the file that failed.
 [[nodiscard]] Result<> WriteFilesTogether(const std::vector<FileContent>& files);
+
+// The changes one command makes to a project folder, made as one.
+//
+// Commit stages every new file as a temporary file beside its target and
+// checks every file to be replaced or removed may be written; a full disk, a
+// file-size limit or a read-only file stops it there with the folder as it
+// was. Then the staged files are flushed to the disk, the set is recorded in
+// a journal file in the folder (".velsend-journal", flushed too), and the
+// renames and removals run with SIGINT, SIGTERM and SIGHUP held off. The
+// journal goes last. A commit cut short by SIGKILL or a power loss leaves the
+// journal, and RecoverFolder (run whenever a program takes the project lock
+// or opens the folder) completes it.
+class Transaction {
+  public:
+    // A second write of the same target replaces the first.
+    void Write(FileContent file);
+    // Removes `target` on commit; a target that is already gone is fine.
+    void Remove(std::filesystem::path target);
+    bool Empty() const { return writes_.empty() && removals_.empty(); }
+    [[nodiscard]] Result<> Commit();
+    // The file a failed Commit names.
+    const std::filesystem::path& FailedTarget() const { return failed_; }
+    // The bytes staged for `target` (keepTail already applied), if any.
+    const std::vector<std::uint8_t>* Staged(const std::filesystem::path& target) const;
+
+  private:
+    std::vector<FileContent> writes_;
+    std::map<std::string, std::size_t> index_;  // target -> its place in writes_
+    std::vector<std::filesystem::path> removals_;
+    std::filesystem::path failed_;
+};
+
+// While one lives in a thread, every write and removal of the file module
+// made there (WriteWholeFile, WriteFileAt, WriteFilesTogether, RemoveFile)
+// joins its transaction instead of touching the disk, and a write that reads
+// the old file reads what is staged: a routine made of many single writes
+// (the demo project, a dialog saving a batch) becomes one commit. Nothing is
+// written unless Commit is called. Scopes do not nest: an inner one joins the
+// outer.
+class TransactionScope {
+  public:
+    TransactionScope();
+    ~TransactionScope();
+    TransactionScope(const TransactionScope&) = delete;
+    TransactionScope& operator=(const TransactionScope&) = delete;
+    [[nodiscard]] Result<> Commit();
+
+  private:
+    Transaction transaction_;
+    bool outer_ = false;
+};
+
+// Deletes `target` (already gone is fine); within a TransactionScope, on its commit.
+[[nodiscard]] Result<> RemoveFile(const std::filesystem::path& target);
+
+// The journal a multi-file commit leaves in its folder while it runs.
+inline constexpr std::string_view kJournalName = ".velsend-journal";
+
+// Completes a commit that was cut short in `folder` (its journal is still
+// there): the staged files not yet in place are renamed in and the removals
+// done; a journal that was itself cut short (no end line, nothing renamed
+// yet) is rolled back instead. Also removes temporary files left by
+// processes that no longer run. True when there was something to do. Call
+// while holding the folder's ProjectLock.
+[[nodiscard]] Result<bool> RecoverFolder(const std::filesystem::path& folder);
+
+// A mkstemp pattern for a scratch file of this process in `folder`
+// (".../velsend-xls.part-1234-XXXXXX"), which RemoveOwnTemporaryFiles removes
+// should a signal stop the process before the caller does.
+std::string TemporaryPattern(const std::filesystem::path& folder, std::string_view stem);
+
+// Deletes the temporary files this process has in progress. Safe to call
+// from a signal handler.
+void RemoveOwnTemporaryFiles() noexcept;
+
+// For programs that write project files: a file-size limit makes a write fail
+// with EFBIG ("File too large") instead of killing the process, and SIGINT,
+// SIGTERM and SIGHUP remove this process's temporary files and exit with 130
+// (after a running commit has finished).
+void InstallWriteSignalHandling();
 
 // Writes many independent files (a run of print files, an import of a
 // thousand rules) with one flush to the disk instead of one per file: the
@@ -57,7 +139,10 @@ struct FileContent {
 // "无法写入文件“devc5.dat”。".
 std::string WriteFailedText(const std::filesystem::path& target);
 
-// A temporary file beside a target, removed unless committed. For writers
+// A temporary file beside a target, removed unless committed. A target that
+// exists and may not be written (no write permission, or the owner's write
+// bit cleared, which counts for root too) is refused at Open; a replaced file
+// keeps its mode, and its owner and group where the system allows. For writers
 // that stream (backups): Append as the data arrives, then Commit.
 class PendingFile {
   public:
@@ -70,6 +155,8 @@ class PendingFile {
     [[nodiscard]] Result<> Append(std::span<const std::uint8_t> bytes);
     // Flushes to disk and renames over the target.
     [[nodiscard]] Result<> Commit();
+    // Flushes the temporary file to the disk.
+    [[nodiscard]] Result<> Flush();
     // Flushes the whole file system that holds the (open) temporary file: a
     // set of files is made durable with one flush instead of one per file.
     [[nodiscard]] Result<> SyncFileSystem();
@@ -80,6 +167,8 @@ class PendingFile {
     [[nodiscard]] Result<> CommitSynced();
     // Removes the temporary file (also done by the destructor).
     void Discard();
+    // Leaves the temporary file where it is (a journal names it).
+    void Keep();
     const std::filesystem::path& TempPath() const { return temp_; }
 
   private:

@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <tuple>
 #include <vector>
 
+#include "base/project_lock.h"
 #include "cli/commands.h"
 #include "core/burner/serial_trace.h"
 #include "core/store/project_files.h"
@@ -112,8 +114,15 @@ standard output; only the success text exits with 0.
 
 --dir must name an existing folder (files missing in it read as empty).
 
+A project file that is there but cannot be read is an error naming it (only a
+missing file reads as empty). Commands that change several files change all
+of them or none; commands that write hold the folder's lock (.velsend-lock),
+and a second writer waits up to 3 s (VELSEND_LOCK_WAIT_MS) and then names
+the program that holds it.
+
 exit status: 0 done, 1 failed or refused, 2 usage error, 130 stopped by
-SIGINT, SIGTERM or SIGHUP (between blocks; the port is closed properly).
+SIGINT, SIGTERM or SIGHUP (a transfer between blocks, the port closed
+properly; any other command with its temporary files removed).
 )";
 
 // What --help adds when this build leaves features out.
@@ -129,39 +138,46 @@ constexpr std::string_view kMissingFeatures =
 #endif
     "";
 
+// What a command does with the project folder: reading commands refuse a
+// folder with an unreadable project file (it must not read as zeros);
+// writing ones hold the project lock from start to end, so that no other
+// program's write falls between their reading and their writing.
+enum Access : unsigned { kNone = 0, kReads = 1, kWrites = 2, kReadsWrites = 3 };
+
 struct CommandRow {
     std::string_view name;
     std::size_t minArgs;
     std::size_t maxArgs;
     std::function<int(Context&)> run;
+    unsigned access = kNone;
 };
 
 const std::vector<CommandRow>& Commands() {
     static const std::vector<CommandRow> rows{
-        {"select-model", 0, 0, SelectModelCommand},
-        {"init", 0, 0, InitCommand},
-        {"demo", 0, 0, DemoCommand},
-        {"phrases", 1, 1, PhrasesCommand},
-        {"show", 1, 2, ShowCommand},
-        {"logic", 3, 3, LogicCommand},
-        {"send", 1, 1, SendCommand},
-        {"erase", 0, 0, EraseCommand},
-        {"ports", 0, 0, PortsCommand},
-        {"backup", 1, 1, BackupCommand},
-        {"restore", 1, 2, RestoreCommand},
-        {"verify", 1, 1, VerifyCommand},
-        {"chip-backups", 0, 0, ChipBackupsCommand},
-        {"copy-loop", 2, 2, CopyLoopCommand},
-        {"quick-set", 0, 9, QuickSetCommand},
-        {"excel-export", 1, 1, ExcelExportCommand},
-        {"excel-import", 1, 3, ExcelImportCommand},
-        {"template", 2, 2, TemplateCommand},
-        {"diff", 2, 3, DiffProjectsCommand},
-        {"sd-pack", 4, 4, SdPackCommand},
-        {"sd-import", 5, 7, SdImportCommand},
-        {"print", 0, 0, PrintCommand},
-        {"velnet-import", 4, 6, VelnetImportCommand},
-        {"report", 1, 3, ReportCommand},
+        {"select-model", 0, 0, SelectModelCommand, kNone},
+        {"init", 0, 0, InitCommand, kWrites},
+        {"demo", 0, 0, DemoCommand, kWrites},
+        {"phrases", 1, 1, PhrasesCommand, kWrites},
+        {"show", 1, 2, ShowCommand, kReads},
+        {"logic", 3, 3, LogicCommand, kWrites},
+        {"send", 1, 1, SendCommand, kReads},
+        {"erase", 0, 0, EraseCommand, kNone},
+        {"ports", 0, 0, PortsCommand, kNone},
+        {"backup", 1, 1, BackupCommand, kNone},
+        {"restore", 1, 2, RestoreCommand, kNone},
+        {"verify", 1, 1, VerifyCommand, kNone},
+        {"chip-backups", 0, 0, ChipBackupsCommand, kNone},
+        {"copy-loop", 2, 2, CopyLoopCommand, kReadsWrites},
+        {"quick-set", 0, 9, QuickSetCommand, kReadsWrites},
+        {"excel-export", 1, 1, ExcelExportCommand, kReads},
+        {"excel-import", 1, 3, ExcelImportCommand, kReadsWrites},
+        {"template", 2, 2, TemplateCommand, kNone},
+        {"diff", 2, 3, DiffProjectsCommand, kNone},
+        {"sd-pack", 4, 4, SdPackCommand, kReads},
+        {"sd-import", 5, 7, SdImportCommand, kReadsWrites},
+        {"print", 0, 0, PrintCommand, kReadsWrites},
+        {"velnet-import", 4, 6, VelnetImportCommand, kReadsWrites},
+        {"report", 1, 3, ReportCommand, kReads},
     };
     return rows;
 }
@@ -186,6 +202,25 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
                                   "'" + options.dir.string() +
                                       (std::filesystem::exists(st) ? "' 不是一个文件夹"
                                                                    : "' 不存在"));
+            }
+        }
+        // Writes of this process into the project folder hold its lock.
+        base::ProjectLock::GuardWritesTo(options.dir);
+        std::optional<base::ProjectLock> lock;
+        if (row.access & kWrites) {
+            auto taken = base::ProjectLock::Acquire(options.dir, base::ProjectLock::DefaultWait());
+            if (!taken) {
+                streams.err << taken.error().userText << "\n";
+                return kExitFailed;
+            }
+            lock.emplace(std::move(*taken));
+        }
+        if (row.access & kReads) {
+            base::Result<> readable = store::CheckProjectFolder(store::ProjectDir(options.dir));
+            if (readable) readable = base::OpenProjectFolder(options.dir);
+            if (!readable) {
+                streams.err << readable.error().Full() << "\n";
+                return kExitFailed;
             }
         }
         base::RunState state;

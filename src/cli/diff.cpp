@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "base/controller_model.h"
+#include "base/project_lock.h"
 #include "cli/cli.h"
 #include "core/logic/logic_files.h"
 #include "core/phrases/phrase_library.h"
@@ -218,6 +219,15 @@ int DiffCommand(const std::vector<std::string>& args, int controllerModel, std::
     for (const std::string& dir : dirs) {
         if (!IsFolder(dir)) {
             err << "velsend-cli: diff: 不是工程文件夹: " << dir << "\n";
+            return kExitUsage;
+        }
+    }
+    // A file that cannot be read is no difference to report: exit 2, no lines.
+    for (const std::string& dir : dirs) {
+        const base::Result<> readable = store::CheckProjectFolder(store::ProjectDir(dir));
+        const base::Result<> opened = readable ? base::OpenProjectFolder(dir) : readable;
+        if (!opened) {
+            err << "velsend-cli: diff: " << dir << ": " << opened.error().Full() << "\n";
             return kExitUsage;
         }
     }

@@ -14,6 +14,7 @@
 #include "cli/show.h"
 #include "core/burner/model_selection.h"
 #include "core/devices/class_forms.h"
+#include "core/logic/alphabet.h"
 #include "core/logic/logic_files.h"
 #include "core/logic/rule_editing.h"
 #include "core/loops/loop_copy.h"
@@ -113,7 +114,8 @@ int LogicCommand(Context& c) {
     const std::optional<std::string> text = store::Utf8ToGbk(args[2]);
     const base::Result<int> saved =
         text ? logic::SaveLogicRule(c.state.Project, c.state.ControllerModel, number, *text)
-             : base::Result<int>(base::Error{std::string(logic::kIllegalCharacterMessage), {}});
+             : base::Result<int>(base::Error{std::string(logic::kIllegalCharacterMessage),
+                                             logic::RefusedCharacterNoteUtf8(args[2])});
     if (!saved) {
         c.streams.err << saved.error().Full() << "\n";
         return kExitFailed;

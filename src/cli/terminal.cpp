@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+#include "base/file_write.h"
+
 namespace velsend::cli {
 namespace {
 
@@ -14,6 +16,10 @@ extern "C" void OnStopSignal(int signal) {
 }
 
 }  // namespace
+
+void InstallProcessSignals() {
+    base::InstallWriteSignalHandling();
+}
 
 StopSignals::StopSignals() {
     gStopRequested.store(false);

@@ -16,6 +16,12 @@
 
 namespace velsend::cli {
 
+// For the whole run: a file-size limit fails a write with "File too large"
+// instead of killing the process, and SIGINT, SIGTERM or SIGHUP outside a
+// transfer removes the command's temporary files and exits with 130 (a commit
+// under way is finished first).
+void InstallProcessSignals();
+
 // Signals that stop a transfer or backup between blocks, as the GUI's cancel
 // does, so the port is closed properly and no temporary file is left.
 class StopSignals {
@@ -70,7 +76,7 @@ class TerminalPrompt : public base::UserPrompt {
 // transfer runs from 0 to full once per block).
 class ProgressPrinter : public burner::TransferObserver {
   public:
-    explicit ProgressPrinter(CliStreams streams) : streams_(streams) {}
+    explicit ProgressPrinter(CliStreams streams) : streams_(streams) { stages_.Start(Seconds()); }
     ~ProgressPrinter() override { EndBar(); }
 
     void SetRange(int upper) override {
@@ -92,6 +98,9 @@ class ProgressPrinter : public burner::TransferObserver {
         }
         Show();
     }
+    // On a terminal the bar also shows the loop or rules, the overall share
+    // and the time left.
+    void SetStage(const burner::TransferStage& stage) override { stages_.Enter(stage); }
     void PortNotOpened(const burner::OpenResult& result) override {
         EndBar();
         streams_.err << result.message << "\n";
@@ -106,6 +115,9 @@ class ProgressPrinter : public burner::TransferObserver {
     }
 
   private:
+    static double Seconds() {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    }
     bool Due() {
         const auto now = std::chrono::steady_clock::now();
         if (now - lastLine_ < std::chrono::milliseconds(500)) return false;
@@ -125,7 +137,9 @@ class ProgressPrinter : public burner::TransferObserver {
                      << std::string(static_cast<std::size_t>(kWidth - filled), ' ') << "] ";
         char pct[8];
         std::snprintf(pct, sizeof pct, "%3d%%", percent);
-        streams_.err << pct << " " << status_ << "\033[K" << std::flush;
+        streams_.err << pct << " " << status_;
+        if (stages_.HasStage()) streams_.err << "  " << stages_.Line(position_, upper_, Seconds());
+        streams_.err << "\033[K" << std::flush;
         barShown_ = true;
     }
 
@@ -135,6 +149,7 @@ class ProgressPrinter : public burner::TransferObserver {
     std::chrono::steady_clock::time_point lastLine_{};
     std::string status_;
     bool barShown_ = false;
+    burner::StageTracker stages_;
 };
 
 }  // namespace velsend::cli

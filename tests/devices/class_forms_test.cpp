@@ -59,18 +59,20 @@ TEST_F(ClassFormTest, EachDialogBuildsItsRecord) {
     ASSERT_TRUE(borrowed.Save(store::kBorrowedClass));
     EXPECT_EQ(RecordAt(dir / "devc1.dat", 7)[0], 0x01);
 
-    // Module: type 15 "开" "手动" delay 0; the high type bit is never stored.
+    // Module: "开" "手动" delay 0; type 31 has no radio here and goes back
+    // as it was, as does bit 4 of the status byte, which no field shows.
     Store(2, 0, {0x5F, 0x7F, 1, 0, 0, 0, 0});
     ClassDeviceSession module(project, ClassDialog::Module, 2, 0);
-    EXPECT_EQ(module.Form().device.type, 15);
+    EXPECT_EQ(module.Form().device.type, 31);
     EXPECT_EQ(module.Form().device.delay, 127);
     module.EditForm().device.state = 0;
     module.EditForm().device.choice = 1;
     module.EditForm().device.delay = 0;
     ASSERT_TRUE(module.Save(store::kModuleClass));
-    EXPECT_EQ(RecordAt(dir / "devc2.dat", 0), (Bytes{0xCF, 0x80, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(RecordAt(dir / "devc2.dat", 0), (Bytes{0xDF, 0x80, 1, 0, 0, 0, 0}));
 
-    // Zone display: "开" 2/5/0/17, the parameter byte 0x55 kept, no type bits.
+    // Zone display over an alarm device: "开" 2/5/0/17, the parameter byte
+    // 0x55 kept, no type bits.
     Store(3, 9, {0x8B, 0x55, 1, 0, 0, 0, 0});
     ClassDeviceSession zone(project, ClassDialog::ZoneDisplay, 3, 9);
     DeviceForm& z = zone.EditForm().device;
@@ -128,7 +130,7 @@ TEST_F(ClassFormTest, TheModuleRuleIsCheckedAfterTheDeviceIsSaved) {
     EXPECT_EQ(logic::ReadDeviceLogic(project, 6, 5), "R1");
 }
 
-TEST_F(ClassFormTest, TheNameGoesBackUpperCasedWhetherTypedOrNot) {
+TEST_F(ClassFormTest, AnUntouchedNameGoesBackByteForByteATypedOneUpperCased) {
     store::ChineseNameFile names{};
     names[2] = {'a', 'b', 0xB7, 0x65, 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n'};
     names[3] = {'n', 'e', 'x', 't'};  // another address: left as it is
@@ -137,11 +139,10 @@ TEST_F(ClassFormTest, TheNameGoesBackUpperCasedWhetherTypedOrNot) {
     ASSERT_TRUE(session.Save(store::kAlarmClass));
     const Bytes ch = ReadBytes(dir / "ch0.dat");
     ASSERT_EQ(ch.size(), 4096u);
-    // All 16 bytes, no terminator; the trail byte 0x65 of a two-byte
-    // character is not a letter to upper-case.
+    // All 16 bytes as they were, no terminator.
     EXPECT_EQ(
         Bytes(ch.begin() + 32, ch.begin() + 48),
-        (Bytes{'A', 'B', 0xB7, 0x65, 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N'}));
+        (Bytes{'a', 'b', 0xB7, 0x65, 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n'}));
     EXPECT_EQ(Bytes(ch.begin() + 48, ch.begin() + 52), (Bytes{'n', 'e', 'x', 't'}));
 
     session.TypeName("fan");

@@ -98,7 +98,7 @@ TEST(HostileFolder, NamedPipesAreRefusedNotWaitedFor) {
                  "devices"});
     }));
     EXPECT_EQ(r.status, cli::kExitFailed);
-    EXPECT_TRUE(Contains(r.out, "devc0.dat")) << r.out;
+    EXPECT_TRUE(Contains(r.out + r.err, "devc0.dat")) << r.out << r.err;
 
     // So does a restore from a pipe.
     burner::ChipCopyJob job;

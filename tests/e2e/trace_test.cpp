@@ -8,6 +8,7 @@
 #include <regex>
 
 #include "cli_run.h"
+#include "file_size_limit.h"
 #include "sim_process.h"
 #include "temp_dir.h"
 
@@ -97,6 +98,23 @@ TEST(SerialTrace, NothingIsWrittenUntilTheConnectionCloses) {
     trace.Note(SerialTrace::Direction::Sent, sent, 2);
     ASSERT_TRUE(trace.Flush().ok());
     EXPECT_EQ(ReadTrace(dir / "t.log").tx.size(), 2u);
+}
+
+// A trace that fills the disk (here: the file-size limit) is a warning with
+// the reason; the transfer itself still succeeds.
+TEST(SerialTrace, ATraceThatCannotBeWrittenIsAWarning) {
+    test::TempDir dir;
+    test::SimProcess sim({"--model", "3"}, dir / "sim.log");
+    ASSERT_FALSE(sim.path().empty());
+    CliRun r;
+    {
+        test::FileSizeLimit limit(1000);
+        r = Cli({"--dir", dir.path().string(), "--port", sim.path(), "--model", "3", "--pace", "0",
+                 "--loops", "0-0", "--trace", (dir / "trace.log").string(), "send", "devices"});
+    }
+    EXPECT_EQ(r.status, cli::kExitOk) << r.err;
+    EXPECT_NE(r.err.find("无法写入串口通信记录文件"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
 }
 
 TEST(SerialTrace, RefusesWhatIsNoPlainFile) {

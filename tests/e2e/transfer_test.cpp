@@ -69,6 +69,7 @@ TEST_F(TransferTest, DeviceRecordsGoBlockByBlockForEachModelFamily) {
         auto sim = Sim({"--model", std::to_string(model)});
         job.rules.FirstLoop = 0;
         job.rules.LastLoop = 1;
+        recorder = {};
         const TransferResult result = Run(sim, TransferKind::SendDevices, model);
         EXPECT_TRUE(result.Succeeded()) << model;
         EXPECT_EQ(result.status, "传送设备信息成功！");
@@ -88,6 +89,9 @@ TEST_F(TransferTest, DeviceRecordsGoBlockByBlockForEachModelFamily) {
         EXPECT_EQ(recorder.positions.back(), model == 1 ? 80 : 160);
         EXPECT_EQ(recorder.statuses.front(), "正在传送设备信息......");
         EXPECT_EQ(recorder.pauseCount, 0) << "pace 0 must not pause";
+        using Unit = TransferStage::Unit;
+        EXPECT_EQ(recorder.stages,
+                  (std::vector<TransferStage>{{Unit::Loop, 0, 2, 0, 0}, {Unit::Loop, 1, 2, 0, 0}}));
     }
 }
 
@@ -202,6 +206,15 @@ TEST_F(TransferTest, LogicBlocksPerModel) {
         EXPECT_EQ(sim.WaitReceived(expected.size()), expected) << model;
         EXPECT_EQ(result.blocksStored, 5 / perBlock + 1);
         EXPECT_EQ(recorder.positions.back(), 256);
+        // Each block says which rules it carries.
+        using Unit = TransferStage::Unit;
+        const std::vector<TransferStage> stages =
+            perBlock == 2 ? std::vector<TransferStage>{{Unit::Rules, 0, 3, 0, 1},
+                                                       {Unit::Rules, 1, 3, 2, 3},
+                                                       {Unit::Rules, 2, 3, 4, 5}}
+                          : std::vector<TransferStage>{{Unit::Rules, 0, 2, 0, 3},
+                                                       {Unit::Rules, 1, 2, 4, 5}};
+        EXPECT_EQ(recorder.stages, stages) << model;
     }
 }
 

@@ -99,7 +99,8 @@ TEST_F(ExchangeDlgTest, PackAndImportCommandsRunFromTheMenu) {
     });
     frame.ExecuteCommand(base::ID_SD_PACK);
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, QStringLiteral("数据打包成功!"));
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("数据打包成功!\n文件：") +
+                                          QString::fromStdString((dir / "MXKA007.dat").string()));
     EXPECT_EQ(messages.shown[0].caption, QStringLiteral("提示"));
     EXPECT_EQ(state.SdControllerId, 7);
     ASSERT_EQ(ReadBytes(dir / "MXKA007.dat").size(), 327680u);
@@ -134,7 +135,8 @@ TEST_F(ExchangeDlgTest, TextPrintCommandShowsItsCaption) {
     app::gui::MainFrame frame(state, messages);
     frame.ExecuteCommand(base::ID_TEXT_PRINT);
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, QStringLiteral("设备信息文本文件生成完毕！"));
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("设备信息文本文件生成完毕！\n文件夹：") +
+                                          QString::fromStdString(dir.path().string()));
     EXPECT_EQ(messages.shown[0].caption, QStringLiteral("生成文本打印文件"));
     EXPECT_TRUE(std::filesystem::exists(dir / "devctext0.txt"));
     EXPECT_TRUE(std::filesystem::exists(dir / "logtext.txt"));

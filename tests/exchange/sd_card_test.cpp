@@ -196,17 +196,23 @@ TEST_F(SdImportTest, ForeignNamesAreRefusedAndShortFilesReported) {
     EXPECT_EQ(refused.error().userText, "文件打开失败!");
     EXPECT_EQ(test::FileNames(dir.path()), before);
 
-    // A card cut after the device section: still imported, the gap is named.
+    // A card cut after the device section would import zeros over the rest:
+    // refused with the sizes, unless only the devices are asked for.
     auto bytes = ReadBytes(card);
-    bytes.resize(0x8000);
+    bytes.resize(0x8000 + 16);
     WriteBytes(dir / "MXKA002.dat", bytes);
-    const auto shortCard = ImportSdCard(Project(), SdFamily::KA, dir / "MXKA002.dat", 0, {});
-    ASSERT_TRUE(shortCard.ok());
-    EXPECT_EQ(shortCard->missingBytes, 327680u - 0x8000u);
-    EXPECT_NE(shortCard->message.find("294912"), std::string::npos) << shortCard->message;
-    EXPECT_EQ(ReadBytes(dir / "word.dat"), std::vector<std::uint8_t>(4096, 0));
-    // Kept as the card says: a zero record decodes to "0" characters.
-    EXPECT_EQ(ReadBytes(dir / "logic0.dat"), Bytes(std::string(128, '0')));
+    const auto withCard = test::FileNames(dir.path());
+    const auto cut = ImportSdCard(Project(), SdFamily::KA, dir / "MXKA002.dat", 0, {});
+    ASSERT_FALSE(cut.ok());
+    EXPECT_NE(cut.error().userText.find("32784 字节"), std::string::npos) << cut.error().userText;
+    EXPECT_NE(cut.error().userText.find("327680"), std::string::npos);
+    EXPECT_EQ(test::FileNames(dir.path()), withCard);
+    SdSections devicesOnly{true, false, false, false};
+    const auto shortCard = ImportSdCard(Project(), SdFamily::KA, dir / "MXKA002.dat", 0, devicesOnly);
+    ASSERT_TRUE(shortCard.ok()) << shortCard.error().Full();
+    EXPECT_EQ(shortCard->missingBytes, 327680u - 0x8010u);
+    EXPECT_NE(shortCard->message.find("294896"), std::string::npos) << shortCard->message;
+    EXPECT_FALSE(std::filesystem::exists(dir / "word.dat"));
 }
 
 TEST_F(SdImportTest, KbxCardsRoundTripWithTheirRulesAsStored) {

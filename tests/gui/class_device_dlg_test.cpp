@@ -134,7 +134,7 @@ TEST_F(ClassDialogTest, TheModuleDialogSavesTheDeviceEvenWhenItRefusesTheRule) {
     Retype(Child<QLineEdit>(&dialog, "logic"), QStringLiteral("M13002s"));
     Click(Child<QPushButton>(&dialog, "ok"));
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, QStringLiteral("输入有非法字符！"));
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("输入有非法字符！\n第 7 个字符“s”不能用在逻辑中。"));
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(Child<QLineEdit>(&dialog, "logic")->text(), QStringLiteral("M13002s"));
     EXPECT_EQ(RecordAt(dir / "devc6.dat", 3), (Bytes{0xCF, 0x80, 0, 0, 0, 0, 0}));

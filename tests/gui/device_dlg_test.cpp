@@ -1,7 +1,12 @@
 // The device detail dialog, the loop statistics, the grid view and the loop
 // copy, driven the way an engineer drives them.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -9,9 +14,11 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
 
+#include "base/project_lock.h"
 #include "gui/loops/loop_grid_view.h"
 #include "gui/devices/device_detail_dlg.h"
 #include "gui/logic/logic_rules_dlg.h"
@@ -51,6 +58,11 @@ void ClickAt(QWidget* window, QPoint at) {
 using test::Child;
 using test::Click;
 using test::Wheel;
+
+std::string Rect(const QRect& r) {
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
+           std::to_string(r.height());
+}
 
 class DeviceDialogTest : public ::testing::Test {
   protected:
@@ -211,6 +223,16 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
         QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F7);
         EXPECT_TRUE(logic->isVisible());
         EXPECT_TRUE(phrases->isVisible());
+        // Beside the form, on screen, kept above the dialog as tool windows.
+        const QWidget* formPanel = dialog.findChild<QWidget*>(QStringLiteral("detailForm"));
+        ASSERT_NE(formPanel, nullptr);
+        const QRect form(formPanel->mapToGlobal(QPoint(0, 0)), formPanel->size());
+        const QRect screen = dialog.screen()->availableGeometry();
+        for (QDialog* window : {logic, phrases}) {
+            EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool)) << window->windowTitle().toStdString();
+            EXPECT_TRUE(screen.contains(window->frameGeometry())) << Rect(window->frameGeometry());
+            EXPECT_FALSE(window->frameGeometry().intersects(form)) << window->windowTitle().toStdString();
+        }
         phrases->reject();  // closing only hides it
         EXPECT_FALSE(phrases->isVisible());
         QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F7);
@@ -221,6 +243,11 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
         int shownLoop = -1;
         const auto closeStats = test::WhenModal([&](QDialog* stats) {
             shownLoop = static_cast<loops::LoopStatsDlg*>(stats)->Loop();
+            // The dialog may have moved over to make room.
+            const QRect formNow(formPanel->mapToGlobal(QPoint(0, 0)), formPanel->size());
+            EXPECT_FALSE(stats->frameGeometry().intersects(formNow)) << Rect(stats->frameGeometry());
+            EXPECT_TRUE(screen.contains(stats->frameGeometry())) << Rect(stats->frameGeometry());
+            EXPECT_TRUE(screen.contains(dialog.frameGeometry())) << Rect(dialog.frameGeometry());
             stats->reject();
         });
         QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F1);
@@ -288,6 +315,48 @@ TEST_F(DeviceDialogTest, FirstFamilyQueryWalksTheLoops) {
     query.accept();
     EXPECT_FALSE(query.isHidden() && query.result() == QDialog::Accepted);
     EXPECT_EQ(messages.shown.size(), 2u);  // while typing and on "确认"
+}
+
+// While the CLI holds the project, a dialog's save waits briefly, then says
+// who holds it and changes nothing; once it lets go the save goes through.
+TEST_F(DeviceDialogTest, ASaveWhileAnotherProgramHoldsTheProjectSaysWhoAndWaits) {
+    store::DeviceFile devices{};
+    devices[9] = {0xCB, 0, 1, 0, 0, 0, 0};
+    ASSERT_TRUE(store::WriteDeviceFile(state.Project, 3, devices));
+    base::ProjectLock::GuardWritesTo(dir.path());
+    ::setenv("VELSEND_LOCK_WAIT_MS", "50", 1);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        const int fd = ::open((dir.path() / base::ProjectLock::kFileName).c_str(), O_RDWR | O_CREAT, 0644);
+        ::flock(fd, LOCK_EX);
+        const std::string text = std::to_string(::getpid()) + "\tvelsend-cli\n";
+        (void)!::write(fd, text.data(), text.size());
+        (void)!::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    loops::LoopCopyDlg dialog(state.Project, messages);
+    dialog.show();
+    Retype(Child<QLineEdit>(&dialog, "source"), QStringLiteral("3"));
+    Retype(Child<QLineEdit>(&dialog, "target"), QStringLiteral("4"));
+    Click(Child<QPushButton>(&dialog, "copy"));
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ::unsetenv("VELSEND_LOCK_WAIT_MS");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(
+        QStringLiteral("工程文件夹正被另一个程序使用：velsend-cli（进程 %1）").arg(holder)))
+        << messages.shown[0].text.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir / "devc4.dat"));
+    Retype(Child<QLineEdit>(&dialog, "target"), QStringLiteral("4"));
+    Click(Child<QPushButton>(&dialog, "copy"));
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text, QStringLiteral("3到4复制完毕"));
+    EXPECT_EQ(store::ReadDeviceFile(state.Project, 4), devices);
 }
 
 TEST_F(DeviceDialogTest, LoopCopyStampsOneLoopOntoARun) {

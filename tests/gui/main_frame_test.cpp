@@ -97,6 +97,9 @@ const std::map<int, QString> kExpectedBars{
 const QString kFileMenu = QStringLiteral(
     "+文件|打开工程文件夹… #0|新建工程文件夹… #0|-|打印报告… #0|导出PDF… #0|-|-|记录串口通信… #0|-|退出 #0|");
 
+// Last on every bar.
+const QString kHelpMenu = QStringLiteral("+帮助|使用说明 #0|关于 #0|");
+
 const std::map<int, QString> kPrompts{
     {1056, QStringLiteral("选择MX300KA(老)")},
     {1057, QStringLiteral("选择MX300KA(新)、MX300KAⅡ(新、老)")},
@@ -199,14 +202,14 @@ TEST_F(MainFrameTest, StartsOnModelTwo) {
 }
 
 TEST_F(MainFrameTest, EachMenuBarListsItsItemsInOrder) {
-    EXPECT_EQ(ShownBar(frame), kFileMenu + kExpectedBars.at(136));
+    EXPECT_EQ(ShownBar(frame), kFileMenu + kExpectedBars.at(136) + kHelpMenu);
     const std::pair<int, int> selections[] = {{ID_MODEL_1, 128}, {ID_MODEL_3, 175},
                                               {ID_MODEL_4, 175}, {ID_MODEL_5, 178},
                                               {ID_MODEL_6, 178}, {ID_MODEL_2, 136}};
     for (const auto& [id, bar] : selections) {
         Select(id, true);
         EXPECT_EQ(frame.ShownMenuBar(), bar);
-        EXPECT_EQ(ShownBar(frame), kFileMenu + kExpectedBars.at(bar)) << bar;
+        EXPECT_EQ(ShownBar(frame), kFileMenu + kExpectedBars.at(bar) + kHelpMenu) << bar;
     }
 }
 
@@ -294,6 +297,27 @@ TEST_F(MainFrameTest, EveryCommandHasOneHandlerAndSetsItsSharedValue) {
     // afterwards would close the next test's dialog.
     frame.ExecuteCommand(base::ID_PHRASES_COMMON);
     EXPECT_EQ(state.PhraseInitMode, phrases::kInitCommon);
+}
+
+// A project file that is there but cannot be read stops a dialog that would
+// show it as empty (and save the emptiness back); the message names it.
+TEST_F(MainFrameTest, AnUnreadableProjectFileKeepsTheReadingDialogsShut) {
+    std::filesystem::create_directory(dir / "ch5.dat");
+    bool opened = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&opened] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            opened = true;
+            modal->close();
+        }
+    });
+    closer.start(10);
+    state.BusDeviceClass = 3;
+    frame.ExecuteCommand(base::ID_DEVICE_DETAIL);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(state.BusDeviceClass, 3);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("ch5.dat"))) << messages.shown[0].text.toStdString();
 }
 
 TEST(QtTranslations, StandardButtonsSpeakChinese) {

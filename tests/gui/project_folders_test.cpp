@@ -6,10 +6,15 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QHeaderView>
 #include <QMenu>
+#include <QScreen>
+#include <QTest>
+#include <QTreeView>
 
 #include "app/main_frame.h"
 #include "core/burner/serial_trace.h"
+#include "gui/kit/message_service.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
 
@@ -157,6 +162,29 @@ TEST_F(ProjectFoldersTest, FileMenuOpensCreatesAndTraces) {
     trace->trigger();
     EXPECT_FALSE(trace->isChecked());
     EXPECT_FALSE(burner::SerialTrace::Process().Enabled());
+}
+
+TEST(FileDialog, OpensInTheDetailViewWideEnoughForEveryColumn) {
+    test::TempDir dir;
+    test::WriteBytes(dir / "devc0.dat", std::vector<std::uint8_t>(1792, 0));
+    const auto dialog = ui::MakeFileDialog(nullptr, QStringLiteral("打开"),
+                                           QString::fromStdString(dir.path().string()), QString(),
+                                           QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
+    dialog->show();
+    auto* view = dialog->findChild<QTreeView*>();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) > 0; }));
+    QApplication::processEvents();
+    EXPECT_EQ(dialog->viewMode(), QFileDialog::Detail);
+    EXPECT_TRUE(dialog->screen()->availableGeometry().contains(dialog->frameGeometry()));
+    EXPECT_GE(dialog->width(), 800);
+    // Size, type and date are shown whole, not cut to "9 Dec ...:22".
+    const QModelIndex row = view->model()->index(0, 0, view->rootIndex());
+    for (int column = 1; column < view->header()->count(); ++column) {
+        const QString text = row.siblingAtColumn(column).data().toString();
+        EXPECT_GT(view->header()->sectionSize(column), view->fontMetrics().horizontalAdvance(text))
+            << text.toStdString();
+    }
 }
 
 }  // namespace

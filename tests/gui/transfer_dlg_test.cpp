@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <thread>
 
@@ -61,12 +62,33 @@ TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
     QObject::connect(dialog.Progress(), &QProgressBar::valueChanged, [&](int value) {
         if (dialog.Running() && value > 0) seenMidway = true;
     });
+    // The line under the bar names each of the four loops in turn.
+    QStringList loopsSeen;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const QString loop = dialog.StageLine()->text().section(QChar(0x3000), 0, 0);
+        if (!loop.isEmpty() && (loopsSeen.isEmpty() || loopsSeen.back() != loop)) {
+            loopsSeen << loop;
+            if (qEnvironmentVariableIsSet("VELSEND_SHOTS") && loopsSeen.size() == 3)
+                dialog.grab().save(qEnvironmentVariable("VELSEND_SHOTS") + QStringLiteral("/transfer-loop.png"));
+        }
+    });
+    watch.start(1);
     state.Rules.PaceDelay = 1;
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
     EXPECT_TRUE(dialog.Running());
     EXPECT_FALSE(dialog.StartButton()->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
     EXPECT_TRUE(seenMidway);
+    watch.stop();
+    EXPECT_FALSE(loopsSeen.isEmpty());
+    EXPECT_EQ(loopsSeen.back(), QStringLiteral("回路 4 / 4"));
+    for (const QString& loop : loopsSeen)
+        EXPECT_TRUE(QStringList({QStringLiteral("回路 1 / 4"), QStringLiteral("回路 2 / 4"),
+                                 QStringLiteral("回路 3 / 4"), QStringLiteral("回路 4 / 4")})
+                        .contains(loop)) << loop.toStdString();
+    EXPECT_TRUE(std::is_sorted(loopsSeen.begin(), loopsSeen.end())) << loopsSeen.join(u',').toStdString();
+    EXPECT_TRUE(dialog.StageLine()->text().contains(QStringLiteral("总进度 100%"))) << dialog.StageLine()->text().toStdString();
 
     EXPECT_EQ(dialog.Status()->text(), QStringLiteral("传送设备信息成功！"));
     EXPECT_EQ(dialog.Progress()->maximum(), 160);
@@ -258,11 +280,24 @@ TEST_F(TransferDlgTest, BackupWritesTheImageAndWrongRestoreIsRefused) {
     EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("1000")));
     EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Critical);
     EXPECT_EQ(sim.Received().size(), before);
+    // The dialog itself says so; the backup's 100% is gone.
+    EXPECT_TRUE(dialog.Status()->text().contains(QStringLiteral("不能还原"))) << dialog.Status()->text().toStdString();
+    EXPECT_EQ(dialog.Progress()->value(), 0);
+
+    // A whole image goes back (no backup first) and the dialog says it is
+    // done and verified.
+    messages.files = {QString::fromStdString((dir / "plaza.bin").string())};
+    messages.answers = {false};
+    QTest::mouseClick(dialog.RestoreButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 60000));
+    EXPECT_EQ(dialog.Status()->text(), QStringLiteral("还原完成：1024 块已写入芯片。校验通过"));
+    EXPECT_EQ(dialog.Progress()->value(), 1024);
+    ASSERT_EQ(messages.shown.size(), 3u);  // the refusal, the backup question, 校验通过
 
     // Cancelling the file dialog does nothing.
     QTest::mouseClick(dialog.RestoreButton(), Qt::LeftButton);
     EXPECT_FALSE(dialog.Running());
-    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown.size(), 3u);
 }
 
 TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
@@ -331,7 +366,7 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
     messages.answers = {false};
     dialog.RestoreListedButton()->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
-    EXPECT_EQ(dialog.Status()->text(), QStringLiteral("校验通过"));
+    EXPECT_EQ(dialog.Status()->text(), QStringLiteral("还原完成：1024 块已写入芯片。校验通过"));
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[1].text, QStringLiteral("校验通过"));
     EXPECT_EQ(dialog.BackupList()->topLevelItemCount(), 2);  // No: no backup this time

@@ -44,14 +44,21 @@ TEST_F(LogicCliTest, SetThenShowListsTheNonEmptyRules) {
 TEST_F(LogicCliTest, RefusalsKeepTheFileAndExitOne) {
     ASSERT_EQ(Run({"logic", "set", "5", "T1"}).status, kExitOk);
 
+    // The second line names the first refused character and where it stands.
     CliRun r = Run({"logic", "set", "5", "Tn1001=M13002"});
     EXPECT_EQ(r.status, kExitFailed);
-    EXPECT_EQ(r.err, "输入有非法字符！\n");
+    EXPECT_EQ(r.err, "输入有非法字符！\n第 2 个字符“n”不能用在逻辑中。\n");
     r = Run({"logic", "set", "5", "T1 M2"});
-    EXPECT_EQ(r.err, "输入有非法字符！\n");
-    r = Run({"logic", "set", "5", "T测试"});
+    EXPECT_EQ(r.err, "输入有非法字符！\n第 3 个字符“ ”（空格）不能用在逻辑中。\n");
+    r = Run({"logic", "set", "5", "T测试\x07"});
     EXPECT_EQ(r.status, kExitFailed);
-    EXPECT_EQ(r.err, "输入有非法字符！\n");
+    EXPECT_EQ(r.err, "输入有非法字符！\n第 2 个字符“测”不能用在逻辑中。\n");
+    r = Run({"logic", "set", "5", "T1\x07"});
+    EXPECT_EQ(r.err, "输入有非法字符！\n第 3 个字符（控制字符 0x07）不能用在逻辑中。\n");
+    r = Run({"logic", "set", "5", "T1€"});  // one GBK byte
+    EXPECT_EQ(r.err, "输入有非法字符！\n第 3 个字符“€”不能用在逻辑中。\n");
+    r = Run({"logic", "set", "5", "T1😀"});  // no GBK code at all
+    EXPECT_EQ(r.err, "输入有非法字符！\n第 3 个字符“😀”不能用在逻辑中。\n");
     r = Run({"--model", "4", "logic", "set", "5", std::string(81, '1')});
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_EQ(r.err, "请输入不多于 80 个的字符。\n");

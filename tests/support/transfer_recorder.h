@@ -13,6 +13,7 @@ class TransferRecorder : public burner::TransferObserver {
     void SetRange(int upper) override { ranges.push_back(upper); }
     void SetPosition(int position) override { positions.push_back(position); }
     void SetStatus(const std::string& text) override { statuses.push_back(text); }
+    void SetStage(const burner::TransferStage& stage) override { stages.push_back(stage); }
     void PortNotOpened(const burner::OpenResult& result) override {
         portFailures.push_back(result.message);
     }
@@ -26,6 +27,7 @@ class TransferRecorder : public burner::TransferObserver {
     std::vector<int> ranges;
     std::vector<int> positions;
     std::vector<std::string> statuses;
+    std::vector<burner::TransferStage> stages;
     std::vector<std::string> portFailures;
     long pauseTotal = 0;
     int pauseCount = 0;

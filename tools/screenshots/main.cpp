@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPixmap>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +20,10 @@
 #include "base/file_write.h"
 #include "core/burner/chip_safety.h"
 #include "core/demo/demo_project.h"
+#include "app/help_menu.h"
 #include "app/main_frame.h"
+#include "gui/report/report_commands.h"
+#include "gui/report/report_preview_dlg.h"
 #include "gui/kit/run_state.h"
 #include "gui/burner/chip_copy_dlg.h"
 #include "gui/burner/transfer_rules_dlg.h"
@@ -153,6 +158,14 @@ const std::vector<Shot>& Shots() {
              dialog->LogicEdit()->setText(QStringLiteral("T00042M00041"));
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
+        {"class-module-unlisted-type",
+         [](base::RunState& s, ui::MessageService& m) {
+             s.ControllerModel = 1;
+             s.BusDeviceClass = 2;
+             s.CurrentLoop = 0;
+             s.CurrentAddress = 30;  // the smoke fan: type 25, which has no radio here
+             return Make<devices::ModuleDeviceDlg>(s, m);
+         }},
         {"class-zone-display",
          [](base::RunState& s, ui::MessageService& m) {
              s.ControllerModel = 1;
@@ -187,6 +200,24 @@ const std::vector<Shot>& Shots() {
          }},
         {"velnet-import",
          [](base::RunState& s, ui::MessageService& m) { return Make<exchange::VelnetImportDlg>(s, m); }},
+        {"report-preview",
+         [](base::RunState& s, ui::MessageService& m) -> std::unique_ptr<QWidget> {
+             return report::MakeReportPreview(s, m, nullptr);
+         }},
+        {"about",
+         [](base::RunState&, ui::MessageService&) {
+             auto box = std::make_unique<QMessageBox>(QMessageBox::Information,
+                                                      QStringLiteral("关于 VelSend"),
+                                                      app::gui::AboutText(), QMessageBox::Ok);
+             return std::unique_ptr<QWidget>(std::move(box));
+         }},
+        {"file-dialog",
+         [](base::RunState& s, ui::MessageService&) -> std::unique_ptr<QWidget> {
+             return ui::MakeFileDialog(nullptr, QStringLiteral("请选择要导入的Excel表格..."),
+                                       QString::fromStdString(s.Project.Root().string()),
+                                       QStringLiteral("所有文件 (*)"), QFileDialog::AcceptOpen,
+                                       QFileDialog::ExistingFile);
+         }},
         {"velnet-progress",
          [](base::RunState& s, ui::MessageService& m) {
              return Make<exchange::VelnetImportRunDlg>(s.Project, "/nonexistent", 0, 0, m);
@@ -221,8 +252,21 @@ int main(int argc, char** argv) {
         const QString name = QString::fromLatin1(shot.name);
         if (!wanted.isEmpty() && !wanted.contains(name)) continue;
         std::unique_ptr<QWidget> window = shot.make(state, messages);
+        if (!window) {
+            std::fprintf(stderr, "%s: no window\n", shot.name);
+            ++failures;
+            continue;
+        }
         window->show();
-        app.processEvents();
+        // The preview draws its pages on a worker thread: give it time.
+        QElapsedTimer settle;
+        settle.start();
+        do app.processEvents(); while (settle.elapsed() < (name == QStringLiteral("report-preview") ? 2000 : 30));
+        // Every window must fit a 1280x720 screen, frame and title bar included.
+        const QSize size = window->frameGeometry().size();
+        if (size.width() > 1280 || size.height() > 720 - 40)
+            std::fprintf(stderr, "%s: %dx%d does not fit 1280x720\n", shot.name, size.width(),
+                         size.height());
         const QString file = outDir + QLatin1Char('/') + name + QStringLiteral(".png");
         if (window->grab().save(file)) {
             std::printf("%s\n", qPrintable(file));

@@ -67,7 +67,17 @@ base::Result<> SerialTrace::Stop() {
     base::Result<> flushed = FlushLocked();
     enabled_ = false;
     file_.clear();
+    // A flush that failed at a port's close is reported here at the latest.
+    if (flushed && warning_) flushed = *warning_;
+    warning_.reset();
     return flushed;
+}
+
+std::optional<base::Error> SerialTrace::TakeWarning() {
+    std::lock_guard lock(mutex_);
+    std::optional<base::Error> warning;
+    warning.swap(warning_);
+    return warning;
 }
 
 bool SerialTrace::Enabled() const {
@@ -92,7 +102,9 @@ void SerialTrace::Note(Direction direction, const std::uint8_t* data, std::size_
 
 base::Result<> SerialTrace::Flush() {
     std::lock_guard lock(mutex_);
-    return FlushLocked();
+    base::Result<> flushed = FlushLocked();
+    if (!flushed && !warning_) warning_ = flushed.error();
+    return flushed;
 }
 
 base::Result<> SerialTrace::FlushLocked() {

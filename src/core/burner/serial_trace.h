@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "base/result.h"
@@ -41,7 +42,12 @@ class SerialTrace {
 
     void Note(Direction direction, const std::uint8_t* data, std::size_t count);
     // Appends what was noted since the last flush; a no-op when nothing was.
+    // A failure is also kept for TakeWarning (the ports flush as they close,
+    // where nobody can show it) and returned by Stop.
     [[nodiscard]] base::Result<> Flush();
+    // The failure of a flush since the last call, naming the file and the
+    // reason: for the status bar after a transfer.
+    std::optional<base::Error> TakeWarning();
 
   private:
     struct Entry {
@@ -55,6 +61,7 @@ class SerialTrace {
     bool enabled_ = false;
     std::filesystem::path file_;
     std::vector<Entry> pending_;
+    std::optional<base::Error> warning_;
 };
 
 }  // namespace velsend::burner

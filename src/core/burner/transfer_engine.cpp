@@ -300,6 +300,8 @@ TransferResult TransferEngine::LoopBlocks(const TransferJob& job, const LoopBloc
 
     int stored = 0;
     for (int loop = r.FirstLoop; loop <= r.LastLoop && !Cancelled(); ++loop) {
+        observer_.SetStage({TransferStage::Unit::Loop, loop - r.FirstLoop,
+                            r.LastLoop - r.FirstLoop + 1, 0, 0});
         const std::vector<std::uint8_t> records = read(loop);
         Connect(job);
         const Opening opening = OpenCommand(layout.command, LoopParameters(loop, r));
@@ -337,6 +339,8 @@ TransferResult TransferEngine::LogRecords(const TransferJob& job) {
 
     int stored = 0;
     for (int loop = r.FirstLoop; loop <= r.LastLoop && !Cancelled(); ++loop) {
+        observer_.SetStage({TransferStage::Unit::Loop, loop - r.FirstLoop,
+                            r.LastLoop - r.FirstLoop + 1, 0, 0});
         const auto path = job.project.PathOf(store::ProjectFile::DeviceLogic, loop);
         Connect(job);
         const Opening opening = OpenCommand(kLogicCommand, LoopParameters(loop, r));
@@ -389,6 +393,9 @@ TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
 
     int stored = 0;
     for (std::uint32_t block = firstBlock; block <= lastBlock && !Cancelled(); ++block) {
+        observer_.SetStage({TransferStage::Unit::Rules, static_cast<int>(block - firstBlock), expected,
+                            static_cast<int>(std::max(perBlock * block, r.FirstLogic)),
+                            static_cast<int>(std::min(perBlock * block + perBlock - 1, r.LastLogic))});
         std::array<std::uint8_t, 4 * kLogicSlotSize> data;
         data.fill(0xFF);
         for (std::uint32_t p = 0; p < perBlock; ++p) {

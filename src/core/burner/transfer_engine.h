@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/burner/serial_port.h"
+#include "core/burner/transfer_stage.h"
 #include "core/burner/transfer_rules.h"
 #include "core/store/node_records.h"
 #include "core/store/project_files.h"
@@ -64,6 +65,8 @@ class TransferObserver {
     virtual void SetRange(int upper) = 0;
     virtual void SetPosition(int position) = 0;
     virtual void SetStatus(const std::string& text) = 0;
+    // A transfer of many loops or logic blocks entering the next one.
+    virtual void SetStage(const TransferStage& stage) { (void)stage; }
     // The port could not be opened; the transfer goes on against the closed
     // port and ends in its no-answer path.
     virtual void PortNotOpened(const OpenResult& result) = 0;

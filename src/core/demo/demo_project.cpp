@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "base/file_write.h"
+
 #include "core/logic/logic_files.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
@@ -65,13 +67,7 @@ base::Result<> WriteFloor(const store::ProjectDir& dir, int loop, int floor, boo
     return store::WriteLoopFiles(dir, loop, devices, names);
 }
 
-}  // namespace
-
-base::Result<> WriteDemoProject(const store::ProjectDir& dir) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir.Root(), ec);
-    if (ec) return base::Error{"无法建立目录 " + dir.Root().string(), ec.message(), ec.value()};
-
+base::Result<> WriteDemoFiles(const store::ProjectDir& dir) {
     phrases::PhraseImage words = phrases::CommonPhrases();
     phrases::SetPhrase(words, 200, Gbk("A座"));
     phrases::SetPhrase(words, 201, Gbk("B座"));
@@ -108,6 +104,18 @@ base::Result<> WriteDemoProject(const store::ProjectDir& dir) {
     return store::WriteProjectInfo(
         dir, {Gbk("示范大厦消防工程"), Gbk("示范路1号"), Gbk("王工"), Gbk("010-12345678"),
               Gbk("李工、张工"), Gbk("400-000-0000")});
+}
+
+}  // namespace
+
+base::Result<> WriteDemoProject(const store::ProjectDir& dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir.Root(), ec);
+    if (ec) return base::Error{"无法建立目录 " + dir.Root().string(), ec.message(), ec.value()};
+    // Every file of the demo lands together, or none does.
+    base::TransactionScope transaction;
+    if (auto r = WriteDemoFiles(dir); !r) return r;
+    return transaction.Commit();
 }
 
 }  // namespace velsend::app

@@ -38,8 +38,8 @@ ClassForm LoadClassForm(const store::ProjectDir& dir, ClassDialog kind, const He
             case ClassDialog::ZoneDisplay:
                 break;
             case ClassDialog::Module:
-                // Sixteen types here: the high type bit is not shown.
-                f.type = r.StatusByte & 0x0F;
+                // Sixteen types have radios; any other is shown as its number.
+                f.type = r.DeviceType();
                 f.delay = r.Delay();
                 f.choice = r.ParamFlag() ? 1 : 0;
                 break;
@@ -52,6 +52,26 @@ ClassForm LoadClassForm(const store::ProjectDir& dir, ClassDialog kind, const He
     f.phraseText = PhraseTextOf(dir, f.phrase);
     if (kind == ClassDialog::Module) form.logic = logic::ReadDeviceLogic(dir, held.loop, address);
     return form;
+}
+
+store::DeviceRecord MergeClassRecord(ClassDialog kind, const store::DeviceRecord& stored,
+                                     const ClassForm& shown, const ClassForm& edited,
+                                     int busDeviceClass) {
+    const store::DeviceRecord after = BuildClassRecord(kind, edited, busDeviceClass);
+    store::DeviceRecord r = MergeBits(stored, BuildClassRecord(kind, shown, busDeviceClass), after);
+    // A device of another class opened here (the type chooser picked this
+    // class) becomes one of this class: the record is the form's, apart
+    // from the bits no dialog shows.
+    const int dialogClass = kind == ClassDialog::Alarm         ? store::kAlarmClass
+                            : kind == ClassDialog::ZoneDisplay ? store::kZoneDisplayClass
+                            : busDeviceClass == store::kBorrowedClass ? store::kBorrowedClass
+                                                                      : store::kModuleClass;
+    if (stored.ProductClass() != dialogClass) {
+        r = after;
+        r.StatusByte = static_cast<std::uint8_t>(r.StatusByte | (stored.StatusByte & 0x10));
+        r.TypeHighByte = static_cast<std::uint8_t>(r.TypeHighByte | (stored.TypeHighByte & 0xFE));
+    }
+    return r;
 }
 
 store::DeviceRecord BuildClassRecord(ClassDialog kind, const ClassForm& form, int busDeviceClass) {
@@ -67,7 +87,6 @@ store::DeviceRecord BuildClassRecord(ClassDialog kind, const ClassForm& form, in
         case ClassDialog::Module:
             f.productClass = busDeviceClass == store::kBorrowedClass ? store::kBorrowedClass
                                                                      : store::kModuleClass;
-            f.type &= 0x0F;
             break;
     }
     store::DeviceRecord r = BuildRecord(f);
@@ -81,6 +100,7 @@ ClassDeviceSession::ClassDeviceSession(store::ProjectDir dir, ClassDialog kind, 
     : dir_(std::move(dir)), kind_(kind), address_(address & 0xFF) {
     held_ = ReadHeldLoop(dir_, loop & 0xFF);
     form_ = LoadClassForm(dir_, kind_, held_, address_);
+    shown_ = form_;
 }
 
 void ClassDeviceSession::TypeName(std::string gbk) {
@@ -95,28 +115,32 @@ void ClassDeviceSession::RefreshPhrase() {
 base::Result<> ClassDeviceSession::Save(int busDeviceClass) {
     const auto i = static_cast<std::size_t>(address_);
     store::DeviceFile devices = held_.devices;
-    devices[i] = BuildClassRecord(kind_, form_, busDeviceClass);
+    // Without a device file the form shows defaults: they are what is stored.
+    const store::DeviceRecord stored =
+        held_.deviceFileFound ? devices[i] : BuildClassRecord(kind_, shown_, busDeviceClass);
+    devices[i] = MergeClassRecord(kind_, stored, shown_, form_, busDeviceClass);
 
     if (kind_ == ClassDialog::Module) {
         // The module dialog leaves the name file alone.
         if (auto saved = store::WriteDeviceFile(dir_, held_.loop, devices); !saved) return saved;
         held_.devices = devices;
         held_.deviceFileFound = true;
+        shown_.device = form_.device;
+        // An untouched rule is left in its file as it is, even one the
+        // alphabet would refuse.
+        if (form_.logic == shown_.logic) return base::Ok();
         if (!logic::InDeviceLogicAlphabet(form_.logic))
-            return base::Error{std::string(logic::kIllegalCharacterMessage), {}, 0};
-        return logic::WriteDeviceLogic(dir_, held_.loop, address_, form_.logic);
+            return base::Error{std::string(logic::kIllegalCharacterMessage),
+                               logic::RefusedCharacterNoteUtf8(form_.logic, true), 0};
+        base::Result<> written = logic::WriteDeviceLogic(dir_, held_.loop, address_, form_.logic);
+        if (written) shown_.logic = form_.logic;
+        return written;
     }
 
     store::ChineseNameFile names = held_.names;
     if (typedName_) {
         names[i] = store::MakeName(*typedName_);
-    } else {
-        // Untouched: the stored text goes back byte for byte, letters
-        // upper-cased, even where its bytes are not valid GBK.
-        const std::string upper = store::UpperAscii(store::NameText(names[i]));
-        names[i].fill(0);
-        std::copy(upper.begin(), upper.end(), names[i].begin());
-    }
+    }  // untouched: the stored slot stays byte for byte
     const auto saved = base::WriteFilesTogether({
         {dir_.PathOf(store::ProjectFile::Devices, held_.loop), store::DeviceFileBytes(devices),
          false},
@@ -127,6 +151,7 @@ base::Result<> ClassDeviceSession::Save(int busDeviceClass) {
     held_.devices = devices;
     held_.names = names;
     held_.deviceFileFound = true;
+    shown_ = form_;
     return base::Ok();
 }
 
@@ -150,9 +175,10 @@ base::Result<> ApplyQuickSet(store::DeviceFile& devices, const QuickSetRequest& 
 }
 
 base::Result<> RunQuickSet(const store::ProjectDir& dir, int loop, const QuickSetRequest& request) {
-    store::DeviceFile devices = store::ReadDeviceFile(dir, loop);
-    if (auto applied = ApplyQuickSet(devices, request); !applied) return applied;
-    return store::WriteDeviceFile(dir, loop, devices);
+    auto devices = store::LoadDeviceFile(dir, loop);
+    if (!devices) return devices.error();
+    if (auto applied = ApplyQuickSet(*devices, request); !applied) return applied;
+    return store::WriteDeviceFile(dir, loop, *devices);
 }
 
 }  // namespace velsend::devices

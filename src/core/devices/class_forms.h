@@ -35,6 +35,11 @@ ClassForm LoadClassForm(const store::ProjectDir& dir, ClassDialog kind, const He
 // The record a class dialog stores. Unlike the detail dialog, a device
 // switched off keeps its type bits only: its class is not stored.
 store::DeviceRecord BuildClassRecord(ClassDialog kind, const ClassForm& form, int busDeviceClass);
+// The record over `stored`: only the bits the edit changed from `shown` come
+// from the form, so an untouched form gives back `stored` byte for byte.
+store::DeviceRecord MergeClassRecord(ClassDialog kind, const store::DeviceRecord& stored,
+                                     const ClassForm& shown, const ClassForm& edited,
+                                     int busDeviceClass);
 
 // One class dialog's device: the loop files held while it is open and the
 // form. The dialog binds widgets to it.
@@ -49,8 +54,8 @@ class ClassDeviceSession {
     const ClassForm& Form() const { return form_; }
     ClassForm& EditForm() { return form_; }
 
-    // The name as typed; without it the stored name is written back as it
-    // was read (upper-cased), byte for byte.
+    // The name as typed; without it the stored name slot is written back
+    // byte for byte.
     void TypeName(std::string gbk);
     // Refreshes the phrase text after the phrase number changed.
     void RefreshPhrase();
@@ -67,6 +72,7 @@ class ClassDeviceSession {
     HeldLoop held_;
     int address_;
     ClassForm form_;
+    ClassForm shown_;  // as loaded: what the user has not touched stays as stored
     std::optional<std::string> typedName_;
 };
 

@@ -26,7 +26,10 @@ std::string PhraseTextOf(const store::ProjectDir& dir, int phrase) {
     return std::string(store::TrimTrailingSpaces(store::FieldText(bytes)));
 }
 
-DeviceForm LoadDeviceForm(const store::ProjectDir& dir, const HeldLoop& held, int address) {
+namespace {
+
+// The form as the held files show it, without the phrase text (a file read).
+DeviceForm FormOf(const HeldLoop& held, int address) {
     DeviceForm form;
     if (held.deviceFileFound) {
         const store::DeviceRecord& r = held.devices[static_cast<std::size_t>(address)];
@@ -45,6 +48,13 @@ DeviceForm LoadDeviceForm(const store::ProjectDir& dir, const HeldLoop& held, in
     }
     form.name = std::string(
         store::TrimTrailingSpaces(store::NameText(held.names[static_cast<std::size_t>(address)])));
+    return form;
+}
+
+}  // namespace
+
+DeviceForm LoadDeviceForm(const store::ProjectDir& dir, const HeldLoop& held, int address) {
+    DeviceForm form = FormOf(held, address);
     form.phraseText = PhraseTextOf(dir, form.phrase);
     return form;
 }
@@ -75,11 +85,39 @@ store::DeviceRecord BuildRecord(const DeviceForm& form) {
     return r;
 }
 
+store::DeviceRecord MergeBits(const store::DeviceRecord& stored, const store::DeviceRecord& before,
+                              const store::DeviceRecord& after) {
+    const auto merge = [](std::uint8_t kept, std::uint8_t was, std::uint8_t now) {
+        const auto changed = static_cast<std::uint8_t>(was ^ now);
+        return static_cast<std::uint8_t>((kept & ~changed) | (now & changed));
+    };
+    return {merge(stored.StatusByte, before.StatusByte, after.StatusByte),
+            merge(stored.ParamByte, before.ParamByte, after.ParamByte),
+            merge(stored.TypeHighByte, before.TypeHighByte, after.TypeHighByte),
+            merge(stored.Zone, before.Zone, after.Zone),
+            merge(stored.Floor, before.Floor, after.Floor),
+            merge(stored.Room, before.Room, after.Room),
+            merge(stored.NamePhrase, before.NamePhrase, after.NamePhrase)};
+}
+
+store::DeviceRecord MergeRecord(const store::DeviceRecord& stored, const DeviceForm& shown,
+                                const DeviceForm& edited) {
+    const store::DeviceRecord after = BuildRecord(edited);
+    store::DeviceRecord r = MergeBits(stored, BuildRecord(shown), after);
+    // Another class reads the parameter byte otherwise: what the form shows
+    // for the new class is what is stored.
+    if (shown.productClass != edited.productClass) r.ParamByte = after.ParamByte;
+    return r;
+}
+
 base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int address,
                               const DeviceForm& form) {
     const auto i = static_cast<std::size_t>(address);
-    held.names[i] = store::MakeName(form.name);
-    held.devices[i] = BuildRecord(form);
+    const DeviceForm shown = FormOf(held, address);
+    if (form.name != shown.name) held.names[i] = store::MakeName(form.name);
+    // Without a device file the form shows defaults: they are what is stored.
+    const store::DeviceRecord stored = held.deviceFileFound ? held.devices[i] : BuildRecord(shown);
+    held.devices[i] = MergeRecord(stored, shown, form);
     base::Result<> written = store::WriteLoopFiles(dir, held.loop, held.devices, held.names);
     if (written) held.deviceFileFound = true;
     return written;

@@ -48,7 +48,19 @@ std::string PhraseTextOf(const store::ProjectDir& dir, int phrase);
 // The record the form stands for.
 store::DeviceRecord BuildRecord(const DeviceForm& form);
 
-// Rebuilds the address's record and name in `held` and writes both loop files
+// `stored` with the bits where `before` and `after` differ taken from `after`.
+store::DeviceRecord MergeBits(const store::DeviceRecord& stored, const store::DeviceRecord& before,
+                              const store::DeviceRecord& after);
+// The record `edited` stands for, written over `stored`: only the bits the
+// edit changed from the `shown` form are taken from it, so whatever the form
+// cannot show (bits no field holds, a threshold the detail form hides, a
+// type without a radio) stays as it was, and an untouched form gives back
+// `stored` byte for byte.
+store::DeviceRecord MergeRecord(const store::DeviceRecord& stored, const DeviceForm& shown,
+                                const DeviceForm& edited);
+
+// Rebuilds the address's record and name in `held` (an untouched name keeps
+// its slot byte for byte, an untouched field its bits) and writes both loop files
 // whole, both or neither; `held` changes all the same, so the user's edit is
 // not lost when the files could not be written.
 [[nodiscard]] base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held,

@@ -22,64 +22,51 @@ struct PendingProject {
     std::map<int, std::vector<std::uint8_t>> nameFiles;    // loop -> 4096 bytes
     std::optional<std::vector<std::uint8_t>> phraseFile;   // 4096 bytes
     std::map<int, std::string> logicRules;                 // number -> text
+    std::optional<base::Error> readError;                  // an old file that could not be read
+
+    std::vector<std::uint8_t> Old(const std::filesystem::path& path, std::size_t size) {
+        auto bytes = store::TryReadFixed(path, size);
+        if (bytes) return std::move(*bytes);
+        if (!readError) readError = bytes.error();
+        return std::vector<std::uint8_t>(size, 0);
+    }
 
     std::vector<std::uint8_t>& Devices(int loop) {
         auto it = deviceFiles.find(loop);
         if (it == deviceFiles.end())
-            it = deviceFiles.emplace(loop, store::ReadFixed(dir.PathOf(store::ProjectFile::Devices, loop),
-                                                            kDeviceFileSize)).first;
+            it = deviceFiles.emplace(loop, Old(dir.PathOf(store::ProjectFile::Devices, loop),
+                                                      kDeviceFileSize)).first;
         return it->second;
     }
     std::vector<std::uint8_t>& Names(int loop) {
         auto it = nameFiles.find(loop);
         if (it == nameFiles.end())
-            it = nameFiles.emplace(loop, store::ReadFixed(dir.PathOf(store::ProjectFile::ChineseNames, loop),
-                                                          kNameFileSize)).first;
+            it = nameFiles.emplace(loop, Old(dir.PathOf(store::ProjectFile::ChineseNames, loop),
+                                                    kNameFileSize)).first;
         return it->second;
     }
     std::vector<std::uint8_t>& Phrases() {
         if (!phraseFile)
-            phraseFile = store::ReadFixed(dir.PathOf(store::ProjectFile::Phrases), phrases::kLibrarySize);
+            phraseFile = Old(dir.PathOf(store::ProjectFile::Phrases), phrases::kLibrarySize);
         return *phraseFile;
     }
 
-    // Written in sets of at most kFilesPerSet, each set all or nothing: a
-    // set holds a temporary file open for each member, and a full import
-    // (over 1500 files) would run past the usual limit of 1024 open files.
-    // A loop's device and name files always travel in the same set.
+    // One transaction: a full disk or a read-only file leaves every file as
+    // it was. Device, name and phrase files keep whatever a longer file has
+    // beyond the fixed size; a logic file is exactly its rule.
     base::Result<> Write() const {
-        constexpr std::size_t kFilesPerSet = 256;
-        std::vector<base::FileContent> set;
-        auto flush = [&]() -> base::Result<> {
-            if (set.empty()) return base::Ok();
-            auto r = base::WriteFilesTogether(set);
-            set.clear();
-            return r;
-        };
-        auto add = [&](base::FileContent file, std::size_t room) -> base::Result<> {
-            if (set.size() + room > kFilesPerSet)
-                if (auto r = flush(); !r) return r;
-            set.push_back(std::move(file));
-            return base::Ok();
-        };
-        // Device, name and phrase files keep whatever a longer file has
-        // beyond the fixed size; a logic file is exactly its rule.
-        for (const auto& [loop, bytes] : deviceFiles) {
-            if (auto r = add({dir.PathOf(store::ProjectFile::Devices, loop), bytes, true}, 2); !r) return r;
-            if (auto it = nameFiles.find(loop); it != nameFiles.end())
-                set.push_back({dir.PathOf(store::ProjectFile::ChineseNames, loop), it->second, true});
-        }
+        if (readError) return *readError;
+        base::Transaction transaction;
+        for (const auto& [loop, bytes] : deviceFiles)
+            transaction.Write({dir.PathOf(store::ProjectFile::Devices, loop), bytes, true});
         for (const auto& [loop, bytes] : nameFiles)
-            if (!deviceFiles.count(loop))
-                if (auto r = add({dir.PathOf(store::ProjectFile::ChineseNames, loop), bytes, true}, 1); !r) return r;
-        if (phraseFile)
-            if (auto r = add({dir.PathOf(store::ProjectFile::Phrases), *phraseFile, true}, 1); !r) return r;
+            transaction.Write({dir.PathOf(store::ProjectFile::ChineseNames, loop), bytes, true});
+        if (phraseFile) transaction.Write({dir.PathOf(store::ProjectFile::Phrases), *phraseFile, true});
         for (const auto& [number, text] : logicRules) {
-            base::FileContent file{dir.PathOf(store::ProjectFile::Logic, number),
-                                   std::vector<std::uint8_t>(text.begin(), text.end()), false};
-            if (auto r = add(std::move(file), 1); !r) return r;
+            transaction.Write({dir.PathOf(store::ProjectFile::Logic, number),
+                               std::vector<std::uint8_t>(text.begin(), text.end()), false});
         }
-        return flush();
+        return transaction.Commit();
     }
 };
 
@@ -275,7 +262,7 @@ base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const W
     if (!anything)
         return base::Error{std::string(kNothingReadText),
                            std::to_string(workbook.sheets.size()) + " sheets, none with a cell"};
-    PendingProject project{dir, {}, {}, {}, {}};
+    PendingProject project{dir, {}, {}, {}, {}, {}};
     ImportSummary summary;
     for (const Sheet& sheet : workbook.sheets) {
         if (step) step();

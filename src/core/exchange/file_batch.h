@@ -11,13 +11,20 @@
 
 namespace velsend::exchange {
 
-// The project files one import or print run writes, flushed to the disk
-// together (base::WriteEachFile). A file that cannot be written does not stop
-// the others; Failures() names them afterwards.
+// The project files one import or print run writes: one base::Transaction,
+// so a file that cannot be written leaves every file as it was, and
+// FailedList() names it.
 class FileBatch {
   public:
+    // Print files are each whole on their own: one that cannot be written
+    // does not keep the others back (base::WriteEachFile).
+    enum class Mode { AllOrNothing, EachOnItsOwn };
+    explicit FileBatch(Mode mode = Mode::AllOrNothing) : mode_(mode) {}
+
     void Add(std::filesystem::path target, std::span<const std::uint8_t> bytes,
              bool keepTail = false);
+    // A file the run deletes (a logic rule the import empties).
+    void Remove(std::filesystem::path target);
     // Writes everything added; returns how many files were written.
     int Write();
 
@@ -32,7 +39,9 @@ class FileBatch {
     bool Written(std::size_t index) const { return index < written_.size() && written_[index]; }
 
   private:
+    Mode mode_;
     std::vector<base::FileContent> files_;
+    std::vector<std::filesystem::path> removals_;
     std::vector<bool> written_;
     std::vector<std::string> failed_;
     std::string firstReason_;

@@ -64,7 +64,41 @@ base::Result<SdImportPlan> PlanSdImport(base::SdFamily family,
     if (auto error = base::CheckRange(startLoop, 0, layout.maxStartLoop))
         return base::Error{*error, "start loop " + std::to_string(startLoop)};
 
-    // What the file lacks reads as zeros.
+    // A card of the other family, a selection with nothing in this family's
+    // cards, or a file that ends before the ticked sections do would import
+    // zeros over the project: refused before anything is touched.
+    const SdLayout& other =
+        LayoutOf(family == base::SdFamily::KA ? base::SdFamily::KBX : base::SdFamily::KA);
+    if (bytes.size() == other.fileSize && bytes.size() != layout.fileSize) {
+        return base::Error{"这是" + std::string(other.familyText) + "数据文件（" +
+                               std::to_string(bytes.size()) + " 字节），不能按" +
+                               std::string(layout.familyText) + "数据导入。",
+                           ""};
+    }
+    std::size_t needed = 0;
+    auto need = [&needed](bool ticked, std::size_t end) {
+        if (ticked) needed = std::max(needed, end);
+    };
+    need(sections.devices, static_cast<std::size_t>(layout.loops) * kLoopBlockSize);
+    need(sections.phrases, layout.phraseOffset + kNameBlockSize);
+    need(sections.logic, layout.logicOffset + static_cast<std::size_t>(layout.logicRecords) *
+                                                  layout.logicRecordSize);
+    need(sections.names && layout.nameOffset != 0,
+         layout.nameOffset + static_cast<std::size_t>(layout.loops) * kNameBlockSize);
+    if (needed == 0) {
+        return base::Error{std::string(layout.familyText) +
+                               "数据文件没有所选的部分（没有中文名称），没有可导入的内容。",
+                           ""};
+    }
+    if (bytes.size() < needed) {
+        return base::Error{"文件只有 " + std::to_string(bytes.size()) + " 字节，导入所选部分需要 " +
+                               std::to_string(needed) + " 字节（" + std::string(layout.familyText) +
+                               "数据文件共 " + std::to_string(layout.fileSize) +
+                               " 字节），没有导入。",
+                           ""};
+    }
+
+    // What the file lacks beyond the ticked sections reads as zeros.
     const std::span<const std::uint8_t> card = bytes.first(std::min(bytes.size(), layout.fileSize));
     auto section = [&](std::size_t offset, std::size_t size) {
         std::vector<std::uint8_t> out(size, 0);
@@ -154,8 +188,10 @@ base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::S
         const std::filesystem::path target = pathOf(item);
         if (item.remove) {
             std::error_code ec;
-            if (std::filesystem::remove(target, ec)) ++report.logicDeleted;
-            else if (ec) batch.NoteFailure(target, ec.message());
+            if (std::filesystem::exists(target, ec)) {
+                batch.Remove(target);
+                ++report.logicDeleted;
+            }
             continue;
         }
         batch.Add(target, item.bytes);

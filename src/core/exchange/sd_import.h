@@ -44,11 +44,11 @@ std::string_view ImportDialogFilter(base::SdFamily family);  // "数据文件|MX
 bool HasFamilyPrefix(base::SdFamily family, std::string_view fileName);
 
 // Takes the ticked sections of a card file over into the project, loops from
-// `startLoop`. The file is trusted as it is: a short one is read as far as it
-// goes (the rest as zeros) and the shortfall is named in the message. A name
-// of another family fails with "文件打开失败!" before anything is touched;
-// project files that cannot be written make the result an error naming them,
-// after the others were written.
+// `startLoop`. A file that ends before the ticked sections do, one of the
+// other family's size, or a selection with nothing in it (names from a KBX
+// card) is refused with the sizes before anything is touched, as is a name
+// of another family ("文件打开失败!"). The project files are written as one
+// transaction: one that cannot be written leaves every file as it was.
 base::Result<SdImportReport> ImportSdCard(const store::ProjectDir& dir, base::SdFamily family,
                                           const std::filesystem::path& file, int startLoop,
                                           const SdSections& sections);

@@ -172,7 +172,7 @@ std::vector<std::uint8_t> LoopText(int controllerModel, int loop,
 base::Result<PrintReport> WriteTextPrintFiles(const store::ProjectDir& dir, int controllerModel) {
     const base::FamilyTraits& traits = base::Traits(controllerModel);
     PrintReport report;
-    FileBatch batch;
+    FileBatch batch(FileBatch::Mode::EachOnItsOwn);
 
     const std::vector<std::uint8_t> phrases =
         Padded(ReadUpTo(dir.PathOf(store::ProjectFile::Phrases), 4096).value_or(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace velsend::logic {
@@ -14,5 +15,13 @@ inline constexpr std::string_view kDeviceLogicAlphabet = "0123456789abcdefghijkl
 // two-byte (GBK) character never passes: its lead byte is outside both sets.
 bool InLogicAlphabet(std::string_view text);
 bool InDeviceLogicAlphabet(std::string_view text);
+
+// Names the first character of `gbk` outside the rule's set and where it
+// stands, counted in characters from 1: "第 3 个字符“n”不能用在逻辑中。";
+// empty when every character passes.
+std::string RefusedCharacterNote(std::string_view gbk, bool deviceRule = false);
+// The same for UTF-8 text (what an edit holds), naming first a character
+// GBK cannot hold at all.
+std::string RefusedCharacterNoteUtf8(std::string_view utf8, bool deviceRule = false);
 
 }  // namespace velsend::logic

@@ -1,5 +1,7 @@
 #include "core/logic/rule_editing.h"
 
+#include <filesystem>
+
 #include "base/field_check.h"
 #include "core/logic/alphabet.h"
 #include "core/logic/logic_files.h"
@@ -22,6 +24,12 @@ std::optional<std::string> CheckLogicRule(std::string_view text, int textLimit) 
 
 base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerModel, int number,
                                 std::string_view text) {
+    // An unchanged rule is left in its file as it is.
+    if (std::filesystem::exists(dir.PathOf(store::ProjectFile::Logic, number)) &&
+        text == ReadLogicRule(dir, number))
+        return StepLogicNumber(number, 1, LogicCapacity(controllerModel));
+    if (!InLogicAlphabet(text))
+        return base::Error{std::string(kIllegalCharacterMessage), RefusedCharacterNote(text)};
     if (auto refusal = CheckLogicRule(text, LogicTextLimit(controllerModel)))
         return base::Error{*refusal, {}};
     if (auto written = WriteLogicRule(dir, number, text); !written) return written.error();

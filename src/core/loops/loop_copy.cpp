@@ -7,9 +7,11 @@ namespace velsend::loops {
 base::Result<std::string> CopyLoop(const store::ProjectDir& dir, int source, int target) {
     // Both read before anything is written, so copying a loop onto itself
     // rewrites the same data.
-    const store::DeviceFile devices = store::ReadDeviceFile(dir, source);
-    const store::ChineseNameFile names = store::ReadChineseNameFile(dir, source);
-    if (auto written = store::WriteLoopFiles(dir, target, devices, names); !written)
+    const auto devices = store::LoadDeviceFile(dir, source);
+    if (!devices) return devices.error();
+    const auto names = store::LoadChineseNameFile(dir, source);
+    if (!names) return names.error();
+    if (auto written = store::WriteLoopFiles(dir, target, *devices, *names); !written)
         return written.error();
     return std::to_string(source) + "到" + std::to_string(target) + "复制完毕";
 }

@@ -22,14 +22,20 @@ constexpr std::string_view kModuleTypes[kModuleTypeCount] = {
 
 }  // namespace
 
-DeviceFile ReadDeviceFile(const ProjectDir& dir, int loop) {
-    const auto bytes = ReadFixed(dir.PathOf(ProjectFile::Devices, loop), kDeviceFileSize);
+base::Result<DeviceFile> LoadDeviceFile(const ProjectDir& dir, int loop) {
+    const auto bytes = TryReadFixed(dir.PathOf(ProjectFile::Devices, loop), kDeviceFileSize);
+    if (!bytes) return bytes.error();
     DeviceFile records;
     for (std::size_t a = 0; a < records.size(); ++a) {
-        const std::uint8_t* r = &bytes[a * kDeviceRecordSize];
+        const std::uint8_t* r = &(*bytes)[a * kDeviceRecordSize];
         records[a] = {r[0], r[1], r[2], r[3], r[4], r[5], r[6]};
     }
     return records;
+}
+
+DeviceFile ReadDeviceFile(const ProjectDir& dir, int loop) {
+    auto records = LoadDeviceFile(dir, loop);
+    return records ? *records : DeviceFile{};
 }
 
 std::vector<std::uint8_t> DeviceFileBytes(const DeviceFile& records) {
@@ -53,12 +59,19 @@ base::Result<> WriteDeviceFile(const ProjectDir& dir, int loop, const DeviceFile
     return base::WriteWholeFile(dir.PathOf(ProjectFile::Devices, loop), DeviceFileBytes(records));
 }
 
-ChineseNameFile ReadChineseNameFile(const ProjectDir& dir, int loop) {
-    const auto bytes = ReadFixed(dir.PathOf(ProjectFile::ChineseNames, loop), kNameFileSize);
+base::Result<ChineseNameFile> LoadChineseNameFile(const ProjectDir& dir, int loop) {
+    const auto bytes = TryReadFixed(dir.PathOf(ProjectFile::ChineseNames, loop), kNameFileSize);
+    if (!bytes) return bytes.error();
     ChineseNameFile names;
     for (std::size_t a = 0; a < names.size(); ++a)
-        std::copy_n(bytes.begin() + a * kNameSize, kNameSize, names[a].begin());
+        std::copy_n(bytes->begin() + static_cast<std::ptrdiff_t>(a * kNameSize), kNameSize,
+                    names[a].begin());
     return names;
+}
+
+ChineseNameFile ReadChineseNameFile(const ProjectDir& dir, int loop) {
+    auto names = LoadChineseNameFile(dir, loop);
+    return names ? *names : ChineseNameFile{};
 }
 
 base::Result<> WriteChineseNameFile(const ProjectDir& dir, int loop,

@@ -56,7 +56,13 @@ using DeviceFile = std::array<DeviceRecord, kAddressCount>;
 using ChineseName = std::array<std::uint8_t, kNameSize>;  // GBK, zero-padded, maybe no terminator
 using ChineseNameFile = std::array<ChineseName, kAddressCount>;
 
-// Missing or short files read as zeros; reading never fails.
+// Missing or short files read as zeros; a file that is there but cannot be
+// read is an error naming it (TryReadFixed). Whatever reads to change and
+// write back uses these.
+[[nodiscard]] base::Result<DeviceFile> LoadDeviceFile(const ProjectDir& dir, int loop);
+[[nodiscard]] base::Result<ChineseNameFile> LoadChineseNameFile(const ProjectDir& dir, int loop);
+// As the Load functions, an unreadable file reading as zeros: for views
+// behind CheckProjectFolder.
 DeviceFile ReadDeviceFile(const ProjectDir& dir, int loop);
 // Creates or replaces the loop's file whole.
 [[nodiscard]] base::Result<> WriteDeviceFile(const ProjectDir& dir, int loop,

@@ -1,20 +1,21 @@
 #include "core/store/node_records.h"
 
-#include <fstream>
 #include <iterator>
 
 #include "base/file_write.h"
+#include "base/platform/files.h"
 
 namespace velsend::store {
 namespace {
 
-// Bytes of the file as it is: nullopt-like empty + false when it cannot be read.
+// Bytes of the file as it is; false when there is no regular file to read.
+// Opened without blocking: a named pipe under the name must not hang us
+// (CheckProjectFolder names it to the user).
 bool ReadWhole(const std::filesystem::path& path, std::size_t max, std::vector<std::uint8_t>& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    platform::ReadOnlyFile file(path);
+    if (!file.IsOpen() || file.FileKind() != platform::ReadOnlyFile::Kind::Regular) return false;
     out.assign(max, 0);
-    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(max));
-    out.resize(static_cast<std::size_t>(in.gcount()));
+    out.resize(file.Read(out.data(), max));
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "core/store/project_files.h"
 
+#include "base/file_write.h"
+
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -51,13 +53,32 @@ std::string LetteredLoop(int loop, LoopDigits digits) {
     return std::to_string(loop);
 }
 
-std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size_t size,
-                                    std::uint8_t filler, std::size_t offset) {
+std::string ReadFailedText(const std::filesystem::path& path) {
+    return "无法读取文件“" + path.filename().string() + "”。";
+}
+
+base::Result<std::vector<std::uint8_t>> TryReadFixed(const std::filesystem::path& path,
+                                                     std::size_t size, std::uint8_t filler,
+                                                     std::size_t offset) {
     std::vector<std::uint8_t> bytes(size, filler);
     platform::ReadOnlyFile file(path);
-    if (file.IsOpen() && file.FileKind() == platform::ReadOnlyFile::Kind::Regular)
-        (void)file.ReadAt(bytes.data(), size, offset);
+    if (!file.IsOpen()) {
+        if (platform::IsNotFoundError(file.Error())) return bytes;
+        return base::SystemError(ReadFailedText(path), file.Error());
+    }
+    if (file.FileKind() == platform::ReadOnlyFile::Kind::Folder)
+        return base::Error{ReadFailedText(path), "这是一个文件夹", EISDIR};
+    if (file.FileKind() != platform::ReadOnlyFile::Kind::Regular)
+        return base::Error{ReadFailedText(path), "不是普通文件", 0};
+    (void)file.ReadAt(bytes.data(), size, offset);
+    if (file.Error() != 0) return base::SystemError(ReadFailedText(path), file.Error());
     return bytes;
+}
+
+std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size_t size,
+                                    std::uint8_t filler, std::size_t offset) {
+    auto bytes = TryReadFixed(path, size, filler, offset);
+    return bytes ? std::move(*bytes) : std::vector<std::uint8_t>(size, filler);
 }
 
 base::Result<> CheckProjectFolder(const ProjectDir& dir) {
@@ -81,7 +102,15 @@ base::Result<> CheckProjectFolder(const ProjectDir& dir) {
         std::error_code statError;
         const fs::file_status st = fs::status(it->path(), statError);
         // A dangling link reads as a missing file.
-        if (!fs::exists(st) || fs::is_regular_file(st)) continue;
+        if (!fs::exists(st)) continue;
+        if (fs::is_regular_file(st)) {
+            // There but unreadable (permissions, an I/O error) is not absent:
+            // read as zeros it would be wiped by the next save.
+            const platform::ReadOnlyFile file(it->path());
+            if (!file.IsOpen() && !platform::IsNotFoundError(file.Error()))
+                return base::SystemError(ReadFailedText(it->path()), file.Error());
+            continue;
+        }
         return base::Error{"工程文件 " + it->path().string() + " 不是普通文件，不能读取",
                            fs::is_fifo(st)        ? "这是一个命名管道"
                            : fs::is_directory(st) ? "这是一个文件夹"
@@ -111,6 +140,8 @@ std::vector<std::string> InitialisationFileNames() {
 
 InitialisationResult InitialiseProject(const ProjectDir& dir) {
     InitialisationResult result;
+    base::Transaction transaction;
+    int removing = 0;
     for (const std::string& name : InitialisationFileNames()) {
         const std::filesystem::path path = dir.PathOf(name);
         if (!platform::IsWritableFile(path)) {
@@ -118,12 +149,12 @@ InitialisationResult InitialiseProject(const ProjectDir& dir) {
             if (std::filesystem::exists(path, ec)) ++result.skipped;
             continue;
         }
-        if (const int error = platform::RemoveFile(path); error != 0) {
-            result.outcome = base::SystemError("无法删除文件“" + name + "”。", error);
-            return result;
-        }
-        ++result.deleted;
+        transaction.Remove(path);
+        ++removing;
     }
+    // All or none: a run stopped halfway would leave half a project.
+    result.outcome = transaction.Commit();
+    if (result.outcome) result.deleted = removing;
     return result;
 }
 

@@ -81,16 +81,26 @@ class ProjectDir {
 };
 
 // Reads `size` bytes from `offset`; what the file does not have (absent file,
-// short file) is `filler`. A missing file is never an error. Only a regular
-// file is read, and without blocking: a named pipe or a device in a project
-// file's place reads as absent instead of hanging (CheckProjectFolder is
-// where such a file is refused with a message).
+// short file) is `filler`. Only a missing file reads as absent: one that is
+// there and cannot be read (permissions, an I/O error, a folder, a named pipe
+// or a device under its name) is an error naming it, "无法读取文件“devc0.dat”。".
+// Reads without blocking, so a named pipe cannot hang the program.
+[[nodiscard]] base::Result<std::vector<std::uint8_t>> TryReadFixed(
+    const std::filesystem::path& path, std::size_t size, std::uint8_t filler = 0,
+    std::size_t offset = 0);
+
+// As TryReadFixed, with an unreadable file read as `filler` too: for readers
+// behind a CheckProjectFolder that already refused such a folder.
 std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size_t size,
                                     std::uint8_t filler = 0, std::size_t offset = 0);
 
-// The folder exists and is a folder, and no project file in it is anything
-// but a regular file (a named pipe, a device, a folder under a project file's
-// name). Missing files are fine: they read as their fill bytes.
+std::string ReadFailedText(const std::filesystem::path& path);
+
+// The folder exists and is a folder, and every project file in it is a
+// regular file this user can read (a named pipe, a device, a folder under a
+// project file's name, or a file without read permission is refused, naming
+// it). Missing files are fine: they read as their fill bytes. Every command
+// and dialog that reads the project checks this first.
 [[nodiscard]] base::Result<> CheckProjectFolder(const ProjectDir& dir);
 
 // The names the initialisation deletes, in the order it deletes them.
@@ -103,9 +113,10 @@ struct InitialisationResult {
     base::Result<> outcome;
 };
 
-// Deletes the project files in the fixed order. A file that cannot be opened
-// for writing is left in place without a word; a file that opened but cannot
-// be removed stops the run with a message.
+// Deletes the project files (in the fixed order) as one transaction. A file
+// that cannot be opened for writing is left in place and counted as skipped;
+// a file that cannot be removed stops the run with a message and nothing
+// deleted.
 [[nodiscard]] InitialisationResult InitialiseProject(const ProjectDir& dir);
 
 }  // namespace velsend::store

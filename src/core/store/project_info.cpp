@@ -21,6 +21,9 @@ std::string ReadProjectName(const ProjectDir& dir) {
 }
 
 base::Result<> WriteProjectName(const ProjectDir& dir, std::string_view gbk) {
+    // An unchanged name leaves the file as it is, bytes after the text included.
+    if (std::filesystem::exists(dir.PathOf(ProjectFile::Info)) && gbk == ReadProjectName(dir))
+        return base::Ok();
     return base::WriteFileStart(dir.PathOf(ProjectFile::Info), MakeField(gbk, kInfoFieldSize));
 }
 
@@ -35,10 +38,18 @@ ProjectInfo ReadProjectInfo(const ProjectDir& dir) {
 }
 
 base::Result<> WriteProjectInfo(const ProjectDir& dir, const ProjectInfo& info) {
+    // A field whose text is unchanged keeps its stored bytes.
+    const auto stored = ReadFixed(dir.PathOf(ProjectFile::Info), kInfoSize);
     std::vector<std::uint8_t> bytes;
-    for (const std::string& text : info) {
-        const auto field = MakeField(text, kInfoFieldSize);
-        bytes.insert(bytes.end(), field.begin(), field.end());
+    for (int f = 0; f < kInfoFieldCount; ++f) {
+        const auto old = std::span<const std::uint8_t>(stored).subspan(f * kInfoFieldSize, kInfoFieldSize);
+        const std::string& text = info[static_cast<std::size_t>(f)];
+        if (text == FieldText(old)) {
+            bytes.insert(bytes.end(), old.begin(), old.end());
+        } else {
+            const auto field = MakeField(text, kInfoFieldSize);
+            bytes.insert(bytes.end(), field.begin(), field.end());
+        }
     }
     return base::WriteWholeFile(dir.PathOf(ProjectFile::Info), bytes);
 }

@@ -129,10 +129,14 @@ void ChipCopyDlg::Run(Work work, QString file) {
                         file.toStdString(), messages_);
     if (!prepared) return;
     const ChipCopyJob job = *prepared;
+    // Nothing of the last run stays on screen to be taken for this one.
+    progress_->setValue(0);
+    status_->clear();
     if (work != Work::Backup) {
         // A file that is no image of this chip is refused before any question.
         ChipCopyResult refused;
         if (!LoadChipImage(job, refused)) {
+            status_->setText(ui::Q(refused.message).section(QLatin1Char('\n'), 0, 0));
             messages_.Message(this, ui::Q(refused.message), ui::MessageService::AppTitle(),
                               ui::MessageIcon::Critical);
             return;
@@ -199,12 +203,15 @@ void ChipCopyDlg::OnWorkerDone() {
             status_->setText(ui::Q(kRestoreStopped));
             show(std::string(kRestoreStoppedMessage), ui::MessageIcon::Warning);
         } else if (done.Succeeded()) {
+            // A restore says how it ended where the user looks, not only in a box.
+            status_->setText(QStringLiteral("还原完成：%1 块已写入芯片。").arg(result_.blocks));
             if (done.verify) {
-                status_->setText(ui::Q(kVerifyPassed));
+                status_->setText(status_->text() + ui::Q(kVerifyPassed));
                 show(std::string(kVerifyPassed), ui::MessageIcon::Information);
             }
         } else if (!done.Cancelled()) {
-            if (done.verify) status_->setText(QStringLiteral("校验失败！"));
+            status_->setText(done.verify ? QStringLiteral("校验失败！")
+                                         : ui::Q(done.FailureText()).section(QLatin1Char('\n'), 0, 0));
             const bool plainBlockError = done.restore && !done.verify && !result_.handIcon;
             show(done.FailureText(),
                  plainBlockError ? ui::MessageIcon::None : ui::MessageIcon::Critical);

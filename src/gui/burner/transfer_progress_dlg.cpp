@@ -25,6 +25,7 @@ TransferProgressDlg::TransferProgressDlg(TransferKind kind, base::RunState& stat
       cancel_(new QPushButton(QStringLiteral("取消"), this)),
       progress_(new QProgressBar(this)),
       status_(new QLabel(ui::Q(TextsOf(kind).initial), this)),
+      stage_(new QLabel(this)),
       run_(new ui::BackgroundRun(this)),
       bridge_(new ProgressBridge(this, messages, *run_, progress_, status_)) {
     setWindowTitle(QStringLiteral("进度显示"));
@@ -41,6 +42,9 @@ TransferProgressDlg::TransferProgressDlg(TransferKind kind, base::RunState& stat
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(status_);
     layout->addWidget(progress_);
+    stage_->setObjectName(QStringLiteral("stageLine"));
+    stage_->hide();
+    layout->addWidget(stage_);
     layout->addSpacing(8);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -79,6 +83,7 @@ void TransferProgressDlg::OnStart() {
             : state_.Rules.BackupFirst;
 
     start_->setEnabled(false);
+    bridge_->StartStages(stage_);
     backup_.reset();
     run_->Start([this, job, backupFirst] {
         TransferEngine engine(state_.BurnerPort, *bridge_, {}, run_->StopFlag());

@@ -45,6 +45,7 @@ class TransferProgressDlg : public QDialog {
     QPushButton* CancelButton() const { return cancel_; }
     QProgressBar* Progress() const { return progress_; }
     QLabel* Status() const { return status_; }
+    QLabel* StageLine() const { return stage_; }
     bool Running() const;
     const ProgressBridge& Bridge() const { return *bridge_; }
     const TransferResult& LastResult() const { return result_; }
@@ -68,6 +69,7 @@ class TransferProgressDlg : public QDialog {
     QPushButton* cancel_;
     QProgressBar* progress_;
     QLabel* status_;
+    QLabel* stage_;  // "回路 3 / 8", the overall share and the time left
     ui::BackgroundRun* run_;
     ProgressBridge* bridge_;
     int pendingClose_ = -1;  // the result to close with once the worker ends

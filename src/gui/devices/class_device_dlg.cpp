@@ -58,7 +58,8 @@ ClassDeviceDlg::ClassDeviceDlg(ClassDialog kind, base::RunState& state,
       session_(state.Project, kind, state.CurrentLoop, state.CurrentAddress),
       loopValue_(session_.Loop()),
       addressValue_(session_.Address()),
-      logicText_(ui::Q(session_.Form().logic)) {
+      logicText_(ui::Q(session_.Form().logic)),
+      logicShown_(logicText_) {
     Build();
     ShowForm();
     setFixedSize(sizeHint());
@@ -201,6 +202,12 @@ void ClassDeviceDlg::Build() {
             const QString label = module ? ui::Q(store::OldModuleTypeName(t)) : AlarmRadioLabel(t);
             typeGrid->addWidget(AddRadio(types_, t, label, typeBox), t % rows, t / rows);
         }
+        // A stored type without a radio is shown as its number and written
+        // back as it is unless another is picked.
+        if (const int stored = session_.Form().device.type; stored >= count) {
+            typeGrid->addWidget(AddRadio(types_, stored, QStringLiteral("类型%1").arg(stored), typeBox),
+                                count % rows, count / rows);
+        }
         layout->addWidget(typeBox);
     }
 
@@ -283,7 +290,9 @@ void ClassDeviceDlg::OnPhraseEdited() {
 
 void ClassDeviceDlg::accept() {
     if (!form_->Save()) return;
-    if (logic_) session_.EditForm().logic = ui::U8(logicText_);
+    // The edit shows bytes that are not UTF-8 as replacement characters: an
+    // untouched rule keeps its own bytes.
+    if (logic_ && logicText_ != logicShown_) session_.EditForm().logic = ui::U8(logicText_);
     const base::Result<> saved = session_.Save(state_.BusDeviceClass);
     if (!saved) {
         messages_.Message(this, ui::Q(saved.error().Full()), ui::MessageService::AppTitle(),

@@ -64,6 +64,7 @@ class ClassDeviceDlg : public QDialog {
     int loopValue_;
     int addressValue_;
     QString logicText_;
+    QString logicShown_;  // as read: an untouched rule is not taken from the edit
     std::unique_ptr<ui::Form> form_;
 
     ui::NumberEdit* loop_ = nullptr;

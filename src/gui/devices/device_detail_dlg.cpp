@@ -21,6 +21,7 @@
 #include "gui/phrases/phrase_editor_dlg.h"
 #include "base/gbk.h"
 #include "gui/kit/form.h"
+#include "gui/kit/screen_fit.h"
 #include "gui/kit/gbk_line_edit.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/number_edit.h"
@@ -52,6 +53,7 @@ DeviceDetailDlg::DeviceDetailDlg(base::RunState& state, ui::MessageService& mess
     : QDialog(parent), state_(state), messages_(messages), session_(state.Project) {
     setWindowTitle(QStringLiteral("总线设备"));
     QWidget* panel = BuildForm();
+    panel->setObjectName(QStringLiteral("detailForm"));
     panel->setGeometry(0, 0, kFormWidth, kWithGrid.height());
     grid_ = new loops::LoopGridView(loops::kDetailGrid, filter_, this);
     filters_ = new loops::TypeFilterBoxes(filter_, this, QPoint(868, 4), 16);
@@ -102,7 +104,8 @@ DeviceDetailDlg::DeviceDetailDlg(base::RunState& state, ui::MessageService& mess
     // The two windows beside this one: hidden until F5/F7, gone with it.
     logic_ = new logic::LogicRulesDlg(state_, messages_, this, this);
     phraseWindow_ = new phrases::PhraseEditorDlg(state_.Project, messages_, this);
-    phraseWindow_->SetOwner(this);
+    phraseWindow_->SetOwner(this, panel);
+    logic_->SetOwner(this, panel);
     connect(logicButton_, &QPushButton::clicked, logic_, &logic::LogicRulesDlg::ShowModeless);
     connect(phrasesButton_, &QPushButton::clicked, phraseWindow_,
             &phrases::PhraseEditorDlg::ShowModeless);
@@ -289,14 +292,18 @@ void DeviceDetailDlg::ApplyClassLayout() {
 }
 
 void DeviceDetailDlg::ShowType() {
-    // A code without a visible radio shows no type at all.
     types_->setExclusive(false);
     for (QAbstractButton* radio : types_->buttons()) radio->setChecked(false);
     types_->setExclusive(true);
     const int type = session_.Form().type;
-    if (type >= 0 && type < store::kModuleTypeCount &&
-        (type < store::kAlarmTypeCount || highTypesShown_))
-        TypeRadio(type)->setChecked(true);
+    if (type < 0 || type >= store::kModuleTypeCount) return;
+    // A code the class has no radio for is shown as its number, and kept.
+    QRadioButton* radio = TypeRadio(type);
+    if (radio->isHidden()) {
+        radio->setText(QStringLiteral("类型%1").arg(type));
+        radio->show();
+    }
+    radio->setChecked(true);
 }
 
 void DeviceDetailDlg::ShowForm() {
@@ -400,6 +407,8 @@ void DeviceDetailDlg::OnGridBox(bool on) {
 
 void DeviceDetailDlg::OpenStatistics() {
     loops::LoopStatsDlg dialog(state_, messages_, session_.Loop(), this);
+    dialog.adjustSize();
+    ui::PlaceBeside(&dialog, this, findChild<QWidget*>(QStringLiteral("detailForm")));
     dialog.exec();
 }
 

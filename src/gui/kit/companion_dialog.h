@@ -12,16 +12,21 @@ class CompanionDialog : public QDialog {
   public:
     using QDialog::QDialog;
 
-    void SetOwner(QWidget* owner) { owner_ = owner; }
+    // `keepClear`: the part of the owner the window must not cover.
+    void SetOwner(QWidget* owner, QWidget* keepClear = nullptr) {
+        owner_ = owner;
+        keepClear_ = keepClear;
+    }
     QWidget* Owner() const { return owner_; }
 
-    // Shows the hidden window; when it is already shown it goes right behind
-    // its owner, where it is.
+    // Shows the hidden window beside its owner, as a tool window kept above
+    // it; when it is already shown it goes right behind its owner, where it is.
     void ShowModeless();
     void reject() override;
 
   private:
     QWidget* owner_ = nullptr;
+    QWidget* keepClear_ = nullptr;
 };
 
 }  // namespace velsend::ui

@@ -3,9 +3,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QMessageBox>
 
 #include "base/controller_model.h"
+#include "gui/kit/screen_fit.h"
 
 namespace velsend::ui {
 namespace {
@@ -26,7 +29,36 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+QString RunFileDialog(QWidget* parent, const QString& caption, const QString& dir,
+                      const QString& filter, QFileDialog::AcceptMode accept,
+                      QFileDialog::FileMode mode) {
+    const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(parent, caption, dir, filter, accept, mode);
+    if (dialog->exec() != QDialog::Accepted) return {};
+    const QStringList chosen = dialog->selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
 }  // namespace
+
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& caption,
+                                            const QString& dir, const QString& filter,
+                                            QFileDialog::AcceptMode accept,
+                                            QFileDialog::FileMode mode) {
+    auto dialog = std::make_unique<QFileDialog>(parent, caption, dir, filter);
+    dialog->setAcceptMode(accept);
+    dialog->setFileMode(mode);
+    if (mode == QFileDialog::Directory) dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setViewMode(QFileDialog::Detail);
+    // The name takes what is left; size, type and date are shown whole.
+    if (auto* view = dialog->findChild<QTreeView*>()) {
+        QHeaderView* header = view->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    FitToScreen(dialog.get(), QSize(880, 540), parent);
+    return dialog;
+}
 
 QString MessageService::AppTitle() {
     return QString::fromUtf8(base::kAppTitle.data(), static_cast<qsizetype>(base::kAppTitle.size()));
@@ -76,7 +108,8 @@ void WidgetMessageService::Note(const QString& chosen, const QString& filter) {
 QString WidgetMessageService::OpenFileName(QWidget* parent, const QString& caption,
                                            const QString& dir, const QString& filter) {
     const QString chosen =
-        QFileDialog::getOpenFileName(parent, caption, DialogStart(folders_, dir, filter), filter);
+        RunFileDialog(parent, caption, DialogStart(folders_, dir, filter), filter,
+                      QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
     Note(chosen, filter);
     return chosen;
 }
@@ -84,14 +117,16 @@ QString WidgetMessageService::OpenFileName(QWidget* parent, const QString& capti
 QString WidgetMessageService::SaveFileName(QWidget* parent, const QString& caption,
                                            const QString& dir, const QString& filter) {
     const QString chosen =
-        QFileDialog::getSaveFileName(parent, caption, DialogStart(folders_, dir, filter), filter);
+        RunFileDialog(parent, caption, DialogStart(folders_, dir, filter), filter,
+                      QFileDialog::AcceptSave, QFileDialog::AnyFile);
     Note(chosen, filter);
     return chosen;
 }
 
 QString WidgetMessageService::ExistingFolder(QWidget* parent, const QString& caption,
                                              const QString& dir) {
-    return QFileDialog::getExistingDirectory(parent, caption, dir);
+    return RunFileDialog(parent, caption, dir, QString(), QFileDialog::AcceptOpen,
+                         QFileDialog::Directory);
 }
 
 }  // namespace velsend::ui

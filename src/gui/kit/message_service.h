@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QFileDialog>
 #include <QString>
+#include <memory>
 
 #include "base/user_prompt.h"
 
@@ -59,6 +61,14 @@ class MessageService : public base::UserPrompt {
   private:
     QWidget* promptParent_ = nullptr;
 };
+
+// Qt's own file dialog opens too small to show more than the names: this one
+// opens in the detail view, wide enough for name, size, type and date, and
+// no larger than the screen.
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& caption,
+                                            const QString& dir, const QString& filter,
+                                            QFileDialog::AcceptMode accept,
+                                            QFileDialog::FileMode mode);
 
 // The real thing: QMessageBox and QFileDialog.
 class WidgetMessageService final : public MessageService {

@@ -37,6 +37,22 @@ void ProgressBridge::SetStatus(const std::string& text) {
     Post();
 }
 
+void ProgressBridge::SetStage(const TransferStage& stage) {
+    {
+        std::lock_guard lock(mutex_);
+        stage_ = stage;
+    }
+    Post();
+}
+
+void ProgressBridge::StartStages(QLabel* line) {
+    stageLine_ = line;
+    clock_.start();
+    tracker_.Start(0);
+    line->clear();
+    line->hide();
+}
+
 // One update in flight: the flag is cleared before the values are read, so a
 // value stored after the read always finds the flag clear and posts again.
 void ProgressBridge::Post() {
@@ -48,18 +64,28 @@ void ProgressBridge::Flush() {
     queued_.store(false);
     std::optional<int> range;
     std::optional<QString> text;
+    std::optional<TransferStage> stage;
     {
         std::lock_guard lock(mutex_);
         range.swap(range_);
         text.swap(text_);
+        stage.swap(stage_);
     }
     const int position = position_.exchange(-1);
-    if (!range && !text && position < 0) return;
+    if (!range && !text && !stage && position < 0) return;
     ++deliveries_;
     // The range comes first: a new phase sets its range before its positions.
     if (range) bar_->setRange(0, *range);
     if (position >= 0) bar_->setValue(std::min(position, bar_->maximum()));
     if (text) status_->setText(*text);
+    if (stage) tracker_.Enter(*stage);
+    if (stageLine_ && tracker_.HasStage()) {
+        const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
+        // A stage just entered has not moved the bar yet: it starts at 0.
+        const int at = stage && position < 0 ? 0 : bar_->value();
+        stageLine_->setText(ui::Q(tracker_.Line(at, bar_->maximum(), now)));
+        stageLine_->show();
+    }
 }
 
 void ProgressBridge::PortNotOpened(const OpenResult& result) {

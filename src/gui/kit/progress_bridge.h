@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <atomic>
@@ -34,8 +35,14 @@ class ProgressBridge : public QObject, public TransferObserver {
     void SetRange(int upper) override;
     void SetPosition(int position) override;
     void SetStatus(const std::string& text) override;
+    void SetStage(const TransferStage& stage) override;
     void PortNotOpened(const OpenResult& result) override;
     void Warn(const std::string& text) override;
+
+    // From now on the line under the bar shows the stage, the overall share
+    // and the time left (hidden until a transfer reports a stage). Called
+    // on the dialog's thread before each run.
+    void StartStages(QLabel* line);
 
     // Applies what is still waiting; the dialog calls it once the worker ended.
     void Flush();
@@ -57,6 +64,10 @@ class ProgressBridge : public QObject, public TransferObserver {
     std::mutex mutex_;  // guards the two below
     std::optional<int> range_;
     std::optional<QString> text_;
+    std::optional<TransferStage> stage_;
+    StageTracker tracker_;  // dialog's thread only, as are the two below
+    QLabel* stageLine_ = nullptr;
+    QElapsedTimer clock_;
     int deliveries_ = 0;  // dialog's thread only
 };
 

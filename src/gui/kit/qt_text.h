@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <string>
 #include <string_view>
@@ -19,6 +21,11 @@ inline std::string U8(const QString& text) {
 // A dialog's own failure text with the system's reason on a second line.
 inline QString WithReason(const QString& text, const base::Error& error) {
     return error.reason.empty() ? text : text + QLatin1Char('\n') + Q(error.reason);
+}
+
+// A file or folder as a message names it: absolute, clean, native separators.
+inline QString ShownPath(const QString& path) {
+    return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
 }
 
 }  // namespace velsend::ui

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "base/field_check.h"
+#include "core/logic/alphabet.h"
 #include "core/logic/logic_files.h"
 #include "core/logic/rule_editing.h"
 #include "base/gbk.h"
@@ -189,7 +190,8 @@ void LogicRulesDlg::OnSave() {
     const std::optional<std::string> text = rule_->GbkText();
     const base::Result<int> next =
         text ? SaveLogicRule(state_.Project, state_.ControllerModel, LogicNumber(), *text)
-             : base::Result<int>(base::Error{std::string(kIllegalCharacterMessage), {}});
+             : base::Result<int>(base::Error{std::string(kIllegalCharacterMessage),
+                                             RefusedCharacterNoteUtf8(ui::U8(rule_->toPlainText()))});
     if (!next) {
         // The text stays as typed, for the user to correct.
         messages_.Message(this, ui::Q(next.error().Full()), ui::MessageService::AppTitle(),

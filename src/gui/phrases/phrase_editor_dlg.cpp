@@ -143,7 +143,8 @@ void PhraseEditorDlg::OnSave() {
         return;
     }
     PhraseImage edited = image_;
-    SetPhrase(edited, number_, *typed);
+    // An untouched phrase goes back byte for byte.
+    if (*typed != EditText(image_, number_)) SetPhrase(edited, number_, *typed);
     if (auto written = WritePhrase(dir_, number_, edited); !written) {
         // The phrase stays on screen as typed, for another try.
         Report(kUnsavedPhrase, written.error());

@@ -1,46 +1,57 @@
 #include "gui/report/report_commands.h"
 
-#include <QApplication>
 #include <QFileInfo>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
-#include <memory>
 
-#include "gui/kit/run_state.h"
-#include "gui/report/report_painter.h"
-#include "gui/report/report_pdf.h"
+#include "base/file_write.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
+#include "gui/kit/run_state.h"
+#include "gui/kit/work_progress.h"
+#include "gui/report/report_pdf.h"
+#include "gui/report/report_preview_dlg.h"
 
 namespace velsend::report {
-namespace {
 
-Report WholeProject(const base::RunState& state) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    Report report = BuildReport(state.Project, state.ControllerModel, 0, store::kLoopCount - 1);
-    QApplication::restoreOverrideCursor();
-    return report;
+std::optional<BuiltReport> BuildReportInBackground(const base::RunState& state,
+                                                   ui::MessageService& messages, QWidget* parent) {
+    BuiltReport built;
+    const store::ProjectDir dir = state.Project;
+    const int model = state.ControllerModel;
+    const bool finished = ui::RunWithProgress(
+        parent, QStringLiteral("调试报告"), QStringLiteral("正在生成调试报告…"),
+        [&](ui::WorkProgress& progress) {
+            built.report = BuildReport(dir, model, 0, store::kLoopCount - 1);
+            if (progress.Stopped()) return;
+            built.pdf = PdfReportBytes(
+                built.report,
+                [&](int done, int total) {
+                    progress.total = total;
+                    progress.done = done;
+                },
+                progress.stop);
+        });
+    if (!finished) return std::nullopt;
+    if (built.pdf.isEmpty()) {
+        messages.Message(parent, QStringLiteral("无法生成PDF报告。"),
+                         ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+        return std::nullopt;
+    }
+    // Moved, not copied: a full project's report is 65 536 rows of texts.
+    return std::optional<BuiltReport>(std::move(built));
 }
 
-}  // namespace
-
-QPrintPreviewDialog* MakeReportPreview(const base::RunState& state, QWidget* parent) {
-    auto report = std::make_shared<Report>(WholeProject(state));
-    auto* dialog = new QPrintPreviewDialog(parent);
-    dialog->setObjectName(QStringLiteral("reportPreview"));
-    dialog->setWindowTitle(QStringLiteral("打印报告"));
-    dialog->printer()->setPageSize(QPageSize(QPageSize::A4));
-    dialog->printer()->setPageMargins(QMarginsF(12, 15, 12, 12), QPageLayout::Millimeter);
-    dialog->printer()->setDocName(ui::Q(report->projectName) + QStringLiteral(" 调试报告"));
-    QObject::connect(dialog, &QPrintPreviewDialog::paintRequested, dialog,
-                     [report](QPrinter* printer) { PaintReport(*printer, *report); });
-    return dialog;
+std::unique_ptr<ReportPreviewDlg> MakeReportPreview(const base::RunState& state,
+                                                    ui::MessageService& messages,
+                                                    QWidget* parent) {
+    std::optional<BuiltReport> built = BuildReportInBackground(state, messages, parent);
+    if (!built) return nullptr;
+    return std::make_unique<ReportPreviewDlg>(std::move(built->report), std::move(built->pdf),
+                                              messages, parent);
 }
 
-void RunReportPreview(const base::RunState& state, ui::MessageService&, QWidget* parent) {
-    std::unique_ptr<QPrintPreviewDialog> dialog(MakeReportPreview(state, parent));
-    dialog->resize(900, 1000);
-    dialog->exec();
+void RunReportPreview(const base::RunState& state, ui::MessageService& messages,
+                      QWidget* parent) {
+    if (const auto dialog = MakeReportPreview(state, messages, parent)) dialog->exec();
 }
 
 QString ExportReportPdf(const base::RunState& state, ui::MessageService& messages,
@@ -51,10 +62,12 @@ QString ExportReportPdf(const base::RunState& state, ui::MessageService& message
     if (path.isEmpty()) return {};
     if (QFileInfo(path).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) != 0)
         path += QStringLiteral(".pdf");
-    const Report report = WholeProject(state);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const base::Result<> written = WritePdfReport(path.toStdString(), report);
-    QApplication::restoreOverrideCursor();
+    const std::optional<BuiltReport> built = BuildReportInBackground(state, messages, parent);
+    if (!built) return {};
+    const base::Result<> written = base::WriteWholeFile(
+        path.toStdString(),
+        std::span(reinterpret_cast<const std::uint8_t*>(built->pdf.constData()),
+                  static_cast<std::size_t>(built->pdf.size())));
     if (!written) {
         messages.Message(parent, ui::WithReason(ui::Q(written.error().userText), written.error()),
                          ui::MessageService::AppTitle(), ui::MessageIcon::Critical);

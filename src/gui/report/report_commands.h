@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <memory>
+#include <optional>
 
-class QPrintPreviewDialog;
+#include "core/report/project_report.h"
+
 class QWidget;
 
 namespace velsend::base {
@@ -14,13 +18,26 @@ class MessageService;
 
 namespace velsend::report {
 
-// The GUI's two report commands ("打印报告…", "导出PDF…"), over the whole
-// project of the run (all 256 loops) and the current model.
+class ReportPreviewDlg;
 
-// The print preview of the report, not yet shown: it paints the report each
-// time the preview or the printer asks. The caller owns it.
-QPrintPreviewDialog* MakeReportPreview(const base::RunState& state, QWidget* parent);
-// Opens the preview modally and prints what the user chooses there.
+// The GUI's two report commands ("打印报告…", "导出PDF…"), over the whole
+// project of the run (all 256 loops) and the current model. The pages are
+// built on a worker thread behind a progress dialog with "取消".
+
+struct BuiltReport {
+    Report report;
+    QByteArray pdf;
+};
+// The report and its PDF; nullopt when the user cancelled (or, after saying
+// so, when the pages could not be painted).
+std::optional<BuiltReport> BuildReportInBackground(const base::RunState& state,
+                                                   ui::MessageService& messages, QWidget* parent);
+
+// The preview of the built report, not yet shown; null when cancelled.
+std::unique_ptr<ReportPreviewDlg> MakeReportPreview(const base::RunState& state,
+                                                    ui::MessageService& messages,
+                                                    QWidget* parent);
+// Builds the pages, then opens the preview modally; "打印…" prints from there.
 void RunReportPreview(const base::RunState& state, ui::MessageService& messages,
                       QWidget* parent);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 
@@ -20,5 +22,9 @@ using PageProgress = std::function<void(int, int)>;
 [[nodiscard]] base::Result<> WritePdfReport(const std::filesystem::path& target,
                                             const Report& report,
                                             const PageProgress& progress = {});
+// The PDF's bytes; an empty array when `stop` was set or painting failed.
+// Safe on a worker thread.
+QByteArray PdfReportBytes(const Report& report, const PageProgress& progress = {},
+                          const std::atomic<bool>* stop = nullptr);
 
 }  // namespace velsend::report

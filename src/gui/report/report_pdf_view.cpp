@@ -265,12 +265,14 @@ class SheetWriter {
 
 }  // namespace
 
-bool PaintReport(QPagedPaintDevice& device, const Report& report, const PageProgress& progress) {
+bool PaintReport(QPagedPaintDevice& device, const Report& report, const PageProgress& progress,
+                 const std::atomic<bool>* stop) {
     QPainter painter;
     if (!painter.begin(&device)) return false;
     SheetWriter writer(device, painter, report);
     const std::vector<Page> pages = ReportPages(report);
     for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (stop && stop->load()) return false;
         if (!writer.StartPage(pages[i])) return false;
         for (const Block& b : pages[i].blocks)
             if (!writer.Draw(b)) return false;
@@ -280,8 +282,8 @@ bool PaintReport(QPagedPaintDevice& device, const Report& report, const PageProg
     return painter.end();
 }
 
-base::Result<> WritePdfReport(const std::filesystem::path& target, const Report& report,
-                              const PageProgress& progress) {
+QByteArray PdfReportBytes(const Report& report, const PageProgress& progress,
+                          const std::atomic<bool>* stop) {
     EnsureGuiApplication();
     QByteArray bytes;
     {
@@ -293,9 +295,16 @@ base::Result<> WritePdfReport(const std::filesystem::path& target, const Report&
         writer.setCreator(QStringLiteral("VelSend"));
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                          QMarginsF(12, 15, 12, 12), QPageLayout::Millimeter));
-        if (!PaintReport(writer, report, progress))
-            return base::Error{"无法生成PDF报告。", "the PDF writer refused to paint"};
+        if (!PaintReport(writer, report, progress, stop)) return {};
     }
+    return bytes;
+}
+
+base::Result<> WritePdfReport(const std::filesystem::path& target, const Report& report,
+                              const PageProgress& progress) {
+    const QByteArray bytes = PdfReportBytes(report, progress);
+    if (bytes.isEmpty())
+        return base::Error{"无法生成PDF报告。", "the PDF writer refused to paint"};
     return base::WriteWholeFile(
         target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                           static_cast<std::size_t>(bytes.size())));

@@ -1,0 +1,180 @@
+#!/usr/bin/env bash
+# fault-trials.sh [TRIALS]: concurrency and signal trials against the built
+# velsend-cli (build/bin, or $VELSEND_CLI), TRIALS of each kind (default 200):
+#   concurrent   two 256-loop excel-imports started 40 ms apart: the project
+#                must end as exactly one of the two workbooks (the one that
+#                ran last, or the only one when the other was refused)
+#   edits        two quick-sets on one loop at once, each on its own
+#                addresses: both edits must be there
+#   signals      SIGTERM, SIGINT or SIGHUP at a random moment of excel-import,
+#                copy-loop, print, sd-import, excel-export or velnet-import:
+#                exit 0 or 130, no temporary file anywhere, an import's project
+#                one workbook or the other
+#   kills        SIGKILL at a random moment of an import, then `show info`:
+#                the project one workbook or the other, no temporary file
+# Prints the counts; exits non-zero unless every count of faults is 0.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+trials=${1:-200}
+case "$trials" in '' | *[!0-9]*) echo "usage: $0 [TRIALS]" >&2; exit 2 ;; esac
+cli=${VELSEND_CLI:-$PWD/build/bin/velsend-cli}
+[ -x "$cli" ] || { echo "build velsend-cli first (build/bin/velsend-cli)" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/velsend-trials.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export TMPDIR=$work/tmp
+mkdir -p "$TMPDIR"
+
+# The state of a project: every file but the lock file, with its bytes.
+state() { (cd "$1" && find . -maxdepth 1 -type f ! -name .velsend-lock -print0 | sort -z | xargs -0 -r md5sum) | md5sum | cut -c1-32; }
+temps() { find "$work" -name '*.part-*' | wc -l; }
+ms_sleep() { sleep "$(printf '0.%03d' "$1")"; }
+# Until process $1 catches SIGTERM (its handlers are in place) or is gone: a
+# signal before that meets the loader, not the program.
+wait_ready() {
+    local mask
+    while [ -e "/proc/$1" ]; do
+        # The CLI itself (not the shell about to exec it), its mask read after.
+        if [ "$(readlink "/proc/$1/exe" 2>/dev/null)" = "$cli" ]; then
+            mask=$(awk '/^SigCgt/ {print $2}' "/proc/$1/status" 2>/dev/null) || return 0
+            [ -n "$mask" ] || return 0
+            (( (16#$mask >> 14) & 1 )) && return 0
+        fi
+        sleep 0.001
+    done
+}
+
+# Two workbooks of 256 loops that differ in every loop.
+for which in a b; do
+    p=$work/src-$which
+    "$cli" --dir "$p" demo >/dev/null
+    [ "$which" = b ] && "$cli" --dir "$p" quick-set --loop 0 --from 0 --to 255 --class zone >/dev/null
+    for loop in $(seq 1 255); do cp "$p/devc0.dat" "$p/devc$loop.dat"; cp "$p/ch0.dat" "$p/ch$loop.dat"; done
+    "$cli" --dir "$p" excel-export "$work/$which.xlsx" >/dev/null
+    done
+# ref-a: the workbook a imported into an empty folder; ref-b: b imported over ref-a.
+mkdir -p "$work/ref-a"
+"$cli" --dir "$work/ref-a" excel-import "$work/a.xlsx" --family ka >/dev/null
+cp -a "$work/ref-a" "$work/ref-b"
+"$cli" --dir "$work/ref-b" excel-import "$work/b.xlsx" --family ka >/dev/null
+ref_a=$(state "$work/ref-a")
+ref_b=$(state "$work/ref-b")
+"$cli" --dir "$work/src-a" sd-pack --id 1 --start-loop 0 >/dev/null
+mkdir -p "$work/velnet"
+for loop in 00 01 02 03; do
+    for stem in devc plac logc; do head -c 40000 /dev/urandom >"$work/velnet/$stem$loop.dat"; done
+done
+
+fresh() { rm -rf "$1"; cp -a "$work/ref-a" "$1"; }
+
+mixed=0 lost=0 left=0 refused=0 stopped=0 badexit=0
+echo "concurrent imports: $trials trials"
+for i in $(seq 1 "$trials"); do
+    p=$work/c
+    fresh "$p"
+    "$cli" --dir "$p" excel-import "$work/a.xlsx" --family ka >/dev/null 2>&1 &
+    first=$!
+    ms_sleep 40
+    set +e
+    "$cli" --dir "$p" excel-import "$work/b.xlsx" --family ka >/dev/null 2>"$work/err"
+    second=$?
+    wait "$first"
+    first_status=$?
+    set -e
+    s=$(state "$p")
+    if [ "$second" -ne 0 ]; then
+        refused=$((refused + 1))
+        grep -q '正被另一个程序使用' "$work/err" || badexit=$((badexit + 1))
+        [ "$s" = "$ref_a" ] || mixed=$((mixed + 1))
+    else
+        # both ran, one after the other (either may have got the lock first)
+        [ "$s" = "$ref_a" ] || [ "$s" = "$ref_b" ] || {
+            mixed=$((mixed + 1))
+            echo "  mixed (first exited $first_status):" $(diff -rq -x .velsend-lock "$p" "$work/ref-b" | head -3)
+        }
+    fi
+done
+echo "  mixed projects: $mixed, second refused: $refused"
+
+echo "concurrent quick-sets: $trials trials"
+for i in $(seq 1 "$trials"); do
+    p=$work/e
+    fresh "$p"
+    "$cli" --dir "$p" quick-set --loop 7 --from 0 --to 9 --class module >/dev/null 2>&1 &
+    first=$!
+    "$cli" --dir "$p" quick-set --loop 7 --from 100 --to 109 --class borrowed >/dev/null 2>"$work/err" ||
+        { lost=$((lost + 1)); echo "  quick-set failed: $(cat "$work/err")"; }
+    wait "$first" || { lost=$((lost + 1)); echo "  quick-set failed"; }
+    shown=$("$cli" --dir "$p" show devices 7)
+    echo "$shown" | grep -Eq '^0[[:space:]].*模块' || { lost=$((lost + 1)); echo "  lost: $(echo "$shown" | grep -E '^0[[:space:]]')"; }
+    echo "$shown" | grep -Eq '^100[[:space:]].*借用' || { lost=$((lost + 1)); echo "  lost: $(echo "$shown" | grep -E '^100[[:space:]]')"; }
+done
+echo "  lost edits: $lost"
+
+commands=(import copy print sdimport export velnet)
+# Run in the background as `run_command ... &`: exec makes $! the CLI itself.
+run_command() {
+    local p=$1
+    case $2 in
+        import) exec "$cli" --dir "$p" excel-import "$work/b.xlsx" --family ka ;;
+        copy) exec "$cli" --dir "$p" copy-loop 3 200 ;;
+        print) exec "$cli" --dir "$p" print ;;
+        sdimport) exec "$cli" --dir "$p" sd-import "$work/src-a/MXKA001.dat" --family ka --start-loop 16 ;;
+        export) exec "$cli" --dir "$p" excel-export "$work/out/x.xlsx" ;;
+        velnet) exec "$cli" --dir "$p" velnet-import --from 0 --to 3 --source "$work/velnet" ;;
+    esac
+}
+mkdir -p "$work/out"
+echo "signals: $trials trials"
+signals=(TERM INT HUP)
+for i in $(seq 1 "$trials"); do
+    p=$work/s
+    fresh "$p"
+    what=${commands[$((i % ${#commands[@]}))]}
+    sig=${signals[$((i % 3))]}
+    run_command "$p" "$what" >/dev/null 2>&1 &
+    pid=$!
+    wait_ready "$pid"
+    ms_sleep $((RANDOM % 150))
+    kill -s "$sig" "$pid" 2>/dev/null || true
+    set +e
+    wait "$pid"
+    status=$?
+    set -e
+    case $status in
+        0) ;;
+        130) stopped=$((stopped + 1)) ;;
+        *) badexit=$((badexit + 1)); echo "  $what SIG$sig: exit $status" ;;
+    esac
+    n=$(temps)
+    [ "$n" -eq 0 ] || { left=$((left + n)); echo "  $what SIG$sig: $n temporary files left"; find "$work" -name '*.part-*' -delete; }
+    if [ "$what" = import ]; then
+        s=$(state "$p")
+        [ "$s" = "$ref_a" ] || [ "$s" = "$ref_b" ] || mixed=$((mixed + 1))
+    fi
+done
+echo "  stopped with 130: $stopped"
+
+echo "SIGKILL: $trials trials"
+for i in $(seq 1 "$trials"); do
+    p=$work/k
+    fresh "$p"
+    if [ $((i % 2)) -eq 0 ]; then
+        # between the renames of the commit, through the test hook
+        { (VELSEND_TEST_KILL_AFTER_RENAMES=$((RANDOM % 512)) run_command "$p" import) >/dev/null 2>&1; } 2>/dev/null || true
+    else
+        run_command "$p" import >/dev/null 2>&1 &
+        pid=$!
+        ms_sleep $((RANDOM % 400))
+        kill -s KILL "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+    "$cli" --dir "$p" show info >/dev/null
+    s=$(state "$p")
+    [ "$s" = "$ref_a" ] || [ "$s" = "$ref_b" ] || { mixed=$((mixed + 1)); echo "  SIGKILL trial $i: a mixed project"; }
+    n=$(temps)
+    [ "$n" -eq 0 ] || { left=$((left + n)); echo "  SIGKILL trial $i: $n temporary files left"; find "$work" -name '*.part-*' -delete; }
+done
+
+echo "fault trials ($trials of each kind): $mixed mixed projects, $lost lost edits, $left temporary files left, $badexit unexpected exits"
+[ "$mixed" -eq 0 ] && [ "$lost" -eq 0 ] && [ "$left" -eq 0 ] && [ "$badexit" -eq 0 ]

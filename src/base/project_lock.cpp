@@ -1,0 +1,146 @@
+#include "base/project_lock.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "base/file_write.h"
+
+namespace velsend::base {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Held {
+    int fd = -1;
+    int count = 0;
+};
+
+std::recursive_mutex gMutex;
+std::map<std::string, Held> gHeld;
+std::string gGuarded;
+
+std::string KeyOf(const fs::path& folder) {
+    std::error_code ec;
+    fs::path canonical = fs::weakly_canonical(folder.empty() ? fs::path(".") : folder, ec);
+    if (ec) canonical = fs::absolute(folder, ec);
+    return canonical.lexically_normal().string();
+}
+
+// "velsend-cli（进程 1234）" from the lock file, or a plain word when the
+// holder has not written its name yet.
+std::string HolderOf(int fd) {
+    char text[256] = {};
+    const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+    if (n <= 0) return "另一个程序";
+    std::string line(text, static_cast<std::size_t>(n));
+    line = line.substr(0, line.find('\n'));
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos) return "另一个程序";
+    return line.substr(tab + 1) + "（进程 " + line.substr(0, tab) + "）";
+}
+
+}  // namespace
+
+std::chrono::milliseconds ProjectLock::DefaultWait() {
+    if (const char* value = std::getenv("VELSEND_LOCK_WAIT_MS"))
+        return std::chrono::milliseconds(std::atol(value));
+    return std::chrono::milliseconds(3000);
+}
+
+Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::milliseconds wait) {
+    const std::string key = KeyOf(folder);
+    std::lock_guard lock(gMutex);
+    if (auto it = gHeld.find(key); it != gHeld.end()) {
+        ++it->second.count;
+        return ProjectLock(key);
+    }
+    const fs::path file = fs::path(key) / kFileName;
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    int fd = -1;
+    for (;;) {
+        fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        // Another user's lock file still locks (flock needs no write access).
+        if (fd < 0 && errno == EACCES) fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) return ProjectLock(std::string());
+        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) ||
+                std::chrono::steady_clock::now() >= deadline) {
+                const std::string holder = HolderOf(fd);
+                ::close(fd);
+                return Error{"工程文件夹正被另一个程序使用：" + holder + "。请等它结束后再试。",
+                             file.string(), EWOULDBLOCK};
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        // The holder before us removes the file as it lets go: a lock on a
+        // file no longer under the name locks nothing, so open it again.
+        struct stat held {}, named {};
+        if (::fstat(fd, &held) == 0 && ::stat(file.c_str(), &named) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
+            break;
+        ::close(fd);
+    }
+    const std::string holder = std::to_string(::getpid()) + "\t" + program_invocation_short_name + "\n";
+    if (::ftruncate(fd, 0) == 0) (void)!::pwrite(fd, holder.data(), holder.size(), 0);
+    gHeld[key] = Held{fd, 1};
+    ProjectLock held(key);
+    if (auto recovered = RecoverFolder(key); !recovered) return recovered.error();
+    return held;
+}
+
+ProjectLock::~ProjectLock() {
+    if (key_.empty()) return;
+    std::lock_guard lock(gMutex);
+    auto it = gHeld.find(key_);
+    if (it == gHeld.end() || --it->second.count > 0) return;
+    // Removed while still held, so the folder keeps no trace of the lock.
+    (void)::unlink((fs::path(key_) / kFileName).c_str());
+    ::close(it->second.fd);
+    gHeld.erase(it);
+}
+
+void ProjectLock::GuardWritesTo(const fs::path& folder) {
+    std::lock_guard lock(gMutex);
+    gGuarded = KeyOf(folder);
+}
+
+ProjectWriteGuard::ProjectWriteGuard(const fs::path& folder) {
+    {
+        std::lock_guard lock(gMutex);
+        if (gGuarded.empty()) return;
+    }
+    const std::string key = KeyOf(folder);
+    std::lock_guard lock(gMutex);
+    if (key != gGuarded) return;
+    auto taken = ProjectLock::Acquire(folder, ProjectLock::DefaultWait());
+    if (taken) lock_.emplace(std::move(*taken));
+    else error_ = taken.error();
+}
+
+Result<> OpenProjectFolder(const fs::path& folder) {
+    std::error_code ec;
+    if (fs::exists(folder / kJournalName, ec)) {
+        // A commit under way (its writer holds the lock: wait for it) or cut
+        // short (nobody holds it: complete it).
+        auto lock = ProjectLock::Acquire(folder, ProjectLock::DefaultWait());
+        if (!lock) return lock.error();
+        return Ok();
+    }
+    // Temporary files a killed writer left: removed when nobody writes now.
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().filename().string().find(".part-") == std::string::npos) continue;
+        (void)ProjectLock::Acquire(folder, std::chrono::milliseconds(0));
+        break;
+    }
+    return Ok();
+}
+
+}  // namespace velsend::base

@@ -1,0 +1,385 @@
+// Faults a user meets with the CLI: project files that cannot be read or
+// written, a full disk, a file-size limit, signals, a second writer, a
+// commit killed halfway. Nothing half-done, nothing reported as success.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "base/file_write.h"
+#include "base/project_lock.h"
+#include "cli/cli.h"
+#include "cli_run.h"
+#include "full_project.h"
+#include "temp_dir.h"
+
+namespace velsend {
+namespace {
+
+namespace fs = std::filesystem;
+using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Every file of a folder with its bytes (the lock file aside: it names its
+// last holder).
+Snapshot Take(const fs::path& folder) {
+    Snapshot files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name == base::ProjectLock::kFileName) continue;
+        std::error_code ec;
+        files[name] = fs::is_regular_file(entry.path(), ec) ? test::ReadBytes(entry.path())
+                                                             : std::vector<std::uint8_t>{};
+    }
+    return files;
+}
+
+int TempFilesIn(const fs::path& folder) {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (Contains(entry.path().filename().string(), ".part-")) ++count;
+    return count;
+}
+
+struct Outcome {
+    int status = -1;  // the exit status, or 128 + the signal that killed it
+    std::string out, err;
+};
+
+struct Child {
+    pid_t pid = -1;
+    fs::path out, err;
+};
+
+struct How {
+    std::vector<std::string> env;    // NAME=VALUE added to the child's environment
+    const passwd* user = nullptr;    // run as this user (through setpriv)
+    rlim_t fileSizeLimit = RLIM_INFINITY;
+};
+
+// velsend-cli as a process of its own, its output in files under `scratch`.
+Child Start(const fs::path& scratch, const std::vector<std::string>& args, const How& how = {}) {
+    static int serial = 0;
+    Child child;
+    child.out = scratch / ("out" + std::to_string(++serial));
+    child.err = scratch / ("err" + std::to_string(serial));
+    std::vector<std::string> argv;
+    if (how.user) {
+        argv = {"/usr/bin/setpriv", "--reuid=" + std::to_string(how.user->pw_uid),
+                "--regid=" + std::to_string(how.user->pw_gid), "--clear-groups"};
+    }
+    argv.push_back(VELSEND_CLI_PATH);
+    argv.insert(argv.end(), args.begin(), args.end());
+    child.pid = ::fork();
+    if (child.pid == 0) {
+        const int out = ::open(child.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        const int err = ::open(child.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        for (const std::string& e : how.env) ::putenv(const_cast<char*>(e.c_str()));
+        if (how.fileSizeLimit != RLIM_INFINITY) {
+            const rlimit limit{how.fileSizeLimit, how.fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        std::vector<char*> raw;
+        for (std::string& a : argv) raw.push_back(a.data());
+        raw.push_back(nullptr);
+        ::execv(raw[0], raw.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+Outcome Wait(const Child& child) {
+    int status = 0;
+    Outcome run;
+    if (::waitpid(child.pid, &status, 0) != child.pid) return run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    auto text = [](const fs::path& p) {
+        std::ifstream in(p);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    run.out = text(child.out);
+    run.err = text(child.err);
+    return run;
+}
+
+Outcome RunCli(const fs::path& scratch, const std::vector<std::string>& args, const How& how = {}) {
+    return Wait(Start(scratch, args, how));
+}
+
+const passwd* Nobody() {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || nobody == nullptr || ::access("/usr/bin/setpriv", X_OK) != 0)
+        return nullptr;
+    return nobody;
+}
+
+// Two workbooks of 256 loops each, every loop different between them.
+struct Workbooks {
+    test::TempDir dir;
+    fs::path first = dir / "first.xlsx";
+    fs::path second = dir / "second.xlsx";
+    Snapshot firstProject;   // the first imported into an empty folder
+    Snapshot secondProject;  // the second imported over that
+
+    Workbooks() {
+        const store::ProjectDir a(dir / "a");
+        fs::create_directories(a.Root());
+        test::WriteFullProject(a);
+        EXPECT_EQ(test::Cli({"--dir", a.Root().string(), "excel-export", first.string()}).status, 0);
+        const store::ProjectDir b(dir / "b");
+        fs::create_directories(b.Root());
+        test::WriteFullProject(b);
+        EXPECT_EQ(test::Cli({"--dir", b.Root().string(), "quick-set", "--loop", "0", "--from", "0",
+                             "--to", "255", "--class", "zone"}).status, 0);
+        for (int loop = 1; loop < 256; ++loop)
+            EXPECT_EQ(test::Cli({"--dir", b.Root().string(), "copy-loop", "0", std::to_string(loop)}).status, 0);
+        EXPECT_EQ(test::Cli({"--dir", b.Root().string(), "excel-export", second.string()}).status, 0);
+        const fs::path into = dir / "into";
+        fs::create_directories(into);
+        EXPECT_EQ(Import(into, first).status, 0);
+        firstProject = Take(into);
+        EXPECT_EQ(Import(into, second).status, 0);
+        secondProject = Take(into);
+    }
+    static test::CliRun Import(const fs::path& into, const fs::path& workbook) {
+        return test::Cli({"--dir", into.string(), "excel-import", workbook.string(), "--family", "ka"});
+    }
+    static std::vector<std::string> ImportArgs(const fs::path& into, const fs::path& workbook) {
+        return {"--dir", into.string(), "excel-import", workbook.string(), "--family", "ka"};
+    }
+};
+
+Workbooks& SharedWorkbooks() {
+    static Workbooks* books = new Workbooks;  // built once for the tests below
+    return *books;
+}
+
+TEST(ProjectFaults, UnreadableLoopIsRefusedEverywhereWithItsFilesByteIdentical) {
+    const passwd* nobody = Nobody();
+    if (!nobody) GTEST_SKIP() << "needs root, the user nobody and setpriv to run the CLI unprivileged";
+    test::TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    const fs::path project = dir / "p";
+    ASSERT_EQ(test::Cli({"--dir", project.string(), "demo"}).status, 0);
+    for (const auto& entry : fs::directory_iterator(project)) ASSERT_EQ(::chmod(entry.path().c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(project.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod((project / "devc0.dat").c_str(), 0600), 0);  // root's alone
+    ASSERT_EQ(::chmod((project / "ch0.dat").c_str(), 0600), 0);
+    const Snapshot before = Take(project);
+    const How asNobody{{}, nobody};
+    const std::string p = project.string();
+    const std::vector<std::vector<std::string>> commands{
+        {"--dir", p, "quick-set", "--loop", "0", "--from", "1", "--to", "3", "--class", "alarm"},
+        {"--dir", p, "copy-loop", "0", "1"},
+        {"--dir", p, "show", "devices", "0"},
+        {"--dir", p, "sd-pack", "--id", "1", "--start-loop", "0"},
+        {"--dir", p, "print"},
+        {"--dir", p, "report", (dir / "r.html").string()},
+        {"--dir", p, "excel-export", (dir / "x.xlsx").string()},
+    };
+    for (const auto& args : commands) {
+        const Outcome r = RunCli(dir.path(), args, asNobody);
+        EXPECT_EQ(r.status, cli::kExitFailed) << args[2] << "\n" << r.err;
+        // devc0.dat or ch0.dat, whichever the folder lists first
+        EXPECT_TRUE(Contains(r.err, "无法读取文件“") && Contains(r.err, "0.dat”。\nPermission denied"))
+            << args[2] << "\n" << r.err;
+    }
+    const Outcome diff = RunCli(dir.path(), {"diff", p, p}, asNobody);
+    EXPECT_EQ(diff.status, cli::kExitUsage);
+    EXPECT_EQ(diff.out, "");
+    EXPECT_TRUE(Contains(diff.err, "0.dat")) << diff.err;
+    EXPECT_TRUE(Take(project) == before);
+    EXPECT_FALSE(fs::exists(dir / "r.html"));
+    EXPECT_FALSE(fs::exists(dir / "x.xlsx"));
+}
+
+TEST(ProjectFaults, NodeReaderDoesNotWaitOnANamedPipe) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "node1.dat").c_str(), 0644), 0);
+    const Outcome r = RunCli(dir.path(), {"--dir", dir.path().string(), "--model", "1", "show", "nodes"});
+    EXPECT_EQ(r.status, cli::kExitFailed);
+    EXPECT_TRUE(Contains(r.err, "node1.dat")) << r.err;
+}
+
+TEST(ProjectFaults, ReadOnlyFilesStayAndReplacedFilesKeepTheirMode) {
+    test::TempDir dir;
+    const std::string p = dir.path().string();
+    ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
+    test::WriteBytes(dir / "logic5.dat", {'T', '1'});
+    ASSERT_EQ(::chmod((dir / "logic5.dat").c_str(), 0444), 0);
+    ASSERT_EQ(::chmod((dir / "word.dat").c_str(), 0444), 0);
+    ASSERT_EQ(::chmod((dir / "logic1.dat").c_str(), 0640), 0);
+    const Snapshot before = Take(dir.path());
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--dir", p, "logic", "set", "5", "T00001=M00002"},
+             {"--dir", p, "phrases", "clear"}}) {
+        const test::CliRun r = test::Cli(args);
+        EXPECT_EQ(r.status, cli::kExitFailed) << r.err;
+        EXPECT_TRUE(Contains(r.err, "Permission denied")) << r.err;
+    }
+    EXPECT_TRUE(Contains(test::Cli({"--dir", p, "logic", "set", "5", "X"}).err, "无法写入文件“logic5.dat”。"));
+    EXPECT_TRUE(Take(dir.path()) == before);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "logic5.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+
+    ASSERT_EQ(test::Cli({"--dir", p, "logic", "set", "1", "T00001=M00002"}).status, 0);
+    ASSERT_EQ(::stat((dir / "logic1.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(ProjectFaults, ImportOnANearlyFullDiskLeavesEveryFileAsItWas) {
+    Workbooks& books = SharedWorkbooks();
+    test::TempDir dir;
+    const fs::path mount = dir / "disk";
+    fs::create_directories(mount);
+    if (::mount("tmpfs", mount.c_str(), "tmpfs", 0, "size=16m") != 0)
+        GTEST_SKIP() << "needs root to mount a small file system";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{mount};
+    const fs::path project = mount / "p";
+    fs::create_directories(project);
+    ASSERT_EQ(Workbooks::Import(project, books.first).status, 0);
+    // Fill the disk up to 1 MB: the 256 loops of the other workbook need more.
+    {
+        std::ofstream filler(mount / "filler", std::ios::binary);
+        const std::vector<char> block(1 << 16, 'x');
+        for (int i = 0; i < 4096 && filler.write(block.data(), static_cast<std::streamsize>(block.size())); ++i) {}
+    }
+    ASSERT_EQ(::truncate((mount / "filler").c_str(),
+                         static_cast<off_t>(fs::file_size(mount / "filler") - (1u << 20))), 0);
+    const Snapshot before = Take(project);
+    const Outcome r = RunCli(dir.path(), Workbooks::ImportArgs(project, books.second));
+    EXPECT_EQ(r.status, cli::kExitFailed) << r.err;
+    EXPECT_TRUE(Contains(r.err, "No space left on device")) << r.err;
+    EXPECT_TRUE(Take(project) == before);
+    EXPECT_EQ(TempFilesIn(project), 0);
+}
+
+TEST(ProjectFaults, CommitKilledBetweenRenamesIsCompletedByTheNextCommand) {
+    Workbooks& books = SharedWorkbooks();
+    test::TempDir dir;
+    const fs::path project = dir / "p";
+    fs::create_directories(project);
+    ASSERT_EQ(Workbooks::Import(project, books.first).status, 0);
+    const Outcome killed = RunCli(dir.path(), Workbooks::ImportArgs(project, books.second),
+                              {{"VELSEND_TEST_KILL_AFTER_RENAMES=300"}});
+    ASSERT_EQ(killed.status, 128 + SIGKILL) << killed.err;
+    ASSERT_TRUE(fs::exists(project / base::kJournalName));
+    Snapshot half = Take(project);
+    half.erase(std::string(base::kJournalName));
+    EXPECT_TRUE(half != books.firstProject && half != books.secondProject);  // a mix, for now
+    // Any command, even one that only reads, completes it first.
+    const Outcome show = RunCli(dir.path(), {"--dir", project.string(), "show", "info"});
+    EXPECT_EQ(show.status, cli::kExitOk) << show.err;
+    EXPECT_TRUE(Take(project) == books.secondProject);
+    EXPECT_EQ(TempFilesIn(project), 0);
+}
+
+TEST(ProjectFaults, TwoImportsAtOnceEndAsOneWorkbookAndAHeldFolderNamesItsHolder) {
+    Workbooks& books = SharedWorkbooks();
+    test::TempDir dir;
+    const fs::path project = dir / "p";
+    fs::create_directories(project);
+    // Both workbooks write the same files, so the folder must end as the one
+    // imported last (or as the only one, when the other was refused).
+    const How patient{{"VELSEND_LOCK_WAIT_MS=60000"}};
+    for (int trial = 0; trial < 2; ++trial) {
+        const Child first = Start(dir.path(), Workbooks::ImportArgs(project, books.first), patient);
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        const Child second = Start(dir.path(), Workbooks::ImportArgs(project, books.second), patient);
+        const Outcome a = Wait(first), b = Wait(second);
+        EXPECT_EQ(a.status, cli::kExitOk) << a.err;
+        EXPECT_EQ(b.status, cli::kExitOk) << b.err;
+        const Snapshot now = Take(project);
+        EXPECT_TRUE(now == books.firstProject || now == books.secondProject);
+    }
+    auto held = base::ProjectLock::Acquire(project, std::chrono::milliseconds(0));
+    ASSERT_TRUE(held);
+    const Snapshot before = Take(project);
+    const Outcome refused = RunCli(dir.path(), {"--dir", project.string(), "copy-loop", "0", "1"},
+                               {{"VELSEND_LOCK_WAIT_MS=100"}});
+    EXPECT_EQ(refused.status, cli::kExitFailed);
+    EXPECT_TRUE(Contains(refused.err, "工程文件夹正被另一个程序使用：")) << refused.err;
+    EXPECT_TRUE(Contains(refused.err, "（进程 " + std::to_string(::getpid()) + "）")) << refused.err;
+    EXPECT_TRUE(Take(project) == before);
+}
+
+TEST(ProjectFaults, SignalsAndFileSizeLimitsLeaveNoTemporaryFiles) {
+    Workbooks& books = SharedWorkbooks();
+    test::TempDir dir;
+    const fs::path project = dir / "p";
+    fs::create_directories(project);
+    ASSERT_EQ(Workbooks::Import(project, books.first).status, 0);
+
+    // ulimit -f: the write fails with the system's words, the old file stays.
+    Snapshot before = Take(project);
+    const Outcome limited = RunCli(dir.path(), {"--dir", project.string(), "phrases", "clear"},
+                               {{}, nullptr, 1024});
+    EXPECT_EQ(limited.status, cli::kExitFailed);
+    EXPECT_TRUE(Contains(limited.err, "File too large")) << limited.err;
+    EXPECT_TRUE(Take(project) == before);
+    EXPECT_EQ(TempFilesIn(project), 0);
+
+    // SIGTERM while the import stages its files: exit 130, nothing left over,
+    // the project one workbook or the other.
+    const Child child = Start(dir.path(), Workbooks::ImportArgs(project, books.second));
+    bool staging = false;
+    for (int waited = 0; waited < 20000 && !staging; waited += 1) {
+        staging = TempFilesIn(project) > 0;
+        if (!staging) ::usleep(1000);
+    }
+    ASSERT_TRUE(staging) << "the import never staged a file";
+    ::kill(child.pid, SIGTERM);
+    const Outcome stopped = Wait(child);
+    EXPECT_EQ(stopped.status, cli::kExitInterrupted) << stopped.err;
+    EXPECT_EQ(TempFilesIn(project), 0);
+    const Snapshot after = Take(project);
+    EXPECT_TRUE(after == books.firstProject || after == books.secondProject);
+}
+
+TEST(ProjectFaults, EmptyOrForeignSdFilesAreRefusedWithNothingWritten) {
+    test::TempDir dir;
+    const std::string p = dir.path().string();
+    ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
+    test::WriteBytes(dir / "MXKA001.dat", {});
+    test::WriteBytes(dir / "MXKA002.dat", std::vector<std::uint8_t>(0x8000, 0));  // a KBX card's size
+    test::WriteBytes(dir / "KBX003.dat", std::vector<std::uint8_t>(0x8000, 0));
+    const Snapshot before = Take(dir.path());
+    const test::CliRun empty = test::Cli({"--dir", p, "sd-import", (dir / "MXKA001.dat").string(),
+                                          "--family", "ka", "--start-loop", "0"});
+    EXPECT_EQ(empty.status, cli::kExitFailed);
+    EXPECT_TRUE(Contains(empty.err, "文件只有 0 字节，导入所选部分需要 327680 字节")) << empty.err;
+    const test::CliRun foreign = test::Cli({"--dir", p, "sd-import", (dir / "MXKA002.dat").string(),
+                                            "--family", "ka", "--start-loop", "0"});
+    EXPECT_EQ(foreign.status, cli::kExitFailed);
+    EXPECT_TRUE(Contains(foreign.err, "这是KBX数据文件（32768 字节）")) << foreign.err;
+    const test::CliRun names = test::Cli({"--dir", p, "sd-import", (dir / "KBX003.dat").string(),
+                                          "--family", "kbx", "--start-loop", "0", "--only", "names"});
+    EXPECT_EQ(names.status, cli::kExitFailed);
+    EXPECT_TRUE(Contains(names.err, "没有可导入的内容")) << names.err;
+    EXPECT_TRUE(Take(dir.path()) == before);
+}
+
+}  // namespace
+}  // namespace velsend
