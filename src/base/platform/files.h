@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace velsend::platform {
@@ -100,6 +101,43 @@ class ReplacementFile {
 #endif
     std::filesystem::path path_;
 };
+
+// An exclusive lock held through an open lock file, released when closed:
+// flock on POSIX, LockFileEx on Windows (on a byte past any content, so
+// others can still read the holder's name in it).
+class LockFile {
+  public:
+    LockFile() = default;
+    LockFile(const LockFile&) = delete;
+    LockFile& operator=(const LockFile&) = delete;
+    ~LockFile() { Close(); }
+
+    // Opens `file`, created when missing (never through a symbolic link);
+    // another user's lock file opens for reading, which is enough to lock.
+    // 0 or the error.
+    int Open(const std::filesystem::path& file);
+    // Takes the lock without waiting: 0, EWOULDBLOCK when someone holds it,
+    // or the error.
+    int TryLock();
+    // Whether the open file is still the one under `file` (the holder before
+    // us removes it as it lets go).
+    bool IsStillNamed(const std::filesystem::path& file) const;
+    // The first bytes of the file (at most 255); empty when none.
+    std::string ReadText() const;
+    // Replaces the content with `text`, where the file may be written.
+    void WriteText(std::string_view text);
+    void Close();
+
+  private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
+// The running program's short name ("velsend-cli").
+std::string ProgramName();
 
 // Flushes the file system that holds `folder` (syncfs on POSIX; 0 at once on
 // Windows, where each file is flushed and moved with write-through).

@@ -1,10 +1,12 @@
 #include "base/platform/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 namespace velsend::platform {
 
@@ -186,6 +188,45 @@ void ReplacementFile::Discard() {
         ::unlink(path_.c_str());
         path_.clear();
     }
+}
+
+int LockFile::Open(const std::filesystem::path& file) {
+    Close();
+    fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    // Another user's lock file still locks (flock needs no write access).
+    if (fd_ < 0 && errno == EACCES) fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    return fd_ < 0 ? errno : 0;
+}
+
+int LockFile::TryLock() {
+    if (fd_ < 0) return EBADF;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return 0;
+    return errno == EWOULDBLOCK ? EWOULDBLOCK : errno;
+}
+
+bool LockFile::IsStillNamed(const std::filesystem::path& file) const {
+    struct stat held {}, named {};
+    return fd_ >= 0 && ::fstat(fd_, &held) == 0 && ::stat(file.c_str(), &named) == 0 &&
+           held.st_ino == named.st_ino && held.st_dev == named.st_dev;
+}
+
+std::string LockFile::ReadText() const {
+    char text[256] = {};
+    const ssize_t n = fd_ < 0 ? -1 : ::pread(fd_, text, sizeof text - 1, 0);
+    return n <= 0 ? std::string() : std::string(text, static_cast<std::size_t>(n));
+}
+
+void LockFile::WriteText(std::string_view text) {
+    if (fd_ >= 0 && ::ftruncate(fd_, 0) == 0) (void)!::pwrite(fd_, text.data(), text.size(), 0);
+}
+
+void LockFile::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+std::string ProgramName() {
+    return program_invocation_short_name;
 }
 
 int FlushFileSystemOf(const std::filesystem::path& folder) {

@@ -201,6 +201,85 @@ void ReplacementFile::Discard() {
     }
 }
 
+namespace {
+
+// The locked byte lies far past any holder text, so that readers are not
+// stopped by the lock (Windows' byte-range locks are mandatory).
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
+bool FileId(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) {
+    return ::GetFileInformationByHandle(h, &info) != 0;
+}
+
+}  // namespace
+
+int LockFile::Open(const std::filesystem::path& file) {
+    Close();
+    constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED)
+        h = ::CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return LastErrno();
+    handle_ = h;
+    return 0;
+}
+
+int LockFile::TryLock() {
+    if (handle_ == nullptr) return EBADF;
+    OVERLAPPED at{};
+    at.OffsetHigh = kLockOffsetHigh;
+    if (::LockFileEx(static_cast<HANDLE>(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
+                     0, 1, 0, &at))
+        return 0;
+    return ::GetLastError() == ERROR_LOCK_VIOLATION ? EWOULDBLOCK : LastErrno();
+}
+
+bool LockFile::IsStillNamed(const std::filesystem::path& file) const {
+    if (handle_ == nullptr) return false;
+    HANDLE named = ::CreateFileW(file.c_str(), 0,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (named == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION a{}, b{};
+    const bool same = FileId(static_cast<HANDLE>(handle_), a) && FileId(named, b) &&
+                      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+                      a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+    ::CloseHandle(named);
+    return same;
+}
+
+std::string LockFile::ReadText() const {
+    if (handle_ == nullptr) return {};
+    char text[255];
+    DWORD got = 0;
+    OVERLAPPED at{};
+    if (!::ReadFile(static_cast<HANDLE>(handle_), text, sizeof text, &got, &at)) return {};
+    return std::string(text, got);
+}
+
+void LockFile::WriteText(std::string_view text) {
+    if (handle_ == nullptr) return;
+    HANDLE h = static_cast<HANDLE>(handle_);
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(h, start, nullptr, FILE_BEGIN) || !::SetEndOfFile(h)) return;
+    DWORD wrote = 0;
+    (void)::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr);
+}
+
+void LockFile::Close() {
+    if (handle_ != nullptr) ::CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+}
+
+std::string ProgramName() {
+    wchar_t name[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameW(nullptr, name, MAX_PATH);
+    if (n == 0) return "velsend";
+    return std::filesystem::path(std::wstring(name, n)).stem().string();
+}
+
 int FlushFileSystemOf(const std::filesystem::path&) {
     return 0;
 }
