@@ -4,12 +4,22 @@ add_library(velsend_options INTERFACE)
 target_compile_features(velsend_options INTERFACE cxx_std_20)
 set(CMAKE_CXX_EXTENSIONS OFF)
 
-target_compile_options(velsend_options INTERFACE
-    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
-    -Wcast-align -Wunused -Woverloaded-virtual -Wnull-dereference
-    -Wimplicit-fallthrough -Wformat=2)
+if(MSVC)
+    # The sources are UTF-8 with Chinese string literals.
+    target_compile_options(velsend_options INTERFACE /W4 /utf-8 /permissive- /Zc:__cplusplus)
+    target_compile_definitions(velsend_options INTERFACE NOMINMAX WIN32_LEAN_AND_MEAN)
+else()
+    target_compile_options(velsend_options INTERFACE
+        -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
+        -Wcast-align -Wunused -Woverloaded-virtual -Wnull-dereference
+        -Wimplicit-fallthrough -Wformat=2)
+endif()
+if(WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    # GCC 12's std::string inlined at -O3 trips a false -Wrestrict (GCC bug 105329).
+    target_compile_options(velsend_options INTERFACE -Wno-restrict)
+endif()
 if(VELSEND_WERROR)
-    target_compile_options(velsend_options INTERFACE -Werror)
+    target_compile_options(velsend_options INTERFACE $<IF:$<CXX_COMPILER_ID:MSVC>,/WX,-Werror>)
 endif()
 
 # Qt code may not turn char* into QString silently: every text the user sees

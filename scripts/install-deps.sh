@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the GUI need; only
 # those that are missing, so a second run does nothing.
+#   --windows  also the Windows cross build and Wine to run it
+#              (scripts/build-windows.sh)
 set -euo pipefail
 
 packages=(
@@ -15,6 +17,11 @@ packages=(
     poppler-utils  # the report tests read the PDF's text and fonts back
     dpkg-dev desktop-file-utils  # the Debian package and its desktop entry check
 )
+if [ "${1:-}" = --windows ]; then
+    # mingw-w64 with the posix thread model (std::thread), Wine to run what it
+    # builds, GoogleTest's source to build it with the cross compiler.
+    packages+=(g++-mingw-w64-x86-64-posix wine64 googletest)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

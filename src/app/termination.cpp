@@ -1,8 +1,5 @@
 #include "app/termination.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
@@ -10,49 +7,29 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <csignal>
+
+#include "base/platform/stop_requests.h"
 
 namespace velsend::app::gui {
-namespace {
 
-// A signal handler may only write to a descriptor: the pipe wakes the event
-// loop, which does the real work.
-int gWakePipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char byte = 1;
-    const int saved = errno;
-    (void)!::write(gWakePipe[1], &byte, 1);
-    errno = saved;
-}
-
-}  // namespace
-
-TerminationWatch::TerminationWatch(QObject* parent) : QObject(parent) {
-    if (gWakePipe[0] < 0 && ::pipe2(gWakePipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    notifier_ = new QSocketNotifier(gWakePipe[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [this] {
-        char buffer[16];
-        while (::read(gWakePipe[0], buffer, sizeof buffer) > 0) {
-        }
-        RequestStop();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int sig : {SIGTERM, SIGHUP, SIGINT}) ::sigaction(sig, &action, nullptr);
+TerminationWatch::TerminationWatch(QObject* parent)
+    : QObject(parent), requests_(std::make_unique<platform::StopRequestHandler>(
+                           [](int) {}, false)) {
+    // The request wakes the event loop, which does the real work.
+    if (const int wake = requests_->WakeDescriptor(); wake >= 0) {
+        notifier_ = new QSocketNotifier(wake, QSocketNotifier::Read, this);
+        connect(notifier_, &QSocketNotifier::activated, this, [this] {
+            requests_->DrainWake();
+            RequestStop();
+        });
+    }
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this,
                 [this](QSessionManager&) { RequestStop(); });
     }
 }
 
-TerminationWatch::~TerminationWatch() {
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    for (const int sig : {SIGTERM, SIGHUP, SIGINT}) ::sigaction(sig, &action, nullptr);
-}
+TerminationWatch::~TerminationWatch() = default;
 
 void TerminationWatch::RequestStop() {
     if (stopping_) return;

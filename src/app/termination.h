@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <memory>
+
+#include "base/platform/stop_requests.h"
 
 class QSocketNotifier;
 
@@ -27,6 +30,7 @@ class TerminationWatch : public QObject {
   private:
     void CloseNext();
 
+    std::unique_ptr<platform::StopRequestHandler> requests_;
     QSocketNotifier* notifier_ = nullptr;
     bool stopping_ = false;
 };

@@ -1,45 +1,14 @@
 #include "base/gbk.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
+
+#include "base/platform/text_codec.h"
 
 namespace velsend::store {
 namespace {
 
 bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// One converter per direction and thread, reset before each use: a workbook
-// has hundreds of thousands of cells, and opening a converter per text costs
-// more than converting it.
-class Converter {
-  public:
-    Converter(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
-    ~Converter() {
-        if (ok()) ::iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() {
-        ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        return cd_;
-    }
-
-  private:
-    iconv_t cd_;
-};
-
-Converter& ToGbk() {
-    thread_local Converter c("GBK", "UTF-8");
-    return c;
-}
-Converter& FromGbk() {
-    thread_local Converter c("UTF-8", "GBK");
-    return c;
 }
 
 // Bytes of the UTF-8 character at `p`; for a broken one, its lead byte and
@@ -66,31 +35,23 @@ enum class OnBad { Fail, Replace };
 // (nullopt) or writes `replacement` for the character (a whole UTF-8
 // character or GBK unit, see above) and goes on. `skipped` gets each
 // replaced run of input bytes.
-std::optional<std::string> Convert(Converter& converter, bool fromGbk, std::string_view in,
+std::optional<std::string> Convert(bool fromGbk, std::string_view in,
                                    std::string_view replacement, OnBad onBad,
                                    std::vector<std::string>* skipped = nullptr) {
-    if (!converter.ok()) return std::nullopt;
-    iconv_t cd = converter.get();
     std::string out;
     out.reserve(in.size() * 2);
-    char* src = const_cast<char*>(in.data());  // iconv does not write through it
-    std::size_t srcLeft = in.size();
-    char buffer[512];
-    while (srcLeft > 0) {
-        char* dst = buffer;
-        std::size_t dstLeft = sizeof buffer;
-        const std::size_t rc = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        const int error = errno;
-        out.append(buffer, static_cast<std::size_t>(dst - buffer));
-        if (rc != static_cast<std::size_t>(-1) || error == E2BIG) continue;  // EILSEQ or EINVAL (cut short)
+    while (!in.empty()) {
+        const platform::CodecStep step =
+            fromGbk ? platform::GbkToUtf8Step(in, out) : platform::Utf8ToGbkStep(in, out);
+        if (step.unavailable) return std::nullopt;
+        in.remove_prefix(step.consumed);
+        if (!step.bad) continue;
         if (onBad == OnBad::Fail) return std::nullopt;
-        const auto* p = reinterpret_cast<const unsigned char*>(src);
-        const std::size_t skip = fromGbk ? BadGbkLength(p, srcLeft) : Utf8Length(p, srcLeft);
+        const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+        const std::size_t skip = fromGbk ? BadGbkLength(p, in.size()) : Utf8Length(p, in.size());
         out.append(replacement);
-        if (skipped) skipped->emplace_back(src, skip);
-        src += skip;
-        srcLeft -= skip;
-        cd = converter.get();
+        if (skipped) skipped->emplace_back(in.data(), skip);
+        in.remove_prefix(skip);
     }
     return out;
 }
@@ -99,26 +60,26 @@ std::optional<std::string> Convert(Converter& converter, bool fromGbk, std::stri
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
     if (IsAscii(utf8)) return std::string(utf8);
-    return Convert(ToGbk(), false, utf8, {}, OnBad::Fail);
+    return Convert(false, utf8, {}, OnBad::Fail);
 }
 
 std::string Utf8ToGbkLossy(std::string_view utf8, int* missing) {
     if (missing) *missing = 0;
     if (IsAscii(utf8)) return std::string(utf8);
     std::vector<std::string> skipped;
-    std::string out = Convert(ToGbk(), false, utf8, "?", OnBad::Replace, &skipped).value_or(std::string());
+    std::string out = Convert(false, utf8, "?", OnBad::Replace, &skipped).value_or(std::string());
     if (missing) *missing = static_cast<int>(skipped.size());
     return out;
 }
 
 std::string GbkToUtf8(std::string_view gbk) {
     if (IsAscii(gbk)) return std::string(gbk);
-    return Convert(FromGbk(), true, gbk, kReplacement, OnBad::Replace).value_or(std::string());
+    return Convert(true, gbk, kReplacement, OnBad::Replace).value_or(std::string());
 }
 
 std::string GbkToUtf8(std::string_view gbk, std::vector<std::string>& undecodable) {
     undecodable.clear();
-    return Convert(FromGbk(), true, gbk, kReplacement, OnBad::Replace, &undecodable).value_or(std::string());
+    return Convert(true, gbk, kReplacement, OnBad::Replace, &undecodable).value_or(std::string());
 }
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8,

@@ -1,17 +1,15 @@
 #include "base/project_lock.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "base/file_write.h"
+#include "base/platform/files.h"
+#include "base/platform/system.h"
 
 namespace velsend::base {
 namespace {
@@ -19,7 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Held {
-    int fd = -1;
+    std::unique_ptr<platform::LockFile> file;
     int count = 0;
 };
 
@@ -36,11 +34,9 @@ std::string KeyOf(const fs::path& folder) {
 
 // "velsend-cli（进程 1234）" from the lock file, or a plain word when the
 // holder has not written its name yet.
-std::string HolderOf(int fd) {
-    char text[256] = {};
-    const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
-    if (n <= 0) return "另一个程序";
-    std::string line(text, static_cast<std::size_t>(n));
+std::string HolderOf(const platform::LockFile& file) {
+    std::string line = file.ReadText();
+    if (line.empty()) return "另一个程序";
     line = line.substr(0, line.find('\n'));
     const std::size_t tab = line.find('\t');
     if (tab == std::string::npos) return "另一个程序";
@@ -64,17 +60,14 @@ Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::mi
     }
     const fs::path file = fs::path(key) / kFileName;
     const auto deadline = std::chrono::steady_clock::now() + wait;
-    int fd = -1;
+    auto lockFile = std::make_unique<platform::LockFile>();
     for (;;) {
-        fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-        // Another user's lock file still locks (flock needs no write access).
-        if (fd < 0 && errno == EACCES) fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0) return ProjectLock(std::string());
-        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if ((errno != EWOULDBLOCK && errno != EINTR) ||
+        if (lockFile->Open(file) != 0) return ProjectLock(std::string());
+        for (int error = lockFile->TryLock(); error != 0; error = lockFile->TryLock()) {
+            if ((error != EWOULDBLOCK && error != EINTR) ||
                 std::chrono::steady_clock::now() >= deadline) {
-                const std::string holder = HolderOf(fd);
-                ::close(fd);
+                const std::string holder = HolderOf(*lockFile);
+                lockFile->Close();
                 return Error{"工程文件夹正被另一个程序使用：" + holder + "。请等它结束后再试。",
                              file.string(), EWOULDBLOCK};
             }
@@ -82,15 +75,12 @@ Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::mi
         }
         // The holder before us removes the file as it lets go: a lock on a
         // file no longer under the name locks nothing, so open it again.
-        struct stat held {}, named {};
-        if (::fstat(fd, &held) == 0 && ::stat(file.c_str(), &named) == 0 &&
-            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
-            break;
-        ::close(fd);
+        if (lockFile->IsStillNamed(file)) break;
+        lockFile->Close();
     }
-    const std::string holder = std::to_string(::getpid()) + "\t" + program_invocation_short_name + "\n";
-    if (::ftruncate(fd, 0) == 0) (void)!::pwrite(fd, holder.data(), holder.size(), 0);
-    gHeld[key] = Held{fd, 1};
+    lockFile->WriteText(std::to_string(platform::ProcessId()) + "\t" + platform::ProgramName() +
+                        "\n");
+    gHeld[key] = Held{std::move(lockFile), 1};
     ProjectLock held(key);
     if (auto recovered = RecoverFolder(key); !recovered) return recovered.error();
     return held;
@@ -102,8 +92,8 @@ ProjectLock::~ProjectLock() {
     auto it = gHeld.find(key_);
     if (it == gHeld.end() || --it->second.count > 0) return;
     // Removed while still held, so the folder keeps no trace of the lock.
-    (void)::unlink((fs::path(key_) / kFileName).c_str());
-    ::close(it->second.fd);
+    (void)platform::RemoveFile(fs::path(key_) / kFileName);
+    it->second.file->Close();
     gHeld.erase(it);
 }
 

@@ -125,6 +125,19 @@ SIGINT, SIGTERM or SIGHUP (a transfer between blocks, the port closed
 properly; any other command with its temporary files removed).
 )";
 
+// What --help adds when this build leaves features out.
+constexpr std::string_view kMissingFeatures =
+#if !defined(VELSEND_SHEETS) || !defined(VELSEND_REPORT_PDF)
+    "\nleft out of this build:\n"
+#endif
+#ifndef VELSEND_SHEETS
+    "  excel-export, excel-import, template (no spreadsheet libraries)\n"
+#endif
+#ifndef VELSEND_REPORT_PDF
+    "  report FILE.pdf (no Qt; report FILE.html works)\n"
+#endif
+    "";
+
 // What a command does with the project folder: reading commands refuse a
 // folder with an unreadable project file (it must not read as zeros);
 // writing ones hold the project lock from start to end, so that no other
@@ -255,7 +268,7 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
 int Main(const std::vector<std::string>& args, CliStreams streams) {
     const ParseResult parsed = ParseCommandLine(args);
     if (parsed.ok && parsed.options.help) {
-        streams.out << kHelp;
+        streams.out << kHelp << kMissingFeatures;
         return kExitOk;
     }
     if (!parsed.ok) {

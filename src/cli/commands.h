@@ -55,6 +55,9 @@ int RestoreCommand(Context& c);
 int VerifyCommand(Context& c);
 int ChipBackupsCommand(Context& c);
 // Exchange files: exchange_commands.cpp
+// What the spreadsheet commands say in a build without the spreadsheet libraries.
+inline constexpr std::string_view kNoSheetsText =
+    "this build has no spreadsheet support (built without the workbook libraries)";
 int ExcelExportCommand(Context& c);
 int ExcelImportCommand(Context& c);
 int TemplateCommand(Context& c);

@@ -1,6 +1,6 @@
+#include "base/platform/system.h"
 #include "cli/diff.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -158,8 +158,8 @@ std::string Json(std::string_view text) {
 }
 
 bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::error_code ec;
+    return std::filesystem::is_directory(platform::PathFromUtf8(path), ec);
 }
 
 }  // namespace
@@ -232,7 +232,8 @@ int DiffCommand(const std::vector<std::string>& args, int controllerModel, std::
         }
     }
     const auto differences =
-        CompareProjects(store::ProjectDir(dirs[0]), store::ProjectDir(dirs[1]), controllerModel);
+        CompareProjects(store::ProjectDir(platform::PathFromUtf8(dirs[0])),
+                        store::ProjectDir(platform::PathFromUtf8(dirs[1])), controllerModel);
     if (json) {
         out << "[";
         for (std::size_t i = 0; i < differences.size(); ++i) {

@@ -1,20 +1,24 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/platform/system.h"
 #include "base/controller_model.h"
 #include "base/field_check.h"
 #include "cli/commands.h"
-#include "core/exchange/excel_exchange.h"
 #include "core/exchange/sd_import.h"
 #include "core/exchange/sd_pack.h"
-#include "core/exchange/templates.h"
 #include "core/exchange/text_print.h"
 #include "core/exchange/velnet_import.h"
+#ifdef VELSEND_SHEETS
+#include "core/exchange/excel_exchange.h"
+#include "core/exchange/templates.h"
+#endif
 
 namespace velsend::cli {
 
+#ifdef VELSEND_SHEETS
 int ExcelExportCommand(Context& c) {
-    auto result = exchange::ExportExcel(c.state.Project, c.options.args[0]);
+    auto result = exchange::ExportExcel(c.state.Project, platform::PathFromUtf8(c.options.args[0]));
     if (!result) {
         c.streams.err << result.error().Full() << "\n";
         return kExitFailed;
@@ -30,7 +34,7 @@ int ExcelImportCommand(Context& c) {
         return kExitUsage;
     }
     const auto family = args[2] == "ka" ? exchange::ExcelFamily::KA : exchange::ExcelFamily::KBX;
-    auto result = exchange::ImportExcel(c.state.Project, args[0], family);
+    auto result = exchange::ImportExcel(c.state.Project, platform::PathFromUtf8(args[0]), family);
     if (!result) {
         c.streams.err << result.error().Full() << "\n";
         return kExitFailed;
@@ -47,7 +51,7 @@ int TemplateCommand(Context& c) {
     }
     auto result = exchange::WriteTemplate(
         kind == "standard" ? exchange::TemplateKind::Standard : exchange::TemplateKind::Example,
-        c.options.args[1]);
+        platform::PathFromUtf8(c.options.args[1]));
     if (!result) {
         c.streams.err << result.error().Full() << "\n";
         return kExitFailed;
@@ -55,6 +59,17 @@ int TemplateCommand(Context& c) {
     c.streams.out << exchange::kTemplateDoneText << "\n";
     return kExitOk;
 }
+#else
+namespace {
+int NoSheets(Context& c) {
+    c.streams.err << "velsend-cli: " << c.options.command << ": " << kNoSheetsText << "\n";
+    return kExitFailed;
+}
+}  // namespace
+int ExcelExportCommand(Context& c) { return NoSheets(c); }
+int ExcelImportCommand(Context& c) { return NoSheets(c); }
+int TemplateCommand(Context& c) { return NoSheets(c); }
+#endif
 
 int SdPackCommand(Context& c) {
     const base::SdFamily family = base::Traits(c.state.ControllerModel).sdFamily;
@@ -109,7 +124,8 @@ int SdImportCommand(Context& c) {
         }
     }
     const auto result =
-        exchange::ImportSdCard(c.state.Project, sd, c.options.args[0], start, sections);
+        exchange::ImportSdCard(c.state.Project, sd, platform::PathFromUtf8(c.options.args[0]), start,
+                               sections);
     if (!result) {
         c.streams.err << result.error().Full() << "\n";
         return kExitFailed;
@@ -144,7 +160,7 @@ int VelnetImportCommand(Context& c) {
         }
     }
     const std::filesystem::path source =
-        pairs.count("--source") ? std::filesystem::path(pairs["--source"])
+        pairs.count("--source") ? platform::PathFromUtf8(pairs["--source"])
                                 : exchange::DefaultVelnetFolder();
     const auto result = exchange::ImportVelnet(c.state.Project, source, range[0], range[1]);
     if (!result) {

@@ -2,6 +2,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "base/platform/system.h"
 #include "base/controller_model.h"
 #include "base/field_check.h"
 #include "cli/commands.h"
@@ -119,11 +120,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--dir") {
             const std::string* v = value(i, a);
             if (!v) return r;
-            r.options.dir = *v;
+            r.options.dir = platform::PathFromUtf8(*v);
         } else if (a == "--trace") {
             const std::string* v = value(i, a);
             if (!v) return r;
-            r.options.trace = *v;
+            r.options.trace = platform::PathFromUtf8(*v);
         } else if (a == "--port") {
             const std::string* v = value(i, a);
             if (!v) return r;

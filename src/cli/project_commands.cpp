@@ -1,4 +1,3 @@
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -9,6 +8,7 @@
 #include "base/controller_model.h"
 #include "base/field_check.h"
 #include "base/gbk.h"
+#include "base/platform/system.h"
 #include "cli/commands.h"
 #include "cli/diff.h"
 #include "cli/show.h"
@@ -34,10 +34,9 @@ int SelectModelCommand(Context& c) {
 int InitCommand(Context& c) {
     // A folder nothing can be deleted from (a read-only mount) is a failure,
     // not "已删除 0 个文件".
-    if (::access(c.state.Project.Root().c_str(), W_OK) != 0) {
-        const int error = errno;
+    if (int error = 0; !platform::CanWrite(c.state.Project.Root(), error)) {
         c.streams.err << "无法初始化工程：文件夹 " << c.state.Project.Root().string()
-                      << " 不可写（" << std::strerror(error) << "）\n";
+                      << " 不可写（" << platform::ErrorText(error) << "）\n";
         return kExitFailed;
     }
     const store::InitialisationResult result = store::InitialiseProject(c.state.Project);

@@ -2,6 +2,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "base/platform/system.h"
 #include "cli/commands.h"
 #include "core/report/project_report.h"
 #ifdef VELSEND_REPORT_PDF
@@ -26,7 +27,7 @@ int ReportCommand(Context& c) {
         return UsageError(c.streams.err, "--loops",
                           "A must not be above B (got " + std::to_string(loops.first) + "-" +
                               std::to_string(loops.second) + ")");
-    const std::filesystem::path target = args[0];
+    const std::filesystem::path target = platform::PathFromUtf8(args[0]);
     std::string ending = target.extension().string();
     std::transform(ending.begin(), ending.end(), ending.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });

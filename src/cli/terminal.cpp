@@ -1,18 +1,23 @@
 #include "cli/terminal.h"
 
-#include <csignal>
-
 #include "base/file_write.h"
 
 namespace velsend::cli {
 namespace {
 
 std::atomic<bool> gStopRequested{false};
-volatile std::sig_atomic_t gStopSignal = 0;
+std::atomic<int> gStopRequest{0};
 
-extern "C" void OnStopSignal(int signal) {
-    gStopSignal = signal;
+void OnStopRequest(int request) {
+    gStopRequest.store(request);
     gStopRequested.store(true);
+}
+
+// The flags are cleared before the handler goes in.
+platform::StopRequestHandler::Callback Cleared() {
+    gStopRequested.store(false);
+    gStopRequest.store(0);
+    return OnStopRequest;
 }
 
 }  // namespace
@@ -21,34 +26,16 @@ void InstallProcessSignals() {
     base::InstallWriteSignalHandling();
 }
 
-StopSignals::StopSignals() {
-    gStopRequested.store(false);
-    gStopSignal = 0;
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &action, &previous_[i]);
-}
+StopSignals::StopSignals() : handler_(Cleared(), true) {}
 
-StopSignals::~StopSignals() {
-    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
-}
+StopSignals::~StopSignals() = default;
 
 const std::atomic<bool>* StopSignals::flag() const {
     return &gStopRequested;
 }
 
 std::string StopSignals::Name() {
-    switch (gStopSignal) {
-        case SIGINT:
-            return "SIGINT";
-        case SIGTERM:
-            return "SIGTERM";
-        case SIGHUP:
-            return "SIGHUP";
-        default:
-            return "signal " + std::to_string(gStopSignal);
-    }
+    return platform::StopRequestHandler::Name(gStopRequest.load());
 }
 
 }  // namespace velsend::cli

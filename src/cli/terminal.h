@@ -1,7 +1,5 @@
 #pragma once
 
-#include <signal.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -10,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "base/platform/stop_requests.h"
 #include "base/user_prompt.h"
 #include "cli/cli.h"
 #include "core/burner/transfer_engine.h"
@@ -36,8 +35,7 @@ class StopSignals {
     static std::string Name();
 
   private:
-    static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
-    std::array<struct sigaction, 3> previous_{};
+    platform::StopRequestHandler handler_;
 };
 
 // Messages go to standard error; questions are answered by --yes, by the user

@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 
+#include "base/platform/system.h"
 #include "base/controller_model.h"
 #include "cli/commands.h"
 #include "cli/table.h"
@@ -81,7 +82,7 @@ int ChipCopyCommand(Context& c, bool backup) {
     if (!backup) {
         // An image of the other model's chip size goes out only when asked for.
         const std::filesystem::path file =
-            burner::ChipImageFile(burner::ChipCopyKind::Restore, c.options.args[0]);
+            burner::ChipImageFile(burner::ChipCopyKind::Restore, platform::PathFromUtf8(c.options.args[0]));
         const std::uintmax_t size = burner::OtherModelImageSize(file, c.state.ControllerModel);
         if (size != 0 && !force) {
             c.streams.err << burner::OtherModelSizeText(file, size, c.state.ControllerModel)
@@ -91,7 +92,7 @@ int ChipCopyCommand(Context& c, bool backup) {
     }
     const std::optional<burner::ChipCopyJob> job = base::PrepareChipCopy(
         c.state, backup ? burner::ChipCopyKind::Backup : burner::ChipCopyKind::Restore,
-        c.options.args[0], c.prompt, force);
+        platform::PathFromUtf8(c.options.args[0]), c.prompt, force);
     if (!job) return kExitFailed;
     ProgressPrinter progress(c.streams);
     StopSignals signals;
@@ -148,7 +149,7 @@ int VerifyCommand(Context& c) {
     job.model = c.state.ControllerModel;
     job.address = c.state.BurnerAddress();
     job.baud = c.state.Rules.BaudRate;
-    job.file = burner::ChipImageFile(burner::ChipCopyKind::Restore, c.options.args[0]);
+    job.file = burner::ChipImageFile(burner::ChipCopyKind::Restore, platform::PathFromUtf8(c.options.args[0]));
     ProgressPrinter progress(c.streams);
     StopSignals signals;
     burner::ChipCopyPort port;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,19 @@ class TempDir {
     TempDir() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "velsend-test-XXXXXX").string();
+#ifdef _WIN32
+        // No mkdtemp: try fresh random names until one is created.
+        std::random_device random;
+        for (int i = 0; i < 100; ++i) {
+            path_ = std::filesystem::temp_directory_path() /
+                    ("velsend-test-" + std::to_string(random()));
+            std::error_code ec;
+            if (std::filesystem::create_directory(path_, ec)) break;
+        }
+#else
         char* made = ::mkdtemp(pattern.data());
         path_ = made ? made : pattern;
+#endif
     }
     ~TempDir() {
         std::error_code ec;

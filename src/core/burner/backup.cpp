@@ -1,9 +1,5 @@
 #include "core/burner/backup.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -13,6 +9,8 @@
 
 #include "base/controller_model.h"
 #include "base/file_write.h"
+#include "base/platform/files.h"
+#include "base/platform/system.h"
 #include "base/user_prompt.h"
 
 namespace velsend::burner {
@@ -214,8 +212,9 @@ ChipCopyResult BackupChip(ChipCopyPort& port, const ChipCopyJob& job, TransferOb
     ChipCopyResult result;
     // An existing file the user may not write stays as it is.
     std::error_code ec;
-    if (std::filesystem::exists(job.file, ec) && ::access(job.file.c_str(), W_OK) != 0) {
-        return OpenFailed(result, job.file, std::strerror(errno));
+    int error = 0;
+    if (std::filesystem::exists(job.file, ec) && !platform::CanWrite(job.file, error)) {
+        return OpenFailed(result, job.file, platform::ErrorText(error));
     }
     base::PendingFile temp(job.file);
     if (const base::Result<> opened = temp.Open(); !opened) {
@@ -235,35 +234,28 @@ std::optional<std::vector<std::uint8_t>> LoadChipImage(const ChipCopyJob& job,
     const std::size_t imageSize = ChipImageSize(job.model);
     // Without blocking, so that a named pipe in the file's place is refused
     // instead of waiting for a writer.
-    const int fd = ::open(job.file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        OpenFailed(result, job.file, std::strerror(errno));
+    platform::ReadOnlyFile file(job.file);
+    if (!file.IsOpen()) {
+        OpenFailed(result, job.file, platform::ErrorText(file.Error()));
         return std::nullopt;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        OpenFailed(result, job.file, std::strerror(error));
-        return std::nullopt;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (file.FileKind() != platform::ReadOnlyFile::Kind::Regular) {
         OpenFailed(result, job.file,
-                   S_ISDIR(st.st_mode) ? "这是一个文件夹" : "不是普通文件（管道或设备）");
+                   file.FileKind() == platform::ReadOnlyFile::Kind::Folder
+                       ? "这是一个文件夹"
+                       : "不是普通文件（管道或设备）");
         return std::nullopt;
     }
-    const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+    const std::uint64_t fileSize = file.Size();
     bool otherModel = false;
     for (int other = 1; job.otherModelSize && base::IsValidModel(other); ++other)
         otherModel = otherModel || fileSize == ChipImageSize(other);
     if (fileSize != imageSize && !otherModel) {
-        ::close(fd);
         // Blocks past the end of a short file would go out as whatever lay in
         // memory; a longer file belongs to another chip. The size alone
         // decides: the file is not read.
         result.outcome = ChipCopyOutcome::WrongSize;
-        result.message = "文件" + job.file.string() + "的大小是 " + std::to_string(st.st_size) +
+        result.message = "文件" + job.file.string() + "的大小是 " + std::to_string(fileSize) +
                          " 字节，当前控制器的芯片数据是 " + std::to_string(imageSize) +
                          " 字节，不能还原!";
         result.handIcon = true;
@@ -272,19 +264,10 @@ std::optional<std::vector<std::uint8_t>> LoadChipImage(const ChipCopyJob& job,
     // Past the end of a shorter image of another model the chip gets 0xFF.
     std::vector<std::uint8_t> image(imageSize, 0xFF);
     const std::size_t wanted = std::min<std::size_t>(imageSize, static_cast<std::size_t>(fileSize));
-    std::size_t done = 0;
-    errno = 0;
-    while (done < wanted) {
-        const ssize_t n = ::read(fd, image.data() + done, wanted - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    const int readError = errno;
-    ::close(fd);
+    const std::size_t done = file.Read(image.data(), wanted);
     if (done != wanted) {
         OpenFailed(result, job.file,
-                   readError != 0 ? std::strerror(readError) : "文件在读取时变短了");
+                   file.Error() != 0 ? platform::ErrorText(file.Error()) : "文件在读取时变短了");
         return std::nullopt;
     }
     return image;

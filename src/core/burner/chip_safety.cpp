@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <regex>
 
-#include <sys/stat.h>
 
 #include "base/controller_model.h"
+#include "base/platform/system.h"
 
 namespace velsend::burner {
 namespace {
@@ -27,11 +27,13 @@ int ModelNamed(std::string_view name) {
 }
 
 std::string FileTime(const std::filesystem::path& file) {
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) return {};
-    const std::time_t t = st.st_mtime;
+    std::error_code ec;
+    const auto written = std::filesystem::last_write_time(file, ec);
+    if (ec) return {};
+    const std::time_t t = std::chrono::system_clock::to_time_t(
+        std::chrono::file_clock::to_sys(written));
     std::tm local{};
-    ::localtime_r(&t, &local);
+    if (!platform::LocalTime(t, local)) return {};
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
     return text;
@@ -54,9 +56,10 @@ std::string ChipBackupName(int model, const std::tm& local, int copy) {
 std::filesystem::path NewChipBackupPath(const std::filesystem::path& folder, int model,
                                         std::time_t now) {
     std::tm local{};
-    ::localtime_r(&now, &local);
+    (void)platform::LocalTime(now, local);
     for (int copy = 1;; ++copy) {
-        std::filesystem::path candidate = folder / ChipBackupName(model, local, copy);
+        std::filesystem::path candidate =
+            folder / platform::PathFromUtf8(ChipBackupName(model, local, copy));
         std::error_code ec;
         if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec)))
             return candidate;

@@ -1,16 +1,14 @@
 #include "core/burner/port_lock.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <mutex>
+
+#include "base/platform/files.h"
+#include "base/platform/system.h"
 
 namespace velsend::burner {
 namespace {
@@ -29,22 +27,17 @@ std::map<fs::path, int>& Registry() {
 
 // The pid written in a lock file; 0 when the file holds none (empty,
 // unreadable, or not a number).
-pid_t LockOwner(const fs::path& file) {
+std::int64_t LockOwner(const fs::path& file) {
     std::ifstream in(file);
     long pid = 0;
     if (!(in >> pid) || pid <= 0) return 0;
-    return static_cast<pid_t>(pid);
+    return pid;
 }
 
-bool Alive(pid_t pid) {
-    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
-}
-
-std::string Holder(pid_t pid) {
+std::string Holder(std::int64_t pid) {
     std::string text = "进程 " + std::to_string(pid);
-    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-    std::string name;
-    if (std::getline(comm, name) && !name.empty()) text += "（" + name + "）";
+    const std::string name = platform::ProcessName(pid);
+    if (!name.empty()) text += "（" + name + "）";
     return text;
 }
 
@@ -52,7 +45,7 @@ std::string Holder(pid_t pid) {
 
 fs::path PortLockFolder() {
     const char* env = std::getenv("VELSEND_LOCK_DIR");
-    return env != nullptr && *env != '\0' ? fs::path(env) : fs::path("/run/lock");
+    return env != nullptr && *env != '\0' ? fs::path(env) : platform::DefaultLockFolder();
 }
 
 std::string PortLockName(const std::string& devicePath) {
@@ -83,12 +76,13 @@ PortReservation PortReservation::Take(const std::string& devicePath) {
     }
 
     char content[16];
-    std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(::getpid()));
-    const fs::path temp = folder / (file.filename().string() + ".tmp" + std::to_string(::getpid()));
+    const std::int64_t self = platform::ProcessId();
+    std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(self));
+    const fs::path temp = folder / (file.filename().string() + ".tmp" + std::to_string(self));
     // Two rounds: a stale lock found in the first is removed and taken in the second.
     for (int round = 0; round < 2; ++round) {
-        const pid_t owner = LockOwner(file);
-        if (owner != 0 && owner != ::getpid() && Alive(owner)) {
+        const std::int64_t owner = LockOwner(file);
+        if (owner != 0 && owner != self && platform::ProcessAlive(owner)) {
             r.state_ = State::Busy;
             r.note_ = Holder(owner) + " 占用（锁文件 " + file.string() + "）";
             return r;
@@ -96,47 +90,40 @@ PortReservation PortReservation::Take(const std::string& devicePath) {
         std::error_code ec;
         if (fs::exists(file, ec)) {
             // Left by a process that is gone, or by this one without a claim.
-            if (::unlink(file.c_str()) != 0 && errno != ENOENT) {
+            if (const int error = platform::RemoveFile(file);
+                error != 0 && !platform::IsNotFoundError(error)) {
                 r.state_ = State::Unlocked;
-                r.note_ = "无法删除过期的锁文件 " + file.string() + "：" + std::strerror(errno);
+                r.note_ = "无法删除过期的锁文件 " + file.string() + "：" + platform::ErrorText(error);
                 return r;
             }
         }
         // Written whole beside the lock and linked into place, so that no
         // reader ever sees a lock file without its pid.
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) {
+        bool created = false;
+        if (const int error = platform::WriteSmallFile(temp, content, created); error != 0) {
+            if (created) (void)platform::RemoveFile(temp);
             r.state_ = State::Unlocked;
-            r.note_ = "无法在 " + folder.string() + " 建立串口锁文件：" + std::strerror(errno);
+            r.note_ = created ? "无法写入串口锁文件 " + temp.string() + "：" + platform::ErrorText(error)
+                              : "无法在 " + folder.string() + " 建立串口锁文件：" +
+                                    platform::ErrorText(error);
             return r;
         }
-        const auto length = static_cast<ssize_t>(std::strlen(content));
-        const bool written = ::write(fd, content, static_cast<std::size_t>(length)) == length;
-        const int writeError = errno;
-        ::close(fd);
-        if (!written) {
-            ::unlink(temp.c_str());
-            r.state_ = State::Unlocked;
-            r.note_ = "无法写入串口锁文件 " + temp.string() + "：" + std::strerror(writeError);
-            return r;
-        }
-        const int linked = ::link(temp.c_str(), file.c_str());
-        const int linkError = errno;
-        ::unlink(temp.c_str());
-        if (linked == 0) {
+        const int linkError = platform::LinkNew(temp, file);
+        (void)platform::RemoveFile(temp);
+        if (linkError == 0) {
             Registry()[file] = 1;
             r.state_ = State::Held;
             r.file_ = file;
             return r;
         }
-        if (linkError != EEXIST) {
+        if (!platform::IsExistsError(linkError)) {
             r.state_ = State::Unlocked;
-            r.note_ = "无法建立串口锁文件 " + file.string() + "：" + std::strerror(linkError);
+            r.note_ = "无法建立串口锁文件 " + file.string() + "：" + platform::ErrorText(linkError);
             return r;
         }
         // Another program took it between our look and our link: look again.
     }
-    const pid_t owner = LockOwner(file);
+    const std::int64_t owner = LockOwner(file);
     r.state_ = State::Busy;
     r.note_ = (owner != 0 ? Holder(owner) : std::string("另一个程序")) + " 占用（锁文件 " +
               file.string() + "）";
@@ -172,7 +159,7 @@ void PortReservation::Release() {
         if (it != Registry().end() && --it->second == 0) {
             Registry().erase(it);
             // Only our own lock is removed: someone may have broken and retaken it.
-            if (LockOwner(file_) == ::getpid()) ::unlink(file_.c_str());
+            if (LockOwner(file_) == platform::ProcessId()) (void)platform::RemoveFile(file_);
         }
     }
     state_ = State::None;

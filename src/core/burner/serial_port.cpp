@@ -1,17 +1,10 @@
 #include "core/burner/serial_port.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <utility>
+
+#include "base/platform/system.h"
 
 namespace velsend::burner {
 namespace {
@@ -22,31 +15,6 @@ using std::chrono::milliseconds;
 int MillisecondsLeft(Clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
-}
-
-speed_t SpeedFor(std::uint32_t baud) {
-    switch (baud) {
-        case 1200:
-            return B1200;
-        case 2400:
-            return B2400;
-        case 4800:
-            return B4800;
-        case 9600:
-            return B9600;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        case 230400:
-            return B230400;
-        default:
-            return 0;
-    }
 }
 
 std::string Explain(OpenFailure failure, int error) {
@@ -64,41 +32,27 @@ std::string Explain(OpenFailure failure, int error) {
         case OpenFailure::NotSerial:
             return "这不是一个串口设备。";
         default:
-            return std::strerror(error);
+            return platform::ErrorText(error);
     }
 }
 
 }  // namespace
 
 bool SerialPortBase::NoteLineError(int error) {
-    // EIO: a hung-up terminal or a pseudo-terminal whose far end closed;
-    // ENXIO/ENODEV: the device itself is gone.
-    if (error == EIO || error == ENXIO || error == ENODEV || error == EPIPE) lineGone_ = true;
+    if (platform::SerialDevice::LineGoneError(error)) lineGone_ = true;
     return lineGone_;
 }
 
-bool SerialPortBase::PollFor(short events, int timeoutMs) {
-    if (fd_ < 0 || lineGone_) return false;
-    const auto deadline = Clock::now() + milliseconds(timeoutMs);
-    for (;;) {
-        pollfd p{fd_, events, 0};
-        const int rc = ::poll(&p, 1, MillisecondsLeft(deadline));
-        if (rc > 0) {
-            // Data still waiting is read first; the read then meets the hang-up.
-            if ((p.revents & events) != 0) return true;
-            if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) lineGone_ = true;
-            return false;
-        }
-        if (rc == 0) return false;
-        if (errno != EINTR) return false;
-    }
+bool SerialPortBase::PollFor(bool forOutput, int timeoutMs) {
+    if (!device_.IsOpen() || lineGone_) return false;
+    const platform::SerialWait wait = device_.WaitFor(forOutput, timeoutMs);
+    if (wait == platform::SerialWait::HungUp) lineGone_ = true;
+    return wait == platform::SerialWait::Ready;
 }
 
 bool SerialPortBase::HungUp() {
-    if (fd_ < 0) return false;
-    pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
-        lineGone_ = true;
+    if (!device_.IsOpen()) return false;
+    if (device_.HungUp()) lineGone_ = true;
     return lineGone_;
 }
 
@@ -132,56 +86,39 @@ OpenResult SerialPortBase::OpenDevice(const PortAddress& address, const std::str
     }
 
     int error = 0;
-    int fd = ::open(address.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-        switch (error) {
-            case ENOENT:
-            case ENODEV:
-            case ENXIO:
-                result.failure = OpenFailure::NotFound;
-                break;
-            case EACCES:
-            case EPERM:
-                result.failure = OpenFailure::PermissionDenied;
-                break;
-            case EBUSY:
-                result.failure = OpenFailure::Busy;
-                break;
-            default:
-                result.failure = OpenFailure::Other;
-                break;
-        }
-    } else if (!::isatty(fd)) {
-        result.failure = OpenFailure::NotSerial;
-    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        // TIOCEXCL does not keep out a second program running as root; the lock does.
-        error = errno;
-        result.failure = error == EWOULDBLOCK ? OpenFailure::Busy : OpenFailure::Other;
-    } else {
-        ::ioctl(fd, TIOCEXCL);
-        fd_ = fd;
-        path_ = address.path;
-        reservation_ = std::move(reservation);
-        result.ok = true;
-        return result;
+    const platform::SerialOpenFailure failure = device_.Open(address.path, error);
+    switch (failure) {
+        case platform::SerialOpenFailure::None:
+            path_ = address.path;
+            reservation_ = std::move(reservation);
+            result.ok = true;
+            return result;
+        case platform::SerialOpenFailure::NotFound:
+            result.failure = OpenFailure::NotFound;
+            break;
+        case platform::SerialOpenFailure::PermissionDenied:
+            result.failure = OpenFailure::PermissionDenied;
+            break;
+        case platform::SerialOpenFailure::Busy:
+            result.failure = OpenFailure::Busy;
+            break;
+        case platform::SerialOpenFailure::NotSerial:
+            result.failure = OpenFailure::NotSerial;
+            break;
+        case platform::SerialOpenFailure::Other:
+            result.failure = OpenFailure::Other;
+            break;
     }
-    if (fd >= 0) ::close(fd);
     result.message = deviceText + "\n" + address.path + "：" + Explain(result.failure, error);
     return result;
 }
 
 void SerialPortBase::CloseDevice() {
-    if (fd_ < 0) return;
+    if (!device_.IsOpen()) return;
     // A byte written just before closing (the handshake's model code) must
     // still reach the line: the next open purges the output queue. A line
     // that went away takes nothing more.
-    if (!lineGone_) ::tcdrain(fd_);
-    // The exclusive flag outlives our descriptor while anyone else holds the
-    // terminal open, so give it back explicitly.
-    ::ioctl(fd_, TIOCNXCL);
-    ::close(fd_);
-    fd_ = -1;
+    device_.Close(!lineGone_);
     path_.clear();
     reservation_ = PortReservation();
     // A trace that cannot be written must not stop the work on the chip.
@@ -189,56 +126,16 @@ void SerialPortBase::CloseDevice() {
 }
 
 void SerialPortBase::SetModemLines(bool raise) {
-    if (fd_ < 0) return;
-    int lines = TIOCM_DTR | TIOCM_RTS;
-    // Pseudo-terminals have no modem lines; that is not an error here.
-    ::ioctl(fd_, raise ? TIOCMBIS : TIOCMBIC, &lines);
+    device_.SetModemLines(raise);
 }
 
 bool SerialPortBase::Configure(std::uint32_t baud, std::uint8_t parity, std::uint8_t byteSize,
                                std::uint8_t stopBits) {
-    if (fd_ < 0) return false;
-    const speed_t speed = SpeedFor(baud);
-    if (speed == 0) return false;
-
-    termios tio{};
-    if (::tcgetattr(fd_, &tio) != 0) return false;
-    ::cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS | CSIZE | PARENB | PARODD | CSTOPB);
-    switch (byteSize) {
-        case 5:
-            tio.c_cflag |= CS5;
-            break;
-        case 6:
-            tio.c_cflag |= CS6;
-            break;
-        case 7:
-            tio.c_cflag |= CS7;
-            break;
-        default:
-            tio.c_cflag |= CS8;
-            break;
-    }
-    if (parity == ODDPARITY) tio.c_cflag |= PARENB | PARODD;
-    if (parity == EVENPARITY) tio.c_cflag |= PARENB;
-    if (stopBits == TWOSTOPBITS) tio.c_cflag |= CSTOPB;
-    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    ::cfsetispeed(&tio, speed);
-    ::cfsetospeed(&tio, speed);
-    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
-
-    SetModemLines(true);
-    // Whatever is left over from an earlier exchange is thrown away.
-    ::tcflush(fd_, TCOFLUSH);
-    ::tcflush(fd_, TCIFLUSH);
-    return true;
+    return device_.Configure(baud, parity, byteSize, stopBits);
 }
 
 bool SerialPortBase::SetTimeouts() {
-    if (fd_ < 0) return false;
+    if (!IsOpen()) return false;
     timeouts_.ReadIntervalTimeout = 100;
     timeouts_.ReadTotalTimeoutMultiplier = 10;
     timeouts_.ReadTotalTimeoutConstant = 100;
@@ -248,49 +145,48 @@ bool SerialPortBase::SetTimeouts() {
 }
 
 std::size_t SerialPortBase::WriteWithDeadline(const std::uint8_t* data, std::size_t count) {
-    if (fd_ < 0) return 0;
+    if (!IsOpen()) return 0;
     const std::uint64_t totalMs = std::uint64_t{timeouts_.WriteTotalTimeoutMultiplier} * count +
                                   timeouts_.WriteTotalTimeoutConstant;
     const bool bounded = totalMs > 0;
     const auto deadline = Clock::now() + milliseconds(totalMs);
     std::size_t written = 0;
     while (written < count) {
-        const ssize_t n = ::write(fd_, data + written, count - written);
-        if (n > 0) {
-            Traced(SerialTrace::Direction::Sent, data + written, static_cast<std::size_t>(n));
-            written += static_cast<std::size_t>(n);
+        const platform::SerialIo io = device_.WriteNow(data + written, count - written);
+        if (io.status == platform::SerialIo::Status::Moved) {
+            Traced(SerialTrace::Direction::Sent, data + written, io.count);
+            written += io.count;
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) {
-            NoteLineError(errno);
+        if (io.status == platform::SerialIo::Status::Failed) {
+            NoteLineError(io.error);
             break;
         }
         const int wait = bounded ? MillisecondsLeft(deadline) : -1;
-        if (wait == 0 || !PollFor(POLLOUT, wait)) break;
+        if (wait == 0 || !PollFor(true, wait)) break;
     }
     return written;
 }
 
 std::size_t SerialPortBase::ReadWithTimeouts(std::uint8_t* buffer, std::size_t count) {
-    if (fd_ < 0 || count == 0) return 0;
+    if (!IsOpen() || count == 0) return 0;
     const std::uint64_t totalMs = std::uint64_t{timeouts_.ReadTotalTimeoutMultiplier} * count +
                                   timeouts_.ReadTotalTimeoutConstant;
     const auto deadline = Clock::now() + milliseconds(totalMs);
     std::size_t got = 0;
     while (got < count) {
-        const ssize_t n = ::read(fd_, buffer + got, count - got);
-        if (n > 0) {
-            Traced(SerialTrace::Direction::Received, buffer + got, static_cast<std::size_t>(n));
-            got += static_cast<std::size_t>(n);
+        const platform::SerialIo io = device_.ReadNow(buffer + got, count - got);
+        if (io.status == platform::SerialIo::Status::Moved) {
+            Traced(SerialTrace::Direction::Received, buffer + got, io.count);
+            got += io.count;
             continue;
         }
-        // Raw mode without VMIN reads 0 when nothing waits, and a hung-up
-        // terminal reads 0 for ever: only poll's hang-up flag tells them apart.
-        if (n == 0 && HungUp()) break;
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) {
-            NoteLineError(errno);
+        if (io.status == platform::SerialIo::Status::EndOfLine) {
+            lineGone_ = true;
+            break;
+        }
+        if (io.status == platform::SerialIo::Status::Failed) {
+            NoteLineError(io.error);
             break;
         }
         int wait = totalMs > 0 ? MillisecondsLeft(deadline) : -1;
@@ -299,7 +195,7 @@ std::size_t SerialPortBase::ReadWithTimeouts(std::uint8_t* buffer, std::size_t c
             const int interval = static_cast<int>(timeouts_.ReadIntervalTimeout);
             wait = wait < 0 ? interval : std::min(wait, interval);
         }
-        if (wait == 0 || !PollFor(POLLIN, wait)) break;
+        if (wait == 0 || !PollFor(false, wait)) break;
     }
     return got;
 }
@@ -309,35 +205,34 @@ OpenResult BurnerPort::Open(const PortAddress& address) {
 }
 
 bool BurnerPort::Write(const std::uint8_t* data, std::uint32_t count) {
-    return fd_ >= 0 && WriteWithDeadline(data, count) == count;
+    return IsOpen() && WriteWithDeadline(data, count) == count;
 }
 
 bool BurnerPort::Read(std::uint8_t* buffer, std::uint32_t count) {
-    if (fd_ < 0) return false;
-    ssize_t n;
-    do {
-        n = ::read(fd_, buffer, count);
-    } while (n < 0 && errno == EINTR);
-    if (n == 0) HungUp();
-    if (n < 0) NoteLineError(errno);
-    if (n > 0) Traced(SerialTrace::Direction::Received, buffer, static_cast<std::size_t>(n));
-    return n > 0;
+    if (!device_.IsOpen()) return false;
+    const platform::SerialIo io = device_.ReadNow(buffer, count);
+    if (io.status == platform::SerialIo::Status::EndOfLine) lineGone_ = true;
+    if (io.status == platform::SerialIo::Status::Failed) NoteLineError(io.error);
+    if (io.status != platform::SerialIo::Status::Moved) return false;
+    Traced(SerialTrace::Direction::Received, buffer, io.count);
+    return true;
 }
 
 bool BurnerPort::QueryStatus(ComStat& status) {
     status = {};
-    int waiting = 0;
-    if (fd_ < 0) return false;
-    if (::ioctl(fd_, FIONREAD, &waiting) != 0) {
-        NoteLineError(errno);
+    int error = 0;
+    if (!device_.IsOpen()) return false;
+    const std::optional<std::uint32_t> waiting = device_.BytesWaiting(error);
+    if (!waiting) {
+        NoteLineError(error);
         return false;
     }
-    status.cbInQue = static_cast<std::uint32_t>(waiting);
+    status.cbInQue = *waiting;
     return true;
 }
 
 bool BurnerPort::WaitForInput(int milliseconds) {
-    return PollFor(POLLIN, milliseconds);
+    return PollFor(false, milliseconds);
 }
 
 void BurnerPort::Close() {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/platform/serial_device.h"
 #include "core/burner/port_lock.h"
 #include "core/burner/serial_trace.h"
 
@@ -54,7 +55,7 @@ struct ComStat {
     std::uint32_t cbInQue = 0;  // bytes waiting in the input queue
 };
 
-// What both port classes share: an exclusively opened termios device, raw 8N1
+// What both port classes share: an exclusively opened serial device, raw 8N1
 // configuration, the time-outs and deadline-bounded reads and writes.
 class SerialPortBase {
   public:
@@ -63,7 +64,7 @@ class SerialPortBase {
     SerialPortBase& operator=(const SerialPortBase&) = delete;
     virtual ~SerialPortBase();
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return device_.IsOpen(); }
     // The line hung up or failed (a USB adapter pulled out, the far end of a
     // pseudo-terminal closed). Different from a silent burner: nothing more
     // can come, so waiting for a reply is pointless. Cleared by the next open.
@@ -93,14 +94,15 @@ class SerialPortBase {
     bool NoteLineError(int error);
     // Asks the line without waiting whether it hung up; notes it when so.
     bool HungUp();
-    // Waits for `events`; false on time-out or when the line went away.
-    bool PollFor(short events, int timeoutMs);
+    // Waits for input (or room for output); false on time-out or when the
+    // line went away.
+    bool PollFor(bool forOutput, int timeoutMs);
 
     void Traced(SerialTrace::Direction direction, const std::uint8_t* data, std::size_t count) {
         trace_->Note(direction, data, count);
     }
 
-    int fd_ = -1;
+    platform::SerialDevice device_;
     bool lineGone_ = false;
 
   private:

@@ -1,13 +1,11 @@
 #include "core/burner/serial_trace.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <string>
+
+#include "base/platform/files.h"
+#include "base/platform/system.h"
 
 namespace velsend::burner {
 namespace {
@@ -16,29 +14,21 @@ std::string CannotWriteText(const std::filesystem::path& file) {
     return "无法写入串口通信记录文件“" + file.string() + "”。";
 }
 
-// Opened for appending, and only a regular file: a named pipe in its place
-// must not hang the program when a connection closes.
-int OpenForAppend(const std::filesystem::path& file, base::Error& error) {
-    const int fd =
-        ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
-    if (fd < 0) {
-        error = base::SystemError(CannotWriteText(file));
-        return -1;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        error = base::Error{CannotWriteText(file), "不是普通文件", 0};
-        return -1;
-    }
-    return fd;
+// Appends `text` (may be empty), and only to a regular file: a named pipe in
+// its place must not hang the program when a connection closes.
+base::Result<> AppendTo(const std::filesystem::path& file, std::string_view text) {
+    bool notRegular = false;
+    const int error = platform::AppendToFile(file, text, notRegular);
+    if (notRegular) return base::Error{CannotWriteText(file), "不是普通文件", 0};
+    if (error != 0) return base::Error{CannotWriteText(file), platform::ErrorText(error), error};
+    return base::Ok();
 }
 
 void AppendLine(std::string& out, std::int64_t micros, SerialTrace::Direction direction,
                 std::uint8_t byte) {
     const std::time_t secs = static_cast<std::time_t>(micros / 1000000);
     std::tm tm{};
-    ::localtime_r(&secs, &tm);
+    (void)platform::LocalTime(secs, tm);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &tm);
     char line[64];
@@ -62,14 +52,11 @@ SerialTrace& SerialTrace::Process() {
 base::Result<> SerialTrace::Start(const std::filesystem::path& file) {
     std::lock_guard lock(mutex_);
     base::Result<> flushed = FlushLocked();
-    base::Error error;
-    const int fd = OpenForAppend(file, error);
-    if (fd < 0) {
+    if (base::Result<> opened = AppendTo(file, {}); !opened) {
         enabled_ = false;
         file_.clear();
-        return error;
+        return opened;
     }
-    ::close(fd);
     enabled_ = true;
     file_ = file;
     return flushed;
@@ -126,24 +113,7 @@ base::Result<> SerialTrace::FlushLocked() {
     text.reserve(pending_.size() * 32);
     for (const Entry& e : pending_) AppendLine(text, e.micros, e.direction, e.byte);
     pending_.clear();
-    base::Error error;
-    const int fd = OpenForAppend(file_, error);
-    if (fd < 0) return error;
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
-            continue;
-        } else {
-            error = base::SystemError(CannotWriteText(file_));
-            ::close(fd);
-            return error;
-        }
-    }
-    ::close(fd);
-    return base::Ok();
+    return AppendTo(file_, text);
 }
 
 }  // namespace velsend::burner

@@ -1,9 +1,9 @@
 #include "base/controller_model.h"
+#include "base/platform/system.h"
 #include "core/burner/transfer_engine.h"
 
 #include <functional>
 
-#include <sys/prctl.h>
 
 #include <algorithm>
 #include <array>
@@ -42,10 +42,8 @@ constexpr int kEraseReplyLimit = 2000;
 
 void SleepPause(int milliseconds, const std::atomic<bool>* cancel) {
     using namespace std::chrono;
-    // The per-piece pacing is a thousand 1 ms sleeps per loop; the default
-    // 50 us timer slack would stretch them by several percent.
-    thread_local const bool tightened = ::prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0) == 0;
-    (void)tightened;
+    // The per-piece pacing is a thousand 1 ms sleeps per loop.
+    platform::TightenTimerSlack();
     const auto end = steady_clock::now() + std::chrono::milliseconds(milliseconds);
     // Long rests are cut into slices so that a cancel is heard; short ones
     // (the per-piece pacing) sleep in one go to keep their length.

@@ -1,13 +1,7 @@
 // Parsing in a child process, for readers that may crash on crafted files.
-#include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <csignal>
 #include <cstring>
 
+#include "base/platform/isolated_run.h"
 #include "core/exchange/workbook_readers.h"
 
 namespace velsend::exchange::detail {
@@ -128,55 +122,20 @@ base::Result<Workbook> Deserialise(std::string_view data, const ReadLimits& limi
 }  // namespace
 
 base::Result<Workbook> ReadIsolated(const std::function<base::Result<Workbook>()>& read, const ReadLimits& limits) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return base::SystemError(std::string(kNotWorkbookText));
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(fds[0]);
-        ::close(fds[1]);
-        return base::SystemError(std::string(kNotWorkbookText));
+    const platform::IsolatedRun run =
+        platform::RunIsolated([&] { return Serialise(read()); }, limits.maxSeconds);
+    switch (run.outcome) {
+        case platform::IsolatedRun::Outcome::CouldNotStart:
+            return base::SystemError(std::string(kNotWorkbookText), run.error);
+        case platform::IsolatedRun::Outcome::TimedOut:
+            return base::Error{std::string(kTooSlowText), "the reader process ran past " +
+                                                              std::to_string(limits.maxSeconds) + " s"};
+        case platform::IsolatedRun::Outcome::Failed:
+            return NotWorkbook("the reader process failed on this file");
+        case platform::IsolatedRun::Outcome::Done:
+            break;
     }
-    if (pid == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) ::_exit(1);  // the parent died before the line above
-        // The time limit works whatever the forking thread had done with SIGALRM.
-        ::signal(SIGALRM, SIG_DFL);
-        sigset_t alarmOnly;
-        sigemptyset(&alarmOnly);
-        sigaddset(&alarmOnly, SIGALRM);
-        ::sigprocmask(SIG_UNBLOCK, &alarmOnly, nullptr);
-        ::alarm(limits.maxSeconds);
-        ::close(fds[0]);
-        const std::string out = Serialise(read());
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t n = ::write(fds[1], out.data() + done, out.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        ::_exit(done == out.size() ? 0 : 1);
-    }
-    ::close(fds[1]);
-    std::string data;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        data.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fds[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
-        return base::Error{std::string(kTooSlowText),
-                           "the reader process ran past " + std::to_string(limits.maxSeconds) + " s"};
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return NotWorkbook("the reader process failed on this file");
-    return Deserialise(data, limits);
+    return Deserialise(run.output, limits);
 }
 
 }  // namespace velsend::exchange::detail

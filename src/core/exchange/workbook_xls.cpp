@@ -7,8 +7,6 @@
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -18,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/platform/isolated_run.h"
 #include "core/exchange/workbook_readers.h"
 
 namespace velsend::exchange::detail {
@@ -305,22 +304,9 @@ base::Result<Workbook> ReadXlsInProcess(std::string_view bytes, const std::files
 base::Result<Workbook> ReadXlsBytes(std::string_view bytes, const ReadLimits& limits) {
     // libfreexl reads files only: the bytes go to a file in memory, which
     // vanishes with the process, whatever ends it.
-    const int fd = ::memfd_create("velsend-xls", MFD_CLOEXEC);
-    if (fd < 0) return base::SystemError(std::string(kNotWorkbookText));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    base::Result<Workbook> result = base::SystemError(std::string(kNotWorkbookText));
-    if (done == bytes.size()) {
-        const std::filesystem::path path = "/proc/self/fd/" + std::to_string(fd);
-        result = ReadIsolated([&] { return ReadXlsInProcess(bytes, path, limits); }, limits);
-    }
-    ::close(fd);
-    return result;
+    const platform::ScratchFile file(bytes);
+    if (file.Error() != 0) return base::SystemError(std::string(kNotWorkbookText), file.Error());
+    return ReadIsolated([&] { return ReadXlsInProcess(bytes, file.Path(), limits); }, limits);
 }
 
 }  // namespace velsend::exchange::detail

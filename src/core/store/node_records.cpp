@@ -1,13 +1,9 @@
 #include "core/store/node_records.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <iterator>
 
 #include "base/file_write.h"
+#include "base/platform/files.h"
 
 namespace velsend::store {
 namespace {
@@ -16,23 +12,10 @@ namespace {
 // Opened without blocking: a named pipe under the name must not hang us
 // (CheckProjectFolder names it to the user).
 bool ReadWhole(const std::filesystem::path& path, std::size_t max, std::vector<std::uint8_t>& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
+    platform::ReadOnlyFile file(path);
+    if (!file.IsOpen() || file.FileKind() != platform::ReadOnlyFile::Kind::Regular) return false;
     out.assign(max, 0);
-    std::size_t done = 0;
-    while (done < max) {
-        const ssize_t n = ::read(fd, out.data() + done, max - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    out.resize(done);
+    out.resize(file.Read(out.data(), max));
     return true;
 }
 

@@ -2,16 +2,14 @@
 
 #include "base/file_write.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <set>
 #include <stdexcept>
+
+#include "base/platform/files.h"
 
 namespace velsend::store {
 namespace {
@@ -28,14 +26,6 @@ constexpr std::array<ProjectFileSpec, 10> kSpecs{{
     {ProjectFile::DeviceText, "devctext%d.txt", 0, 255},
     {ProjectFile::LogicText, "logtext.txt", 0, -1},
 }};
-
-// Windows' read-only attribute stops even an administrator; here the owner's
-// write bit plays that part, since root may open any file for writing.
-bool OpensForWriting(const std::filesystem::path& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    return (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
-}
 
 }  // namespace
 
@@ -71,32 +61,17 @@ base::Result<std::vector<std::uint8_t>> TryReadFixed(const std::filesystem::path
                                                      std::size_t size, std::uint8_t filler,
                                                      std::size_t offset) {
     std::vector<std::uint8_t> bytes(size, filler);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return bytes;
-        return base::SystemError(ReadFailedText(path));
+    platform::ReadOnlyFile file(path);
+    if (!file.IsOpen()) {
+        if (platform::IsNotFoundError(file.Error())) return bytes;
+        return base::SystemError(ReadFailedText(path), file.Error());
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int error = errno;
-        ::close(fd);
-        if (S_ISDIR(st.st_mode)) return base::Error{ReadFailedText(path), "这是一个文件夹", EISDIR};
-        return base::Error{ReadFailedText(path), error ? std::strerror(error) : "不是普通文件", error};
-    }
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, bytes.data() + done, size - done,
-                                  static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return base::SystemError(ReadFailedText(path), error);
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
+    if (file.FileKind() == platform::ReadOnlyFile::Kind::Folder)
+        return base::Error{ReadFailedText(path), "这是一个文件夹", EISDIR};
+    if (file.FileKind() != platform::ReadOnlyFile::Kind::Regular)
+        return base::Error{ReadFailedText(path), "不是普通文件", 0};
+    (void)file.ReadAt(bytes.data(), size, offset);
+    if (file.Error() != 0) return base::SystemError(ReadFailedText(path), file.Error());
     return bytes;
 }
 
@@ -131,9 +106,9 @@ base::Result<> CheckProjectFolder(const ProjectDir& dir) {
         if (fs::is_regular_file(st)) {
             // There but unreadable (permissions, an I/O error) is not absent:
             // read as zeros it would be wiped by the next save.
-            const int fd = ::open(it->path().c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-            if (fd < 0 && errno != ENOENT) return base::SystemError(ReadFailedText(it->path()));
-            if (fd >= 0) ::close(fd);
+            const platform::ReadOnlyFile file(it->path());
+            if (!file.IsOpen() && !platform::IsNotFoundError(file.Error()))
+                return base::SystemError(ReadFailedText(it->path()), file.Error());
             continue;
         }
         return base::Error{"工程文件 " + it->path().string() + " 不是普通文件，不能读取",
@@ -169,7 +144,7 @@ InitialisationResult InitialiseProject(const ProjectDir& dir) {
     int removing = 0;
     for (const std::string& name : InitialisationFileNames()) {
         const std::filesystem::path path = dir.PathOf(name);
-        if (!OpensForWriting(path)) {
+        if (!platform::IsWritableFile(path)) {
             std::error_code ec;
             if (std::filesystem::exists(path, ec)) ++result.skipped;
             continue;

@@ -1,0 +1,146 @@
+#pragma once
+
+// Files opened the way the core needs and the standard library cannot say:
+// never blocking on a FIFO or device in a file's place, appending to a log,
+// and lock files linked into place whole.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace velsend::platform {
+
+// A file opened for reading without blocking. Kind tells a regular file
+// from a folder or anything else (pipe, device).
+class ReadOnlyFile {
+  public:
+    enum class Kind { Regular, Folder, Other };
+    explicit ReadOnlyFile(const std::filesystem::path& path);
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    ~ReadOnlyFile();
+
+    bool IsOpen() const;
+    // The reason the open or the last read failed; 0 when none did.
+    int Error() const { return error_; }
+    // Only valid once open: the kind and size learned from the open file.
+    Kind FileKind() const { return kind_; }
+    std::uint64_t Size() const { return size_; }
+    // Reads up to `count` bytes, from `offset` when given (the position
+    // otherwise); fewer only at the end or on an error (see Error()).
+    std::size_t Read(std::uint8_t* buffer, std::size_t count);
+    std::size_t ReadAt(std::uint8_t* buffer, std::size_t count, std::uint64_t offset);
+
+  private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    int error_ = 0;
+    Kind kind_ = Kind::Other;
+    std::uint64_t size_ = 0;
+};
+
+// A regular file this process may write. Windows' read-only attribute stops
+// even an administrator; on POSIX the owner's write bit plays that part,
+// since root may open any file for writing.
+bool IsWritableFile(const std::filesystem::path& path);
+
+// Appends `text` to `file`, created when missing; refuses anything but a
+// regular file (a FIFO in its place must not hang us). 0 or the error;
+// `notRegular` is set when the file was there but no regular file.
+int AppendToFile(const std::filesystem::path& file, std::string_view text, bool& notRegular);
+
+// Writes `content` into a new `file` (replacing one left there), no sync.
+// 0 or the error; `created` tells whether the file was made.
+int WriteSmallFile(const std::filesystem::path& file, std::string_view content, bool& created);
+// Links `from` to the new name `to`; fails with EEXIST when `to` exists.
+int LinkNew(const std::filesystem::path& from, const std::filesystem::path& to);
+// Removes a file; 0, ENOENT or the error.
+int RemoveFile(const std::filesystem::path& file);
+// Whether `error` says the name already exists / does not exist.
+bool IsExistsError(int error);
+bool IsNotFoundError(int error);
+
+// A new file beside `target` ("<target>.part-XXXXXX") that is written,
+// flushed and then moved over `target` in one step. Every call returns 0 or
+// the error. Destroying it unfinished removes it.
+class ReplacementFile {
+  public:
+    ReplacementFile() = default;
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+    ~ReplacementFile() { Discard(); }
+
+    // Created with the permissions of the file it replaces, or those of any
+    // newly saved file.
+    int Create(const std::filesystem::path& target);
+    bool IsOpen() const;
+    const std::filesystem::path& Path() const { return path_; }
+    int Write(std::span<const std::uint8_t> bytes);
+    // The bytes reach the disk (fsync; FlushFileBuffers).
+    int FlushToDisk();
+    // Every file of the file system that holds it reaches the disk (syncfs;
+    // on Windows FlushToDisk with the write-through move is all there is).
+    int FlushFileSystem();
+    int Close();
+    // Closed, then moved over the target; the target is replaced whole or not at all.
+    int MoveOverTarget(const std::filesystem::path& target);
+    // Closed and removed.
+    void Discard();
+
+  private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    std::filesystem::path path_;
+};
+
+// An exclusive lock held through an open lock file, released when closed:
+// flock on POSIX, LockFileEx on Windows (on a byte past any content, so
+// others can still read the holder's name in it).
+class LockFile {
+  public:
+    LockFile() = default;
+    LockFile(const LockFile&) = delete;
+    LockFile& operator=(const LockFile&) = delete;
+    ~LockFile() { Close(); }
+
+    // Opens `file`, created when missing (never through a symbolic link);
+    // another user's lock file opens for reading, which is enough to lock.
+    // 0 or the error.
+    int Open(const std::filesystem::path& file);
+    // Takes the lock without waiting: 0, EWOULDBLOCK when someone holds it,
+    // or the error.
+    int TryLock();
+    // Whether the open file is still the one under `file` (the holder before
+    // us removes it as it lets go).
+    bool IsStillNamed(const std::filesystem::path& file) const;
+    // The first bytes of the file (at most 255); empty when none.
+    std::string ReadText() const;
+    // Replaces the content with `text`, where the file may be written.
+    void WriteText(std::string_view text);
+    void Close();
+
+  private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
+// The running program's short name ("velsend-cli").
+std::string ProgramName();
+
+// Flushes the file system that holds `folder` (syncfs on POSIX; 0 at once on
+// Windows, where each file is flushed and moved with write-through).
+int FlushFileSystemOf(const std::filesystem::path& folder);
+
+}  // namespace velsend::platform

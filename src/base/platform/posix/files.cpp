@@ -1,0 +1,240 @@
+#include "base/platform/files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace velsend::platform {
+
+ReadOnlyFile::ReadOnlyFile(const std::filesystem::path& path) {
+    // Non-blocking, so that a FIFO or device in the file's place cannot hang us.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0) {
+        error_ = errno;
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        error_ = errno;
+        ::close(fd_);
+        fd_ = -1;
+        return;
+    }
+    kind_ = S_ISREG(st.st_mode) ? Kind::Regular : S_ISDIR(st.st_mode) ? Kind::Folder : Kind::Other;
+    size_ = static_cast<std::uint64_t>(st.st_size);
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool ReadOnlyFile::IsOpen() const {
+    return fd_ >= 0;
+}
+
+std::size_t ReadOnlyFile::Read(std::uint8_t* buffer, std::size_t count) {
+    std::size_t done = 0;
+    while (fd_ >= 0 && done < count) {
+        const ssize_t n = ::read(fd_, buffer + done, count - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error_ = errno;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::size_t ReadOnlyFile::ReadAt(std::uint8_t* buffer, std::size_t count, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (fd_ >= 0 && done < count) {
+        const ssize_t n =
+            ::pread(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error_ = errno;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+bool IsWritableFile(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
+int AppendToFile(const std::filesystem::path& file, std::string_view text, bool& notRegular) {
+    notRegular = false;
+    const int fd =
+        ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        notRegular = true;
+        return 0;
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            continue;
+        } else {
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+    }
+    ::close(fd);
+    return 0;
+}
+
+int WriteSmallFile(const std::filesystem::path& file, std::string_view content, bool& created) {
+    created = false;
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return errno;
+    created = true;
+    const auto length = static_cast<ssize_t>(content.size());
+    const bool written = ::write(fd, content.data(), content.size()) == length;
+    const int error = written ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+int LinkNew(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return ::link(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int RemoveFile(const std::filesystem::path& file) {
+    return ::unlink(file.c_str()) == 0 ? 0 : errno;
+}
+
+bool IsExistsError(int error) {
+    return error == EEXIST;
+}
+
+bool IsNotFoundError(int error) {
+    return error == ENOENT;
+}
+
+int ReplacementFile::Create(const std::filesystem::path& target) {
+    Discard();
+    std::string pattern = target.string() + ".part-XXXXXX";
+    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd_ < 0) return errno;
+    path_ = pattern;
+    // mkstemp makes the file private; a project file should look like any
+    // other saved file, or keep the mode of the one it replaces.
+    mode_t mode = 0644;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
+    (void)::fchmod(fd_, mode);
+    return 0;
+}
+
+bool ReplacementFile::IsOpen() const {
+    return fd_ >= 0;
+}
+
+int ReplacementFile::Write(std::span<const std::uint8_t> bytes) {
+    if (fd_ < 0) return EBADF;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n == 0 ? ENOSPC : errno;
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+int ReplacementFile::FlushToDisk() {
+    if (fd_ < 0) return EBADF;
+    return ::fsync(fd_) == 0 ? 0 : errno;
+}
+
+int ReplacementFile::FlushFileSystem() {
+    if (fd_ < 0) return EBADF;
+    return ::syncfs(fd_) == 0 ? 0 : errno;
+}
+
+int ReplacementFile::Close() {
+    if (fd_ < 0) return 0;
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+int ReplacementFile::MoveOverTarget(const std::filesystem::path& target) {
+    if (const int error = Close(); error != 0) return error;
+    if (path_.empty()) return EBADF;
+    if (::rename(path_.c_str(), target.c_str()) != 0) return errno;
+    path_.clear();
+    return 0;
+}
+
+void ReplacementFile::Discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!path_.empty()) {
+        ::unlink(path_.c_str());
+        path_.clear();
+    }
+}
+
+int LockFile::Open(const std::filesystem::path& file) {
+    Close();
+    fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    // Another user's lock file still locks (flock needs no write access).
+    if (fd_ < 0 && errno == EACCES) fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    return fd_ < 0 ? errno : 0;
+}
+
+int LockFile::TryLock() {
+    if (fd_ < 0) return EBADF;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return 0;
+    return errno == EWOULDBLOCK ? EWOULDBLOCK : errno;
+}
+
+bool LockFile::IsStillNamed(const std::filesystem::path& file) const {
+    struct stat held {}, named {};
+    return fd_ >= 0 && ::fstat(fd_, &held) == 0 && ::stat(file.c_str(), &named) == 0 &&
+           held.st_ino == named.st_ino && held.st_dev == named.st_dev;
+}
+
+std::string LockFile::ReadText() const {
+    char text[256] = {};
+    const ssize_t n = fd_ < 0 ? -1 : ::pread(fd_, text, sizeof text - 1, 0);
+    return n <= 0 ? std::string() : std::string(text, static_cast<std::size_t>(n));
+}
+
+void LockFile::WriteText(std::string_view text) {
+    if (fd_ >= 0 && ::ftruncate(fd_, 0) == 0) (void)!::pwrite(fd_, text.data(), text.size(), 0);
+}
+
+void LockFile::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+std::string ProgramName() {
+    return program_invocation_short_name;
+}
+
+int FlushFileSystemOf(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool ok = fd >= 0 && ::syncfs(fd) == 0;
+    const int error = ok ? 0 : errno;
+    if (fd >= 0) ::close(fd);
+    return error;
+}
+
+}  // namespace velsend::platform
