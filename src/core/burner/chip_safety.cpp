@@ -104,13 +104,16 @@ std::vector<ChipBackupEntry> ListChipBackups(const std::filesystem::path& projec
         if (std::regex_match(whole, m, kName)) {
             entry.when = m[1].str() + " " + m[2].str() + ":" + m[3].str();
             model = ModelNamed(m[4].str());
-            if (model != 0) entry.model = m[4].str();
+            if (base::IsValidModel(model)) entry.model = m[4].str();
         } else {
             entry.when = FileTime(item.path());
         }
-        entry.complete = !part && (model != 0 ? entry.size == ChipImageSize(model)
-                                              : entry.size == ChipImageSize(2) ||
-                                                    entry.size == ChipImageSize(3));
+        // A file named by hand is complete when it holds some model's whole chip.
+        auto wholeChipOf = [&](int code) { return entry.size == ChipImageSize(code); };
+        bool anyModel = false;
+        for (int code = base::kFirstModel; code <= base::kLastModel; ++code)
+            anyModel = anyModel || wholeChipOf(code);
+        entry.complete = !part && (base::IsValidModel(model) ? wholeChipOf(model) : anyModel);
         entries.push_back(std::move(entry));
     }
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
