@@ -15,7 +15,6 @@
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <thread>
 
 #include "base/file_write.h"
 #include "base/project_lock.h"
@@ -306,7 +305,6 @@ TEST(ProjectFaults, TwoImportsAtOnceEndAsOneWorkbookAndAHeldFolderNamesItsHolder
     const How patient{{"VELSEND_LOCK_WAIT_MS=60000"}};
     for (int trial = 0; trial < 2; ++trial) {
         const Child first = Start(dir.path(), Workbooks::ImportArgs(project, books.first), patient);
-        std::this_thread::sleep_for(std::chrono::milliseconds(40));
         const Child second = Start(dir.path(), Workbooks::ImportArgs(project, books.second), patient);
         const Outcome a = Wait(first), b = Wait(second);
         EXPECT_EQ(a.status, cli::kExitOk) << a.err;
