@@ -100,6 +100,24 @@ bool Begin(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observe
     return false;
 }
 
+// One more block confirmed: the bar and the status line move on.
+void BlockDone(ChipCopyResult& result, TransferObserver& observer, int block, int count) {
+    result.blocks = block + 1;
+    observer.SetPosition(block);
+    result.status = Percent(block * 100 / count);
+    observer.SetStatus(result.status);
+}
+
+// Every block done: the bar full, "100%", the port closed.
+ChipCopyResult Finished(ChipCopyPort& port, ChipCopyResult& result, TransferObserver& observer,
+                        int count) {
+    observer.SetPosition(count);
+    result.status = Percent(100);
+    observer.SetStatus(result.status);
+    port.Close();
+    return result;
+}
+
 }  // namespace
 
 int ChipBlockCount(int model) {
@@ -171,10 +189,6 @@ ChipCopyResult ReadChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObse
                         std::string_view running) {
     ChipCopyResult result;
     const int count = ChipBlockCount(job.model);
-    auto status = [&](std::string text) {
-        result.status = std::move(text);
-        observer.SetStatus(result.status);
-    };
     if (!Begin(port, job, observer, kBackupCommand, running, count, result)) return result;
     std::array<std::uint8_t, kChipBlockSize + 1> reply;
     for (int block = 0; block < count; ++block) {
@@ -197,14 +211,9 @@ ChipCopyResult ReadChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObse
             port.Close();
             return FileFailed(result, taken.error());
         }
-        result.blocks = block + 1;
-        observer.SetPosition(block);
-        status(Percent(block * 100 / count));
+        BlockDone(result, observer, block, count);
     }
-    observer.SetPosition(count);
-    status(Percent(100));
-    port.Close();
-    return result;
+    return Finished(port, result, observer, count);
 }
 
 ChipCopyResult BackupChip(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
@@ -280,10 +289,6 @@ ChipCopyResult RestoreChip(ChipCopyPort& port, const ChipCopyJob& job, TransferO
     const std::optional<std::vector<std::uint8_t>> loaded = LoadChipImage(job, result);
     if (!loaded) return result;
     const std::vector<std::uint8_t>& image = *loaded;
-    auto status = [&](std::string text) {
-        result.status = std::move(text);
-        observer.SetStatus(result.status);
-    };
     if (!Begin(port, job, observer, kRestoreCommand, kRestoreRunning, count, result)) return result;
     for (int block = 0; block < count; ++block) {
         if (cancel && cancel->load()) return Stopped(port, result);
@@ -300,14 +305,9 @@ ChipCopyResult RestoreChip(ChipCopyPort& port, const ChipCopyJob& job, TransferO
             return BlockFailed(port, result, block, count,
                                "烧写器回答 " + Hex(reply, 2) + "，不是 0x99");
         }
-        result.blocks = block + 1;
-        observer.SetPosition(block);
-        status(Percent(block * 100 / count));
+        BlockDone(result, observer, block, count);
     }
-    observer.SetPosition(count);
-    status(Percent(100));
-    port.Close();
-    return result;
+    return Finished(port, result, observer, count);
 }
 
 ChipCopyResult RunChipCopy(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
