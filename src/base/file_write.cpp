@@ -297,18 +297,6 @@ Result<> PendingFile::Commit() {
     return CommitSynced();
 }
 
-Result<> PendingFile::Flush() {
-    if (fd_ < 0) return Error{WriteFailedText(target_), "not open", EBADF};
-    if (::fsync(fd_) != 0) return SystemError(WriteFailedText(target_));
-    return Ok();
-}
-
-Result<> PendingFile::SyncFileSystem() {
-    if (fd_ < 0) return Error{WriteFailedText(target_), "not open", EBADF};
-    if (::syncfs(fd_) != 0) return SystemError(WriteFailedText(target_));
-    return Ok();
-}
-
 Result<> PendingFile::Close() {
     if (fd_ < 0) return Ok();
     const int fd = fd_;

@@ -155,15 +155,10 @@ class PendingFile {
     [[nodiscard]] Result<> Append(std::span<const std::uint8_t> bytes);
     // Flushes to disk and renames over the target.
     [[nodiscard]] Result<> Commit();
-    // Flushes the temporary file to the disk.
-    [[nodiscard]] Result<> Flush();
-    // Flushes the whole file system that holds the (open) temporary file: a
-    // set of files is made durable with one flush instead of one per file.
-    [[nodiscard]] Result<> SyncFileSystem();
     // Closes the temporary file, keeping it for CommitSynced.
     [[nodiscard]] Result<> Close();
     // Renames over the target without flushing: for callers that synced the
-    // file system themselves (SyncFileSystem, WriteEachFile).
+    // file system themselves (WriteEachFile, Transaction).
     [[nodiscard]] Result<> CommitSynced();
     // Removes the temporary file (also done by the destructor).
     void Discard();
