@@ -23,4 +23,5 @@ wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 # The first start creates the prefix (a minute or so); later ones reuse it.
 [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot -i >/dev/null 2>&1
 ctest --test-dir "$dir" -L unit -j "$(nproc)" --output-on-failure
-"$wine" wineserver -k 2>/dev/null || true
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+"$wineserver" -k 2>/dev/null || true

@@ -1,24 +1,19 @@
 #include "base/file_write.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
-#include <fstream>
 #include <sstream>
 
+#include "base/platform/files.h"
+#include "base/platform/stop_requests.h"
+#include "base/platform/system.h"
 #include "base/project_lock.h"
 
 namespace velsend::base {
@@ -31,31 +26,18 @@ namespace fs = std::filesystem;
 // would drop the bytes a caller asked to keep. Reads without blocking so that
 // a FIFO in the target's place cannot hang us.
 Result<std::optional<std::vector<std::uint8_t>>> ReadExisting(const fs::path& target) {
-    const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return std::optional<std::vector<std::uint8_t>>();
-        return SystemError(WriteFailedText(target));
+    platform::ReadOnlyFile file(target);
+    if (!file.IsOpen()) {
+        const int error = file.Error();
+        if (platform::IsNotFoundError(error) || error == ENOTDIR)
+            return std::optional<std::vector<std::uint8_t>>();
+        return SystemError(WriteFailedText(target), error);
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (file.FileKind() != platform::ReadOnlyFile::Kind::Regular)
         return std::optional<std::vector<std::uint8_t>>();
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return SystemError(WriteFailedText(target), error);
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(done);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
+    bytes.resize(file.Read(bytes.data(), bytes.size()));
+    if (file.Error() != 0) return SystemError(WriteFailedText(target), file.Error());
     return std::optional<std::vector<std::uint8_t>>(std::move(bytes));
 }
 
@@ -81,7 +63,7 @@ std::atomic<int> gTempFolderCount{0};
 std::mutex gTempFolderMutex;
 
 void NoteTempFolder(const fs::path& folder) {
-    const std::string text = folder.empty() ? std::string(".") : folder.string();
+    const std::string text = folder.empty() ? std::string(".") : platform::PathToUtf8(folder);
     if (text.size() >= sizeof gTempFolders[0]) return;
     std::lock_guard lock(gTempFolderMutex);
     const int count = gTempFolderCount.load();
@@ -93,10 +75,10 @@ void NoteTempFolder(const fs::path& folder) {
 }
 
 // "…/devc5.dat.part-1234-": the temporary files of process `pid` begin so.
-std::string TempMarker(long pid) { return ".part-" + std::to_string(pid) + "-"; }
+std::string TempMarker(std::int64_t pid) { return ".part-" + std::to_string(pid) + "-"; }
 
 // Signal-safe: digits of `value` into `out` (at least 24 bytes).
-void Digits(long value, char* out) {
+void Digits(std::int64_t value, char* out) {
     char reversed[24];
     int n = 0;
     do {
@@ -107,54 +89,47 @@ void Digits(long value, char* out) {
     out[n] = 0;
 }
 
-// Renames and removals are under way; a stop signal waits for them.
+// Renames and removals are under way; a stop request waits for them.
 std::atomic<bool> gCommitting{false};
-volatile std::sig_atomic_t gDeferredSignal = 0;
+std::atomic<int> gDeferredStop{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-void OnWriteStopSignal(int signal) {
+void OnWriteStopRequest(int request) {
     if (gCommitting.load()) {
-        gDeferredSignal = signal;
+        gDeferredStop.store(request);
         return;
     }
     RemoveOwnTemporaryFiles();
-    ::_exit(130);
+    platform::EndProcessNow(130);
 }
 
-// Holds SIGINT, SIGTERM and SIGHUP off for this thread while it lives; one
-// that came meanwhile (here or, deferred, in another thread) is acted on at
-// the end.
+// Holds stop requests off for this thread while it lives; one that came
+// meanwhile (here or, deferred, in another thread) is acted on at the end.
 class HeldSignals {
   public:
-    HeldSignals() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, s);
-        ::pthread_sigmask(SIG_BLOCK, &set, &previous_);
-        gCommitting.store(true);
-    }
+    HeldSignals() { gCommitting.store(true); }
     ~HeldSignals() {
         gCommitting.store(false);
-        ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-        if (const int deferred = gDeferredSignal; deferred != 0) {
-            gDeferredSignal = 0;
-            ::raise(deferred);
-        }
+        held_.reset();
+        if (const int deferred = gDeferredStop.exchange(0); deferred != 0)
+            platform::RepeatStopRequest(deferred);
     }
     HeldSignals(const HeldSignals&) = delete;
     HeldSignals& operator=(const HeldSignals&) = delete;
 
   private:
-    sigset_t previous_{};
+    std::optional<platform::HeldStopRequests> held_{std::in_place};
 };
 
 Result<> SyncFolder(const fs::path& folder, const fs::path& named, bool wholeFileSystem) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return SystemError(WriteFailedText(named));
-    const bool ok = wholeFileSystem ? ::syncfs(fd) == 0 : ::fsync(fd) == 0;
-    const int error = errno;
-    ::close(fd);
-    if (!ok && error != EINVAL) return SystemError(WriteFailedText(named), error);
+    const int error = wholeFileSystem ? platform::FlushFileSystemOf(folder) : platform::FlushFolder(folder);
+    // EINVAL: a file system that cannot be flushed (a pipe-backed mount).
+    if (error != 0 && error != EINVAL) return SystemError(WriteFailedText(named), error);
     return Ok();
+}
+
+std::string RemoveFailedText(const fs::path& target) {
+    return "无法删除文件“" + platform::PathToUtf8(target.filename()) + "”。";
 }
 
 fs::path FolderOf(const fs::path& target) {
@@ -163,11 +138,11 @@ fs::path FolderOf(const fs::path& target) {
 
 // A journal line's name for `path`: bare when it lies in `folder`.
 std::string JournalName(const fs::path& folder, const fs::path& path) {
-    return FolderOf(path) == folder ? path.filename().string() : fs::absolute(path).string();
+    return platform::PathToUtf8(FolderOf(path) == folder ? path.filename() : fs::absolute(path));
 }
 
 fs::path FromJournal(const fs::path& folder, const std::string& name) {
-    const fs::path p(name);
+    const fs::path p = platform::PathFromUtf8(name);
     return p.is_absolute() ? p : folder / p;
 }
 
@@ -180,15 +155,22 @@ int KillAfterRenames() {
 
 // Whether `target` is there and must not be replaced or removed.
 std::optional<Error> RefusedTarget(const fs::path& target) {
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) return std::nullopt;
-    // A folder under the name cannot be renamed over: found while staging,
-    // not halfway through the renames.
-    if (S_ISDIR(st.st_mode)) return SystemError(WriteFailedText(target), EISDIR);
-    if (!S_ISREG(st.st_mode)) return std::nullopt;
-    if ((st.st_mode & S_IWUSR) == 0) return SystemError(WriteFailedText(target), EACCES);
-    if (::access(target.c_str(), W_OK) != 0) return SystemError(WriteFailedText(target));
-    return std::nullopt;
+    switch (platform::KindOf(target)) {
+        case platform::PathKind::Missing:
+        case platform::PathKind::Other:
+            return std::nullopt;
+        case platform::PathKind::Folder:
+            // Cannot be renamed over: found while staging, not halfway
+            // through the renames.
+            return SystemError(WriteFailedText(target), EISDIR);
+        case platform::PathKind::Regular:
+            break;
+    }
+    if (platform::IsWritableFile(target)) return std::nullopt;
+    // The owner's write bit (read-only attribute) cleared counts for root too.
+    int error = EACCES;
+    (void)platform::CanWrite(target, error);
+    return SystemError(WriteFailedText(target), error);
 }
 
 // The new content of `f` into its staged file; a kept tail comes from the old file.
@@ -200,15 +182,10 @@ Result<> AppendContent(PendingFile& file, const FileContent& f) {
 
 }  // namespace
 
-std::string TemporaryPattern(const fs::path& folder, std::string_view stem) {
-    NoteTempFolder(folder);
-    return (folder / stem).string() + TempMarker(::getpid()) + "XXXXXX";
-}
-
 void RemoveOwnTemporaryFiles() noexcept {
     const int savedErrno = errno;
     char marker[48] = ".part-";
-    Digits(static_cast<long>(::getpid()), marker + 6);
+    Digits(platform::ProcessId(), marker + 6);
     const std::size_t len = std::strlen(marker);
     marker[len] = '-';
     marker[len + 1] = 0;
@@ -216,44 +193,19 @@ void RemoveOwnTemporaryFiles() noexcept {
     for (int i = 0; i < count; ++i) {
         // Removing entries while listing can skip some: list until a pass
         // finds nothing more.
-        for (int pass = 0; pass < 4; ++pass) {
-            const int fd = ::open(gTempFolders[i], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (fd < 0) break;
-            bool removed = false;
-            alignas(8) char buffer[8192];
-            for (;;) {
-                const long n = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
-                if (n <= 0) break;
-                for (long at = 0; at < n;) {
-                    // struct linux_dirent64: ino, off, reclen, type, name
-                    unsigned short reclen = 0;
-                    std::memcpy(&reclen, buffer + at + 16, sizeof reclen);
-                    const char* name = buffer + at + 19;
-                    if (std::strstr(name, marker) != nullptr && ::unlinkat(fd, name, 0) == 0)
-                        removed = true;
-                    at += reclen;
-                }
-            }
-            ::close(fd);
-            if (!removed) break;
+        for (int pass = 0; pass < 4 && platform::RemoveMarkedFiles(gTempFolders[i], marker); ++pass) {
         }
     }
     errno = savedErrno;
 }
 
 void InstallWriteSignalHandling() {
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    ::sigaction(SIGXFSZ, &ignore, nullptr);
-    struct sigaction stop {};
-    stop.sa_handler = OnWriteStopSignal;
-    sigemptyset(&stop.sa_mask);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(s, &stop, nullptr);
+    platform::IgnoreFileSizeLimit();
+    platform::InstallStopAction(OnWriteStopRequest);
 }
 
 std::string WriteFailedText(const fs::path& target) {
-    return "无法写入文件“" + target.filename().string() + "”。";
+    return "无法写入文件“" + platform::PathToUtf8(target.filename()) + "”。";
 }
 
 PendingFile::PendingFile(fs::path target) : target_(std::move(target)) {}
@@ -263,70 +215,45 @@ PendingFile::~PendingFile() { Discard(); }
 Result<> PendingFile::Open() {
     if (auto refused = RefusedTarget(target_)) return *refused;
     NoteTempFolder(FolderOf(target_));
-    std::string pattern = target_.string() + TempMarker(::getpid()) + "XXXXXX";
-    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd_ < 0) return SystemError(WriteFailedText(target_));
-    temp_ = pattern;
-    // mkstemp makes the file private; a project file should look like any
-    // other saved file, or keep the mode (and group) of the one it replaces.
-    mode_t mode = 0644;
-    struct stat st {};
-    if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        mode = st.st_mode & 07777;
-        (void)::fchown(fd_, ::geteuid() == 0 ? st.st_uid : static_cast<uid_t>(-1), st.st_gid);
-    }
-    (void)::fchmod(fd_, mode);
+    if (const int error = file_.Create(target_, TempMarker(platform::ProcessId())); error != 0)
+        return SystemError(WriteFailedText(target_), error);
     return Ok();
 }
 
 Result<> PendingFile::Append(std::span<const std::uint8_t> bytes) {
-    if (fd_ < 0) return Error{WriteFailedText(target_), "not open", EBADF};
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return SystemError(WriteFailedText(target_), n == 0 ? ENOSPC : errno);
-        done += static_cast<std::size_t>(n);
-    }
+    if (!file_.IsOpen()) return Error{WriteFailedText(target_), "not open", EBADF};
+    if (const int error = file_.Write(bytes); error != 0)
+        return SystemError(WriteFailedText(target_), error);
     return Ok();
 }
 
 Result<> PendingFile::Commit() {
-    if (fd_ < 0) return Error{WriteFailedText(target_), "not open", EBADF};
-    if (::fsync(fd_) != 0) return SystemError(WriteFailedText(target_));
+    if (!file_.IsOpen()) return Error{WriteFailedText(target_), "not open", EBADF};
+    if (const int error = file_.FlushToDisk(); error != 0)
+        return SystemError(WriteFailedText(target_), error);
     return CommitSynced();
 }
 
 Result<> PendingFile::Close() {
-    if (fd_ < 0) return Ok();
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) return SystemError(WriteFailedText(target_));
+    if (const int error = file_.CloseStaged(); error != 0)
+        return SystemError(WriteFailedText(target_), error);
     return Ok();
 }
 
 Result<> PendingFile::CommitSynced() {
     if (auto r = Close(); !r) return r;
-    if (temp_.empty()) return Error{WriteFailedText(target_), "not open", EBADF};
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) return SystemError(WriteFailedText(target_));
-    temp_.clear();
+    if (file_.Path().empty()) return Error{WriteFailedText(target_), "not open", EBADF};
+    if (const int error = file_.MoveOverTarget(target_); error != 0)
+        return SystemError(WriteFailedText(target_), error);
     return Ok();
 }
 
 void PendingFile::Keep() {
-    (void)Close();
-    temp_.clear();
+    file_.Release();
 }
 
 void PendingFile::Discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!temp_.empty()) {
-        ::unlink(temp_.c_str());
-        temp_.clear();
-    }
+    file_.Discard();
 }
 
 Result<> WriteWholeFile(const fs::path& target, std::span<const std::uint8_t> bytes) {
@@ -383,15 +310,9 @@ std::vector<Result<>> WriteEachFile(const std::vector<FileContent>& files) {
     std::vector<fs::path> synced;
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (!pending[i]) continue;
-        const fs::path folder = files[i].target.parent_path().empty()
-                                    ? fs::path(".")
-                                    : files[i].target.parent_path();
+        const fs::path folder = FolderOf(files[i].target);
         if (std::find(synced.begin(), synced.end(), folder) != synced.end()) continue;
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        const bool ok = fd >= 0 && ::syncfs(fd) == 0;
-        const int error = errno;
-        if (fd >= 0) ::close(fd);
-        if (!ok) {
+        if (const int error = platform::FlushFileSystemOf(folder); error != 0) {
             results[i] = SystemError(WriteFailedText(files[i].target), error);
             pending[i].reset();
             continue;
@@ -417,13 +338,13 @@ Result<> WriteFilesTogether(const std::vector<FileContent>& files) {
 }
 
 void Transaction::Write(FileContent file) {
-    const auto [it, added] = index_.emplace(file.target.string(), writes_.size());
+    const auto [it, added] = index_.emplace(file.target, writes_.size());
     if (added) writes_.push_back(std::move(file));
     else writes_[it->second] = std::move(file);
 }
 
 const std::vector<std::uint8_t>* Transaction::Staged(const fs::path& target) const {
-    const auto it = index_.find(target.string());
+    const auto it = index_.find(target);
     return it == index_.end() ? nullptr : &writes_[it->second].bytes;
 }
 
@@ -483,8 +404,8 @@ Result<> Transaction::Commit() {
     for (const fs::path& target : removals_)
         if (auto refused = RefusedTarget(target)) return fail(target, *refused);
     if (writes_.empty() && removals_.size() == 1) {
-        if (::unlink(first.c_str()) != 0 && errno != ENOENT)
-            return fail(first, SystemError("无法删除文件“" + first.filename().string() + "”。"));
+        if (const int error = platform::RemoveFile(first); error != 0 && !platform::IsNotFoundError(error))
+            return fail(first, SystemError(RemoveFailedText(first), error));
         return Ok();
     }
     std::vector<std::unique_ptr<PendingFile>> pending;
@@ -513,27 +434,13 @@ Result<> Transaction::Commit() {
                  << JournalName(folder, writes_[i].target) << "\n";
         for (const fs::path& target : removals_) text << "D\t" << JournalName(folder, target) << "\n";
         text << "end\n";
-        const std::string bytes = text.str();
-        const int fd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) return fail(journal, SystemError(WriteFailedText(journal)));
-        std::size_t done = 0;
-        int error = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                error = n == 0 ? ENOSPC : errno;
-                break;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        ::close(fd);
+        int error = platform::WriteStagedFile(journal, text.str());
         // One flush makes the staged files and the journal durable together
         // (a journal torn by a power loss has no end line and is undone).
         if (error == 0)
             if (auto r = SyncFolder(folder, journal, true); !r) error = r.error().code;
         if (error != 0) {
-            ::unlink(journal.c_str());
+            (void)platform::RemoveFile(journal);
             return fail(journal, SystemError(WriteFailedText(journal), error));
         }
     }
@@ -544,7 +451,7 @@ Result<> Transaction::Commit() {
     int renamed = 0;
     std::optional<Error> failed;
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        if (renamed == killAfter) ::raise(SIGKILL);
+        if (renamed == killAfter) platform::KillProcessNow();
         if (auto r = pending[i]->CommitSynced(); !r) {
             // Kept for the next program, which retries it from the journal.
             pending[i]->Keep();
@@ -556,9 +463,10 @@ Result<> Transaction::Commit() {
         ++renamed;
     }
     for (const fs::path& target : removals_) {
-        if (::unlink(target.c_str()) != 0 && errno != ENOENT && !failed) {
+        const int error = platform::RemoveFile(target);
+        if (error != 0 && !platform::IsNotFoundError(error) && !failed) {
             failed_ = target;
-            failed = SystemError("无法删除文件“" + target.filename().string() + "”。");
+            failed = SystemError(RemoveFailedText(target), error);
         }
     }
     // A rename that failed is retried by the next program (the journal stays).
@@ -572,7 +480,7 @@ Result<> Transaction::Commit() {
             folders.push_back(FolderOf(f.target));
     for (const fs::path& each : folders)
         if (auto r = SyncFolder(each, first, false); !r) return fail(first, r.error());
-    ::unlink(journal.c_str());
+    (void)platform::RemoveFile(journal);
     return Ok();
 }
 
@@ -583,13 +491,14 @@ Result<bool> RecoverFolder(const fs::path& folder) {
     auto removeStale = [&folder, &changed] {
         std::error_code ec;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            const std::string name = it->path().filename().string();
+            const std::string name = platform::PathToUtf8(it->path().filename());
             const std::size_t at = name.rfind(".part-");
             if (at == std::string::npos) continue;
-            const long pid = std::strtol(name.c_str() + at + 6, nullptr, 10);
-            if (pid <= 0 || pid == ::getpid() || name.find(TempMarker(pid), at) != at) continue;
-            if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-            if (::unlink(it->path().c_str()) == 0) changed = true;
+            const std::int64_t pid = std::strtoll(name.c_str() + at + 6, nullptr, 10);
+            if (pid <= 0 || pid == platform::ProcessId() || name.find(TempMarker(pid), at) != at)
+                continue;
+            if (platform::ProcessAlive(pid)) continue;
+            if (platform::RemoveFile(it->path()) == 0) changed = true;
         }
     };
     const fs::path journal = folder / kJournalName;
@@ -622,18 +531,20 @@ Result<bool> RecoverFolder(const fs::path& folder) {
     in.close();
     HeldSignals held;
     for (const auto& [temp, target] : renames) {
-        if (::access(temp.c_str(), F_OK) != 0) continue;  // already in place
+        if (std::error_code ec; !fs::exists(temp, ec)) continue;  // already in place
         // A journal cut short was never acted on: its staged files go.
-        const int r = complete ? ::rename(temp.c_str(), target.c_str()) : ::unlink(temp.c_str());
-        if (r != 0) return SystemError(WriteFailedText(target));
+        const int error = complete ? platform::MoveReplacing(temp, target) : platform::RemoveFile(temp);
+        if (error != 0) return SystemError(WriteFailedText(target), error);
     }
     if (complete) {
         for (const fs::path& target : removals)
-            if (::unlink(target.c_str()) != 0 && errno != ENOENT)
-                return SystemError("无法删除文件“" + target.filename().string() + "”。");
+            if (const int error = platform::RemoveFile(target);
+                error != 0 && !platform::IsNotFoundError(error))
+                return SystemError(RemoveFailedText(target), error);
     }
     if (auto r = SyncFolder(folder, journal, true); !r) return r.error();
-    if (::unlink(journal.c_str()) != 0) return SystemError(WriteFailedText(journal));
+    if (const int error = platform::RemoveFile(journal); error != 0)
+        return SystemError(WriteFailedText(journal), error);
     (void)SyncFolder(folder, journal, false);
     removeStale();
     return true;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/platform/files.h"
 #include "base/result.h"
 
 namespace velsend::base {
@@ -73,7 +74,7 @@ class Transaction {
 
   private:
     std::vector<FileContent> writes_;
-    std::map<std::string, std::size_t> index_;  // target -> its place in writes_
+    std::map<std::filesystem::path, std::size_t> index_;  // target -> its place in writes_
     std::vector<std::filesystem::path> removals_;
     std::filesystem::path failed_;
 };
@@ -111,11 +112,6 @@ inline constexpr std::string_view kJournalName = ".velsend-journal";
 // processes that no longer run. True when there was something to do. Call
 // while holding the folder's ProjectLock.
 [[nodiscard]] Result<bool> RecoverFolder(const std::filesystem::path& folder);
-
-// A mkstemp pattern for a scratch file of this process in `folder`
-// (".../velsend-xls.part-1234-XXXXXX"), which RemoveOwnTemporaryFiles removes
-// should a signal stop the process before the caller does.
-std::string TemporaryPattern(const std::filesystem::path& folder, std::string_view stem);
 
 // Deletes the temporary files this process has in progress. Safe to call
 // from a signal handler.
@@ -164,12 +160,11 @@ class PendingFile {
     void Discard();
     // Leaves the temporary file where it is (a journal names it).
     void Keep();
-    const std::filesystem::path& TempPath() const { return temp_; }
+    const std::filesystem::path& TempPath() const { return file_.Path(); }
 
   private:
     std::filesystem::path target_;
-    std::filesystem::path temp_;
-    int fd_ = -1;
+    platform::ReplacementFile file_;
 };
 
 }  // namespace velsend::base

@@ -29,7 +29,9 @@ std::string KeyOf(const fs::path& folder) {
     std::error_code ec;
     fs::path canonical = fs::weakly_canonical(folder.empty() ? fs::path(".") : folder, ec);
     if (ec) canonical = fs::absolute(folder, ec);
-    return canonical.lexically_normal().string();
+    // UTF-8 both ways: Windows reads a narrow path in the ANSI code page,
+    // which cannot hold a Chinese folder name.
+    return platform::PathToUtf8(canonical.lexically_normal());
 }
 
 // "velsend-cli（进程 1234）" from the lock file, or a plain word when the
@@ -58,7 +60,7 @@ Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::mi
         ++it->second.count;
         return ProjectLock(key);
     }
-    const fs::path file = fs::path(key) / kFileName;
+    const fs::path file = platform::PathFromUtf8(key) / kFileName;
     const auto deadline = std::chrono::steady_clock::now() + wait;
     auto lockFile = std::make_unique<platform::LockFile>();
     for (;;) {
@@ -69,7 +71,7 @@ Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::mi
                 const std::string holder = HolderOf(*lockFile);
                 lockFile->Close();
                 return Error{"工程文件夹正被另一个程序使用：" + holder + "。请等它结束后再试。",
-                             file.string(), EWOULDBLOCK};
+                             platform::PathToUtf8(file), EWOULDBLOCK};
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -82,7 +84,8 @@ Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::mi
                         "\n");
     gHeld[key] = Held{std::move(lockFile), 1};
     ProjectLock held(key);
-    if (auto recovered = RecoverFolder(key); !recovered) return recovered.error();
+    if (auto recovered = RecoverFolder(platform::PathFromUtf8(key)); !recovered)
+        return recovered.error();
     return held;
 }
 
@@ -92,7 +95,7 @@ ProjectLock::~ProjectLock() {
     auto it = gHeld.find(key_);
     if (it == gHeld.end() || --it->second.count > 0) return;
     // Removed while still held, so the folder keeps no trace of the lock.
-    (void)platform::RemoveFile(fs::path(key_) / kFileName);
+    (void)platform::RemoveFile(platform::PathFromUtf8(key_) / kFileName);
     it->second.file->Close();
     gHeld.erase(it);
 }

@@ -66,7 +66,28 @@ int RemoveFile(const std::filesystem::path& file);
 bool IsExistsError(int error);
 bool IsNotFoundError(int error);
 
-// A new file beside `target` ("<target>.part-XXXXXX") that is written,
+// What is under a name, without following it into a FIFO or device.
+enum class PathKind { Missing, Regular, Folder, Other };
+PathKind KindOf(const std::filesystem::path& path);
+
+// Moves `from` over `to` in one step, replacing a file there; the move is
+// on the disk once the folder is flushed (FlushFolder). 0 or the error.
+int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Writes `content` into `file` (created, or emptied first) so that a later
+// FlushFileSystemOf of its folder makes it durable: Windows, which has no
+// such flush, flushes the file itself. 0 or the error.
+int WriteStagedFile(const std::filesystem::path& file, std::string_view content);
+
+// Makes the names in `folder` (files moved in or out) durable: fsync of the
+// folder on POSIX; 0 at once on Windows, whose moves are written through.
+int FlushFolder(const std::filesystem::path& folder);
+
+// Removes every file in `folder` (UTF-8) whose name contains `marker`.
+// Safe in a signal handler: no allocation, no lock. True when one went.
+bool RemoveMarkedFiles(const char* folderUtf8, const char* marker) noexcept;
+
+// A new file beside `target` ("<target><marker>XXXXXX") that is written,
 // flushed and then moved over `target` in one step. Every call returns 0 or
 // the error. Destroying it unfinished removes it.
 class ReplacementFile {
@@ -76,9 +97,10 @@ class ReplacementFile {
     ReplacementFile& operator=(const ReplacementFile&) = delete;
     ~ReplacementFile() { Discard(); }
 
-    // Created with the permissions of the file it replaces, or those of any
-    // newly saved file.
-    int Create(const std::filesystem::path& target);
+    // Created with the permissions (and, where allowed, the owner and group)
+    // of the file it replaces, or those of any newly saved file. `marker`
+    // ends the target's name before the random letters (".part-1234-").
+    int Create(const std::filesystem::path& target, std::string_view marker);
     bool IsOpen() const;
     const std::filesystem::path& Path() const { return path_; }
     int Write(std::span<const std::uint8_t> bytes);
@@ -88,10 +110,15 @@ class ReplacementFile {
     // on Windows FlushToDisk with the write-through move is all there is).
     int FlushFileSystem();
     int Close();
+    // Closed for a later FlushFileSystemOf to make durable (Windows, which
+    // has no such flush, flushes the file first).
+    int CloseStaged();
     // Closed, then moved over the target; the target is replaced whole or not at all.
     int MoveOverTarget(const std::filesystem::path& target);
     // Closed and removed.
     void Discard();
+    // Closed and left where it is (a journal names it); forgotten here.
+    void Release();
 
   private:
 #ifdef _WIN32

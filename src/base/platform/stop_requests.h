@@ -33,4 +33,37 @@ class StopRequestHandler {
     static std::string Name(int request);
 };
 
+// The process's own answer to a stop request while no StopRequestHandler
+// lives: `onStop` runs as above and normally ends the process with
+// EndProcessNow.
+void InstallStopAction(StopRequestHandler::Callback onStop);
+
+// A file-size limit makes a write fail ("File too large") instead of killing
+// the process (SIGXFSZ ignored; Windows has no such limit).
+void IgnoreFileSizeLimit();
+
+// While one lives, stop requests are not handled on this thread (POSIX masks
+// the signals here; on Windows they arrive on the console's own thread
+// anyway), so that the thread is never cut short in a handler.
+class HeldStopRequests {
+  public:
+    HeldStopRequests();
+    ~HeldStopRequests();
+    HeldStopRequests(const HeldStopRequests&) = delete;
+    HeldStopRequests& operator=(const HeldStopRequests&) = delete;
+
+  private:
+    unsigned char previous_[128];  // the thread's previous signal mask
+};
+
+// Hands a stop request that was put off to the process's handling again.
+void RepeatStopRequest(int request);
+
+// Ends the process at once with `code`, running nothing on the way out; safe
+// in a signal handler.
+[[noreturn]] void EndProcessNow(int code);
+// Ends the process as a power loss or SIGKILL would: for tests of what such
+// an end leaves behind.
+[[noreturn]] void KillProcessNow();
+
 }  // namespace velsend::platform

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace velsend::platform {
 
@@ -123,17 +125,21 @@ bool IsNotFoundError(int error) {
     return error == ENOENT;
 }
 
-int ReplacementFile::Create(const std::filesystem::path& target) {
+int ReplacementFile::Create(const std::filesystem::path& target, std::string_view marker) {
     Discard();
-    std::string pattern = target.string() + ".part-XXXXXX";
+    std::string pattern = target.string();
+    pattern.append(marker).append("XXXXXX");
     fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ < 0) return errno;
     path_ = pattern;
     // mkstemp makes the file private; a project file should look like any
-    // other saved file, or keep the mode of the one it replaces.
+    // other saved file, or keep the mode (and group) of the one it replaces.
     mode_t mode = 0644;
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
+    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        mode = st.st_mode & 07777;
+        (void)::fchown(fd_, ::geteuid() == 0 ? st.st_uid : static_cast<uid_t>(-1), st.st_gid);
+    }
     (void)::fchmod(fd_, mode);
     return 0;
 }
@@ -171,6 +177,10 @@ int ReplacementFile::Close() {
     return ::close(fd) == 0 ? 0 : errno;
 }
 
+int ReplacementFile::CloseStaged() {
+    return Close();
+}
+
 int ReplacementFile::MoveOverTarget(const std::filesystem::path& target) {
     if (const int error = Close(); error != 0) return error;
     if (path_.empty()) return EBADF;
@@ -188,6 +198,70 @@ void ReplacementFile::Discard() {
         ::unlink(path_.c_str());
         path_.clear();
     }
+}
+
+void ReplacementFile::Release() {
+    (void)Close();
+    path_.clear();
+}
+
+PathKind KindOf(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+    return S_ISREG(st.st_mode) ? PathKind::Regular : S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
+}
+
+int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int WriteStagedFile(const std::filesystem::path& file, std::string_view content) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return errno;
+    std::size_t done = 0;
+    int error = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n == 0 ? ENOSPC : errno;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return error;
+}
+
+int FlushFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool ok = fd >= 0 && ::fsync(fd) == 0;
+    const int error = ok ? 0 : errno;
+    if (fd >= 0) ::close(fd);
+    return error;
+}
+
+bool RemoveMarkedFiles(const char* folderUtf8, const char* marker) noexcept {
+    const int fd = ::open(folderUtf8, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool removed = false;
+    // getdents64 rather than opendir: readdir may allocate, which a signal
+    // handler must not.
+    alignas(8) char buffer[8192];
+    for (;;) {
+        const long n = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        for (long at = 0; at < n;) {
+            // struct linux_dirent64: ino, off, reclen, type, name
+            unsigned short reclen = 0;
+            std::memcpy(&reclen, buffer + at + 16, sizeof reclen);
+            const char* name = buffer + at + 19;
+            if (std::strstr(name, marker) != nullptr && ::unlinkat(fd, name, 0) == 0) removed = true;
+            at += reclen;
+        }
+    }
+    ::close(fd);
+    return removed;
 }
 
 int LockFile::Open(const std::filesystem::path& file) {

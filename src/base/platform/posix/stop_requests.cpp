@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 
 namespace velsend::platform {
 namespace {
@@ -65,6 +66,48 @@ std::string StopRequestHandler::Name(int request) {
         default:
             return "signal " + std::to_string(request);
     }
+}
+
+void InstallStopAction(StopRequestHandler::Callback onStop) {
+    struct sigaction stop {};
+    stop.sa_handler = onStop;
+    sigemptyset(&stop.sa_mask);
+    for (int s : kSignals) ::sigaction(s, &stop, nullptr);
+}
+
+void IgnoreFileSizeLimit() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
+HeldStopRequests::HeldStopRequests() {
+    static_assert(sizeof(sigset_t) <= sizeof previous_);
+    sigset_t set, previous;
+    sigemptyset(&set);
+    for (int s : kSignals) sigaddset(&set, s);
+    ::pthread_sigmask(SIG_BLOCK, &set, &previous);
+    std::memcpy(previous_, &previous, sizeof previous);
+}
+
+HeldStopRequests::~HeldStopRequests() {
+    sigset_t previous;
+    std::memcpy(&previous, previous_, sizeof previous);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void RepeatStopRequest(int request) {
+    ::raise(request);
+}
+
+void EndProcessNow(int code) {
+    ::_exit(code);
+}
+
+void KillProcessNow() {
+    ::raise(SIGKILL);
+    ::_exit(137);
 }
 
 }  // namespace velsend::platform

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/platform/win32/errors.h"
 
@@ -121,14 +122,15 @@ bool IsNotFoundError(int error) {
     return error == ENOENT;
 }
 
-int ReplacementFile::Create(const std::filesystem::path& target) {
+int ReplacementFile::Create(const std::filesystem::path& target, std::string_view marker) {
     Discard();
+    const std::wstring prefix(marker.begin(), marker.end());  // ASCII
     // A fresh name: a left-over part file of a crashed run may still be there.
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     const auto seed = static_cast<unsigned long long>(::GetTickCount64()) ^
                       (static_cast<unsigned long long>(::GetCurrentProcessId()) << 20);
     for (unsigned long long attempt = 0; attempt < 100; ++attempt) {
-        std::wstring suffix = L".part-";
+        std::wstring suffix = prefix;
         unsigned long long bits = seed * 6364136223846793005ULL + attempt * 1442695040888963407ULL;
         for (int i = 0; i < 6; ++i, bits /= 36) suffix += static_cast<wchar_t>(kLetters[bits % 36]);
         std::filesystem::path candidate = target;
@@ -179,6 +181,11 @@ int ReplacementFile::Close() {
     return ::CloseHandle(h) ? 0 : LastErrno();
 }
 
+int ReplacementFile::CloseStaged() {
+    if (const int error = FlushToDisk(); error != 0 && error != EBADF) return error;
+    return Close();
+}
+
 int ReplacementFile::MoveOverTarget(const std::filesystem::path& target) {
     if (const int error = Close(); error != 0) return error;
     if (path_.empty()) return EBADF;
@@ -199,6 +206,70 @@ void ReplacementFile::Discard() {
         ::DeleteFileW(path_.c_str());
         path_.clear();
     }
+}
+
+void ReplacementFile::Release() {
+    (void)Close();
+    path_.clear();
+}
+
+PathKind KindOf(const std::filesystem::path& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::Folder;
+    return (attributes & FILE_ATTRIBUTE_DEVICE) != 0 ? PathKind::Other : PathKind::Regular;
+}
+
+int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? 0
+               : LastErrno();
+}
+
+int WriteStagedFile(const std::filesystem::path& file, std::string_view content) {
+    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return LastErrno();
+    DWORD wrote = 0;
+    const bool ok = ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &wrote,
+                                nullptr) &&
+                    wrote == content.size() && ::FlushFileBuffers(h);
+    const int error = ok ? 0 : LastErrno();
+    ::CloseHandle(h);
+    return error;
+}
+
+int FlushFolder(const std::filesystem::path&) {
+    return 0;
+}
+
+bool RemoveMarkedFiles(const char* folderUtf8, const char* marker) noexcept {
+    // Fixed buffers: this runs on the console's control thread while the
+    // program's own threads may hold the heap's lock.
+    wchar_t pattern[4096];
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, folderUtf8, -1, pattern, 4090);
+    if (n <= 0) return false;
+    std::size_t length = std::wcslen(pattern);
+    pattern[length++] = L'\\';
+    pattern[length] = L'*';
+    pattern[length + 1] = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    bool removed = false;
+    do {
+        char name[1024];
+        if (::WideCharToMultiByte(CP_UTF8, 0, found.cFileName, -1, name, sizeof name, nullptr,
+                                  nullptr) <= 0 ||
+            std::strstr(name, marker) == nullptr)
+            continue;
+        wchar_t file[4096 + MAX_PATH];
+        std::wmemcpy(file, pattern, length);
+        std::wcscpy(file + length, found.cFileName);
+        if (::DeleteFileW(file)) removed = true;
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return removed;
 }
 
 namespace {
