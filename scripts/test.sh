@@ -10,8 +10,9 @@
 #      the libFuzzer targets (build-fuzz/, no GUI): the unit and end-to-end
 #      tests run under the sanitizers, then the fuzz targets briefly, as many
 #      at once as there are cores.
-#   5. when mingw-w64 and wine64 are installed (scripts/install-deps.sh
-#      --windows): the Windows cross build of the core, the CLI and the core's
+#   5. the Windows cross build (mingw-w64 and wine64 come with
+#      scripts/install-deps.sh --windows, which this script runs; the step
+#      is skipped only where they cannot be installed) of the core, the CLI and the core's
 #      unit tests, run under Wine (scripts/build-windows.sh), a burner
 #      session through a Wine COM port (scripts/wine-serial-run.sh), and the
 #      demo project, show and a killed commit in a Chinese-named folder
@@ -29,7 +30,11 @@ case "${1:-}" in
         exit 2
         ;;
 esac
-bash scripts/install-deps.sh || exit 1
+if [ $quick -eq 1 ]; then
+    bash scripts/install-deps.sh || exit 1
+else
+    bash scripts/install-deps.sh --windows || exit 1
+fi
 
 jobs=$(nproc)
 names=()
