@@ -10,10 +10,9 @@
 #      the libFuzzer targets (build-fuzz/, no GUI): the unit and end-to-end
 #      tests run under the sanitizers, then the fuzz targets briefly, as many
 #      at once as there are cores.
-#   5. the Windows cross build (mingw-w64 and wine64 come with
-#      scripts/install-deps.sh --windows, which this script runs; the step
-#      is skipped only where they cannot be installed) of the core, the CLI and the core's
-#      unit tests, run under Wine (scripts/build-windows.sh), a burner
+#   5. the Windows cross build of the core, the CLI and the core's unit
+#      tests (mingw-w64 and wine64 come from install-deps.sh --windows), the
+#      tests run under Wine (scripts/build-windows.sh), a burner
 #      session through a Wine COM port (scripts/wine-serial-run.sh), and the
 #      demo project, show and a killed commit in a Chinese-named folder
 #      compared with the Linux CLI (scripts/wine-cli-checks.sh).

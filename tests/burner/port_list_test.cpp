@@ -27,6 +27,19 @@ TEST(PortList, SpecMapsIndexesInOrder) {
     EXPECT_EQ(list.Address(12).path, "");
 }
 
+// Windows names its ports: each keeps its own number, and the user's
+// choice of COM3 is that port however many others come and go.
+TEST(PortList, NamedPortsKeepTheirNumbersAndHighOnesFillFreeEntries) {
+    const PortList list = PortList::FromNames({"COM12", "COM3", "COM1", "COM11", "LPT1"});
+    EXPECT_EQ(list.Path(0), "COM1");
+    EXPECT_EQ(list.Path(1), "COM11");
+    EXPECT_EQ(list.Path(2), "COM3");
+    EXPECT_EQ(list.Path(3), "COM12");
+    EXPECT_EQ(list.Path(4), "");
+    EXPECT_EQ(list.AddressFor(0, "COM3").path, "COM3");
+    EXPECT_EQ(list.AddressFor(2, "COM7").path, "") << "a port that is gone is not replaced";
+}
+
 TEST(PortList, EnvironmentOverridesTheScan) {
     ::setenv("VELSEND_PORTS", "/dev/pts/42", 1);
     EXPECT_EQ(PortList::FromEnvironment().Path(0), "/dev/pts/42");

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velsend::platform {
 
@@ -71,5 +72,10 @@ class SerialDevice {
     int fd_ = -1;
 #endif
 };
+
+// The serial ports the system names itself ("COM3", from the registry's
+// SERIALCOMM map on Windows); nullopt where ports are device files to look
+// for instead (POSIX: /dev and sysfs).
+std::optional<std::vector<std::string>> NamedSerialPorts();
 
 }  // namespace velsend::platform

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/platform/serial_device.h"
+
 namespace velsend::burner {
 namespace {
 
@@ -92,6 +94,7 @@ PortIdentity IdentifyPort(const std::string& devicePath, const std::string& devD
 PortList PortList::FromEnvironment() {
     const char* env = std::getenv("VELSEND_PORTS");
     if (env != nullptr && *env != '\0') return FromSpec(env);
+    if (auto named = platform::NamedSerialPorts()) return FromNames(std::move(*named));
     return Scan(EnvOr("VELSEND_DEV_DIR", "/dev"), EnvOr("VELSEND_SYS_TTY_DIR", "/sys/class/tty"));
 }
 
@@ -135,8 +138,30 @@ PortList PortList::Scan(const std::string& devDir, const std::string& sysTtyDir)
     return list;
 }
 
+PortList PortList::FromNames(std::vector<std::string> names) {
+    auto number = [](const std::string& name) { return DeviceNumber(name, "COM"); };
+    std::sort(names.begin(), names.end(),
+              [&number](const std::string& a, const std::string& b) { return number(a) < number(b); });
+    PortList list;
+    std::vector<std::string> higher;
+    for (const std::string& name : names) {
+        const long n = number(name);
+        if (n >= 1 && n <= kCount) list.paths_[static_cast<std::size_t>(n - 1)] = name;
+        else if (n > kCount) higher.push_back(name);
+    }
+    auto next = higher.begin();
+    for (std::size_t i = 0; i < list.paths_.size() && next != higher.end(); ++i)
+        if (list.paths_[i].empty()) list.paths_[i] = *next++;
+    for (std::size_t i = 0; i < list.paths_.size(); ++i)
+        if (!list.paths_[i].empty()) list.identities_[i].key = list.paths_[i];
+    list.named_ = true;
+    return list;
+}
+
 void PortList::Rescan() {
     if (scanned_) *this = Scan(devDir_, sysTtyDir_);
+    else if (named_)
+        if (auto named = platform::NamedSerialPorts()) *this = FromNames(std::move(*named));
 }
 
 PortAddress PortList::Address(int index) const {

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/burner/serial_port.h"
 
@@ -27,9 +28,13 @@ class PortList {
   public:
     static constexpr int kCount = 10;
 
-    // VELSEND_PORTS (colon-separated paths) when set, else the serial devices
-    // found under VELSEND_DEV_DIR and VELSEND_SYS_TTY_DIR (/dev, /sys/class/tty).
+    // VELSEND_PORTS (colon-separated paths) when set, else the ports the
+    // system names (Windows), else the serial devices found under
+    // VELSEND_DEV_DIR and VELSEND_SYS_TTY_DIR (/dev, /sys/class/tty).
     static PortList FromEnvironment();
+    // Ports the system names "COMn": COM1..COM10 take their own entries,
+    // higher numbers the entries left free, lowest first.
+    static PortList FromNames(std::vector<std::string> names);
     static PortList FromSpec(std::string_view colonSeparated);
     // USB adapters first (ttyUSB, ttyACM), then on-board ports that really exist.
     static PortList Scan(const std::string& devDir = "/dev",
@@ -57,6 +62,7 @@ class PortList {
     std::array<std::string, kCount> paths_;
     std::array<PortIdentity, kCount> identities_;
     bool scanned_ = false;
+    bool named_ = false;
     std::string devDir_;
     std::string sysTtyDir_;
 };

@@ -214,4 +214,8 @@ bool SerialDevice::LineGoneError(int error) {
     return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE;
 }
 
+std::optional<std::vector<std::string>> NamedSerialPorts() {
+    return std::nullopt;
+}
+
 }  // namespace velsend::platform

@@ -204,4 +204,31 @@ bool SerialDevice::LineGoneError(int error) {
     return error == EIO || error == ENODEV || error == EBADF;
 }
 
+std::optional<std::vector<std::string>> NamedSerialPorts() {
+    // Every serial driver (on-board UART, USB adapter) enters its ports here
+    // while they are present.
+    std::vector<std::string> names;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t value[256];
+        DWORD valueLength = 256;
+        wchar_t data[64];
+        DWORD dataBytes = sizeof data - sizeof(wchar_t);
+        DWORD type = 0;
+        const LONG r = ::RegEnumValueW(key, i, value, &valueLength, nullptr, &type,
+                                       reinterpret_cast<BYTE*>(data), &dataBytes);
+        if (r == ERROR_NO_MORE_ITEMS) break;
+        if (r != ERROR_SUCCESS || type != REG_SZ) continue;
+        data[dataBytes / sizeof(wchar_t)] = L'\0';
+        std::string name;
+        for (const wchar_t* c = data; *c != L'\0' && *c < 0x80; ++c) name += static_cast<char>(*c);
+        if (!name.empty()) names.push_back(name);
+    }
+    ::RegCloseKey(key);
+    return names;
+}
+
 }  // namespace velsend::platform
