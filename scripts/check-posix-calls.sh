@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Fails when a POSIX-only header or call appears in src/ outside the platform
-# layer (src/base/platform/posix/ and win32/): everything above it must build
-# for Windows unchanged. Prints each offending line.
+# Fails when a POSIX-only header or call (or a Windows-only header) appears
+# in src/ outside the platform layer (src/base/platform/posix/ and win32/):
+# everything above it must build for both systems unchanged. Prints each
+# offending line.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-headers='unistd|termios|fcntl|poll|iconv|signal|dirent|pwd|grp|dlfcn|spawn|pthread|sys/[a-z_]+'
+headers='windows|winbase|io|process|direct|unistd|termios|fcntl|poll|iconv|signal|dirent|pwd|grp|dlfcn|spawn|pthread|sys/[a-z_]+'
 calls='::(open|read|write|close|_exit|syscall|unlinkat|fchown|chown|geteuid|getuid|readlink|symlink|mkfifo|pread|pwrite|fsync|fdatasync|syncfs|unlink|link|rename|access|stat|fstat|lstat|mkstemp|mkostemp|mkdtemp|fchmod|chmod|isatty|ioctl|fork|execv?p?e?|waitpid|pipe2?|dup2?|kill|getpid|flock|poll|select|sigaction|sigprocmask|pthread_sigmask|alarm|prctl|setrlimit|getrlimit|mmap|munmap|localtime_r|gmtime_r|tc[a-z]+|cf[a-z]+|iconv[a-z_]*)\('
 bare='(^|[^A-Za-z0-9_:.>])(sigaction|iconv_open|flock|tcsetattr|tcgetattr|cfmakeraw)[[:space:]]*\('
 
