@@ -18,10 +18,7 @@ cmake --build "$dir" -j "$(nproc)" --target velsend-cli velsend_windows_core_tes
 file "$dir/bin/velsend-cli.exe"
 [ $run_tests -eq 1 ] || exit 0
 
-export WINEPREFIX=$PWD/$dir/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-# The first start creates the prefix (a minute or so); later ones reuse it.
-[ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot -i >/dev/null 2>&1
+windows=$dir
+. scripts/wine-env.sh
 ctest --test-dir "$dir" -L unit -j "$(nproc)" --output-on-failure
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 "$wineserver" -k 2>/dev/null || true

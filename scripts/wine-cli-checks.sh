@@ -9,10 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 linux=${1:-build}/bin/velsend-cli
 windows=${2:-build-windows}
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-export WINEPREFIX=$PWD/$windows/wineprefix WINEDEBUG=-all
-[ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot -i >/dev/null 2>&1
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+. scripts/wine-env.sh
 "$wineserver" -p5 >/dev/null 2>&1 </dev/null
 work=$(mktemp -d)
 trap '"$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT

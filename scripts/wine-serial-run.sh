@@ -11,12 +11,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 linux=${1:-build}
 windows=${2:-build-windows}
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-export WINEPREFIX=$PWD/$windows/wineprefix WINEDEBUG=-all
-[ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot -i >/dev/null 2>&1
+. scripts/wine-env.sh
 # A server of our own, started here so that its diagnostics stay out of the
 # CLI's output and it does not wait around after the runs.
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 "$wineserver" -p5 >/dev/null 2>&1 </dev/null
 work=$(mktemp -d)
 sim_pid=

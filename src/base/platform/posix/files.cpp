@@ -233,12 +233,21 @@ int WriteStagedFile(const std::filesystem::path& file, std::string_view content)
     return error;
 }
 
-int FlushFolder(const std::filesystem::path& folder) {
+namespace {
+
+// fsync (the folder's names) or syncfs (its whole file system) on `folder`.
+int SyncFolder(const std::filesystem::path& folder, int (*sync)(int)) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool ok = fd >= 0 && ::fsync(fd) == 0;
+    const bool ok = fd >= 0 && sync(fd) == 0;
     const int error = ok ? 0 : errno;
     if (fd >= 0) ::close(fd);
     return error;
+}
+
+}  // namespace
+
+int FlushFolder(const std::filesystem::path& folder) {
+    return SyncFolder(folder, ::fsync);
 }
 
 bool RemoveMarkedFiles(const char* folderUtf8, const char* marker) noexcept {
@@ -304,11 +313,7 @@ std::string ProgramName() {
 }
 
 int FlushFileSystemOf(const std::filesystem::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool ok = fd >= 0 && ::syncfs(fd) == 0;
-    const int error = ok ? 0 : errno;
-    if (fd >= 0) ::close(fd);
-    return error;
+    return SyncFolder(folder, ::syncfs);
 }
 
 }  // namespace velsend::platform
