@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "base/platform/files.h"
 #include "base/platform/stop_requests.h"
@@ -89,36 +91,54 @@ void Digits(std::int64_t value, char* out) {
     out[n] = 0;
 }
 
-// Renames and removals are under way; a stop request waits for them.
-std::atomic<bool> gCommitting{false};
+// How many commits are under way, or kStopping once a stop request has
+// begun to remove the temporary files. One atomic, so that a stop request on
+// another thread (Windows' console events always come on one) can never
+// remove a staged file that a commit is about to rename.
+constexpr int kStopping = 1 << 30;
+std::atomic<int> gWriteState{0};
 std::atomic<int> gDeferredStop{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 void OnWriteStopRequest(int request) {
-    if (gCommitting.load()) {
+    for (;;) {
+        int state = gWriteState.load();
+        if ((state & kStopping) != 0) return;  // an earlier request ends the process
+        if (state == 0) {
+            if (!gWriteState.compare_exchange_strong(state, kStopping)) continue;
+            RemoveOwnTemporaryFiles();
+            platform::EndProcessNow(130);
+        }
+        // The last commit to end repeats it; one that ended meanwhile may
+        // have looked too early, so look again.
         gDeferredStop.store(request);
-        return;
+        if (gWriteState.load() != 0) return;
     }
-    RemoveOwnTemporaryFiles();
-    platform::EndProcessNow(130);
 }
 
-// Holds stop requests off for this thread while it lives; one that came
-// meanwhile (here or, deferred, in another thread) is acted on at the end.
+// A commit under way: stop requests wait until it ends (held off on this
+// thread, deferred on others) and are acted on then.
 class HeldSignals {
   public:
-    HeldSignals() { gCommitting.store(true); }
+    HeldSignals() {
+        int state = gWriteState.load();
+        do {
+            // The process is being ended from another thread: go no further.
+            while ((state & kStopping) != 0) std::this_thread::sleep_for(std::chrono::seconds(1));
+        } while (!gWriteState.compare_exchange_weak(state, state + 1));
+        held_.emplace();
+    }
     ~HeldSignals() {
-        gCommitting.store(false);
         held_.reset();
-        if (const int deferred = gDeferredStop.exchange(0); deferred != 0)
-            platform::RepeatStopRequest(deferred);
+        if (gWriteState.fetch_sub(1) == 1)
+            if (const int deferred = gDeferredStop.exchange(0); deferred != 0)
+                platform::RepeatStopRequest(deferred);
     }
     HeldSignals(const HeldSignals&) = delete;
     HeldSignals& operator=(const HeldSignals&) = delete;
 
   private:
-    std::optional<platform::HeldStopRequests> held_{std::in_place};
+    std::optional<platform::HeldStopRequests> held_;
 };
 
 Result<> SyncFolder(const fs::path& folder, const fs::path& named, bool wholeFileSystem) {
@@ -424,6 +444,10 @@ Result<> Transaction::Commit() {
         pending.push_back(std::move(file));
     }
 
+    // From the journal on, a stop request waits for the commit: files it
+    // removed after the journal named them would leave the journal's
+    // removals to be done without its renames.
+    HeldSignals held;
     // The journal: what the renames and removals are, then "end".
     const fs::path journal = folder / kJournalName;
     {
@@ -446,7 +470,6 @@ Result<> Transaction::Commit() {
     }
 
     // The commit proper: from here on the journal completes it whatever happens.
-    HeldSignals held;
     const int killAfter = KillAfterRenames();
     int renamed = 0;
     std::optional<Error> failed;
