@@ -458,7 +458,8 @@ Result<> Transaction::Commit() {
                  << JournalName(folder, writes_[i].target) << "\n";
         for (const fs::path& target : removals_) text << "D\t" << JournalName(folder, target) << "\n";
         text << "end\n";
-        int error = platform::WriteStagedFile(journal, text.str());
+        bool created = false;
+        int error = platform::WriteSmallFile(journal, text.str(), created);
         // One flush makes the staged files and the journal durable together
         // (a journal torn by a power loss has no end line and is undone).
         if (error == 0)

@@ -55,8 +55,10 @@ bool IsWritableFile(const std::filesystem::path& path);
 // `notRegular` is set when the file was there but no regular file.
 int AppendToFile(const std::filesystem::path& file, std::string_view text, bool& notRegular);
 
-// Writes `content` into a new `file` (replacing one left there), no sync.
-// 0 or the error; `created` tells whether the file was made.
+// Writes `content` into a new `file` (replacing one left there) for a later
+// FlushFileSystemOf of its folder to make durable: Windows, which has no
+// such flush, flushes the file itself. 0 or the error; `created` tells
+// whether the file was made.
 int WriteSmallFile(const std::filesystem::path& file, std::string_view content, bool& created);
 // Links `from` to the new name `to`; fails with EEXIST when `to` exists.
 int LinkNew(const std::filesystem::path& from, const std::filesystem::path& to);
@@ -73,11 +75,6 @@ PathKind KindOf(const std::filesystem::path& path);
 // Moves `from` over `to` in one step, replacing a file there; the move is
 // on the disk once the folder is flushed (FlushFolder). 0 or the error.
 int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
-
-// Writes `content` into `file` (created, or emptied first) so that a later
-// FlushFileSystemOf of its folder makes it durable: Windows, which has no
-// such flush, flushes the file itself. 0 or the error.
-int WriteStagedFile(const std::filesystem::path& file, std::string_view content);
 
 // Makes the names in `folder` (files moved in or out) durable: fsync of the
 // folder on POSIX; 0 at once on Windows, whose moves are written through.

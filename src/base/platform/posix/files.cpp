@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/platform/posix/write_all.h"
+
 namespace velsend::platform {
 
 ReadOnlyFile::ReadOnlyFile(const std::filesystem::path& path) {
@@ -80,21 +82,9 @@ int AppendToFile(const std::filesystem::path& file, std::string_view text, bool&
         notRegular = true;
         return 0;
     }
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
-            continue;
-        } else {
-            const int error = errno;
-            ::close(fd);
-            return error;
-        }
-    }
+    const int error = WriteAll(fd, text.data(), text.size());
     ::close(fd);
-    return 0;
+    return error;
 }
 
 int WriteSmallFile(const std::filesystem::path& file, std::string_view content, bool& created) {
@@ -102,9 +92,7 @@ int WriteSmallFile(const std::filesystem::path& file, std::string_view content, 
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return errno;
     created = true;
-    const auto length = static_cast<ssize_t>(content.size());
-    const bool written = ::write(fd, content.data(), content.size()) == length;
-    const int error = written ? 0 : errno;
+    const int error = WriteAll(fd, content.data(), content.size());
     ::close(fd);
     return error;
 }
@@ -149,15 +137,7 @@ bool ReplacementFile::IsOpen() const {
 }
 
 int ReplacementFile::Write(std::span<const std::uint8_t> bytes) {
-    if (fd_ < 0) return EBADF;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return n == 0 ? ENOSPC : errno;
-        done += static_cast<std::size_t>(n);
-    }
-    return 0;
+    return fd_ < 0 ? EBADF : WriteAll(fd_, bytes.data(), bytes.size());
 }
 
 int ReplacementFile::FlushToDisk() {
@@ -213,24 +193,6 @@ PathKind KindOf(const std::filesystem::path& path) {
 
 int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-}
-
-int WriteStagedFile(const std::filesystem::path& file, std::string_view content) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return errno;
-    std::size_t done = 0;
-    int error = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n == 0 ? ENOSPC : errno;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    return error;
 }
 
 namespace {

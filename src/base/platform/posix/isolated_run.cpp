@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <csignal>
 
+#include "base/platform/posix/write_all.h"
+
 namespace velsend::platform {
 
 IsolatedRun RunIsolated(const std::function<std::string()>& work, unsigned maxSeconds) {
@@ -77,16 +79,8 @@ ScratchFile::ScratchFile(std::string_view bytes) {
         error_ = errno;
         return;
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error_ = n == 0 ? ENOSPC : errno;
-            return;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    error_ = WriteAll(fd_, bytes.data(), bytes.size());
+    if (error_ != 0) return;
     path_ = "/proc/self/fd/" + std::to_string(fd_);
 }
 

@@ -98,9 +98,10 @@ int WriteSmallFile(const std::filesystem::path& file, std::string_view content, 
     if (h == INVALID_HANDLE_VALUE) return LastErrno();
     created = true;
     DWORD wrote = 0;
+    // Flushed: Windows has no flush of a whole file system to cover it later.
     const bool ok = ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &wrote,
                                 nullptr) &&
-                    wrote == content.size();
+                    wrote == content.size() && ::FlushFileBuffers(h);
     const int error = ok ? 0 : LastErrno();
     ::CloseHandle(h);
     return error;
@@ -224,19 +225,6 @@ int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path
     return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 0
                : LastErrno();
-}
-
-int WriteStagedFile(const std::filesystem::path& file, std::string_view content) {
-    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return LastErrno();
-    DWORD wrote = 0;
-    const bool ok = ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &wrote,
-                                nullptr) &&
-                    wrote == content.size() && ::FlushFileBuffers(h);
-    const int error = ok ? 0 : LastErrno();
-    ::CloseHandle(h);
-    return error;
 }
 
 int FlushFolder(const std::filesystem::path&) {

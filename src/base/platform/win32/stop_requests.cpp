@@ -2,42 +2,42 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace velsend::platform {
 namespace {
 
-StopRequestHandler::Callback gCallback = nullptr;
-StopRequestHandler::Callback gAction = nullptr;
-
-BOOL WINAPI OnControlAction(DWORD event) {
-    if (gAction == nullptr) return FALSE;
-    gAction(static_cast<int>(event));
-    // The action came back: it was put off (a commit is under way) and the
-    // committing thread repeats it when done. Closing the console, logoff
-    // and shutdown end the process when this returns: wait for that.
-    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
-        ::Sleep(4000);
-    return TRUE;
-}
+// A living StopRequestHandler's callback, else the process's stop action.
+std::atomic<StopRequestHandler::Callback> gCallback{nullptr};
+std::atomic<StopRequestHandler::Callback> gAction{nullptr};
 
 BOOL WINAPI OnControl(DWORD event) {
-    if (gCallback == nullptr) return FALSE;
-    gCallback(static_cast<int>(event));
+    StopRequestHandler::Callback handle = gCallback.load();
+    if (handle == nullptr) handle = gAction.load();
+    if (handle == nullptr) return FALSE;
+    handle(static_cast<int>(event));
     // Closing the console, logoff and shutdown end the process when this
-    // returns: give the stopped run a moment to close the port and say so.
+    // returns: give the stopped run a moment to close the port and say so,
+    // or the commit that put the action off a moment to end and repeat it.
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
         ::Sleep(3000);
     return TRUE;
+}
+
+// One handler for the process, installed on first need and never removed.
+void InstallHandler() {
+    static const bool installed = ::SetConsoleCtrlHandler(OnControl, TRUE) != 0;
+    (void)installed;
 }
 
 }  // namespace
 
 StopRequestHandler::StopRequestHandler(Callback onStop, bool) {
     gCallback = onStop;
-    ::SetConsoleCtrlHandler(OnControl, TRUE);
+    InstallHandler();
 }
 
 StopRequestHandler::~StopRequestHandler() {
-    ::SetConsoleCtrlHandler(OnControl, FALSE);
     gCallback = nullptr;
 }
 
@@ -66,7 +66,7 @@ std::string StopRequestHandler::Name(int request) {
 
 void InstallStopAction(StopRequestHandler::Callback onStop) {
     gAction = onStop;
-    ::SetConsoleCtrlHandler(OnControlAction, TRUE);
+    InstallHandler();
 }
 
 void IgnoreFileSizeLimit() {}
@@ -76,7 +76,8 @@ HeldStopRequests::HeldStopRequests() : previous_{} {}
 HeldStopRequests::~HeldStopRequests() = default;
 
 void RepeatStopRequest(int request) {
-    if (gAction != nullptr) gAction(request);
+    if (const StopRequestHandler::Callback action = gAction.load(); action != nullptr)
+        action(request);
 }
 
 void EndProcessNow(int code) {
