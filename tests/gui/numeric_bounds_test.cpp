@@ -48,7 +48,7 @@ class NumericBoundsTest : public ::testing::Test {
         return false;
     }
     test::TempDir dir;
-    base::RunState state;
+    gui::kit::RunState state;
     test::ScriptedMessages messages;
 };
 
@@ -63,43 +63,43 @@ TEST_F(NumericBoundsTest, EveryNumberFieldRefusesOnePastItsBound) {
         {"DeviceDetailDlg",
          [this] {
              state.ControllerModel = 2;
-             return std::make_unique<devices::DeviceDetailDlg>(state, messages);
+             return std::make_unique<gui::devices::DeviceDetailDlg>(state, messages);
          },
          with({{"loop", 255}, {"address", 255}, {"delay", 127}})},
         {"ModuleDeviceDlg",
          [this] {
              state.ControllerModel = 1;
              state.BusDeviceClass = store::kModuleClass;
-             return std::make_unique<devices::ModuleDeviceDlg>(state, messages);
+             return std::make_unique<gui::devices::ModuleDeviceDlg>(state, messages);
          },
          with({{"delay", 127}})},
         {"AlarmDeviceDlg",
          [this] {
              state.ControllerModel = 1;
-             return std::make_unique<devices::AlarmDeviceDlg>(state, messages);
+             return std::make_unique<gui::devices::AlarmDeviceDlg>(state, messages);
          },
          place},
         {"DeviceTypeDlg",
-         [this] { return std::make_unique<devices::DeviceTypeDlg>(state, messages); },
+         [this] { return std::make_unique<gui::devices::DeviceTypeDlg>(state, messages); },
          {{"loop", 255}, {"address", 255}}},
         {"QuickSetDlg",
-         [this] { return std::make_unique<devices::QuickSetDlg>(state, messages); },
+         [this] { return std::make_unique<gui::devices::QuickSetDlg>(state, messages); },
          {{"loop", 255}, {"first", 255}, {"last", 255}}},
         {"NineByteNodeSetDlg",
          [this] {
-             return std::make_unique<store::NineByteNodeSetDlg>(state.Node9, state.Project, messages);
+             return std::make_unique<gui::store::NineByteNodeSetDlg>(state.Node9, state.Project, messages);
          },
          {{"local", 63}, {"networkCount", 64}, {"driverFirst", 63}, {"linkageFirst", 63},
           {"linkageLast", 63}}},
         {"TenByteNodeSetDlg",
          [this] {
-             return std::make_unique<store::TenByteNodeSetDlg>(state.Node10, state.Project, messages);
+             return std::make_unique<gui::store::TenByteNodeSetDlg>(state.Node10, state.Project, messages);
          },
          {{"local", 63}, {"networkCount", 64}, {"driverFirst", 63}, {"driverLast", 63},
           {"linkageFirst", 63}, {"linkageLast", 63}}},
         {"TransferRulesDlg",
          [this] {
-             return std::make_unique<burner::TransferRulesDlg>(state.Rules, state.Ports, 2, messages);
+             return std::make_unique<gui::burner::TransferRulesDlg>(state.Rules, state.Ports, 2, messages);
          },
          {{"firstLogic", 1023}, {"lastLogic", 1023}, {"firstLoop", 255}, {"lastLoop", 255},
           {"firstAddress", 255}, {"lastAddress", 255}, {"firstPhrase", 255},
