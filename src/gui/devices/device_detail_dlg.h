@@ -85,7 +85,6 @@ class DeviceDetailDlg : public QDialog {
     void OnSetNext();
     void OnReadNext();
     bool ReportSave(const base::Result<>& result);
-    void AfterMove();
     void SelectFocusedEdit();
     void OnGridClicked(int address);
     void OnGridBox(bool on);
