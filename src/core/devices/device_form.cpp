@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "core/phrases/phrase_library.h"
+#include "base/file_write.h"
 #include "base/gbk.h"
 
 namespace velsend::devices {
@@ -112,6 +113,8 @@ store::DeviceRecord MergeRecord(const store::DeviceRecord& stored, const DeviceF
 
 base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int address,
                               const DeviceForm& form) {
+    const base::ChangeText what("详细设置：回路 " + std::to_string(held.loop) + " 地址 " +
+                                std::to_string(address));
     const auto i = static_cast<std::size_t>(address);
     const DeviceForm shown = FormOf(held, address);
     if (form.name != shown.name) held.names[i] = store::MakeName(form.name);
