@@ -20,6 +20,7 @@ class MessageService;
 
 namespace velsend::app::gui {
 
+class EditMenu;
 class FileMenu;
 class MainView;
 class ProjectFolders;
@@ -55,6 +56,8 @@ class MainFrame : public QMainWindow {
     bool OpenFolder(const QString& folder);
     // The "文件" menu, first in every menu bar.
     QMenu* FileMenu() const;
+    // "编辑", after "文件" in every menu bar: undo, redo, the history.
+    QMenu* EditMenu() const;
     QMenu* HelpMenu() const { return helpMenu_; }
     // The menu item that turns the serial trace on and off.
     QAction* TraceAction() const;
@@ -92,6 +95,7 @@ class MainFrame : public QMainWindow {
     std::unique_ptr<ProjectFolders> ownFolders_;
     ProjectFolders& folders_;
     gui::FileMenu* fileMenu_ = nullptr;
+    gui::EditMenu* editMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;  // "帮助", last on every bar
     std::unique_ptr<SheetCommands> sheets_;
     CommandRegistry commands_;

@@ -11,6 +11,7 @@
 #include "app/main_frame.h"
 #include "app/termination.h"
 #include "app/project_folders.h"
+#include "core/history/history.h"
 
 namespace velsend::app::gui {
 
@@ -82,6 +83,7 @@ bool VelsendApp::InitInstance() {
     messages_.SetDialogFolders(folders_.get());
     frame_ = std::make_unique<MainFrame>(state_, messages_, *folders_);
     frame_->show();
+    history::Install(state_.Project.Root());
     const QString folder = folders_->StartFolder(parser.positionalArguments().value(0));
     if (!folder.isEmpty()) frame_->OpenFolder(folder);
     if (parser.isSet(trace)) frame_->StartTrace(parser.value(trace));

@@ -176,9 +176,13 @@ base::Result<> ApplyQuickSet(store::DeviceFile& devices, const QuickSetRequest& 
     return base::Ok();
 }
 
+std::string QuickSetChangeText(int loop, const QuickSetRequest& request) {
+    return "快速设置：回路 " + std::to_string(loop) + " 地址 " + std::to_string(request.first) + "–" +
+           std::to_string(request.last);
+}
+
 base::Result<> RunQuickSet(const store::ProjectDir& dir, int loop, const QuickSetRequest& request) {
-    const base::ChangeText what("快速设置：回路 " + std::to_string(loop) + " 地址 " +
-                                std::to_string(request.first) + "–" + std::to_string(request.last));
+    const base::ChangeText what(QuickSetChangeText(loop, request));
     auto devices = store::LoadDeviceFile(dir, loop);
     if (!devices) return devices.error();
     if (auto applied = ApplyQuickSet(*devices, request); !applied) return applied;

@@ -198,11 +198,14 @@ Result<std::uint64_t> Keep(const fs::path& folder, const fs::path& source, const
     if (platform::KindOf(object) == platform::PathKind::Regular) return std::uint64_t{0};
     std::error_code ec;
     if (!fs::is_symlink(fs::symlink_status(source, ec))) {
+        // The replaced file's blocks are then the history's alone: they count.
         const int error = platform::LinkNew(source, object);
-        if (error == 0 || platform::IsExistsError(error)) return std::uint64_t{0};
+        if (error == 0) return static_cast<std::uint64_t>(bytes.size());
+        if (platform::IsExistsError(error)) return std::uint64_t{0};
     }
     // A copy goes in whole or not at all: a name that is there holds its content.
-    const fs::path staged = object.string() + ".new";
+    fs::path staged = object;
+    staged += ".new";
     bool created = false;
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     if (const int error = platform::WriteSmallFile(staged, text, created); error != 0) {
@@ -214,6 +217,14 @@ Result<std::uint64_t> Keep(const fs::path& folder, const fs::path& source, const
         return HistoryError(object, error);
     }
     return static_cast<std::uint64_t>(bytes.size());
+}
+
+// The state outside a change's commit (after pruning): a state a kill
+// leaves behind names steps that are gone, which loading skips.
+Result<> WriteState(const fs::path& folder, const State& state) {
+    const std::string text = StateText(state);
+    return base::WriteWholeFile(HistoryFolder(folder) / "state",
+                                std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 // An undo or redo under way in this thread: its commit writes the state, not a new step.
@@ -326,8 +337,20 @@ class Recorder final : public base::CommitRecorder {
         // Steps that could have been redone are dropped by a new change.
         for (int n = tNewState.last + 1; n <= tOldState.last; ++n)
             (void)platform::RemoveFile(StepPath(folder, n));
-        if (tNewState.last - tNewState.first + 1 > kMaxSteps || tNewState.bytes > kMaxBytes)
+        if (tNewState.bytes > kMaxBytes) {
             (void)Prune(folder, kMaxSteps, kMaxBytes);
+        } else if (tNewState.last - tNewState.first + 1 > kMaxSteps) {
+            // The oldest step goes at once; the contents only it named are
+            // looked for now and then, which reads every step.
+            if (tNewState.last % 16 == 0) {
+                (void)Prune(folder, kMaxSteps, kMaxBytes);
+            } else {
+                State state = tNewState;
+                for (; state.last - state.first + 1 > kMaxSteps; ++state.first)
+                    (void)platform::RemoveFile(StepPath(folder, state.first));
+                (void)WriteState(folder, state);
+            }
+        }
     }
 
     // Drops the oldest steps beyond the bounds and the contents no step
@@ -388,9 +411,7 @@ class Recorder final : public base::CommitRecorder {
         if (drop > 0) state.first = sizes[drop - 1].first + 1;
         if (state.applied < state.first - 1) state.applied = state.first - 1;
         state.bytes = total();
-        const std::string text = StateText(state);
-        return base::WriteWholeFile(HistoryFolder(folder) / "state",
-                                    std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        return WriteState(folder, state);
     }
 
   private:
@@ -456,9 +477,7 @@ Result<Step> ReplayStep(const fs::path& folder, const Step& step, bool forward, 
     tReplay = &replay;
     Result<> done = base::Ok();
     if (transaction.Empty()) {
-        const std::string text = StateText(replay.state);
-        done = base::WriteWholeFile(HistoryFolder(folder) / "state",
-                                    std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        done = WriteState(folder, replay.state);
     } else {
         done = transaction.Commit();
     }

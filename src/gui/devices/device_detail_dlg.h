@@ -82,6 +82,8 @@ class DeviceDetailDlg : public QDialog {
     void OnClassPicked(int productClass);
     void OnSetNext();
     void OnReadNext();
+    // Ctrl+Z: undoes the newest change and shows its address again.
+    void OnUndo();
     bool ReportSave(const base::Result<>& result);
     void AfterMove();
     void SelectFocusedEdit();
