@@ -149,6 +149,17 @@ TEST(History, ANewChangeDropsRedoAndTheOldestStepsGo) {
     EXPECT_EQ(h->ToRedo(), nullptr);
     EXPECT_EQ(h->ToUndo()->what, "修改 logic9.dat");
     EXPECT_EQ(Redo(dir.path()).error().code, kNothingToDo);
+
+    // A project file that is a link is read through and replaced, as without
+    // a history; the file it pointed to is never written.
+    const std::vector<std::uint8_t> shared{'T', '9'};
+    test::WriteBytes(dir / "shared.bin", shared);
+    fs::create_symlink(dir / "shared.bin", dir / "logic20.dat");
+    ASSERT_TRUE(logic::WriteLogicRule(project, 20, "T1"));
+    EXPECT_FALSE(fs::is_symlink(dir / "logic20.dat"));
+    ASSERT_TRUE(Undo(dir.path()));
+    EXPECT_EQ(test::ReadBytes(dir / "logic20.dat"), shared);
+    EXPECT_EQ(test::ReadBytes(dir / "shared.bin"), shared);
     Uninstall();
 }
 

@@ -57,14 +57,20 @@ Error HistoryError(const fs::path& file, int error) {
     return base::SystemError("无法写入修改历史“" + platform::PathToUtf8(file.filename()) + "”。", error);
 }
 
-// A regular file's bytes (links are not followed into: a kept content is
-// never a link); nullopt when there is none.
-Result<std::optional<std::vector<std::uint8_t>>> ReadFile(const fs::path& path) {
+// What a file holds; nullopt when there is none. A project file is read as
+// the file module reads it (through a link; anything but a regular file
+// holds nothing, and is replaced by a write); a kept content must be a
+// regular file of its own, never a link.
+enum class Kind { ProjectFile, Kept };
+Result<std::optional<std::vector<std::uint8_t>>> ReadFile(const fs::path& path,
+                                                          Kind kind = Kind::ProjectFile) {
     std::error_code ec;
-    const fs::file_status st = fs::symlink_status(path, ec);
+    const fs::file_status st = kind == Kind::Kept ? fs::symlink_status(path, ec) : fs::status(path, ec);
     if (ec || !fs::exists(st)) return std::optional<std::vector<std::uint8_t>>();
-    if (!fs::is_regular_file(st))
+    if (!fs::is_regular_file(st)) {
+        if (kind == Kind::ProjectFile) return std::optional<std::vector<std::uint8_t>>();
         return Error{store::ReadFailedText(path), "不是普通文件", EINVAL};
+    }
     platform::ReadOnlyFile file(path);
     if (!file.IsOpen()) {
         if (platform::IsNotFoundError(file.Error())) return std::optional<std::vector<std::uint8_t>>();
@@ -577,7 +583,8 @@ Result<> Clear(const fs::path& folder) {
 Result<std::optional<std::vector<std::uint8_t>>> Content(const fs::path& folder, const std::string& hash) {
     if (hash.empty()) return std::optional<std::vector<std::uint8_t>>();
     const fs::path object = ObjectPath(folder, hash);
-    auto bytes = IsHash(hash) ? ReadFile(object) : Result<std::optional<std::vector<std::uint8_t>>>(std::nullopt);
+    auto bytes = IsHash(hash) ? ReadFile(object, Kind::Kept)
+                              : Result<std::optional<std::vector<std::uint8_t>>>(std::nullopt);
     if (!bytes) return bytes.error();
     if (!*bytes || Sha256Hex(**bytes) != hash)
         return Error{HistoryText("保存的文件内容已丢失或被改动"), platform::PathToUtf8(object), EIO};
