@@ -5,7 +5,8 @@
 #                must end as exactly one of the two workbooks (the one that
 #                ran last, or the only one when the other was refused)
 #   edits        two quick-sets on one loop at once, each on its own
-#                addresses: both edits must be there
+#                addresses: both edits must be there, as two steps that
+#                undo to the project before them
 #   signals      SIGTERM, SIGINT or SIGHUP at a random moment of excel-import,
 #                copy-loop, print, sd-import, excel-export or velnet-import:
 #                exit 0 or 130, no temporary file anywhere, an import's project
@@ -130,6 +131,11 @@ for i in $(seq 1 "$trials"); do
     shown=$("$cli" --dir "$p" show devices 7)
     echo "$shown" | grep -Eq '^0[[:space:]].*模块' || { lost=$((lost + 1)); echo "  lost: $(echo "$shown" | grep -E '^0[[:space:]]')"; }
     echo "$shown" | grep -Eq '^100[[:space:]].*借用' || { lost=$((lost + 1)); echo "  lost: $(echo "$shown" | grep -E '^100[[:space:]]')"; }
+    # Two steps, one after the other: undoing both gives the project before either.
+    if [ "$(steps "$p")" -ne $((base_steps + 2)) ] || ! "$cli" --dir "$p" undo >/dev/null 2>&1 ||
+        ! "$cli" --dir "$p" undo >/dev/null 2>&1 || [ "$(state "$p")" != "$ref_a" ]; then
+        torn=$((torn + 1)); echo "  quick-set trial $i: the two steps do not undo to the project before them"
+    fi
 done
 echo "  lost edits: $lost"
 
