@@ -11,9 +11,9 @@
 #include "gui/kit/qt_text.h"
 #include "gui/kit/run_state.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
-EditMenu::EditMenu(MainFrame& frame, base::RunState& state, ui::MessageService& messages)
+EditMenu::EditMenu(MainFrame& frame, gui::kit::RunState& state, gui::kit::MessageService& messages)
     : QObject(&frame),
       frame_(frame),
       state_(state),
@@ -35,7 +35,7 @@ EditMenu::EditMenu(MainFrame& frame, base::RunState& state, ui::MessageService& 
     list->setObjectName(QStringLiteral("historyList"));
     list->setStatusTip(QStringLiteral("查看工程的每一次修改，恢复到其中一步之前"));
     connect(list, &QAction::triggered, this, [this] {
-        history::HistoryDlg dialog(state_.Project, state_.ControllerModel, messages_, &frame_);
+        gui::history::HistoryDlg dialog(state_.Project, state_.ControllerModel, messages_, &frame_);
         dialog.exec();
         Refresh();
     });
@@ -49,15 +49,15 @@ void EditMenu::Refresh() {
     const history::Step* toRedo = loaded ? loaded->ToRedo() : nullptr;
     // The shortcuts stay live (the menu's texts may be older than the files):
     // the command itself says when there is nothing to do.
-    undo_->setText(toUndo ? QStringLiteral("撤销 ") + ui::Q(toUndo->what) : QStringLiteral("撤销"));
-    redo_->setText(toRedo ? QStringLiteral("重做 ") + ui::Q(toRedo->what) : QStringLiteral("重做"));
+    undo_->setText(toUndo ? QStringLiteral("撤销 ") + gui::kit::Q(toUndo->what) : QStringLiteral("撤销"));
+    redo_->setText(toRedo ? QStringLiteral("重做 ") + gui::kit::Q(toRedo->what) : QStringLiteral("重做"));
 }
 
 void EditMenu::OnUndo(bool redo) {
-    if (auto done = history::UndoWithQuestion(state_.Project, redo, messages_, &frame_))
+    if (auto done = gui::history::UndoWithQuestion(state_.Project, redo, messages_, &frame_))
         frame_.statusBar()->showMessage((redo ? QStringLiteral("已重做：") : QStringLiteral("已撤销：")) +
-                                        ui::Q(done->what));
+                                        gui::kit::Q(done->what));
     Refresh();
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

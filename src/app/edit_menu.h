@@ -5,14 +5,12 @@
 class QAction;
 class QMenu;
 
-namespace velsend::base {
+namespace velsend::gui::kit {
 struct RunState;
-}
-namespace velsend::ui {
 class MessageService;
 }
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 class MainFrame;
 
@@ -21,7 +19,7 @@ class MainFrame;
 class EditMenu : public QObject {
     Q_OBJECT
   public:
-    EditMenu(MainFrame& frame, base::RunState& state, ui::MessageService& messages);
+    EditMenu(MainFrame& frame, gui::kit::RunState& state, gui::kit::MessageService& messages);
 
     QMenu* Menu() const { return menu_; }
     QAction* UndoAction() const { return undo_; }
@@ -33,11 +31,11 @@ class EditMenu : public QObject {
     void OnUndo(bool redo);
 
     MainFrame& frame_;
-    base::RunState& state_;
-    ui::MessageService& messages_;
+    gui::kit::RunState& state_;
+    gui::kit::MessageService& messages_;
     QMenu* menu_;
     QAction* undo_;
     QAction* redo_;
 };
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

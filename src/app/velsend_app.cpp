@@ -14,7 +14,7 @@
 #include "base/project_lock.h"
 #include "core/history/history.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 using namespace velsend::base;
 namespace {
@@ -94,4 +94,4 @@ bool VelsendApp::InitInstance() {
     return true;
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

@@ -11,25 +11,25 @@
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::history {
+namespace velsend::gui::history {
 
-std::optional<Step> UndoWithQuestion(const store::ProjectDir& dir, bool redo,
-                                     ui::MessageService& messages, QWidget* parent) {
-    auto done = redo ? Redo(dir.Root()) : Undo(dir.Root());
-    if (!done && done.error().code == kChangedSince &&
+std::optional<Step> UndoWithQuestion(const velsend::store::ProjectDir& dir, bool redo,
+                                     kit::MessageService& messages, QWidget* parent) {
+    auto done = redo ? velsend::history::Redo(dir.Root()) : velsend::history::Undo(dir.Root());
+    if (!done && done.error().code == velsend::history::kChangedSince &&
         messages.Confirm(parent,
-                         ui::Q(done.error().userText) +
+                         kit::Q(done.error().userText) +
                              (redo ? QStringLiteral("\n仍然重做吗？") : QStringLiteral("\n仍然撤销吗？")),
-                         ui::MessageService::AppTitle(), ui::MessageIcon::Warning))
-        done = redo ? Redo(dir.Root(), true) : Undo(dir.Root(), true);
+                         kit::MessageService::AppTitle(), kit::MessageIcon::Warning))
+        done = redo ? velsend::history::Redo(dir.Root(), true) : velsend::history::Undo(dir.Root(), true);
     if (done) return *done;
-    if (done.error().code != kChangedSince)
-        messages.Message(parent, ui::Q(done.error().Full()), ui::MessageService::AppTitle(),
-                         ui::MessageIcon::Warning);
+    if (done.error().code != velsend::history::kChangedSince)
+        messages.Message(parent, kit::Q(done.error().Full()), kit::MessageService::AppTitle(),
+                         kit::MessageIcon::Warning);
     return std::nullopt;
 }
 
-HistoryDlg::HistoryDlg(const store::ProjectDir& dir, int controllerModel, ui::MessageService& messages,
+HistoryDlg::HistoryDlg(const velsend::store::ProjectDir& dir, int controllerModel, kit::MessageService& messages,
                        QWidget* parent)
     : QDialog(parent),
       dir_(dir),
@@ -72,10 +72,10 @@ HistoryDlg::HistoryDlg(const store::ProjectDir& dir, int controllerModel, ui::Me
 }
 
 void HistoryDlg::Fill() {
-    auto loaded = Load(dir_.Root());
+    auto loaded = velsend::history::Load(dir_.Root());
     if (!loaded) {
-        messages_.Message(this, ui::Q(loaded.error().Full()), ui::MessageService::AppTitle(),
-                          ui::MessageIcon::Warning);
+        messages_.Message(this, kit::Q(loaded.error().Full()), kit::MessageService::AppTitle(),
+                          kit::MessageIcon::Warning);
         loaded = History{};
     }
     history_ = std::move(*loaded);
@@ -84,8 +84,8 @@ void HistoryDlg::Fill() {
     // Newest first; undone steps (redo brings them back) greyed.
     for (auto it = history_.steps.rbegin(); it != history_.steps.rend(); ++it, ++row) {
         const bool undone = it->number > history_.applied;
-        const QString what = ui::Q(it->what) + (undone ? QStringLiteral("（已撤销）") : QString());
-        const QString cells[] = {ui::Q(FormatTime(it->time)), ui::Q(it->program), what};
+        const QString what = kit::Q(it->what) + (undone ? QStringLiteral("（已撤销）") : QString());
+        const QString cells[] = {kit::Q(velsend::history::FormatTime(it->time)), kit::Q(it->program), what};
         for (int column = 0; column < 3; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             item->setData(Qt::UserRole, it->number);
@@ -96,7 +96,7 @@ void HistoryDlg::Fill() {
     list_->resizeColumnsToContents();
     size_->setText(QStringLiteral("共 %1 步，占用 %2")
                        .arg(history_.steps.size())
-                       .arg(ui::Q(FormatBytes(history_.bytes))));
+                       .arg(kit::Q(velsend::history::FormatBytes(history_.bytes))));
     // The step an undo would take back is selected first.
     int first = 0;
     for (int r = 0; r < list_->rowCount(); ++r)
@@ -121,13 +121,13 @@ void HistoryDlg::ShowSelected() {
         difference_->clear();
         return;
     }
-    const auto lines = StepDifference(dir_.Root(), *step, model_);
+    const auto lines = velsend::history::StepDifference(dir_.Root(), *step, model_);
     if (!lines) {
-        difference_->setPlainText(ui::Q(lines.error().Full()));
+        difference_->setPlainText(kit::Q(lines.error().Full()));
         return;
     }
     QStringList text;
-    for (const report::ProjectDifference& d : *lines) text << ui::Q(d.text);
+    for (const velsend::report::ProjectDifference& d : *lines) text << kit::Q(d.text);
     if (text.isEmpty()) text << QStringLiteral("（没有可显示的数据差别）");
     difference_->setPlainText(text.join(QLatin1Char('\n')));
 }
@@ -139,11 +139,11 @@ void HistoryDlg::OnRestore() {
     // Newest first, down to and with the selected step; a refusal stops there.
     while (history_.applied >= number) {
         if (!UndoWithQuestion(dir_, false, messages_, this)) break;
-        auto loaded = Load(dir_.Root());
+        auto loaded = velsend::history::Load(dir_.Root());
         if (!loaded) break;
         history_ = std::move(*loaded);
     }
     Fill();
 }
 
-}  // namespace velsend::history
+}  // namespace velsend::gui::history

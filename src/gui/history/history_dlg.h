@@ -12,17 +12,20 @@ class QPushButton;
 class QTableWidget;
 class QWidget;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
 }
 
-namespace velsend::history {
+namespace velsend::gui::history {
+
+using velsend::history::History;
+using velsend::history::Step;
 
 // Undoes (or with `redo` makes again) the newest step of `dir`'s history,
 // asking first when a file was changed since. The words of the step done, or
 // nothing (refused, nothing to do, or the user said no; the message shown).
-std::optional<Step> UndoWithQuestion(const store::ProjectDir& dir, bool redo,
-                                     ui::MessageService& messages, QWidget* parent);
+std::optional<Step> UndoWithQuestion(const velsend::store::ProjectDir& dir, bool redo,
+                                     kit::MessageService& messages, QWidget* parent);
 
 // "修改历史…": the project's steps (time, program, what), the decoded
 // difference of the selected one, the history's size, and "恢复到此步之前",
@@ -30,7 +33,7 @@ std::optional<Step> UndoWithQuestion(const store::ProjectDir& dir, bool redo,
 class HistoryDlg : public QDialog {
     Q_OBJECT
   public:
-    HistoryDlg(const store::ProjectDir& dir, int controllerModel, ui::MessageService& messages,
+    HistoryDlg(const velsend::store::ProjectDir& dir, int controllerModel, kit::MessageService& messages,
                QWidget* parent = nullptr);
 
     QTableWidget* List() const { return list_; }
@@ -40,9 +43,9 @@ class HistoryDlg : public QDialog {
     void ShowSelected();
     void OnRestore();
 
-    store::ProjectDir dir_;
+    velsend::store::ProjectDir dir_;
     int model_;
-    ui::MessageService& messages_;
+    kit::MessageService& messages_;
     History history_;
     QTableWidget* list_;
     QPlainTextEdit* difference_;
@@ -50,4 +53,4 @@ class HistoryDlg : public QDialog {
     QPushButton* restore_;
 };
 
-}  // namespace velsend::history
+}  // namespace velsend::gui::history

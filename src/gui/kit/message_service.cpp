@@ -10,7 +10,7 @@
 #include "base/controller_model.h"
 #include "gui/kit/screen_fit.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 namespace {
 
 QMessageBox::Icon ToQt(MessageIcon icon) {
@@ -129,4 +129,4 @@ QString WidgetMessageService::ExistingFolder(QWidget* parent, const QString& cap
                          QFileDialog::Directory);
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
