@@ -5,13 +5,18 @@
 #                must end as exactly one of the two workbooks (the one that
 #                ran last, or the only one when the other was refused)
 #   edits        two quick-sets on one loop at once, each on its own
-#                addresses: both edits must be there
+#                addresses: both edits must be there, as two steps that
+#                undo to the project before them
 #   signals      SIGTERM, SIGINT or SIGHUP at a random moment of excel-import,
 #                copy-loop, print, sd-import, excel-export or velnet-import:
 #                exit 0 or 130, no temporary file anywhere, an import's project
 #                one workbook or the other
 #   kills        SIGKILL at a random moment of an import, then `show info`:
-#                the project one workbook or the other, no temporary file
+#                the project one workbook or the other, no temporary file;
+#                the history holds the import's step exactly when the project
+#                holds the import, and undoing it gives the project before it
+# Both concurrent trials check the history too: the newest step is the
+# command whose result the project holds, and no step is torn.
 # Prints the counts; exits non-zero unless every count of faults is 0.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -70,7 +75,24 @@ done
 
 fresh() { rm -rf "$1"; cp -a "$work/ref-a" "$1"; }
 
-mixed=0 lost=0 left=0 refused=0 stopped=0 badexit=0
+# History lines of a project (newest first: number, time, program, what).
+steps() { "$cli" --dir "$1" history 2>/dev/null | wc -l; }
+newest() { "$cli" --dir "$1" history 2>/dev/null | head -1 | cut -f4; }
+base_steps=$(steps "$work/ref-a")
+# Project $1 in state $2 and its history agree: b's import is there exactly
+# when its step is.
+history_agrees() {
+    local n w
+    n=$(steps "$1")
+    w=$(newest "$1")
+    if [ "$2" = "$ref_b" ]; then
+        [ "$w" = "从Excel导入 b.xlsx" ] || return 1
+    elif [ "$2" = "$ref_a" ]; then
+        [ "$n" -eq "$base_steps" ] || [ "$w" = "从Excel导入 a.xlsx" ] || return 1
+    fi
+}
+
+mixed=0 lost=0 left=0 refused=0 stopped=0 badexit=0 torn=0
 echo "concurrent imports: $trials trials"
 for i in $(seq 1 "$trials"); do
     p=$work/c
@@ -96,6 +118,7 @@ for i in $(seq 1 "$trials"); do
             echo "  mixed (first exited $first_status):" $(diff -rq -x .velsend-lock "$p" "$work/ref-b" | head -3)
         }
     fi
+    history_agrees "$p" "$s" || { torn=$((torn + 1)); echo "  concurrent trial $i: history and project disagree"; }
 done
 echo "  mixed projects: $mixed, second refused: $refused"
 
@@ -111,6 +134,11 @@ for i in $(seq 1 "$trials"); do
     shown=$("$cli" --dir "$p" show devices 7)
     echo "$shown" | grep -Eq '^0[[:space:]].*模块' || { lost=$((lost + 1)); echo "  lost: $(echo "$shown" | grep -E '^0[[:space:]]')"; }
     echo "$shown" | grep -Eq '^100[[:space:]].*借用' || { lost=$((lost + 1)); echo "  lost: $(echo "$shown" | grep -E '^100[[:space:]]')"; }
+    # Two steps, one after the other: undoing both gives the project before either.
+    if [ "$(steps "$p")" -ne $((base_steps + 2)) ] || ! "$cli" --dir "$p" undo >/dev/null 2>&1 ||
+        ! "$cli" --dir "$p" undo >/dev/null 2>&1 || [ "$(state "$p")" != "$ref_a" ]; then
+        torn=$((torn + 1)); echo "  quick-set trial $i: the two steps do not undo to the project before them"
+    fi
 done
 echo "  lost edits: $lost"
 
@@ -175,9 +203,20 @@ for i in $(seq 1 "$trials"); do
     "$cli" --dir "$p" show info >/dev/null
     s=$(state "$p")
     [ "$s" = "$ref_a" ] || [ "$s" = "$ref_b" ] || { mixed=$((mixed + 1)); echo "  SIGKILL trial $i: a mixed project"; }
+    # The change and its step: together or neither.
+    n=$(steps "$p")
+    if [ "$s" = "$ref_b" ]; then
+        if [ "$n" -ne $((base_steps + 1)) ] || [ "$(newest "$p")" != "从Excel导入 b.xlsx" ]; then
+            torn=$((torn + 1)); echo "  SIGKILL trial $i: the import without its step"
+        elif ! "$cli" --dir "$p" undo >/dev/null 2>&1 || [ "$(state "$p")" != "$ref_a" ]; then
+            torn=$((torn + 1)); echo "  SIGKILL trial $i: the import's step does not undo it"
+        fi
+    elif [ "$n" -ne "$base_steps" ]; then
+        torn=$((torn + 1)); echo "  SIGKILL trial $i: a step without its import"
+    fi
     n=$(temps)
     [ "$n" -eq 0 ] || { left=$((left + n)); echo "  SIGKILL trial $i: $n temporary files left"; find "$work" -name '*.part-*' -delete; }
 done
 
-echo "fault trials ($trials of each kind): $mixed mixed projects, $lost lost edits, $left temporary files left, $badexit unexpected exits"
-[ "$mixed" -eq 0 ] && [ "$lost" -eq 0 ] && [ "$left" -eq 0 ] && [ "$badexit" -eq 0 ]
+echo "fault trials ($trials of each kind): $mixed mixed projects, $lost lost edits, $left temporary files left, $badexit unexpected exits, $torn changes and steps apart"
+[ "$mixed" -eq 0 ] && [ "$lost" -eq 0 ] && [ "$left" -eq 0 ] && [ "$badexit" -eq 0 ] && [ "$torn" -eq 0 ]

@@ -16,6 +16,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "app/edit_menu.h"
 #include "app/file_menu.h"
 #include "app/help_menu.h"
 #include "app/lock_keys.h"
@@ -26,6 +27,7 @@
 #include "gui/exchange/sheet_commands.h"
 #include "base/controller_model.h"
 #include "core/burner/serial_trace.h"
+#include "core/history/history.h"
 #include "core/store/project_files.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
@@ -95,6 +97,7 @@ MainFrame::MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messag
     lockTimer_->start(300);
 
     fileMenu_ = new app::FileMenu(*this, state_, messages_, folders_);
+    editMenu_ = new app::EditMenu(*this, state_, messages_);
     sheets_ = std::make_unique<gui::exchange::SheetCommands>(state_, messages_, *view_,
                                                              *view_->ProgressBar());
     helpMenu_ = BuildHelpMenu(this, messages_);
@@ -157,6 +160,7 @@ void MainFrame::ShowMenuBar(int id) {
         if (bar.id != id) continue;
         menuBar_->clear();
         menuBar_->addAction(fileMenu_->Menu()->menuAction());
+        menuBar_->addAction(editMenu_->Menu()->menuAction());
         menuBar_->addActions(bar.topLevel);
         menuBar_->addAction(helpMenu_->menuAction());
         shownBar_ = id;
@@ -212,6 +216,8 @@ bool MainFrame::OpenFolder(const QString& folder) {
         return false;
     }
     base::ProjectLock::GuardWritesTo(dir.Root());
+    // Every change to it is a step of its history.
+    history::Install(dir.Root());
     state_.Project = dir;
     state_.Node9 = {};
     state_.Node10 = {};
@@ -222,6 +228,7 @@ bool MainFrame::OpenFolder(const QString& folder) {
     state_.CurrentAddress = 0;
     state_.QuickSetLoop = 0;
     state_.QuickSetClass = 0;
+    editMenu_->Refresh();
     folders_.NoteOpened(QFileInfo(folder).absoluteFilePath());
     folderOpened_ = true;
     fileMenu_->FillRecentFolders();
@@ -265,6 +272,9 @@ void MainFrame::ExecuteCommand(int id) {
         statusBar()->showMessage(gui::kit::Q(warning->userText + " " + warning->reason));
 }
 
+QMenu* MainFrame::EditMenu() const {
+    return editMenu_->Menu();
+}
 QMenu* MainFrame::FileMenu() const {
     return fileMenu_->Menu();
 }

@@ -20,6 +20,7 @@ class MessageService;
 
 namespace velsend::app {
 
+class EditMenu;
 class FileMenu;
 class MainView;
 class ProjectFolders;
@@ -52,6 +53,8 @@ class MainFrame : public QMainWindow {
     bool OpenFolder(const QString& folder);
     // The "文件" menu, first in every menu bar.
     QMenu* FileMenu() const;
+    // "编辑", after "文件" in every menu bar: undo, redo, the history.
+    QMenu* EditMenu() const;
     // The menu item that turns the serial trace on and off.
     QAction* TraceAction() const;
     // Turns the serial trace on into `file` (as --trace does); false, with a
@@ -88,6 +91,7 @@ class MainFrame : public QMainWindow {
     std::unique_ptr<ProjectFolders> ownFolders_;
     ProjectFolders& folders_;
     app::FileMenu* fileMenu_ = nullptr;
+    app::EditMenu* editMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;  // "帮助", last on every bar
     std::unique_ptr<gui::exchange::SheetCommands> sheets_;
     CommandRegistry commands_;

@@ -11,6 +11,8 @@
 #include "app/main_frame.h"
 #include "app/termination.h"
 #include "app/project_folders.h"
+#include "base/project_lock.h"
+#include "core/history/history.h"
 
 namespace velsend::app {
 
@@ -82,6 +84,10 @@ bool VelsendApp::InitInstance() {
     messages_.SetDialogFolders(folders_.get());
     frame_ = std::make_unique<MainFrame>(state_, messages_, *folders_);
     frame_->show();
+    // The folder it starts on is the project until another is opened: its
+    // writes hold the lock, its changes are steps of its history.
+    base::ProjectLock::GuardWritesTo(state_.Project.Root());
+    history::Install(state_.Project.Root());
     const QString folder = folders_->StartFolder(parser.positionalArguments().value(0));
     if (!folder.isEmpty()) frame_->OpenFolder(folder);
     if (parser.isSet(trace)) frame_->StartTrace(parser.value(trace));

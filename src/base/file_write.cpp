@@ -53,6 +53,11 @@ std::vector<std::uint8_t> Patched(const std::optional<std::vector<std::uint8_t>>
     return all;
 }
 
+thread_local std::string tChangeText;
+std::atomic<CommitRecorder*> gRecorder{nullptr};
+
+fs::path HistoryFolderOf(const fs::path& folder) { return folder / kHistoryFolderName; }
+
 // The transaction of the TransactionScope open in this thread.
 thread_local TransactionScope* tScope = nullptr;
 thread_local Transaction* tScopeTransaction = nullptr;
@@ -277,6 +282,12 @@ Result<> WriteWholeFile(const fs::path& target, std::span<const std::uint8_t> by
         tScopeTransaction->Write({target, {bytes.begin(), bytes.end()}, false});
         return Ok();
     }
+    if (gRecorder.load() != nullptr) {
+        // Recorded with its step in one journal.
+        Transaction one;
+        one.Write({target, {bytes.begin(), bytes.end()}, false});
+        return one.Commit();
+    }
     ProjectWriteGuard guard(FolderOf(target));
     if (!guard) return guard.error();
     PendingFile file(target);
@@ -363,6 +374,10 @@ const std::vector<std::uint8_t>* Transaction::Staged(const fs::path& target) con
     return it == index_.end() ? nullptr : &writes_[it->second].bytes;
 }
 
+TransactionScope::TransactionScope(std::string what) : TransactionScope() {
+    what_.emplace(std::move(what));
+}
+
 TransactionScope::TransactionScope() {
     if (tScope == nullptr) {
         outer_ = true;
@@ -377,6 +392,28 @@ TransactionScope::~TransactionScope() {
         tScopeTransaction = nullptr;
     }
 }
+
+ChangeText::ChangeText(std::string what) {
+    if (!tChangeText.empty()) return;
+    outer_ = true;
+    tChangeText = std::move(what);
+}
+
+ChangeText::~ChangeText() {
+    if (outer_) tChangeText.clear();
+}
+
+const std::string& ChangeText::Current() { return tChangeText; }
+
+bool IsHistoryFileName(std::string_view name) {
+    if (name == "state") return true;
+    constexpr std::string_view kStep = ".step";
+    if (name.size() <= kStep.size() || name.size() > 20 || !name.ends_with(kStep)) return false;
+    return std::all_of(name.begin(), name.end() - kStep.size(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void SetCommitRecorder(CommitRecorder* recorder) { gRecorder.store(recorder); }
 
 Result<> TransactionScope::Commit() {
     if (!outer_) return Ok();
@@ -418,7 +455,29 @@ Result<> Transaction::Commit() {
     // Staging: nothing in the folder changes yet.
     for (const fs::path& target : removals_)
         if (auto refused = RefusedTarget(target)) return fail(target, *refused);
-    if (writes_.empty() && removals_.size() == 1) {
+    // The history's record of this change, staged in its folder.
+    std::vector<HistoryFile> history;
+    CommitRecorder* const recorder = gRecorder.load();
+    if (recorder != nullptr) {
+        auto prepared = recorder->Prepare(folder, writes_, removals_);
+        if (!prepared) return fail(first, prepared.error());
+        history = std::move(*prepared);
+    }
+    struct StagedHistory {
+        std::vector<fs::path> files;
+        ~StagedHistory() {
+            for (const fs::path& file : files) (void)platform::RemoveFile(file);
+        }
+    } stagedHistory;
+    for (const HistoryFile& h : history) {
+        const fs::path staged = HistoryFolderOf(folder) / (h.name + ".new");
+        if (!IsHistoryFileName(h.name)) return fail(staged, Error{WriteFailedText(staged), "bad name", EINVAL});
+        bool created = false;
+        stagedHistory.files.push_back(staged);
+        if (const int error = platform::WriteSmallFile(staged, h.content, created); error != 0)
+            return fail(staged, SystemError(WriteFailedText(staged), error));
+    }
+    if (writes_.empty() && removals_.size() == 1 && history.empty()) {
         if (const int error = platform::RemoveFile(first); error != 0 && !platform::IsNotFoundError(error))
             return fail(first, SystemError(RemoveFailedText(first), error));
         return Ok();
@@ -429,7 +488,7 @@ Result<> Transaction::Commit() {
         auto file = std::make_unique<PendingFile>(f.target);
         if (auto r = file->Open(); !r) return fail(f.target, r.error());
         Result<> r = AppendContent(*file, f);
-        if (r && writes_.size() + removals_.size() == 1) {
+        if (r && writes_.size() + removals_.size() == 1 && history.empty()) {
             // One file: an atomic rename is the whole commit.
             r = file->Commit();
             return r ? r : fail(f.target, r.error());
@@ -452,6 +511,7 @@ Result<> Transaction::Commit() {
             text << "W\t" << JournalName(folder, pending[i]->TempPath()) << "\t"
                  << JournalName(folder, writes_[i].target) << "\n";
         for (const fs::path& target : removals_) text << "D\t" << JournalName(folder, target) << "\n";
+        for (const HistoryFile& h : history) text << "H\t" << h.name << "\n";
         text << "end\n";
         bool created = false;
         int error = platform::WriteSmallFile(journal, text.str(), created);
@@ -488,18 +548,30 @@ Result<> Transaction::Commit() {
             failed = SystemError(RemoveFailedText(target), error);
         }
     }
+    for (const HistoryFile& h : history) {
+        const fs::path staged = HistoryFolderOf(folder) / (h.name + ".new");
+        if (const int error = platform::MoveReplacing(staged, HistoryFolderOf(folder) / h.name);
+            error != 0 && !failed) {
+            failed_ = staged;
+            failed = SystemError(WriteFailedText(staged), error);
+        }
+    }
+    // The journal names them now: a failed move is retried from it.
+    stagedHistory.files.clear();
     // A rename that failed is retried by the next program (the journal stays).
     if (failed) return *failed;
     // The renames are on the disk before the journal goes. Its own removal
     // needs no flush: a journal that comes back finds nothing left to do,
     // and the next commit's flush of the folder carries the removal.
     std::vector<fs::path> folders{folder};
+    if (!history.empty()) folders.push_back(HistoryFolderOf(folder));
     for (const FileContent& f : writes_)
         if (std::find(folders.begin(), folders.end(), FolderOf(f.target)) == folders.end())
             folders.push_back(FolderOf(f.target));
     for (const fs::path& each : folders)
         if (auto r = SyncFolder(each, first, false); !r) return fail(first, r.error());
     (void)platform::RemoveFile(journal);
+    if (!history.empty()) recorder->Committed(folder);
     return Ok();
 }
 
@@ -528,6 +600,7 @@ Result<bool> RecoverFolder(const fs::path& folder) {
     }
     std::vector<std::pair<fs::path, fs::path>> renames;
     std::vector<fs::path> removals;
+    std::vector<std::string> historyFiles;
     bool complete = false;
     for (std::string line; std::getline(in, line);) {
         if (line == "end") {
@@ -540,6 +613,9 @@ Result<bool> RecoverFolder(const fs::path& folder) {
         const std::string rest = line.substr(tab + 1);
         if (kind == "D") {
             removals.push_back(FromJournal(folder, rest));
+        } else if (kind == "H") {
+            // Only the history's own names: a journal never moves anything else there.
+            if (IsHistoryFileName(rest)) historyFiles.push_back(rest);
         } else if (kind == "W") {
             const std::size_t tab2 = rest.find('\t');
             if (tab2 == std::string::npos) continue;
@@ -554,6 +630,13 @@ Result<bool> RecoverFolder(const fs::path& folder) {
         // A journal cut short was never acted on: its staged files go.
         const int error = complete ? platform::MoveReplacing(temp, target) : platform::RemoveFile(temp);
         if (error != 0) return SystemError(WriteFailedText(target), error);
+    }
+    for (const std::string& name : historyFiles) {
+        const fs::path staged = HistoryFolderOf(folder) / (name + ".new");
+        if (platform::KindOf(staged) != platform::PathKind::Regular) continue;  // already in place
+        const int error = complete ? platform::MoveReplacing(staged, HistoryFolderOf(folder) / name)
+                                   : platform::RemoveFile(staged);
+        if (error != 0) return SystemError(WriteFailedText(staged), error);
     }
     if (complete) {
         for (const fs::path& target : removals)

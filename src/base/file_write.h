@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -79,6 +80,23 @@ class Transaction {
     std::filesystem::path failed_;
 };
 
+// What the change being made is, in the user's words ("回路复制 0→5"), while
+// one lives in the thread; a history of the project records it with the
+// commit. The outermost one counts: a command's words are not replaced by a
+// routine it calls.
+class ChangeText {
+  public:
+    explicit ChangeText(std::string what);
+    ~ChangeText();
+    ChangeText(const ChangeText&) = delete;
+    ChangeText& operator=(const ChangeText&) = delete;
+    // Empty when no change was described.
+    static const std::string& Current();
+
+  private:
+    bool outer_ = false;
+};
+
 // While one lives in a thread, every write and removal of the file module
 // made there (WriteWholeFile, WriteFileAt, WriteFilesTogether, RemoveFile)
 // joins its transaction instead of touching the disk, and a write that reads
@@ -89,6 +107,8 @@ class Transaction {
 class TransactionScope {
   public:
     TransactionScope();
+    // With the change's words for the history (ChangeText).
+    explicit TransactionScope(std::string what);
     ~TransactionScope();
     TransactionScope(const TransactionScope&) = delete;
     TransactionScope& operator=(const TransactionScope&) = delete;
@@ -97,6 +117,7 @@ class TransactionScope {
   private:
     Transaction transaction_;
     bool outer_ = false;
+    std::optional<ChangeText> what_;
 };
 
 // The fault tests' seam: called during a commit before each rename with the
@@ -105,6 +126,35 @@ class TransactionScope {
 // ships sets it.
 using CommitRenameHook = void (*)(int renamed);
 void SetCommitRenameHook(CommitRenameHook hook);
+
+// The folder inside a project folder that holds its history.
+inline constexpr std::string_view kHistoryFolderName = ".velsend-history";
+
+// A file of the history that a commit writes together with the change it
+// records: `name` is "state" or "<digits>.step" in the history folder (the
+// only names a journal may give there); staged as "<name>.new".
+struct HistoryFile {
+    std::string name;
+    std::string content;
+};
+bool IsHistoryFileName(std::string_view name);
+
+// Keeps the history of the project folders this process changes. Every
+// commit asks it, under the project lock and with the change staged, for the
+// history files to commit with the change; the journal names them ("H" lines)
+// so that a commit cut short is completed or rolled back with its record.
+class CommitRecorder {
+  public:
+    virtual ~CommitRecorder() = default;
+    // None: the commit is not recorded. An error stops the commit, the folder as it was.
+    [[nodiscard]] virtual Result<std::vector<HistoryFile>> Prepare(
+        const std::filesystem::path& folder, const std::vector<FileContent>& writes,
+        const std::vector<std::filesystem::path>& removals) = 0;
+    // After a commit that carried history files, still under the lock.
+    virtual void Committed(const std::filesystem::path& folder) = 0;
+};
+// The process's recorder (nullptr: none, the default).
+void SetCommitRecorder(CommitRecorder* recorder);
 
 // Deletes `target` (already gone is fine); within a TransactionScope, on its commit.
 [[nodiscard]] Result<> RemoveFile(const std::filesystem::path& target);

@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "core/session/project_access.h"
 #include "core/burner/serial_trace.h"
+#include "core/history/history.h"
 #include "core/store/project_files.h"
 
 namespace velsend::cli {
@@ -105,6 +106,13 @@ commands:
   sd-import FILE --family ka|kbx --start-loop L [--only devices,names,logic,phrases]
                    import an SD-card file over the loops from L (all sections
                    unless --only; names exist in ka files only)
+  history [--json]  the project's changes, newest first: number, time, program,
+                   what ("*": undone, can be redone); the size on standard error
+  history show N   what step N changed, decoded as diff prints it
+  history clear    forget the whole history
+  undo [--force]   put back the files of the newest change; refused (exit 1,
+                   naming them) when a file was changed since, unless --force
+  redo [--force]   make the newest undone change again
   print            write the text print files devctext%d.txt and logtext.txt
   velnet-import --from F --to T [--source DIR]
                    convert VELNET loops F..T from DIR (default ~/DATNET) into
@@ -172,6 +180,9 @@ const std::vector<CommandRow>& Commands() {
         {"print", 0, 0, PrintCommand},
         {"velnet-import", 4, 6, VelnetImportCommand},
         {"report", 1, 3, ReportCommand},
+        {"history", 0, 2, HistoryCommand},
+        {"undo", 0, 1, UndoCommand},
+        {"redo", 0, 1, RedoCommand},
     };
     return rows;
 }
@@ -200,6 +211,8 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
         }
         // Writes of this process into the project folder hold its lock.
         base::ProjectLock::GuardWritesTo(options.dir);
+        // Every change to it is a step of its history.
+        history::Install(options.dir);
         std::optional<base::ProjectLock> lock;
         const unsigned access = session::CommandAccess(row.name);
         if (access & session::kWrites) {

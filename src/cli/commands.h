@@ -67,5 +67,9 @@ int PrintCommand(Context& c);
 int VelnetImportCommand(Context& c);
 // The commissioning report: report_command.cpp
 int ReportCommand(Context& c);
+// The project's history: history_commands.cpp
+int HistoryCommand(Context& c);
+int UndoCommand(Context& c);
+int RedoCommand(Context& c);
 
 }  // namespace velsend::cli

@@ -6,6 +6,7 @@
 #include "base/controller_model.h"
 #include "base/field_check.h"
 #include "cli/commands.h"
+#include "core/report/project_difference.h"
 
 namespace velsend::cli {
 
@@ -20,29 +21,7 @@ bool ParseNumber(std::string_view text, int min, int max, int& out) {
     return true;
 }
 
-std::string EscapeControls(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        char hex[8];
-        if (byte < 0x20 || byte == 0x7F) {
-            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-            out += hex;
-        } else if (byte == '\\') {
-            out += "\\\\";
-        } else if (byte == 0xC2 && i + 1 < text.size() &&
-                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-            // The C1 controls (U+0080..U+009F) steer terminals as well.
-            std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned char>(text[++i]));
-            out += hex;
-        } else {
-            out += static_cast<char>(byte);
-        }
-    }
-    return out;
-}
+std::string EscapeControls(std::string_view text) { return report::EscapeControls(text); }
 
 // "A-B" with both ends in 0..max.
 bool ParseRange(std::string_view text, int max, std::pair<int, int>& out) {

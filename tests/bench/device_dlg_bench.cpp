@@ -1,7 +1,7 @@
 // Saving a device with Enter and repainting the whole device grid must feel
 // instant: both are timed on the detail dialog over the demo project, the
 // save as the GUI makes it on an opened folder (the project lock taken, the
-// loop's two files committed through the journal).
+// loop's two files committed through the journal with their history step).
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@
 #include "base/file_write.h"
 #include "base/project_lock.h"
 #include "core/demo/demo_project.h"
+#include "core/history/history.h"
 #include "gui/loops/loop_grid_view.h"
 #include "gui/devices/device_detail_dlg.h"
 #include "scripted_messages.h"
@@ -45,13 +46,17 @@ TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
     const auto written = demo::WriteDemoProject(state.Project);
     ASSERT_TRUE(written) << written.error().Full();
     base::ProjectLock::GuardWritesTo(dir.path());
+    history::Install(dir.path());
     test::ScriptedMessages messages;
     gui::devices::DeviceDetailDlg dialog(state, messages);
     dialog.show();
     QApplication::processEvents();
 
     // Enter in the zone edit: save, next address, form kept, grid updated.
+    // Zone 9 is new at every address: each Enter is a step of the history.
     dialog.ZoneEdit()->setFocus();
+    dialog.ZoneEdit()->selectAll();
+    QTest::keyClicks(dialog.ZoneEdit(), QStringLiteral("9"));
     const double enter = MedianMs(256, [&] {
         QTest::keyClick(dialog.ZoneEdit(), Qt::Key_Return);
         QApplication::processEvents();
@@ -63,7 +68,11 @@ TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
     QPixmap target(dialog.size());
     const double repaint = MedianMs(200, [&] { dialog.Grid()->render(&target); });
 
-    std::printf("%-26s %8.3f ms (lock and journal)\n", "save and move on (Enter)", enter);
+    const auto recorded = history::Load(dir.path());
+    ASSERT_TRUE(recorded);
+    std::printf("%-26s %8.3f ms (lock, journal and history step; %zu steps kept)\n",
+                "save and move on (Enter)", enter, recorded->steps.size());
+    history::Uninstall();
     std::printf("%-26s %8.3f ms\n", "full grid repaint", repaint);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_LT(enter, 2.0);

@@ -295,6 +295,13 @@ TEST(ProjectFaults, CommitKilledBetweenRenamesIsCompletedByTheNextCommand) {
     EXPECT_EQ(show.status, cli::kExitOk) << show.err;
     EXPECT_TRUE(Take(project) == books.secondProject);
     EXPECT_EQ(TempFilesIn(project), 0);
+    // Its step was completed with it: the next program lists it and undoes it.
+    const Outcome listed = RunCli(dir.path(), {"--dir", project.string(), "history"});
+    const std::string newest = listed.out.substr(0, listed.out.find('\n'));
+    EXPECT_TRUE(Contains(newest, "2\t") && Contains(newest, "从Excel导入")) << listed.out;
+    const Outcome undone = RunCli(dir.path(), {"--dir", project.string(), "undo"});
+    EXPECT_EQ(undone.status, cli::kExitOk) << undone.err;
+    EXPECT_TRUE(Take(project) == books.firstProject);
 }
 
 TEST(ProjectFaults, TwoImportsAtOnceEndAsOneWorkbookAndAHeldFolderNamesItsHolder) {

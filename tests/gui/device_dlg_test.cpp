@@ -19,6 +19,7 @@
 #include <QWheelEvent>
 
 #include "base/project_lock.h"
+#include "core/history/history.h"
 #include "gui/loops/loop_grid_view.h"
 #include "gui/devices/device_detail_dlg.h"
 #include "gui/logic/logic_rules_dlg.h"
@@ -160,6 +161,30 @@ TEST_F(DeviceDialogTest, ARunOfDevicesIsTypedOnceAndSavedWithEnter) {
     ASSERT_EQ(messages.shown.size(), 3u);
     EXPECT_EQ(messages.shown[2].text, messages.shown[1].text);
     EXPECT_EQ(dialog.Session().Address(), address);
+}
+
+TEST_F(DeviceDialogTest, CtrlZUndoesTheLastSaveAndShowsItsAddress) {
+    history::Install(dir.path());
+    gui::devices::DeviceDetailDlg dialog(state, messages);
+    dialog.show();
+    Retype(Child<QLineEdit>(&dialog, "address"), QStringLiteral("7"));
+    Retype(Child<QLineEdit>(&dialog, "zone"), QStringLiteral("4"));
+    Child<QLineEdit>(&dialog, "zone")->setFocus();
+    QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_Return);
+    const auto first = ReadBytes(dir / "devc0.dat");
+    QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_Return);
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("9"));
+
+    // Even with the focus in an edit, which has an undo of its own.
+    QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ReadBytes(dir / "devc0.dat"), first);
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("8"));
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "zone")->text(), QStringLiteral("0"));
+    QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FALSE(std::filesystem::exists(dir / "devc0.dat"));
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("7"));
+    EXPECT_TRUE(messages.shown.empty());
+    history::Uninstall();
 }
 
 TEST_F(DeviceDialogTest, GridClicksFiltersAndTheGridBox) {

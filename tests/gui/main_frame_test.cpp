@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTableWidget>
 #include <QPushButton>
 #include <QTranslator>
 #include <QMenu>
@@ -18,6 +20,9 @@
 #include <map>
 
 #include "base/command_ids.h"
+#include "core/demo/demo_project.h"
+#include "core/history/history.h"
+#include "core/loops/loop_copy.h"
 #include "core/burner/transfer_engine.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
@@ -99,6 +104,9 @@ const std::map<int, QString> kExpectedBars{
 // The "文件" menu heads every bar; it lists no recent folder before one was opened.
 const QString kFileMenu = QStringLiteral(
     "+文件|打开工程文件夹… #0|新建工程文件夹… #0|-|打印报告… #0|导出PDF… #0|-|-|记录串口通信… #0|-|退出 #0|");
+
+// Second on every bar, over the open project's history (none yet).
+const QString kEditMenu = QStringLiteral("+编辑|撤销 #0|重做 #0|-|修改历史… #0|");
 
 // Last on every bar.
 const QString kHelpMenu = QStringLiteral("+帮助|使用说明 #0|关于 #0|");
@@ -205,15 +213,66 @@ TEST_F(MainFrameTest, StartsOnModelTwo) {
 }
 
 TEST_F(MainFrameTest, EachMenuBarListsItsItemsInOrder) {
-    EXPECT_EQ(ShownBar(frame), kFileMenu + kExpectedBars.at(136) + kHelpMenu);
+    EXPECT_EQ(ShownBar(frame), kFileMenu + kEditMenu + kExpectedBars.at(136) + kHelpMenu);
     const std::pair<int, int> selections[] = {{ID_MODEL_1, 128}, {ID_MODEL_3, 175},
                                               {ID_MODEL_4, 175}, {ID_MODEL_5, 178},
                                               {ID_MODEL_6, 178}, {ID_MODEL_2, 136}};
     for (const auto& [id, bar] : selections) {
         Select(id, true);
         EXPECT_EQ(frame.ShownMenuBar(), bar);
-        EXPECT_EQ(ShownBar(frame), kFileMenu + kExpectedBars.at(bar) + kHelpMenu) << bar;
+        EXPECT_EQ(ShownBar(frame), kFileMenu + kEditMenu + kExpectedBars.at(bar) + kHelpMenu) << bar;
     }
+}
+
+TEST_F(MainFrameTest, EditMenuUndoesRedoesAndRestoresFromTheHistory) {
+    ASSERT_TRUE(frame.OpenFolder(QString::fromStdString(dir.path().string())));
+    ASSERT_TRUE(demo::WriteDemoProject(state.Project));
+    const auto demo = test::ReadBytes(dir / "devc0.dat");
+    ASSERT_TRUE(loops::CopyLoop(state.Project, 0, 5));
+    const auto copied = test::ReadBytes(dir / "devc5.dat");
+    QMenu* edit = frame.EditMenu();
+    QAction* undo = edit->findChild<QAction*>(QStringLiteral("undo"));
+    QAction* redo = edit->findChild<QAction*>(QStringLiteral("redo"));
+    ASSERT_TRUE(undo && redo);
+    QMetaObject::invokeMethod(edit, "aboutToShow");
+    EXPECT_EQ(undo->text(), QStringLiteral("撤销 回路复制 0→5"));
+    EXPECT_EQ(undo->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+    EXPECT_EQ(redo->shortcut(), QKeySequence(QStringLiteral("Ctrl+Y")));
+
+    undo->trigger();
+    EXPECT_FALSE(std::filesystem::exists(dir / "devc5.dat"));
+    EXPECT_EQ(redo->text(), QStringLiteral("重做 回路复制 0→5"));
+    EXPECT_EQ(undo->text(), QStringLiteral("撤销 演示工程"));
+    redo->trigger();
+    EXPECT_EQ(test::ReadBytes(dir / "devc5.dat"), copied);
+
+    // "修改历史…": newest first, the selected step's difference, the size;
+    // "恢复到此步之前" on the demo empties the folder again.
+    test::ModalAction act(
+        [](QDialog* dialog) {
+            auto* list = dialog->findChild<QTableWidget*>(QStringLiteral("historyList"));
+            ASSERT_NE(list, nullptr);
+            ASSERT_EQ(list->rowCount(), 2);
+            EXPECT_EQ(list->item(0, 2)->text(), QStringLiteral("回路复制 0→5"));
+            EXPECT_EQ(list->item(1, 2)->text(), QStringLiteral("演示工程"));
+            EXPECT_TRUE(dialog->findChild<QPlainTextEdit*>(QStringLiteral("historyDifference"))
+                            ->toPlainText()
+                            .startsWith(QStringLiteral("回路 5 地址 1：")));
+            EXPECT_TRUE(dialog->findChild<QLabel*>(QStringLiteral("historySize"))->text().startsWith(
+                QStringLiteral("共 2 步，占用 ")));
+            list->selectRow(1);
+            dialog->findChild<QPushButton*>(QStringLiteral("restoreBefore"))->click();
+            EXPECT_EQ(list->item(1, 2)->text(), QStringLiteral("演示工程（已撤销）"));
+            dialog->accept();
+        },
+        5000);
+    edit->findChild<QAction*>(QStringLiteral("historyList"))->trigger();
+    EXPECT_TRUE(act.Acted());
+    EXPECT_FALSE(std::filesystem::exists(dir / "devc0.dat"));
+    EXPECT_TRUE(messages.shown.empty());
+    redo->trigger();
+    EXPECT_EQ(test::ReadBytes(dir / "devc0.dat"), demo);
+    history::Uninstall();
 }
 
 TEST_F(MainFrameTest, EveryItemShowsItsPromptInTheStatusBar) {

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QTableWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -20,6 +21,10 @@
 #include "base/file_write.h"
 #include "core/burner/chip_safety.h"
 #include "core/demo/demo_project.h"
+#include "core/devices/class_forms.h"
+#include "core/history/history.h"
+#include "core/loops/loop_copy.h"
+#include "core/store/project_files.h"
 #include "app/help_menu.h"
 #include "app/main_frame.h"
 #include "gui/report/report_commands.h"
@@ -34,6 +39,7 @@
 #include "gui/devices/class_device_dlg.h"
 #include "gui/devices/device_detail_dlg.h"
 #include "gui/devices/device_type_dlg.h"
+#include "gui/history/history_dlg.h"
 #include "gui/loops/loop_copy_dlg.h"
 #include "gui/loops/loop_grid_dlg.h"
 #include "gui/loops/loop_stats_dlg.h"
@@ -221,6 +227,24 @@ const std::vector<Shot>& Shots() {
         {"velnet-progress",
          [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              return Make<gui::exchange::VelnetImportRunDlg>(s.Project, "/nonexistent", 0, 0, m);
+         }},
+        // Last: it changes the demo project (and undoes the newest change).
+        {"history",
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             history::Install(s.Project.Root());
+             (void)history::Clear(s.Project.Root());
+             (void)store::InitialiseProject(s.Project);
+             (void)demo::WriteDemoProject(s.Project);
+             (void)loops::CopyLoop(s.Project, 0, 5);
+             devices::QuickSetRequest request;
+             request.first = 1;
+             request.last = 3;
+             (void)devices::RunQuickSet(s.Project, 6, request);
+             (void)history::Undo(s.Project.Root());
+             auto dialog = std::make_unique<gui::history::HistoryDlg>(s.Project, s.ControllerModel, m);
+             // The copy selected: its decoded difference below the list.
+             dialog->List()->selectRow(1);
+             return std::unique_ptr<QWidget>(std::move(dialog));
          }},
     };
     return shots;

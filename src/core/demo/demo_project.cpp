@@ -113,7 +113,7 @@ base::Result<> WriteDemoProject(const store::ProjectDir& dir) {
     std::filesystem::create_directories(dir.Root(), ec);
     if (ec) return base::Error{"无法建立目录 " + dir.Root().string(), ec.message(), ec.value()};
     // Every file of the demo lands together, or none does.
-    base::TransactionScope transaction;
+    base::TransactionScope transaction("演示工程");
     if (auto r = WriteDemoFiles(dir); !r) return r;
     return transaction.Commit();
 }

@@ -113,6 +113,8 @@ void ClassDeviceSession::RefreshPhrase() {
 }
 
 base::Result<> ClassDeviceSession::Save(int busDeviceClass) {
+    const base::ChangeText what("总线设备：回路 " + std::to_string(held_.loop) + " 地址 " +
+                                std::to_string(address_));
     const auto i = static_cast<std::size_t>(address_);
     store::DeviceFile devices = held_.devices;
     // Without a device file the form shows defaults: they are what is stored.
@@ -174,7 +176,13 @@ base::Result<> ApplyQuickSet(store::DeviceFile& devices, const QuickSetRequest& 
     return base::Ok();
 }
 
+std::string QuickSetChangeText(int loop, const QuickSetRequest& request) {
+    return "快速设置：回路 " + std::to_string(loop) + " 地址 " + std::to_string(request.first) + "–" +
+           std::to_string(request.last);
+}
+
 base::Result<> RunQuickSet(const store::ProjectDir& dir, int loop, const QuickSetRequest& request) {
+    const base::ChangeText what(QuickSetChangeText(loop, request));
     auto devices = store::LoadDeviceFile(dir, loop);
     if (!devices) return devices.error();
     if (auto applied = ApplyQuickSet(*devices, request); !applied) return applied;

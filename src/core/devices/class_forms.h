@@ -92,6 +92,9 @@ struct QuickSetRequest {
     bool offOutside = false;
 };
 
+// The quick set in the user's words, for the history: "快速设置：回路 1 地址 1–3".
+std::string QuickSetChangeText(int loop, const QuickSetRequest& request);
+
 // The range message when `last` is below `first`; `devices` is then unchanged.
 base::Result<> ApplyQuickSet(store::DeviceFile& devices, const QuickSetRequest& request);
 // Reads the loop's device file, applies the request and writes the file

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "core/phrases/phrase_library.h"
+#include "base/file_write.h"
 #include "base/gbk.h"
 
 namespace velsend::devices {
@@ -110,8 +111,30 @@ store::DeviceRecord MergeRecord(const store::DeviceRecord& stored, const DeviceF
     return r;
 }
 
+std::string SaveChangeText(int loop, int address) {
+    return "详细设置：回路 " + std::to_string(loop) + " 地址 " + std::to_string(address);
+}
+
+std::optional<std::pair<int, int>> SavedAddressOf(const std::string& what) {
+    for (int loop = 0; loop < store::kLoopCount; ++loop) {
+        const std::string head = SaveChangeText(loop, 0);
+        const std::string prefix = head.substr(0, head.size() - 1);
+        if (!what.starts_with(prefix)) continue;
+        const std::string rest = what.substr(prefix.size());
+        int address = 0;
+        if (rest.empty() || rest.size() > 3) return std::nullopt;
+        for (const char c : rest) {
+            if (c < '0' || c > '9') return std::nullopt;
+            address = address * 10 + (c - '0');
+        }
+        if (address < store::kAddressCount) return std::pair{loop, address};
+    }
+    return std::nullopt;
+}
+
 base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int address,
                               const DeviceForm& form) {
+    const base::ChangeText what(SaveChangeText(held.loop, address));
     const auto i = static_cast<std::size_t>(address);
     const DeviceForm shown = FormOf(held, address);
     if (form.name != shown.name) held.names[i] = store::MakeName(form.name);

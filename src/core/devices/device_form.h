@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
+#include <utility>
 #include <string_view>
 
 #include "base/result.h"
@@ -65,6 +67,11 @@ store::DeviceRecord MergeRecord(const store::DeviceRecord& stored, const DeviceF
 // not lost when the files could not be written.
 [[nodiscard]] base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held,
                                             int address, const DeviceForm& form);
+
+// The words a save of the detail dialog is recorded with in the history,
+// "详细设置：回路 0 地址 3", and the loop and address read back from them.
+std::string SaveChangeText(int loop, int address);
+std::optional<std::pair<int, int>> SavedAddressOf(const std::string& what);
 
 // Picking a class radio: the type goes back to 0; start mode and delay stay.
 void PickClass(DeviceForm& form, int productClass);

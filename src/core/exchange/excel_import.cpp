@@ -3,6 +3,7 @@
 #include <set>
 
 #include "base/file_write.h"
+#include "base/platform/system.h"
 #include "core/exchange/excel_exchange.h"
 #include "core/exchange/templates.h"
 #include "core/phrases/phrase_library.h"
@@ -293,6 +294,7 @@ base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const W
 
 base::Result<ImportSummary> ImportExcel(const store::ProjectDir& dir, const std::filesystem::path& path,
                                         ExcelFamily family, const StepFn& step) {
+    const base::ChangeText what("从Excel导入 " + platform::PathToUtf8(path.filename()));
     auto workbook = ReadWorkbook(path);
     if (!workbook) return workbook.error();
     return ImportWorkbook(dir, *workbook, family, IsEnglishWorkbook(path.filename().string()), step);

@@ -7,6 +7,7 @@
 
 #include "base/field_check.h"
 #include "base/file_write.h"
+#include "base/platform/system.h"
 #include "core/exchange/file_batch.h"
 #include "core/exchange/raw_read.h"
 #include "core/exchange/sd_pack.h"
@@ -225,6 +226,7 @@ base::Result<SdImportReport> ImportSdCard(const store::ProjectDir& dir, base::Sd
                                           const SdSections& sections) {
     if (!HasFamilyPrefix(family, file.filename().string()))
         return base::Error{std::string(kFileOpenFailedText), ""};
+    const base::ChangeText what("导入SD卡数据 " + platform::PathToUtf8(file.filename()));
     errno = 0;
     const auto bytes = ReadUpTo(file, LayoutOf(family).fileSize);
     if (!bytes) return base::SystemError(std::string(kFileOpenFailedText), errno ? errno : EINVAL);

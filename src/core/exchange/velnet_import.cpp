@@ -7,6 +7,7 @@
 
 #include "base/file_write.h"
 #include "base/platform/environment.h"
+#include "base/platform/system.h"
 #include "core/exchange/file_batch.h"
 #include "core/exchange/raw_read.h"
 #include "base/gbk.h"
@@ -84,6 +85,7 @@ base::Result<VelnetReport> ImportVelnet(const store::ProjectDir& dir,
     // last = first - 1 expects nothing; any other reversed range can never be
     // met. Counted wide, so that 0..4294967295 does not wrap to "nothing".
     const std::int64_t expected = std::int64_t{last} - std::int64_t{first} + 1;
+    const base::ChangeText what("导入VELNET数据 " + platform::PathToUtf8(folder.filename()));
     VelnetReport report;
     std::string missing;
     // Written from their start without truncation: a longer file keeps its tail.

@@ -6,6 +6,7 @@
 
 #include "base/file_write.h"
 #include "base/gbk.h"
+#include "base/platform/files.h"
 
 namespace velsend::logic {
 int LogicCapacity(int controllerModel) {
@@ -37,12 +38,15 @@ base::Result<> WriteLogicRule(const store::ProjectDir& dir, int number, std::str
 }
 
 int DeleteLogicRules(const store::ProjectDir& dir, int capacity) {
+    // One commit through the file module, so the history can bring the rules back.
+    base::TransactionScope transaction("逻辑设置：全部清除");
     int deleted = 0;
     for (int n = 0; n < capacity; ++n) {
-        std::error_code ec;
-        if (std::filesystem::remove(dir.PathOf(store::ProjectFile::Logic, n), ec)) ++deleted;
+        const std::filesystem::path path = dir.PathOf(store::ProjectFile::Logic, n);
+        if (platform::KindOf(path) != platform::PathKind::Regular) continue;
+        if (base::RemoveFile(path)) ++deleted;
     }
-    return deleted;
+    return transaction.Commit() ? deleted : 0;
 }
 
 std::string ReadDeviceLogic(const store::ProjectDir& dir, int loop, int address) {
@@ -53,6 +57,7 @@ std::string ReadDeviceLogic(const store::ProjectDir& dir, int loop, int address)
 
 base::Result<> WriteDeviceLogic(const store::ProjectDir& dir, int loop, int address,
                                 std::string_view text) {
+    const base::ChangeText what("设备逻辑：回路 " + std::to_string(loop) + " 地址 " + std::to_string(address));
     return base::WriteFileAt(dir.PathOf(store::ProjectFile::DeviceLogic, loop),
                              static_cast<std::size_t>(address) * kDeviceLogicRecordSize,
                              MakeDeviceLogicRecord(text));

@@ -1,4 +1,5 @@
 #include "core/logic/rule_editing.h"
+#include "base/file_write.h"
 
 #include <filesystem>
 
@@ -32,6 +33,7 @@ base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerMode
         return base::Error{std::string(kIllegalCharacterMessage), RefusedCharacterNote(text)};
     if (auto refusal = CheckLogicRule(text, LogicTextLimit(controllerModel)))
         return base::Error{*refusal, {}};
+    const base::ChangeText what("逻辑设置：逻辑 " + std::to_string(number));
     if (auto written = WriteLogicRule(dir, number, text); !written) return written.error();
     return StepLogicNumber(number, 1, LogicCapacity(controllerModel));
 }

@@ -1,10 +1,12 @@
 #include "core/loops/loop_copy.h"
+#include "base/file_write.h"
 
 #include "core/store/device_store.h"
 
 namespace velsend::loops {
 
 base::Result<std::string> CopyLoop(const store::ProjectDir& dir, int source, int target) {
+    const base::ChangeText what("回路复制 " + std::to_string(source) + "→" + std::to_string(target));
     // Both read before anything is written, so copying a loop onto itself
     // rewrites the same data.
     const auto devices = store::LoadDeviceFile(dir, source);

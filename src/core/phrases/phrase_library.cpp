@@ -62,6 +62,7 @@ base::Result<> WritePhraseLibrary(const store::ProjectDir& dir, const PhraseImag
 
 base::Result<> WritePhrase(const store::ProjectDir& dir, int number, const PhraseImage& image) {
     const std::size_t offset = static_cast<std::size_t>(number) * kPhraseSize;
+    const base::ChangeText what("词库编辑：词组 " + std::to_string(number));
     return base::WriteFileAt(dir.PathOf(ProjectFile::Phrases), offset,
                              std::span<const std::uint8_t>(image).subspan(offset, kPhraseSize));
 }
@@ -92,6 +93,7 @@ PhraseImage CommonPhrases() {
 }
 
 base::Result<> InitialisePhrases(const store::ProjectDir& dir, int mode) {
+    const base::ChangeText what(mode == kInitCommon ? "初始化为常用词组" : "词库全部初始化为空");
     return WritePhraseLibrary(dir, mode == kInitCommon ? CommonPhrases() : PhraseImage{});
 }
 

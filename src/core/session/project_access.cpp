@@ -45,6 +45,9 @@ constexpr Operation kOperations[] = {
     {"print", {ID_TEXT_PRINT}, kReadsWrites},
     {"velnet-import", {ID_VELNET_IMPORT}, kReadsWrites},
     {"report", {}, kReads},
+    {"history", {}, kReads},
+    {"undo", {}, kReadsWrites},
+    {"redo", {}, kReadsWrites},
     // The GUI's editors: they show the project's files and save them back.
     {"",
      {ID_NODE_SETTINGS, ID_ALARM_CLASS, ID_ZONE_DISPLAY_CLASS, ID_MODULE_CLASS, ID_BORROWED_CLASS,

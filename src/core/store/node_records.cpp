@@ -125,10 +125,12 @@ bool LoadNodeRecord(const ProjectDir& dir, TenByteNodeRecord& record) {
 }
 
 base::Result<> SaveNodeRecord(const ProjectDir& dir, const NineByteNodeRecord& record) {
+    const base::ChangeText what("节点设置");
     return base::WriteWholeFile(dir.PathOf(ProjectFile::Node1), record.Bytes());
 }
 
 base::Result<> SaveNodeRecord(const ProjectDir& dir, const TenByteNodeRecord& record) {
+    const base::ChangeText what("节点信息设置");
     return base::WriteWholeFile(dir.PathOf(ProjectFile::Node2), record.Bytes());
 }
 

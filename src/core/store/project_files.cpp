@@ -140,6 +140,7 @@ std::vector<std::string> InitialisationFileNames() {
 
 InitialisationResult InitialiseProject(const ProjectDir& dir) {
     InitialisationResult result;
+    const base::ChangeText what("初始化");
     base::Transaction transaction;
     int removing = 0;
     for (const std::string& name : InitialisationFileNames()) {

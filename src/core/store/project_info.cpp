@@ -24,6 +24,7 @@ base::Result<> WriteProjectName(const ProjectDir& dir, std::string_view gbk) {
     // An unchanged name leaves the file as it is, bytes after the text included.
     if (std::filesystem::exists(dir.PathOf(ProjectFile::Info)) && gbk == ReadProjectName(dir))
         return base::Ok();
+    const base::ChangeText what("工程名称");
     return base::WriteFileStart(dir.PathOf(ProjectFile::Info), base::MakeField(gbk, kInfoFieldSize));
 }
 
@@ -51,6 +52,7 @@ base::Result<> WriteProjectInfo(const ProjectDir& dir, const ProjectInfo& info) 
             bytes.insert(bytes.end(), field.begin(), field.end());
         }
     }
+    const base::ChangeText what("工程详细信息");
     return base::WriteWholeFile(dir.PathOf(ProjectFile::Info), bytes);
 }
 

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include "gui/history/history_dlg.h"
 #include "gui/loops/loop_grid_view.h"
 #include "gui/logic/logic_rules_dlg.h"
 #include "gui/loops/loop_stats_dlg.h"
@@ -463,7 +464,28 @@ bool DeviceDetailDlg::HandleWheel(int step) {
     return true;
 }
 
+void DeviceDetailDlg::OnUndo() {
+    const auto done = history::UndoWithQuestion(state_.Project, false, messages_, this);
+    if (!done) return;
+    // The address whose save was undone is shown again, as it is now.
+    if (const auto at = velsend::devices::SavedAddressOf(done->what)) {
+        session_.GoToLoop(at->first);
+        session_.GoToAddress(at->second);
+    } else {
+        session_.Load();
+    }
+    RebuildGrid();
+    ShowForm();
+    address_->setFocus();
+    address_->selectAll();
+}
+
 bool DeviceDetailDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Ctrl+Z undoes the last save, before an edit takes it as its own undo.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo)) {
+        OnUndo();
+        return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         if (HandleKey(static_cast<QKeyEvent*>(event)->key())) return true;
     } else if (event->type() == QEvent::Wheel) {

@@ -84,6 +84,8 @@ class DeviceDetailDlg : public QDialog {
     void OnClassPicked(int productClass);
     void OnSetNext();
     void OnReadNext();
+    // Ctrl+Z: undoes the newest change and shows its address again.
+    void OnUndo();
     bool ReportSave(const base::Result<>& result);
     void SelectFocusedEdit();
     void OnGridClicked(int address);

@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "base/file_write.h"
+
 #include "gui/devices/class_device_dlg.h"
 #include "core/devices/class_forms.h"
 #include "gui/kit/dialog_buttons.h"
@@ -168,6 +170,7 @@ void QuickSetDlg::accept() {
     request.productClass = state_.QuickSetClass;
     request.offOutside = offOutside_->isChecked();
     velsend::store::DeviceFile devices = held_;
+    const base::ChangeText what(QuickSetChangeText(loopValue_, request));
     base::Result<> done = ApplyQuickSet(devices, request);
     if (done) done = velsend::store::WriteDeviceFile(state_.Project, loopValue_, devices);
     if (!done) {
