@@ -83,6 +83,8 @@ class DeviceDetailDlg : public QDialog {
     void OnSetNext();
     void OnReadNext();
     bool ReportSave(const base::Result<>& result);
+    // The status line: what Enter would replace here, if anything.
+    void ShowNotice();
     void AfterMove();
     void SelectFocusedEdit();
     void OnGridClicked(int address);
@@ -116,6 +118,7 @@ class DeviceDetailDlg : public QDialog {
     ui::NumberEdit* delay_;
     QGroupBox* choiceGroup_;
     QGroupBox* typeGroup_;
+    QLabel* notice_;
     QPushButton* setNext_;
     QPushButton* readNext_;
     QPushButton* stats_;
