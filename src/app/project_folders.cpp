@@ -8,7 +8,7 @@
 
 #include "core/store/project_files.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 namespace {
 
 const QString kRecentKey = QStringLiteral("ProjectFolders/Recent");
@@ -84,4 +84,4 @@ void ProjectFolders::Remember(const QString& kind, const QString& folder) {
     SetValue(DialogKey(kind), folder);
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

@@ -23,7 +23,7 @@
 #include "scripted_messages.h"
 #include "temp_dir.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 namespace {
 
 QString Q(const std::filesystem::path& path) {
@@ -51,7 +51,7 @@ class ProjectFoldersTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    base::RunState state;
+    gui::kit::RunState state;
     test::ScriptedMessages messages;
 };
 
@@ -133,19 +133,19 @@ TEST_F(ProjectFoldersTest, FileDialogsStartWhereTheirKindOfFileWasLast) {
     const QString image = QStringLiteral("Binary files (*.bin)");
     ProjectFolders folders(SettingsFile());
     // Nothing known yet: the dialog's own proposal.
-    EXPECT_EQ(ui::DialogStart(&folders, QStringLiteral("plaza.bin"), image),
+    EXPECT_EQ(gui::kit::DialogStart(&folders, QStringLiteral("plaza.bin"), image),
               QStringLiteral("plaza.bin"));
     folders.NoteOpened(Folder("a"));
-    EXPECT_EQ(ui::DialogStart(&folders, QStringLiteral("plaza.bin"), image),
+    EXPECT_EQ(gui::kit::DialogStart(&folders, QStringLiteral("plaza.bin"), image),
               Folder("a") + QStringLiteral("/plaza.bin"));
     folders.Remember(excel, Folder("b"));
-    EXPECT_EQ(ui::DialogStart(&folders, QString(), excel), Folder("b"));
-    EXPECT_EQ(ui::DialogStart(&folders, QString(), image), Folder("a"));
-    EXPECT_EQ(ui::DialogStart(&folders, Q(dir / "x.xlsx"), excel), Q(dir / "x.xlsx"));
+    EXPECT_EQ(gui::kit::DialogStart(&folders, QString(), excel), Folder("b"));
+    EXPECT_EQ(gui::kit::DialogStart(&folders, QString(), image), Folder("a"));
+    EXPECT_EQ(gui::kit::DialogStart(&folders, Q(dir / "x.xlsx"), excel), Q(dir / "x.xlsx"));
     EXPECT_EQ(ProjectFolders(SettingsFile()).FolderFor(excel), Folder("b"));
     // A remembered folder that is gone falls back to the project.
     std::filesystem::remove(dir / "b");
-    EXPECT_EQ(ui::DialogStart(&folders, QString(), excel), Folder("a"));
+    EXPECT_EQ(gui::kit::DialogStart(&folders, QString(), excel), Folder("a"));
 }
 
 TEST_F(ProjectFoldersTest, FileMenuOpensCreatesAndTraces) {
@@ -180,7 +180,7 @@ TEST_F(ProjectFoldersTest, FileMenuOpensCreatesAndTraces) {
 TEST(FileDialog, OpensInTheDetailViewWideEnoughForEveryColumn) {
     test::TempDir dir;
     test::WriteBytes(dir / "devc0.dat", std::vector<std::uint8_t>(1792, 0));
-    const auto dialog = ui::MakeFileDialog(nullptr, QStringLiteral("打开"),
+    const auto dialog = gui::kit::MakeFileDialog(nullptr, QStringLiteral("打开"),
                                            QString::fromStdString(dir.path().string()), QString(),
                                            QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
     dialog->show();
@@ -205,7 +205,7 @@ TEST(FileDialog, OpensInTheDetailViewWideEnoughForEveryColumn) {
 TEST(FileDialog, ASaveNameIsTheFileWrittenAndReplacingItIsAsked) {
     test::TempDir dir;
     test::WriteBytes(dir / "项目.xlsx", std::vector<std::uint8_t>(10, 1));
-    ui::WidgetMessageService service;
+    gui::kit::WidgetMessageService service;
     QString asked;
     std::unique_ptr<test::ModalAction> replace;
     const auto name = test::WhenModal([&](QDialog* dialog) {
@@ -223,4 +223,4 @@ TEST(FileDialog, ASaveNameIsTheFileWrittenAndReplacingItIsAsked) {
 }
 
 }  // namespace
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

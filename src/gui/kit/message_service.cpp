@@ -11,7 +11,7 @@
 #include "base/controller_model.h"
 #include "gui/kit/screen_fit.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 namespace {
 
 QMessageBox::Icon ToQt(MessageIcon icon) {
@@ -184,4 +184,4 @@ QString WidgetMessageService::ExistingFolder(QWidget* parent, const QString& cap
                          QFileDialog::Directory);
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
