@@ -12,6 +12,7 @@
 #include "app/project_folders.h"
 #include "core/burner/serial_trace.h"
 #include "gui/kit/message_service.h"
+#include "gui/kit/qt_text.h"
 #include "gui/report/report_commands.h"
 
 namespace velsend::app {
@@ -107,10 +108,10 @@ void FileMenu::OnNewFolder() {
 }
 
 bool FileMenu::StartTrace(const QString& file) {
-    const std::filesystem::path path(QFile::encodeName(file).toStdString());
+    const std::filesystem::path path = gui::kit::StdPath(file);
     const base::Result<> started = burner::SerialTrace::Process().Start(path);
     if (!started) {
-        messages_.Message(&frame_, QString::fromStdString(started.error().Full()),
+        messages_.Message(&frame_, gui::kit::Q(started.error().Full()),
                           gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
     }
     traceAction_->setChecked(burner::SerialTrace::Process().Enabled());
@@ -120,7 +121,7 @@ bool FileMenu::StartTrace(const QString& file) {
 void FileMenu::OnTrace(bool on) {
     if (!on) {
         if (base::Result<> stopped = burner::SerialTrace::Process().Stop(); !stopped) {
-            messages_.Message(&frame_, QString::fromStdString(stopped.error().Full()),
+            messages_.Message(&frame_, gui::kit::Q(stopped.error().Full()),
                               gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
         }
         return;

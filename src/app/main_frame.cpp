@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 
+#include "base/platform/environment.h"
 #include "base/project_lock.h"
 
 #include <QAction>
@@ -36,12 +37,8 @@ namespace {
 
 using gui::kit::Q;
 
-QString QPath(const std::filesystem::path& path) {
-    return QFile::decodeName(path.c_str());
-}
-std::filesystem::path StdPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
+using gui::kit::QPath;
+using gui::kit::StdPath;
 
 constexpr int kInitialWidth = 1000;
 constexpr int kInitialHeight = 440;
@@ -195,7 +192,7 @@ bool MainFrame::OpenFolder(const QString& folder) {
     if (base::Result<> checked = store::CheckProjectFolder(dir); !checked) {
         messages_.Message(this,
                           QStringLiteral("无法打开工程文件夹“%1”。\n").arg(folder) +
-                              QString::fromStdString(checked.error().Full()),
+                              gui::kit::Q(checked.error().Full()),
                           gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
         return false;
     }
@@ -210,7 +207,7 @@ bool MainFrame::OpenFolder(const QString& folder) {
     if (base::Result<> recovered = base::OpenProjectFolder(dir.Root()); !recovered) {
         messages_.Message(this,
                           QStringLiteral("无法打开工程文件夹“%1”。\n").arg(folder) +
-                              QString::fromStdString(recovered.error().Full()),
+                              gui::kit::Q(recovered.error().Full()),
                           gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
         return false;
     }
@@ -241,18 +238,12 @@ QAction* MainFrame::CommandAction(int menuBar, int id) const {
     return nullptr;
 }
 
-QList<QAction*> MainFrame::TopLevelActions(int menuBar) const {
-    for (const BuiltBar& bar : bars_)
-        if (bar.id == menuBar) return bar.topLevel;
-    return {};
-}
-
 QString MainFrame::IdleText() const {
     return idle_->text();
 }
 
 void MainFrame::UpdateLockIndicators() {
-    const LockKeyState keys = ReadLockKeys();
+    const LockKeyState keys = ReadLockKeys(platform::KeyboardLedsFolder());
     caps_->setText(keys.caps ? QStringLiteral("CAP") : QString());
     num_->setText(keys.num ? QStringLiteral("NUM") : QString());
     scroll_->setText(keys.scroll ? QStringLiteral("SCRL") : QString());
@@ -263,7 +254,7 @@ void MainFrame::ExecuteCommand(int id) {
         base::Result<> readable = store::CheckProjectFolder(state_.Project);
         if (readable) readable = base::OpenProjectFolder(state_.Project.Root());
         if (!readable) {
-            messages_.Message(this, QString::fromStdString(readable.error().Full()),
+            messages_.Message(this, gui::kit::Q(readable.error().Full()),
                               gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
             return;
         }
@@ -271,7 +262,7 @@ void MainFrame::ExecuteCommand(int id) {
     commands_.Execute(id);
     // A trace that could not be written while the command ran.
     if (auto warning = burner::SerialTrace::Process().TakeWarning())
-        statusBar()->showMessage(QString::fromStdString(warning->userText + " " + warning->reason));
+        statusBar()->showMessage(gui::kit::Q(warning->userText + " " + warning->reason));
 }
 
 QMenu* MainFrame::FileMenu() const {

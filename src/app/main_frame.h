@@ -44,8 +44,6 @@ class MainFrame : public QMainWindow {
     int ShownMenuBar() const { return shownBar_; }
     // The action of a command in one menu bar (nullptr when that bar lacks it).
     QAction* CommandAction(int menuBar, int id) const;
-    // The top-level entries of a menu bar, in order (popups as their menu action).
-    QList<QAction*> TopLevelActions(int menuBar) const;
     QString IdleText() const;
 
     // Makes `folder` the project: closes the companion windows, forgets what
@@ -54,7 +52,6 @@ class MainFrame : public QMainWindow {
     bool OpenFolder(const QString& folder);
     // The "文件" menu, first in every menu bar.
     QMenu* FileMenu() const;
-    QMenu* HelpMenu() const { return helpMenu_; }
     // The menu item that turns the serial trace on and off.
     QAction* TraceAction() const;
     // Turns the serial trace on into `file` (as --trace does); false, with a

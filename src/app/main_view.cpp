@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QProgressBar>
 
+#include "gui/kit/qt_text.h"
+
 namespace velsend::app {
 
 namespace {
@@ -52,7 +54,7 @@ void MainView::paintEvent(QPaintEvent*) {
     const int lineHeight = painter.fontMetrics().height();
     for (const NoteLine& line : kNotes) {
         painter.drawText(QRect(kNotesX, line.y, width() - kNotesX, lineHeight),
-                         Qt::AlignLeft | Qt::AlignTop, QString::fromUtf8(line.text));
+                         Qt::AlignLeft | Qt::AlignTop, gui::kit::Q(line.text));
     }
 }
 

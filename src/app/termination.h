@@ -22,7 +22,6 @@ class TerminationWatch : public QObject {
 
     // Starts closing the dialogs (what a signal or a logout does).
     void RequestStop();
-    bool Stopping() const { return stopping_; }
 
   Q_SIGNALS:
     void AllClosed();

@@ -30,7 +30,6 @@ class VelsendApp : public QApplication {
     // false when the window could not be created or the command line is wrong.
     bool InitInstance();
     gui::kit::RunState& State() { return state_; }
-    MainFrame* Frame() const { return frame_.get(); }
 
   private:
     gui::kit::RunState state_;

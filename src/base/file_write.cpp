@@ -166,12 +166,7 @@ fs::path FromJournal(const fs::path& folder, const std::string& name) {
     return p.is_absolute() ? p : folder / p;
 }
 
-// Test hook: a commit kills its own process after this many renames, so a
-// test can see what the next program makes of the folder.
-int KillAfterRenames() {
-    const char* value = std::getenv("VELSEND_TEST_KILL_AFTER_RENAMES");
-    return value ? std::atoi(value) : -1;
-}
+std::atomic<CommitRenameHook> gCommitRenameHook{nullptr};
 
 // Whether `target` is there and must not be replaced or removed.
 std::optional<Error> RefusedTarget(const fs::path& target) {
@@ -471,11 +466,11 @@ Result<> Transaction::Commit() {
     }
 
     // The commit proper: from here on the journal completes it whatever happens.
-    const int killAfter = KillAfterRenames();
+    const CommitRenameHook hook = gCommitRenameHook.load();
     int renamed = 0;
     std::optional<Error> failed;
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        if (renamed == killAfter) platform::KillProcessNow();
+        if (hook != nullptr) hook(renamed);
         if (auto r = pending[i]->CommitSynced(); !r) {
             // Kept for the next program, which retries it from the journal.
             pending[i]->Keep();
@@ -572,6 +567,10 @@ Result<bool> RecoverFolder(const fs::path& folder) {
     (void)SyncFolder(folder, journal, false);
     removeStale();
     return true;
+}
+
+void SetCommitRenameHook(CommitRenameHook hook) {
+    gCommitRenameHook.store(hook);
 }
 
 }  // namespace velsend::base

@@ -100,7 +100,6 @@ class DeviceSession {
     // address: a field the user cannot see keeps what is stored.
     explicit DeviceSession(store::ProjectDir dir, bool namesShown = true);
 
-    const store::ProjectDir& Dir() const { return dir_; }
     int Loop() const { return held_.loop; }
     int Address() const { return address_; }
     const HeldLoop& Held() const { return held_; }

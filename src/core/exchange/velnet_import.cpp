@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/file_write.h"
+#include "base/platform/environment.h"
 #include "core/exchange/file_batch.h"
 #include "core/exchange/raw_read.h"
 #include "base/gbk.h"
@@ -35,8 +36,7 @@ std::optional<std::vector<std::uint8_t>> ReadSource(const std::filesystem::path&
 }  // namespace
 
 std::filesystem::path DefaultVelnetFolder() {
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home && *home ? home : ".") / "DATNET";
+    return platform::DataFolderRoot() / "DATNET";
 }
 
 std::string VelnetFileName(VelnetSource kind, int loop) {

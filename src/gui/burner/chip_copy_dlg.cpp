@@ -108,8 +108,8 @@ void ChipCopyDlg::FillBackupList() {
             list_,
             {kit::Q(e.when), e.model.empty() ? QStringLiteral("?") : kit::Q(e.model),
              QString::number(e.size), e.complete ? QStringLiteral("是") : QStringLiteral("否")});
-        item->setData(0, Qt::UserRole, QString::fromStdString(e.file.string()));
-        item->setToolTip(0, QString::fromStdString(e.file.filename().string()));
+        item->setData(0, Qt::UserRole, kit::QPath(e.file));
+        item->setToolTip(0, kit::QPath(e.file.filename()));
     }
     for (int column = 0; column < list_->columnCount(); ++column)
         list_->resizeColumnToContents(column);
@@ -128,7 +128,7 @@ void ChipCopyDlg::Run(Work work, QString file) {
     state_.Ports.Rescan();
     const std::optional<ChipCopyJob> prepared =
         session::PrepareRunChipCopy(state_, work == Work::Backup ? ChipCopyKind::Backup : ChipCopyKind::Restore,
-                        file.toStdString(), messages_);
+                        kit::StdPath(file), messages_);
     if (!prepared) return;
     const ChipCopyJob job = *prepared;
     // Nothing of the last run stays on screen to be taken for this one.

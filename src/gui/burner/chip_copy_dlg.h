@@ -54,7 +54,6 @@ class ChipCopyDlg : public QDialog {
     bool Running() const;
     const ChipCopyResult& LastResult() const { return result_; }
     // The last restore's steps and the last verify (button or after a restore).
-    const std::optional<GuardedRestore>& LastRestore() const { return restoreSteps_; }
     const std::optional<VerifyResult>& LastVerify() const { return verifyResult_; }
 
     void reject() override;

@@ -34,12 +34,7 @@ class TransferRulesDlg : public QDialog {
     QComboBox* SpeedList() const { return speed_; }
     kit::NumberEdit* FirstLogicEdit() const { return firstLogic_; }
     kit::NumberEdit* LastLogicEdit() const { return lastLogic_; }
-    kit::NumberEdit* FirstLoopEdit() const { return firstLoop_; }
     kit::NumberEdit* LastLoopEdit() const { return lastLoop_; }
-    kit::NumberEdit* FirstAddressEdit() const { return firstAddress_; }
-    kit::NumberEdit* LastAddressEdit() const { return lastAddress_; }
-    kit::NumberEdit* FirstPhraseEdit() const { return firstPhrase_; }
-    kit::NumberEdit* LastPhraseEdit() const { return lastPhrase_; }
     kit::NumberEdit* DelayEdit() const { return delay_; }
     QCheckBox* BackupFirstBox() const { return backupFirst_; }
 

@@ -87,7 +87,6 @@ class DeviceDetailDlg : public QDialog {
     bool ReportSave(const base::Result<>& result);
     // The status line: what Enter would replace here, if anything.
     void ShowNotice();
-    void AfterMove();
     void SelectFocusedEdit();
     void OnGridClicked(int address);
     void OnGridBox(bool on);

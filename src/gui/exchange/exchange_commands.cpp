@@ -1,7 +1,6 @@
 #include "gui/exchange/exchange_commands.h"
 
 #include <QDialog>
-#include <QFile>
 
 #include "core/exchange/sd_import.h"
 #include "core/exchange/sd_pack.h"
@@ -31,7 +30,7 @@ void RunTextPrint(kit::RunState& state, kit::MessageService& messages, QWidget* 
     // The second line says where the files went, as a failure says why.
     messages.Message(window,
                        result ? Q(result->message) + QStringLiteral("\n文件夹：") +
-                                    kit::ShownPath(QFile::decodeName(state.Project.Root().c_str()))
+                                    kit::ShownPath(kit::QPath(state.Project.Root()))
                               : Q(result.error().Full()),
                        Q(velsend::exchange::kPrintCaption),
                        result ? kit::MessageIcon::None : kit::MessageIcon::Warning);
@@ -48,7 +47,7 @@ void RunSdPack(kit::RunState& state, kit::MessageService& messages, QWidget* win
                                              state.SdStartLoop);
     messages.Message(window,
                        result ? Q(result->message) + QStringLiteral("\n文件：") +
-                                    kit::ShownPath(QFile::decodeName(result->file.c_str()))
+                                    kit::ShownPath(kit::QPath(result->file))
                               : Q(result.error().Full()),
                        Q(velsend::exchange::kSdCaption), kit::MessageIcon::None);
 }
@@ -60,13 +59,13 @@ void RunSdImport(kit::RunState& state, kit::MessageService& messages, QWidget* w
     const QString pattern = Q(velsend::exchange::ImportDialogFilter(family)).section(QLatin1Char('|'), 1, 1);
     const QString file = messages.OpenFileName(
         window, Q(velsend::exchange::ImportDialogTitle(family)),
-        QString::fromStdString(state.Project.Root().string()),
+        kit::QPath(state.Project.Root()),
         filter + QStringLiteral(" (") + pattern + QLatin1Char(' ') + pattern.toLower() +
             QStringLiteral(")"));
     if (file.isEmpty()) return;
     SdImportDlg dialog(family, window);
     if (dialog.exec() != QDialog::Accepted) return;
-    const auto result = velsend::exchange::ImportSdCard(state.Project, family, file.toStdString(),
+    const auto result = velsend::exchange::ImportSdCard(state.Project, family, kit::StdPath(file),
                                                dialog.StartLoop(), dialog.Sections());
     messages.Message(window, Q(result ? result->message : result.error().Full()),
                        Q(velsend::exchange::kSdCaption), kit::MessageIcon::None);

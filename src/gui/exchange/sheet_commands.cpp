@@ -1,6 +1,5 @@
 #include "gui/exchange/sheet_commands.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -21,15 +20,6 @@ using namespace velsend::exchange;
 
 namespace {
 
-QString FromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::filesystem::path ToPath(const QString& file) {
-    const QByteArray local = QFile::encodeName(file);
-    return std::filesystem::path(local.toStdString());
-}
-
 // Commands never overlap: the menus wait while a spreadsheet is worked on.
 void EnableMenus(QWidget* inside, bool on) {
     auto* frame = qobject_cast<QMainWindow*>(inside->window());
@@ -44,7 +34,7 @@ SheetCommands::SheetCommands(kit::RunState& state, kit::MessageService& messages
     connect(&run_, &kit::BackgroundRun::Finished, this, [this] {
         ShowSteps();
         EnableMenus(&view_, true);
-        messages_.Message(&view_, QString::fromStdString(text_), QString(), kit::MessageIcon::None);
+        messages_.Message(&view_, kit::Q(text_), QString(), kit::MessageIcon::None);
         // The result is read: the bar goes back to empty for the next command.
         bar_.setValue(bar_.minimum());
     });
@@ -57,15 +47,15 @@ SheetCommands::~SheetCommands() = default;
 void SheetCommands::WriteTemplate(velsend::exchange::TemplateKind kind) {
     if (Busy()) return;
     QString file = messages_.SaveFileName(&view_, QStringLiteral("请输入要生成的模板文件的名称..."),
-                                          FromUtf8(velsend::exchange::TemplateFileName(kind)),
+                                          kit::Q(velsend::exchange::TemplateFileName(kind)),
                                           QStringLiteral("Excel表格文件 (*.xlsx)"));
     if (file.isEmpty()) return;
     if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
-    auto result = velsend::exchange::WriteTemplate(kind, ToPath(file));
+    auto result = velsend::exchange::WriteTemplate(kind, kit::StdPath(file));
     messages_.Message(&view_,
-                      result ? FromUtf8(velsend::exchange::kTemplateDoneText) + QStringLiteral("\n文件：") +
+                      result ? kit::Q(velsend::exchange::kTemplateDoneText) + QStringLiteral("\n文件：") +
                                    kit::ShownPath(file)
-                             : FromUtf8(result.error().Full()),
+                             : kit::Q(result.error().Full()),
                       QString(), result ? kit::MessageIcon::None : kit::MessageIcon::Warning);
 }
 
@@ -79,7 +69,7 @@ void SheetCommands::Import(velsend::exchange::ExcelFamily family) {
                                                 QStringLiteral("Excel表格文件 (*.xls *.xlsx *.ods)"));
     if (file.isEmpty()) return;
     Run(
-        [dir = state_.Project, family, path = ToPath(file)](const std::function<void()>& step) {
+        [dir = state_.Project, family, path = kit::StdPath(file)](const std::function<void()>& step) {
             auto result = velsend::exchange::ImportExcel(dir, path, family, step);
             if (!result) return result.error().Full();
             return std::string(velsend::exchange::kImportDoneText) + "\n\n" + result->Text();
@@ -98,7 +88,7 @@ void SheetCommands::Export() {
     if (file.isEmpty()) return;
     if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
     Run(
-        [dir = state_.Project, path = ToPath(file)](const std::function<void()>& step) {
+        [dir = state_.Project, path = kit::StdPath(file)](const std::function<void()>& step) {
             auto result = velsend::exchange::ExportExcel(dir, path, step);
             if (!result) return result.error().Full();
             return std::string(velsend::exchange::kExportDoneText) + "\n\n" + result->Text();

@@ -84,14 +84,14 @@ VelnetImportDlg::~VelnetImportDlg() = default;
 
 void VelnetImportDlg::ShowFolder() {
     question_->setText(kit::Q(VelnetQuestion(folder_)));
-    folderEdit_->setText(QString::fromStdString(folder_.string()));
+    folderEdit_->setText(kit::QPath(folder_));
 }
 
 void VelnetImportDlg::ChooseFolder() {
     const QString chosen = messages_.ExistingFolder(this, QStringLiteral("选择VELNET数据目录"),
-                                                       QString::fromStdString(folder_.string()));
+                                                       kit::QPath(folder_));
     if (chosen.isEmpty()) return;
-    folder_ = chosen.toStdString();
+    folder_ = kit::StdPath(chosen);
     state_.VelnetFolder = folder_;
     ShowFolder();
 }

@@ -17,7 +17,6 @@ class CompanionDialog : public QDialog {
         owner_ = owner;
         keepClear_ = keepClear;
     }
-    QWidget* Owner() const { return owner_; }
 
     // Shows the hidden window beside its owner, as a tool window kept above
     // it; when it is already shown it goes right behind its owner, where it is.

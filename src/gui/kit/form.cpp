@@ -34,7 +34,7 @@ void Form::Load() {
 }
 
 std::optional<std::string> Form::Check(const Field& f, long long& value) const {
-    const std::string text = f.edit->text().toStdString();
+    const std::string text = U8(f.edit->text());
     switch (f.kind) {
         case Field::Kind::Byte: {
             int n = 0;
@@ -55,14 +55,6 @@ std::optional<std::string> Form::Check(const Field& f, long long& value) const {
             return base::CheckMaxBytes(bytes < 0 ? SIZE_MAX : static_cast<std::size_t>(bytes),
                                       static_cast<int>(f.max));
         }
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> Form::FirstError() const {
-    for (const Field& f : fields_) {
-        long long value = 0;
-        if (auto error = Check(f, value)) return error;
     }
     return std::nullopt;
 }

@@ -32,8 +32,6 @@ class Form {
     void Load();
     // Checks and copies out, in order. False after the first failure.
     bool Save();
-    // Like Save() but without the message, for tests and silent checks.
-    std::optional<std::string> FirstError() const;
 
     // Runs Save() whenever the user changes any field; `after` learns which
     // edit changed and whether everything checked out.

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 
 #include "base/controller_model.h"
+#include "gui/kit/qt_text.h"
 #include "gui/kit/screen_fit.h"
 
 namespace velsend::gui::kit {
@@ -116,16 +117,16 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& capt
 }
 
 QString MessageService::AppTitle() {
-    return QString::fromUtf8(base::kAppTitle.data(), static_cast<qsizetype>(base::kAppTitle.size()));
+    return Q(base::kAppTitle);
 }
 
 void MessageService::Inform(const std::string& text, const std::string& caption) {
-    Message(promptParent_, QString::fromStdString(text), QString::fromStdString(caption),
+    Message(promptParent_, Q(text), Q(caption),
             MessageIcon::None);
 }
 
 bool MessageService::AskYesNo(const std::string& text, const std::string& caption) {
-    return Question(promptParent_, QString::fromStdString(text), QString::fromStdString(caption),
+    return Question(promptParent_, Q(text), Q(caption),
                     MessageIcon::Warning);
 }
 

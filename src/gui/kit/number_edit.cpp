@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "base/field_check.h"
+#include "gui/kit/qt_text.h"
 
 namespace velsend::gui::kit {
 
@@ -21,7 +22,7 @@ std::optional<long long> NumberEdit::Number() const {
 }
 
 long long NumberEdit::CorrectedValue() const {
-    const std::string digits = text().toStdString();
+    const std::string digits = U8(text());
     return base::CorrectedNumber(digits, correctMax_.value_or(LLONG_MAX)).value_or(0);
 }
 
@@ -35,13 +36,6 @@ void NumberEdit::EnableCorrection(long long max, bool rewrite) {
     rewrite_ = rewrite;
 }
 
-void NumberEdit::EnableWheel(int min, int max, bool wrap) {
-    wheel_ = true;
-    wheelMin_ = min;
-    wheelMax_ = max;
-    wheelWrap_ = wrap;
-}
-
 void NumberEdit::OnTextEdited() {
     const long long value = CorrectedValue();
     if (correctMax_ && !text().isEmpty() && text() != QString::number(value)) {
@@ -53,20 +47,6 @@ void NumberEdit::OnTextEdited() {
             selectAll();
     }
     Q_EMIT ValueEdited(value);
-}
-
-void NumberEdit::wheelEvent(QWheelEvent* event) {
-    const int step = WheelStep(event);
-    if (!wheel_ || step == 0) {
-        QLineEdit::wheelEvent(event);
-        return;
-    }
-    event->accept();
-    const int value = static_cast<int>(CorrectedValue());
-    const int next = wheelWrap_ ? base::WrapStep(value, step, wheelMin_, wheelMax_)
-                                : base::ClampStep(value, step, wheelMin_, wheelMax_);
-    SetNumber(next, true);
-    Q_EMIT textEdited(text());
 }
 
 int WheelStep(const QWheelEvent* event) {

@@ -88,7 +88,7 @@ LoopStatsDlg::LoopStatsDlg(kit::RunState& state, kit::MessageService& messages, 
         grid->setContentsMargins(6, 4, 6, 4);
         grid->setVerticalSpacing(3);
         auto* head = new QHBoxLayout;
-        head->addWidget(new QLabel(QString::fromUtf8(g.title), box));
+        head->addWidget(new QLabel(kit::Q(g.title), box));
         classes_[static_cast<std::size_t>(g.productClass)] = CountField(box);
         classes_[static_cast<std::size_t>(g.productClass)]->setObjectName(
             QStringLiteral("class%1").arg(g.productClass));
@@ -231,7 +231,7 @@ LoopQueryResultDlg::LoopQueryResultDlg(kit::RunState& state, QWidget* parent) : 
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     for (int i = 0; i < 6; ++i) {
-        grid->addWidget(new QLabel(QString::fromUtf8(labels[i]), this), i, 0);
+        grid->addWidget(new QLabel(kit::Q(labels[i]), this), i, 0);
         fields_[static_cast<std::size_t>(i)] = CountField(this, 60);
         fields_[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("field%1").arg(i));
         fields_[static_cast<std::size_t>(i)]->setText(QString::number(values[i]));

@@ -23,7 +23,7 @@ namespace {
 QString DisplayText(const PhraseImage& image, int number, bool keepTrailingSpaces) {
     std::string text = PhraseText(image, number);
     if (!keepTrailingSpaces) text = std::string(base::TrimTrailingSpaces(text));
-    return QString::fromStdString(base::GbkToUtf8(text));
+    return kit::Q(base::GbkToUtf8(text));
 }
 
 // The bytes the text edit starts from: the phrase without trailing spaces.
@@ -133,7 +133,7 @@ void PhraseEditorDlg::OnRowSelected() {
 }
 
 void PhraseEditorDlg::Report(const char* text, const base::Error& error) {
-    messages_.Message(this, kit::WithReason(QString::fromUtf8(text), error),
+    messages_.Message(this, kit::WithReason(kit::Q(text), error),
                       kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
 }
 

@@ -59,7 +59,7 @@ void RunReportPreview(const kit::RunState& state, kit::MessageService& messages,
 QString ExportReportPdf(const kit::RunState& state, kit::MessageService& messages,
                         QWidget* parent) {
     QString path = messages.SaveFileName(parent, QStringLiteral("导出PDF"),
-                                         QString::fromStdString(state.Project.Root().string()),
+                                         kit::QPath(state.Project.Root()),
                                          QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty()) return {};
     if (QFileInfo(path).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) != 0)
@@ -67,7 +67,7 @@ QString ExportReportPdf(const kit::RunState& state, kit::MessageService& message
     const std::optional<BuiltReport> built = BuildReportInBackground(state, messages, parent);
     if (!built) return {};
     const base::Result<> written = base::WriteWholeFile(
-        path.toStdString(),
+        kit::StdPath(path),
         std::span(reinterpret_cast<const std::uint8_t*>(built->pdf.constData()),
                   static_cast<std::size_t>(built->pdf.size())));
     if (!written) {

@@ -31,7 +31,6 @@ class ReportPreviewDlg : public QDialog {
 
     int PageCount() const;
     QPdfView* View() const { return view_; }
-    QPushButton* PrintButton() const { return print_; }
 
   private:
     void OnPrint();
