@@ -54,7 +54,7 @@ constexpr CommandPromptRow kPrompts[] = {
     {ID_SD_IMPORT_KA, "导入制作好的或者控制器导出的SDCard数据"},
     {ID_SD_IMPORT_KBX, "导入制作好的或者控制器导出的SDCard数据"},
     {ID_EXAMPLE_TEMPLATE, "生成一个示例模板"},
-    {ID_STANDARD_TEMPLATE, "在程序所在目录生成一个空的标准模板"},
+    {ID_STANDARD_TEMPLATE, "生成一个空的标准模板"},
     {ID_EXCEL_IMPORT_KA, "从Excel模板导入数据"},
     {ID_EXCEL_IMPORT_KBX, "从Excel模板导入数据"},
     {ID_EXCEL_EXPORT, "将现有数据导出到Excel模板"},

@@ -2,8 +2,11 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+
+#include "core/store/project_files.h"
 
 namespace velsend::app {
 namespace {
@@ -62,6 +65,10 @@ void ProjectFolders::NoteOpened(const QString& folder) {
 
 QString ProjectFolders::StartFolder(const QString& argument) const {
     if (!argument.isEmpty()) return argument;
+    // Started inside a project: that one, not another that was open last.
+    const QString working = QDir::currentPath();
+    if (store::HoldsProjectFiles(std::filesystem::path(QFile::encodeName(working).toStdString())))
+        return working;
     const QStringList recent = Recent();
     if (!recent.isEmpty() && QFileInfo(recent.front()).isDir()) return recent.front();
     return {};

@@ -30,7 +30,8 @@ class ProjectFolders : public gui::kit::DialogFolders {
     QString Current() const { return current_; }
 
     // The folder to open at start: the one given on the command line, else
-    // the last one opened if it still exists; empty for the working folder.
+    // the working folder when it holds project files, else the last one
+    // opened if it still exists; empty for the working folder.
     QString StartFolder(const QString& argument) const;
 
     QString FolderFor(const QString& kind) const override;

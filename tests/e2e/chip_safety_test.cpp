@@ -116,6 +116,28 @@ TEST_F(ChipSafetyTest, NoWritingCommandFollowsAFailedBackup) {
     EXPECT_TRUE(Backups().empty());
 }
 
+// A burner without a chip answers the backup's command with 0xBE too: the
+// user reads that the chip is missing, not that the burner is off.
+TEST_F(ChipSafetyTest, EraseOverAMissingChipSaysSoWithOrWithoutTheBackup) {
+    test::SimProcess sim({"--model", "3", "--no-chip"}, dir / "sim.log");
+    const test::CliRun plain = Run(sim, {"--no-backup", "erase"});
+    EXPECT_EQ(plain.status, 1);
+    EXPECT_EQ(plain.out, "数据芯片没有插好！\n");
+    const test::CliRun guarded = Run(sim, {"erase"});
+    EXPECT_EQ(guarded.status, 1);
+    EXPECT_NE(guarded.err.find("\n数据芯片没有插好！\n"), std::string::npos) << guarded.err;
+    EXPECT_EQ(guarded.err.find("烧写器没有上电"), std::string::npos) << guarded.err;
+    EXPECT_TRUE(Backups().empty());
+}
+
+// A logic range wholly past the controller's last block sends nothing and says it failed.
+TEST_F(ChipSafetyTest, ALogicRangeWithNothingToSendFails) {
+    test::SimProcess sim({"--model", "4"}, dir / "sim.log");
+    const test::CliRun r = Run(sim, {"--model", "4", "--logic", "1020-1023", "send", "logic"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "传送逻辑信息失败！\n逻辑 1020 至 1023 超出控制器的块号范围，没有传送。\n");
+}
+
 TEST_F(ChipSafetyTest, RestoreIsReadBackAndVerifyTellsSameDifferentOrError) {
     const Bytes image = RandomImage(2);
     test::WriteBytes(dir / "image.bin", image);

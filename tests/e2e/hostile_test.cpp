@@ -115,6 +115,26 @@ TEST(HostileFolder, NamedPipesAreRefusedNotWaitedFor) {
     EXPECT_TRUE(test::ReceivedBeforeMarker(sim).empty());
 }
 
+// The text print's outputs are never read: a folder or a pipe under their
+// names leaves the commands that read the project working.
+TEST(HostileFolder, PrintOutputsInTheWayBlockOnlyThePrint) {
+    test::TempDir dir;
+    fs::create_directory(dir / "devctext3.txt");
+    ASSERT_EQ(::mkfifo((dir / "logtext.txt").c_str(), 0644), 0);
+    const std::string p = dir.path().string();
+    for (std::vector<std::string> args : {std::vector<std::string>{"show", "info"}, {"show", "nodes"},
+                                          {"quick-set", "--loop", "0", "--from", "0", "--to", "1",
+                                           "--class", "alarm"}}) {
+        args.insert(args.begin(), {"--dir", p});
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.status, 0) << args[2] << ": " << r.err;
+    }
+    test::WriteBytes(dir / "devc3.dat", std::vector<std::uint8_t>(1792, 0));
+    const CliRun print = Cli({"--dir", p, "print"});
+    EXPECT_EQ(print.status, cli::kExitFailed);
+    EXPECT_TRUE(Contains(print.err, "devctext3.txt")) << print.out << print.err;
+}
+
 long MaxResidentKilobytes() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "fake_prompt.h"
 #include "sim_process.h"
 #include "temp_dir.h"
@@ -38,6 +40,34 @@ TEST_F(ModelSelectionTest, EachModelSendsItsHandshakeCode) {
         // line has the bytes on the wire by then.
         EXPECT_EQ(sim.WaitReceived(expected.size()), expected);
     }
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+// The chosen adapter is re-plugged and comes back under the other number:
+// the handshake follows it, as transfers do, and the other device hears nothing.
+TEST_F(ModelSelectionTest, TheHandshakeFollowsTheChosenAdapter) {
+    namespace fs = std::filesystem;
+    test::SimProcess other({}, dir / "other.log");
+    test::SimProcess chosen({}, dir / "chosen.log");
+    ASSERT_FALSE(other.path().empty() || chosen.path().empty());
+    const fs::path dev = dir / "dev";
+    fs::create_directories(dev / "serial/by-id");
+    const std::string ftdi = "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+    const auto plug = [&](const std::string& first, const std::string& second, const char* chosenAt) {
+        for (const char* name : {"ttyUSB0", "ttyUSB1"}) fs::remove(dev / name);
+        fs::remove(dev / "serial/by-id" / ftdi);
+        fs::create_symlink(first, dev / "ttyUSB0");
+        fs::create_symlink(second, dev / "ttyUSB1");
+        fs::create_symlink(std::string("../../") + chosenAt, dev / "serial/by-id" / ftdi);
+    };
+    plug(other.path(), chosen.path(), "ttyUSB1");
+    state.Ports = burner::PortList::Scan(dev.string(), (dir / "sys").string());
+    state.Rules.PortIndex = 1;
+    state.Rules.PortIdentity = ftdi;
+    plug(chosen.path(), other.path(), "ttyUSB0");
+    EXPECT_EQ(session::SelectRunModel(state, 3, prompt), SelectionOutcome::Selected);
+    EXPECT_EQ(chosen.WaitReceived(2), (std::vector<int>{0x10, 3}));
+    EXPECT_TRUE(other.Received().empty());
     EXPECT_TRUE(prompt.shown.empty());
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "cli_run.h"
@@ -13,6 +14,7 @@
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
 #include "base/gbk.h"
+#include "file_size_limit.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -210,6 +212,30 @@ TEST(ExcelTemplates, CarryTheLayoutNotesAndNameLists) {
     EXPECT_EQ(store::NameText(store::ReadChineseNameFile(dir, 0)[1]), Gbk("Ａ座负一层变配电室").substr(0, 16));
     EXPECT_EQ(logic::ReadLogicRule(dir, 1).substr(0, 14), "T14001=M13002=");
     EXPECT_EQ(fs::file_size(dir.PathOf(store::ProjectFile::Logic, 3)), 0u);  // a number without text
+}
+
+// A workbook cut short by a file-size limit (the library's temporary sheet
+// files hit it first) is an error, and the file it was to replace stays.
+TEST(ExcelExport, AFileSizeLimitKeepsThePreviousWorkbook) {
+    test::TempDir tmp;
+    const store::ProjectDir dir(tmp.path());
+    for (int loop = 0; loop < 32; ++loop) {
+        store::DeviceFile devices{};
+        for (auto& d : devices) d = {0x81, 0, 0, 1, 2, 3, 4};
+        ASSERT_TRUE(store::WriteDeviceFile(dir, loop, devices));
+    }
+    fs::create_directory(tmp / "out");
+    const fs::path file = tmp / "out" / "x.xlsx";
+    std::ofstream(file) << "previous";
+    test::CliRun cli{};
+    {
+        test::FileSizeLimit limit(64 * 1024);
+        cli = test::Cli({"--dir", tmp.path().string(), "excel-export", file.string()});
+    }
+    EXPECT_EQ(cli.status, 1) << cli.out;
+    EXPECT_EQ(cli.out.find("导出完毕"), std::string::npos) << cli.out;
+    EXPECT_EQ(test::ReadBytes(file), (std::vector<std::uint8_t>{'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "out"), fs::directory_iterator()), 1);
 }
 
 }  // namespace

@@ -286,7 +286,9 @@ TEST(WorkbookImport, OwnExportOfUndecodableBytesErasesNothing) {
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(NameAt(copy, 0, 1), Gbk("Ａ?门"));
     EXPECT_EQ(logic::ReadLogicRule(copy, 3), "T1=?M2");
-    EXPECT_EQ(result->changed.size(), 2u) << result->Text();
+    // The two "?" and the "A" the name's folding made full-width.
+    EXPECT_EQ(result->changed.size(), 3u) << result->Text();
+    EXPECT_NE(result->Text().find("第2行C列：半角字母和数字已改为全角"), std::string::npos) << result->Text();
 }
 
 TEST(ExcelTextFold, WalksByCharacterAndNeverStoresHalfACharacter) {
@@ -319,14 +321,15 @@ TEST(WorkbookImport, RowsAfterTheSheetsLastRowAreNotRead) {
     for (int r = 2; r <= 65537; ++r) sheet.Put(r, 1, exchange::Cell::Number(r % 256));
     sheet.Put(65537, 2, exchange::Cell::Text("X"));
     wb.sheets.push_back(sheet);
-    // A sheet the import reads by its name that gives no row says so.
+    // A sheet the import reads by its name that has no row is said to be empty.
     wb.sheets.emplace_back("逻辑规则");
     wb.sheets.back().Put(1, 1, exchange::Cell::Utf8("条目"));
     auto result = exchange::ImportWorkbook(dir, wb, ExcelFamily::KA, false);
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result->phrases, 65535);
     EXPECT_TRUE(Skipped(*result, 65537, "最后一行")) << result->Text();
-    EXPECT_TRUE(Skipped(*result, 0, "没有导入任何行")) << result->Text();
+    EXPECT_FALSE(Skipped(*result, 0, "没有导入任何行")) << result->Text();
+    EXPECT_NE(result->Text().find("\n空的工作表（没有数据行）：[逻辑规则]"), std::string::npos) << result->Text();
     EXPECT_EQ(phrases::PhraseText(phrases::ReadPhraseLibrary(dir), 65537 % 256), "");
 }
 

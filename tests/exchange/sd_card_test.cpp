@@ -213,6 +213,10 @@ TEST_F(SdImportTest, ForeignNamesAreRefusedAndShortFilesReported) {
     EXPECT_EQ(shortCard->missingBytes, 327680u - 0x8010u);
     EXPECT_NE(shortCard->message.find("294896"), std::string::npos) << shortCard->message;
     EXPECT_FALSE(std::filesystem::exists(dir / "word.dat"));
+    // Nothing ticked is said as such, not blamed on the card.
+    const auto none = ImportSdCard(Project(), SdFamily::KA, dir / "MXKA002.dat", 0, {false, false, false, false});
+    ASSERT_FALSE(none.ok());
+    EXPECT_EQ(none.error().userText, "没有选择要导入的部分，没有导入。");
 }
 
 TEST_F(SdImportTest, KbxCardsRoundTripWithTheirRulesAsStored) {

@@ -54,14 +54,29 @@ TEST_F(VelnetTest, LetteredLoopsReadTheirSourcesAndConvertEveryAddress) {
 TEST_F(VelnetTest, ALoopCountsOnlyWithAllThreeSources) {
     Sources("05");
     Sources("06", false);  // the last loop lacks its logic source
+    WriteBytes(dir / "devc6.dat", std::vector<std::uint8_t>(1792, 0x66));
     const auto result = Import(5, 6);
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error().userText, VelnetFailedText(source.path()));
     EXPECT_NE(result.error().userText.find(source.path().string()), std::string::npos);
     EXPECT_NE(result.error().reason.find("logc06.dat"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists(dir / "log5.dat"));
-    EXPECT_TRUE(std::filesystem::exists(dir / "devc6.dat"));  // written before the gap showed
+    // A failed conversion changes nothing, the loops before the gap included.
+    EXPECT_FALSE(std::filesystem::exists(dir / "log5.dat"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "devc5.dat"));
+    EXPECT_EQ(ReadBytes(dir / "devc6.dat"), std::vector<std::uint8_t>(1792, 0x66));
     EXPECT_FALSE(std::filesystem::exists(dir / "log6.dat"));
+}
+
+TEST_F(VelnetTest, AShortSourceReadsAsZerosAndIsNamed) {
+    Sources("04");
+    WriteBytes(source / "plac04.dat", std::vector<std::uint8_t>(100, 1));
+    const auto result = Import(4, 4);
+    ASSERT_TRUE(result.ok()) << result.error().Full();
+    EXPECT_EQ(result->message, "数据文件转换成功！ \nplac04.dat 只有 100 字节（应为 2048 字节），其余按 0 读入");
+    const auto devc = ReadBytes(dir / "devc4.dat");
+    ASSERT_EQ(devc.size(), 1792u);
+    EXPECT_EQ(std::vector<std::uint8_t>(devc.begin() + 7 * 200, devc.begin() + 7 * 201),
+              (std::vector<std::uint8_t>{0x80, 200, 1, 0, 0, 0, 0}));
 }
 
 TEST_F(VelnetTest, RangesDecideSuccess) {

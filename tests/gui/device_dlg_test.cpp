@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -185,6 +186,42 @@ TEST_F(DeviceDialogTest, CtrlZUndoesTheLastSaveAndShowsItsAddress) {
     EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("7"));
     EXPECT_TRUE(messages.shown.empty());
     history::Uninstall();
+}
+
+// Models 3 and 4 hide the name field: Enter carries only what the form
+// shows, and says what it is about to replace before it does.
+TEST_F(DeviceDialogTest, EnterKeepsHiddenNamesAndWarnsBeforeReplacing) {
+    for (int model : {3, 4}) {
+        state.ControllerModel = model;
+        store::ChineseNameFile names{};
+        for (int a = 0; a < 4; ++a)
+            names[static_cast<std::size_t>(a)] = store::MakeName("N" + std::to_string(a));
+        ASSERT_TRUE(store::WriteChineseNameFile(state.Project, 0, names));
+        store::DeviceFile devices{};
+        devices[1] = {0x81, 0, 0, 1, 0, 0, 0};  // installed alarm device, zone 1
+        ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
+
+        gui::devices::DeviceDetailDlg dialog(state, messages);
+        dialog.show();
+        auto* notice = Child<QLabel>(&dialog, "replaceNotice");
+        ASSERT_NE(notice, nullptr);
+        EXPECT_TRUE(notice->text().isEmpty()) << model;
+        Retype(Child<QLineEdit>(&dialog, "zone"), QStringLiteral("5"));
+        Child<QLineEdit>(&dialog, "zone")->setFocus();
+        QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_Return);
+        const QString text = notice->text();
+        EXPECT_TRUE(text.startsWith(QStringLiteral("地址 1 已有设备："))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("区域 1"))) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QStringLiteral("，Enter 将覆盖"))) << text.toStdString();
+        for (int i = 0; i < 2; ++i) QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_Return);
+        EXPECT_TRUE(notice->text().isEmpty()) << model;
+        const store::ChineseNameFile kept = store::ReadChineseNameFile(state.Project, 0);
+        for (int a = 0; a < 4; ++a)
+            EXPECT_EQ(store::NameText(kept[static_cast<std::size_t>(a)]).substr(0, 2),
+                      "N" + std::to_string(a)) << model << " " << a;
+        EXPECT_EQ(RecordAt(dir / "devc0.dat", 2)[3], 5) << model;
+        EXPECT_TRUE(messages.shown.empty());
+    }
 }
 
 TEST_F(DeviceDialogTest, GridClicksFiltersAndTheGridBox) {

@@ -148,7 +148,7 @@ const std::map<int, QString> kPrompts{
     {32836, QStringLiteral("导入制作好的或者控制器导出的SDCard数据")},
     {32837, QStringLiteral("导入制作好的或者控制器导出的SDCard数据")},
     {32851, QStringLiteral("生成一个示例模板")},
-    {32847, QStringLiteral("在程序所在目录生成一个空的标准模板")},
+    {32847, QStringLiteral("生成一个空的标准模板")},
     {32841, QStringLiteral("从Excel模板导入数据")},
     {32839, QStringLiteral("从Excel模板导入数据")},
     {32843, QStringLiteral("将现有数据导出到Excel模板")},

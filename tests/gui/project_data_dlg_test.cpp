@@ -112,6 +112,20 @@ TEST_F(NodeDialogTest, TenByteWorkModeIsSixteenBitsAndSurvivesInitialisation) {
     EXPECT_FALSE(std::filesystem::exists(dir / "node2.dat"));
 }
 
+// The record in memory is what a node transfer sends: a save that failed
+// and was cancelled leaves it as it was.
+TEST_F(NodeDialogTest, AFailedSaveLeavesTheRecordInMemoryAsItWas) {
+    std::filesystem::create_directory(dir / "node1.dat");
+    gui::store::NineByteNodeSetDlg dialog(nine, project, messages);
+    dialog.show();
+    Retype(dialog.findChildren<gui::kit::NumberEdit*>()[0], QStringLiteral("7"));
+    dialog.OkButton()->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("无法写入节点文件，设置没有保存。")));
+    dialog.CancelButton()->click();
+    EXPECT_EQ(nine.LocalAddress, 0);
+}
+
 class ProjectInfoDialogTest : public ::testing::Test {
   protected:
     test::TempDir dir;

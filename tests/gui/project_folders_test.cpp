@@ -5,7 +5,11 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QHeaderView>
 #include <QMenu>
 #include <QScreen>
@@ -15,6 +19,7 @@
 #include "app/main_frame.h"
 #include "core/burner/serial_trace.h"
 #include "gui/kit/message_service.h"
+#include "modal.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
 
@@ -92,6 +97,14 @@ TEST_F(ProjectFoldersTest, TheRecentListSurvivesARestartAndReopensTheLast) {
     // No folder given: the last one; a folder given wins.
     EXPECT_EQ(restarted.StartFolder(QString()), Folder("b"));
     EXPECT_EQ(restarted.StartFolder(Folder("a")), Folder("a"));
+    // Started inside a project folder: that one, not the last one.
+    std::filesystem::create_directory(dir / "c");
+    test::WriteBytes(dir / "c" / "devc0.dat", std::vector<std::uint8_t>(1792, 0));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(Folder("c")));
+    const QString inside = restarted.StartFolder(QString());
+    ASSERT_TRUE(QDir::setCurrent(before));
+    EXPECT_EQ(QFileInfo(inside).canonicalFilePath(), QFileInfo(Folder("c")).canonicalFilePath());
 
     MainFrame frame(state, messages, restarted);
     ASSERT_EQ(RecentItems(frame).size(), 2);
@@ -185,6 +198,28 @@ TEST(FileDialog, OpensInTheDetailViewWideEnoughForEveryColumn) {
         EXPECT_GT(view->header()->sectionSize(column), view->fontMetrics().horizontalAdvance(text))
             << text.toStdString();
     }
+}
+
+// The workbook written is the file the save dialog asks about: "项目.xls"
+// stands for "项目.xlsx", and replacing that one is asked first.
+TEST(FileDialog, ASaveNameIsTheFileWrittenAndReplacingItIsAsked) {
+    test::TempDir dir;
+    test::WriteBytes(dir / "项目.xlsx", std::vector<std::uint8_t>(10, 1));
+    gui::kit::WidgetMessageService service;
+    QString asked;
+    std::unique_ptr<test::ModalAction> replace;
+    const auto name = test::WhenModal([&](QDialog* dialog) {
+        replace = test::WhenModal([&](QDialog* box) {
+            asked = static_cast<QMessageBox*>(box)->text();
+            static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+        });
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("项目.xls"));
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    });
+    const QString chosen = service.SaveFileName(nullptr, QStringLiteral("导出"), Q(dir.path()),
+                                                QStringLiteral("Excel表格文件 (*.xlsx)"));
+    EXPECT_TRUE(asked.contains(QStringLiteral("项目.xlsx"))) << asked.toStdString();
+    EXPECT_EQ(chosen, Q(dir / "项目.xlsx"));
 }
 
 }  // namespace

@@ -78,6 +78,17 @@ TEST_F(LogicCliTest, RefusalsKeepTheFileAndExitOne) {
     EXPECT_EQ(Run({"--model", "4", "logic", "set", "5", std::string(80, '1')}).status, kExitOk);
 }
 
+// A rule already stored with a character the controller cannot take is
+// refused like a typed one, and its file stays as it was.
+TEST_F(LogicCliTest, AStoredIllegalRuleIsRefusedAgain) {
+    test::WriteBytes(dir / "logic9.dat", {'T', '1', ' ', 'n'});
+    const CliRun r = Run({"logic", "set", "9", "T1 n"});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("输入有非法字符！\n", 0), 0u) << r.err;
+    EXPECT_EQ(File(9), "T1 n");
+}
+
 TEST_F(LogicCliTest, UsageErrors) {
     EXPECT_EQ(Run({"show"}).status, kExitUsage);
     const CliRun unknown = Run({"show", "dragons"});

@@ -43,10 +43,11 @@ void Connect(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& obser
     port.Configure(job.baud, NOPARITY, 8, ONESTOPBIT);
 }
 
-bool ExchangeCommand(ChipCopyPort& port, std::uint8_t command) {
+// The burner's one-byte answer to `command`; 0 when it said nothing.
+std::uint8_t ExchangeCommand(ChipCopyPort& port, std::uint8_t command) {
     port.Write(&command, 1);
     std::uint8_t reply = 0;
-    return port.Read(&reply, 1) == 1 && reply == command;
+    return port.Read(&reply, 1) == 1 ? reply : 0;
 }
 
 std::array<std::uint8_t, 2> BlockNumber(int block) {
@@ -91,9 +92,18 @@ bool Begin(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observe
     result.status = std::string(running);
     observer.SetStatus(result.status);
     Connect(port, job, observer);
-    if (ExchangeCommand(port, command)) return true;
+    const std::uint8_t reply = ExchangeCommand(port, command);
+    if (reply == command) return true;
     const bool gone = port.LineGone();
     port.Close();
+    if (reply == kNoChip) {
+        // A burner that answers is on; the chip is what is missing.
+        result.outcome = ChipCopyOutcome::NoChip;
+        result.message = std::string(kChipNotSeated);
+        result.status = result.message;
+        observer.SetStatus(result.status);
+        return false;
+    }
     result.outcome = ChipCopyOutcome::NoBurner;
     result.message = std::string(kBurnerNotReady);
     if (gone) result.message += "\n" + std::string(kLineGoneText);

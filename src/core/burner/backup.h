@@ -40,6 +40,7 @@ enum class ChipCopyOutcome {
     FileError,   // the file could not be opened, written or put in place
     WrongSize,   // a restore file that is not a whole image of this model
     NoBurner,    // the burner did not take the command
+    NoChip,      // the burner answered 0xBE: no data chip seated
     BlockError,  // a block went missing on the way
     Cancelled,   // stopped between blocks (the user, a signal)
     LineGone,    // the line hung up mid-way (burner unplugged)

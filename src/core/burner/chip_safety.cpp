@@ -204,6 +204,9 @@ std::string BackupDoneText(const std::filesystem::path& file) {
 }
 
 std::string BackupFailedText(std::string_view notDone, const ChipCopyResult& backup) {
+    // The missing chip is the message, as it is for the write itself.
+    if (backup.outcome == ChipCopyOutcome::NoChip)
+        return backup.message + "\n备份芯片内容失败，" + std::string(notDone);
     return "备份芯片内容失败，" + std::string(notDone) + "\n" + backup.message;
 }
 

@@ -86,7 +86,8 @@ SafetyBackup BackupBeforeWrite(ChipCopyPort& port, const ChipCopyJob& job,
                                const std::atomic<bool>* cancel = nullptr);
 // "芯片内容已备份到 …"
 std::string BackupDoneText(const std::filesystem::path& file);
-// "备份芯片内容失败，没有擦除芯片。" and the backup's reason below it.
+// "备份芯片内容失败，没有擦除芯片。" and the backup's reason below it; for a
+// missing chip "数据芯片没有插好！" first and that below it.
 std::string BackupFailedText(std::string_view notDone, const ChipCopyResult& backup);
 
 struct RestoreSteps {

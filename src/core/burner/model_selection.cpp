@@ -12,8 +12,9 @@ SelectionOutcome SelectModel(burner::BurnerPort& port, burner::PortList& ports,
     const ControllerModelInfo& model = ModelInfo(code);
     ports.Rescan();
 
-    const burner::OpenResult opened =
-        burner::OpenBurnerConnection(port, ports.Address(rules.PortIndex), rules.BaudRate);
+    // The device the user chose, wherever it is numbered now, as transfers find it.
+    const burner::OpenResult opened = burner::OpenBurnerConnection(
+        port, ports.AddressFor(rules.PortIndex, rules.PortIdentity), rules.BaudRate);
     if (!opened) prompt.Inform(opened.message, opened.caption.value_or(std::string(kAppTitle)));
 
     const burner::HandshakeResult handshake = burner::Handshake(port, model.handshakeCode);

@@ -438,8 +438,10 @@ TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
         result.outcome != TransferOutcome::LineGone) {
         // Whatever was stored, the user did not get all they asked for.
         const std::uint32_t firstUnsent = std::max(r.FirstLogic, (kLastLogicBlock + 1) * perBlock);
-        Status(status_ + "逻辑 " + std::to_string(firstUnsent) + " 至 " +
-               std::to_string(r.LastLogic) + " 超出控制器的块号范围，没有传送。");
+        const std::string note = "逻辑 " + std::to_string(firstUnsent) + " 至 " +
+                                 std::to_string(r.LastLogic) + " 超出控制器的块号范围，没有传送。";
+        // A range wholly past the last block sent nothing: that is a failure, not a success with a note.
+        Status(expected == 0 ? std::string(TextsOf(job.kind).failure) + "\n" + note : status_ + note);
         result.outcome = TransferOutcome::Failure;
     }
     return result;

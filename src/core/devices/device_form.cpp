@@ -176,7 +176,8 @@ std::string_view TypeRadioLabel(bool alarmLabels, int index) {
     return alarmLabels ? store::AlarmTypeName(index) : store::ModuleTypeName(index);
 }
 
-DeviceSession::DeviceSession(store::ProjectDir dir) : dir_(std::move(dir)) {
+DeviceSession::DeviceSession(store::ProjectDir dir, bool namesShown)
+    : dir_(std::move(dir)), namesShown_(namesShown) {
     Load();
 }
 
@@ -205,7 +206,9 @@ base::Result<> DeviceSession::Save() {
 
 base::Result<> DeviceSession::SaveAndSetNext() {
     base::Result<> result = Save();
-    if (result) address_ = StepByte(address_, 1);
+    if (!result) return result;
+    address_ = StepByte(address_, 1);
+    if (!namesShown_) form_.name = FormOf(held_, address_).name;
     return result;
 }
 
@@ -213,6 +216,34 @@ base::Result<> DeviceSession::SaveAndReadNext() {
     base::Result<> result = Save();
     if (result) GoToAddress(StepByte(address_, 1));
     return result;
+}
+
+std::string DeviceSession::ReplaceNotice() const {
+    if (!held_.deviceFileFound) return {};
+    const auto i = static_cast<std::size_t>(address_);
+    const store::DeviceRecord& stored = held_.devices[i];
+    if (!stored.Installed()) return {};
+    const DeviceForm shown = FormOf(held_, address_);
+    const bool nameChanges = namesShown_ && form_.name != shown.name;
+    if (!nameChanges && MergeRecord(stored, shown, form_) == stored) return {};
+    std::string what;
+    switch (shown.productClass) {
+        case store::kAlarmClass:
+            what = TypeRadioLabel(true, shown.type);
+            break;
+        case store::kZoneDisplayClass:
+            what = store::ClassName(shown.productClass);
+            break;
+        default:
+            what = store::ModuleTypeName(shown.type);
+            break;
+    }
+    if (what.empty()) what = "类型" + std::to_string(shown.type);
+    std::string text = "地址 " + std::to_string(address_) + " 已有设备：" + what + " 区域 " +
+                       std::to_string(shown.zone) + " 楼层 " + std::to_string(shown.floor) +
+                       " 房间 " + std::to_string(shown.room);
+    if (namesShown_ && !shown.name.empty()) text += " " + base::GbkToUtf8(shown.name);
+    return text + "，Enter 将覆盖";
 }
 
 }  // namespace velsend::devices

@@ -102,8 +102,10 @@ std::string_view TypeRadioLabel(bool alarmLabels, int index);
 // the form. The dialog only binds widgets to this.
 class DeviceSession {
   public:
-    // Loop 0, address 0, read from `dir`.
-    explicit DeviceSession(store::ProjectDir dir);
+    // Loop 0, address 0, read from `dir`. Without `namesShown` (models whose
+    // form hides the Chinese name) Enter never carries a name to the next
+    // address: a field the user cannot see keeps what is stored.
+    explicit DeviceSession(store::ProjectDir dir, bool namesShown = true);
 
     int Loop() const { return held_.loop; }
     int Address() const { return address_; }
@@ -128,11 +130,17 @@ class DeviceSession {
     // F12: save, then the next address as it is stored (same rule).
     [[nodiscard]] base::Result<> SaveAndReadNext();
 
+    // When the address holds an installed device that a save of the form
+    // would change, what is there and that Enter replaces it (UTF-8):
+    // "地址 2 已有设备：感烟探测器 区域 1 楼层 0 房间 0，Enter 将覆盖". Else empty.
+    std::string ReplaceNotice() const;
+
   private:
     store::ProjectDir dir_;
     HeldLoop held_;
     int address_ = 0;
     DeviceForm form_;
+    bool namesShown_ = true;
 };
 
 }  // namespace velsend::devices

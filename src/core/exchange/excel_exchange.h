@@ -57,8 +57,11 @@ struct ImportSummary {
     int sheetsRead = 0;
     std::vector<ImportNote> skipped;
     // Cells imported with a change the user must know of: characters GBK
-    // cannot hold stored as "?", control characters in a rule.
+    // cannot hold stored as "?", control characters in a rule, names and
+    // phrases folded (half-width letters and digits made full-width, "%" removed).
     std::vector<ImportNote> changed;
+    // Sheets read with no data row (UTF-8 names).
+    std::vector<std::string> emptySheets;
     // The message and CLI text: counts, then the skipped rows and the
     // changed cells by sheet (the first `maxLines` of each list; the CLI
     // passes a large number).

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <set>
 
@@ -83,7 +84,32 @@ struct SheetRun {
         if (sheet.Get(row, column).lossy)
             summary.changed.push_back({name, row, "GBK无法表示的字符已存为“?”", column});
     }
+    // A name or phrase cell stored folded: lists what the folding changed.
+    void NoteFolded(int row, int column, bool english) const;
 };
+
+void SheetRun::NoteFolded(int row, int column, bool english) const {
+    const Cell& cell = sheet.Get(row, column);
+    std::string text;
+    if (cell.kind == CellKind::Text) text = cell.text;
+    else if (cell.kind == CellKind::Number && cell.Integer()) text = std::to_string(*cell.Integer());
+    bool percent = false, halfWidth = false, lower = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x81) {
+            ++i;  // the second byte of a two-byte character
+            continue;
+        }
+        percent |= c == '%';
+        halfWidth |= !english && std::isalnum(c);
+        lower |= english && std::islower(c);
+    }
+    std::string reason;
+    if (halfWidth) reason = "半角字母和数字已改为全角";
+    if (lower) reason = "小写字母已改为大写";
+    if (percent) reason += std::string(reason.empty() ? "" : "，") + "“%”已删除";
+    if (!reason.empty()) summary.changed.push_back({name, row, std::move(reason), column});
+}
 
 std::string Quoted(std::string_view gbk) {
     return "“" + base::GbkToUtf8(gbk) + "”";
@@ -158,6 +184,7 @@ void ImportPhrases(const SheetRun& run, PendingProject& project, bool english) {
         }
         const auto text = StoredText(run.sheet.Get(r, 2), english);
         run.NoteLossy(r, 2);
+        run.NoteFolded(r, 2, english);
         std::copy(text.begin(), text.end(), project.Phrases().begin() + n * 16);
         ++run.summary.phrases;
     });
@@ -206,6 +233,7 @@ void ImportDevices(const SheetRun& run, PendingProject& project, const ExcelImpo
         d.TypeHighByte = static_cast<std::uint8_t>(type->type >> 4);
         const auto name = StoredText(run.sheet.Get(r, 3), english);
         run.NoteLossy(r, 3);
+        run.NoteFolded(r, 3, english);
         std::uint8_t* fields[] = {&d.Zone, &d.Floor, &d.Room, &d.NamePhrase};
         for (int f = 0; f < 4; ++f) {
             const auto v = run.sheet.Get(r, 4 + f).Integer();
@@ -240,6 +268,11 @@ void ImportDevices(const SheetRun& run, PendingProject& project, const ExcelImpo
 std::string ImportSummary::Text(std::size_t maxLines) const {
     std::string text = "导入词组 " + std::to_string(phrases) + " 条，逻辑规则 " + std::to_string(logicRules) +
                        " 条，总线设备 " + std::to_string(devices) + " 个。";
+    if (!emptySheets.empty()) {
+        text += "\n空的工作表（没有数据行）：";
+        for (std::size_t i = 0; i < emptySheets.size(); ++i)
+            text += (i ? "、[" : "[") + emptySheets[i] + "]";
+    }
     if (!skipped.empty()) {
         text += "\n未导入 " + std::to_string(skipped.size()) + " 项：";
         AppendNotes(text, skipped, maxLines);
@@ -284,7 +317,10 @@ base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const W
             run.Skip(0, "A1、B1不是“地址码”、“类型”，不是设备表");
             continue;
         }
-        if (summary.phrases + summary.logicRules + summary.devices == before)
+        // A sheet without a data row is empty, not skipped.
+        if (run.sheet.Get(2, 1).kind == CellKind::Empty && !run.sheet.rowsCut)
+            summary.emptySheets.push_back(name);
+        else if (summary.phrases + summary.logicRules + summary.devices == before)
             run.Skip(0, "没有导入任何行");
         ++summary.sheetsRead;
     }

@@ -86,6 +86,8 @@ base::Result<SdImportPlan> PlanSdImport(base::SdFamily family,
                                                   layout.logicRecordSize);
     need(sections.names && layout.nameOffset != 0,
          layout.nameOffset + static_cast<std::size_t>(layout.loops) * kNameBlockSize);
+    if (!sections.devices && !sections.phrases && !sections.logic && !sections.names)
+        return base::Error{"没有选择要导入的部分，没有导入。", ""};
     if (needed == 0) {
         return base::Error{std::string(layout.familyText) +
                                "数据文件没有所选的部分（没有中文名称），没有可导入的内容。",

@@ -94,26 +94,36 @@ base::Result<VelnetReport> ImportVelnet(const store::ProjectDir& dir,
         batch.Add(target, bytes, true);
     };
 
+    // A source shorter than its size reads as zeros past its end; the result
+    // names each one, so that a cut-off copy does not pass unnoticed.
+    std::vector<std::string> shortSources;
+    auto read = [&](VelnetSource kind, int loop, std::size_t size) {
+        const std::string name = VelnetFileName(kind, loop);
+        auto bytes = ReadSource(folder, name, size);
+        if (!bytes) missing = name;
+        else if (bytes->size() < size)
+            shortSources.push_back(name + " 只有 " + std::to_string(bytes->size()) + " 字节（应为 " +
+                                   std::to_string(size) + " 字节），其余按 0 读入");
+        return bytes;
+    };
+
     // Loops above 255 are skipped and never counted, so the loop stops there.
     const std::uint32_t end = std::min<std::uint32_t>(last, 255);
     for (std::uint32_t l = first; l <= end && first <= 255; ++l) {
         const int loop = static_cast<int>(l);
-        const std::string devName = VelnetFileName(VelnetSource::Devices, loop);
-        const auto devices = ReadSource(folder, devName, kVelnetDeviceSize);
-        if (!devices) { missing = devName; break; }
-        const std::string placeName = VelnetFileName(VelnetSource::Locations, loop);
-        const auto places = ReadSource(folder, placeName, kVelnetLocationSize);
-        if (!places) { missing = placeName; break; }
-        write(dir.PathOf(store::ProjectFile::Devices, loop), VelnetDeviceFile(*devices, *places));
-        const std::string logicName = VelnetFileName(VelnetSource::Logic, loop);
-        const auto logic = ReadSource(folder, logicName, kVelnetLogicSize);
-        if (!logic) { missing = logicName; break; }
+        const auto devices = read(VelnetSource::Devices, loop, kVelnetDeviceSize);
+        if (!devices) break;
+        const auto places = read(VelnetSource::Locations, loop, kVelnetLocationSize);
+        if (!places) break;
+        const auto logic = read(VelnetSource::Logic, loop, kVelnetLogicSize);
+        if (!logic) break;
         ++report.converted;
+        write(dir.PathOf(store::ProjectFile::Devices, loop), VelnetDeviceFile(*devices, *places));
         write(dir.PathOf(store::ProjectFile::DeviceLogic, loop), VelnetDeviceLogicFile(*logic));
     }
 
-    // What was converted stays, also when a later source is missing.
-    batch.Write();
+    // A conversion that fails changes nothing: half a range converted would
+    // pass for the whole one.
     if (report.converted != expected) {
         std::string reason;
         if (!missing.empty()) reason = "缺少文件 " + (folder / missing).string();
@@ -121,6 +131,7 @@ base::Result<VelnetReport> ImportVelnet(const store::ProjectDir& dir,
         else reason = "起始回路大于结束回路";
         return base::Error{VelnetFailedText(folder), reason};
     }
+    batch.Write();
     if (batch.Failed()) {
         return base::Error{"对不起，数据文件转换失败！\r\n无法写入 " +
                                std::to_string(batch.FailedCount()) + " 个文件（" +
@@ -128,6 +139,7 @@ base::Result<VelnetReport> ImportVelnet(const store::ProjectDir& dir,
                            batch.FirstReason()};
     }
     report.message = std::string(kVelnetDoneText);
+    for (const std::string& line : shortSources) report.message += "\n" + line;
     return report;
 }
 

@@ -47,10 +47,11 @@ struct VelnetReport {
 
 // Converts loops `first`..`last` from `folder` into devc%d.dat and log%d.dat
 // of the project (written from their start, a longer file keeps its tail).
-// Succeeds when every loop of the range was converted: a missing source stops
-// the run (what was written stays) and a loop counts only when all three of
-// its sources were read; loops above 255 never count. An empty range
-// (last = first - 1) succeeds with nothing to do; first > last + 1 fails.
+// Succeeds when every loop of the range was converted, and only then writes
+// anything: a missing source fails the run with the project as it was; loops
+// above 255 never count. A short source reads as zeros past its end and is
+// named, with its size, in the lines after the message's first. An empty
+// range (last = first - 1) succeeds with nothing to do; first > last + 1 fails.
 base::Result<VelnetReport> ImportVelnet(const store::ProjectDir& dir,
                                         const std::filesystem::path& folder,
                                         std::uint32_t first, std::uint32_t last);

@@ -301,6 +301,53 @@ base::Error WriteError(const std::filesystem::path& path, lxw_error error) {
     return base::Error{base::WriteFailedText(path), lxw_strerror(error)};
 }
 
+// Cells a reader gets back: numbers and texts that are not empty.
+std::size_t FilledCells(const Sheet& sheet) {
+    std::size_t n = 0;
+    for (int r = 1; r <= sheet.RowCount(); ++r)
+        for (int c = 1; c <= sheet.ColumnCount(r); ++c) {
+            const Cell& cell = sheet.Get(r, c);
+            n += cell.kind == CellKind::Number || (cell.kind == CellKind::Text && !cell.text.empty());
+        }
+    return n;
+}
+
+// libxlsxwriter puts each part in a temporary file before zipping it and
+// does not check those writes: with the temporary folder full or a file-size
+// limit, a part comes out empty or cut short and workbook_close still says
+// it went well. So the finished file is read back, directory and sheets,
+// and must hold every sheet with every cell written.
+base::Result<> CheckWritten(const Workbook& workbook, const std::filesystem::path& written,
+                            const std::filesystem::path& target) {
+    const auto broken = [&](std::string reason) {
+        return base::Error{base::WriteFailedText(target), "the written workbook is incomplete: " + reason};
+    };
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(written, ec);
+    std::ifstream in(written, std::ios::binary);
+    std::string bytes(ec ? 0 : static_cast<std::size_t>(size), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (ec || !in || static_cast<std::size_t>(in.gcount()) != bytes.size())
+        return broken("cannot read it back");
+    ReadLimits whole;
+    whole.maxFileBytes = whole.maxUnpackedBytes = whole.maxZipEntries = whole.maxCells =
+        whole.maxTextBytes = std::numeric_limits<std::size_t>::max();
+    whole.maxSheets = whole.maxRows = whole.maxColumns = std::numeric_limits<int>::max();
+    const auto read = detail::ReadZipInProcess(bytes, WorkbookFormat::Xlsx, whole);
+    if (!read) return broken(read.error().reason);
+    if (read->sheets.size() != workbook.sheets.size())
+        return broken(std::to_string(read->sheets.size()) + " of " +
+                      std::to_string(workbook.sheets.size()) + " sheets");
+    for (std::size_t i = 0; i < workbook.sheets.size(); ++i) {
+        const std::size_t want = FilledCells(workbook.sheets[i]);
+        const std::size_t got = FilledCells(read->sheets[i]);
+        if (got != want)
+            return broken("sheet " + workbook.sheets[i].Name() + " holds " + std::to_string(got) +
+                          " of " + std::to_string(want) + " cells");
+    }
+    return {};
+}
+
 }  // namespace
 
 base::Result<> WriteXlsx(const Workbook& workbook, const std::filesystem::path& path) {
@@ -347,6 +394,7 @@ base::Result<> WriteXlsx(const Workbook& workbook, const std::filesystem::path& 
     }
     const lxw_error closed = workbook_close(guard.release());
     if (closed != LXW_NO_ERROR) return WriteError(path, closed);
+    if (auto checked = CheckWritten(workbook, file.TempPath(), path); !checked) return checked;
     return file.Commit();
 }
 

@@ -25,12 +25,14 @@ std::optional<std::string> CheckLogicRule(std::string_view text, int textLimit) 
 
 base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerModel, int number,
                                 std::string_view text) {
+    // Checked even when unchanged: a stored rule the controller cannot take
+    // is not accepted again just because it is already there.
+    if (!InLogicAlphabet(text))
+        return base::Error{std::string(kIllegalCharacterMessage), RefusedCharacterNote(text)};
     // An unchanged rule is left in its file as it is.
     if (std::filesystem::exists(dir.PathOf(store::ProjectFile::Logic, number)) &&
         text == ReadLogicRule(dir, number))
         return StepLogicNumber(number, 1, LogicCapacity(controllerModel));
-    if (!InLogicAlphabet(text))
-        return base::Error{std::string(kIllegalCharacterMessage), RefusedCharacterNote(text)};
     if (auto refusal = CheckLogicRule(text, LogicTextLimit(controllerModel)))
         return base::Error{*refusal, {}};
     const base::ChangeText what("逻辑设置：逻辑 " + std::to_string(number));

@@ -81,6 +81,31 @@ std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size
     return bytes ? std::move(*bytes) : std::vector<std::uint8_t>(size, filler);
 }
 
+namespace {
+
+// The files commands read. The text print's outputs are only written, and
+// the print says itself when one cannot be.
+const std::set<std::string>& ReadFileNames() {
+    static const std::set<std::string> names = [] {
+        const std::vector<std::string> all = InitialisationFileNames();
+        std::set<std::string> read(all.begin(), all.end());
+        for (int n = 0; n <= SpecOf(ProjectFile::DeviceText).lastNumber; ++n)
+            read.erase(FileName(ProjectFile::DeviceText, n));
+        read.erase(FileName(ProjectFile::LogicText));
+        return read;
+    }();
+    return names;
+}
+
+}  // namespace
+
+bool HoldsProjectFiles(const std::filesystem::path& folder) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (ReadFileNames().count(it->path().filename().string()) != 0) return true;
+    return false;
+}
+
 base::Result<> CheckProjectFolder(const ProjectDir& dir) {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -92,13 +117,10 @@ base::Result<> CheckProjectFolder(const ProjectDir& dir) {
     if (!fs::is_directory(folder)) {
         return base::Error{dir.Root().string() + " 不是一个文件夹", {}};
     }
-    static const std::set<std::string> kNames = [] {
-        const std::vector<std::string> names = InitialisationFileNames();
-        return std::set<std::string>(names.begin(), names.end());
-    }();
+    const std::set<std::string>& names = ReadFileNames();
     for (fs::directory_iterator it(dir.Root(), ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (kNames.count(name) == 0) continue;
+        if (names.count(name) == 0) continue;
         std::error_code statError;
         const fs::file_status st = fs::status(it->path(), statError);
         // A dangling link reads as a missing file.

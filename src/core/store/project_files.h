@@ -96,12 +96,16 @@ std::vector<std::uint8_t> ReadFixed(const std::filesystem::path& path, std::size
 
 std::string ReadFailedText(const std::filesystem::path& path);
 
-// The folder exists and is a folder, and every project file in it is a
-// regular file this user can read (a named pipe, a device, a folder under a
-// project file's name, or a file without read permission is refused, naming
-// it). Missing files are fine: they read as their fill bytes. Every command
-// and dialog that reads the project checks this first.
+// The folder exists and is a folder, and every project file in it that
+// commands read is a regular file this user can read (a named pipe, a device,
+// a folder under a project file's name, or a file without read permission is
+// refused, naming it; the text print's outputs are not read and not checked).
+// Missing files are fine: they read as their fill bytes. Every command and
+// dialog that reads the project checks this first.
 [[nodiscard]] base::Result<> CheckProjectFolder(const ProjectDir& dir);
+
+// `folder` holds at least one project file (one the commands read).
+bool HoldsProjectFiles(const std::filesystem::path& folder);
 
 // The names the initialisation deletes, in the order it deletes them.
 std::vector<std::string> InitialisationFileNames();

@@ -53,7 +53,10 @@ void CentreOn(QWidget* window) {
 
 DeviceDetailDlg::DeviceDetailDlg(kit::RunState& state, kit::MessageService& messages,
                                  QWidget* parent)
-    : QDialog(parent), state_(state), messages_(messages), session_(state.Project) {
+    : QDialog(parent),
+      state_(state),
+      messages_(messages),
+      session_(state.Project, base::Traits(state.ControllerModel).chineseNames) {
     setWindowTitle(QStringLiteral("总线设备"));
     QWidget* panel = BuildForm();
     panel->setObjectName(QStringLiteral("detailForm"));
@@ -81,14 +84,24 @@ DeviceDetailDlg::DeviceDetailDlg(kit::RunState& state, kit::MessageService& mess
             [this] {
                 // The validator lets through only text that has bytes.
                 if (auto gbk = name_->GbkText()) session_.EditForm().name = *gbk;
+                ShowNotice();
             });
     connect(classes_, &QButtonGroup::idClicked, this, &DeviceDetailDlg::OnClassPicked);
     connect(states_, &QButtonGroup::idClicked, this,
-            [this](int id) { session_.EditForm().state = id; });
+            [this](int id) {
+                session_.EditForm().state = id;
+                ShowNotice();
+            });
     connect(types_, &QButtonGroup::idClicked, this,
-            [this](int id) { session_.EditForm().type = id; });
+            [this](int id) {
+                session_.EditForm().type = id;
+                ShowNotice();
+            });
     connect(choices_, &QButtonGroup::idClicked, this,
-            [this](int id) { session_.EditForm().choice = id; });
+            [this](int id) {
+                session_.EditForm().choice = id;
+                ShowNotice();
+            });
     connect(setNext_, &QPushButton::clicked, this, &DeviceDetailDlg::OnSetNext);
     connect(readNext_, &QPushButton::clicked, this, &DeviceDetailDlg::OnReadNext);
     connect(stats_, &QPushButton::clicked, this, &DeviceDetailDlg::OpenStatistics);
@@ -241,6 +254,11 @@ QWidget* DeviceDetailDlg::BuildForm() {
     tools->addWidget(phrasesButton_);
     layout->addLayout(tools);
 
+    notice_ = new QLabel(panel);
+    notice_->setObjectName(QStringLiteral("replaceNotice"));
+    notice_->setWordWrap(true);
+    layout->addWidget(notice_);
+
     auto* pages = new QHBoxLayout;
     pages->addWidget(new QLabel(QStringLiteral("PgUp:查看上一个"), panel));
     pages->addWidget(new QLabel(QStringLiteral("PgDn:查看下一个"), panel));
@@ -321,10 +339,17 @@ void DeviceDetailDlg::ShowForm() {
     ApplyClassLayout();
     ShowType();
     grid_->SetCurrent(session_.Address());
+    ShowNotice();
 }
 
 bool DeviceDetailDlg::ReadBack() {
-    return form_->Save();
+    const bool read = form_->Save();
+    ShowNotice();
+    return read;
+}
+
+void DeviceDetailDlg::ShowNotice() {
+    notice_->setText(kit::Q(session_.ReplaceNotice()));
 }
 
 void DeviceDetailDlg::OnLoopOrAddressEdited(bool loopChanged) {
@@ -350,6 +375,7 @@ void DeviceDetailDlg::OnClassPicked(int productClass) {
     PickClass(session_.EditForm(), productClass);
     ApplyClassLayout();
     ShowType();
+    ShowNotice();
 }
 
 bool DeviceDetailDlg::ReportSave(const base::Result<>& result) {
@@ -370,6 +396,7 @@ void DeviceDetailDlg::OnSetNext() {
     addressValue_ = session_.Address();
     address_->SetNumber(addressValue_);
     grid_->SetCurrent(addressValue_);
+    ShowNotice();
     SelectFocusedEdit();
 }
 

@@ -87,6 +87,8 @@ class DeviceDetailDlg : public QDialog {
     // Ctrl+Z: undoes the newest change and shows its address again.
     void OnUndo();
     bool ReportSave(const base::Result<>& result);
+    // The status line: what Enter would replace here, if anything.
+    void ShowNotice();
     void SelectFocusedEdit();
     void OnGridClicked(int address);
     void OnGridBox(bool on);
@@ -119,6 +121,7 @@ class DeviceDetailDlg : public QDialog {
     kit::NumberEdit* delay_;
     QGroupBox* choiceGroup_;
     QGroupBox* typeGroup_;
+    QLabel* notice_;
     QPushButton* setNext_;
     QPushButton* readNext_;
     QPushButton* stats_;

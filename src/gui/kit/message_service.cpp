@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QTreeView>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 #include "base/controller_model.h"
 #include "gui/kit/qt_text.h"
@@ -30,13 +31,65 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+// The one extension a save filter offers ("Excel表格文件 (*.xlsx)" gives
+// "xlsx"); empty when it offers none or several.
+QString FilterSuffix(const QString& filter) {
+    static const QRegularExpression one(QStringLiteral("\\(\\*\\.(\\w+)\\)$"));
+    const QRegularExpressionMatch match = one.match(filter.trimmed());
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+// The file a typed save name stands for: a name without an extension gets
+// the filter's, and a shorter form of it (".xls" for ".xlsx") is replaced.
+// The file written is this one, so it is the one to ask about.
+QString SavedName(const QString& typed, const QString& suffix) {
+    if (suffix.isEmpty() || typed.isEmpty()) return typed;
+    const QFileInfo info(typed);
+    const QString has = info.suffix();
+    if (has.compare(suffix, Qt::CaseInsensitive) == 0) return typed;
+    if (has.isEmpty()) return typed + QLatin1Char('.') + suffix;
+    if (!suffix.startsWith(has, Qt::CaseInsensitive)) return typed;
+    return typed.left(typed.size() - has.size()) + suffix;
+}
+
+// A save dialog whose overwrite question is about the file really written.
+class SaveDialog : public QFileDialog {
+  public:
+    SaveDialog(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+        : QFileDialog(parent, caption, dir, filter), suffix_(FilterSuffix(filter)) {
+        setDefaultSuffix(suffix_);
+    }
+
+  protected:
+    void accept() override {
+        const QStringList typed = selectedFiles();
+        if (typed.size() == 1) {
+            const QString saved = SavedName(typed.first(), suffix_);
+            if (saved != typed.first()) selectFile(saved);
+        }
+        QFileDialog::accept();
+    }
+
+  private:
+    QString suffix_;
+};
+
 QString RunFileDialog(QWidget* parent, const QString& caption, const QString& dir,
                       const QString& filter, QFileDialog::AcceptMode accept,
                       QFileDialog::FileMode mode) {
     const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(parent, caption, dir, filter, accept, mode);
     if (dialog->exec() != QDialog::Accepted) return {};
     const QStringList chosen = dialog->selectedFiles();
-    return chosen.isEmpty() ? QString() : chosen.first();
+    if (chosen.isEmpty()) return {};
+    if (accept != QFileDialog::AcceptSave) return chosen.first();
+    // A dialog of the system's own does not go through SaveDialog::accept.
+    const QString saved = SavedName(chosen.first(), FilterSuffix(filter));
+    if (saved == chosen.first() || !QFileInfo::exists(saved)) return saved;
+    QMessageBox box(QMessageBox::Warning, caption,
+                    QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(saved)),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? saved : QString();
 }
 
 }  // namespace
@@ -45,7 +98,9 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& capt
                                             const QString& dir, const QString& filter,
                                             QFileDialog::AcceptMode accept,
                                             QFileDialog::FileMode mode) {
-    auto dialog = std::make_unique<QFileDialog>(parent, caption, dir, filter);
+    std::unique_ptr<QFileDialog> dialog =
+        accept == QFileDialog::AcceptSave ? std::make_unique<SaveDialog>(parent, caption, dir, filter)
+                                          : std::make_unique<QFileDialog>(parent, caption, dir, filter);
     dialog->setAcceptMode(accept);
     dialog->setFileMode(mode);
     if (mode == QFileDialog::Directory) dialog->setOption(QFileDialog::ShowDirsOnly);

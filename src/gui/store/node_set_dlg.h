@@ -76,8 +76,13 @@ class NodeSetDlgFor : public NodeSetDlgBase {
 
   private:
     base::Result<> Store() override {
-        ApplyFields(EditedFields(), record_);
-        return SaveNodeRecord(dir_, record_);
+        // The record in memory goes out with the next node transfer: it
+        // takes the fields only once they are in the file.
+        Record edited = record_;
+        ApplyFields(EditedFields(), edited);
+        if (base::Result<> saved = SaveNodeRecord(dir_, edited); !saved) return saved;
+        record_ = edited;
+        return base::Ok();
     }
     Record& record_;
 };
