@@ -96,11 +96,14 @@ void SheetCommands::Export() {
         QStringLiteral("Excel表格文件 (*.xlsx)"));
     if (file.isEmpty()) return;
     if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
+    // The message names the file, as the template's does.
     Run(
-        [dir = state_.Project, path = ToPath(file)](const std::function<void()>& step) {
+        [dir = state_.Project, path = ToPath(file),
+         shown = ui::ShownPath(file).toStdString()](const std::function<void()>& step) {
             auto result = exchange::ExportExcel(dir, path, step);
             if (!result) return result.error().Full();
-            return std::string(exchange::kExportDoneText) + "\n\n" + result->Text();
+            return std::string(exchange::kExportDoneText) + "\n文件：" + shown + "\n\n" +
+                   result->Text();
         },
         false);
 }

@@ -24,8 +24,10 @@ std::optional<std::string> CheckLogicRule(std::string_view text, int textLimit) 
 
 base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerModel, int number,
                                 std::string_view text) {
-    // An unchanged rule is left in its file as it is.
-    if (std::filesystem::exists(dir.PathOf(store::ProjectFile::Logic, number)) &&
+    // An unchanged rule is left in its file as it is. (No exception: a folder
+    // the user may not read is the write's to report.)
+    std::error_code ec;
+    if (std::filesystem::exists(dir.PathOf(store::ProjectFile::Logic, number), ec) &&
         text == ReadLogicRule(dir, number))
         return StepLogicNumber(number, 1, LogicCapacity(controllerModel));
     if (!InLogicAlphabet(text))
