@@ -369,6 +369,8 @@ TEST_F(TransferDlgTest, RestoreShowsItsPhasesOnOneBarAndStopsOnlyWhenConfirmed) 
     auto* line = dialog.findChild<QLabel*>(QStringLiteral("stageLine"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return line->text().contains(QStringLiteral("剩余约")); }, 30000));
     EXPECT_TRUE(line->text().startsWith(QStringLiteral("写入芯片 1/2"))) << line->text().toStdString();
+    if (qEnvironmentVariableIsSet("VELSEND_SHOTS"))
+        dialog.grab().save(qEnvironmentVariable("VELSEND_SHOTS") + QStringLiteral("/restore-phase.png"));
     dialog.CancelButton()->click();
     dialog.reject();
     EXPECT_TRUE(dialog.Running());
