@@ -14,7 +14,7 @@
 #include "gui/kit/message_service.h"
 #include "gui/kit/screen_fit.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 QString UserGuidePath() {
     const QString app = QCoreApplication::applicationDirPath();
@@ -37,13 +37,13 @@ QString AboutText() {
              QString::fromStdString(exchange::WorkbookLibraries()));
 }
 
-void ShowUserGuide(QWidget* parent, ui::MessageService& messages) {
+void ShowUserGuide(QWidget* parent, gui::kit::MessageService& messages) {
     const QString path = UserGuidePath();
     if (path.isEmpty()) {
         messages.Message(parent,
                          QStringLiteral("无法打开使用说明。\n没有找到使用说明的文件（应在程序的 "
                                         "share/doc/velsend/guide/index.html）。"),
-                         QStringLiteral("使用说明"), ui::MessageIcon::Warning);
+                         QStringLiteral("使用说明"), gui::kit::MessageIcon::Warning);
         return;
     }
     // One window, inside the program: no browser or desktop launcher needed.
@@ -59,14 +59,14 @@ void ShowUserGuide(QWidget* parent, ui::MessageService& messages) {
         auto* layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(browser);
-        ui::FitToScreen(window, QSize(900, 680), parent);
+        gui::kit::FitToScreen(window, QSize(900, 680), parent);
     }
     window->show();
     window->raise();
     window->activateWindow();
 }
 
-QMenu* BuildHelpMenu(QWidget* parent, ui::MessageService& messages) {
+QMenu* BuildHelpMenu(QWidget* parent, gui::kit::MessageService& messages) {
     auto* menu = new QMenu(QStringLiteral("帮助"), parent);
     menu->setObjectName(QStringLiteral("helpMenu"));
     QAction* guide = menu->addAction(QStringLiteral("使用说明"));
@@ -79,9 +79,9 @@ QMenu* BuildHelpMenu(QWidget* parent, ui::MessageService& messages) {
     about->setStatusTip(QStringLiteral("显示程序的版本、许可证和使用的库"));
     QObject::connect(about, &QAction::triggered, parent, [parent, &messages] {
         messages.Message(parent, AboutText(), QStringLiteral("关于 VelSend"),
-                         ui::MessageIcon::Information);
+                         gui::kit::MessageIcon::Information);
     });
     return menu;
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

@@ -5,16 +5,16 @@
 class QMenu;
 class QWidget;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
 }
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 // "帮助", the last menu of every bar: "使用说明" opens the user guide in a
 // help window of the program, "关于" names the version, the licence and the
 // libraries with their versions.
-QMenu* BuildHelpMenu(QWidget* parent, ui::MessageService& messages);
+QMenu* BuildHelpMenu(QWidget* parent, gui::kit::MessageService& messages);
 
 // The guide's first page: the installed copy (share/doc/velsend/guide beside
 // the program's bin folder), else the one in the source tree the program was
@@ -26,6 +26,6 @@ QString AboutText();
 
 // Shows the guide in the program's help window "guideWindow" (one per
 // `parent`); without the guide's files, a message that says where it belongs.
-void ShowUserGuide(QWidget* parent, ui::MessageService& messages);
+void ShowUserGuide(QWidget* parent, gui::kit::MessageService& messages);
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

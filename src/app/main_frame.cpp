@@ -21,19 +21,20 @@
 #include "app/main_view.h"
 #include "app/menus.h"
 #include "app/project_folders.h"
-#include "app/sheet_commands.h"
+#include "core/session/project_access.h"
+#include "gui/exchange/sheet_commands.h"
 #include "base/controller_model.h"
 #include "core/burner/serial_trace.h"
 #include "core/store/project_files.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 using namespace velsend::base;
 namespace {
 
-using ui::Q;
+using gui::kit::Q;
 
 QString QPath(const std::filesystem::path& path) {
     return QFile::decodeName(path.c_str());
@@ -56,14 +57,14 @@ QLabel* IndicatorPane(const QString& sample, QWidget* parent) {
 
 }  // namespace
 
-MainFrame::MainFrame(RunState& state, ui::MessageService& messages, QWidget* parent)
+MainFrame::MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages, QWidget* parent)
     : MainFrame(state, messages, std::make_unique<ProjectFolders>(), nullptr, parent) {}
 
-MainFrame::MainFrame(RunState& state, ui::MessageService& messages, ProjectFolders& folders,
+MainFrame::MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages, ProjectFolders& folders,
                        QWidget* parent)
     : MainFrame(state, messages, nullptr, &folders, parent) {}
 
-MainFrame::MainFrame(RunState& state, ui::MessageService& messages,
+MainFrame::MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages,
                        std::unique_ptr<ProjectFolders> own, ProjectFolders* folders,
                        QWidget* parent)
     : QMainWindow(parent),
@@ -96,8 +97,9 @@ MainFrame::MainFrame(RunState& state, ui::MessageService& messages,
     connect(lockTimer_, &QTimer::timeout, this, &MainFrame::UpdateLockIndicators);
     lockTimer_->start(300);
 
-    fileMenu_ = new gui::FileMenu(*this, state_, messages_, folders_);
-    sheets_ = std::make_unique<SheetCommands>(state_, messages_, *view_);
+    fileMenu_ = new app::FileMenu(*this, state_, messages_, folders_);
+    sheets_ = std::make_unique<gui::exchange::SheetCommands>(state_, messages_, *view_,
+                                                             *view_->ProgressBar());
     helpMenu_ = BuildHelpMenu(this, messages_);
     BuildMenuBars();
     RegisterCommands(commands_, {state_, messages_, this, *sheets_, [this] { ShowModel(); }});
@@ -194,7 +196,7 @@ bool MainFrame::OpenFolder(const QString& folder) {
         messages_.Message(this,
                           QStringLiteral("无法打开工程文件夹“%1”。\n").arg(folder) +
                               QString::fromStdString(checked.error().Full()),
-                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+                          gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
         return false;
     }
     // Companion windows show the old project's data: they go first.
@@ -209,7 +211,7 @@ bool MainFrame::OpenFolder(const QString& folder) {
         messages_.Message(this,
                           QStringLiteral("无法打开工程文件夹“%1”。\n").arg(folder) +
                               QString::fromStdString(recovered.error().Full()),
-                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+                          gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
         return false;
     }
     base::ProjectLock::GuardWritesTo(dir.Root());
@@ -257,12 +259,12 @@ void MainFrame::UpdateLockIndicators() {
 }
 
 void MainFrame::ExecuteCommand(int id) {
-    if (commands_.ReadsProject(id)) {
+    if (session::MenuCommandReadsProject(id)) {
         base::Result<> readable = store::CheckProjectFolder(state_.Project);
         if (readable) readable = base::OpenProjectFolder(state_.Project.Root());
         if (!readable) {
             messages_.Message(this, QString::fromStdString(readable.error().Full()),
-                              ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+                              gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
             return;
         }
     }
@@ -282,4 +284,4 @@ bool MainFrame::StartTrace(const QString& file) {
     return fileMenu_->StartTrace(file);
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QProgressBar>
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 namespace {
 
@@ -56,4 +56,4 @@ void MainView::paintEvent(QPaintEvent*) {
     }
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

@@ -7,7 +7,7 @@
 
 class QSocketNotifier;
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 // Ends the program cleanly when the desktop logs out or the process is told
 // to stop (SIGTERM, SIGHUP, SIGINT): every modal dialog is rejected, which
@@ -35,4 +35,4 @@ class TerminationWatch : public QObject {
     bool stopping_ = false;
 };
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

@@ -140,7 +140,7 @@ TEST(DeviceSession, EnterSavesAndMovesOnKeepingTheForm) {
     f.type = 25;
     f.delay = 10;
     f.zone = 3;
-    f.name = store::Utf8ToGbk("fan风机").value();
+    f.name = base::Utf8ToGbk("fan风机").value();
     const DeviceForm typed = f;
 
     ASSERT_TRUE(session.SaveAndSetNext());
@@ -158,7 +158,7 @@ TEST(DeviceSession, EnterSavesAndMovesOnKeepingTheForm) {
     const auto ch = ReadBytes(dir / "ch2.dat");
     ASSERT_EQ(ch.size(), 4096u);
     const std::string stored(ch.begin() + 16 * 255, ch.begin() + 16 * 255 + 7);
-    EXPECT_EQ(stored, store::Utf8ToGbk("FAN风机").value());
+    EXPECT_EQ(stored, base::Utf8ToGbk("FAN风机").value());
 
     // F12 saves and then shows what is stored at the next address.
     f.zone = 9;

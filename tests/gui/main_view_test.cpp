@@ -37,13 +37,13 @@ class VelViewTest : public ::testing::Test {
         return messages.shown.back().text;
     }
     test::TempDir dir;
-    base::RunState state;
+    gui::kit::RunState state;
     test::ScriptedMessages messages;
-    app::gui::MainFrame frame{state, messages};
+    app::MainFrame frame{state, messages};
 };
 
 TEST_F(VelViewTest, ExportImportAndTemplatesAllDoTheirWork) {
-    const base::Result<> demo = app::WriteDemoProject(state.Project);
+    const base::Result<> demo = demo::WriteDemoProject(state.Project);
     ASSERT_TRUE(demo.ok()) << demo.error().Full();
     const QString out = QString::fromStdString((dir / "导出").string());  // no extension typed
     auto* bar = frame.findChild<QProgressBar*>(QStringLiteral("progress1001"));
@@ -51,7 +51,7 @@ TEST_F(VelViewTest, ExportImportAndTemplatesAllDoTheirWork) {
     int highest = 0;
     QObject::connect(bar, &QProgressBar::valueChanged, bar, [&](int v) { highest = std::max(highest, v); });
     const QString exported = Run(base::ID_EXCEL_EXPORT, out);
-    EXPECT_TRUE(exported.startsWith(QStringLiteral("导出完毕！\n文件：") + ui::ShownPath(out) +
+    EXPECT_TRUE(exported.startsWith(QStringLiteral("导出完毕！\n文件：") + gui::kit::ShownPath(out) +
                                     QStringLiteral(".xlsx\n")))
         << exported.toStdString();
     EXPECT_EQ(bar->maximum(), 1512);

@@ -31,16 +31,16 @@
 #include "temp_dir.h"
 #include "typing.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 namespace {
 
 // Answers every question and file dialog at random: yes or no, a file in
 // the walk's folders, or cancel.
-class RandomMessages : public ui::MessageService {
+class RandomMessages : public gui::kit::MessageService {
   public:
     RandomMessages(std::mt19937& random, QStringList files) : random_(random), files_(files) {}
-    void Message(QWidget*, const QString&, const QString&, ui::MessageIcon) override {}
-    bool Question(QWidget*, const QString&, const QString&, ui::MessageIcon) override {
+    void Message(QWidget*, const QString&, const QString&, gui::kit::MessageIcon) override {}
+    bool Question(QWidget*, const QString&, const QString&, gui::kit::MessageIcon) override {
         return random_() % 2 == 0;
     }
     QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override {
@@ -253,7 +253,7 @@ TEST(WindowWalk, RandomStepsThroughEveryModelLeaveNoWindowBehind) {
 
     test::TempDir demo;
     test::TempDir empty;
-    ASSERT_TRUE(app::WriteDemoProject(store::ProjectDir(demo.path())));
+    ASSERT_TRUE(demo::WriteDemoProject(store::ProjectDir(demo.path())));
     test::SimProcess sim({}, empty.path() / "sim.log");
     ASSERT_FALSE(sim.path().empty());
 
@@ -262,7 +262,7 @@ TEST(WindowWalk, RandomStepsThroughEveryModelLeaveNoWindowBehind) {
     const QString emptyFolder = QString::fromStdString(empty.path().string());
     RandomMessages messages(random, {demoFolder + QStringLiteral("/walk.xlsx"),
                                      emptyFolder + QStringLiteral("/walk.pdf"), demoFolder});
-    base::RunState state;
+    gui::kit::RunState state;
     state.Ports = burner::PortList::FromSpec(sim.path());
     state.Project = store::ProjectDir(demo.path());
     {
@@ -282,4 +282,4 @@ TEST(WindowWalk, RandomStepsThroughEveryModelLeaveNoWindowBehind) {
 }
 
 }  // namespace
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

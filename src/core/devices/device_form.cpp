@@ -23,7 +23,7 @@ std::string PhraseTextOf(const store::ProjectDir& dir, int phrase) {
     const auto bytes =
         store::ReadFixed(dir.PathOf(store::ProjectFile::Phrases), phrases::kPhraseSize, 0,
                          static_cast<std::size_t>(phrase) * phrases::kPhraseSize);
-    return std::string(store::TrimTrailingSpaces(store::FieldText(bytes)));
+    return std::string(base::TrimTrailingSpaces(base::FieldText(bytes)));
 }
 
 namespace {
@@ -47,7 +47,7 @@ DeviceForm FormOf(const HeldLoop& held, int address) {
         }
     }
     form.name = std::string(
-        store::TrimTrailingSpaces(store::NameText(held.names[static_cast<std::size_t>(address)])));
+        base::TrimTrailingSpaces(store::NameText(held.names[static_cast<std::size_t>(address)])));
     return form;
 }
 

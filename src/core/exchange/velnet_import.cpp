@@ -23,10 +23,10 @@ std::optional<std::vector<std::uint8_t>> ReadSource(const std::filesystem::path&
                                                     const std::string& name, std::size_t size) {
     if (auto bytes = ReadUpTo(folder / name, size)) return bytes;
     std::error_code ec;
-    const std::string wanted = store::UpperAscii(name);
+    const std::string wanted = base::UpperAscii(name);
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
-        if (store::UpperAscii(it->path().filename().string()) == wanted)
+        if (base::UpperAscii(it->path().filename().string()) == wanted)
             return ReadUpTo(it->path(), size);
     }
     return std::nullopt;

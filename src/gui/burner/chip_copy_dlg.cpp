@@ -14,7 +14,9 @@
 #include "gui/kit/qt_text.h"
 #include "gui/kit/run_state.h"
 
-namespace velsend::burner {
+namespace velsend::gui::burner {
+
+using namespace velsend::burner;
 namespace {
 
 const QString kFilter = QStringLiteral("二进制文件(*.bin)");
@@ -22,7 +24,7 @@ const QString kInitialName = QStringLiteral("工程名称.bin");
 
 }  // namespace
 
-ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+ChipCopyDlg::ChipCopyDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),
@@ -36,8 +38,8 @@ ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QW
       status_(new QLabel(this)),
       stage_(new QLabel(this)),
       cancel_(new QPushButton(QStringLiteral("取消"), this)),
-      run_(new ui::BackgroundRun(this)),
-      bridge_(new ProgressBridge(this, messages, *run_, progress_, status_)) {
+      run_(new kit::BackgroundRun(this)),
+      bridge_(new kit::ProgressBridge(this, messages, *run_, progress_, status_)) {
     setWindowTitle(QStringLiteral("数据备份"));
     progress_->setRange(0, 100);
     progress_->setValue(0);
@@ -68,7 +70,7 @@ ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QW
     layout->addWidget(verify_, 1, 1);
     layout->addWidget(
         new QLabel(
-            QStringLiteral("最近的芯片备份（工程文件夹的 %1）").arg(ui::Q(kChipBackupFolder)),
+            QStringLiteral("最近的芯片备份（工程文件夹的 %1）").arg(kit::Q(kChipBackupFolder)),
             this),
         2, 0, 1, 2);
     layout->addWidget(list_, 3, 0, 1, 2);
@@ -92,7 +94,7 @@ ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QW
     connect(list_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { restoreListed_->setEnabled(item && !Running()); });
     connect(cancel_, &QPushButton::clicked, this, [this] { AskStop(); });
-    connect(run_, &ui::BackgroundRun::Finished, this, &ChipCopyDlg::OnWorkerDone);
+    connect(run_, &kit::BackgroundRun::Finished, this, &ChipCopyDlg::OnWorkerDone);
     FillBackupList();
 }
 
@@ -112,7 +114,7 @@ void ChipCopyDlg::FillBackupList() {
         const ChipBackupEntry& e = entries[i];
         auto* item = new QTreeWidgetItem(
             list_,
-            {ui::Q(e.when), e.model.empty() ? QStringLiteral("?") : ui::Q(e.model),
+            {kit::Q(e.when), e.model.empty() ? QStringLiteral("?") : kit::Q(e.model),
              QString::number(e.size), e.complete ? QStringLiteral("是") : QStringLiteral("否")});
         item->setData(0, Qt::UserRole, QString::fromStdString(e.file.string()));
         item->setToolTip(0, QString::fromStdString(e.file.filename().string()));
@@ -133,7 +135,7 @@ void ChipCopyDlg::Run(Work work, QString file) {
     messages_.SetPromptParent(this);
     state_.Ports.Rescan();
     const std::optional<ChipCopyJob> prepared =
-        PrepareChipCopy(state_, work == Work::Backup ? ChipCopyKind::Backup : ChipCopyKind::Restore,
+        session::PrepareRunChipCopy(state_, work == Work::Backup ? ChipCopyKind::Backup : ChipCopyKind::Restore,
                         file.toStdString(), messages_);
     if (!prepared) return;
     const ChipCopyJob job = *prepared;
@@ -144,9 +146,9 @@ void ChipCopyDlg::Run(Work work, QString file) {
         // A file that is no image of this chip is refused before any question.
         ChipCopyResult refused;
         if (!LoadChipImage(job, refused)) {
-            status_->setText(ui::Q(refused.message).section(QLatin1Char('\n'), 0, 0));
-            messages_.Message(this, ui::Q(refused.message), ui::MessageService::AppTitle(),
-                              ui::MessageIcon::Critical);
+            status_->setText(kit::Q(refused.message).section(QLatin1Char('\n'), 0, 0));
+            messages_.Message(this, kit::Q(refused.message), kit::MessageService::AppTitle(),
+                              kit::MessageIcon::Critical);
             return;
         }
     }
@@ -154,8 +156,8 @@ void ChipCopyDlg::Run(Work work, QString file) {
     if (work == Work::Restore) {
         // Asked once per restore, with the time the backup adds.
         steps.backupFirst = messages_.Question(
-            this, ui::Q(BackupQuestion(kRestoreBackupQuestion, job.model, job.baud)),
-            ui::MessageService::AppTitle(), ui::MessageIcon::Question);
+            this, kit::Q(BackupQuestion(kRestoreBackupQuestion, job.model, job.baud)),
+            kit::MessageService::AppTitle(), kit::MessageIcon::Question);
         steps.verifyAfter = verifyAfter_->isChecked();
         steps.projectRoot = state_.Project.Root();
     }
@@ -166,6 +168,7 @@ void ChipCopyDlg::Run(Work work, QString file) {
     cancel_->setEnabled(true);
     bridge_->StartStages(stage_);
     work_ = work;
+    model_ = job.model;
     result_ = {};
     restoreSteps_.reset();
     verifyResult_.reset();
@@ -196,39 +199,40 @@ void ChipCopyDlg::OnWorkerDone() {
     for (QWidget* w : {static_cast<QWidget*>(backup_), static_cast<QWidget*>(restore_),
                        static_cast<QWidget*>(verify_)})
         w->setEnabled(true);
-    const QString title = ui::MessageService::AppTitle();
-    auto show = [&](const std::string& text, ui::MessageIcon icon) {
-        if (!text.empty()) messages_.Message(this, ui::Q(text), title, icon);
+    const QString title = kit::MessageService::AppTitle();
+    auto show = [&](const std::string& text, kit::MessageIcon icon) {
+        if (!text.empty()) messages_.Message(this, kit::Q(text), title, icon);
     };
     if (result_.outcome == ChipCopyOutcome::Cancelled && work_ != Work::Restore)
         status_->setText(work_ == Work::Backup ? QStringLiteral("备份已停止。")
                                                : QStringLiteral("校验已停止。"));
     if (work_ == Work::Backup) {
-        show(result_.message, result_.handIcon ? ui::MessageIcon::Critical : ui::MessageIcon::None);
+        show(result_.message, result_.handIcon ? kit::MessageIcon::Critical : kit::MessageIcon::None);
     } else if (work_ == Work::Verify) {
         if (verifyResult_->outcome != VerifyOutcome::Cancelled) {
-            status_->setText(ui::Q(verifyResult_->Same() ? kVerifyPassed : "校验失败！"));
+            status_->setText(kit::Q(verifyResult_->Same() ? kVerifyPassed : "校验失败！"));
             show(verifyResult_->message,
-                 verifyResult_->Same() ? ui::MessageIcon::Information : ui::MessageIcon::Critical);
+                 verifyResult_->Same() ? kit::MessageIcon::Information : kit::MessageIcon::Critical);
         }
     } else {
         const GuardedRestore& done = *restoreSteps_;
         if (done.restore && done.restore->outcome == ChipCopyOutcome::Cancelled) {
-            status_->setText(ui::Q(kRestoreStopped));
-            show(std::string(kRestoreStoppedMessage), ui::MessageIcon::Warning);
+            status_->setText(kit::Q(kRestoreStopped));
+            show(RestoreStoppedText(result_.blocks, ChipBlockCount(model_)),
+                 kit::MessageIcon::Warning);
         } else if (done.Succeeded()) {
             // A restore says how it ended where the user looks, not only in a box.
             status_->setText(QStringLiteral("还原完成：%1 块已写入芯片。").arg(result_.blocks));
             if (done.verify) {
-                status_->setText(status_->text() + ui::Q(kVerifyPassed));
-                show(std::string(kVerifyPassed), ui::MessageIcon::Information);
+                status_->setText(status_->text() + kit::Q(kVerifyPassed));
+                show(std::string(kVerifyPassed), kit::MessageIcon::Information);
             }
         } else if (!done.Cancelled()) {
             status_->setText(done.verify ? QStringLiteral("校验失败！")
-                                         : ui::Q(done.FailureText()).section(QLatin1Char('\n'), 0, 0));
+                                         : kit::Q(done.FailureText()).section(QLatin1Char('\n'), 0, 0));
             const bool plainBlockError = done.restore && !done.verify && !result_.handIcon;
             show(done.FailureText(),
-                 plainBlockError ? ui::MessageIcon::None : ui::MessageIcon::Critical);
+                 plainBlockError ? kit::MessageIcon::None : kit::MessageIcon::Critical);
         }
     }
     bridge_->Finish(result_.outcome == ChipCopyOutcome::Done &&
@@ -246,8 +250,8 @@ bool ChipCopyDlg::AskStop() {
                                                     "芯片中可能只有部分数据。")
             : work_ == Work::Backup ? QStringLiteral("停止备份？\n不完整的备份不会保存。")
                                     : QStringLiteral("停止校验？");
-        if (!messages_.Question(this, question, ui::MessageService::AppTitle(),
-                                ui::MessageIcon::Question))
+        if (!messages_.Question(this, question, kit::MessageService::AppTitle(),
+                                kit::MessageIcon::Question))
             return false;
         // The work may have ended while the question was open.
         if (!run_->Running()) return false;
@@ -267,4 +271,4 @@ void ChipCopyDlg::reject() {
     QDialog::reject();
 }
 
-}  // namespace velsend::burner
+}  // namespace velsend::gui::burner

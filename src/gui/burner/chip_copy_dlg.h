@@ -12,22 +12,20 @@ class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 
-namespace velsend::base {
-struct RunState;
-}
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class BackgroundRun;
 class MessageService;
-}  // namespace velsend::ui
-
-namespace velsend::burner {
-
 class ProgressBridge;
+struct RunState;
+}  // namespace velsend::gui::kit
+
+namespace velsend::gui::burner {
+
+using namespace velsend::burner;
+
 
 // Status line and message after a restore the user stopped midway.
 inline constexpr std::string_view kRestoreStopped = "还原已停止，数据芯片中可能只有部分数据！";
-inline constexpr std::string_view kRestoreStoppedMessage =
-    "还原在中途停止，数据芯片中可能只写入了一部分数据。\n请重新还原，以免控制器使用不完整的数据。";
 
 // "数据备份": copies the chip into a file or a file back onto the chip. A
 // restore first offers a backup of the chip into the project's chip-backups/
@@ -43,7 +41,7 @@ class ChipCopyDlg : public QDialog {
     // Backups the list shows.
     static constexpr int kListedBackups = 5;
 
-    ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ChipCopyDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
     ~ChipCopyDlg() override;
 
     QPushButton* BackupButton() const { return backup_; }
@@ -74,8 +72,8 @@ class ChipCopyDlg : public QDialog {
     bool AskStop();
     void FillBackupList();
 
-    base::RunState& state_;
-    ui::MessageService& messages_;
+    kit::RunState& state_;
+    kit::MessageService& messages_;
     QPushButton* backup_;
     QPushButton* restore_;
     QPushButton* verify_;
@@ -86,14 +84,15 @@ class ChipCopyDlg : public QDialog {
     QLabel* status_;
     QLabel* stage_;  // "写入芯片 2/3", the overall share and the time left
     QPushButton* cancel_;
-    ui::BackgroundRun* run_;
-    ProgressBridge* bridge_;
+    kit::BackgroundRun* run_;
+    kit::ProgressBridge* bridge_;
     bool closePending_ = false;
     Work work_ = Work::Backup;
+    int model_ = 0;  // the model of the chip being copied
     ChipCopyPort port_;
     ChipCopyResult result_;
     std::optional<GuardedRestore> restoreSteps_;
     std::optional<VerifyResult> verifyResult_;
 };
 
-}  // namespace velsend::burner
+}  // namespace velsend::gui::burner

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 // A dialog that runs modally from a menu, or lives hidden beside an owner
 // window and is shown modelessly from it. Closing it hands the activation
@@ -29,4 +29,4 @@ class CompanionDialog : public QDialog {
     QWidget* keepClear_ = nullptr;
 };
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

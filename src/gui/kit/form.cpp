@@ -7,7 +7,7 @@
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 Form::Form(QWidget* owner, MessageService& messages) : owner_(owner), messages_(messages) {}
 
@@ -93,4 +93,4 @@ void Form::SaveOnEveryChange(std::function<void(QLineEdit*, bool)> after) {
     }
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -10,7 +10,7 @@
 class QLineEdit;
 class QWidget;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 class MessageService;
 
@@ -57,4 +57,4 @@ class Form {
     std::vector<Field> fields_;
 };
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

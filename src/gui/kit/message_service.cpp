@@ -13,7 +13,7 @@
 #include "base/controller_model.h"
 #include "gui/kit/screen_fit.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 namespace {
 
 QMessageBox::Icon ToQt(MessageIcon icon) {
@@ -169,4 +169,4 @@ QString WidgetMessageService::ExistingFolder(QWidget* parent, const QString& cap
                          QFileDialog::Directory);
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

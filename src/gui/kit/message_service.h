@@ -8,7 +8,7 @@
 
 class QWidget;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 enum class MessageIcon { None, Information, Warning, Critical, Question };
 
@@ -100,4 +100,4 @@ class WidgetMessageService final : public MessageService {
     DialogFolders* folders_ = nullptr;
 };
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -6,7 +6,7 @@
 
 #include "base/field_check.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 NumberEdit::NumberEdit(QWidget* parent, int maxDigits) : QLineEdit(parent) {
     setValidator(new QRegularExpressionValidator(
@@ -74,4 +74,4 @@ int WheelStep(const QWheelEvent* event) {
     return dy < 0 ? 1 : (dy > 0 ? -1 : 0);
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -3,7 +3,7 @@
 #include <QLineEdit>
 #include <optional>
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 // A numeric edit that takes digits only. Optionally it corrects itself while
 // the user types (empty reads 0, above the maximum reads the maximum) and
@@ -48,4 +48,4 @@ class NumberEdit : public QLineEdit {
 // +1 for a wheel turned towards the user, -1 away, 0 for no vertical turn.
 int WheelStep(const QWheelEvent* event);
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

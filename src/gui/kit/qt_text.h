@@ -8,7 +8,7 @@
 
 #include "base/result.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 // Core texts are UTF-8; these are the only crossings into Qt's strings.
 inline QString Q(std::string_view utf8) {
@@ -28,4 +28,4 @@ inline QString ShownPath(const QString& path) {
     return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
