@@ -131,7 +131,8 @@ void RegisterCommands(CommandRegistry& registry, const CommandContext& context) 
                                            {ID_MODULE_CLASS, store::kModuleClass},
                                            {ID_BORROWED_CLASS, store::kBorrowedClass}};
     for (const auto& [id, busClass] : classes) {
-        addWith(id, [busClass](const CommandContext& c) { BusDeviceClass(c, busClass); });
+        // Named captures: clang 14 cannot capture a structured binding.
+        addWith(id, [b = busClass](const CommandContext& c) { BusDeviceClass(c, b); });
     }
     add(ID_DEVICE_DETAIL, DeviceDetail);
     add(ID_LOOP_QUERY, LoopQuery);
@@ -155,7 +156,7 @@ void RegisterCommands(CommandRegistry& registry, const CommandContext& context) 
         {ID_ERASE_CHIP, burner::TransferKind::EraseChip},
         {ID_SEND_NAMES, burner::TransferKind::SendNames}};
     for (const auto& [id, kind] : transfers) {
-        addWith(id, [kind](const CommandContext& c) { Transfer(c, kind); });
+        addWith(id, [k = kind](const CommandContext& c) { Transfer(c, k); });
     }
     add(ID_BACKUP, [](const CommandContext& c) {
         Show<gui::burner::ChipCopyDlg>(c.state, c.messages, c.window);

@@ -11,6 +11,7 @@
 #include "app/main_frame.h"
 #include "app/project_folders.h"
 #include "core/burner/serial_trace.h"
+#include "gui/burner/chip_copy_dlg.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 #include "gui/report/report_commands.h"
@@ -52,6 +53,15 @@ FileMenu::FileMenu(MainFrame& frame, gui::kit::RunState& state, gui::kit::Messag
     traceAction_->setCheckable(true);
     traceAction_->setStatusTip(QStringLiteral("把与烧写器往来的每个字节记录到文件"));
     connect(traceAction_, &QAction::triggered, this, [this](bool on) { OnTrace(on); });
+    // Every model's erase may leave chip backups; not every model's menus
+    // have "数据备份", so they are reached from here too.
+    QAction* backups = menu_->addAction(QStringLiteral("芯片备份与还原…"));
+    backups->setObjectName(QStringLiteral("chipBackups"));
+    backups->setStatusTip(QStringLiteral("备份、还原、校验芯片，查看工程的芯片备份"));
+    connect(backups, &QAction::triggered, this, [this] {
+        gui::burner::ChipCopyDlg dialog(state_, messages_, &frame_);
+        dialog.exec();
+    });
     menu_->addSeparator();
     QAction* quit = menu_->addAction(QStringLiteral("退出"));
     quit->setObjectName(QStringLiteral("exit"));

@@ -11,8 +11,9 @@ class MessageService;
 
 namespace velsend::app {
 
-// "帮助", the last menu of every bar: "使用说明" opens the user guide in the
-// desktop's browser, "关于" names the version, the licence and the libraries.
+// "帮助", the last menu of every bar: "使用说明" opens the user guide in a
+// help window of the program, "关于" names the version, the licence and the
+// libraries with their versions.
 QMenu* BuildHelpMenu(QWidget* parent, gui::kit::MessageService& messages);
 
 // The guide's first page: the installed copy (share/doc/velsend/guide beside
@@ -22,5 +23,9 @@ QString UserGuidePath();
 
 // The text of "关于".
 QString AboutText();
+
+// Shows the guide in the program's help window "guideWindow" (one per
+// `parent`); without the guide's files, a message that says where it belongs.
+void ShowUserGuide(QWidget* parent, gui::kit::MessageService& messages);
 
 }  // namespace velsend::app

@@ -8,6 +8,8 @@
 #include <utility>
 #include <variant>
 
+#include "base/error_text.h"
+
 namespace velsend::base {
 
 // What went wrong, told twice: the text the user is shown (the program's own
@@ -24,9 +26,9 @@ struct Error {
     std::string Full() const { return reason.empty() ? userText : userText + "\n" + reason; }
 };
 
-// An Error carrying errno's text as the reason.
+// An Error carrying errno's reason (see SystemReason).
 inline Error SystemError(std::string userText, int errnoValue = errno) {
-    return Error{std::move(userText), std::strerror(errnoValue), errnoValue};
+    return Error{std::move(userText), SystemReason(errnoValue), errnoValue};
 }
 
 // The one result shape of the core: a value or an Error. A small stand-in for

@@ -30,6 +30,15 @@ TEST(TransferStage, LineCountsLoopsAndRulesOverTheWholeRun) {
     tracker.Enter({TransferStage::Unit::Rules, 3, 1000, 3, 3});
     EXPECT_EQ(tracker.Line(0, 256, 101.0), "逻辑 3（4 / 1000）　总进度 0%　剩余时间估算中");
 
+    // The end: a whole run shows all done, any run stops estimating.
+    tracker.Enter({TransferStage::Unit::Rules, 3, 4, 0, 3});
+    tracker.Finish(true);
+    EXPECT_EQ(tracker.Line(3, 256, 102.0), "逻辑 0–3（4 / 4）　总进度 100%");
+    tracker.Start(0.0);
+    tracker.Enter({TransferStage::Unit::Loop, 2, 8, 0, 0});
+    tracker.Finish(false);
+    EXPECT_EQ(tracker.Line(80, 160, 0.5), "回路 3 / 8　总进度 31%");
+
     // A new run starts afresh.
     tracker.Start(0.0);
     EXPECT_FALSE(tracker.HasStage());

@@ -124,8 +124,8 @@ TEST_F(BackupTest, WrongSizedRestoreFileIsRefusedBeforeAnythingIsSent) {
     EXPECT_TRUE(result.handIcon);
 
     const ChipCopyResult missing = RestoreChip(port, Job(sim, 2, "none.bin"), recorder);
-    EXPECT_EQ(missing.message, "文件" + (dir / "none.bin").string() + "打开失败!\n" +
-                                   std::strerror(ENOENT));
+    EXPECT_EQ(missing.message, "文件" + (dir / "none.bin").string() + "打开失败!\n文件或文件夹不存在（" +
+                                   std::strerror(ENOENT) + "）");
     EXPECT_TRUE(test::ReceivedBeforeMarker(sim).empty());
 }
 

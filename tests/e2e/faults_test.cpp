@@ -200,7 +200,7 @@ TEST(ProjectFaults, UnreadableLoopIsRefusedEverywhereWithItsFilesByteIdentical) 
         const Outcome r = RunCli(dir.path(), args, asNobody);
         EXPECT_EQ(r.status, cli::kExitFailed) << args[2] << "\n" << r.err;
         // devc0.dat or ch0.dat, whichever the folder lists first
-        EXPECT_TRUE(Contains(r.err, "无法读取文件“") && Contains(r.err, "0.dat”。\nPermission denied"))
+        EXPECT_TRUE(Contains(r.err, "无法读取文件“") && Contains(r.err, "0.dat”。\n没有权限（Permission denied）"))
             << args[2] << "\n" << r.err;
     }
     const Outcome diff = RunCli(dir.path(), {"diff", p, p}, asNobody);

@@ -206,14 +206,21 @@ TEST_F(TransferTest, LogicBlocksPerModel) {
         EXPECT_EQ(sim.WaitReceived(expected.size()), expected) << model;
         EXPECT_EQ(result.blocksStored, 5 / perBlock + 1);
         EXPECT_EQ(recorder.positions.back(), 256);
-        // Each block says which rules it carries.
+        // Each rule as its slot goes out, with the rules its block carries.
         using Unit = TransferStage::Unit;
         const std::vector<TransferStage> stages =
-            perBlock == 2 ? std::vector<TransferStage>{{Unit::Rules, 0, 3, 0, 1},
-                                                       {Unit::Rules, 1, 3, 2, 3},
-                                                       {Unit::Rules, 2, 3, 4, 5}}
-                          : std::vector<TransferStage>{{Unit::Rules, 0, 2, 0, 3},
-                                                       {Unit::Rules, 1, 2, 4, 5}};
+            perBlock == 2 ? std::vector<TransferStage>{{Unit::Rules, 0, 6, 0, 1},
+                                                       {Unit::Rules, 1, 6, 0, 1},
+                                                       {Unit::Rules, 2, 6, 2, 3},
+                                                       {Unit::Rules, 3, 6, 2, 3},
+                                                       {Unit::Rules, 4, 6, 4, 5},
+                                                       {Unit::Rules, 5, 6, 4, 5}}
+                          : std::vector<TransferStage>{{Unit::Rules, 0, 6, 0, 3},
+                                                       {Unit::Rules, 1, 6, 0, 3},
+                                                       {Unit::Rules, 2, 6, 0, 3},
+                                                       {Unit::Rules, 3, 6, 0, 3},
+                                                       {Unit::Rules, 4, 6, 4, 5},
+                                                       {Unit::Rules, 5, 6, 4, 5}};
         EXPECT_EQ(recorder.stages, stages) << model;
     }
 }

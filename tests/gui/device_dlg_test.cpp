@@ -295,6 +295,9 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
             EXPECT_TRUE(screen.contains(window->frameGeometry())) << Rect(window->frameGeometry());
             EXPECT_FALSE(window->frameGeometry().intersects(form)) << window->windowTitle().toStdString();
         }
+        // Side by side, not on top of each other.
+        EXPECT_FALSE(logic->frameGeometry().intersects(phrases->frameGeometry()))
+            << Rect(logic->frameGeometry()) << Rect(phrases->frameGeometry());
         phrases->reject();  // closing only hides it
         EXPECT_FALSE(phrases->isVisible());
         QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F7);

@@ -5,6 +5,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileIconProvider>
+#include <QTextBrowser>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTableWidget>
@@ -27,6 +31,7 @@
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
 #include "app/velsend_app.h"
+#include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 #include "modal.h"
 #include "scripted_messages.h"
@@ -103,7 +108,7 @@ const std::map<int, QString> kExpectedBars{
 
 // The "文件" menu heads every bar; it lists no recent folder before one was opened.
 const QString kFileMenu = QStringLiteral(
-    "+文件|打开工程文件夹… #0|新建工程文件夹… #0|-|打印报告… #0|导出PDF… #0|-|-|记录串口通信… #0|-|退出 #0|");
+    "+文件|打开工程文件夹… #0|新建工程文件夹… #0|-|打印报告… #0|导出PDF… #0|-|-|记录串口通信… #0|芯片备份与还原… #0|-|退出 #0|");
 
 // Second on every bar, over the open project's history (none yet).
 const QString kEditMenu = QStringLiteral("+编辑|撤销 #0|重做 #0|-|修改历史… #0|");
@@ -395,8 +400,29 @@ TEST(QtTranslations, StandardButtonsSpeakChinese) {
     QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     EXPECT_EQ(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
     EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+    // The file dialog's type column too.
+    const auto dialog = gui::kit::MakeFileDialog(nullptr, QString(), QDir::tempPath(), QString(),
+                                           QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
+    EXPECT_EQ(dialog->iconProvider()->type(QFileInfo(QDir::tempPath())), QStringLiteral("文件夹"));
     QCoreApplication::removeTranslator(translator);
     delete translator;
+}
+
+TEST_F(MainFrameTest, GuideOpensInsideTheProgramAndAboutNamesTheLinkedLibraries) {
+    frame.HelpMenu()->actions().value(0)->trigger();
+    auto* guide = frame.findChild<QDialog*>(QStringLiteral("guideWindow"));
+    ASSERT_NE(guide, nullptr);
+    EXPECT_TRUE(guide->isVisible());
+    const QString text = guide->findChild<QTextBrowser*>()->toPlainText();
+    EXPECT_TRUE(text.contains(QStringLiteral("F1 打开回路统计"))) << text.left(200).toStdString();
+    guide->close();
+
+    frame.HelpMenu()->actions().value(1)->trigger();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    const QString about = messages.shown[0].text;
+    for (const char* library : {"Qt ", "libfreexl ", "libgsf ", "libxml2 ", "zlib ", "libxlsxwriter "})
+        EXPECT_TRUE(about.contains(QLatin1String(library))) << library;
+    EXPECT_FALSE(about.contains(QStringLiteral("liborcus")));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "core/demo/demo_project.h"
 #include "app/main_frame.h"
+#include "gui/kit/qt_text.h"
 #include "base/command_ids.h"
 #include "gui/kit/run_state.h"
 #include "core/exchange/workbook.h"
@@ -50,7 +51,9 @@ TEST_F(VelViewTest, ExportImportAndTemplatesAllDoTheirWork) {
     int highest = 0;
     QObject::connect(bar, &QProgressBar::valueChanged, bar, [&](int v) { highest = std::max(highest, v); });
     const QString exported = Run(base::ID_EXCEL_EXPORT, out);
-    EXPECT_TRUE(exported.startsWith(QStringLiteral("导出完毕！"))) << exported.toStdString();
+    EXPECT_TRUE(exported.startsWith(QStringLiteral("导出完毕！\n文件：") + gui::kit::ShownPath(out) +
+                                    QStringLiteral(".xlsx\n")))
+        << exported.toStdString();
     EXPECT_EQ(bar->maximum(), 1512);
     EXPECT_EQ(highest, 1512);  // every step was shown
     EXPECT_EQ(bar->value(), 0);  // and the bar is empty again once the result is read

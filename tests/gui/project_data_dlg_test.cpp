@@ -18,6 +18,7 @@
 #include "gui/kit/qt_text.h"
 
 #include <fstream>
+#include <unistd.h>
 
 namespace velsend {
 namespace {
@@ -144,6 +145,28 @@ TEST_F(ProjectInfoDialogTest, NameDialogRewritesTheNameOnly) {
     EXPECT_EQ(info[0], "\xCA\xBE\xB7\xB6\xB4\xF3\xCF\xC3");
     EXPECT_EQ(info[1], "ADDR");
     EXPECT_EQ(info[5], "HOT");
+}
+
+TEST_F(ProjectInfoDialogTest, AWriteTheSystemRefusesSaysWhyInChinese) {
+    gui::store::ProjectNameDlg dialog(project, messages);
+    dialog.show();
+    Retype(dialog.NameEdit(), QStringLiteral("示范大厦"));
+    // A folder the user may not write; root writes anywhere, so the click
+    // runs as nobody.
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::owner_exec);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::seteuid(65534), 0);
+    }
+    dialog.OkButton()->click();
+    if (root) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.endsWith(QStringLiteral("\n没有权限（Permission denied）")))
+        << messages.shown[0].text.toStdString();
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(ProjectInfoDialogTest, ShortFileAndDetailsDialog) {

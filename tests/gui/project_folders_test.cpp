@@ -146,6 +146,11 @@ TEST_F(ProjectFoldersTest, FileDialogsStartWhereTheirKindOfFileWasLast) {
     // A remembered folder that is gone falls back to the project.
     std::filesystem::remove(dir / "b");
     EXPECT_EQ(gui::kit::DialogStart(&folders, QString(), excel), Folder("a"));
+    // The import's filter lists more suffixes than the export's: one kind still.
+    EXPECT_EQ(gui::kit::FileKind(QStringLiteral("Excel表格文件 (*.xls *.xlsx *.ods)")),
+              gui::kit::FileKind(QStringLiteral("Excel表格文件 (*.xlsx)")));
+    EXPECT_NE(gui::kit::FileKind(QStringLiteral("二进制文件(*.bin)")),
+              gui::kit::FileKind(QStringLiteral("Excel表格文件 (*.xlsx)")));
 }
 
 TEST_F(ProjectFoldersTest, FileMenuOpensCreatesAndTraces) {

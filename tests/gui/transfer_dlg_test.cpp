@@ -104,6 +104,30 @@ TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
+TEST_F(TransferDlgTest, LogicLineEndsAtTheRunsEndState) {
+    state.Rules.FirstLogic = 0;
+    state.Rules.LastLogic = 3;
+    {
+        test::SimProcess sim({}, dir / "sim.log");
+        Attach(sim);
+        TransferProgressDlg dialog(TransferKind::SendLogic, state, messages);
+        dialog.show();
+        dialog.StartButton()->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
+        EXPECT_EQ(dialog.Status()->text(), QStringLiteral("传送逻辑信息成功！"));
+        EXPECT_EQ(dialog.StageLine()->text(), QStringLiteral("逻辑 0–3（4 / 4）　总进度 100%"));
+    }
+    // A failed run keeps where it got to, without a time left to come.
+    test::SimProcess silent({"--silent"}, dir / "silent.log");
+    Attach(silent);
+    TransferProgressDlg dialog(TransferKind::SendLogic, state, messages);
+    dialog.show();
+    dialog.StartButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
+    EXPECT_TRUE(dialog.Status()->text().startsWith(QStringLiteral("传送逻辑信息失败！")));
+    EXPECT_EQ(dialog.StageLine()->text(), QStringLiteral("逻辑 0–3（1 / 4）　总进度 0%"));
+}
+
 TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
     test::SimProcess sim({}, dir / "sim.log");
     Attach(sim);
@@ -292,13 +316,74 @@ TEST_F(TransferDlgTest, BackupWritesTheImageAndWrongRestoreIsRefused) {
     QTest::mouseClick(dialog.RestoreButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 60000));
     EXPECT_EQ(dialog.Status()->text(), QStringLiteral("还原完成：1024 块已写入芯片。校验通过"));
-    EXPECT_EQ(dialog.Progress()->value(), 1024);
+    EXPECT_EQ(dialog.Progress()->value(), dialog.Progress()->maximum());
     ASSERT_EQ(messages.shown.size(), 3u);  // the refusal, the backup question, 校验通过
 
     // Cancelling the file dialog does nothing.
     QTest::mouseClick(dialog.RestoreButton(), Qt::LeftButton);
     EXPECT_FALSE(dialog.Running());
     EXPECT_EQ(messages.shown.size(), 3u);
+}
+
+TEST_F(TransferDlgTest, RestoreShowsItsPhasesOnOneBarAndStopsOnlyWhenConfirmed) {
+    state.ControllerModel = 3;
+    test::WriteBytes(dir / "image.bin", std::vector<std::uint8_t>(262144, 0x5A));
+    const QString image = QString::fromStdString((dir / "image.bin").string());
+    {
+        // Backup, write and verify, each named in turn; the bar never runs back.
+        test::SimProcess sim({"--model", "3"}, dir / "sim.log");
+        Attach(sim);
+        ChipCopyDlg dialog(state, messages);
+        dialog.show();
+        QStringList phases;
+        int lastValue = 0;
+        bool backwards = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            const QString phase = dialog.findChild<QLabel*>(QStringLiteral("stageLine"))
+                                      ->text().section(QChar(0x3000), 0, 0);
+            if (!phase.isEmpty() && (phases.isEmpty() || phases.back() != phase)) phases << phase;
+            backwards = backwards || dialog.Progress()->value() < lastValue;
+            lastValue = dialog.Progress()->value();
+        });
+        watch.start(1);
+        messages.files = {image};
+        messages.answers = {true};  // back up first
+        dialog.RestoreButton()->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 60000));
+        watch.stop();
+        EXPECT_EQ(phases, QStringList({QStringLiteral("备份芯片 1/3"), QStringLiteral("写入芯片 2/3"),
+                                       QStringLiteral("校验 3/3")}));
+        EXPECT_FALSE(backwards);
+        EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("stageLine"))->text(),
+                  QStringLiteral("校验 3/3　总进度 100%"));
+    }
+    // At line speed: the time left shows; 取消 and closing ask, and only Yes stops.
+    test::SimProcess slow({"--model", "3", "--baud", "115200"}, dir / "slow.log");
+    Attach(slow);
+    ChipCopyDlg dialog(state, messages);
+    dialog.show();
+    messages.shown.clear();
+    messages.files = {image};
+    messages.answers = {false, false, false, true};
+    dialog.RestoreButton()->click();
+    auto* line = dialog.findChild<QLabel*>(QStringLiteral("stageLine"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return line->text().contains(QStringLiteral("剩余约")); }, 30000));
+    EXPECT_TRUE(line->text().startsWith(QStringLiteral("写入芯片 1/2"))) << line->text().toStdString();
+    if (qEnvironmentVariableIsSet("VELSEND_SHOTS"))
+        dialog.grab().save(qEnvironmentVariable("VELSEND_SHOTS") + QStringLiteral("/restore-phase.png"));
+    dialog.CancelButton()->click();
+    dialog.reject();
+    EXPECT_TRUE(dialog.Running());
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.reject();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 30000));
+    EXPECT_FALSE(dialog.Running());
+    ASSERT_EQ(messages.shown.size(), 5u);  // the backup question, three stop questions, stopped
+    EXPECT_TRUE(messages.shown[1].text.startsWith(QStringLiteral("停止还原？")));
+    EXPECT_TRUE(messages.shown[4].text.startsWith(QStringLiteral("还原在中途停止")))
+        << messages.shown[4].text.toStdString();
+    EXPECT_EQ(dialog.Status()->text(), gui::kit::Q(kRestoreStopped));
 }
 
 TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {

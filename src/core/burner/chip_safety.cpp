@@ -228,6 +228,27 @@ std::string GuardedRestore::FailureText() const {
     return verify ? verify->message : std::string();
 }
 
+PhasedObserver::PhasedObserver(TransferObserver& inner, std::vector<std::string> phases)
+    : inner_(inner), phases_(std::move(phases)) {
+    inner_.SetRange(kPhaseSteps * static_cast<int>(phases_.size()));
+}
+
+void PhasedObserver::Begin(int index) {
+    index_ = index;
+    range_ = 0;
+    inner_.SetPosition(kPhaseSteps * index_);
+    inner_.SetStage({TransferStage::Unit::Phase, index_, static_cast<int>(phases_.size()), 0, 0,
+                     phases_[static_cast<std::size_t>(index_)]});
+}
+
+void PhasedObserver::SetPosition(int position) {
+    const int within =
+        range_ > 0 ? static_cast<int>(std::clamp<long long>(
+                         static_cast<long long>(position) * kPhaseSteps / range_, 0, kPhaseSteps))
+                   : 0;
+    inner_.SetPosition(kPhaseSteps * index_ + within);
+}
+
 GuardedRestore RestoreWithSteps(ChipCopyPort& port, const ChipCopyJob& job,
                                 const RestoreSteps& steps, TransferObserver& observer,
                                 const std::atomic<bool>* cancel) {
@@ -238,13 +259,22 @@ GuardedRestore RestoreWithSteps(ChipCopyPort& port, const ChipCopyJob& job,
         done.restore = checked;
         return done;
     }
+    std::vector<std::string> names;
+    if (steps.backupFirst) names.emplace_back("备份芯片");
+    names.emplace_back("写入芯片");
+    if (steps.verifyAfter) names.emplace_back("校验");
+    PhasedObserver phased(observer, names);
+    int phase = 0;
     if (steps.backupFirst) {
-        done.backup = BackupBeforeWrite(port, job, steps.projectRoot, observer, cancel);
+        phased.Begin(phase++);
+        done.backup = BackupBeforeWrite(port, job, steps.projectRoot, phased, cancel);
         if (!done.backup->Done()) return done;
     }
-    done.restore = RestoreChip(port, job, observer, cancel);
+    phased.Begin(phase++);
+    done.restore = RestoreChip(port, job, phased, cancel);
     if (done.restore->outcome != ChipCopyOutcome::Done || !steps.verifyAfter) return done;
-    done.verify = VerifyChipImage(port, job, *image, observer, cancel);
+    phased.Begin(phase);
+    done.verify = VerifyChipImage(port, job, *image, phased, cancel);
     return done;
 }
 

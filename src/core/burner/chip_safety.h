@@ -90,6 +90,30 @@ std::string BackupDoneText(const std::filesystem::path& file);
 // missing chip "数据芯片没有插好！" first and that below it.
 std::string BackupFailedText(std::string_view notDone, const ChipCopyResult& backup);
 
+// Shows a run of several chip copies as one: the bar runs once over all the
+// phases, each phase named as it starts ("写入芯片 2/3").
+class PhasedObserver : public TransferObserver {
+  public:
+    PhasedObserver(TransferObserver& inner, std::vector<std::string> phases);
+    // Phase `index` (0-based) starts.
+    void Begin(int index);
+
+    void SetRange(int upper) override { range_ = upper; }
+    void SetPosition(int position) override;
+    void SetStatus(const std::string& text) override { inner_.SetStatus(text); }
+    void PortNotOpened(const OpenResult& result) override { inner_.PortNotOpened(result); }
+    void Warn(const std::string& text) override { inner_.Warn(text); }
+
+    // Steps of the bar for one phase.
+    static constexpr int kPhaseSteps = 1000;
+
+  private:
+    TransferObserver& inner_;
+    std::vector<std::string> phases_;
+    int index_ = 0;
+    int range_ = 0;
+};
+
 struct RestoreSteps {
     bool backupFirst = true;
     bool verifyAfter = true;
@@ -107,8 +131,8 @@ struct GuardedRestore {
     // What to tell the user when it did not succeed (empty when cancelled).
     std::string FailureText() const;
 };
-// A restore with the steps around it; the restore's own bytes are those of
-// RestoreChip. The file is checked before the backup, so a wrong file costs
+// A restore with the steps around it, reported as phases of one bar; the
+// restore's own bytes are those of RestoreChip. The file is checked before the backup, so a wrong file costs
 // no backup.
 GuardedRestore RestoreWithSteps(ChipCopyPort& port, const ChipCopyJob& job,
                                 const RestoreSteps& steps, TransferObserver& observer,

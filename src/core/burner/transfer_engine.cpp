@@ -391,11 +391,21 @@ TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
     observer_.SetRange(256);
     Status(TextsOf(job.kind).running);
 
+    // The line under the bar counts the rules asked for that the blocks can carry.
+    const int rules =
+        expected > 0 ? static_cast<int>(std::min(r.LastLogic, (lastBlock + 1) * perBlock - 1) -
+                                        r.FirstLogic + 1)
+                     : 0;
     int stored = 0;
     for (std::uint32_t block = firstBlock; block <= lastBlock && !Cancelled(); ++block) {
-        observer_.SetStage({TransferStage::Unit::Rules, static_cast<int>(block - firstBlock), expected,
-                            static_cast<int>(std::max(perBlock * block, r.FirstLogic)),
-                            static_cast<int>(std::min(perBlock * block + perBlock - 1, r.LastLogic))});
+        const std::uint32_t blockFirst = std::max(perBlock * block, r.FirstLogic);
+        const std::uint32_t blockLast = std::min(perBlock * block + perBlock - 1, r.LastLogic);
+        // The rule under way within the block, as its slot goes out.
+        const auto stageAt = [&](std::uint32_t rule) {
+            observer_.SetStage({TransferStage::Unit::Rules, static_cast<int>(rule - r.FirstLogic),
+                                rules, static_cast<int>(blockFirst), static_cast<int>(blockLast)});
+        };
+        stageAt(blockFirst);
         std::array<std::uint8_t, 4 * kLogicSlotSize> data;
         data.fill(0xFF);
         for (std::uint32_t p = 0; p < perBlock; ++p) {
@@ -420,6 +430,9 @@ TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
             break;
         }
         for (std::size_t slot = 0; slot < 4; ++slot) {
+            const std::uint32_t rule =
+                perBlock * block + static_cast<std::uint32_t>(slot) * perBlock / 4;
+            if (slot * perBlock % 4 == 0 && rule > blockFirst && rule <= blockLast) stageAt(rule);
             Write(std::span(data).subspan(slot * kLogicSlotSize, kLogicSlotSize));
             Pause(r.PaceDelay);
         }

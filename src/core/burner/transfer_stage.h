@@ -2,19 +2,27 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace velsend::burner {
 
 // Which part of a long transfer is under way: the loop of a device, name or
-// per-device logic transfer, or the logic block (and the rules it carries).
-// The bar restarts for every loop; the stage says where the whole run is.
+// per-device logic transfer, or the rule being sent (and the rules its logic
+// block carries). The bar restarts for every loop; the stage says where the
+// whole run is.
+// A chip copy of several phases (backup, write, verify) has one bar over
+// all of them and names the phase under way.
 struct TransferStage {
-    enum class Unit { Loop, Rules };
+    enum class Unit { Loop, Rules, Phase };
+    TransferStage(Unit u = Unit::Loop, int i = 0, int n = 0, int first = 0, int last = 0,
+                  std::string name = {})
+        : unit(u), index(i), count(n), firstRule(first), lastRule(last), phase(std::move(name)) {}
     Unit unit = Unit::Loop;
-    int index = 0;  // 0-based: the stage under way
-    int count = 0;  // stages in all
-    int firstRule = 0;  // Rules: the rules this block carries
+    int index = 0;  // 0-based: the loop or rule under way
+    int count = 0;  // loops or rules in all
+    int firstRule = 0;  // Rules: the rules the block under way carries
     int lastRule = 0;
+    std::string phase;  // Phase: "写入芯片"
 
     friend bool operator==(const TransferStage&, const TransferStage&) = default;
 };
@@ -26,6 +34,9 @@ class StageTracker {
   public:
     void Start(double now);
     void Enter(const TransferStage& stage);
+    // The run has ended: a whole run shows its last stage done and 100 %,
+    // any run stops telling the time left.
+    void Finish(bool whole);
     bool HasStage() const { return stage_.has_value(); }
 
     // 0..1 over the whole run: finished stages plus, within a loop, the
@@ -38,6 +49,7 @@ class StageTracker {
   private:
     std::optional<TransferStage> stage_;
     double start_ = 0;
+    bool ended_ = false;
 };
 
 // "45 秒", "1 分 05 秒".

@@ -29,8 +29,10 @@ base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerMode
     // is not accepted again just because it is already there.
     if (!InLogicAlphabet(text))
         return base::Error{std::string(kIllegalCharacterMessage), RefusedCharacterNote(text)};
-    // An unchanged rule is left in its file as it is.
-    if (std::filesystem::exists(dir.PathOf(store::ProjectFile::Logic, number)) &&
+    // An unchanged rule is left in its file as it is. (No exception: a folder
+    // the user may not read is the write's to report.)
+    std::error_code ec;
+    if (std::filesystem::exists(dir.PathOf(store::ProjectFile::Logic, number), ec) &&
         text == ReadLogicRule(dir, number))
         return StepLogicNumber(number, 1, LogicCapacity(controllerModel));
     if (auto refusal = CheckLogicRule(text, LogicTextLimit(controllerModel)))

@@ -22,7 +22,9 @@ std::string ReadProjectName(const ProjectDir& dir) {
 
 base::Result<> WriteProjectName(const ProjectDir& dir, std::string_view gbk) {
     // An unchanged name leaves the file as it is, bytes after the text included.
-    if (std::filesystem::exists(dir.PathOf(ProjectFile::Info)) && gbk == ReadProjectName(dir))
+    // (No exception: a folder the user may not read is the write's to report.)
+    std::error_code ec;
+    if (std::filesystem::exists(dir.PathOf(ProjectFile::Info), ec) && gbk == ReadProjectName(dir))
         return base::Ok();
     const base::ChangeText what("工程名称");
     return base::WriteFileStart(dir.PathOf(ProjectFile::Info), base::MakeField(gbk, kInfoFieldSize));

@@ -36,6 +36,8 @@ ChipCopyDlg::ChipCopyDlg(kit::RunState& state, kit::MessageService& messages, QW
       restoreListed_(new QPushButton(QStringLiteral("还原所选备份"), this)),
       progress_(new QProgressBar(this)),
       status_(new QLabel(this)),
+      stage_(new QLabel(this)),
+      cancel_(new QPushButton(QStringLiteral("取消"), this)),
       run_(new kit::BackgroundRun(this)),
       bridge_(new kit::ProgressBridge(this, messages, *run_, progress_, status_)) {
     setWindowTitle(QStringLiteral("数据备份"));
@@ -75,6 +77,11 @@ ChipCopyDlg::ChipCopyDlg(kit::RunState& state, kit::MessageService& messages, QW
     layout->addWidget(restoreListed_, 4, 1);
     layout->addWidget(progress_, 5, 0, 1, 2);
     layout->addWidget(status_, 6, 0, 1, 2);
+    stage_->setObjectName(QStringLiteral("stageLine"));
+    stage_->hide();
+    layout->addWidget(stage_, 7, 0, 1, 2);
+    cancel_->setEnabled(false);
+    layout->addWidget(cancel_, 8, 1, Qt::AlignRight);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(backup_, &QPushButton::clicked, this, [this] { Run(Work::Backup); });
@@ -86,6 +93,7 @@ ChipCopyDlg::ChipCopyDlg(kit::RunState& state, kit::MessageService& messages, QW
     });
     connect(list_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { restoreListed_->setEnabled(item && !Running()); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { AskStop(); });
     connect(run_, &kit::BackgroundRun::Finished, this, &ChipCopyDlg::OnWorkerDone);
     FillBackupList();
 }
@@ -157,6 +165,8 @@ void ChipCopyDlg::Run(Work work, QString file) {
     for (QWidget* w : {static_cast<QWidget*>(backup_), static_cast<QWidget*>(restore_),
                        static_cast<QWidget*>(verify_), static_cast<QWidget*>(restoreListed_)})
         w->setEnabled(false);
+    cancel_->setEnabled(true);
+    bridge_->StartStages(stage_);
     work_ = work;
     model_ = job.model;
     result_ = {};
@@ -185,6 +195,7 @@ void ChipCopyDlg::Run(Work work, QString file) {
 
 void ChipCopyDlg::OnWorkerDone() {
     bridge_->Flush();
+    cancel_->setEnabled(false);
     for (QWidget* w : {static_cast<QWidget*>(backup_), static_cast<QWidget*>(restore_),
                        static_cast<QWidget*>(verify_)})
         w->setEnabled(true);
@@ -192,6 +203,9 @@ void ChipCopyDlg::OnWorkerDone() {
     auto show = [&](const std::string& text, kit::MessageIcon icon) {
         if (!text.empty()) messages_.Message(this, kit::Q(text), title, icon);
     };
+    if (result_.outcome == ChipCopyOutcome::Cancelled && work_ != Work::Restore)
+        status_->setText(work_ == Work::Backup ? QStringLiteral("备份已停止。")
+                                               : QStringLiteral("校验已停止。"));
     if (work_ == Work::Backup) {
         show(result_.message, result_.handIcon ? kit::MessageIcon::Critical : kit::MessageIcon::None);
     } else if (work_ == Work::Verify) {
@@ -221,15 +235,36 @@ void ChipCopyDlg::OnWorkerDone() {
                  plainBlockError ? kit::MessageIcon::None : kit::MessageIcon::Critical);
         }
     }
+    bridge_->Finish(result_.outcome == ChipCopyOutcome::Done &&
+                    (!verifyResult_ || verifyResult_->Same()));
     FillBackupList();
     Q_EMIT CopyFinished();
     if (closePending_) reject();
 }
 
+bool ChipCopyDlg::AskStop() {
+    if (!run_->Running()) return false;
+    if (!run_->StopRequested()) {
+        const QString question =
+            work_ == Work::Restore ? QStringLiteral("停止还原？\n已写入的部分不能撤回，"
+                                                    "芯片中可能只有部分数据。")
+            : work_ == Work::Backup ? QStringLiteral("停止备份？\n不完整的备份不会保存。")
+                                    : QStringLiteral("停止校验？");
+        if (!messages_.Question(this, question, kit::MessageService::AppTitle(),
+                                kit::MessageIcon::Question))
+            return false;
+        // The work may have ended while the question was open.
+        if (!run_->Running()) return false;
+        run_->Cancel();
+        status_->setText(QStringLiteral("正在停止......"));
+    }
+    return true;
+}
+
 void ChipCopyDlg::reject() {
     if (run_->Running()) {
-        closePending_ = true;
-        run_->Cancel();
+        // Closing asks as "取消" does; the window goes once the work has stopped.
+        if (AskStop()) closePending_ = true;
         return;
     }
     port_.Close();

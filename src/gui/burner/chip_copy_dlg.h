@@ -29,11 +29,12 @@ inline constexpr std::string_view kRestoreStopped = "还原已停止，数据芯
 
 // "数据备份": copies the chip into a file or a file back onto the chip. A
 // restore first offers a backup of the chip into the project's chip-backups/
-// and reads the chip back afterwards ("还原后校验"); "校验" compares the chip
-// with a file; the latest backups are listed, each can be restored. The work
-// runs on a worker thread; the dialog stays modal and closing it stops the
-// work between blocks; a stopped restore says that the chip may hold a
-// partial write.
+// and reads the chip back afterwards ("还原后校验"), one bar over the phases
+// with the phase and the time left under it; "校验" compares the chip with a
+// file; the latest backups are listed, each can be restored. The work runs on
+// a worker thread; the dialog stays modal; "取消" and closing the window ask,
+// then stop the work between blocks; a stopped restore says that the chip
+// may hold a partial write.
 class ChipCopyDlg : public QDialog {
     Q_OBJECT
   public:
@@ -49,6 +50,7 @@ class ChipCopyDlg : public QDialog {
     QPushButton* RestoreListedButton() const { return restoreListed_; }
     QCheckBox* VerifyAfterRestore() const { return verifyAfter_; }
     QTreeWidget* BackupList() const { return list_; }
+    QPushButton* CancelButton() const { return cancel_; }
     QProgressBar* Progress() const { return progress_; }
     QLabel* Status() const { return status_; }
     bool Running() const;
@@ -65,6 +67,8 @@ class ChipCopyDlg : public QDialog {
     enum class Work { Backup, Restore, Verify };
     void Run(Work work, QString file = {});
     void OnWorkerDone();
+    // Asks whether to stop the running work; true when it is being stopped.
+    bool AskStop();
     void FillBackupList();
 
     kit::RunState& state_;
@@ -77,6 +81,8 @@ class ChipCopyDlg : public QDialog {
     QPushButton* restoreListed_;
     QProgressBar* progress_;
     QLabel* status_;
+    QLabel* stage_;  // "写入芯片 2/3", the overall share and the time left
+    QPushButton* cancel_;
     kit::BackgroundRun* run_;
     kit::ProgressBridge* bridge_;
     bool closePending_ = false;

@@ -35,7 +35,14 @@ TransferProgressDlg::TransferProgressDlg(TransferKind kind, kit::RunState& state
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setTextVisible(false);
-    status_->setMinimumWidth(260);
+    // One width whatever the texts say, so that "取消" stays where it is: room
+    // for the longest stage line.
+    const int width = fontMetrics().horizontalAdvance(
+                          QStringLiteral("逻辑 1000–1023（1024 / 1024）　总进度 100%　剩余约 10 分 00 秒")) +
+                      8;
+    status_->setFixedWidth(width);
+    status_->setWordWrap(true);
+    stage_->setFixedWidth(width);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(start_);
@@ -113,6 +120,7 @@ void TransferProgressDlg::OnWorkerDone() {
                               kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
         }
     }
+    bridge_->Finish(result_.Succeeded());
     if (result_.Succeeded()) {
         finish_->setEnabled(true);
         finish_->setFocus();

@@ -29,6 +29,10 @@ constexpr int kDelayMax = 50;
 QGroupBox* RangeGroup(const QString& title, QWidget* first, QWidget* last, QWidget* parent) {
     auto* group = new QGroupBox(title, parent);
     auto* layout = new QFormLayout(group);
+    // Four digits at most: the fields keep that width beside the wide port list.
+    layout->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    for (QWidget* field : {first, last})
+        field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 16);
     layout->addRow(QStringLiteral("起始"), first);
     layout->addRow(QStringLiteral("终止"), last);
     return group;

@@ -87,11 +87,14 @@ void SheetCommands::Export() {
         QStringLiteral("Excel表格文件 (*.xlsx)"));
     if (file.isEmpty()) return;
     if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
+    // The message names the file, as the template's does.
     Run(
-        [dir = state_.Project, path = kit::StdPath(file)](const std::function<void()>& step) {
+        [dir = state_.Project, path = kit::StdPath(file),
+         shown = kit::ShownPath(file).toStdString()](const std::function<void()>& step) {
             auto result = velsend::exchange::ExportExcel(dir, path, step);
             if (!result) return result.error().Full();
-            return std::string(velsend::exchange::kExportDoneText) + "\n\n" + result->Text();
+            return std::string(velsend::exchange::kExportDoneText) + "\n文件：" + shown + "\n\n" +
+                   result->Text();
         },
         false);
 }

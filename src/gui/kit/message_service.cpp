@@ -2,11 +2,14 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QTreeView>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <algorithm>
 
 #include "base/controller_model.h"
 #include "gui/kit/qt_text.h"
@@ -74,6 +77,19 @@ class SaveDialog : public QFileDialog {
     QString suffix_;
 };
 
+// A box is as wide as its text; the window manager then cuts a longer
+// caption to "Ve… d". Widened to the caption (within the screen), it shows
+// it whole.
+void WidenForCaption(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid || box.windowTitle().isEmpty()) return;
+    // The title bar's font is usually the larger; icons and buttons need room too.
+    const int wanted = box.fontMetrics().horizontalAdvance(box.windowTitle()) * 5 / 4 + 120;
+    const int width = std::min(wanted, ScreenRoom(box.parentWidget()).width());
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 QString RunFileDialog(QWidget* parent, const QString& caption, const QString& dir,
                       const QString& filter, QFileDialog::AcceptMode accept,
                       QFileDialog::FileMode mode) {
@@ -92,6 +108,17 @@ QString RunFileDialog(QWidget* parent, const QString& caption, const QString& di
     return box.exec() == QMessageBox::Yes ? saved : QString();
 }
 
+// Qt's Chinese translation leaves the type column in English ("Folder",
+// "xlsx File").
+class ChineseTypes : public QFileIconProvider {
+  public:
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) return QStringLiteral("文件夹");
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? QStringLiteral("文件") : suffix.toUpper() + QStringLiteral(" 文件");
+    }
+};
+
 }  // namespace
 
 std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& caption,
@@ -105,6 +132,10 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& capt
     dialog->setFileMode(mode);
     if (mode == QFileDialog::Directory) dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setViewMode(QFileDialog::Detail);
+    // Qt's own dialog (not the desktop's): the one whose texts are ours.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    static ChineseTypes types;
+    dialog->setIconProvider(&types);
     // The name takes what is left; size, type and date are shown whole.
     if (auto* view = dialog->findChild<QTreeView*>()) {
         QHeaderView* header = view->header();
@@ -133,12 +164,14 @@ bool MessageService::AskYesNo(const std::string& text, const std::string& captio
 void WidgetMessageService::Message(QWidget* parent, const QString& text, const QString& caption,
                                    MessageIcon icon) {
     QMessageBox box(ToQt(icon), caption, text, QMessageBox::Ok, parent);
+    WidenForCaption(box);
     box.exec();
 }
 
 bool WidgetMessageService::Question(QWidget* parent, const QString& text, const QString& caption,
                                     MessageIcon icon) {
     QMessageBox box(ToQt(icon), caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+    WidenForCaption(box);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
@@ -146,8 +179,14 @@ bool WidgetMessageService::Question(QWidget* parent, const QString& text, const 
 bool WidgetMessageService::Confirm(QWidget* parent, const QString& text, const QString& caption,
                                    MessageIcon icon) {
     QMessageBox box(ToQt(icon), caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    WidenForCaption(box);
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
+}
+
+QString FileKind(const QString& filter) {
+    const QString kind = filter.section(QLatin1Char('('), 0, 0).trimmed();
+    return kind.isEmpty() ? filter : kind;
 }
 
 QString DialogStart(const DialogFolders* folders, const QString& dir, const QString& kind) {
@@ -158,13 +197,14 @@ QString DialogStart(const DialogFolders* folders, const QString& dir, const QStr
 }
 
 void WidgetMessageService::Note(const QString& chosen, const QString& filter) {
-    if (folders_ && !chosen.isEmpty()) folders_->Remember(filter, QFileInfo(chosen).absolutePath());
+    if (folders_ && !chosen.isEmpty())
+        folders_->Remember(FileKind(filter), QFileInfo(chosen).absolutePath());
 }
 
 QString WidgetMessageService::OpenFileName(QWidget* parent, const QString& caption,
                                            const QString& dir, const QString& filter) {
     const QString chosen =
-        RunFileDialog(parent, caption, DialogStart(folders_, dir, filter), filter,
+        RunFileDialog(parent, caption, DialogStart(folders_, dir, FileKind(filter)), filter,
                       QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
     Note(chosen, filter);
     return chosen;
@@ -173,7 +213,7 @@ QString WidgetMessageService::OpenFileName(QWidget* parent, const QString& capti
 QString WidgetMessageService::SaveFileName(QWidget* parent, const QString& caption,
                                            const QString& dir, const QString& filter) {
     const QString chosen =
-        RunFileDialog(parent, caption, DialogStart(folders_, dir, filter), filter,
+        RunFileDialog(parent, caption, DialogStart(folders_, dir, FileKind(filter)), filter,
                       QFileDialog::AcceptSave, QFileDialog::AnyFile);
     Note(chosen, filter);
     return chosen;

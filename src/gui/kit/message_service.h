@@ -22,6 +22,11 @@ class DialogFolders {
     virtual void Remember(const QString& kind, const QString& folder) = 0;
 };
 
+// The kind of file a dialog's filter names: "Excel表格文件" for both
+// "Excel表格文件 (*.xlsx)" and "Excel表格文件 (*.xls *.xlsx *.ods)", so that an
+// import starts where the last export of its kind went.
+QString FileKind(const QString& filter);
+
 // Where a file dialog given `dir` (empty, a bare name or a path) starts: an
 // absolute `dir` as it is, else in the folder remembered for `kind`.
 QString DialogStart(const DialogFolders* folders, const QString& dir, const QString& kind);

@@ -82,13 +82,21 @@ void ProgressBridge::Flush() {
     if (position >= 0) bar_->setValue(std::min(position, bar_->maximum()));
     if (text) status_->setText(*text);
     if (stage) tracker_.Enter(*stage);
-    if (stageLine_ && tracker_.HasStage()) {
-        const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
-        // A stage just entered has not moved the bar yet: it starts at 0.
-        const int at = stage && position < 0 ? 0 : bar_->value();
-        stageLine_->setText(kit::Q(tracker_.Line(at, bar_->maximum(), now)));
-        stageLine_->show();
-    }
+    // A stage just entered has not moved the bar yet: it starts at 0.
+    ShowLine(stage && position < 0 ? 0 : bar_->value());
+}
+
+void ProgressBridge::Finish(bool whole) {
+    Flush();
+    tracker_.Finish(whole);
+    ShowLine(bar_->value());
+}
+
+void ProgressBridge::ShowLine(int position) {
+    if (!stageLine_ || !tracker_.HasStage()) return;
+    const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
+    stageLine_->setText(kit::Q(tracker_.Line(position, bar_->maximum(), now)));
+    stageLine_->show();
 }
 
 void ProgressBridge::PortNotOpened(const OpenResult& result) {

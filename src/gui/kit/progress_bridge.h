@@ -46,11 +46,15 @@ class ProgressBridge : public QObject, public velsend::burner::TransferObserver 
 
     // Applies what is still waiting; the dialog calls it once the worker ended.
     void Flush();
+    // The run has ended (whole: it did all it was asked): the line shows the
+    // end state instead of a time left.
+    void Finish(bool whole);
     // Updates that reached the dialog (each one repaints the bar at most once).
     int Deliveries() const { return deliveries_; }
 
   private:
     void Post();
+    void ShowLine(int position);
     void ShowPortFailure(const velsend::burner::OpenResult& result);
 
     QWidget* dialog_;

@@ -1,5 +1,6 @@
 #include "gui/kit/screen_fit.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
@@ -12,6 +13,16 @@ namespace {
 QRect Available(const QWidget* parent) {
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 720);
+}
+
+// The other windows shown beside `owner` (F1, F5 and F7 beside the device
+// form): a new one goes next to them, not on top of them.
+QList<QWidget*> Placed(const QWidget* window, const QWidget* owner) {
+    QList<QWidget*> placed;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != window && w != owner && w->isVisible() && w->parentWidget() == owner) placed << w;
+    }
+    return placed;
 }
 
 }  // namespace
@@ -47,6 +58,22 @@ void PlaceBeside(QWidget* window, QWidget* owner, const QWidget* keepClear) {
             owner->move(owner->pos() - QPoint(shift, 0));
             x -= shift;
         }
+    }
+    // Beside the windows already there, in one row: the owner and they move
+    // left together (the form stays clear) as far as that needs and the
+    // screen allows. Without the room it goes where it would have gone alone.
+    const QList<QWidget*> placed = Placed(window, owner);
+    if (!placed.isEmpty()) {
+        int next = x;
+        for (const QWidget* w : placed) next = std::max(next, w->frameGeometry().right() + 1 + kGap);
+        const int over = next + size.width() + kGap - (area.right() + 1);
+        const int shift = std::min(over, owner->frameGeometry().left() - area.left());
+        if (shift > 0) {
+            owner->move(owner->pos() - QPoint(shift, 0));
+            for (QWidget* w : placed) w->move(w->pos() - QPoint(shift, 0));
+            next -= shift;
+        }
+        if (next + size.width() + kGap <= area.right() + 1) x = next;
     }
     x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - kGap - size.width()));
     const int y = std::clamp(beside.top(), area.top(), area.bottom() + 1 - size.height());

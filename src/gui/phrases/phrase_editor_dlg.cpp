@@ -70,6 +70,9 @@ PhraseEditorDlg::PhraseEditorDlg(const velsend::store::ProjectDir& dir, kit::Mes
     list_->setColumnCount(3);
     list_->setHeaderLabels({QString(), QStringLiteral("编号"), QStringLiteral("词组内容")});
     list_->setRootIsDecorated(false);
+    // A Chinese font is taller than the Latin one: every row as high as one
+    // with Chinese text, filled or empty.
+    list_->setUniformRowHeights(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setColumnHidden(0, true);
@@ -82,8 +85,11 @@ PhraseEditorDlg::PhraseEditorDlg(const velsend::store::ProjectDir& dir, kit::Mes
     // will say why it cannot write.
     (void)EnsurePhraseFile(dir_);
     image_ = ReadPhraseLibrary(dir_);
+    const int rowHeight =
+        list_->fontMetrics().boundingRect(QStringLiteral("词组0")).height() + 6;
     for (int n = 0; n < kPhraseCount; ++n) {
         auto* item = new QTreeWidgetItem(list_);
+        item->setSizeHint(1, QSize(0, rowHeight));
         item->setText(1, QString::number(n));
         item->setTextAlignment(1, Qt::AlignCenter);
     }

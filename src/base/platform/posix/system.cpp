@@ -1,5 +1,7 @@
 #include "base/platform/system.h"
 
+#include "base/error_text.h"
+
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -12,7 +14,7 @@
 namespace velsend::platform {
 
 std::string ErrorText(int error) {
-    return std::strerror(error);
+    return base::SystemReason(error);
 }
 
 int LastError() {

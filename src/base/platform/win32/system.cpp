@@ -1,5 +1,7 @@
 #include "base/platform/system.h"
 
+#include "base/error_text.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -16,7 +18,7 @@
 namespace velsend::platform {
 
 std::string ErrorText(int error) {
-    return std::strerror(error);
+    return base::SystemReason(error);
 }
 
 int LastError() {
