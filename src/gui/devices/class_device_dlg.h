@@ -7,9 +7,11 @@
 #include "core/devices/class_forms.h"
 
 class QButtonGroup;
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace velsend::gui::kit {
 class Form;
@@ -57,6 +59,11 @@ class ClassDeviceDlg : public QDialog {
 
   private:
     void Build();
+    QHBoxLayout* BuildTopRow(ClassDialog kind);
+    QWidget* BuildPlaceBox(bool module);
+    void BuildTypeBox(QVBoxLayout* layout, ClassDialog kind);
+    void BindForm();
+    void ConnectEdits();
     void ShowForm();
     void OnPhraseEdited();
 

@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace velsend::gui::logic {
 class LogicRulesDlg;
@@ -73,6 +74,12 @@ class DeviceDetailDlg : public QDialog {
 
   private:
     QWidget* BuildForm();
+    void BuildNumbersBox(QWidget* panel, QVBoxLayout* layout);
+    void BuildClassAndStateRow(QWidget* panel, QVBoxLayout* layout);
+    void BuildPlaceBox(QWidget* panel, QVBoxLayout* layout);
+    void BuildParamsRow(QWidget* panel, QVBoxLayout* layout);
+    void BuildTypeBox(QWidget* panel, QVBoxLayout* layout);
+    void BuildButtonRows(QWidget* panel, QVBoxLayout* layout);
     void ApplyClassLayout();
     // Puts the session's form into the controls.
     void ShowForm();
