@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <cstdio>
@@ -155,7 +156,7 @@ const std::vector<Shot>& Shots() {
              s.CurrentLoop = 0;
              s.CurrentAddress = 40;  // the fire pump, started by hand
              auto dialog = std::make_unique<gui::devices::ModuleDeviceDlg>(s, m);
-             dialog->LogicEdit()->setText(QStringLiteral("T00042M00041"));
+             dialog->findChild<QLineEdit*>(QStringLiteral("logic"))->setText(QStringLiteral("T00042M00041"));
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"class-module-unlisted-type",

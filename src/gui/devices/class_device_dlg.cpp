@@ -107,7 +107,6 @@ void ClassDeviceDlg::Build() {
     BuildTypeBox(layout, kind);
 
     const kit::DialogButtons buttons = kit::MakeOkCancel(this);
-    ok_ = buttons.ok;
     layout->addLayout(buttons.row);
 
     BindForm();

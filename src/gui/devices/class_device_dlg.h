@@ -9,7 +9,6 @@
 class QButtonGroup;
 class QHBoxLayout;
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
 class QVBoxLayout;
 
@@ -33,21 +32,9 @@ class ClassDeviceDlg : public QDialog {
   public:
     ~ClassDeviceDlg() override;
 
-    const ClassDeviceSession& Session() const { return session_; }
-    kit::NumberEdit* LoopEdit() const { return loop_; }
-    kit::NumberEdit* AddressEdit() const { return address_; }
-    kit::NumberEdit* DelayEdit() const { return delay_; }
-    kit::NumberEdit* ZoneEdit() const { return zone_; }
-    kit::NumberEdit* FloorEdit() const { return floor_; }
-    kit::NumberEdit* RoomEdit() const { return room_; }
-    kit::NumberEdit* PhraseEdit() const { return phrase_; }
-    QLineEdit* PhraseTextEdit() const { return phraseText_; }
-    kit::GbkLineEdit* NameEdit() const { return name_; }
-    QLineEdit* LogicEdit() const { return logic_; }
     QRadioButton* StateRadio(int state) const;
     QRadioButton* TypeRadio(int type) const;       // nullptr for the zone display
     QRadioButton* StartModeRadio(int mode) const;  // module only
-    QPushButton* OkButton() const { return ok_; }
 
     // "确认": checks the form, saves, and closes only when everything was
     // written.
@@ -90,7 +77,6 @@ class ClassDeviceDlg : public QDialog {
     QButtonGroup* states_ = nullptr;
     QButtonGroup* types_ = nullptr;
     QButtonGroup* modes_ = nullptr;
-    QPushButton* ok_ = nullptr;
 };
 
 // "报警类总线设备": an alarm-class device, 21 types, the threshold shown.
