@@ -19,6 +19,7 @@
 #include "gui/devices/device_detail_dlg.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
+#include "widgets.h"
 #include "gui/kit/number_edit.h"
 
 namespace velsend {
@@ -51,9 +52,10 @@ TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
     QApplication::processEvents();
 
     // Enter in the zone edit: save, next address, form kept, grid updated.
-    dialog.ZoneEdit()->setFocus();
+    QLineEdit* zone = test::Child<QLineEdit>(&dialog, "zone");
+    zone->setFocus();
     const double enter = MedianMs(256, [&] {
-        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_Return);
+        QTest::keyClick(zone, Qt::Key_Return);
         QApplication::processEvents();
     });
 
@@ -61,7 +63,8 @@ TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() / base::kJournalName));
 
     QPixmap target(dialog.size());
-    const double repaint = MedianMs(200, [&] { dialog.Grid()->render(&target); });
+    gui::loops::LoopGridView* grid = test::Child<gui::loops::LoopGridView>(&dialog);
+    const double repaint = MedianMs(200, [&] { grid->render(&target); });
 
     std::printf("%-26s %8.3f ms (lock and journal)\n", "save and move on (Enter)", enter);
     std::printf("%-26s %8.3f ms\n", "full grid repaint", repaint);

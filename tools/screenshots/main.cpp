@@ -119,14 +119,14 @@ const std::vector<Shot>& Shots() {
          [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              auto dialog = std::make_unique<gui::devices::DeviceDetailDlg>(s, m);
              // The demo's first floor, standing on a smoke fan module.
-             dialog->AddressEdit()->setText(QStringLiteral("30"));
-             Q_EMIT dialog->AddressEdit()->textEdited(QStringLiteral("30"));
+             dialog->findChild<QLineEdit*>(QStringLiteral("address"))->setText(QStringLiteral("30"));
+             Q_EMIT dialog->findChild<QLineEdit*>(QStringLiteral("address"))->textEdited(QStringLiteral("30"));
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"device-detail-form",
          [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              auto dialog = std::make_unique<gui::devices::DeviceDetailDlg>(s, m);
-             dialog->GridBox()->setChecked(false);
+             dialog->findChild<QCheckBox*>(QStringLiteral("showGrid"))->setChecked(false);
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"loop-statistics",
