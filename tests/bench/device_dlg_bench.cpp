@@ -20,6 +20,7 @@
 #include "gui/devices/device_detail_dlg.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
+#include "widgets.h"
 #include "gui/kit/number_edit.h"
 
 namespace velsend {
@@ -54,11 +55,12 @@ TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
 
     // Enter in the zone edit: save, next address, form kept, grid updated.
     // Zone 9 is new at every address: each Enter is a step of the history.
-    dialog.ZoneEdit()->setFocus();
-    dialog.ZoneEdit()->selectAll();
-    QTest::keyClicks(dialog.ZoneEdit(), QStringLiteral("9"));
+    QLineEdit* zone = test::Child<QLineEdit>(&dialog, "zone");
+    zone->setFocus();
+    zone->selectAll();
+    QTest::keyClicks(zone, QStringLiteral("9"));
     const double enter = MedianMs(256, [&] {
-        QTest::keyClick(dialog.ZoneEdit(), Qt::Key_Return);
+        QTest::keyClick(zone, Qt::Key_Return);
         QApplication::processEvents();
     });
 
@@ -66,7 +68,8 @@ TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() / base::kJournalName));
 
     QPixmap target(dialog.size());
-    const double repaint = MedianMs(200, [&] { dialog.Grid()->render(&target); });
+    gui::loops::LoopGridView* grid = test::Child<gui::loops::LoopGridView>(&dialog);
+    const double repaint = MedianMs(200, [&] { grid->render(&target); });
 
     const auto recorded = history::Load(dir.path());
     ASSERT_TRUE(recorded);

@@ -21,6 +21,7 @@
 #include "scripted_messages.h"
 #include "sim_process.h"
 #include "temp_dir.h"
+#include "widgets.h"
 
 namespace velsend {
 namespace {
@@ -62,7 +63,7 @@ TEST(TransferDialogBench, GuiThreadNeverGoesFiftyMillisecondsWithoutItsEventLoop
         });
         clock.start();
         turn.start();
-        dialog.StartButton()->click();
+        test::Child<QPushButton>(&dialog, "start")->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 60000));
         runMs += static_cast<double>(clock.nsecsElapsed()) / 1e6;
         turn.stop();

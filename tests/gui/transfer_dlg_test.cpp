@@ -27,10 +27,12 @@
 #include "gui/kit/qt_text.h"
 #include "sim_process.h"
 #include "temp_dir.h"
+#include "widgets.h"
 
 namespace velsend::burner {
 
 using namespace velsend::gui::burner;
+using test::Child;
 namespace {
 
 class TransferDlgTest : public ::testing::Test {
@@ -53,21 +55,21 @@ TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
     Attach(sim);
     TransferProgressDlg dialog(TransferKind::SendDevices, state, messages);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("进度显示"));
-    EXPECT_EQ(dialog.Status()->text(), QStringLiteral("传送设备信息"));
-    EXPECT_FALSE(dialog.FinishButton()->isEnabled());
+    EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(), QStringLiteral("传送设备信息"));
+    EXPECT_FALSE(Child<QPushButton>(&dialog, "finish")->isEnabled());
     dialog.show();
 
     // Progress reaches the bar while the worker still runs (how long the GUI
     // thread goes without its event loop is measured by the benchmark).
     bool seenMidway = false;
-    QObject::connect(dialog.Progress(), &QProgressBar::valueChanged, [&](int value) {
+    QObject::connect(Child<QProgressBar>(&dialog, "progress"), &QProgressBar::valueChanged, [&](int value) {
         if (dialog.Running() && value > 0) seenMidway = true;
     });
     // The line under the bar names each of the four loops in turn.
     QStringList loopsSeen;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        const QString loop = dialog.StageLine()->text().section(QChar(0x3000), 0, 0);
+        const QString loop = Child<QLabel>(&dialog, "stageLine")->text().section(QChar(0x3000), 0, 0);
         if (!loop.isEmpty() && (loopsSeen.isEmpty() || loopsSeen.back() != loop)) {
             loopsSeen << loop;
             if (qEnvironmentVariableIsSet("VELSEND_SHOTS") && loopsSeen.size() == 3)
@@ -76,9 +78,9 @@ TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
     });
     watch.start(1);
     state.Rules.PaceDelay = 1;
-    QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&dialog, "start"), Qt::LeftButton);
     EXPECT_TRUE(dialog.Running());
-    EXPECT_FALSE(dialog.StartButton()->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(&dialog, "start")->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
     EXPECT_TRUE(seenMidway);
     watch.stop();
@@ -89,18 +91,18 @@ TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
                                  QStringLiteral("回路 3 / 4"), QStringLiteral("回路 4 / 4")})
                         .contains(loop)) << loop.toStdString();
     EXPECT_TRUE(std::is_sorted(loopsSeen.begin(), loopsSeen.end())) << loopsSeen.join(u',').toStdString();
-    EXPECT_TRUE(dialog.StageLine()->text().contains(QStringLiteral("总进度 100%"))) << dialog.StageLine()->text().toStdString();
+    EXPECT_TRUE(Child<QLabel>(&dialog, "stageLine")->text().contains(QStringLiteral("总进度 100%"))) << Child<QLabel>(&dialog, "stageLine")->text().toStdString();
 
-    EXPECT_EQ(dialog.Status()->text(), QStringLiteral("传送设备信息成功！"));
-    EXPECT_EQ(dialog.Progress()->maximum(), 160);
-    EXPECT_EQ(dialog.Progress()->value(), 160);
-    EXPECT_TRUE(dialog.FinishButton()->isEnabled());
-    EXPECT_EQ(dialog.focusWidget(), dialog.FinishButton());
-    EXPECT_TRUE(dialog.StartButton()->isEnabled());
+    EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(), QStringLiteral("传送设备信息成功！"));
+    EXPECT_EQ(Child<QProgressBar>(&dialog, "progress")->maximum(), 160);
+    EXPECT_EQ(Child<QProgressBar>(&dialog, "progress")->value(), 160);
+    EXPECT_TRUE(Child<QPushButton>(&dialog, "finish")->isEnabled());
+    EXPECT_EQ(dialog.focusWidget(), Child<QPushButton>(&dialog, "finish"));
+    EXPECT_TRUE(Child<QPushButton>(&dialog, "start")->isEnabled());
     EXPECT_FALSE(state.BurnerPort.IsOpen());
     EXPECT_EQ(sim.WaitReceived(4 * (4 + 8 * 226)).size(), 4u * (4 + 8 * 226));
 
-    QTest::mouseClick(dialog.FinishButton(), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&dialog, "finish"), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
@@ -112,20 +114,20 @@ TEST_F(TransferDlgTest, LogicLineEndsAtTheRunsEndState) {
         Attach(sim);
         TransferProgressDlg dialog(TransferKind::SendLogic, state, messages);
         dialog.show();
-        dialog.StartButton()->click();
+        Child<QPushButton>(&dialog, "start")->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
-        EXPECT_EQ(dialog.Status()->text(), QStringLiteral("传送逻辑信息成功！"));
-        EXPECT_EQ(dialog.StageLine()->text(), QStringLiteral("逻辑 0–3（4 / 4）　总进度 100%"));
+        EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(), QStringLiteral("传送逻辑信息成功！"));
+        EXPECT_EQ(Child<QLabel>(&dialog, "stageLine")->text(), QStringLiteral("逻辑 0–3（4 / 4）　总进度 100%"));
     }
     // A failed run keeps where it got to, without a time left to come.
     test::SimProcess silent({"--silent"}, dir / "silent.log");
     Attach(silent);
     TransferProgressDlg dialog(TransferKind::SendLogic, state, messages);
     dialog.show();
-    dialog.StartButton()->click();
+    Child<QPushButton>(&dialog, "start")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
-    EXPECT_TRUE(dialog.Status()->text().startsWith(QStringLiteral("传送逻辑信息失败！")));
-    EXPECT_EQ(dialog.StageLine()->text(), QStringLiteral("逻辑 0–3（1 / 4）　总进度 0%"));
+    EXPECT_TRUE(Child<QLabel>(&dialog, "status")->text().startsWith(QStringLiteral("传送逻辑信息失败！")));
+    EXPECT_EQ(Child<QLabel>(&dialog, "stageLine")->text(), QStringLiteral("逻辑 0–3（1 / 4）　总进度 0%"));
 }
 
 TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
@@ -134,16 +136,16 @@ TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
     state.Rules.PaceDelay = 50;  // 3 s rest after each loop
     TransferProgressDlg dialog(TransferKind::SendDevices, state, messages);
     dialog.show();
-    QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&dialog, "start"), Qt::LeftButton);
     // The first loop is through; the rest after it lasts seconds.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Progress()->value() == 160; }, 30000));
-    QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Child<QProgressBar>(&dialog, "progress")->value() == 160; }, 30000));
+    QTest::mouseClick(Child<QPushButton>(&dialog, "cancel"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 30000));
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(dialog.LastResult().outcome, TransferOutcome::Cancelled);
     EXPECT_FALSE(state.BurnerPort.IsOpen());
     // The user learns that the chip may now hold only part of the data.
-    EXPECT_EQ(dialog.Status()->text(), gui::kit::Q(kTransferStopped));
+    EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(), gui::kit::Q(kTransferStopped));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text,
               gui::kit::Q(TransferStoppedText(TransferKind::SendDevices,
@@ -164,8 +166,8 @@ TEST_F(TransferDlgTest, AStopSignalEndsATransferBetweenBlocksAndThenTheProgram) 
     TransferProgressDlg dialog(TransferKind::SendDevices, state, messages);
     dialog.setWindowModality(Qt::ApplicationModal);  // as exec() shows it
     dialog.show();
-    QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Progress()->value() == 160; }, 30000));
+    QTest::mouseClick(Child<QPushButton>(&dialog, "start"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Child<QProgressBar>(&dialog, "progress")->value() == 160; }, 30000));
 
     ASSERT_EQ(::raise(SIGTERM), 0);  // what a logout or `kill` sends
     ASSERT_TRUE(QTest::qWaitFor([&] { return allClosed; }, 30000));
@@ -185,7 +187,7 @@ TEST_F(TransferDlgTest, ClosingWhileThePortMessageIsDueDoesNotHang) {
     {
         TransferProgressDlg dialog(TransferKind::SendDevices, state, messages);
         dialog.show();
-        dialog.StartButton()->click();
+        Child<QPushButton>(&dialog, "start")->click();
         // Destroyed before the GUI thread ever gets to the worker's request.
     }
     {
@@ -210,7 +212,7 @@ TEST_F(TransferDlgTest, NodeTransferHandsTheRecordBackWhenDone) {
     ASSERT_TRUE(store::SaveNodeRecord(state.Project, nine));
     TransferProgressDlg dialog(TransferKind::SendNodes, state, messages);
     dialog.show();
-    QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&dialog, "start"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
     EXPECT_TRUE(dialog.LastResult().Succeeded()) << dialog.LastResult().status;
     const bool tenByte = base::Traits(state.ControllerModel).nodeRecord ==
@@ -249,14 +251,14 @@ TEST_F(TransferDlgTest, MissingPortIsReportedAndTheTransferFails) {
     state.Ports = PortList::FromSpec("/dev/velsend-no-such-port");
     TransferProgressDlg dialog(TransferKind::SendNodes, state, messages);
     dialog.show();
-    QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&dialog, "start"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("没有发现 COM1 串口")));
     EXPECT_EQ(messages.shown[0].caption, gui::kit::MessageService::AppTitle());
     EXPECT_EQ(messages.shown[0].icon, gui::kit::MessageIcon::Warning);
-    EXPECT_EQ(dialog.Status()->text(), QStringLiteral("传送节点信息失败！"));
-    EXPECT_FALSE(dialog.FinishButton()->isEnabled());
+    EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(), QStringLiteral("传送节点信息失败！"));
+    EXPECT_FALSE(Child<QPushButton>(&dialog, "finish")->isEnabled());
 }
 
 TEST_F(TransferDlgTest, MenuCommandsOpenTheirDialogs) {
@@ -264,8 +266,8 @@ TEST_F(TransferDlgTest, MenuCommandsOpenTheirDialogs) {
     QString seen;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<TransferProgressDlg*>(QApplication::activeModalWidget());
-        if (dialog) seen = dialog->Status()->text();
-        if (dialog) dialog->CancelButton()->click();
+        if (dialog) seen = Child<QLabel>(dialog, "status")->text();
+        if (dialog) Child<QPushButton>(dialog, "cancel")->click();
     });
     frame.ExecuteCommand(base::ID_SEND_NAMES);
     EXPECT_EQ(seen, QStringLiteral("传送中文名称信息"));
@@ -405,13 +407,13 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
         TransferProgressDlg erase(TransferKind::EraseChip, state, messages);
         erase.show();
         messages.answers = {true};
-        erase.StartButton()->click();
+        Child<QPushButton>(&erase, "start")->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !erase.Running(); }, 30000));
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_TRUE(messages.shown[0].question);
         EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("擦除前先备份芯片内容？\n备份需要约 23 秒")))
             << messages.shown[0].text.toStdString();
-        EXPECT_EQ(erase.Status()->text(), QStringLiteral("擦除芯片成功！"));
+        EXPECT_EQ(Child<QLabel>(&erase, "status")->text(), QStringLiteral("擦除芯片成功！"));
         ASSERT_TRUE(erase.LastBackup() && erase.LastBackup()->Done());
         EXPECT_EQ(test::ReadBytes(erase.LastBackup()->file), old);
 
@@ -463,7 +465,7 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
     TransferProgressDlg erase(TransferKind::EraseChip, state, messages);
     messages.shown.clear();
     messages.answers = {true};
-    erase.StartButton()->click();
+    Child<QPushButton>(&erase, "start")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !erase.Running(); }, 30000));
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_TRUE(messages.shown[1].text.startsWith(QStringLiteral("备份芯片内容失败，没有擦除芯片。\n烧写器没有上电")));
@@ -477,8 +479,8 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
         TransferProgressDlg stopped(TransferKind::EraseChip, state, messages);
         stopped.show();
         messages.answers = {true};
-        stopped.StartButton()->click();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.Progress()->value() >= 4; }, 30000));
+        Child<QPushButton>(&stopped, "start")->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Child<QProgressBar>(&stopped, "progress")->value() >= 4; }, 30000));
         stopped.reject();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !stopped.Running(); }, 30000));
         EXPECT_FALSE(stopped.isVisible());

@@ -22,6 +22,7 @@
 #include "gui/store/project_info_dlg.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
+#include "widgets.h"
 #include "typing.h"
 
 namespace velsend {
@@ -99,7 +100,7 @@ TEST_P(UntouchedConfirm, EveryEditingDialogUnderEveryModelLeavesTheFilesAsTheyWe
                 state.CurrentAddress = address;
                 state.BusDeviceClass = devices[static_cast<std::size_t>(address)].ProductClass();
                 auto dialog = gui::devices::MakeClassDeviceDlg(state, messages);
-                dialog->OkButton()->click();
+                test::Child<QPushButton>(dialog.get(), "ok")->click();
             }
         }
         ExpectUnchanged("class dialogs" + under);

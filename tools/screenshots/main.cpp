@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTableWidget>
@@ -124,14 +125,14 @@ const std::vector<Shot>& Shots() {
          [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              auto dialog = std::make_unique<gui::devices::DeviceDetailDlg>(s, m);
              // The demo's first floor, standing on a smoke fan module.
-             dialog->AddressEdit()->setText(QStringLiteral("30"));
-             Q_EMIT dialog->AddressEdit()->textEdited(QStringLiteral("30"));
+             dialog->findChild<QLineEdit*>(QStringLiteral("address"))->setText(QStringLiteral("30"));
+             Q_EMIT dialog->findChild<QLineEdit*>(QStringLiteral("address"))->textEdited(QStringLiteral("30"));
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"device-detail-form",
          [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              auto dialog = std::make_unique<gui::devices::DeviceDetailDlg>(s, m);
-             dialog->GridBox()->setChecked(false);
+             dialog->findChild<QCheckBox*>(QStringLiteral("showGrid"))->setChecked(false);
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"loop-statistics",
@@ -161,7 +162,7 @@ const std::vector<Shot>& Shots() {
              s.CurrentLoop = 0;
              s.CurrentAddress = 40;  // the fire pump, started by hand
              auto dialog = std::make_unique<gui::devices::ModuleDeviceDlg>(s, m);
-             dialog->LogicEdit()->setText(QStringLiteral("T00042M00041"));
+             dialog->findChild<QLineEdit*>(QStringLiteral("logic"))->setText(QStringLiteral("T00042M00041"));
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"class-module-unlisted-type",

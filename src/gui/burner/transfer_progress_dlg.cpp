@@ -51,6 +51,11 @@ TransferProgressDlg::TransferProgressDlg(TransferKind kind, kit::RunState& state
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(status_);
     layout->addWidget(progress_);
+    start_->setObjectName(QStringLiteral("start"));
+    finish_->setObjectName(QStringLiteral("finish"));
+    cancel_->setObjectName(QStringLiteral("cancel"));
+    progress_->setObjectName(QStringLiteral("progress"));
+    status_->setObjectName(QStringLiteral("status"));
     stage_->setObjectName(QStringLiteral("stageLine"));
     stage_->hide();
     layout->addWidget(stage_);

@@ -38,12 +38,6 @@ class TransferProgressDlg : public QDialog {
                         QWidget* parent = nullptr);
     ~TransferProgressDlg() override;
 
-    QPushButton* StartButton() const { return start_; }
-    QPushButton* FinishButton() const { return finish_; }
-    QPushButton* CancelButton() const { return cancel_; }
-    QProgressBar* Progress() const { return progress_; }
-    QLabel* Status() const { return status_; }
-    QLabel* StageLine() const { return stage_; }
     bool Running() const;
     const kit::ProgressBridge& Bridge() const { return *bridge_; }
     const TransferResult& LastResult() const { return result_; }

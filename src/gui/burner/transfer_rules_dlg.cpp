@@ -75,6 +75,18 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, velsend::burner::PortLi
     FillPorts();
     speed_->addItems({QStringLiteral("115200"), QStringLiteral("19200")});
 
+    BuildLayout();
+    LoadRules();
+
+    // The first family keeps its logic per device: no numbered range to send.
+    const bool numberedLogic = !base::Traits(controllerModel).perDeviceLogic;
+    firstLogic_->setEnabled(numberedLogic);
+    lastLogic_->setEnabled(numberedLogic);
+
+    ConnectSignals();
+}
+
+void TransferRulesDlg::BuildLayout() {
     auto* serial = new QGroupBox(QStringLiteral("串口设置"), this);
     auto* serialLayout = new QVBoxLayout(serial);
     auto* portRow = new QHBoxLayout;
@@ -110,7 +122,9 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, velsend::burner::PortLi
     layout->addLayout(grid);
     layout->addWidget(backupFirst_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
 
+void TransferRulesDlg::LoadRules() {
     copy_ = {rules_.FirstLogic,  rules_.LastLogic,    rules_.FirstLoop,
              rules_.LastLoop,    rules_.FirstAddress, rules_.LastAddress,
              rules_.FirstPhrase, rules_.LastPhrase,   rules_.PaceDelay};
@@ -127,12 +141,9 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, velsend::burner::PortLi
     speed_->setCurrentIndex(rules_.BaudIndex == 0 ? 0 : 1);
     backupFirst_->setChecked(rules_.BackupFirst);
     ShowBackupTime();
+}
 
-    // The first family keeps its logic per device: no numbered range to send.
-    const bool numberedLogic = !base::Traits(controllerModel).perDeviceLogic;
-    firstLogic_->setEnabled(numberedLogic);
-    lastLogic_->setEnabled(numberedLogic);
-
+void TransferRulesDlg::ConnectSignals() {
     form_.SaveOnEveryChange([this](QLineEdit* changed, bool valid) {
         if (valid) Commit(changed);
     });

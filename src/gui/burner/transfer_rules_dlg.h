@@ -41,6 +41,9 @@ class TransferRulesDlg : public QDialog {
     void accept() override;
 
   private:
+    void BuildLayout();
+    void LoadRules();
+    void ConnectSignals();
     void ShowBackupTime();
     // Takes the one field that belongs to `changed` over into the rules.
     void Commit(QObject* changed);

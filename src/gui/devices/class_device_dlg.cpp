@@ -102,8 +102,20 @@ void ClassDeviceDlg::Build() {
     const ClassDialog kind = session_.Kind();
     const bool module = kind == ClassDialog::Module;
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(BuildTopRow(kind));
+    layout->addWidget(BuildPlaceBox(module));
+    BuildTypeBox(layout, kind);
 
-    // Number, state (and start mode) side by side.
+    const kit::DialogButtons buttons = kit::MakeOkCancel(this);
+    layout->addLayout(buttons.row);
+
+    BindForm();
+    ConnectEdits();
+}
+
+// Number, state (and start mode) side by side.
+QHBoxLayout* ClassDeviceDlg::BuildTopRow(ClassDialog kind) {
+    const bool module = kind == ClassDialog::Module;
     auto* top = new QHBoxLayout;
     auto* numbers = Group(QStringLiteral("设备编号"), this);
     auto* numbersGrid = new QGridLayout(numbers);
@@ -142,9 +154,11 @@ void ClassDeviceDlg::Build() {
         top->addWidget(modeBox);
     }
     top->addStretch(1);
-    layout->addLayout(top);
+    return top;
+}
 
-    // Where the device is (and, for a module, what it starts on).
+// Where the device is (and, for a module, what it starts on).
+QWidget* ClassDeviceDlg::BuildPlaceBox(bool module) {
     auto* place = Group(
         module ? QStringLiteral("设备安装具体部位及其逻辑") : QStringLiteral("设备安装具体部位"),
         this);
@@ -188,8 +202,11 @@ void ClassDeviceDlg::Build() {
         placeGrid->addWidget(logic_, 2, 1, 1, 3);
     }
     placeGrid->setColumnStretch(2, 1);
-    layout->addWidget(place);
+    return place;
+}
 
+void ClassDeviceDlg::BuildTypeBox(QVBoxLayout* layout, ClassDialog kind) {
+    const bool module = kind == ClassDialog::Module;
     if (kind != ClassDialog::ZoneDisplay) {
         auto* typeBox =
             Group(module ? QStringLiteral("被控设备") : QStringLiteral("设备类型"), this);
@@ -212,12 +229,10 @@ void ClassDeviceDlg::Build() {
         }
         layout->addWidget(typeBox);
     }
+}
 
-    const kit::DialogButtons buttons = kit::MakeOkCancel(this);
-    ok_ = buttons.ok;
-    layout->addLayout(buttons.row);
-
-    // Every change is checked at once; values are taken over only when valid.
+// Every change is checked at once; values are taken over only when valid.
+void ClassDeviceDlg::BindForm() {
     form_ = std::make_unique<kit::Form>(this, messages_);
     DeviceForm& f = session_.EditForm().device;
     form_->AddByte(loop_, &loopValue_);
@@ -229,7 +244,9 @@ void ClassDeviceDlg::Build() {
     form_->AddByte(phrase_, &f.phrase);
     if (logic_)
         form_->AddText(logic_, &logicText_, static_cast<int>(velsend::logic::kDeviceLogicRecordSize));
+}
 
+void ClassDeviceDlg::ConnectEdits() {
     // Loop and address are chosen in the type chooser: typing here puts
     // them straight back.
     connect(loop_, &QLineEdit::textEdited, this,

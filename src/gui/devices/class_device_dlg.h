@@ -7,9 +7,10 @@
 #include "core/devices/class_forms.h"
 
 class QButtonGroup;
+class QHBoxLayout;
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace velsend::gui::kit {
 class Form;
@@ -31,21 +32,9 @@ class ClassDeviceDlg : public QDialog {
   public:
     ~ClassDeviceDlg() override;
 
-    const ClassDeviceSession& Session() const { return session_; }
-    kit::NumberEdit* LoopEdit() const { return loop_; }
-    kit::NumberEdit* AddressEdit() const { return address_; }
-    kit::NumberEdit* DelayEdit() const { return delay_; }
-    kit::NumberEdit* ZoneEdit() const { return zone_; }
-    kit::NumberEdit* FloorEdit() const { return floor_; }
-    kit::NumberEdit* RoomEdit() const { return room_; }
-    kit::NumberEdit* PhraseEdit() const { return phrase_; }
-    QLineEdit* PhraseTextEdit() const { return phraseText_; }
-    kit::GbkLineEdit* NameEdit() const { return name_; }
-    QLineEdit* LogicEdit() const { return logic_; }
     QRadioButton* StateRadio(int state) const;
     QRadioButton* TypeRadio(int type) const;       // nullptr for the zone display
     QRadioButton* StartModeRadio(int mode) const;  // module only
-    QPushButton* OkButton() const { return ok_; }
 
     // "确认": checks the form, saves, and closes only when everything was
     // written.
@@ -57,6 +46,11 @@ class ClassDeviceDlg : public QDialog {
 
   private:
     void Build();
+    QHBoxLayout* BuildTopRow(ClassDialog kind);
+    QWidget* BuildPlaceBox(bool module);
+    void BuildTypeBox(QVBoxLayout* layout, ClassDialog kind);
+    void BindForm();
+    void ConnectEdits();
     void ShowForm();
     void OnPhraseEdited();
 
@@ -83,7 +77,6 @@ class ClassDeviceDlg : public QDialog {
     QButtonGroup* states_ = nullptr;
     QButtonGroup* types_ = nullptr;
     QButtonGroup* modes_ = nullptr;
-    QPushButton* ok_ = nullptr;
 };
 
 // "报警类总线设备": an alarm-class device, 21 types, the threshold shown.

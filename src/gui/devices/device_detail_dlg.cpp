@@ -136,6 +136,34 @@ QWidget* DeviceDetailDlg::BuildForm() {
     layout->setContentsMargins(8, 6, 4, 4);
     layout->setSpacing(3);
 
+    BuildNumbersBox(panel, layout);
+    BuildClassAndStateRow(panel, layout);
+    BuildPlaceBox(panel, layout);
+    BuildParamsRow(panel, layout);
+    BuildTypeBox(panel, layout);
+    BuildButtonRows(panel, layout);
+
+    notice_ = new QLabel(panel);
+    notice_->setObjectName(QStringLiteral("replaceNotice"));
+    notice_->setWordWrap(true);
+    layout->addWidget(notice_);
+
+    auto* pages = new QHBoxLayout;
+    pages->addWidget(new QLabel(QStringLiteral("PgUp:查看上一个"), panel));
+    pages->addWidget(new QLabel(QStringLiteral("PgDn:查看下一个"), panel));
+    layout->addLayout(pages);
+    auto* hint =
+        new QLabel(QStringLiteral("ps:白色方框为正在编辑设备,点击网格可直接转到相应设备"), panel);
+    hint->setWordWrap(true);
+    QPalette blue = hint->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    hint->setPalette(blue);
+    layout->addWidget(hint);
+    layout->addStretch(1);
+    return panel;
+}
+
+void DeviceDetailDlg::BuildNumbersBox(QWidget* panel, QVBoxLayout* layout) {
     auto* numbers = new QGroupBox(QStringLiteral("设备编号"), panel);
     auto* numbersRow = new QHBoxLayout(numbers);
     numbersRow->setContentsMargins(6, 2, 6, 2);
@@ -151,7 +179,9 @@ QWidget* DeviceDetailDlg::BuildForm() {
     numbersRow->addWidget(address_);
     numbersRow->addWidget(gridBox_);
     layout->addWidget(numbers);
+}
 
+void DeviceDetailDlg::BuildClassAndStateRow(QWidget* panel, QVBoxLayout* layout) {
     auto* classAndState = new QHBoxLayout;
     auto* classGroup = new QGroupBox(QStringLiteral("设备类型"), panel);
     auto* classRow = new QHBoxLayout(classGroup);
@@ -170,7 +200,9 @@ QWidget* DeviceDetailDlg::BuildForm() {
     classAndState->addWidget(classGroup, 1);
     classAndState->addWidget(stateGroup);
     layout->addLayout(classAndState);
+}
 
+void DeviceDetailDlg::BuildPlaceBox(QWidget* panel, QVBoxLayout* layout) {
     auto* place = new QGroupBox(QStringLiteral("设备安装具体部位"), panel);
     auto* placeGrid = new QGridLayout(place);
     placeGrid->setContentsMargins(6, 2, 6, 2);
@@ -200,7 +232,9 @@ QWidget* DeviceDetailDlg::BuildForm() {
     placeGrid->addWidget(phraseText_, 1, 2, 1, 4);
     placeGrid->addWidget(name_, 2, 0, 1, 6);
     layout->addWidget(place);
+}
 
+void DeviceDetailDlg::BuildParamsRow(QWidget* panel, QVBoxLayout* layout) {
     auto* params = new QHBoxLayout;
     delayLabel_ = new QLabel(QStringLiteral("延时x5"), panel);
     delay_ = new kit::NumberEdit(panel);
@@ -218,7 +252,9 @@ QWidget* DeviceDetailDlg::BuildForm() {
     params->addWidget(delay_);
     params->addWidget(choiceGroup_, 1);
     layout->addLayout(params);
+}
 
+void DeviceDetailDlg::BuildTypeBox(QWidget* panel, QVBoxLayout* layout) {
     typeGroup_ = new QGroupBox(QStringLiteral("设备类型"), panel);
     typeGroup_->setObjectName(QStringLiteral("types"));
     auto* typeGrid = new QGridLayout(typeGroup_);
@@ -232,7 +268,9 @@ QWidget* DeviceDetailDlg::BuildForm() {
         typeGrid->addWidget(radio, t % 11, t / 11);
     }
     layout->addWidget(typeGroup_);
+}
 
+void DeviceDetailDlg::BuildButtonRows(QWidget* panel, QVBoxLayout* layout) {
     setNext_ = new QPushButton(QStringLiteral("保存并且设置下一个[Enter]"), panel);
     readNext_ = new QPushButton(QStringLiteral("保存并且读取下一个[F12]"), panel);
     stats_ = new QPushButton(QStringLiteral("统计[F1]"), panel);
@@ -253,25 +291,6 @@ QWidget* DeviceDetailDlg::BuildForm() {
     tools->addWidget(logicButton_);
     tools->addWidget(phrasesButton_);
     layout->addLayout(tools);
-
-    notice_ = new QLabel(panel);
-    notice_->setObjectName(QStringLiteral("replaceNotice"));
-    notice_->setWordWrap(true);
-    layout->addWidget(notice_);
-
-    auto* pages = new QHBoxLayout;
-    pages->addWidget(new QLabel(QStringLiteral("PgUp:查看上一个"), panel));
-    pages->addWidget(new QLabel(QStringLiteral("PgDn:查看下一个"), panel));
-    layout->addLayout(pages);
-    auto* hint =
-        new QLabel(QStringLiteral("ps:白色方框为正在编辑设备,点击网格可直接转到相应设备"), panel);
-    hint->setWordWrap(true);
-    QPalette blue = hint->palette();
-    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    hint->setPalette(blue);
-    layout->addWidget(hint);
-    layout->addStretch(1);
-    return panel;
 }
 
 QRadioButton* DeviceDetailDlg::ClassRadio(int productClass) const {

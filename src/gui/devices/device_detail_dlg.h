@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace velsend::gui::logic {
 class LogicRulesDlg;
@@ -51,28 +52,22 @@ class DeviceDetailDlg : public QDialog {
     static constexpr QSize kFormOnly{390, 576};
 
     const DeviceSession& Session() const { return session_; }
-    kit::NumberEdit* LoopEdit() const { return loop_; }
-    kit::NumberEdit* AddressEdit() const { return address_; }
-    kit::NumberEdit* ZoneEdit() const { return zone_; }
-    kit::NumberEdit* FloorEdit() const { return floor_; }
-    kit::NumberEdit* RoomEdit() const { return room_; }
-    kit::NumberEdit* PhraseEdit() const { return phrase_; }
-    kit::NumberEdit* DelayEdit() const { return delay_; }
-    QLineEdit* PhraseTextEdit() const { return phraseText_; }
-    kit::GbkLineEdit* NameEdit() const { return name_; }
-    QCheckBox* GridBox() const { return gridBox_; }
     QRadioButton* ClassRadio(int productClass) const;
     QRadioButton* StateRadio(int state) const;
     QRadioButton* TypeRadio(int index) const;
     QRadioButton* ChoiceRadio(int choice) const;
-    gui::loops::LoopGridView* Grid() const { return grid_; }
-    gui::loops::TypeFilterBoxes* Filters() const { return filters_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QWidget* BuildForm();
+    void BuildNumbersBox(QWidget* panel, QVBoxLayout* layout);
+    void BuildClassAndStateRow(QWidget* panel, QVBoxLayout* layout);
+    void BuildPlaceBox(QWidget* panel, QVBoxLayout* layout);
+    void BuildParamsRow(QWidget* panel, QVBoxLayout* layout);
+    void BuildTypeBox(QWidget* panel, QVBoxLayout* layout);
+    void BuildButtonRows(QWidget* panel, QVBoxLayout* layout);
     void ApplyClassLayout();
     // Puts the session's form into the controls.
     void ShowForm();

@@ -51,6 +51,22 @@ LoopStatsDlg::LoopStatsDlg(kit::RunState& state, kit::MessageService& messages, 
     setWindowTitle(QStringLiteral("回路设备查询结果"));
     auto* layout = new QVBoxLayout(this);
 
+    BuildTopRow(layout);
+    BuildClassGroups(layout);
+    BuildButtonRow(layout);
+
+    connect(loopEdit_, &QLineEdit::textEdited, this, &LoopStatsDlg::OnLoopEdited);
+    connect(next_, &QPushButton::clicked, this, [this] { StepLoop(1); });
+    connect(previous_, &QPushButton::clicked, this, [this] { StepLoop(-1); });
+    connect(grid_, &QPushButton::clicked, this, &LoopStatsDlg::OpenGrid);
+
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+    SetLoop(loop_);
+    setFixedSize(sizeHint());
+}
+
+void LoopStatsDlg::BuildTopRow(QVBoxLayout* layout) {
     auto* top = new QHBoxLayout;
     loopEdit_->setFixedWidth(48);
     loopEdit_->setObjectName(QStringLiteral("loop"));
@@ -71,7 +87,10 @@ LoopStatsDlg::LoopStatsDlg(kit::RunState& state, kit::MessageService& messages, 
     top->addWidget(classes_[velsend::store::kZoneDisplayClass]);
     top->addStretch(1);
     layout->addLayout(top);
+}
 
+// One box per class: its total, then its type counters in rows.
+void LoopStatsDlg::BuildClassGroups(QVBoxLayout* layout) {
     struct Group {
         int productClass;
         const char* title;
@@ -108,7 +127,9 @@ LoopStatsDlg::LoopStatsDlg(kit::RunState& state, kit::MessageService& messages, 
         }
         layout->addWidget(box);
     }
+}
 
+void LoopStatsDlg::BuildButtonRow(QVBoxLayout* layout) {
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(grid_);
@@ -120,16 +141,7 @@ LoopStatsDlg::LoopStatsDlg(kit::RunState& state, kit::MessageService& messages, 
     next_->setDefault(true);
     for (QPushButton* b : {grid_, previous_, cancel}) b->setAutoDefault(false);
 
-    connect(loopEdit_, &QLineEdit::textEdited, this, &LoopStatsDlg::OnLoopEdited);
-    connect(next_, &QPushButton::clicked, this, [this] { StepLoop(1); });
-    connect(previous_, &QPushButton::clicked, this, [this] { StepLoop(-1); });
-    connect(grid_, &QPushButton::clicked, this, &LoopStatsDlg::OpenGrid);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    installEventFilter(this);
-    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
-    SetLoop(loop_);
-    setFixedSize(sizeHint());
 }
 
 void LoopStatsDlg::OnLoopEdited() {

@@ -8,6 +8,7 @@
 
 class QLineEdit;
 class QPushButton;
+class QVBoxLayout;
 
 namespace velsend::gui::kit {
 class MessageService;
@@ -38,6 +39,9 @@ class LoopStatsDlg : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void BuildTopRow(QVBoxLayout* layout);
+    void BuildClassGroups(QVBoxLayout* layout);
+    void BuildButtonRow(QVBoxLayout* layout);
     void OnLoopEdited();
     void Count();
     void OpenGrid();
