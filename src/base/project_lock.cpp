@@ -1,6 +1,8 @@
 #include "base/project_lock.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -45,7 +47,40 @@ std::string HolderOf(const platform::LockFile& file) {
     return line.substr(tab + 1) + "（进程 " + line.substr(0, tab) + "）";
 }
 
+// The held lock files' paths, where a signal handler can read them: fixed
+// buffers, a slot in use while its flag is set.
+constexpr int kMaxHeldFiles = 8;
+char gHeldFiles[kMaxHeldFiles][4096];
+std::atomic<bool> gHeldSlot[kMaxHeldFiles];
+
+void NoteHeldFile(const std::string& path) {
+    if (path.size() >= sizeof gHeldFiles[0]) return;
+    for (int i = 0; i < kMaxHeldFiles; ++i) {
+        if (gHeldSlot[i].load()) continue;
+        std::memcpy(gHeldFiles[i], path.c_str(), path.size() + 1);
+        gHeldSlot[i].store(true);
+        return;
+    }
+}
+
+void ForgetHeldFile(const std::string& path) {
+    for (int i = 0; i < kMaxHeldFiles; ++i)
+        if (gHeldSlot[i].load() && path == gHeldFiles[i]) gHeldSlot[i].store(false);
+}
+
+Error LockRefused(const fs::path& file, int error) {
+    const std::string reason = error == EINVAL ? "不是普通文件" : platform::ErrorText(error);
+    return Error{"无法锁定工程文件夹：锁文件“" + platform::PathToUtf8(file) + "”" + reason +
+                     "。为免丢失别人的改动，没有写入任何文件。",
+                 reason, error};
+}
+
 }  // namespace
+
+void RemoveHeldLockFiles() noexcept {
+    for (int i = 0; i < kMaxHeldFiles; ++i)
+        if (gHeldSlot[i].load()) platform::RemoveFileNow(gHeldFiles[i]);
+}
 
 std::chrono::milliseconds ProjectLock::DefaultWait() {
     if (const char* value = std::getenv("VELSEND_LOCK_WAIT_MS"))
@@ -64,10 +99,20 @@ Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::mi
     const auto deadline = std::chrono::steady_clock::now() + wait;
     auto lockFile = std::make_unique<platform::LockFile>();
     for (;;) {
-        if (lockFile->Open(file) != 0) return ProjectLock(std::string());
+        if (const int error = lockFile->Open(file); error != 0) {
+            // Nothing is written on a read-only medium, so nothing needs the
+            // lock; nor in a folder not made yet (a new project's), nothing to lose.
+            if (platform::IsReadOnlyMediumError(error) ||
+                (platform::IsNotFoundError(error) && platform::KindOf(file.parent_path()) == platform::PathKind::Missing))
+                return ProjectLock(std::string());
+            return LockRefused(file, error);
+        }
         for (int error = lockFile->TryLock(); error != 0; error = lockFile->TryLock()) {
-            if ((error != EWOULDBLOCK && error != EINTR) ||
-                std::chrono::steady_clock::now() >= deadline) {
+            if (error != EWOULDBLOCK && error != EINTR) {
+                lockFile->Close();
+                return LockRefused(file, error);
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
                 const std::string holder = HolderOf(*lockFile);
                 lockFile->Close();
                 return Error{"工程文件夹正被另一个程序使用：" + holder + "。请等它结束后再试。",
@@ -83,6 +128,7 @@ Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::mi
     lockFile->WriteText(std::to_string(platform::ProcessId()) + "\t" + platform::ProgramName() +
                         "\n");
     gHeld[key] = Held{std::move(lockFile), 1};
+    NoteHeldFile(platform::PathToUtf8(file));
     ProjectLock held(key);
     if (auto recovered = RecoverFolder(platform::PathFromUtf8(key)); !recovered)
         return recovered.error();
@@ -95,7 +141,9 @@ ProjectLock::~ProjectLock() {
     auto it = gHeld.find(key_);
     if (it == gHeld.end() || --it->second.count > 0) return;
     // Removed while still held, so the folder keeps no trace of the lock.
-    (void)platform::RemoveFile(platform::PathFromUtf8(key_) / kFileName);
+    const fs::path file = platform::PathFromUtf8(key_) / kFileName;
+    ForgetHeldFile(platform::PathToUtf8(file));
+    (void)platform::RemoveFile(file);
     it->second.file->Close();
     gHeld.erase(it);
 }
@@ -120,7 +168,7 @@ ProjectWriteGuard::ProjectWriteGuard(const fs::path& folder) {
 
 Result<> OpenProjectFolder(const fs::path& folder) {
     std::error_code ec;
-    if (fs::exists(folder / kJournalName, ec)) {
+    if (platform::KindOfName(folder / kJournalName) != platform::PathKind::Missing) {
         // A commit under way (its writer holds the lock: wait for it) or cut
         // short (nobody holds it: complete it).
         auto lock = ProjectLock::Acquire(folder, ProjectLock::DefaultWait());
@@ -129,7 +177,7 @@ Result<> OpenProjectFolder(const fs::path& folder) {
     }
     // Temporary files a killed writer left: removed when nobody writes now.
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->path().filename().string().find(".part-") == std::string::npos) continue;
+        if (!IsStagedFileName(platform::PathToUtf8(it->path().filename()))) continue;
         (void)ProjectLock::Acquire(folder, std::chrono::milliseconds(0));
         break;
     }

@@ -17,8 +17,9 @@ namespace velsend::base {
 // a command that holds it may write through code that takes it again.
 //
 // Taking the lock completes a commit another program left unfinished
-// (RecoverFolder). A folder where the lock file cannot be made (a read-only
-// medium) is not locked; its writes fail on their own.
+// (RecoverFolder). Only a read-only medium, where nothing can be written, is
+// not locked; any other lock file that cannot be opened and locked (a folder,
+// a symbolic link, another user's private file) refuses, naming it.
 class ProjectLock {
   public:
     static constexpr std::string_view kFileName = ".velsend-lock";
@@ -55,6 +56,10 @@ class ProjectWriteGuard {
     std::optional<ProjectLock> lock_;
     std::optional<Error> error_;
 };
+
+// Removes the lock files this process holds, so that a command stopped by a
+// signal leaves none behind. Safe to call from a signal handler.
+void RemoveHeldLockFiles() noexcept;
 
 // Opening a folder to read it: a commit left unfinished there is completed
 // first, and one under way waited for (taking the lock for it); temporary
