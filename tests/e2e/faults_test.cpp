@@ -541,5 +541,24 @@ TEST(UntrustedFolder, ALockThatCannotBeTakenRefusesTheWriteAndAStoppedRunLeavesN
 }
 
 
+TEST(ProjectFaults, AFileThatFailsWhileReadIsAnErrorNeverZeros) {
+    test::TempDir dir;
+    const fs::path project = dir / "p";
+    const std::string p = project.string();
+    ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
+    ASSERT_TRUE(fs::exists(project / "devc1.dat"));
+    const How failing{{"LD_PRELOAD=" VELSEND_EIO_SHIM_PATH, "VELSEND_TEST_EIO_NAME=devc1.dat"}};
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--dir", p, "show", "devices", "1"},
+             {"--dir", p, "sd-pack", "--id", "1", "--start-loop", "0"},
+             {"--dir", p, "excel-export", (dir / "x.xlsx").string()}}) {
+        const Outcome r = RunCli(dir.path(), args, failing);
+        EXPECT_EQ(r.status, cli::kExitFailed) << args[2] << "\n" << r.out;
+        EXPECT_TRUE(Contains(r.err, "无法读取文件“devc1.dat”。\nInput/output error")) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "x.xlsx"));
+}
+
+
 }  // namespace
 }  // namespace velsend
