@@ -173,6 +173,14 @@ Result<> OpenProjectFolder(const fs::path& folder) {
         // short (nobody holds it: complete it).
         auto lock = ProjectLock::Acquire(folder, ProjectLock::DefaultWait());
         if (!lock) return lock.error();
+        // Still there: a read-only medium, where it cannot be completed. Its
+        // files are part old, part new; reading them would show (or send) a
+        // project that never was.
+        if (platform::KindOfName(folder / kJournalName) != platform::PathKind::Missing)
+            return Error{"工程文件夹中有一次没有完成的改动，在这个只读的位置无法完成，"
+                         "读出的数据会新旧混杂。请把文件夹放到可写的位置（例如复制到本机）"
+                         "再打开，改动会自动完成。",
+                         platform::PathToUtf8(folder / kJournalName), EROFS};
         return Ok();
     }
     // Temporary files a killed writer left: removed when nobody writes now.

@@ -560,5 +560,36 @@ TEST(ProjectFaults, AFileThatFailsWhileReadIsAnErrorNeverZeros) {
 }
 
 
+TEST(ProjectFaults, ACommitCutShortOnAReadOnlyMediumIsNeitherShownNorSent) {
+    test::TempDir dir;
+    const fs::path project = dir / "p";
+    const std::string p = project.string();
+    ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
+    // Cut after its first rename: devc1.dat is still to come in.
+    const std::string staged = "devc1.dat.part-velsend-4194301-abcdef";
+    test::WriteBytes(project / staged, std::vector<std::uint8_t>(1792, 0));
+    WriteText(project / std::string(base::kJournalName),
+              "velsend-journal 1\nW\tdevc0.dat.part-velsend-4194301-000000\tdevc0.dat\nW\t" + staged +
+                  "\tdevc1.dat\nend\n");
+    const fs::path mount = dir / "ro";
+    fs::create_directories(mount);
+    if (::mount(p.c_str(), mount.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "needs root to bind-mount a folder";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{mount};
+    ASSERT_EQ(::mount(nullptr, mount.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    const Snapshot before = Take(project);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--dir", mount.string(), "show", "devices", "1"},
+             {"--dir", mount.string(), "--port", "/dev/velsend-nothing", "send", "devices"}}) {
+        const test::CliRun r = test::Cli(args);
+        EXPECT_EQ(r.status, cli::kExitFailed) << args[2] << "\n" << r.out;
+        EXPECT_TRUE(Contains(r.err, "工程文件夹中有一次没有完成的改动")) << r.err;
+    }
+    EXPECT_TRUE(Take(project) == before);
+}
+
 }  // namespace
 }  // namespace velsend
