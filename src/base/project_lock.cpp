@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 struct Held {
     std::unique_ptr<platform::LockFile> file;
     int count = 0;
+    bool shared = false;  // a reader's
 };
 
 std::recursive_mutex gMutex;
@@ -88,33 +89,32 @@ std::chrono::milliseconds ProjectLock::DefaultWait() {
     return std::chrono::milliseconds(3000);
 }
 
-Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::milliseconds wait) {
-    const std::string key = KeyOf(folder);
-    std::lock_guard lock(gMutex);
-    if (auto it = gHeld.find(key); it != gHeld.end()) {
-        ++it->second.count;
-        return ProjectLock(key);
-    }
-    const fs::path file = platform::PathFromUtf8(key) / kFileName;
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    auto lockFile = std::make_unique<platform::LockFile>();
+namespace {
+
+// Opens `file` and locks it (shared or not) until `deadline`. False: nothing
+// to lock (see Acquire, AcquireShared); else the lock, or the refusal.
+Result<bool> TakeLock(platform::LockFile& lockFile, const fs::path& file,
+                      std::chrono::steady_clock::time_point deadline, bool shared) {
     for (;;) {
-        if (const int error = lockFile->Open(file); error != 0) {
+        if (const int error = lockFile.Open(file); error != 0) {
             // Nothing is written on a read-only medium, so nothing needs the
-            // lock; nor in a folder not made yet (a new project's), nothing to lose.
-            if (platform::IsReadOnlyMediumError(error) ||
+            // lock; nor in a folder not made yet (a new project's), nothing to
+            // lose. A reader that cannot make the lock file reads without it.
+            if (shared || platform::IsReadOnlyMediumError(error) ||
                 (platform::IsNotFoundError(error) && platform::KindOf(file.parent_path()) == platform::PathKind::Missing))
-                return ProjectLock(std::string());
+                return false;
             return LockRefused(file, error);
         }
-        for (int error = lockFile->TryLock(); error != 0; error = lockFile->TryLock()) {
+        auto attempt = [&lockFile, shared] { return shared ? lockFile.TryLockShared() : lockFile.TryLock(); };
+        for (int error = attempt(); error != 0; error = attempt()) {
             if (error != EWOULDBLOCK && error != EINTR) {
-                lockFile->Close();
+                lockFile.Close();
+                if (shared) return false;
                 return LockRefused(file, error);
             }
             if (std::chrono::steady_clock::now() >= deadline) {
-                const std::string holder = HolderOf(*lockFile);
-                lockFile->Close();
+                const std::string holder = HolderOf(lockFile);
+                lockFile.Close();
                 return Error{"工程文件夹正被另一个程序使用：" + holder + "。请等它结束后再试。",
                              platform::PathToUtf8(file), EWOULDBLOCK};
             }
@@ -122,14 +122,52 @@ Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::mi
         }
         // The holder before us removes the file as it lets go: a lock on a
         // file no longer under the name locks nothing, so open it again.
-        if (lockFile->IsStillNamed(file)) break;
-        lockFile->Close();
+        if (lockFile.IsStillNamed(file)) return true;
+        lockFile.Close();
     }
-    lockFile->WriteText(std::to_string(platform::ProcessId()) + "\t" + platform::ProgramName() +
-                        "\n");
-    gHeld[key] = Held{std::move(lockFile), 1};
-    NoteHeldFile(platform::PathToUtf8(file));
+}
+
+}  // namespace
+
+Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::milliseconds wait) {
+    return Take(folder, wait, false);
+}
+
+Result<ProjectLock> ProjectLock::AcquireShared(const fs::path& folder, std::chrono::milliseconds wait) {
+    return Take(folder, wait, true);
+}
+
+Result<ProjectLock> ProjectLock::Take(const fs::path& folder, std::chrono::milliseconds wait, bool shared) {
+    const std::string key = KeyOf(folder);
+    std::lock_guard lock(gMutex);
+    const fs::path file = platform::PathFromUtf8(key) / kFileName;
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    const std::string holderText = std::to_string(platform::ProcessId()) + "\t" + platform::ProgramName() + "\n";
+    if (auto it = gHeld.find(key); it != gHeld.end()) {
+        if (!shared && it->second.shared) {
+            // A reader that comes to write: readers elsewhere finish first.
+            it->second.file->Unlock();
+            auto taken = TakeLock(*it->second.file, file, deadline, false);
+            if (!taken) return taken.error();
+            if (*taken) {
+                it->second.shared = false;
+                it->second.file->WriteText(holderText);
+                NoteHeldFile(platform::PathToUtf8(file));
+            }
+        }
+        ++it->second.count;
+        return ProjectLock(key);
+    }
+    auto lockFile = std::make_unique<platform::LockFile>();
+    auto taken = TakeLock(*lockFile, file, deadline, shared);
+    if (!taken) return taken.error();
+    if (!*taken) return ProjectLock(std::string());
+    lockFile->WriteText(holderText);
+    gHeld[key] = Held{std::move(lockFile), 1, shared};
+    // A reader's lock file stays while other readers may hold it.
+    if (!shared) NoteHeldFile(platform::PathToUtf8(file));
     ProjectLock held(key);
+    if (shared) return held;
     if (auto recovered = RecoverFolder(platform::PathFromUtf8(key)); !recovered)
         return recovered.error();
     return held;
@@ -140,10 +178,16 @@ ProjectLock::~ProjectLock() {
     std::lock_guard lock(gMutex);
     auto it = gHeld.find(key_);
     if (it == gHeld.end() || --it->second.count > 0) return;
-    // Removed while still held, so the folder keeps no trace of the lock.
+    // Removed while still held, so the folder keeps no trace of the lock; a
+    // reader's only when no other reader holds it.
     const fs::path file = platform::PathFromUtf8(key_) / kFileName;
     ForgetHeldFile(platform::PathToUtf8(file));
-    (void)platform::RemoveFile(file);
+    bool alone = !it->second.shared;
+    if (!alone) {
+        it->second.file->Unlock();
+        alone = it->second.file->TryLock() == 0 && it->second.file->IsStillNamed(file);
+    }
+    if (alone) (void)platform::RemoveFile(file);
     it->second.file->Close();
     gHeld.erase(it);
 }

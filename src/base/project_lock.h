@@ -28,6 +28,12 @@ class ProjectLock {
     // "工程文件夹正被另一个程序使用：velsend-cli（进程 1234）。…".
     [[nodiscard]] static Result<ProjectLock> Acquire(const std::filesystem::path& folder,
                                                      std::chrono::milliseconds wait);
+    // For a command that only reads: shared with other readers, it keeps
+    // writers (and so their commits) out until the command has read all. A
+    // reader that cannot make the lock file (a folder it may not write)
+    // reads without it. A write from within it waits for the other readers.
+    [[nodiscard]] static Result<ProjectLock> AcquireShared(const std::filesystem::path& folder,
+                                                           std::chrono::milliseconds wait);
     // How long a writer waits: 3 s, or VELSEND_LOCK_WAIT_MS.
     static std::chrono::milliseconds DefaultWait();
 
@@ -41,6 +47,8 @@ class ProjectLock {
     static void GuardWritesTo(const std::filesystem::path& folder);
 
   private:
+    static Result<ProjectLock> Take(const std::filesystem::path& folder, std::chrono::milliseconds wait,
+                                    bool shared);
     explicit ProjectLock(std::string key) : key_(std::move(key)) {}
     std::string key_;  // empty: nothing held
 };

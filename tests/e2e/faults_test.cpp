@@ -14,6 +14,7 @@
 #include <chrono>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 #include "base/file_write.h"
@@ -589,6 +590,44 @@ TEST(ProjectFaults, ACommitCutShortOnAReadOnlyMediumIsNeitherShownNorSent) {
         EXPECT_TRUE(Contains(r.err, "工程文件夹中有一次没有完成的改动")) << r.err;
     }
     EXPECT_TRUE(Take(project) == before);
+}
+
+
+TEST(ProjectFaults, ReadersShareTheFolderAndACommitWaitsUntilTheyHaveReadAll) {
+    test::TempDir dir;
+    const fs::path project = dir / "p";
+    const std::string p = project.string();
+    ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
+    const How brief{{"VELSEND_LOCK_WAIT_MS=100"}};
+    {
+        // A writer at work: a reader waits for it (here in vain).
+        auto writer = base::ProjectLock::Acquire(project, std::chrono::milliseconds(0));
+        ASSERT_TRUE(writer);
+        const Outcome r = RunCli(dir.path(), {"--dir", p, "show", "info"}, brief);
+        EXPECT_EQ(r.status, cli::kExitFailed);
+        EXPECT_TRUE(Contains(r.err, "工程文件夹正被另一个程序使用")) << r.err;
+    }
+    // A reader at work: other readers go on, a commit waits until it is done.
+    std::optional<base::ProjectLock> reader;
+    {
+        auto shared = base::ProjectLock::AcquireShared(project, std::chrono::milliseconds(0));
+        ASSERT_TRUE(shared);
+        reader.emplace(std::move(*shared));
+    }
+    const Snapshot before = Take(project);
+    const Child writer = Start(dir.path(),
+                               {"--dir", p, "quick-set", "--loop", "0", "--from", "100", "--to", "110",
+                                "--class", "alarm"},
+                               {{"VELSEND_LOCK_WAIT_MS=60000"}});
+    const Outcome other = RunCli(dir.path(), {"--dir", p, "show", "info"}, brief);
+    EXPECT_EQ(other.status, cli::kExitOk) << other.err;
+    siginfo_t info{};
+    EXPECT_EQ(::waitid(P_PID, static_cast<id_t>(writer.pid), &info, WEXITED | WNOHANG | WNOWAIT), 0);
+    EXPECT_EQ(info.si_pid, 0) << "the writer did not wait for the reader";
+    EXPECT_TRUE(Take(project) == before);
+    reader.reset();
+    EXPECT_EQ(Wait(writer).status, cli::kExitOk);
+    EXPECT_FALSE(Take(project) == before);
 }
 
 }  // namespace

@@ -156,6 +156,10 @@ class LockFile {
     // Takes the lock without waiting: 0, EWOULDBLOCK when someone holds it,
     // or the error.
     int TryLock();
+    // The same, shared with other shared holders (readers).
+    int TryLockShared();
+    // Lets go of the lock, keeping the file open.
+    void Unlock();
     // Whether the open file is still the one under `file` (the holder before
     // us removes it as it lets go).
     bool IsStillNamed(const std::filesystem::path& file) const;

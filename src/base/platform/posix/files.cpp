@@ -299,6 +299,16 @@ int LockFile::TryLock() {
     return errno == EWOULDBLOCK ? EWOULDBLOCK : errno;
 }
 
+int LockFile::TryLockShared() {
+    if (fd_ < 0) return EBADF;
+    if (::flock(fd_, LOCK_SH | LOCK_NB) == 0) return 0;
+    return errno == EWOULDBLOCK ? EWOULDBLOCK : errno;
+}
+
+void LockFile::Unlock() {
+    if (fd_ >= 0) (void)::flock(fd_, LOCK_UN);
+}
+
 bool LockFile::IsStillNamed(const std::filesystem::path& file) const {
     struct stat held {}, named {};
     return fd_ >= 0 && ::fstat(fd_, &held) == 0 && ::stat(file.c_str(), &named) == 0 &&

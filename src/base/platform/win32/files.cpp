@@ -332,6 +332,21 @@ int LockFile::TryLock() {
     return ::GetLastError() == ERROR_LOCK_VIOLATION ? EWOULDBLOCK : LastErrno();
 }
 
+int LockFile::TryLockShared() {
+    if (handle_ == nullptr) return EBADF;
+    OVERLAPPED at{};
+    at.OffsetHigh = kLockOffsetHigh;
+    if (::LockFileEx(static_cast<HANDLE>(handle_), LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return 0;
+    return ::GetLastError() == ERROR_LOCK_VIOLATION ? EWOULDBLOCK : LastErrno();
+}
+
+void LockFile::Unlock() {
+    if (handle_ == nullptr) return;
+    OVERLAPPED at{};
+    at.OffsetHigh = kLockOffsetHigh;
+    (void)::UnlockFileEx(static_cast<HANDLE>(handle_), 0, 1, 0, &at);
+}
+
 bool LockFile::IsStillNamed(const std::filesystem::path& file) const {
     if (handle_ == nullptr) return false;
     HANDLE named = ::CreateFileW(file.c_str(), 0,
