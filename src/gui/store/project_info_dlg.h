@@ -43,6 +43,7 @@ class ProjectInfoDlg : public QDialog {
     ProjectDir dir_;
     ui::MessageService& messages_;
     std::array<ui::GbkLineEdit*, kInfoFieldCount> edits_{};
+    ProjectInfo shown_;  // as read: a save writes only what the user changed
     QPushButton* ok_ = nullptr;
 };
 
