@@ -14,7 +14,7 @@ run_tests=1
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DVELSEND_WERROR=ON -DVELSEND_BUILD_GUI=OFF \
     -DVELSEND_SHEETS=OFF ${CMAKE_CXX_COMPILER_LAUNCHER:+-DCMAKE_CXX_COMPILER_LAUNCHER=$CMAKE_CXX_COMPILER_LAUNCHER} >/dev/null
-cmake --build "$dir" -j "$(nproc)" --target velsend-cli velsend_windows_core_tests
+cmake --build "$dir" -j "$(nproc)" --target velsend-cli velsend-cli-faults velsend_windows_core_tests
 file "$dir/bin/velsend-cli.exe"
 [ $run_tests -eq 1 ] || exit 0
 

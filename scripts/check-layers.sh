@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The folders under src/ are the layers: base < core < gui < app, cli. From the
-# #include lines it finds every include that points up a layer (or from one
-# shell into the other) and every cycle between folders (core/<subsystem> and
-# gui/<subsystem> count as folders of their own), prints each with a line that
-# causes it, and fails when either count is above zero.
+# The folders under src/ are the layers: base < core < pdf < gui < app, cli.
+# From the #include lines it finds every include that points up a layer (or
+# from one shell into the other, or from the CLI into gui/) and every cycle
+# between folders (core/<subsystem> and gui/<subsystem> count as folders of
+# their own), prints each with a line that causes it, and fails when either
+# count is above zero. It then checks that every file's namespace follows its
+# folder (see namespace_for below) and fails on each one that does not.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,6 +33,7 @@ function folder(path,    part, n) {
 function rank(f) {
     if (f == "base") return 0
     if (f ~ /^core\//) return 1
+    if (f == "pdf") return 1.5  # Qt Gui without widgets, below both shells
     if (f ~ /^gui\//) return 2
     return 3  # app, cli
 }
@@ -57,7 +60,9 @@ function walk(n, depth,    i, m, k, text) {
 {
     from = folder($1); to = folder($2); where = $3
     if (from == to) next
-    if (rank(to) > rank(from) || (rank(to) == 3 && rank(from) == 3)) {
+    # The command line stands beside the GUI, not on it.
+    if (rank(to) > rank(from) || (rank(to) == 3 && rank(from) == 3) ||
+        (from == "cli" && to ~ /^gui\//)) {
         upward++
         print "upward include: " where " (" from " -> " to ")"
     }
@@ -73,4 +78,42 @@ END {
     for (start = 1; start <= nodes; start++) walk(start, 0)
     printf "%d folder cycles, %d upward includes\n", cycles, upward
     exit (cycles + upward > 0)
+}'
+
+# A file's namespace follows its folder: src/base -> velsend::base,
+# src/base/platform/** -> velsend::platform, src/core/<sub> -> velsend::<sub>,
+# src/gui/<sub> -> velsend::gui::<sub>, src/pdf -> velsend::pdf, src/app ->
+# velsend::app, src/cli -> velsend::cli; namespaces nested below that are
+# fine. A block that only declares other namespaces' classes ahead is no
+# definition and may name any namespace.
+find src -type f \( -name '*.h' -o -name '*.cpp' \) -print0 | sort -z | xargs -0 awk '
+function namespace_for(path,    part, n) {
+    n = split(path, part, "/")
+    if (part[2] == "base" && part[3] == "platform") return "velsend::platform"
+    if ((part[2] == "core" || part[2] == "gui") && n > 3)
+        return (part[2] == "gui" ? "velsend::gui::" : "velsend::") part[3]
+    return "velsend::" part[2]
+}
+function judge(    want) {
+    if (open == "" || !defines) return
+    want = namespace_for(opened_in)
+    if (open != want && index(open, want "::") != 1) {
+        wrong++
+        print "namespace not of its folder: " opened_in ":" opened_at " (" open ", want " want ")"
+    }
+}
+FNR == 1 { open = "" }
+/^namespace velsend[a-z_:]* \{/ {
+    open = $2; opened_in = FILENAME; opened_at = FNR; defines = 0
+    # a block on one line: "namespace velsend::x { class Y; }"
+    if ($0 ~ /\}/) { line = $0; sub(/^[^{]*\{/, "", line); sub(/\}.*$/, "", line)
+                     if (line !~ /^[[:space:]]*((class|struct|enum class) [A-Za-z_0-9]+;[[:space:]]*)*$/) defines = 1
+                     judge(); open = "" }
+    next
+}
+open != "" && /^\}/ { judge(); open = ""; next }
+open != "" && !/^[[:space:]]*$/ && !/^[[:space:]]*\/\// && !/^[[:space:]]*(class|struct|enum class) [A-Za-z_0-9]+( : [A-Za-z_0-9:]+)?;[[:space:]]*$/ { defines = 1 }
+END {
+    printf "%d namespaces not of their folder\n", wrong
+    exit (wrong > 0)
 }'

@@ -24,6 +24,9 @@ want() { [[ "$kinds" == *" $1 "* ]]; }
 case "$trials" in '' | *[!0-9]*) echo "usage: $0 [TRIALS]" >&2; exit 2 ;; esac
 cli=${VELSEND_CLI:-$PWD/build/bin/velsend-cli}
 [ -x "$cli" ] || { echo "build velsend-cli first (build/bin/velsend-cli)" >&2; exit 2; }
+# The kills between renames need the test build with the fault seam.
+faults_cli=${VELSEND_FAULTS_CLI:-$(dirname "$cli")/velsend-cli-faults}
+[ -x "$faults_cli" ] || { echo "build velsend-cli-faults first (the tests build it)" >&2; exit 2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velsend-trials.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -173,7 +176,7 @@ for i in $(seq 1 "$trials"); do
     fresh "$p"
     if [ $((i % 2)) -eq 0 ]; then
         # between the renames of the commit, through the test hook
-        { (VELSEND_TEST_KILL_AFTER_RENAMES=$((RANDOM % 512)) run_command "$p" import) >/dev/null 2>&1; } 2>/dev/null || true
+        { (cli=$faults_cli VELSEND_TEST_KILL_AFTER_RENAMES=$((RANDOM % 512)) run_command "$p" import) >/dev/null 2>&1; } 2>/dev/null || true
     else
         run_command "$p" import >/dev/null 2>&1 &
         pid=$!

@@ -7,6 +7,7 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build pkg-config
+    clang-format  # the formatting check of scripts/test.sh
     qt6-base-dev qt6-qpa-plugins
     qt6-pdf-dev  # the report preview shows the PDF it builds off the window's thread
     qt6-translations-l10n  # Qt's own buttons and file dialogs in Chinese

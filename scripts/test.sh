@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, then runs every check the project has and prints a
 # summary:
-#   1. the layers: no include points up a layer, no two folders include each
-#      other (scripts/check-layers.sh);
+#   1. the source checks: the layers (no include points up a layer, no two
+#      folders include each other, every namespace follows its folder:
+#      scripts/check-layers.sh), no POSIX call, environment read, signal or
+#      device path outside the platform layer (scripts/check-posix-calls.sh),
+#      and the formatting (clang-format --dry-run --Werror over src/ and
+#      tests/);
 #   2. the build with warnings as errors (build/) and every test but the
 #      benchmarks;
 #   3. the Debian package built from build/ and its file list checked;
@@ -10,12 +14,15 @@
 #      the libFuzzer targets (build-fuzz/, no GUI): the unit and end-to-end
 #      tests run under the sanitizers, then the fuzz targets briefly, as many
 #      at once as there are cores.
-#   5. the Windows cross build of the core, the CLI and the core's unit
-#      tests (mingw-w64 and wine64 come from install-deps.sh --windows), the
-#      tests run under Wine (scripts/build-windows.sh), a burner
-#      session through a Wine COM port (scripts/wine-serial-run.sh), and the
-#      demo project, show and a killed commit in a Chinese-named folder
-#      compared with the Linux CLI (scripts/wine-cli-checks.sh).
+#   5. for Windows: the Qt sources (src/gui, src/app, src/pdf) compiled
+#      syntax-only with mingw-w64 against Debian's Qt headers
+#      (scripts/check-windows-gui.sh); the cross build of the core, the CLI
+#      and the core's unit tests (mingw-w64 and wine64 come from
+#      install-deps.sh --windows), the tests run under Wine
+#      (scripts/build-windows.sh), a burner session through a Wine COM port
+#      (scripts/wine-serial-run.sh), and the demo project, show and a killed
+#      commit in a Chinese-named folder compared with the Linux CLI
+#      (scripts/wine-cli-checks.sh).
 # --quick runs steps 1 and 2 only: the edit-build-test loop.
 # Exits non-zero when any step fails; later steps still run where they can.
 set -uo pipefail
@@ -36,9 +43,9 @@ else
 fi
 
 jobs=$(nproc)
-names=()
-results=()
-times=()
+names=()           # the steps in the order they ran, for the summary
+declare -A result  # each step's result by its name: ok, FAILED or skipped
+declare -A took    # and its seconds
 failed=0
 
 # step NAME COMMAND...: runs one step, records its result and duration.
@@ -49,19 +56,23 @@ step() {
     echo "=== $name"
     local start=$SECONDS
     if "$@"; then
-        results+=("ok")
+        result[$name]=ok
     else
-        results+=("FAILED")
+        result[$name]=FAILED
         failed=1
     fi
     names+=("$name")
-    times+=($((SECONDS - start)))
-    [ "${results[-1]}" = ok ]
+    took[$name]=$((SECONDS - start))
+    [ "${result[$name]}" = ok ]
 }
 skip() {
     names+=("$1")
-    results+=("skipped")
-    times+=(0)
+    result[$1]=skipped
+    took[$1]=0
+}
+# passed NAME: whether step NAME ran and passed.
+passed_step() {
+    [ "${result[$1]:-}" = ok ]
 }
 # ctest_counted DIR ARGS...: runs ctest and adds its counts to the totals.
 passed=0
@@ -86,12 +97,20 @@ configure_and_build() {
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j "$jobs"
 }
 
-step "layers: no cycles, no upward includes" bash scripts/check-layers.sh
+# format_check: every file of src/ and tests/ as .clang-format lays it out.
+format_check() {
+    find src tests \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z |
+        xargs -0 -P "$jobs" -n 20 clang-format --dry-run --Werror
+}
+
+step "layers and namespaces" bash scripts/check-layers.sh
 step "no POSIX calls outside the platform layer" bash scripts/check-posix-calls.sh
+step "formatting (clang-format)" format_check
 
 # Optimised as shipped, without debug information: the checks never need it
 # and it is a large share of the compile time.
-if step "build (-Werror)" configure_and_build build -DVELSEND_WERROR=ON \
+build="build (-Werror)"
+if step "$build" configure_and_build build -DVELSEND_WERROR=ON \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"; then
     step "tests: unit, gui, e2e" ctest_counted build -LE bench -j "$jobs" --output-on-failure
 else
@@ -102,8 +121,8 @@ fi
 summary() {
     echo
     echo "=== summary"
-    for i in "${!names[@]}"; do
-        printf '  %-38s %-8s %5ss\n' "${names[$i]}" "${results[$i]}" "${times[$i]}"
+    for name in "${names[@]}"; do
+        printf '  %-38s %-8s %5ss\n' "$name" "${result[$name]}" "${took[$name]}"
     done
     if [ $failed -eq 0 ]; then
         echo "all checks passed (${SECONDS}s)"
@@ -116,7 +135,7 @@ summary() {
 }
 [ $quick -eq 1 ] && summary
 
-if [ "${results[2]}" = ok ]; then
+if passed_step "$build"; then
     step "Debian package" bash scripts/check-package.sh
 else
     skip "Debian package"
@@ -144,10 +163,15 @@ else
     skip "fuzz targets"
 fi
 
+if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+    step "Windows: Qt sources compile (syntax)" bash scripts/check-windows-gui.sh
+else
+    skip "Windows: Qt sources compile (syntax)"
+fi
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
     { command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; }; then
     if step "Windows build, unit tests under Wine" bash scripts/build-windows.sh &&
-        [ "${results[2]}" = ok ]; then
+        passed_step "$build"; then
         # The simulator and the Linux CLI come from build/.
         step "Wine: burner session via a COM port" bash scripts/wine-serial-run.sh build build-windows
         step "Wine: demo, show and a killed commit" bash scripts/wine-cli-checks.sh build build-windows

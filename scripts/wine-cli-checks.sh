@@ -2,8 +2,9 @@
 # The Windows velsend-cli.exe under wine64 against the Linux velsend-cli, in
 # a project folder with a Chinese name: the demo project both write is the
 # same byte for byte, `show` prints the same bytes, and a commit killed
-# between its renames (test hook VELSEND_TEST_KILL_AFTER_RENAMES) is
-# completed by the next command, giving the same project again.
+# between its renames (the test build velsend-cli-faults.exe with
+# VELSEND_TEST_KILL_AFTER_RENAMES) is completed by the next command, giving
+# the same project again.
 #   scripts/wine-cli-checks.sh [LINUX_BUILD_DIR] [WINDOWS_BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +15,7 @@ windows=${2:-build-windows}
 work=$(mktemp -d)
 trap '"$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT
 exe() { "$wine" "$windows/bin/velsend-cli.exe" "$@"; }
+faults_exe() { "$wine" "$windows/bin/velsend-cli-faults.exe" "$@"; }
 folder=工程甲
 failed=0
 fail() {
@@ -47,7 +49,7 @@ for what in "devices 0" "devices 3" "names 0" phrases nodes info logic; do
 done
 
 status=0
-VELSEND_TEST_KILL_AFTER_RENAMES=5 exe --dir "Z:$work/killed/$folder" demo >/dev/null 2>&1 || status=$?
+VELSEND_TEST_KILL_AFTER_RENAMES=5 faults_exe --dir "Z:$work/killed/$folder" demo >/dev/null 2>&1 || status=$?
 if [ $status -eq 0 ] || [ ! -f "$work/killed/$folder/.velsend-journal" ]; then
     fail "the killed demo exited $status and left no journal"
 else

@@ -12,11 +12,12 @@
 #include "app/project_folders.h"
 #include "core/burner/serial_trace.h"
 #include "gui/kit/message_service.h"
+#include "gui/kit/qt_text.h"
 #include "gui/report/report_commands.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
-FileMenu::FileMenu(MainFrame& frame, base::RunState& state, ui::MessageService& messages,
+FileMenu::FileMenu(MainFrame& frame, gui::kit::RunState& state, gui::kit::MessageService& messages,
                    ProjectFolders& folders)
     : QObject(&frame),
       frame_(frame),
@@ -38,12 +39,12 @@ FileMenu::FileMenu(MainFrame& frame, base::RunState& state, ui::MessageService& 
     print->setObjectName(QStringLiteral("printReport"));
     print->setStatusTip(QStringLiteral("预览并打印整个工程的调试报告"));
     connect(print, &QAction::triggered, this,
-            [this] { report::RunReportPreview(state_, messages_, &frame_); });
+            [this] { gui::report::RunReportPreview(state_, messages_, &frame_); });
     QAction* pdf = menu_->addAction(QStringLiteral("导出PDF…"));
     pdf->setObjectName(QStringLiteral("exportPdf"));
     pdf->setStatusTip(QStringLiteral("把整个工程的调试报告存为PDF文件"));
     connect(pdf, &QAction::triggered, this,
-            [this] { (void)report::ExportReportPdf(state_, messages_, &frame_); });
+            [this] { (void)gui::report::ExportReportPdf(state_, messages_, &frame_); });
     menu_->addSeparator();
     recentEnd_ = menu_->addSeparator();
     traceAction_ = menu_->addAction(QStringLiteral("记录串口通信…"));
@@ -95,23 +96,23 @@ void FileMenu::OnNewFolder() {
     if (info.exists() && !info.isDir()) {
         messages_.Message(&frame_,
                           QStringLiteral("“%1”已经是一个文件，不能作为工程文件夹。").arg(folder),
-                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+                          gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
         return;
     }
     if (!QDir().mkpath(folder)) {
         messages_.Message(&frame_, QStringLiteral("无法创建文件夹“%1”。").arg(folder),
-                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+                          gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
         return;
     }
     frame_.OpenFolder(folder);
 }
 
 bool FileMenu::StartTrace(const QString& file) {
-    const std::filesystem::path path(QFile::encodeName(file).toStdString());
+    const std::filesystem::path path = gui::kit::StdPath(file);
     const base::Result<> started = burner::SerialTrace::Process().Start(path);
     if (!started) {
-        messages_.Message(&frame_, QString::fromStdString(started.error().Full()),
-                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+        messages_.Message(&frame_, gui::kit::Q(started.error().Full()),
+                          gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
     }
     traceAction_->setChecked(burner::SerialTrace::Process().Enabled());
     return started.ok();
@@ -120,8 +121,8 @@ bool FileMenu::StartTrace(const QString& file) {
 void FileMenu::OnTrace(bool on) {
     if (!on) {
         if (base::Result<> stopped = burner::SerialTrace::Process().Stop(); !stopped) {
-            messages_.Message(&frame_, QString::fromStdString(stopped.error().Full()),
-                              ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+            messages_.Message(&frame_, gui::kit::Q(stopped.error().Full()),
+                              gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
         }
         return;
     }
@@ -135,4 +136,4 @@ void FileMenu::OnTrace(bool on) {
     StartTrace(file);
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

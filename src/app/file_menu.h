@@ -7,14 +7,14 @@ class QAction;
 class QMenu;
 class QString;
 
-namespace velsend::base {
+namespace velsend::gui::kit {
 struct RunState;
 }
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
 }
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 class MainFrame;
 class ProjectFolders;
@@ -24,7 +24,7 @@ class ProjectFolders;
 class FileMenu : public QObject {
     Q_OBJECT
   public:
-    FileMenu(MainFrame& frame, base::RunState& state, ui::MessageService& messages,
+    FileMenu(MainFrame& frame, gui::kit::RunState& state, gui::kit::MessageService& messages,
              ProjectFolders& folders);
 
     QMenu* Menu() const { return menu_; }
@@ -42,8 +42,8 @@ class FileMenu : public QObject {
     void OnTrace(bool on);
 
     MainFrame& frame_;
-    base::RunState& state_;
-    ui::MessageService& messages_;
+    gui::kit::RunState& state_;
+    gui::kit::MessageService& messages_;
     ProjectFolders& folders_;
     QMenu* menu_;
     QAction* recentEnd_ = nullptr;  // the separator after the recent folders
@@ -51,4 +51,4 @@ class FileMenu : public QObject {
     QAction* traceAction_ = nullptr;
 };
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

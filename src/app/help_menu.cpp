@@ -10,7 +10,7 @@
 
 #include "gui/kit/message_service.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 QString UserGuidePath() {
     const QString app = QCoreApplication::applicationDirPath();
@@ -33,7 +33,7 @@ QString AboutText() {
         .arg(QStringLiteral(VELSEND_VERSION), QString::fromLatin1(qVersion()));
 }
 
-QMenu* BuildHelpMenu(QWidget* parent, ui::MessageService& messages) {
+QMenu* BuildHelpMenu(QWidget* parent, gui::kit::MessageService& messages) {
     auto* menu = new QMenu(QStringLiteral("帮助"), parent);
     menu->setObjectName(QStringLiteral("helpMenu"));
     QAction* guide = menu->addAction(QStringLiteral("使用说明"));
@@ -45,7 +45,7 @@ QMenu* BuildHelpMenu(QWidget* parent, ui::MessageService& messages) {
             messages.Message(parent,
                              QStringLiteral("无法打开使用说明。\n") +
                                  (path.isEmpty() ? QStringLiteral("没有找到使用说明的文件。") : path),
-                             ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+                             gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
         }
     });
     QAction* about = menu->addAction(QStringLiteral("关于"));
@@ -53,9 +53,9 @@ QMenu* BuildHelpMenu(QWidget* parent, ui::MessageService& messages) {
     about->setStatusTip(QStringLiteral("显示程序的版本、许可证和使用的库"));
     QObject::connect(about, &QAction::triggered, parent, [parent, &messages] {
         messages.Message(parent, AboutText(), QStringLiteral("关于 VelSend"),
-                         ui::MessageIcon::Information);
+                         gui::kit::MessageIcon::Information);
     });
     return menu;
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

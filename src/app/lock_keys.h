@@ -12,6 +12,7 @@ struct LockKeyState {
 
 // The keyboard lock lights as the kernel keeps them (any keyboard lit counts).
 // All off where the machine exposes none, e.g. over a remote session.
-LockKeyState ReadLockKeys(const std::string& ledsDir = "/sys/class/leds");
+// `ledsDir` is platform::KeyboardLedsFolder() but in tests.
+LockKeyState ReadLockKeys(const std::string& ledsDir);
 
 }  // namespace velsend::app

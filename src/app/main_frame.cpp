@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 
+#include "base/platform/environment.h"
 #include "base/project_lock.h"
 
 #include <QAction>
@@ -21,26 +22,23 @@
 #include "app/main_view.h"
 #include "app/menus.h"
 #include "app/project_folders.h"
-#include "app/sheet_commands.h"
+#include "core/session/project_access.h"
+#include "gui/exchange/sheet_commands.h"
 #include "base/controller_model.h"
 #include "core/burner/serial_trace.h"
 #include "core/store/project_files.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 using namespace velsend::base;
 namespace {
 
-using ui::Q;
+using gui::kit::Q;
 
-QString QPath(const std::filesystem::path& path) {
-    return QFile::decodeName(path.c_str());
-}
-std::filesystem::path StdPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
+using gui::kit::QPath;
+using gui::kit::StdPath;
 
 constexpr int kInitialWidth = 1000;
 constexpr int kInitialHeight = 440;
@@ -56,14 +54,14 @@ QLabel* IndicatorPane(const QString& sample, QWidget* parent) {
 
 }  // namespace
 
-MainFrame::MainFrame(RunState& state, ui::MessageService& messages, QWidget* parent)
+MainFrame::MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages, QWidget* parent)
     : MainFrame(state, messages, std::make_unique<ProjectFolders>(), nullptr, parent) {}
 
-MainFrame::MainFrame(RunState& state, ui::MessageService& messages, ProjectFolders& folders,
+MainFrame::MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages, ProjectFolders& folders,
                        QWidget* parent)
     : MainFrame(state, messages, nullptr, &folders, parent) {}
 
-MainFrame::MainFrame(RunState& state, ui::MessageService& messages,
+MainFrame::MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages,
                        std::unique_ptr<ProjectFolders> own, ProjectFolders* folders,
                        QWidget* parent)
     : QMainWindow(parent),
@@ -96,8 +94,9 @@ MainFrame::MainFrame(RunState& state, ui::MessageService& messages,
     connect(lockTimer_, &QTimer::timeout, this, &MainFrame::UpdateLockIndicators);
     lockTimer_->start(300);
 
-    fileMenu_ = new gui::FileMenu(*this, state_, messages_, folders_);
-    sheets_ = std::make_unique<SheetCommands>(state_, messages_, *view_);
+    fileMenu_ = new app::FileMenu(*this, state_, messages_, folders_);
+    sheets_ = std::make_unique<gui::exchange::SheetCommands>(state_, messages_, *view_,
+                                                             *view_->ProgressBar());
     helpMenu_ = BuildHelpMenu(this, messages_);
     BuildMenuBars();
     RegisterCommands(commands_, {state_, messages_, this, *sheets_, [this] { ShowModel(); }});
@@ -193,8 +192,8 @@ bool MainFrame::OpenFolder(const QString& folder) {
     if (base::Result<> checked = store::CheckProjectFolder(dir); !checked) {
         messages_.Message(this,
                           QStringLiteral("无法打开工程文件夹“%1”。\n").arg(folder) +
-                              QString::fromStdString(checked.error().Full()),
-                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+                              gui::kit::Q(checked.error().Full()),
+                          gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
         return false;
     }
     // Companion windows show the old project's data: they go first.
@@ -208,8 +207,8 @@ bool MainFrame::OpenFolder(const QString& folder) {
     if (base::Result<> recovered = base::OpenProjectFolder(dir.Root()); !recovered) {
         messages_.Message(this,
                           QStringLiteral("无法打开工程文件夹“%1”。\n").arg(folder) +
-                              QString::fromStdString(recovered.error().Full()),
-                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+                              gui::kit::Q(recovered.error().Full()),
+                          gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
         return false;
     }
     base::ProjectLock::GuardWritesTo(dir.Root());
@@ -239,37 +238,31 @@ QAction* MainFrame::CommandAction(int menuBar, int id) const {
     return nullptr;
 }
 
-QList<QAction*> MainFrame::TopLevelActions(int menuBar) const {
-    for (const BuiltBar& bar : bars_)
-        if (bar.id == menuBar) return bar.topLevel;
-    return {};
-}
-
 QString MainFrame::IdleText() const {
     return idle_->text();
 }
 
 void MainFrame::UpdateLockIndicators() {
-    const LockKeyState keys = ReadLockKeys();
+    const LockKeyState keys = ReadLockKeys(platform::KeyboardLedsFolder());
     caps_->setText(keys.caps ? QStringLiteral("CAP") : QString());
     num_->setText(keys.num ? QStringLiteral("NUM") : QString());
     scroll_->setText(keys.scroll ? QStringLiteral("SCRL") : QString());
 }
 
 void MainFrame::ExecuteCommand(int id) {
-    if (commands_.ReadsProject(id)) {
+    if (session::MenuCommandReadsProject(id)) {
         base::Result<> readable = store::CheckProjectFolder(state_.Project);
         if (readable) readable = base::OpenProjectFolder(state_.Project.Root());
         if (!readable) {
-            messages_.Message(this, QString::fromStdString(readable.error().Full()),
-                              ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+            messages_.Message(this, gui::kit::Q(readable.error().Full()),
+                              gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
             return;
         }
     }
     commands_.Execute(id);
     // A trace that could not be written while the command ran.
     if (auto warning = burner::SerialTrace::Process().TakeWarning())
-        statusBar()->showMessage(QString::fromStdString(warning->userText + " " + warning->reason));
+        statusBar()->showMessage(gui::kit::Q(warning->userText + " " + warning->reason));
 }
 
 QMenu* MainFrame::FileMenu() const {
@@ -282,4 +275,4 @@ bool MainFrame::StartTrace(const QString& file) {
     return fileMenu_->StartTrace(file);
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

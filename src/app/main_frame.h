@@ -14,16 +14,15 @@ class QMenu;
 class QMenuBar;
 class QTimer;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
 }
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 class FileMenu;
 class MainView;
 class ProjectFolders;
-class SheetCommands;
 
 // The one main window: four menu bars of which one is shown, the status bar
 // with the menu prompts and the lock lights, and the notes view. Every menu
@@ -33,9 +32,9 @@ class MainFrame : public QMainWindow {
     Q_OBJECT
   public:
     // Remembers nothing between runs.
-    MainFrame(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages, QWidget* parent = nullptr);
     // Keeps the recent project folders in `folders`.
-    MainFrame(base::RunState& state, ui::MessageService& messages, ProjectFolders& folders,
+    MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages, ProjectFolders& folders,
                QWidget* parent = nullptr);
     ~MainFrame() override;
 
@@ -45,8 +44,6 @@ class MainFrame : public QMainWindow {
     int ShownMenuBar() const { return shownBar_; }
     // The action of a command in one menu bar (nullptr when that bar lacks it).
     QAction* CommandAction(int menuBar, int id) const;
-    // The top-level entries of a menu bar, in order (popups as their menu action).
-    QList<QAction*> TopLevelActions(int menuBar) const;
     QString IdleText() const;
 
     // Makes `folder` the project: closes the companion windows, forgets what
@@ -55,7 +52,6 @@ class MainFrame : public QMainWindow {
     bool OpenFolder(const QString& folder);
     // The "文件" menu, first in every menu bar.
     QMenu* FileMenu() const;
-    QMenu* HelpMenu() const { return helpMenu_; }
     // The menu item that turns the serial trace on and off.
     QAction* TraceAction() const;
     // Turns the serial trace on into `file` (as --trace does); false, with a
@@ -63,7 +59,7 @@ class MainFrame : public QMainWindow {
     bool StartTrace(const QString& file);
 
   private:
-    MainFrame(base::RunState& state, ui::MessageService& messages,
+    MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages,
                std::unique_ptr<ProjectFolders> own, ProjectFolders* folders, QWidget* parent);
 
     struct BuiltBar {
@@ -78,8 +74,8 @@ class MainFrame : public QMainWindow {
     void UpdateLockIndicators();
     void ShowFolder();
 
-    base::RunState& state_;
-    ui::MessageService& messages_;
+    gui::kit::RunState& state_;
+    gui::kit::MessageService& messages_;
     MainView* view_;
     QMenuBar* menuBar_;
     std::vector<BuiltBar> bars_;
@@ -91,12 +87,12 @@ class MainFrame : public QMainWindow {
     QTimer* lockTimer_;
     std::unique_ptr<ProjectFolders> ownFolders_;
     ProjectFolders& folders_;
-    gui::FileMenu* fileMenu_ = nullptr;
+    app::FileMenu* fileMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;  // "帮助", last on every bar
-    std::unique_ptr<SheetCommands> sheets_;
+    std::unique_ptr<gui::exchange::SheetCommands> sheets_;
     CommandRegistry commands_;
     QLabel* folderPane_ = nullptr;
     bool folderOpened_ = false;  // a folder was opened: the caption names it
 };
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

@@ -3,7 +3,9 @@
 #include <QPainter>
 #include <QProgressBar>
 
-namespace velsend::app::gui {
+#include "gui/kit/qt_text.h"
+
+namespace velsend::app {
 
 namespace {
 
@@ -52,8 +54,8 @@ void MainView::paintEvent(QPaintEvent*) {
     const int lineHeight = painter.fontMetrics().height();
     for (const NoteLine& line : kNotes) {
         painter.drawText(QRect(kNotesX, line.y, width() - kNotesX, lineHeight),
-                         Qt::AlignLeft | Qt::AlignTop, QString::fromUtf8(line.text));
+                         Qt::AlignLeft | Qt::AlignTop, gui::kit::Q(line.text));
     }
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

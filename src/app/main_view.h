@@ -4,7 +4,7 @@
 
 class QProgressBar;
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 // The main window's client area: it paints the notes for the user and holds
 // the progress bar that the spreadsheet commands drive.
@@ -22,4 +22,4 @@ class MainView : public QWidget {
     QProgressBar* progress_;
 };
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

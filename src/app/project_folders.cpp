@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QSettings>
 
-namespace velsend::app::gui {
+namespace velsend::app {
 namespace {
 
 const QString kRecentKey = QStringLiteral("ProjectFolders/Recent");
@@ -77,4 +77,4 @@ void ProjectFolders::Remember(const QString& kind, const QString& folder) {
     SetValue(DialogKey(kind), folder);
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

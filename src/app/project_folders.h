@@ -9,13 +9,13 @@
 
 class QSettings;
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 // What the program remembers between runs about folders: the recently opened
 // project folders (newest first) and, per kind of file dialog, the folder the
 // last file of that kind came from. Kept in the user's settings, in a given
 // settings file, or (for a window that should remember nothing) in memory only.
-class ProjectFolders : public ui::DialogFolders {
+class ProjectFolders : public gui::kit::DialogFolders {
   public:
     static constexpr int kRecentCount = 8;
 
@@ -46,4 +46,4 @@ class ProjectFolders : public ui::DialogFolders {
     QString current_;
 };
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

@@ -10,7 +10,7 @@
 
 #include "base/platform/stop_requests.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 TerminationWatch::TerminationWatch(QObject* parent)
     : QObject(parent), requests_(std::make_unique<platform::StopRequestHandler>(
@@ -49,4 +49,4 @@ void TerminationWatch::CloseNext() {
     Q_EMIT AllClosed();
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

@@ -7,7 +7,7 @@
 
 class QSocketNotifier;
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 // Ends the program cleanly when the desktop logs out or the process is told
 // to stop (SIGTERM, SIGHUP, SIGINT): every modal dialog is rejected, which
@@ -22,7 +22,6 @@ class TerminationWatch : public QObject {
 
     // Starts closing the dialogs (what a signal or a logout does).
     void RequestStop();
-    bool Stopping() const { return stopping_; }
 
   Q_SIGNALS:
     void AllClosed();
@@ -35,4 +34,4 @@ class TerminationWatch : public QObject {
     bool stopping_ = false;
 };
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

@@ -12,7 +12,7 @@
 #include "app/termination.h"
 #include "app/project_folders.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 using namespace velsend::base;
 namespace {
@@ -88,4 +88,4 @@ bool VelsendApp::InitInstance() {
     return true;
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

@@ -8,7 +8,7 @@ class QTranslator;
 #include "gui/kit/run_state.h"
 #include "gui/kit/message_service.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 class MainFrame;
 class ProjectFolders;
@@ -29,14 +29,13 @@ class VelsendApp : public QApplication {
     // line ("velsend [--trace FILE] [DIR]"), else on the last one opened;
     // false when the window could not be created or the command line is wrong.
     bool InitInstance();
-    base::RunState& State() { return state_; }
-    MainFrame* Frame() const { return frame_.get(); }
+    gui::kit::RunState& State() { return state_; }
 
   private:
-    base::RunState state_;
-    ui::WidgetMessageService messages_;
+    gui::kit::RunState state_;
+    gui::kit::WidgetMessageService messages_;
     std::unique_ptr<ProjectFolders> folders_;
     std::unique_ptr<MainFrame> frame_;
 };
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

@@ -266,12 +266,7 @@ std::optional<fs::path> Unjournaled(const fs::path& folder, const std::vector<Fi
     return std::nullopt;
 }
 
-// Test hook: a commit kills its own process after this many renames, so a
-// test can see what the next program makes of the folder.
-int KillAfterRenames() {
-    const char* value = std::getenv("VELSEND_TEST_KILL_AFTER_RENAMES");
-    return value ? std::atoi(value) : -1;
-}
+std::atomic<CommitRenameHook> gCommitRenameHook{nullptr};
 
 // Whether `target` is there and must not be replaced or removed.
 std::optional<Error> RefusedTarget(const fs::path& target) {
@@ -574,11 +569,11 @@ Result<> Transaction::Commit() {
     }
 
     // The commit proper: from here on the journal completes it whatever happens.
-    const int killAfter = KillAfterRenames();
+    const CommitRenameHook hook = gCommitRenameHook.load();
     int renamed = 0;
     std::optional<Error> failed;
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        if (renamed == killAfter) platform::KillProcessNow();
+        if (hook != nullptr) hook(renamed);
         if (auto r = pending[i]->CommitSynced(); !r) {
             // Kept for the next program, which retries it from the journal.
             pending[i]->Keep();
@@ -655,5 +650,9 @@ Result<bool> RecoverFolder(const fs::path& folder) {
 }
 
 bool IsStagedFileName(std::string_view name) { return StagedOwner(name) != 0; }
+
+void SetCommitRenameHook(CommitRenameHook hook) {
+    gCommitRenameHook.store(hook);
+}
 
 }  // namespace velsend::base

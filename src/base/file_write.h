@@ -99,6 +99,13 @@ class TransactionScope {
     bool outer_ = false;
 };
 
+// The fault tests' seam: called during a commit before each rename with the
+// number of renames done so far, so a test build can end the process there
+// and see what the next program makes of the folder. Nothing the project
+// ships sets it.
+using CommitRenameHook = void (*)(int renamed);
+void SetCommitRenameHook(CommitRenameHook hook);
+
 // Deletes `target` (already gone is fine); within a TransactionScope, on its commit.
 [[nodiscard]] Result<> RemoveFile(const std::filesystem::path& target);
 

@@ -4,7 +4,7 @@
 
 #include "base/platform/text_codec.h"
 
-namespace velsend::store {
+namespace velsend::base {
 namespace {
 
 bool IsAscii(std::string_view text) {
@@ -155,4 +155,4 @@ std::string_view TrimTrailingSpaces(std::string_view text) {
     return text;
 }
 
-}  // namespace velsend::store
+}  // namespace velsend::base

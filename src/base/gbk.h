@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velsend::store {
+namespace velsend::base {
 
 // The project files hold GBK (code page 936) text; the program's own texts
 // are UTF-8. These are the only crossings between the two.
@@ -50,4 +50,4 @@ std::vector<std::uint8_t> MakeField(std::string_view gbk, std::size_t width);
 // Removes trailing blanks (0x20).
 std::string_view TrimTrailingSpaces(std::string_view text);
 
-}  // namespace velsend::store
+}  // namespace velsend::base

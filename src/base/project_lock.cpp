@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "base/file_write.h"
+#include "base/platform/environment.h"
 #include "base/platform/files.h"
 #include "base/platform/system.h"
 
@@ -84,9 +85,7 @@ void RemoveHeldLockFiles() noexcept {
 }
 
 std::chrono::milliseconds ProjectLock::DefaultWait() {
-    if (const char* value = std::getenv("VELSEND_LOCK_WAIT_MS"))
-        return std::chrono::milliseconds(std::atol(value));
-    return std::chrono::milliseconds(3000);
+    return platform::ProjectLockWaitSetting().value_or(std::chrono::milliseconds(3000));
 }
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "base/project_lock.h"
 #include "cli/commands.h"
+#include "core/session/project_access.h"
 #include "core/burner/serial_trace.h"
 #include "core/store/project_files.h"
 
@@ -138,46 +139,39 @@ constexpr std::string_view kMissingFeatures =
 #endif
     "";
 
-// What a command does with the project folder: reading commands refuse a
-// folder with an unreadable project file (it must not read as zeros);
-// writing ones hold the project lock from start to end, so that no other
-// program's write falls between their reading and their writing.
-enum Access : unsigned { kNone = 0, kReads = 1, kWrites = 2, kReadsWrites = 3 };
-
 struct CommandRow {
     std::string_view name;
     std::size_t minArgs;
     std::size_t maxArgs;
     std::function<int(Context&)> run;
-    unsigned access = kNone;
 };
 
 const std::vector<CommandRow>& Commands() {
     static const std::vector<CommandRow> rows{
-        {"select-model", 0, 0, SelectModelCommand, kNone},
-        {"init", 0, 0, InitCommand, kWrites},
-        {"demo", 0, 0, DemoCommand, kWrites},
-        {"phrases", 1, 1, PhrasesCommand, kWrites},
-        {"show", 1, 2, ShowCommand, kReads},
-        {"logic", 3, 3, LogicCommand, kWrites},
-        {"send", 1, 1, SendCommand, kReads},
-        {"erase", 0, 0, EraseCommand, kNone},
-        {"ports", 0, 0, PortsCommand, kNone},
-        {"backup", 1, 1, BackupCommand, kNone},
-        {"restore", 1, 2, RestoreCommand, kNone},
-        {"verify", 1, 1, VerifyCommand, kNone},
-        {"chip-backups", 0, 0, ChipBackupsCommand, kNone},
-        {"copy-loop", 2, 2, CopyLoopCommand, kReadsWrites},
-        {"quick-set", 0, 9, QuickSetCommand, kReadsWrites},
-        {"excel-export", 1, 1, ExcelExportCommand, kReads},
-        {"excel-import", 1, 3, ExcelImportCommand, kReadsWrites},
-        {"template", 2, 2, TemplateCommand, kNone},
-        {"diff", 2, 3, DiffProjectsCommand, kNone},
-        {"sd-pack", 4, 4, SdPackCommand, kReads},
-        {"sd-import", 5, 7, SdImportCommand, kReadsWrites},
-        {"print", 0, 0, PrintCommand, kReadsWrites},
-        {"velnet-import", 4, 6, VelnetImportCommand, kReadsWrites},
-        {"report", 1, 3, ReportCommand, kReads},
+        {"select-model", 0, 0, SelectModelCommand},
+        {"init", 0, 0, InitCommand},
+        {"demo", 0, 0, DemoCommand},
+        {"phrases", 1, 1, PhrasesCommand},
+        {"show", 1, 2, ShowCommand},
+        {"logic", 3, 3, LogicCommand},
+        {"send", 1, 1, SendCommand},
+        {"erase", 0, 0, EraseCommand},
+        {"ports", 0, 0, PortsCommand},
+        {"backup", 1, 1, BackupCommand},
+        {"restore", 1, 2, RestoreCommand},
+        {"verify", 1, 1, VerifyCommand},
+        {"chip-backups", 0, 0, ChipBackupsCommand},
+        {"copy-loop", 2, 2, CopyLoopCommand},
+        {"quick-set", 0, 9, QuickSetCommand},
+        {"excel-export", 1, 1, ExcelExportCommand},
+        {"excel-import", 1, 3, ExcelImportCommand},
+        {"template", 2, 2, TemplateCommand},
+        {"diff", 2, 3, DiffProjectsCommand},
+        {"sd-pack", 4, 4, SdPackCommand},
+        {"sd-import", 5, 7, SdImportCommand},
+        {"print", 0, 0, PrintCommand},
+        {"velnet-import", 4, 6, VelnetImportCommand},
+        {"report", 1, 3, ReportCommand},
     };
     return rows;
 }
@@ -207,7 +201,8 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
         // Writes of this process into the project folder hold its lock.
         base::ProjectLock::GuardWritesTo(options.dir);
         std::optional<base::ProjectLock> lock;
-        if (row.access & kWrites) {
+        const unsigned access = session::CommandAccess(row.name);
+        if (access & session::kWrites) {
             auto taken = base::ProjectLock::Acquire(options.dir, base::ProjectLock::DefaultWait());
             if (!taken) {
                 streams.err << taken.error().userText << "\n";
@@ -215,7 +210,7 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
             }
             lock.emplace(std::move(*taken));
         }
-        if (row.access & kReads) {
+        if (access & session::kReads) {
             base::Result<> readable = store::CheckProjectFolder(store::ProjectDir(options.dir));
             if (readable) readable = base::OpenProjectFolder(options.dir);
             if (!readable) {
@@ -233,7 +228,7 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
                 lock.emplace(std::move(*shared));
             }
         }
-        base::RunState state;
+        session::RunSettings state;
         state.ControllerModel = options.model;
         state.Project = store::ProjectDir(options.dir);
         state.Ports = burner::PortList::FromEnvironment();

@@ -14,14 +14,14 @@
 
 #include "cli/cli.h"
 #include "cli/terminal.h"
-#include "gui/kit/run_state.h"
+#include "core/session/run_settings.h"
 
 namespace velsend::cli {
 
 struct Context {
     const CliOptions& options;
     CliStreams streams;
-    base::RunState& state;
+    session::RunSettings& state;
     TerminalPrompt& prompt;
 };
 

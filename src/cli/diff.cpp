@@ -25,7 +25,7 @@ constexpr int kExitDifferent = 1;
 
 // Project text as the terminal may show it: control characters escaped, so
 // that a file cannot drive the terminal.
-std::string Printable(std::string_view gbk) { return EscapeControls(store::GbkToUtf8(std::string(gbk))); }
+std::string Printable(std::string_view gbk) { return EscapeControls(base::GbkToUtf8(std::string(gbk))); }
 
 std::string Quoted(std::string_view gbk) { return "“" + Printable(gbk) + "”"; }
 
@@ -95,8 +95,8 @@ void CompareDeviceLogic(const store::ProjectDir& a, const store::ProjectDir& b, 
         const std::span<const std::uint8_t> rb(fb.data() + at, logic::kDeviceLogicRecordSize);
         if (std::equal(ra.begin(), ra.end(), rb.begin())) continue;
         out.push_back({"device-logic", loop, address,
-                       LoopAddress(loop, address) + " 逻辑：" + Quoted(store::FieldText(ra)) + "→" +
-                           Quoted(store::FieldText(rb))});
+                       LoopAddress(loop, address) + " 逻辑：" + Quoted(base::FieldText(ra)) + "→" +
+                           Quoted(base::FieldText(rb))});
     }
 }
 

@@ -25,7 +25,7 @@
 namespace velsend::cli {
 
 int SelectModelCommand(Context& c) {
-    const burner::SelectionOutcome outcome = base::SelectModel(c.state, c.options.model, c.prompt);
+    const burner::SelectionOutcome outcome = session::SelectRunModel(c.state, c.options.model, c.prompt);
     if (outcome == burner::SelectionOutcome::Refused) return kExitFailed;
     c.streams.out << base::MainCaption(c.state.ControllerModel) << "\n";
     return kExitOk;
@@ -51,7 +51,7 @@ int InitCommand(Context& c) {
 }
 
 int DemoCommand(Context& c) {
-    if (auto written = app::WriteDemoProject(c.state.Project); !written) {
+    if (auto written = demo::WriteDemoProject(c.state.Project); !written) {
         c.streams.err << written.error().Full() << "\n";
         return kExitFailed;
     }
@@ -80,7 +80,7 @@ int ShowLogic(Context& c) {
     const int capacity = logic::LogicCapacity(c.state.ControllerModel);
     for (int n = 0; n < capacity; ++n) {
         const std::string text = logic::ReadLogicRule(c.state.Project, n);
-        if (!text.empty()) c.streams.out << n << "\t" << EscapeControls(store::GbkToUtf8(text)) << "\n";
+        if (!text.empty()) c.streams.out << n << "\t" << EscapeControls(base::GbkToUtf8(text)) << "\n";
     }
     return kExitOk;
 }
@@ -111,7 +111,7 @@ int LogicCommand(Context& c) {
         return UsageError(c.streams.err, "logic set N",
                           "'" + args[1] + "': " + base::RangeMessage(0, capacity - 1));
     }
-    const std::optional<std::string> text = store::Utf8ToGbk(args[2]);
+    const std::optional<std::string> text = base::Utf8ToGbk(args[2]);
     const base::Result<int> saved =
         text ? logic::SaveLogicRule(c.state.Project, c.state.ControllerModel, number, *text)
              : base::Result<int>(base::Error{std::string(logic::kIllegalCharacterMessage),

@@ -6,7 +6,7 @@
 #include "cli/commands.h"
 #include "core/report/project_report.h"
 #ifdef VELSEND_REPORT_PDF
-#include "gui/report/report_pdf.h"
+#include "pdf/report_pdf.h"
 #endif
 
 namespace velsend::cli {
@@ -55,7 +55,7 @@ int ReportCommand(Context& c) {
         for (const report::LoopSection& s : model.loops) names.push_back("回路 " + std::to_string(s.loop));
         names.push_back("联动逻辑");
         names.push_back("词库");
-        written = report::WritePdfReport(target, model, [&](int done, int total) {
+        written = pdf::WritePdfReport(target, model, [&](int done, int total) {
             err << "排版 " << names[static_cast<std::size_t>(done - 1)] << "（" << done << "/"
                 << total << "）" << end << std::flush;
         });

@@ -23,12 +23,12 @@ bool ParseLoop(const std::string& text, int& loop) {
 
 // Project text for the terminal: GBK to UTF-8, control characters escaped.
 std::string Shown(const std::string& gbk) {
-    return EscapeControls(store::GbkToUtf8(gbk));
+    return EscapeControls(base::GbkToUtf8(gbk));
 }
 
 std::string PhraseCell(const phrases::PhraseImage& image, int number) {
     const std::string text =
-        Shown(std::string(store::TrimTrailingSpaces(phrases::PhraseText(image, number))));
+        Shown(std::string(base::TrimTrailingSpaces(phrases::PhraseText(image, number))));
     return std::to_string(number) + (text.empty() ? "" : " " + text);
 }
 

@@ -13,13 +13,8 @@
 namespace velsend::cli {
 namespace {
 
-// What an interrupted run leaves on the chip, said plainly.
-std::string InterruptedText(burner::TransferKind kind, int stored, int expected) {
-    std::string text = "已被 " + StopSignals::Name() + " 中断，端口已关闭。";
-    if (kind == burner::TransferKind::EraseChip) return text + "芯片可能只擦除了一部分，请重新擦除。";
-    return text + "芯片上的数据可能只写入了一部分（已确认 " + std::to_string(stored) + "/" +
-           std::to_string(expected) + " 块），请重新传送。";
-}
+// Which signal stopped the run, before the core's text of what that left.
+std::string Interrupted() { return "已被 " + StopSignals::Name() + " 中断，端口已关闭。"; }
 
 // Tells how the backup before a write went; false when it stopped the write
 // (`status` then holds the exit status).
@@ -31,8 +26,7 @@ bool ReportBackup(Context& c, const std::optional<burner::SafetyBackup>& backup,
         return true;
     }
     if (backup->copy.outcome == burner::ChipCopyOutcome::Cancelled) {
-        c.streams.err << "已被 " << StopSignals::Name() << " 中断，端口已关闭。备份没有完成，"
-                      << notDone << "芯片没有改变。\n";
+        c.streams.err << Interrupted() << burner::BackupStoppedText(notDone) << "\n";
         status = kExitInterrupted;
         return false;
     }
@@ -49,11 +43,10 @@ void AnnounceBackup(Context& c, int model, std::uint32_t baud) {
 }
 
 int TransferCommand(Context& c, burner::TransferKind kind) {
-    c.state.TransferKind = kind;
     ProgressPrinter progress(c.streams);
     StopSignals signals;
     burner::TransferEngine engine(c.state.BurnerPort, progress, {}, signals.flag());
-    const burner::TransferJob job = base::MakeTransferJob(c.state, kind, &c.state.Node9, &c.state.Node10);
+    const burner::TransferJob job = session::MakeTransferJob(c.state, kind, &c.state.Node9, &c.state.Node10);
     const bool backupFirst =
         kind == burner::TransferKind::EraseChip ? !c.options.noBackup : c.options.backupFirst;
     if (backupFirst) AnnounceBackup(c, job.model, job.rules.BaudRate);
@@ -64,7 +57,9 @@ int TransferCommand(Context& c, burner::TransferKind kind) {
     if (!ReportBackup(c, done.backup, burner::NotDoneText(kind), status)) return status;
     const burner::TransferResult& result = *done.transfer;
     if (result.outcome == burner::TransferOutcome::Cancelled) {
-        c.streams.err << InterruptedText(kind, result.blocksStored, result.blocksExpected) << "\n";
+        c.streams.err << Interrupted()
+                      << burner::TransferStoppedText(kind, result.blocksStored, result.blocksExpected)
+                      << "\n";
         return kExitInterrupted;
     }
     c.streams.out << result.status << "\n";
@@ -90,7 +85,7 @@ int ChipCopyCommand(Context& c, bool backup) {
             return kExitFailed;
         }
     }
-    const std::optional<burner::ChipCopyJob> job = base::PrepareChipCopy(
+    const std::optional<burner::ChipCopyJob> job = session::PrepareRunChipCopy(
         c.state, backup ? burner::ChipCopyKind::Backup : burner::ChipCopyKind::Restore,
         platform::PathFromUtf8(c.options.args[0]), c.prompt, force);
     if (!job) return kExitFailed;
@@ -115,8 +110,7 @@ int ChipCopyCommand(Context& c, bool backup) {
         if (done.verify && result.outcome == burner::ChipCopyOutcome::Done) {
             c.streams.out << result.status << "\n";
             if (done.verify->outcome == burner::VerifyOutcome::Cancelled) {
-                c.streams.err << "已被 " << StopSignals::Name()
-                              << " 中断，端口已关闭。芯片已还原，但没有校验完。\n";
+                c.streams.err << Interrupted() << "芯片已还原，但没有校验完。\n";
                 return kExitInterrupted;
             }
             (done.verify->Same() ? c.streams.out : c.streams.err) << done.verify->message << "\n";
@@ -125,12 +119,10 @@ int ChipCopyCommand(Context& c, bool backup) {
     }
     progress.EndBar();
     if (result.outcome == burner::ChipCopyOutcome::Cancelled) {
-        c.streams.err << "已被 " << StopSignals::Name() << " 中断，端口已关闭。"
+        c.streams.err << Interrupted()
                       << (backup ? "没有写入备份文件 " + job->file.string() + "，芯片没有改变。"
-                                 : "芯片上的数据可能只还原了一部分（已确认 " +
-                                       std::to_string(result.blocks) + "/" +
-                                       std::to_string(burner::ChipBlockCount(job->model)) +
-                                       " 块），请重新还原。")
+                                 : burner::RestoreStoppedText(result.blocks,
+                                                              burner::ChipBlockCount(job->model)))
                       << "\n";
         return kExitInterrupted;
     }
@@ -163,7 +155,7 @@ int VerifyCommand(Context& c) {
             c.streams.out << result.message << "\n";
             return kExitFailed;
         case burner::VerifyOutcome::Cancelled:
-            c.streams.err << "已被 " << StopSignals::Name() << " 中断，端口已关闭。\n";
+            c.streams.err << Interrupted() << "\n";
             return kExitInterrupted;
         case burner::VerifyOutcome::Failed:
             break;

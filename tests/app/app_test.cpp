@@ -32,9 +32,8 @@ TEST(ControllerModels, MenuBarsCaptionsAndHandshakeCodes) {
 }
 
 TEST(RunState, StartsWithTheDefaults) {
-    const RunState state;
+    const gui::kit::RunState state;
     EXPECT_EQ(state.ControllerModel, 2);
-    EXPECT_EQ(state.TransferKind, burner::TransferKind::SendPhrases);
     EXPECT_EQ(state.BusDeviceClass, -1);
     EXPECT_EQ(state.PhraseInitMode, -1);
     EXPECT_EQ(state.Rules.PortIndex, 0);

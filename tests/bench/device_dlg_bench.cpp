@@ -40,13 +40,13 @@ double MedianMs(int runs, F&& run) {
 
 TEST(DeviceDialogBench, EnterAndGridRepaintStayUnderTwoMilliseconds) {
     test::TempDir dir;
-    base::RunState state;
+    gui::kit::RunState state;
     state.Project = store::ProjectDir(dir.path());
-    const auto written = app::WriteDemoProject(state.Project);
+    const auto written = demo::WriteDemoProject(state.Project);
     ASSERT_TRUE(written) << written.error().Full();
     base::ProjectLock::GuardWritesTo(dir.path());
     test::ScriptedMessages messages;
-    devices::DeviceDetailDlg dialog(state, messages);
+    gui::devices::DeviceDetailDlg dialog(state, messages);
     dialog.show();
     QApplication::processEvents();
 

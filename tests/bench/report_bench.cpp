@@ -11,7 +11,7 @@
 #include "core/logic/logic_files.h"
 #include "core/phrases/phrase_library.h"
 #include "core/report/project_report.h"
-#include "gui/report/report_pdf.h"
+#include "pdf/report_pdf.h"
 #include "core/store/device_store.h"
 #include "base/gbk.h"
 #include "full_project.h"
@@ -39,7 +39,7 @@ TEST(ReportBench, FullProject) {
     const std::clock_t cpuStart = std::clock();
     int pages = 0;
     const report::Report model = report::BuildReport(dir, 2, 0, 255);
-    ASSERT_TRUE(report::WritePdfReport(temp.path() / "full.pdf", model,
+    ASSERT_TRUE(pdf::WritePdfReport(temp.path() / "full.pdf", model,
                                        [&](int done, int) { pages = done; }));
     const double pdfSeconds = Since(start);
     // On a shared machine the wall clock also counts the other jobs; the

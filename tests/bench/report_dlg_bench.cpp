@@ -25,7 +25,7 @@ namespace {
 
 TEST(ReportPreviewBench, FullProjectPagesAreBuiltWithoutStallingTheWindow) {
     test::TempDir dir;
-    base::RunState state;
+    gui::kit::RunState state;
     state.Project = store::ProjectDir(dir.path());
     ASSERT_NO_FATAL_FAILURE(test::WriteFullProject(state.Project));
     test::ScriptedMessages messages;
@@ -47,15 +47,15 @@ TEST(ReportPreviewBench, FullProjectPagesAreBuiltWithoutStallingTheWindow) {
     });
     clock.start();
     turn.start();
-    std::optional<report::BuiltReport> built =
-        report::BuildReportInBackground(state, messages, nullptr);
+    std::optional<gui::report::BuiltReport> built =
+        gui::report::BuildReportInBackground(state, messages, nullptr);
     turn.stop();
     const double buildMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     ASSERT_TRUE(built.has_value());
 
     QElapsedTimer open;
     open.start();
-    report::ReportPreviewDlg preview(std::move(built->report), std::move(built->pdf), messages);
+    gui::report::ReportPreviewDlg preview(std::move(built->report), std::move(built->pdf), messages);
     const double openMs = static_cast<double>(open.nsecsElapsed()) / 1e6;
     EXPECT_GT(preview.PageCount(), 1000);
 
@@ -75,7 +75,7 @@ TEST(ReportPreviewBench, FullProjectPagesAreBuiltWithoutStallingTheWindow) {
                 if (auto* button = progress->findChild<QPushButton*>()) button->click();
     });
     cancel.start();
-    EXPECT_EQ(report::MakeReportPreview(state, messages, nullptr), nullptr);
+    EXPECT_EQ(gui::report::MakeReportPreview(state, messages, nullptr), nullptr);
     EXPECT_TRUE(messages.shown.empty());
 }
 

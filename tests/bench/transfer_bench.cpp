@@ -21,7 +21,7 @@ namespace {
 
 TEST(TransferBench, WallTimeStaysCloseToTheRequiredPauses) {
     test::TempDir dir;
-    const auto written = app::WriteDemoProject(store::ProjectDir(dir.path()));
+    const auto written = demo::WriteDemoProject(store::ProjectDir(dir.path()));
     ASSERT_TRUE(written) << written.error().Full();
     test::SimProcess sim({}, dir / "sim.log");
     ASSERT_FALSE(sim.path().empty());

@@ -29,13 +29,12 @@ TEST(TransferDialogBench, GuiThreadNeverGoesFiftyMillisecondsWithoutItsEventLoop
     test::TempDir dir;
     test::SimProcess sim({}, dir / "sim.log");
     ASSERT_FALSE(sim.path().empty());
-    base::RunState state;
+    gui::kit::RunState state;
     state.Project = store::ProjectDir(dir.path());
     state.Ports = burner::PortList::FromSpec(sim.path());
     state.Rules.FirstLoop = 0;
     state.Rules.LastLoop = 3;
     state.Rules.PaceDelay = 0;
-    state.TransferKind = burner::TransferKind::SendDevices;
     test::ScriptedMessages messages;
 
     double longestMs = 0;
@@ -44,7 +43,7 @@ TEST(TransferDialogBench, GuiThreadNeverGoesFiftyMillisecondsWithoutItsEventLoop
     int deliveries = 0;
     const int runs = 20;
     for (int run = 0; run < runs; ++run) {
-        burner::TransferProgressDlg dialog(burner::TransferKind::SendDevices, state, messages);
+        gui::burner::TransferProgressDlg dialog(burner::TransferKind::SendDevices, state, messages);
         dialog.show();
         QApplication::processEvents();
 

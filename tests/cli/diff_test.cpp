@@ -66,7 +66,7 @@ TEST(CliDiff, ThreeChangesGiveExactlyThreeLinesAndNothingIsWritten) {
     r.Zone = static_cast<std::uint8_t>(zone + 1);
     ASSERT_TRUE(store::WriteDeviceFile(b, 0, devices));
     store::ChineseNameFile names = store::ReadChineseNameFile(b, 1);
-    names[5] = store::MakeName(*store::Utf8ToGbk("大堂"));
+    names[5] = store::MakeName(*base::Utf8ToGbk("大堂"));
     ASSERT_TRUE(store::WriteChineseNameFile(b, 1, names));
     ASSERT_EQ(Cli({"--dir", p.b.path().string(), "logic", "set", "7", "Ta1001=Mb2002"}).status,
               kExitOk);
@@ -78,7 +78,7 @@ TEST(CliDiff, ThreeChangesGiveExactlyThreeLinesAndNothingIsWritten) {
                                    std::string(store::AlarmTypeName(r.DeviceType())) + " 区域 " +
                                    std::to_string(zone) + "→" + std::to_string(zone + 1) + "\n";
     ASSERT_EQ(r.ProductClass(), store::kAlarmClass) << "the demo's first device is a detector";
-    const std::string oldName = store::GbkToUtf8(
+    const std::string oldName = base::GbkToUtf8(
         store::NameText(store::ReadChineseNameFile(store::ProjectDir(p.a.path()), 1)[5]));
     EXPECT_EQ(run.out, deviceLine + "回路 1 地址 5 名称：“" + oldName + "”→“大堂”\n" +
                            "逻辑 7：“”→“Ta1001=Mb2002”\n");

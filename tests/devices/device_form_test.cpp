@@ -142,7 +142,7 @@ TEST(DeviceSession, EnterSavesAndMovesOnKeepingTheForm) {
     f.type = 25;
     f.delay = 10;
     f.zone = 3;
-    f.name = store::Utf8ToGbk("fan风机").value();
+    f.name = base::Utf8ToGbk("fan风机").value();
     const DeviceForm typed = f;
 
     ASSERT_TRUE(session.SaveAndSetNext());
@@ -160,7 +160,7 @@ TEST(DeviceSession, EnterSavesAndMovesOnKeepingTheForm) {
     const auto ch = ReadBytes(dir / "ch2.dat");
     ASSERT_EQ(ch.size(), 4096u);
     const std::string stored(ch.begin() + 16 * 255, ch.begin() + 16 * 255 + 7);
-    EXPECT_EQ(stored, store::Utf8ToGbk("FAN风机").value());
+    EXPECT_EQ(stored, base::Utf8ToGbk("FAN风机").value());
 
     // F12 saves and then shows what is stored at the next address.
     f.zone = 9;
@@ -192,14 +192,15 @@ TEST(DeviceSession, ASaveKeepsWhatAnotherProgramWroteAndTellsAClashOnTheSameDevi
     TempDir dir;
     const std::string p = dir.path().string();
     ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
-    DeviceSession session{store::ProjectDir(dir.path())};
+    const store::ProjectDir project(dir.path());
+    DeviceSession session{project};
     session.GoToAddress(5);
     ASSERT_EQ(test::Cli({"--dir", p, "quick-set", "--loop", "0", "--from", "100", "--to", "110",
                          "--class", "alarm"}).status, 0);
-    const auto afterQuickSet = store::ReadDeviceFile(session.Dir(), 0);
+    const auto afterQuickSet = store::ReadDeviceFile(project, 0);
     session.EditForm().zone = 42;
     ASSERT_TRUE(session.SaveAndReadNext());  // F12
-    auto now = store::ReadDeviceFile(session.Dir(), 0);
+    auto now = store::ReadDeviceFile(project, 0);
     EXPECT_EQ(now[5].Zone, 42);
     for (std::size_t a = 0; a < now.size(); ++a)
         if (a != 5) {
@@ -218,20 +219,20 @@ TEST(DeviceSession, ASaveKeepsWhatAnotherProgramWroteAndTellsAClashOnTheSameDevi
     EXPECT_NE(clash.error().userText.find("文件中的：开 模块"), std::string::npos) << clash.error().userText;
     EXPECT_NE(clash.error().userText.find("您改的：开 报警 区域 0 楼层 7"), std::string::npos)
         << clash.error().userText;
-    EXPECT_EQ(store::ReadDeviceFile(session.Dir(), 0)[100].ProductClass(), store::kModuleClass);
+    EXPECT_EQ(store::ReadDeviceFile(project, 0)[100].ProductClass(), store::kModuleClass);
     ASSERT_TRUE(session.Save());
-    now = store::ReadDeviceFile(session.Dir(), 0);
+    now = store::ReadDeviceFile(project, 0);
     EXPECT_EQ(now[100].ProductClass(), store::kAlarmClass);
     EXPECT_EQ(now[100].Floor, 7);
 
     // The class dialogs the same way.
-    ClassDeviceSession alarm(session.Dir(), ClassDialog::Alarm, 0, 6);
+    ClassDeviceSession alarm(project, ClassDialog::Alarm, 0, 6);
     ASSERT_EQ(test::Cli({"--dir", p, "quick-set", "--loop", "0", "--from", "120", "--to", "125",
                          "--class", "zone"}).status, 0);
-    const auto beforeClassSave = store::ReadDeviceFile(session.Dir(), 0);
+    const auto beforeClassSave = store::ReadDeviceFile(project, 0);
     alarm.EditForm().device.room = 9;
     ASSERT_TRUE(alarm.Save(store::kAlarmClass));
-    now = store::ReadDeviceFile(session.Dir(), 0);
+    now = store::ReadDeviceFile(project, 0);
     EXPECT_EQ(now[6].Room, 9);
     EXPECT_EQ(now[120], beforeClassSave[120]);
 }

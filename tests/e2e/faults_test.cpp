@@ -82,7 +82,9 @@ Child Start(const fs::path& scratch, const std::vector<std::string>& args, const
         argv = {"/usr/bin/setpriv", "--reuid=" + std::to_string(how.user->pw_uid),
                 "--regid=" + std::to_string(how.user->pw_gid), "--clear-groups"};
     }
-    argv.push_back(VELSEND_CLI_PATH);
+    // The CLI with the fault seam (tests/faults/fault_cli.cpp): the shipped
+    // one plus VELSEND_TEST_KILL_AFTER_RENAMES.
+    argv.push_back(VELSEND_FAULT_CLI_PATH);
     argv.insert(argv.end(), args.begin(), args.end());
     child.pid = ::fork();
     if (child.pid == 0) {

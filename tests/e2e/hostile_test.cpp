@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "base/file_write.h"
-#include "gui/kit/run_state.h"
+#include "core/session/run_settings.h"
 #include "core/burner/backup.h"
 #include "core/burner/port_lock.h"
 #include "core/burner/transfer_engine.h"
@@ -201,30 +201,30 @@ TEST(HostileLine, PulledBurnerEndsABackupWithTheBlockAndTheReason) {
 
 TEST(HostileNames, BackupNameGetsItsExtensionAndAsksBeforeReplacing) {
     test::TempDir dir;
-    base::RunState state;
+    session::RunSettings state;
     state.ControllerModel = 3;
     test::FakePrompt prompt;
     const fs::path typed = dir / "plaza";
 
-    auto job = base::PrepareChipCopy(state, burner::ChipCopyKind::Backup, typed, prompt);
+    auto job = session::PrepareRunChipCopy(state, burner::ChipCopyKind::Backup, typed, prompt);
     ASSERT_TRUE(job);
     EXPECT_EQ(job->file, dir / "plaza.bin");
     EXPECT_EQ(job->model, 3);
     EXPECT_EQ(prompt.Questions(), 0);
 
     test::WriteBytes(dir / "plaza.bin", {1, 2, 3});
-    EXPECT_FALSE(base::PrepareChipCopy(state, burner::ChipCopyKind::Backup, typed, prompt));
+    EXPECT_FALSE(session::PrepareRunChipCopy(state, burner::ChipCopyKind::Backup, typed, prompt));
     ASSERT_EQ(prompt.Questions(), 1);
     EXPECT_TRUE(Contains(prompt.shown.back().text, (dir / "plaza.bin").string()));
     prompt.answers = {true};
-    EXPECT_TRUE(base::PrepareChipCopy(state, burner::ChipCopyKind::Backup, typed, prompt));
+    EXPECT_TRUE(session::PrepareRunChipCopy(state, burner::ChipCopyKind::Backup, typed, prompt));
     // The name typed in full was already confirmed by whoever typed it.
-    EXPECT_TRUE(base::PrepareChipCopy(state, burner::ChipCopyKind::Backup, dir / "plaza.bin",
+    EXPECT_TRUE(session::PrepareRunChipCopy(state, burner::ChipCopyKind::Backup, dir / "plaza.bin",
                                         prompt));
     EXPECT_EQ(prompt.Questions(), 2);
 
     // A restore finds "plaza" as plaza.bin, unless a file of the typed name exists.
-    job = base::PrepareChipCopy(state, burner::ChipCopyKind::Restore, typed, prompt);
+    job = session::PrepareRunChipCopy(state, burner::ChipCopyKind::Restore, typed, prompt);
     ASSERT_TRUE(job);
     EXPECT_EQ(job->file, dir / "plaza.bin");
     test::WriteBytes(typed, {1});
@@ -240,10 +240,10 @@ TEST(HostileNames, BackupNameGetsItsExtensionAndAsksBeforeReplacing) {
     // A restore of model 2's image on model 3's chip asks, naming both sizes.
     test::WriteBytes(dir / "ka.bin", Bytes(524288, 7));
     prompt.answers = {false, true};
-    EXPECT_FALSE(base::PrepareChipCopy(state, burner::ChipCopyKind::Restore, dir / "ka.bin", prompt));
+    EXPECT_FALSE(session::PrepareRunChipCopy(state, burner::ChipCopyKind::Restore, dir / "ka.bin", prompt));
     EXPECT_TRUE(Contains(prompt.shown.back().text, "524288 字节（2048 块）")) << prompt.shown.back().text;
     EXPECT_TRUE(Contains(prompt.shown.back().text, "262144 字节（1024 块）"));
-    job = base::PrepareChipCopy(state, burner::ChipCopyKind::Restore, dir / "ka.bin", prompt);
+    job = session::PrepareRunChipCopy(state, burner::ChipCopyKind::Restore, dir / "ka.bin", prompt);
     ASSERT_TRUE(job);
     EXPECT_TRUE(job->otherModelSize);
     EXPECT_EQ(prompt.Questions(), 4);

@@ -1,5 +1,5 @@
 #include "core/burner/model_selection.h"
-#include "gui/kit/run_state.h"
+#include "core/session/run_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ class ModelSelectionTest : public ::testing::Test {
         state.Ports = burner::PortList::FromSpec(sim.path());
     }
     test::TempDir dir;
-    RunState state;
+    session::RunSettings state;
     test::FakePrompt prompt;
 };
 
@@ -29,7 +29,7 @@ TEST_F(ModelSelectionTest, EachModelSendsItsHandshakeCode) {
     const int codes[] = {1, 2, 3, 4, 3, 4};
     std::vector<int> expected;
     for (int model = 1; model <= 6; ++model) {
-        EXPECT_EQ(SelectModel(state, model, prompt), SelectionOutcome::Selected) << model;
+        EXPECT_EQ(session::SelectRunModel(state, model, prompt), SelectionOutcome::Selected) << model;
         EXPECT_EQ(state.ControllerModel, model);
         EXPECT_FALSE(state.BurnerPort.IsOpen());
         expected.push_back(0x10);
@@ -45,7 +45,7 @@ TEST_F(ModelSelectionTest, SilentBurnerAsksAndNoChangesNothing) {
     test::SimProcess sim({"--silent"}, dir / "sim.log");
     Attach(sim);
     prompt.answers = {false};
-    EXPECT_EQ(SelectModel(state, 5, prompt), SelectionOutcome::Refused);
+    EXPECT_EQ(session::SelectRunModel(state, 5, prompt), SelectionOutcome::Refused);
     EXPECT_EQ(state.ControllerModel, 2);
     EXPECT_FALSE(state.BurnerPort.IsOpen());
     ASSERT_EQ(prompt.shown.size(), 1u);
@@ -59,7 +59,7 @@ TEST_F(ModelSelectionTest, WrongAnswerCountsAsSilenceAndYesSelects) {
     test::SimProcess sim({"--answer", "60"}, dir / "sim.log");
     Attach(sim);
     prompt.answers = {true};
-    EXPECT_EQ(SelectModel(state, 1, prompt), SelectionOutcome::SelectedUnheard);
+    EXPECT_EQ(session::SelectRunModel(state, 1, prompt), SelectionOutcome::SelectedUnheard);
     EXPECT_EQ(state.ControllerModel, 1);
     EXPECT_EQ(prompt.Questions(), 1);
     EXPECT_EQ(sim.WaitReceived(1), std::vector<int>{0x10});
@@ -69,7 +69,7 @@ TEST_F(ModelSelectionTest, WrongAnswerCountsAsSilenceAndYesSelects) {
 TEST_F(ModelSelectionTest, MissingPortIsReportedThenAsked) {
     state.Ports = burner::PortList::FromSpec("/dev/velsend-no-such-port");
     prompt.answers = {false};
-    EXPECT_EQ(SelectModel(state, 3, prompt), SelectionOutcome::Refused);
+    EXPECT_EQ(session::SelectRunModel(state, 3, prompt), SelectionOutcome::Refused);
     ASSERT_EQ(prompt.shown.size(), 2u);
     EXPECT_FALSE(prompt.shown[0].question);
     EXPECT_EQ(prompt.shown[0].text.rfind("没有发现 COM1 串口", 0), 0u);

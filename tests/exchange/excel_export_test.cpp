@@ -23,7 +23,7 @@ using exchange::CellKind;
 namespace {
 
 std::string Gbk(std::string_view utf8) {
-    return store::Utf8ToGbk(utf8).value();
+    return base::Utf8ToGbk(utf8).value();
 }
 
 const exchange::Sheet* SheetNamed(const exchange::Workbook& wb, std::string_view name) {

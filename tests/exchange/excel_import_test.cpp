@@ -28,7 +28,7 @@ namespace {
 const fs::path kFixtures = VELSEND_SHEET_FIXTURES;
 
 std::string Gbk(std::string_view utf8) {
-    return store::Utf8ToGbk(utf8).value();
+    return base::Utf8ToGbk(utf8).value();
 }
 
 std::string NameAt(const store::ProjectDir& dir, int loop, int address) {
@@ -292,14 +292,14 @@ TEST(WorkbookImport, OwnExportOfUndecodableBytesErasesNothing) {
 TEST(ExcelTextFold, WalksByCharacterAndNeverStoresHalfACharacter) {
     // 門 is E9 54 and 廳 8F 64: their trail bytes look like "T" and "d".
     const auto folded = exchange::ExcelTextFold(Gbk("門廳T"), false);
-    EXPECT_EQ(store::FieldText(folded), Gbk("門廳Ｔ"));
+    EXPECT_EQ(base::FieldText(folded), Gbk("門廳Ｔ"));
     EXPECT_EQ(exchange::PrepareCellText(Gbk("%門d%")), Gbk("門D"));
     // Fifteen bytes of ASCII then a two-byte character: it does not fit.
     const auto cut = exchange::ExcelTextFold("abcdefghijklmno" + Gbk("座"), true);
-    EXPECT_EQ(store::FieldText(cut), "abcdefghijklmno");
+    EXPECT_EQ(base::FieldText(cut), "abcdefghijklmno");
     EXPECT_EQ(cut[15], 0);
     // Seven full-width digits fill 14 bytes; the eighth fits, the ninth not.
-    EXPECT_EQ(store::FieldText(exchange::ExcelTextFold("123456789", false)), Gbk("１２３４５６７８"));
+    EXPECT_EQ(base::FieldText(exchange::ExcelTextFold("123456789", false)), Gbk("１２３４５６７８"));
 }
 
 TEST(WorkbookCells, NumbersTruncateTowardZeroAndNonFiniteIsNoNumber) {

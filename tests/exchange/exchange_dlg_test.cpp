@@ -19,6 +19,8 @@
 #include "widgets.h"
 
 namespace velsend::exchange {
+
+using namespace velsend::gui::exchange;
 namespace {
 
 using test::ReadBytes;
@@ -32,7 +34,7 @@ class ExchangeDlgTest : public ::testing::Test {
     ExchangeDlgTest() { state.Project = store::ProjectDir(dir.path()); }
     test::TempDir dir;
     test::ScriptedMessages messages;
-    base::RunState state;
+    gui::kit::RunState state;
 };
 
 TEST_F(ExchangeDlgTest, PackDialogCorrectsItsNumbersAndStepsWithTheWheel) {
@@ -89,7 +91,7 @@ TEST_F(ExchangeDlgTest, ImportDialogFollowsTheFamily) {
 
 TEST_F(ExchangeDlgTest, PackAndImportCommandsRunFromTheMenu) {
     WriteBytes(dir / "devc2.dat", std::vector<std::uint8_t>(1792, 0x80));
-    app::gui::MainFrame frame(state, messages);
+    app::MainFrame frame(state, messages);
     const auto modal1 = test::WhenModal([](QDialog* d) {
         ASSERT_NE(qobject_cast<SdPackDlg*>(d), nullptr);
         auto* id = Child<QLineEdit>(d, "edit1143");
@@ -132,7 +134,7 @@ TEST_F(ExchangeDlgTest, PackAndImportCommandsRunFromTheMenu) {
 
 TEST_F(ExchangeDlgTest, TextPrintCommandShowsItsCaption) {
     WriteBytes(dir / "devc0.dat", std::vector<std::uint8_t>(1792, 0));
-    app::gui::MainFrame frame(state, messages);
+    app::MainFrame frame(state, messages);
     frame.ExecuteCommand(base::ID_TEXT_PRINT);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("设备信息文本文件生成完毕！\n文件夹：") +
@@ -170,7 +172,7 @@ TEST_F(ExchangeDlgTest, VelnetRangeIsKeptAndTheConversionReportsTheFolderUsed) {
     EXPECT_EQ(state.VelnetLastLoop, 4u);
     messages.shown.clear();
 
-    app::gui::MainFrame frame(state, messages);
+    app::MainFrame frame(state, messages);
     const auto modal4 = test::WhenModal([](QDialog* d) { Child<QPushButton>(d, "ok")->click(); });
     frame.ExecuteCommand(base::ID_VELNET_IMPORT);
     ASSERT_EQ(messages.shown.size(), 1u);

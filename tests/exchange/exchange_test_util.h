@@ -17,7 +17,7 @@ inline std::vector<std::uint8_t> Bytes(std::string_view text) {
     return {text.begin(), text.end()};
 }
 inline std::string Gbk(std::string_view utf8) {
-    return store::Utf8ToGbk(utf8).value();
+    return base::Utf8ToGbk(utf8).value();
 }
 inline std::set<std::string> FileNames(const std::filesystem::path& dir) {
     std::set<std::string> names;

@@ -25,6 +25,8 @@
 #include "widgets.h"
 
 namespace velsend::devices {
+
+using namespace velsend::gui::devices;
 namespace {
 
 using test::ReadBytes;
@@ -43,7 +45,7 @@ class ClassDialogTest : public ::testing::Test {
         state.ControllerModel = 1;
     }
     test::TempDir dir;
-    base::RunState state;
+    gui::kit::RunState state;
     test::ScriptedMessages messages;
 };
 
@@ -195,7 +197,7 @@ TEST_F(ClassDialogTest, QuickSetRefusesABackwardRangeThenSetsTheLoop) {
 }
 
 TEST_F(ClassDialogTest, TheFirstFamilysDeviceCommandsOpenTheirDialogs) {
-    app::gui::MainFrame frame(state, messages);
+    app::MainFrame frame(state, messages);
     ASSERT_EQ(frame.ShownMenuBar(), 128);
     const std::pair<int, int> classes[] = {{base::ID_ALARM_CLASS, 0},
                                            {base::ID_ZONE_DISPLAY_CLASS, 1},

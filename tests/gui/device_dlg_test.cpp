@@ -67,15 +67,15 @@ std::string Rect(const QRect& r) {
 class DeviceDialogTest : public ::testing::Test {
   protected:
     test::TempDir dir;
-    base::RunState state;
+    gui::kit::RunState state;
     test::ScriptedMessages messages;
     void SetUp() override { state.Project = store::ProjectDir(dir.path()); }
 };
 
 TEST_F(DeviceDialogTest, ARunOfDevicesIsTypedOnceAndSavedWithEnter) {
-    devices::DeviceDetailDlg dialog(state, messages);
+    gui::devices::DeviceDetailDlg dialog(state, messages);
     dialog.show();
-    EXPECT_EQ(dialog.size(), devices::DeviceDetailDlg::kWithGrid);
+    EXPECT_EQ(dialog.size(), gui::devices::DeviceDetailDlg::kWithGrid);
     EXPECT_TRUE(Child<QRadioButton>(&dialog, "class", 0)->isChecked());
     EXPECT_TRUE(Child<QRadioButton>(&dialog, "type", 0)->isChecked());
     EXPECT_TRUE(Child<QRadioButton>(&dialog, "state", 1)->isChecked());
@@ -114,8 +114,8 @@ TEST_F(DeviceDialogTest, ARunOfDevicesIsTypedOnceAndSavedWithEnter) {
     const auto ch = ReadBytes(dir / "ch2.dat");
     ASSERT_EQ(ch.size(), 4096u);
     EXPECT_EQ(std::string(ch.begin() + 16 * 12, ch.begin() + 16 * 12 + 7),
-              store::Utf8ToGbk("FAN风机").value());
-    EXPECT_EQ(Child<loops::LoopGridView>(&dialog)->LabelText(12), QStringLiteral("M25"));
+              base::Utf8ToGbk("FAN风机").value());
+    EXPECT_EQ(Child<gui::loops::LoopGridView>(&dialog)->LabelText(12), QStringLiteral("M25"));
 
     // Switching to "借用" starts over at type 0, keeping the delay.
     Click(Child<QRadioButton>(&dialog, "class", 3));
@@ -169,10 +169,10 @@ TEST_F(DeviceDialogTest, GridClicksFiltersAndTheGridBox) {
     devices[3] = {0xA0, 0, 0, 0, 0, 0, 0};  // Q
     devices[255] = {0xC7, 0, 0, 0, 0, 0, 0};
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
-    devices::DeviceDetailDlg dialog(state, messages);
+    gui::devices::DeviceDetailDlg dialog(state, messages);
     dialog.show();
-    loops::LoopGridView* grid = Child<loops::LoopGridView>(&dialog);
-    loops::TypeFilterBoxes* filters = Child<loops::TypeFilterBoxes>(&dialog);
+    gui::loops::LoopGridView* grid = Child<gui::loops::LoopGridView>(&dialog);
+    gui::loops::TypeFilterBoxes* filters = Child<gui::loops::TypeFilterBoxes>(&dialog);
 
     ClickAt(&dialog, {857, 477});
     EXPECT_EQ(Child<QLineEdit>(&dialog, "address")->text(), QStringLiteral("255"));
@@ -201,9 +201,9 @@ TEST_F(DeviceDialogTest, GridClicksFiltersAndTheGridBox) {
     EXPECT_EQ(grid->LabelText(255), QString());
 
     Click(Child<QCheckBox>(&dialog, "showGrid"));
-    EXPECT_EQ(dialog.size(), devices::DeviceDetailDlg::kFormOnly);
+    EXPECT_EQ(dialog.size(), gui::devices::DeviceDetailDlg::kFormOnly);
     Click(Child<QCheckBox>(&dialog, "showGrid"));
-    EXPECT_EQ(dialog.size(), devices::DeviceDetailDlg::kWithGrid);
+    EXPECT_EQ(dialog.size(), gui::devices::DeviceDetailDlg::kWithGrid);
 }
 
 TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
@@ -211,11 +211,11 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
     QPointer<QDialog> logicAlive;
     QPointer<QDialog> phrasesAlive;
     {
-        devices::DeviceDetailDlg dialog(state, messages);
+        gui::devices::DeviceDetailDlg dialog(state, messages);
         dialog.show();
         EXPECT_FALSE(Child<QLineEdit>(&dialog, "name")->isVisible());
-        QDialog* logic = Child<logic::LogicRulesDlg>(&dialog);
-        QDialog* phrases = Child<phrases::PhraseEditorDlg>(&dialog);
+        QDialog* logic = Child<gui::logic::LogicRulesDlg>(&dialog);
+        QDialog* phrases = Child<gui::phrases::PhraseEditorDlg>(&dialog);
         logicAlive = logic;
         phrasesAlive = phrases;
         EXPECT_FALSE(logic->isVisible());
@@ -242,7 +242,7 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
         Retype(Child<QLineEdit>(&dialog, "loop"), QStringLiteral("7"));
         int shownLoop = -1;
         const auto closeStats = test::WhenModal([&](QDialog* stats) {
-            shownLoop = static_cast<loops::LoopStatsDlg*>(stats)->Loop();
+            shownLoop = static_cast<gui::loops::LoopStatsDlg*>(stats)->Loop();
             // The dialog may have moved over to make room.
             const QRect formNow(formPanel->mapToGlobal(QPoint(0, 0)), formPanel->size());
             EXPECT_FALSE(stats->frameGeometry().intersects(formNow)) << Rect(stats->frameGeometry());
@@ -264,7 +264,7 @@ TEST_F(DeviceDialogTest, StatisticsStepThroughTheLoopsWithTheGridView) {
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 255, devices));
     devices[4] = {0x80, 0, 0, 0, 0, 0, 0};
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
-    loops::LoopStatsDlg stats(state, messages);
+    gui::loops::LoopStatsDlg stats(state, messages);
     stats.show();
     EXPECT_EQ(Child<QLineEdit>(&stats, "total")->text(), QStringLiteral("5"));
 
@@ -285,18 +285,18 @@ TEST_F(DeviceDialogTest, StatisticsStepThroughTheLoopsWithTheGridView) {
     EXPECT_EQ(Child<QLineEdit>(&stats, "total")->text(), QStringLiteral("4"));
 
     // The grid view, linked: its filter survives "+", the statistics follow.
-    loops::LoopGridDlg grid(state.Project, stats.Loop(), &stats);
+    gui::loops::LoopGridDlg grid(state.Project, stats.Loop(), &stats);
     grid.show();
     EXPECT_EQ(grid.windowTitle(), QStringLiteral("网格查看 - 255回路"));
-    EXPECT_EQ(Child<loops::LoopGridView>(&grid)->ShownText(3), QStringLiteral("M27"));
-    Click(Child<loops::TypeFilterBoxes>(&grid)->TypeBox(FilterColumn::Alarm, 0));
-    EXPECT_EQ(Child<loops::LoopGridView>(&grid)->ShownText(0), QString());
+    EXPECT_EQ(Child<gui::loops::LoopGridView>(&grid)->ShownText(3), QStringLiteral("M27"));
+    Click(Child<gui::loops::TypeFilterBoxes>(&grid)->TypeBox(FilterColumn::Alarm, 0));
+    EXPECT_EQ(Child<gui::loops::LoopGridView>(&grid)->ShownText(0), QString());
     Click(Child<QPushButton>(&grid, "plus"));
     EXPECT_EQ(grid.Loop(), 0);
     EXPECT_EQ(stats.Loop(), 0);
     EXPECT_EQ(Child<QLineEdit>(&grid, "loop")->text(), QStringLiteral("0"));
-    EXPECT_EQ(Child<loops::LoopGridView>(&grid)->LabelText(4), QStringLiteral("T0"));
-    EXPECT_EQ(Child<loops::LoopGridView>(&grid)->ShownText(4), QString());
+    EXPECT_EQ(Child<gui::loops::LoopGridView>(&grid)->LabelText(4), QStringLiteral("T0"));
+    EXPECT_EQ(Child<gui::loops::LoopGridView>(&grid)->ShownText(4), QString());
     Retype(Child<QLineEdit>(&grid, "loop"), QStringLiteral("999"));
     EXPECT_EQ(Child<QLineEdit>(&grid, "loop")->text(), QStringLiteral("255"));
     EXPECT_EQ(stats.Loop(), 255);
@@ -305,11 +305,11 @@ TEST_F(DeviceDialogTest, StatisticsStepThroughTheLoopsWithTheGridView) {
 
 TEST_F(DeviceDialogTest, FirstFamilyQueryWalksTheLoops) {
     state.QueryLoop = 255;
-    loops::LoopQueryResultDlg summary(state);
+    gui::loops::LoopQueryResultDlg summary(state);
     EXPECT_EQ(Child<QLineEdit>(&summary, "field", 0)->text(), QStringLiteral("255"));
     summary.accept();
     EXPECT_EQ(state.QueryLoop, 0);
-    loops::LoopQueryDlg query(state, messages);
+    gui::loops::LoopQueryDlg query(state, messages);
     EXPECT_EQ(Child<QLineEdit>(&query, "loop")->text(), QStringLiteral("0"));
     Retype(Child<QLineEdit>(&query, "loop"), QStringLiteral("300"));
     query.accept();
@@ -339,7 +339,7 @@ TEST_F(DeviceDialogTest, ASaveWhileAnotherProgramHoldsTheProjectSaysWhoAndWaits)
     }
     char byte = 0;
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    loops::LoopCopyDlg dialog(state.Project, messages);
+    gui::loops::LoopCopyDlg dialog(state.Project, messages);
     dialog.show();
     Retype(Child<QLineEdit>(&dialog, "source"), QStringLiteral("3"));
     Retype(Child<QLineEdit>(&dialog, "target"), QStringLiteral("4"));
@@ -364,7 +364,7 @@ TEST_F(DeviceDialogTest, LoopCopyStampsOneLoopOntoARun) {
     devices[9] = {0xCB, 0, 1, 0, 0, 0, 0};
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 3, devices));
     ASSERT_TRUE(store::WriteDeviceFile(state.Project, 0, devices));
-    loops::LoopCopyDlg dialog(state.Project, messages);
+    gui::loops::LoopCopyDlg dialog(state.Project, messages);
     dialog.show();
 
     Retype(Child<QLineEdit>(&dialog, "source"), QStringLiteral("3"));

@@ -15,6 +15,8 @@
 #include "temp_dir.h"
 
 namespace velsend::store {
+
+using namespace velsend::gui::store;
 namespace {
 
 class InitDlgTest : public ::testing::Test {
@@ -54,9 +56,9 @@ TEST_F(InitDlgTest, CancelAndEnterLeaveEverything) {
 }
 
 TEST_F(InitDlgTest, MenuCommandRunsTheDialog) {
-    base::RunState state;
+    gui::kit::RunState state;
     state.Project = ProjectDir(dir.path());
-    app::gui::MainFrame frame(state, messages);
+    app::MainFrame frame(state, messages);
     const auto confirm = test::WhenModal([](QDialog* dialog) {
         auto* init = qobject_cast<ProjectInitDlg*>(dialog);
         ASSERT_NE(init, nullptr);

@@ -21,6 +21,8 @@
 #include "gui/kit/number_edit.h"
 
 namespace velsend::logic {
+
+using namespace velsend::gui::logic;
 namespace {
 
 class LogicSetDlgTest : public ::testing::Test {
@@ -84,7 +86,7 @@ class LogicSetDlgTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    base::RunState state;
+    gui::kit::RunState state;
     test::ScriptedMessages messages;
     std::unique_ptr<LogicRulesDlg> dialog;
 };
@@ -177,7 +179,7 @@ TEST_F(LogicSetDlgTest, RefusedTextStaysAndNothingIsWritten) {
         ASSERT_EQ(messages.shown.size(), 1u) << bad.toStdString();
         EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("输入有非法字符！\n第 ")))
             << messages.shown[0].text.toStdString();
-        EXPECT_EQ(messages.shown[0].caption, ui::MessageService::AppTitle());
+        EXPECT_EQ(messages.shown[0].caption, gui::kit::MessageService::AppTitle());
         EXPECT_EQ(RuleText(), bad);
         EXPECT_EQ(Number(), QStringLiteral("5"));
         EXPECT_EQ(Rule(5), "T1");
@@ -364,7 +366,7 @@ TEST_F(LogicSetDlgTest, ModelessInstanceHidesOnEscapeAndActivatesItsOwner) {
 
 TEST_F(LogicSetDlgTest, MenuCommandRunsTheDialogModally) {
     state.ControllerModel = 3;
-    app::gui::MainFrame frame(state, messages);
+    app::MainFrame frame(state, messages);
     int rows = -1;
     QTimer::singleShot(0, [&rows] {
         auto* shown = qobject_cast<LogicRulesDlg*>(QApplication::activeModalWidget());

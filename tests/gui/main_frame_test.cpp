@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTranslator>
 #include <QMenu>
@@ -17,15 +18,17 @@
 #include <map>
 
 #include "base/command_ids.h"
+#include "core/burner/transfer_engine.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
 #include "app/velsend_app.h"
+#include "gui/kit/qt_text.h"
 #include "modal.h"
 #include "scripted_messages.h"
 #include "sim_process.h"
 #include "temp_dir.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 
 using namespace velsend::base;
 namespace {
@@ -184,7 +187,7 @@ class MainFrameTest : public ::testing::Test {
         frame.CommandAction(frame.ShownMenuBar(), id)->trigger();
     }
     test::TempDir dir;
-    RunState state;
+    gui::kit::RunState state;
     test::ScriptedMessages messages;
     MainFrame frame{state, messages};
 };
@@ -251,7 +254,7 @@ TEST_F(MainFrameTest, SelectingModelFiveShowsTheShortMenu) {
     // The missing port was reported before the question.
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("没有发现 COM1 串口")));
-    EXPECT_EQ(messages.shown[0].caption, ui::MessageService::AppTitle());
+    EXPECT_EQ(messages.shown[0].caption, gui::kit::MessageService::AppTitle());
 }
 
 TEST_F(MainFrameTest, SilentBurnerNoKeepsEverythingYesSwitches) {
@@ -268,7 +271,7 @@ TEST_F(MainFrameTest, SilentBurnerNoKeepsEverythingYesSwitches) {
     EXPECT_TRUE(messages.shown[0].question);
     EXPECT_EQ(messages.shown[0].text,
               QStringLiteral("烧写器没有上电 或 通讯线没有连接电脑，仍然执行此操作吗?"));
-    EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Warning);
+    EXPECT_EQ(messages.shown[0].icon, gui::kit::MessageIcon::Warning);
 
     Select(ID_MODEL_1, true);
     EXPECT_EQ(frame.ShownMenuBar(), 128);
@@ -280,15 +283,22 @@ TEST_F(MainFrameTest, SilentBurnerNoKeepsEverythingYesSwitches) {
 TEST_F(MainFrameTest, EveryCommandHasOneHandlerAndSetsItsSharedValue) {
     for (const auto& [id, prompt] : kPrompts) EXPECT_TRUE(frame.HasHandler(id)) << id;
     // The transfer commands open their dialog; close each as it comes up.
+    // The closer notes the texts each one showed: a transfer dialog shows its
+    // kind's first line.
+    QStringList shown;
     QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [] {
-        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    QObject::connect(&closer, &QTimer::timeout, [&shown] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            for (const QLabel* label : modal->findChildren<QLabel*>()) shown << label->text();
+            modal->close();
+        }
     });
     closer.start(10);
     frame.ExecuteCommand(base::ID_SEND_DEVICES);
-    EXPECT_EQ(state.TransferKind, burner::TransferKind::SendDevices);
+    EXPECT_TRUE(shown.contains(gui::kit::Q(burner::TextsOf(burner::TransferKind::SendDevices).initial)));
+    shown.clear();
     frame.ExecuteCommand(base::ID_ERASE_CHIP);
-    EXPECT_EQ(state.TransferKind, burner::TransferKind::EraseChip);
+    EXPECT_TRUE(shown.contains(gui::kit::Q(burner::TextsOf(burner::TransferKind::EraseChip).initial)));
     frame.ExecuteCommand(base::ID_MODULE_CLASS);
     EXPECT_EQ(state.BusDeviceClass, store::kModuleClass);
     frame.ExecuteCommand(base::ID_DEVICE_DETAIL);
@@ -331,4 +341,4 @@ TEST(QtTranslations, StandardButtonsSpeakChinese) {
 }
 
 }  // namespace
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

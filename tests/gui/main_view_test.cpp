@@ -36,13 +36,13 @@ class VelViewTest : public ::testing::Test {
         return messages.shown.back().text;
     }
     test::TempDir dir;
-    base::RunState state;
+    gui::kit::RunState state;
     test::ScriptedMessages messages;
-    app::gui::MainFrame frame{state, messages};
+    app::MainFrame frame{state, messages};
 };
 
 TEST_F(VelViewTest, ExportImportAndTemplatesAllDoTheirWork) {
-    const base::Result<> demo = app::WriteDemoProject(state.Project);
+    const base::Result<> demo = demo::WriteDemoProject(state.Project);
     ASSERT_TRUE(demo.ok()) << demo.error().Full();
     const QString out = QString::fromStdString((dir / "导出").string());  // no extension typed
     auto* bar = frame.findChild<QProgressBar*>(QStringLiteral("progress1001"));

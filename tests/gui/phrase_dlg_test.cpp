@@ -16,6 +16,8 @@
 #include "gui/kit/number_edit.h"
 
 namespace velsend::phrases {
+
+using namespace velsend::gui::phrases;
 namespace {
 
 using test::ReadBytes;

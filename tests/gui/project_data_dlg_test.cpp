@@ -43,11 +43,11 @@ class NodeDialogTest : public ::testing::Test {
 };
 
 TEST_F(NodeDialogTest, RangesAreCheckedWhileTyping) {
-    store::NineByteNodeSetDlg dialog(nine, project, messages);
+    gui::store::NineByteNodeSetDlg dialog(nine, project, messages);
     dialog.show();
-    auto edits = dialog.findChildren<ui::NumberEdit*>();
-    ui::NumberEdit* local = edits[0];
-    ui::NumberEdit* count = edits[1];
+    auto edits = dialog.findChildren<gui::kit::NumberEdit*>();
+    gui::kit::NumberEdit* local = edits[0];
+    gui::kit::NumberEdit* count = edits[1];
 
     Retype(count, QStringLiteral("64"));
     EXPECT_TRUE(messages.shown.empty());
@@ -71,9 +71,9 @@ TEST_F(NodeDialogTest, RangesAreCheckedWhileTyping) {
 TEST_F(NodeDialogTest, NineByteRecordKeepsItsReservedBytes) {
     WriteBytes(dir / "node1.dat", {1, 2, 3, 4, 5, 0x11, 0x22, 0x33, 0});
     {
-        store::NineByteNodeSetDlg dialog(nine, project, messages);
+        gui::store::NineByteNodeSetDlg dialog(nine, project, messages);
         dialog.show();
-        auto edits = dialog.findChildren<ui::NumberEdit*>();
+        auto edits = dialog.findChildren<gui::kit::NumberEdit*>();
         EXPECT_EQ(edits[0]->text(), QStringLiteral("1"));
         Retype(edits[0], QStringLiteral("63"));
         Retype(edits[1], QStringLiteral("64"));
@@ -88,11 +88,11 @@ TEST_F(NodeDialogTest, NineByteRecordKeepsItsReservedBytes) {
 
 TEST_F(NodeDialogTest, TenByteWorkModeIsSixteenBitsAndSurvivesInitialisation) {
     {
-        store::TenByteNodeSetDlg dialog(ten, project, messages);
+        gui::store::TenByteNodeSetDlg dialog(ten, project, messages);
         dialog.show();
         EXPECT_TRUE(dialog.WorkModeButton(0)->isChecked());
         QTest::mouseClick(dialog.WorkModeButton(2), Qt::LeftButton);
-        auto edits = dialog.findChildren<ui::NumberEdit*>();
+        auto edits = dialog.findChildren<gui::kit::NumberEdit*>();
         Retype(edits[0], QStringLiteral("9"));
         dialog.OkButton()->click();
     }
@@ -103,7 +103,7 @@ TEST_F(NodeDialogTest, TenByteWorkModeIsSixteenBitsAndSurvivesInitialisation) {
 
     // Without the file the dialog shows what was last confirmed in this run.
     std::filesystem::remove(dir / "node2.dat");
-    store::TenByteNodeSetDlg again(ten, project, messages);
+    gui::store::TenByteNodeSetDlg again(ten, project, messages);
     EXPECT_TRUE(again.WorkModeButton(2)->isChecked());
     EXPECT_EQ(ten.LocalAddress, 9);
 
@@ -121,7 +121,7 @@ class ProjectInfoDialogTest : public ::testing::Test {
 
 TEST_F(ProjectInfoDialogTest, NameDialogRewritesTheNameOnly) {
     ASSERT_TRUE(store::WriteProjectInfo(project, {"OLD", "ADDR", "MGR", "TEL", "STAFF", "HOT"}));
-    store::ProjectNameDlg dialog(project, messages);
+    gui::store::ProjectNameDlg dialog(project, messages);
     dialog.show();
     EXPECT_EQ(dialog.NameEdit()->text(), QStringLiteral("OLD"));
     Retype(dialog.NameEdit(), QStringLiteral("示范大厦"));
@@ -134,10 +134,10 @@ TEST_F(ProjectInfoDialogTest, NameDialogRewritesTheNameOnly) {
 
 TEST_F(ProjectInfoDialogTest, ShortFileAndDetailsDialog) {
     WriteBytes(dir / "info.dat", {'A', 'B', 'C'});
-    store::ProjectNameDlg name(project, messages);
+    gui::store::ProjectNameDlg name(project, messages);
     EXPECT_EQ(name.NameEdit()->text(), QStringLiteral("ABC") + QString(47, QLatin1Char(' ')));
 
-    store::ProjectInfoDlg details(project, messages);
+    gui::store::ProjectInfoDlg details(project, messages);
     details.show();
     // One "确认": the one in the button row.
     int confirms = 0;
@@ -172,7 +172,7 @@ TEST_F(ProjectInfoDialogTest, UntouchedBytesThatAreNotGbkSurviveOk) {
     WriteBytes(dir / "info.dat", file);
 
     {
-        store::ProjectInfoDlg details(project, messages);
+        gui::store::ProjectInfoDlg details(project, messages);
         details.show();
         EXPECT_EQ(details.FieldEdit(0)->text(), QStringLiteral("AB\uFFFDC"));
         details.OkButton()->click();
@@ -180,20 +180,20 @@ TEST_F(ProjectInfoDialogTest, UntouchedBytesThatAreNotGbkSurviveOk) {
         EXPECT_EQ(ReadBytes(dir / "info.dat"), file);
     }
     {
-        store::ProjectNameDlg nameDialog(project, messages);
+        gui::store::ProjectNameDlg nameDialog(project, messages);
         nameDialog.show();
         nameDialog.OkButton()->click();
         EXPECT_EQ(ReadBytes(dir / "info.dat"), file);
     }
     {
-        store::ProjectInfoDlg details(project, messages);
+        gui::store::ProjectInfoDlg details(project, messages);
         details.show();
-        ui::GbkLineEdit* nameEdit = details.FieldEdit(0);
+        gui::kit::GbkLineEdit* nameEdit = details.FieldEdit(0);
         nameEdit->setFocus();
         nameEdit->end(false);
         test::TypeText(nameEdit, QStringLiteral("D"));
         // The cut character replaced by a whole one.
-        ui::GbkLineEdit* addressEdit = details.FieldEdit(1);
+        gui::kit::GbkLineEdit* addressEdit = details.FieldEdit(1);
         addressEdit->setFocus();
         addressEdit->end(false);
         QTest::keyClick(addressEdit, Qt::Key_Backspace);
@@ -215,7 +215,7 @@ class TransferRulesDialogTest : public ::testing::Test {
 };
 
 TEST_F(TransferRulesDialogTest, DelayAboveFiftyIsRefused) {
-    burner::TransferRulesDlg dialog(rules, ports, 2, messages);
+    gui::burner::TransferRulesDlg dialog(rules, ports, 2, messages);
     dialog.show();
     Retype(dialog.DelayEdit(), QStringLiteral("51"));
     EXPECT_EQ(Texts(messages).last(), QStringLiteral("请输入一个在 0 和 50 之间的整数。"));
@@ -226,7 +226,7 @@ TEST_F(TransferRulesDialogTest, DelayAboveFiftyIsRefused) {
 
 TEST_F(TransferRulesDialogTest, EveryValidChangeTakesEffectAtOnce) {
     {
-        burner::TransferRulesDlg dialog(rules, ports, 2, messages);
+        gui::burner::TransferRulesDlg dialog(rules, ports, 2, messages);
         dialog.show();
         EXPECT_EQ(dialog.PortList()->itemText(0), QStringLiteral("COM1  /dev/ttyUSB0"));
         EXPECT_EQ(dialog.PortList()->count(), 2) << "only the ports that exist";
@@ -248,7 +248,7 @@ TEST_F(TransferRulesDialogTest, EveryValidChangeTakesEffectAtOnce) {
     EXPECT_EQ(rules.PortIdentity, "/dev/pts/4");
     EXPECT_EQ(Texts(messages).last(), QStringLiteral("请输入一个在 0 和 1023 之间的整数。"));
 
-    burner::TransferRulesDlg reopened(rules, ports, 2, messages);
+    gui::burner::TransferRulesDlg reopened(rules, ports, 2, messages);
     EXPECT_EQ(reopened.SpeedList()->currentText(), QStringLiteral("19200"));
     EXPECT_EQ(reopened.LastLoopEdit()->text(), QStringLiteral("10"));
 }
@@ -257,7 +257,7 @@ TEST_F(TransferRulesDialogTest, RefreshListsWhatIsPluggedInAndSaysWhenTheChosenP
     test::TempDir dev, sys;
     std::ofstream(dev / "ttyUSB0") << "";
     burner::PortList scanned = burner::PortList::Scan(dev.path().string(), sys.path().string());
-    burner::TransferRulesDlg dialog(rules, scanned, 2, messages);
+    gui::burner::TransferRulesDlg dialog(rules, scanned, 2, messages);
     dialog.PortList()->setCurrentIndex(0);
     Q_EMIT dialog.PortList()->activated(0);
     EXPECT_EQ(rules.PortIdentity, (dev / "ttyUSB0").string());
@@ -265,28 +265,28 @@ TEST_F(TransferRulesDialogTest, RefreshListsWhatIsPluggedInAndSaysWhenTheChosenP
     std::ofstream(dev / "ttyACM0") << "";
     dialog.RefreshButton()->click();
     EXPECT_EQ(dialog.PortList()->count(), 2);
-    EXPECT_EQ(dialog.PortList()->currentText(), ui::Q(scanned.Label(0)));
+    EXPECT_EQ(dialog.PortList()->currentText(), gui::kit::Q(scanned.Label(0)));
 
     // Unplugged, and another adapter took its number: the list says so.
     std::filesystem::remove(dev / "ttyUSB0");
     dialog.RefreshButton()->click();
     EXPECT_EQ(dialog.PortList()->currentText(),
-              QStringLiteral("COM1  %1（未连接）").arg(ui::Q((dev / "ttyUSB0").string())));
-    EXPECT_EQ(dialog.PortList()->itemText(1), ui::Q(scanned.Label(0)));
+              QStringLiteral("COM1  %1（未连接）").arg(gui::kit::Q((dev / "ttyUSB0").string())));
+    EXPECT_EQ(dialog.PortList()->itemText(1), gui::kit::Q(scanned.Label(0)));
     EXPECT_NE(scanned.AddressFor(rules.PortIndex, rules.PortIdentity).missing, "");
 
     // A number with no device behind it is not shown as another port either.
     rules.PortIdentity.clear();
     rules.PortIndex = 5;
-    burner::TransferRulesDlg numbered(rules, scanned, 2, messages);
+    gui::burner::TransferRulesDlg numbered(rules, scanned, 2, messages);
     EXPECT_EQ(numbered.PortList()->currentText(), QStringLiteral("COM6（未连接）"));
 }
 
 TEST_F(TransferRulesDialogTest, FirstFamilyHasNoLogicRange) {
-    burner::TransferRulesDlg first(rules, ports, 1, messages);
+    gui::burner::TransferRulesDlg first(rules, ports, 1, messages);
     EXPECT_FALSE(first.FirstLogicEdit()->isEnabled());
     EXPECT_FALSE(first.LastLogicEdit()->isEnabled());
-    burner::TransferRulesDlg kbx(rules, ports, 3, messages);
+    gui::burner::TransferRulesDlg kbx(rules, ports, 3, messages);
     EXPECT_TRUE(kbx.LastLogicEdit()->isEnabled());
 }
 

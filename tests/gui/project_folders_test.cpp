@@ -18,7 +18,7 @@
 #include "scripted_messages.h"
 #include "temp_dir.h"
 
-namespace velsend::app::gui {
+namespace velsend::app {
 namespace {
 
 QString Q(const std::filesystem::path& path) {
@@ -46,7 +46,7 @@ class ProjectFoldersTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    base::RunState state;
+    gui::kit::RunState state;
     test::ScriptedMessages messages;
 };
 
@@ -120,19 +120,19 @@ TEST_F(ProjectFoldersTest, FileDialogsStartWhereTheirKindOfFileWasLast) {
     const QString image = QStringLiteral("Binary files (*.bin)");
     ProjectFolders folders(SettingsFile());
     // Nothing known yet: the dialog's own proposal.
-    EXPECT_EQ(ui::DialogStart(&folders, QStringLiteral("plaza.bin"), image),
+    EXPECT_EQ(gui::kit::DialogStart(&folders, QStringLiteral("plaza.bin"), image),
               QStringLiteral("plaza.bin"));
     folders.NoteOpened(Folder("a"));
-    EXPECT_EQ(ui::DialogStart(&folders, QStringLiteral("plaza.bin"), image),
+    EXPECT_EQ(gui::kit::DialogStart(&folders, QStringLiteral("plaza.bin"), image),
               Folder("a") + QStringLiteral("/plaza.bin"));
     folders.Remember(excel, Folder("b"));
-    EXPECT_EQ(ui::DialogStart(&folders, QString(), excel), Folder("b"));
-    EXPECT_EQ(ui::DialogStart(&folders, QString(), image), Folder("a"));
-    EXPECT_EQ(ui::DialogStart(&folders, Q(dir / "x.xlsx"), excel), Q(dir / "x.xlsx"));
+    EXPECT_EQ(gui::kit::DialogStart(&folders, QString(), excel), Folder("b"));
+    EXPECT_EQ(gui::kit::DialogStart(&folders, QString(), image), Folder("a"));
+    EXPECT_EQ(gui::kit::DialogStart(&folders, Q(dir / "x.xlsx"), excel), Q(dir / "x.xlsx"));
     EXPECT_EQ(ProjectFolders(SettingsFile()).FolderFor(excel), Folder("b"));
     // A remembered folder that is gone falls back to the project.
     std::filesystem::remove(dir / "b");
-    EXPECT_EQ(ui::DialogStart(&folders, QString(), excel), Folder("a"));
+    EXPECT_EQ(gui::kit::DialogStart(&folders, QString(), excel), Folder("a"));
 }
 
 TEST_F(ProjectFoldersTest, FileMenuOpensCreatesAndTraces) {
@@ -167,7 +167,7 @@ TEST_F(ProjectFoldersTest, FileMenuOpensCreatesAndTraces) {
 TEST(FileDialog, OpensInTheDetailViewWideEnoughForEveryColumn) {
     test::TempDir dir;
     test::WriteBytes(dir / "devc0.dat", std::vector<std::uint8_t>(1792, 0));
-    const auto dialog = ui::MakeFileDialog(nullptr, QStringLiteral("打开"),
+    const auto dialog = gui::kit::MakeFileDialog(nullptr, QStringLiteral("打开"),
                                            QString::fromStdString(dir.path().string()), QString(),
                                            QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
     dialog->show();
@@ -188,4 +188,4 @@ TEST(FileDialog, OpensInTheDetailViewWideEnoughForEveryColumn) {
 }
 
 }  // namespace
-}  // namespace velsend::app::gui
+}  // namespace velsend::app

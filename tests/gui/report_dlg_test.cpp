@@ -23,12 +23,12 @@ namespace {
 
 TEST(ReportDlg, PreviewPaintsOneSheetPerLoopAndPdfExportWritesTheChosenFile) {
     test::TempDir temp;
-    base::RunState state;
+    gui::kit::RunState state;
     state.Project = store::ProjectDir(temp.path());
-    ASSERT_TRUE(app::WriteDemoProject(state.Project));
+    ASSERT_TRUE(demo::WriteDemoProject(state.Project));
 
     test::ScriptedMessages messages;
-    const auto preview = report::MakeReportPreview(state, messages, nullptr);
+    const auto preview = gui::report::MakeReportPreview(state, messages, nullptr);
     ASSERT_NE(preview, nullptr);
     preview->show();
     // Title, three loops, rules, phrases: at least a sheet each.
@@ -41,12 +41,12 @@ TEST(ReportDlg, PreviewPaintsOneSheetPerLoopAndPdfExportWritesTheChosenFile) {
         preview->grab().save(qEnvironmentVariable("VELSEND_SHOTS") + QStringLiteral("/report_preview.png"));
     preview->close();
 
-    EXPECT_TRUE(report::ExportReportPdf(state, messages, nullptr).isEmpty());  // cancelled
+    EXPECT_TRUE(gui::report::ExportReportPdf(state, messages, nullptr).isEmpty());  // cancelled
     EXPECT_TRUE(messages.shown.empty());
 
     const QString chosen = QString::fromStdString((temp / "交付报告").string());
     messages.files << chosen;
-    EXPECT_EQ(report::ExportReportPdf(state, messages, nullptr), chosen + QStringLiteral(".pdf"));
+    EXPECT_EQ(gui::report::ExportReportPdf(state, messages, nullptr), chosen + QStringLiteral(".pdf"));
     QFile pdf(chosen + QStringLiteral(".pdf"));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     const QByteArray bytes = pdf.readAll();

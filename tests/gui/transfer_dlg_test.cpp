@@ -29,6 +29,8 @@
 #include "temp_dir.h"
 
 namespace velsend::burner {
+
+using namespace velsend::gui::burner;
 namespace {
 
 class TransferDlgTest : public ::testing::Test {
@@ -42,15 +44,14 @@ class TransferDlgTest : public ::testing::Test {
         state.Ports = PortList::FromSpec(sim.path());
     }
     test::TempDir dir;
-    base::RunState state;
+    gui::kit::RunState state;
     test::ScriptedMessages messages;
 };
 
 TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
     test::SimProcess sim({}, dir / "sim.log");
     Attach(sim);
-    state.TransferKind = TransferKind::SendDevices;
-    TransferProgressDlg dialog(state.TransferKind, state, messages);
+    TransferProgressDlg dialog(TransferKind::SendDevices, state, messages);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("进度显示"));
     EXPECT_EQ(dialog.Status()->text(), QStringLiteral("传送设备信息"));
     EXPECT_FALSE(dialog.FinishButton()->isEnabled());
@@ -106,9 +107,8 @@ TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
 TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
     test::SimProcess sim({}, dir / "sim.log");
     Attach(sim);
-    state.TransferKind = TransferKind::SendDevices;
     state.Rules.PaceDelay = 50;  // 3 s rest after each loop
-    TransferProgressDlg dialog(state.TransferKind, state, messages);
+    TransferProgressDlg dialog(TransferKind::SendDevices, state, messages);
     dialog.show();
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
     // The first loop is through; the rest after it lasts seconds.
@@ -119,10 +119,13 @@ TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
     EXPECT_EQ(dialog.LastResult().outcome, TransferOutcome::Cancelled);
     EXPECT_FALSE(state.BurnerPort.IsOpen());
     // The user learns that the chip may now hold only part of the data.
-    EXPECT_EQ(dialog.Status()->text(), ui::Q(kTransferStopped));
+    EXPECT_EQ(dialog.Status()->text(), gui::kit::Q(kTransferStopped));
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, ui::Q(kTransferStoppedMessage));
-    EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Warning);
+    EXPECT_EQ(messages.shown[0].text,
+              gui::kit::Q(TransferStoppedText(TransferKind::SendDevices,
+                                              dialog.LastResult().blocksStored,
+                                              dialog.LastResult().blocksExpected)));
+    EXPECT_EQ(messages.shown[0].icon, gui::kit::MessageIcon::Warning);
     // Only the first loop went out.
     EXPECT_LT(sim.Received().size(), 2u * (4 + 8 * 226));
 }
@@ -130,12 +133,11 @@ TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
 TEST_F(TransferDlgTest, AStopSignalEndsATransferBetweenBlocksAndThenTheProgram) {
     test::SimProcess sim({}, dir / "sim.log");
     Attach(sim);
-    state.TransferKind = TransferKind::SendDevices;
     state.Rules.PaceDelay = 50;  // 3 s rest after each loop
-    app::gui::TerminationWatch watch;
+    app::TerminationWatch watch;
     bool allClosed = false;
-    QObject::connect(&watch, &app::gui::TerminationWatch::AllClosed, [&] { allClosed = true; });
-    TransferProgressDlg dialog(state.TransferKind, state, messages);
+    QObject::connect(&watch, &app::TerminationWatch::AllClosed, [&] { allClosed = true; });
+    TransferProgressDlg dialog(TransferKind::SendDevices, state, messages);
     dialog.setWindowModality(Qt::ApplicationModal);  // as exec() shows it
     dialog.show();
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
@@ -147,15 +149,17 @@ TEST_F(TransferDlgTest, AStopSignalEndsATransferBetweenBlocksAndThenTheProgram) 
     EXPECT_EQ(dialog.LastResult().outcome, TransferOutcome::Cancelled);
     EXPECT_FALSE(state.BurnerPort.IsOpen());
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, ui::Q(kTransferStoppedMessage));
+    EXPECT_EQ(messages.shown[0].text,
+              gui::kit::Q(TransferStoppedText(TransferKind::SendDevices,
+                                              dialog.LastResult().blocksStored,
+                                              dialog.LastResult().blocksExpected)));
     EXPECT_LT(sim.Received().size(), 2u * (4 + 8 * 226));
 }
 
 TEST_F(TransferDlgTest, ClosingWhileThePortMessageIsDueDoesNotHang) {
     state.Ports = PortList::FromSpec("/dev/velsend-no-such-port");
-    state.TransferKind = TransferKind::SendDevices;
     {
-        TransferProgressDlg dialog(state.TransferKind, state, messages);
+        TransferProgressDlg dialog(TransferKind::SendDevices, state, messages);
         dialog.show();
         dialog.StartButton()->click();
         // Destroyed before the GUI thread ever gets to the worker's request.
@@ -180,8 +184,7 @@ TEST_F(TransferDlgTest, NodeTransferHandsTheRecordBackWhenDone) {
     store::NineByteNodeRecord nine;
     nine.LocalAddress = 9;
     ASSERT_TRUE(store::SaveNodeRecord(state.Project, nine));
-    state.TransferKind = TransferKind::SendNodes;
-    TransferProgressDlg dialog(state.TransferKind, state, messages);
+    TransferProgressDlg dialog(TransferKind::SendNodes, state, messages);
     dialog.show();
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
@@ -195,8 +198,8 @@ TEST_F(TransferDlgTest, BridgeDeliversABurstAsOneUpdateWithTheLatestValues) {
     QWidget dialog;
     QProgressBar bar(&dialog);
     QLabel status(&dialog);
-    ui::BackgroundRun run;
-    ProgressBridge bridge(&dialog, messages, run, &bar, &status);
+    gui::kit::BackgroundRun run;
+    gui::kit::ProgressBridge bridge(&dialog, messages, run, &bar, &status);
     std::thread worker([&] {
         bridge.SetRange(1200);
         for (int position = 0; position <= 1000; ++position) bridge.SetPosition(position);
@@ -220,21 +223,20 @@ TEST_F(TransferDlgTest, BridgeDeliversABurstAsOneUpdateWithTheLatestValues) {
 
 TEST_F(TransferDlgTest, MissingPortIsReportedAndTheTransferFails) {
     state.Ports = PortList::FromSpec("/dev/velsend-no-such-port");
-    state.TransferKind = TransferKind::SendNodes;
-    TransferProgressDlg dialog(state.TransferKind, state, messages);
+    TransferProgressDlg dialog(TransferKind::SendNodes, state, messages);
     dialog.show();
     QTest::mouseClick(dialog.StartButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("没有发现 COM1 串口")));
-    EXPECT_EQ(messages.shown[0].caption, ui::MessageService::AppTitle());
-    EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Warning);
+    EXPECT_EQ(messages.shown[0].caption, gui::kit::MessageService::AppTitle());
+    EXPECT_EQ(messages.shown[0].icon, gui::kit::MessageIcon::Warning);
     EXPECT_EQ(dialog.Status()->text(), QStringLiteral("传送节点信息失败！"));
     EXPECT_FALSE(dialog.FinishButton()->isEnabled());
 }
 
 TEST_F(TransferDlgTest, MenuCommandsOpenTheirDialogs) {
-    app::gui::MainFrame frame(state, messages);
+    app::MainFrame frame(state, messages);
     QString seen;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<TransferProgressDlg*>(QApplication::activeModalWidget());
@@ -243,7 +245,6 @@ TEST_F(TransferDlgTest, MenuCommandsOpenTheirDialogs) {
     });
     frame.ExecuteCommand(base::ID_SEND_NAMES);
     EXPECT_EQ(seen, QStringLiteral("传送中文名称信息"));
-    EXPECT_EQ(state.TransferKind, TransferKind::SendNames);
 
     bool backupShown = false;
     QTimer::singleShot(0, [&] {
@@ -278,7 +279,7 @@ TEST_F(TransferDlgTest, BackupWritesTheImageAndWrongRestoreIsRefused) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("1000")));
-    EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Critical);
+    EXPECT_EQ(messages.shown[0].icon, gui::kit::MessageIcon::Critical);
     EXPECT_EQ(sim.Received().size(), before);
     // The dialog itself says so; the backup's 100% is gone.
     EXPECT_TRUE(dialog.Status()->text().contains(QStringLiteral("不能还原"))) << dialog.Status()->text().toStdString();
@@ -344,7 +345,7 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
         EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("还原前先备份芯片内容？")));
         EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("第一处在块号 7（0x0007）")))
             << messages.shown[1].text.toStdString();
-        EXPECT_EQ(messages.shown[1].icon, ui::MessageIcon::Critical);
+        EXPECT_EQ(messages.shown[1].icon, gui::kit::MessageIcon::Critical);
         EXPECT_EQ(dialog.Status()->text(), QStringLiteral("校验失败！"));
         EXPECT_EQ(dialog.BackupList()->topLevelItemCount(), 2);
 

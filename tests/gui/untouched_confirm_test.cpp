@@ -64,7 +64,7 @@ class UntouchedConfirm : public ::testing::TestWithParam<bool> {
         if (GetParam()) {
             WriteRandomProject(dir.path());
         } else {
-            EXPECT_TRUE(app::WriteDemoProject(state.Project));
+            EXPECT_TRUE(demo::WriteDemoProject(state.Project));
         }
         before = Take(dir.path());
     }
@@ -79,7 +79,7 @@ class UntouchedConfirm : public ::testing::TestWithParam<bool> {
     }
 
     test::TempDir dir;
-    base::RunState state;
+    gui::kit::RunState state;
     test::ScriptedMessages messages;
     Snapshot before;
 };
@@ -98,7 +98,7 @@ TEST_P(UntouchedConfirm, EveryEditingDialogUnderEveryModelLeavesTheFilesAsTheyWe
                 state.CurrentLoop = loop;
                 state.CurrentAddress = address;
                 state.BusDeviceClass = devices[static_cast<std::size_t>(address)].ProductClass();
-                auto dialog = devices::MakeClassDeviceDlg(state, messages);
+                auto dialog = gui::devices::MakeClassDeviceDlg(state, messages);
                 dialog->OkButton()->click();
             }
         }
@@ -106,7 +106,7 @@ TEST_P(UntouchedConfirm, EveryEditingDialogUnderEveryModelLeavesTheFilesAsTheyWe
 
         // The detail dialog, read-next through a whole loop and into the next.
         {
-            devices::DeviceDetailDlg detail(state, messages);
+            gui::devices::DeviceDetailDlg detail(state, messages);
             detail.show();
             auto* readNext = detail.findChild<QPushButton*>(QStringLiteral("readNext"));
             ASSERT_NE(readNext, nullptr);
@@ -115,15 +115,15 @@ TEST_P(UntouchedConfirm, EveryEditingDialogUnderEveryModelLeavesTheFilesAsTheyWe
         ExpectUnchanged("detail dialog" + under);
 
         {
-            store::NineByteNodeSetDlg node9(state.Node9, state.Project, messages);
+            gui::store::NineByteNodeSetDlg node9(state.Node9, state.Project, messages);
             node9.OkButton()->click();
-            store::TenByteNodeSetDlg node10(state.Node10, state.Project, messages);
+            gui::store::TenByteNodeSetDlg node10(state.Node10, state.Project, messages);
             node10.OkButton()->click();
         }
         ExpectUnchanged("node dialogs" + under);
 
         {
-            phrases::PhraseEditorDlg editor(state.Project, messages);
+            gui::phrases::PhraseEditorDlg editor(state.Project, messages);
             editor.show();
             for (const char* number : {"0", "1", "7", "255"}) {
                 test::Retype(editor.NumberEdit(), QString::fromLatin1(number));
@@ -133,7 +133,7 @@ TEST_P(UntouchedConfirm, EveryEditingDialogUnderEveryModelLeavesTheFilesAsTheyWe
         ExpectUnchanged("phrase editor" + under);
 
         {
-            logic::LogicRulesDlg rules(state, messages);
+            gui::logic::LogicRulesDlg rules(state, messages);
             rules.show();
             for (const char* number : {"0", "1", "2"}) {
                 test::Retype(rules.NumberField(), QString::fromLatin1(number));
@@ -143,9 +143,9 @@ TEST_P(UntouchedConfirm, EveryEditingDialogUnderEveryModelLeavesTheFilesAsTheyWe
         ExpectUnchanged("logic dialog" + under);
 
         {
-            store::ProjectNameDlg name(state.Project, messages);
+            gui::store::ProjectNameDlg name(state.Project, messages);
             name.OkButton()->click();
-            store::ProjectInfoDlg info(state.Project, messages);
+            gui::store::ProjectInfoDlg info(state.Project, messages);
             info.OkButton()->click();
         }
         ExpectUnchanged("project dialogs" + under);

@@ -29,18 +29,18 @@ TEST(CommonPhrases, TheBuiltInTableByteForByte) {
     ASSERT_EQ(file.size(), 4096u);
     EXPECT_EQ(Slot(file, 0), std::vector<std::uint8_t>(16, 0));
     EXPECT_EQ(Slot(file, 1), Padded("\xB6\xAB"));  // 东
-    EXPECT_EQ(Slot(file, 11), Padded(*store::Utf8ToGbk("下")));
+    EXPECT_EQ(Slot(file, 11), Padded(*base::Utf8ToGbk("下")));
     EXPECT_EQ(Slot(file, 12), std::vector<std::uint8_t>(16, 0));
-    EXPECT_EQ(Slot(file, 16), Padded(*store::Utf8ToGbk("暗室")));
-    EXPECT_EQ(Slot(file, 53), Padded(*store::Utf8ToGbk("走廊")));
-    EXPECT_EQ(Slot(file, 64), Padded(*store::Utf8ToGbk("办公区")));
-    EXPECT_EQ(Slot(file, 117), Padded(*store::Utf8ToGbk("贮藏室")));
+    EXPECT_EQ(Slot(file, 16), Padded(*base::Utf8ToGbk("暗室")));
+    EXPECT_EQ(Slot(file, 53), Padded(*base::Utf8ToGbk("走廊")));
+    EXPECT_EQ(Slot(file, 64), Padded(*base::Utf8ToGbk("办公区")));
+    EXPECT_EQ(Slot(file, 117), Padded(*base::Utf8ToGbk("贮藏室")));
     EXPECT_EQ(Slot(file, 130), Padded("\xBD\xBB\xD2\xD7\xB4\xF3\xCC\xFC\x20"));  // 交易大厅 + blank
     EXPECT_EQ(Slot(file, 131), Padded("%K%B%C\xB0\xFC\xB7\xBF"));                // 10 bytes
-    EXPECT_EQ(Slot(file, 138), Padded(*store::Utf8ToGbk("消防泵房")));
+    EXPECT_EQ(Slot(file, 138), Padded(*base::Utf8ToGbk("消防泵房")));
     EXPECT_EQ(Slot(file, 139), std::vector<std::uint8_t>(16, 0));
-    EXPECT_EQ(Slot(file, 167), Padded(*store::Utf8ToGbk("副总经理室")));
-    EXPECT_EQ(Slot(file, 168), Padded(*store::Utf8ToGbk("董事长室")));
+    EXPECT_EQ(Slot(file, 167), Padded(*base::Utf8ToGbk("副总经理室")));
+    EXPECT_EQ(Slot(file, 168), Padded(*base::Utf8ToGbk("董事长室")));
     EXPECT_EQ(Slot(file, 169), std::vector<std::uint8_t>(16, 0));
 
     int used = 0;

@@ -36,11 +36,11 @@ std::size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-std::string Gbk(const std::string& utf8) { return store::Utf8ToGbk(utf8).value(); }
+std::string Gbk(const std::string& utf8) { return base::Utf8ToGbk(utf8).value(); }
 
 class ReportTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(app::WriteDemoProject(dir)); }
+    void SetUp() override { ASSERT_TRUE(demo::WriteDemoProject(dir)); }
     test::TempDir temp;
     store::ProjectDir dir{temp.path()};
 };

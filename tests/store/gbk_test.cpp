@@ -4,7 +4,7 @@
 
 #include "base/field_check.h"
 
-namespace velsend::store {
+namespace velsend::base {
 namespace {
 
 TEST(Gbk, RoundTripsAndRefusesWhatItCannotHold) {
@@ -82,4 +82,4 @@ TEST(FieldChecks, CorrectionAndWheelSteps) {
 }
 
 }  // namespace
-}  // namespace velsend::store
+}  // namespace velsend::base

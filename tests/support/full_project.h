@@ -15,7 +15,7 @@ namespace velsend::test {
 // installed devices (detectors and modules alternating) with names, 1 000
 // logic rules, 256 phrases. Use with ASSERT_NO_FATAL_FAILURE.
 inline void WriteFullProject(const store::ProjectDir& dir) {
-    const std::string name = store::Utf8ToGbk("Ａ座负一层配电").value();
+    const std::string name = base::Utf8ToGbk("Ａ座负一层配电").value();
     for (int loop = 0; loop < 256; ++loop) {
         store::DeviceFile devices{};
         store::ChineseNameFile names{};
@@ -35,7 +35,7 @@ inline void WriteFullProject(const store::ProjectDir& dir) {
                                                       "=M2002=M2003"));
     phrases::PhraseImage image{};
     for (int i = 0; i < 256; ++i)
-        phrases::SetPhrase(image, i, store::Utf8ToGbk("大厅" + std::to_string(i)).value());
+        phrases::SetPhrase(image, i, base::Utf8ToGbk("大厅" + std::to_string(i)).value());
     ASSERT_TRUE(phrases::WritePhraseLibrary(dir, image));
 }
 

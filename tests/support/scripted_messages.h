@@ -11,21 +11,21 @@ namespace velsend::test {
 
 // Stands in for every message box and file dialog in GUI tests: records what
 // would have been shown and answers from a script (No / cancel when it runs out).
-class ScriptedMessages : public ui::MessageService {
+class ScriptedMessages : public gui::kit::MessageService {
   public:
     struct Shown {
         QString text;
         QString caption;
-        ui::MessageIcon icon;
+        gui::kit::MessageIcon icon;
         bool question;
     };
 
     void Message(QWidget*, const QString& text, const QString& caption,
-                 ui::MessageIcon icon) override {
+                 gui::kit::MessageIcon icon) override {
         shown.push_back({text, caption, icon, false});
     }
     bool Question(QWidget*, const QString& text, const QString& caption,
-                  ui::MessageIcon icon) override {
+                  gui::kit::MessageIcon icon) override {
         shown.push_back({text, caption, icon, true});
         if (answers.empty()) return false;
         const bool answer = answers.front();

@@ -51,7 +51,7 @@ using namespace velsend;
 
 struct Shot {
     const char* name;
-    std::function<std::unique_ptr<QWidget>(base::RunState&, ui::MessageService&)> make;
+    std::function<std::unique_ptr<QWidget>(gui::kit::RunState&, gui::kit::MessageService&)> make;
 };
 
 template <typename T, typename... Args>
@@ -62,45 +62,45 @@ std::unique_ptr<QWidget> Make(Args&&... args) {
 const std::vector<Shot>& Shots() {
     static const std::vector<Shot> shots{
         {"main-window",
-         [](base::RunState& s, ui::MessageService& m) { return Make<app::gui::MainFrame>(s, m); }},
-        {"init", [](base::RunState& s,
-                    ui::MessageService& m) { return Make<store::ProjectInitDlg>(s.Project, m); }},
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) { return Make<app::MainFrame>(s, m); }},
+        {"init", [](gui::kit::RunState& s,
+                    gui::kit::MessageService& m) { return Make<gui::store::ProjectInitDlg>(s.Project, m); }},
         {"phrase-editor",
-         [](base::RunState& s, ui::MessageService& m) {
-             return Make<phrases::PhraseEditorDlg>(s.Project, m);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::phrases::PhraseEditorDlg>(s.Project, m);
          }},
         {"init-word",
-         [](base::RunState& s, ui::MessageService& m) {
-             return Make<phrases::PhraseInitDlg>(s.Project, 1, m);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::phrases::PhraseInitDlg>(s.Project, 1, m);
          }},
         {"node-nine",
-         [](base::RunState& s, ui::MessageService& m) {
-             return Make<store::NineByteNodeSetDlg>(s.Node9, s.Project, m);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::store::NineByteNodeSetDlg>(s.Node9, s.Project, m);
          }},
         {"node-ten",
-         [](base::RunState& s, ui::MessageService& m) {
-             return Make<store::TenByteNodeSetDlg>(s.Node10, s.Project, m);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::store::TenByteNodeSetDlg>(s.Node10, s.Project, m);
          }},
         {"project-name",
-         [](base::RunState& s, ui::MessageService& m) {
-             return Make<store::ProjectNameDlg>(s.Project, m);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::store::ProjectNameDlg>(s.Project, m);
          }},
         {"project-details",
-         [](base::RunState& s, ui::MessageService& m) {
-             return Make<store::ProjectInfoDlg>(s.Project, m);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::store::ProjectInfoDlg>(s.Project, m);
          }},
         {"transfer-rules",
-         [](base::RunState& s, ui::MessageService& m) {
-             return Make<burner::TransferRulesDlg>(s.Rules, s.Ports, s.ControllerModel, m);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::burner::TransferRulesDlg>(s.Rules, s.Ports, s.ControllerModel, m);
          }},
         {"logic-settings",
-         [](base::RunState& s, ui::MessageService& m) { return Make<logic::LogicRulesDlg>(s, m); }},
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) { return Make<gui::logic::LogicRulesDlg>(s, m); }},
         {"transfer",
-         [](base::RunState& s, ui::MessageService& m) {
-             return Make<burner::TransferProgressDlg>(burner::TransferKind::SendDevices, s, m);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::burner::TransferProgressDlg>(burner::TransferKind::SendDevices, s, m);
          }},
         {"backup",
-         [](base::RunState& s, ui::MessageService& m) {
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              // Two earlier backups of the chip, one of them cut short.
              const auto folder = burner::ChipBackupFolder(s.Project.Root());
              std::filesystem::create_directories(folder);
@@ -112,115 +112,115 @@ const std::vector<Shot>& Shots() {
              when.tm_mday = 8;
              (void)base::WriteWholeFile(folder / burner::ChipBackupName(s.ControllerModel, when),
                                         std::span(image).first(4096));
-             return Make<burner::ChipCopyDlg>(s, m);
+             return Make<gui::burner::ChipCopyDlg>(s, m);
          }},
         {"device-detail",
-         [](base::RunState& s, ui::MessageService& m) {
-             auto dialog = std::make_unique<devices::DeviceDetailDlg>(s, m);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             auto dialog = std::make_unique<gui::devices::DeviceDetailDlg>(s, m);
              // The demo's first floor, standing on a smoke fan module.
              dialog->AddressEdit()->setText(QStringLiteral("30"));
              Q_EMIT dialog->AddressEdit()->textEdited(QStringLiteral("30"));
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"device-detail-form",
-         [](base::RunState& s, ui::MessageService& m) {
-             auto dialog = std::make_unique<devices::DeviceDetailDlg>(s, m);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             auto dialog = std::make_unique<gui::devices::DeviceDetailDlg>(s, m);
              dialog->GridBox()->setChecked(false);
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"loop-statistics",
-         [](base::RunState& s, ui::MessageService& m) {
-             return Make<loops::LoopStatsDlg>(s, m, 0);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::loops::LoopStatsDlg>(s, m, 0);
          }},
         {"grid-view",
-         [](base::RunState& s, ui::MessageService&) {
-             return Make<loops::LoopGridDlg>(s.Project, 0, nullptr);
+         [](gui::kit::RunState& s, gui::kit::MessageService&) {
+             return Make<gui::loops::LoopGridDlg>(s.Project, 0, nullptr);
          }},
         {"loop-copy",
-         [](base::RunState& s, ui::MessageService& m) {
-             return Make<loops::LoopCopyDlg>(s.Project, m);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::loops::LoopCopyDlg>(s.Project, m);
          }},
         // The first family's device editing: these run under model 1.
         {"class-alarm",
-         [](base::RunState& s, ui::MessageService& m) {
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              s.ControllerModel = 1;
              s.CurrentLoop = 0;
              s.CurrentAddress = 4;  // the kitchen's heat detector
-             return Make<devices::AlarmDeviceDlg>(s, m);
+             return Make<gui::devices::AlarmDeviceDlg>(s, m);
          }},
         {"class-module",
-         [](base::RunState& s, ui::MessageService& m) {
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              s.ControllerModel = 1;
              s.BusDeviceClass = store::kModuleClass;
              s.CurrentLoop = 0;
              s.CurrentAddress = 40;  // the fire pump, started by hand
-             auto dialog = std::make_unique<devices::ModuleDeviceDlg>(s, m);
+             auto dialog = std::make_unique<gui::devices::ModuleDeviceDlg>(s, m);
              dialog->LogicEdit()->setText(QStringLiteral("T00042M00041"));
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"class-module-unlisted-type",
-         [](base::RunState& s, ui::MessageService& m) {
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              s.ControllerModel = 1;
              s.BusDeviceClass = 2;
              s.CurrentLoop = 0;
              s.CurrentAddress = 30;  // the smoke fan: type 25, which has no radio here
-             return Make<devices::ModuleDeviceDlg>(s, m);
+             return Make<gui::devices::ModuleDeviceDlg>(s, m);
          }},
         {"class-zone-display",
-         [](base::RunState& s, ui::MessageService& m) {
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              s.ControllerModel = 1;
              s.CurrentLoop = 0;
              s.CurrentAddress = 20;
-             return Make<devices::ZoneDisplayDeviceDlg>(s, m);
+             return Make<gui::devices::ZoneDisplayDeviceDlg>(s, m);
          }},
         {"device-type",
-         [](base::RunState& s, ui::MessageService& m) {
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              s.ControllerModel = 1;
              s.BusDeviceClass = store::kAlarmClass;
              s.CurrentLoop = 1;
              s.CurrentAddress = 9;
-             return Make<devices::DeviceTypeDlg>(s, m);
+             return Make<gui::devices::DeviceTypeDlg>(s, m);
          }},
         {"quick-set",
-         [](base::RunState& s, ui::MessageService& m) {
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              s.ControllerModel = 1;
              s.QuickSetLoop = 2;
              s.QuickSetClass = 2;
-             return Make<devices::QuickSetDlg>(s, m);
+             return Make<gui::devices::QuickSetDlg>(s, m);
          }},
         {"sd-pack",
-         [](base::RunState&, ui::MessageService&) { return Make<exchange::SdPackDlg>(240); }},
+         [](gui::kit::RunState&, gui::kit::MessageService&) { return Make<gui::exchange::SdPackDlg>(240); }},
         {"sd-import",
-         [](base::RunState&, ui::MessageService&) {
-             return Make<exchange::SdImportDlg>(base::SdFamily::KA);
+         [](gui::kit::RunState&, gui::kit::MessageService&) {
+             return Make<gui::exchange::SdImportDlg>(base::SdFamily::KA);
          }},
         {"sd-import-kbx",
-         [](base::RunState&, ui::MessageService&) {
-             return Make<exchange::SdImportDlg>(base::SdFamily::KBX);
+         [](gui::kit::RunState&, gui::kit::MessageService&) {
+             return Make<gui::exchange::SdImportDlg>(base::SdFamily::KBX);
          }},
         {"velnet-import",
-         [](base::RunState& s, ui::MessageService& m) { return Make<exchange::VelnetImportDlg>(s, m); }},
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) { return Make<gui::exchange::VelnetImportDlg>(s, m); }},
         {"report-preview",
-         [](base::RunState& s, ui::MessageService& m) -> std::unique_ptr<QWidget> {
-             return report::MakeReportPreview(s, m, nullptr);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) -> std::unique_ptr<QWidget> {
+             return gui::report::MakeReportPreview(s, m, nullptr);
          }},
         {"about",
-         [](base::RunState&, ui::MessageService&) {
+         [](gui::kit::RunState&, gui::kit::MessageService&) {
              auto box = std::make_unique<QMessageBox>(QMessageBox::Information,
                                                       QStringLiteral("关于 VelSend"),
-                                                      app::gui::AboutText(), QMessageBox::Ok);
+                                                      app::AboutText(), QMessageBox::Ok);
              return std::unique_ptr<QWidget>(std::move(box));
          }},
         {"file-dialog",
-         [](base::RunState& s, ui::MessageService&) -> std::unique_ptr<QWidget> {
-             return ui::MakeFileDialog(nullptr, QStringLiteral("请选择要导入的Excel表格..."),
+         [](gui::kit::RunState& s, gui::kit::MessageService&) -> std::unique_ptr<QWidget> {
+             return gui::kit::MakeFileDialog(nullptr, QStringLiteral("请选择要导入的Excel表格..."),
                                        QString::fromStdString(s.Project.Root().string()),
                                        QStringLiteral("所有文件 (*)"), QFileDialog::AcceptOpen,
                                        QFileDialog::ExistingFile);
          }},
         {"velnet-progress",
-         [](base::RunState& s, ui::MessageService& m) {
-             return Make<exchange::VelnetImportRunDlg>(s.Project, "/nonexistent", 0, 0, m);
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::exchange::VelnetImportRunDlg>(s.Project, "/nonexistent", 0, 0, m);
          }},
     };
     return shots;
@@ -236,16 +236,16 @@ int main(int argc, char** argv) {
     QDir().mkpath(outDir);
 
     // The windows show the demo project, written next to the pictures.
-    base::RunState state;
+    gui::kit::RunState state;
     state.Project = store::ProjectDir((outDir + QStringLiteral("/demo-project")).toStdString());
-    if (auto written = app::WriteDemoProject(state.Project); !written)
+    if (auto written = demo::WriteDemoProject(state.Project); !written)
         std::fprintf(stderr, "%s\n", written.error().Full().c_str());
     // A fake device tree (VELSEND_DEV_DIR, VELSEND_SYS_TTY_DIR) shows the
     // port list as it looks with adapters plugged in.
     state.Ports = std::getenv("VELSEND_DEV_DIR") != nullptr
                       ? burner::PortList::FromEnvironment()
                       : burner::PortList::FromSpec("/dev/ttyUSB0");
-    ui::WidgetMessageService messages;
+    gui::kit::WidgetMessageService messages;
 
     int failures = 0;
     for (const Shot& shot : Shots()) {

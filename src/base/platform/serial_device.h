@@ -77,5 +77,8 @@ class SerialDevice {
 // SERIALCOMM map on Windows); nullopt where ports are device files to look
 // for instead (POSIX: /dev and sysfs).
 std::optional<std::vector<std::string>> NamedSerialPorts();
+// The system's folder of device files ("/dev" on POSIX; empty on Windows,
+// whose ports are names).
+std::string SystemDeviceFolder();
 
 }  // namespace velsend::platform

@@ -43,12 +43,6 @@ bool StderrIsTerminal();
 // folder `path`; `error` gets the reason when not.
 bool CanWrite(const std::filesystem::path& path, int& error);
 
-// Where serial port lock files go when VELSEND_LOCK_DIR does not say.
-std::filesystem::path DefaultLockFolder();
-// The per-user folder for settings ($XDG_CONFIG_HOME or ~/.config on POSIX,
-// %APPDATA% on Windows), with `app` appended.
-std::filesystem::path SettingsFolder(std::string_view app);
-
 // The program's arguments (without its name) as UTF-8: Windows hands main()
 // the ANSI code page's version, which cannot hold a Chinese folder name.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);

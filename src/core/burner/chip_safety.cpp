@@ -249,6 +249,30 @@ std::string_view NotDoneText(TransferKind kind) {
     return kind == TransferKind::EraseChip ? "没有擦除芯片。" : "没有传送。";
 }
 
+std::string BackupStoppedText(std::string_view notDone) {
+    return "备份已停止，" + std::string(notDone) + "芯片没有改变。";
+}
+
+namespace {
+
+std::string HalfWrittenText(std::string_view what, int stored, int expected) {
+    const std::string w(what);
+    return w + "在中途停止，数据芯片中可能只写入了一部分数据（已确认 " + std::to_string(stored) +
+           "/" + std::to_string(expected) + " 块）。\n请重新" + w +
+           "，以免控制器使用不完整的数据。";
+}
+
+}  // namespace
+
+std::string TransferStoppedText(TransferKind kind, int stored, int expected) {
+    if (kind == TransferKind::EraseChip) return "擦除在中途停止，数据芯片可能只擦除了一部分。\n请重新擦除。";
+    return HalfWrittenText("传送", stored, expected);
+}
+
+std::string RestoreStoppedText(int stored, int expected) {
+    return HalfWrittenText("还原", stored, expected);
+}
+
 GuardedTransfer TransferWithBackup(TransferEngine& engine, const TransferJob& job, bool backupFirst,
                                    TransferObserver& observer, const std::atomic<bool>* cancel) {
     GuardedTransfer done;

@@ -126,4 +126,14 @@ GuardedTransfer TransferWithBackup(TransferEngine& engine, const TransferJob& jo
 // What the transfer would destroy, for BackupFailedText.
 std::string_view NotDoneText(TransferKind kind);
 
+// How a stopped run ended, in the one wording both shells show (the CLI puts
+// which signal stopped it in front).
+// A backup before a write was stopped: "备份已停止，没有传送。芯片没有改变。"
+std::string BackupStoppedText(std::string_view notDone);
+// A transfer stopped half-way, with the blocks the burner confirmed: what may
+// be on the chip and what to do.
+std::string TransferStoppedText(TransferKind kind, int stored, int expected);
+// A restore stopped half-way, likewise.
+std::string RestoreStoppedText(int stored, int expected);
+
 }  // namespace velsend::burner

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/platform/environment.h"
 #include "base/platform/serial_device.h"
 
 namespace velsend::burner {
@@ -39,11 +40,6 @@ std::string ReadLine(const fs::path& file) {
     std::getline(in, line);
     while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
     return line;
-}
-
-std::string EnvOr(const char* name, const char* fallback) {
-    const char* env = std::getenv(name);
-    return env != nullptr && *env != '\0' ? env : fallback;
 }
 
 }  // namespace
@@ -92,10 +88,10 @@ PortIdentity IdentifyPort(const std::string& devicePath, const std::string& devD
 }
 
 PortList PortList::FromEnvironment() {
-    const char* env = std::getenv("VELSEND_PORTS");
-    if (env != nullptr && *env != '\0') return FromSpec(env);
+    const std::string ports = platform::PortsSetting();
+    if (!ports.empty()) return FromSpec(ports);
     if (auto named = platform::NamedSerialPorts()) return FromNames(std::move(*named));
-    return Scan(EnvOr("VELSEND_DEV_DIR", "/dev"), EnvOr("VELSEND_SYS_TTY_DIR", "/sys/class/tty"));
+    return Scan(platform::DeviceFolder(), platform::TtyClassFolder());
 }
 
 PortList PortList::FromSpec(std::string_view colonSeparated) {
@@ -106,7 +102,9 @@ PortList PortList::FromSpec(std::string_view colonSeparated) {
         const std::size_t end = std::min(colonSeparated.find(':', start), colonSeparated.size());
         const auto i = static_cast<std::size_t>(index++);
         list.paths_[i] = std::string(colonSeparated.substr(start, end - start));
-        if (!list.paths_[i].empty()) list.identities_[i] = IdentifyPort(list.paths_[i]);
+        if (!list.paths_[i].empty())
+            list.identities_[i] =
+                IdentifyPort(list.paths_[i], platform::DeviceFolder(), platform::TtyClassFolder());
         start = end + 1;
     }
     return list;
@@ -177,7 +175,9 @@ const std::string& PortList::Path(int index) const {
 
 void PortList::SetPath(int index, std::string path) {
     if (index < 0 || index >= kCount) return;
-    identities_[static_cast<std::size_t>(index)] = path.empty() ? PortIdentity{} : IdentifyPort(path);
+    identities_[static_cast<std::size_t>(index)] =
+        path.empty() ? PortIdentity{}
+                     : IdentifyPort(path, platform::DeviceFolder(), platform::TtyClassFolder());
     paths_[static_cast<std::size_t>(index)] = std::move(path);
     scanned_ = false;
 }

@@ -19,8 +19,8 @@ struct PortIdentity {
 
 // Reads the identity of `devicePath` (a name under `devDir`) from the by-id
 // links under devDir/serial/by-id and the USB attributes under `sysTtyDir`.
-PortIdentity IdentifyPort(const std::string& devicePath, const std::string& devDir = "/dev",
-                          const std::string& sysTtyDir = "/sys/class/tty");
+PortIdentity IdentifyPort(const std::string& devicePath, const std::string& devDir,
+                          const std::string& sysTtyDir);
 
 // The ten port entries the user picks from (COM1..COM10) and the device path
 // each stands for on this machine.
@@ -29,16 +29,15 @@ class PortList {
     static constexpr int kCount = 10;
 
     // VELSEND_PORTS (colon-separated paths) when set, else the ports the
-    // system names (Windows), else the serial devices found under
-    // VELSEND_DEV_DIR and VELSEND_SYS_TTY_DIR (/dev, /sys/class/tty).
+    // system names (Windows), else the serial devices found where
+    // platform::DeviceFolder() and TtyClassFolder() say.
     static PortList FromEnvironment();
     // Ports the system names "COMn": COM1..COM10 take their own entries,
     // higher numbers the entries left free, lowest first.
     static PortList FromNames(std::vector<std::string> names);
     static PortList FromSpec(std::string_view colonSeparated);
     // USB adapters first (ttyUSB, ttyACM), then on-board ports that really exist.
-    static PortList Scan(const std::string& devDir = "/dev",
-                         const std::string& sysTtyDir = "/sys/class/tty");
+    static PortList Scan(const std::string& devDir, const std::string& sysTtyDir);
     // Looks again for the devices of a list that came from a scan, so that an
     // adapter plugged in later shows up; a list set by hand stays as it is.
     void Rescan();

@@ -6,7 +6,9 @@
 #include <map>
 #include <mutex>
 
+#include "base/platform/environment.h"
 #include "base/platform/files.h"
+#include "base/platform/serial_device.h"
 #include "base/platform/system.h"
 
 namespace velsend::burner {
@@ -45,8 +47,7 @@ std::string Holder(std::int64_t pid) {
 }  // namespace
 
 fs::path PortLockFolder() {
-    const char* env = std::getenv("VELSEND_LOCK_DIR");
-    return env != nullptr && *env != '\0' ? fs::path(env) : platform::DefaultLockFolder();
+    return platform::PortLockFolder();
 }
 
 std::string PortLockName(const std::string& devicePath) {
@@ -54,7 +55,7 @@ std::string PortLockName(const std::string& devicePath) {
     fs::path device = fs::canonical(devicePath, ec);
     if (ec) device = fs::path(devicePath).lexically_normal();
     // /dev/pts/3 becomes pts_3: the lock folder is flat.
-    std::string name = device.lexically_relative("/dev").string();
+    std::string name = device.lexically_relative(platform::SystemDeviceFolder()).string();
     if (name.empty() || name.starts_with("..")) name = device.filename().string();
     for (char& c : name) {
         if (c == '/') c = '_';

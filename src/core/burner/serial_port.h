@@ -69,7 +69,6 @@ class SerialPortBase {
     // pseudo-terminal closed). Different from a silent burner: nothing more
     // can come, so waiting for a reply is pointless. Cleared by the next open.
     bool LineGone() const { return lineGone_; }
-    const std::string& DevicePath() const { return path_; }
 
     // Raw mode at `baud`, no flow control, DTR and RTS raised, both queues
     // purged. False when the line settings could not be applied.
@@ -77,7 +76,6 @@ class SerialPortBase {
                    std::uint8_t stopBits);
     // 100 ms between bytes, 10 ms per byte plus 100 ms in all, both ways.
     bool SetTimeouts();
-    const CommTimeouts& Timeouts() const { return timeouts_; }
     // Where the bytes of this port are traced (the process's trace unless
     // set); the trace is flushed when the port closes.
     void SetTrace(SerialTrace& trace) { trace_ = &trace; }

@@ -11,13 +11,13 @@
 #include "core/store/node_records.h"
 #include "core/store/project_info.h"
 
-namespace velsend::app {
+namespace velsend::demo {
 namespace {
 
 using store::DeviceRecord;
 
 std::string Gbk(std::string_view utf8) {
-    return store::Utf8ToGbk(utf8).value_or(std::string());
+    return base::Utf8ToGbk(utf8).value_or(std::string());
 }
 
 DeviceRecord Device(int productClass, int type, int zone, int floor, int room, int phrase,
@@ -118,4 +118,4 @@ base::Result<> WriteDemoProject(const store::ProjectDir& dir) {
     return transaction.Commit();
 }
 
-}  // namespace velsend::app
+}  // namespace velsend::demo

@@ -25,7 +25,7 @@ std::string PhraseTextOf(const store::ProjectDir& dir, int phrase) {
     const auto bytes =
         store::ReadFixed(dir.PathOf(store::ProjectFile::Phrases), phrases::kPhraseSize, 0,
                          static_cast<std::size_t>(phrase) * phrases::kPhraseSize);
-    return std::string(store::TrimTrailingSpaces(store::FieldText(bytes)));
+    return std::string(base::TrimTrailingSpaces(base::FieldText(bytes)));
 }
 
 namespace {
@@ -49,7 +49,7 @@ DeviceForm FormOf(const HeldLoop& held, int address) {
         }
     }
     form.name = std::string(
-        store::TrimTrailingSpaces(store::NameText(held.names[static_cast<std::size_t>(address)])));
+        base::TrimTrailingSpaces(store::NameText(held.names[static_cast<std::size_t>(address)])));
     return form;
 }
 
@@ -119,7 +119,7 @@ std::string DeviceText(const store::DeviceRecord& r, const store::ChineseName& n
     return std::string(r.Installed() ? "开 " : "关 ") + std::string(store::ClassName(r.ProductClass())) +
            " 区域 " + std::to_string(r.Zone) + " 楼层 " + std::to_string(r.Floor) + " 房间 " +
            std::to_string(r.Room) + " 名称“" +
-           store::GbkToUtf8(std::string(store::TrimTrailingSpaces(store::NameText(name)))) + "”";
+           base::GbkToUtf8(std::string(base::TrimTrailingSpaces(store::NameText(name)))) + "”";
 }
 
 }  // namespace

@@ -111,7 +111,6 @@ class DeviceSession {
     // Loop 0, address 0, read from `dir`.
     explicit DeviceSession(store::ProjectDir dir);
 
-    const store::ProjectDir& Dir() const { return dir_; }
     int Loop() const { return held_.loop; }
     int Address() const { return address_; }
     const HeldLoop& Held() const { return held_; }

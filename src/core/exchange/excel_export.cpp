@@ -26,10 +26,10 @@ void ExportPhrases(const store::ProjectDir& dir, Sheet& sheet, ExportSummary& su
     int r = 2;
     for (int i = 0; i < phrases::kPhraseCount; ++i) {
         Step(step);
-        const std::string text(store::TrimTrailingSpaces(phrases::PhraseText(image, i)));
+        const std::string text(base::TrimTrailingSpaces(phrases::PhraseText(image, i)));
         if (text.empty()) continue;
         sheet.Put(r, 1, Cell::Number(i));
-        sheet.Put(r, 2, Cell::Text(store::UpperAscii(text)));
+        sheet.Put(r, 2, Cell::Text(base::UpperAscii(text)));
         ++r;
         ++summary.phrases;
     }
@@ -66,8 +66,8 @@ void ExportDevices(const store::ProjectDir& dir, Sheet& sheet, ExportSummary& su
             sheet.Put(r, 1, Cell::Number(loop * 1000 + a));
             if (auto name = ExportTypeName(d)) sheet.Put(r, 2, Cell::Text(std::move(*name)));
             const std::string text(
-                store::TrimTrailingSpaces(store::NameText(names[static_cast<std::size_t>(a)])));
-            sheet.Put(r, 3, Cell::Text(store::UpperAscii(text)));
+                base::TrimTrailingSpaces(store::NameText(names[static_cast<std::size_t>(a)])));
+            sheet.Put(r, 3, Cell::Text(base::UpperAscii(text)));
             const std::uint8_t fields[] = {d.Zone, d.Floor, d.Room, d.NamePhrase};
             for (int f = 0; f < 4; ++f)
                 if (fields[f] != 0) sheet.Put(r, 4 + f, Cell::Number(fields[f]));

@@ -85,7 +85,7 @@ struct SheetRun {
 };
 
 std::string Quoted(std::string_view gbk) {
-    return "“" + store::GbkToUtf8(gbk) + "”";
+    return "“" + base::GbkToUtf8(gbk) + "”";
 }
 
 // The 16 bytes a text or number cell stores (zeros for anything else).
@@ -173,7 +173,7 @@ void ImportLogic(const SheetRun& run, PendingProject& project, const ExcelImport
         // Cut at a whole character: half a character would reach the panel
         // as a different one.
         if (b.kind == CellKind::Text) {
-            text = std::string(store::FitGbk(b.text, static_cast<std::size_t>(rules.logicTextLimit)));
+            text = std::string(base::FitGbk(b.text, static_cast<std::size_t>(rules.logicTextLimit)));
             run.NoteLossy(r, 2);
             if (HasControlCharacter(text)) run.summary.changed.push_back({run.name, r, "逻辑规则含控制字符", 2});
         }
@@ -212,8 +212,8 @@ void ImportDevices(const SheetRun& run, PendingProject& project, const ExcelImpo
         }
         if (d.StatusByte & 0x40) {
             const Cell& h = run.sheet.Get(r, 8);
-            static const std::string kAuto = store::Utf8ToGbk("自动").value_or("");
-            static const std::string kYes = store::Utf8ToGbk("是").value_or("");
+            static const std::string kAuto = base::Utf8ToGbk("自动").value_or("");
+            static const std::string kYes = base::Utf8ToGbk("是").value_or("");
             if (h.kind == CellKind::Empty || (h.kind == CellKind::Text && h.text != kAuto)) d.ParamByte |= 0x80;
             if (const auto delay = run.sheet.Get(r, 9).Integer()) {
                 if (*delay >= 0 && *delay <= 127)
@@ -253,8 +253,8 @@ std::string ImportSummary::Text(std::size_t maxLines) const {
 base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const Workbook& workbook,
                                            ExcelFamily family, bool englishWorkbook, const StepFn& step) {
     const ExcelImportRules rules = RulesFor(family);
-    const std::string address = store::Utf8ToGbk(kAddressHeader).value_or("");
-    const std::string type = store::Utf8ToGbk(kTypeHeader).value_or("");
+    const std::string address = base::Utf8ToGbk(kAddressHeader).value_or("");
+    const std::string type = base::Utf8ToGbk(kTypeHeader).value_or("");
     // A workbook without a single cell was not read, whatever the reader
     // made of it: that is no import of nothing.
     const bool anything = std::any_of(workbook.sheets.begin(), workbook.sheets.end(),

@@ -49,7 +49,7 @@ struct GbkName {
 std::vector<GbkName> GbkTable(bool ka) {
     std::vector<GbkName> table;
     for (const ExcelTypeName& t : ExcelTypeNames(ka))
-        table.push_back({t, store::Utf8ToGbk(t.name).value_or(std::string())});
+        table.push_back({t, base::Utf8ToGbk(t.name).value_or(std::string())});
     return table;
 }
 
@@ -106,7 +106,7 @@ std::optional<ExcelTypeName> LookupTypeName(std::string_view gbk, bool kaTypeNam
         if (!(w == 1 && gbk[i] == ' ')) key.append(gbk.substr(i, w));
         i += w;
     }
-    key = store::UpperLetters(key);
+    key = base::UpperLetters(key);
     for (const GbkName& n : Table(kaTypeNames))
         if (n.gbk == key) return n.type;
     return std::nullopt;
@@ -144,7 +144,7 @@ std::string PrepareCellText(std::string_view gbk) {
         if (!(w == 1 && gbk[i] == '%')) out.append(gbk.substr(i, w));
         i += w;
     }
-    return store::UpperLetters(out);
+    return base::UpperLetters(out);
 }
 
 bool IsEnglishWorkbook(std::string_view fileName) {

@@ -36,7 +36,7 @@ std::string_view ImportDialogFilter(base::SdFamily family) {
 
 bool HasFamilyPrefix(base::SdFamily family, std::string_view fileName) {
     const std::string_view prefix = LayoutOf(family).namePrefix;
-    const std::string upper = store::UpperAscii(fileName);
+    const std::string upper = base::UpperAscii(fileName);
     return upper.compare(0, prefix.size(), prefix) == 0;
 }
 

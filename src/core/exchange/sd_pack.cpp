@@ -28,7 +28,7 @@ std::vector<std::uint8_t> KbxLogicRecord(std::vector<std::uint8_t> text, std::si
     // Capitals up to the first zero byte; two-byte characters stay as they are.
     const auto zero = std::find(text.begin(), text.end(), std::uint8_t{0});
     const std::string head(text.begin(), zero);
-    const std::string upper = store::UpperAscii(head);
+    const std::string upper = base::UpperAscii(head);
     std::copy(upper.begin(), upper.end(), text.begin());
     return Padded(std::move(text), size, 0xFF);
 }

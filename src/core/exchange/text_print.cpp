@@ -28,7 +28,7 @@ constexpr std::array<std::string_view, 4> kClassTexts{
     "产品类型:多线盘借用地址\t"};
 
 std::string Gbk(std::string_view utf8) {
-    auto gbk = store::Utf8ToGbk(utf8);
+    auto gbk = base::Utf8ToGbk(utf8);
     if (!gbk) throw std::logic_error("label not encodable in GBK");
     return *gbk;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/file_write.h"
+#include "base/platform/environment.h"
 #include "core/exchange/file_batch.h"
 #include "core/exchange/raw_read.h"
 #include "base/gbk.h"
@@ -23,10 +24,10 @@ std::optional<std::vector<std::uint8_t>> ReadSource(const std::filesystem::path&
                                                     const std::string& name, std::size_t size) {
     if (auto bytes = ReadUpTo(folder / name, size)) return bytes;
     std::error_code ec;
-    const std::string wanted = store::UpperAscii(name);
+    const std::string wanted = base::UpperAscii(name);
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
-        if (store::UpperAscii(it->path().filename().string()) == wanted)
+        if (base::UpperAscii(it->path().filename().string()) == wanted)
             return ReadUpTo(it->path(), size);
     }
     return std::nullopt;
@@ -35,8 +36,7 @@ std::optional<std::vector<std::uint8_t>> ReadSource(const std::filesystem::path&
 }  // namespace
 
 std::filesystem::path DefaultVelnetFolder() {
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home && *home ? home : ".") / "DATNET";
+    return platform::DataFolderRoot() / "DATNET";
 }
 
 std::string VelnetFileName(VelnetSource kind, int loop) {

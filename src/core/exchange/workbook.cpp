@@ -197,7 +197,7 @@ Cell Cell::Text(std::string gbk) {
 
 Cell Cell::Utf8(std::string_view utf8) {
     int missing = 0;
-    Cell cell = Text(store::Utf8ToGbkLossy(utf8, &missing));
+    Cell cell = Text(base::Utf8ToGbkLossy(utf8, &missing));
     cell.lossy = missing > 0;
     return cell;
 }
@@ -335,7 +335,7 @@ base::Result<> WriteXlsx(const Workbook& workbook, const std::filesystem::path& 
                 if (cell.kind == CellKind::Number) {
                     e = worksheet_write_number(ws, row, col, cell.number, nullptr);
                 } else if (cell.kind == CellKind::Text) {
-                    const std::string utf8 = store::GbkToUtf8(cell.text);
+                    const std::string utf8 = base::GbkToUtf8(cell.text);
                     lxw_format* format = r == 1 ? bold
                                          : utf8.find('\n') != std::string::npos ? wrap
                                                                                 : nullptr;

@@ -32,7 +32,7 @@ std::string RefusedCharacterNote(std::string_view gbk, bool deviceRule) {
         if (set.find(gbk[i]) != std::string_view::npos) continue;
         std::string name;
         if (byte >= 0x81 && i + 1 < gbk.size()) {
-            name = "“" + store::GbkToUtf8(gbk.substr(i, 2)) + "”";
+            name = "“" + base::GbkToUtf8(gbk.substr(i, 2)) + "”";
         } else if (byte == ' ') {
             name = "“ ”（空格）";
         } else if (byte < 0x20 || byte == 0x7F) {
@@ -40,7 +40,7 @@ std::string RefusedCharacterNote(std::string_view gbk, bool deviceRule) {
             std::snprintf(code, sizeof code, "（控制字符 0x%02X）", byte);
             name = code;
         } else {
-            name = "“" + store::GbkToUtf8(gbk.substr(i, 1)) + "”";
+            name = "“" + base::GbkToUtf8(gbk.substr(i, 1)) + "”";
         }
         return "第 " + std::to_string(position) + " 个字符" + name + "不能用在逻辑中。";
     }
@@ -55,10 +55,10 @@ std::string RefusedCharacterNoteUtf8(std::string_view utf8, bool deviceRule) {
         const std::string_view character = utf8.substr(i, length);
         ++position;
         i += length;
-        if (!store::Utf8ToGbk(character))
+        if (!base::Utf8ToGbk(character))
             return "第 " + std::to_string(position) + " 个字符“" + std::string(character) + "”不能用在逻辑中。";
     }
-    return RefusedCharacterNote(store::Utf8ToGbk(utf8).value_or(std::string()), deviceRule);
+    return RefusedCharacterNote(base::Utf8ToGbk(utf8).value_or(std::string()), deviceRule);
 }
 
 }  // namespace velsend::logic

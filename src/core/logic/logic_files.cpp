@@ -18,13 +18,13 @@ int LogicTextLimit(int controllerModel) {
 
 DeviceLogicRecord MakeDeviceLogicRecord(std::string_view text) {
     DeviceLogicRecord record{};
-    const std::vector<std::uint8_t> field = store::MakeField(text, kDeviceLogicRecordSize);
+    const std::vector<std::uint8_t> field = base::MakeField(text, kDeviceLogicRecordSize);
     std::copy(field.begin(), field.end(), record.begin());
     return record;
 }
 
 std::string ReadLogicRule(const store::ProjectDir& dir, int number) {
-    return store::FieldText(
+    return base::FieldText(
         store::ReadFixed(dir.PathOf(store::ProjectFile::Logic, number), kLogicFileMax));
 }
 
@@ -46,7 +46,7 @@ int DeleteLogicRules(const store::ProjectDir& dir, int capacity) {
 }
 
 std::string ReadDeviceLogic(const store::ProjectDir& dir, int loop, int address) {
-    return store::FieldText(
+    return base::FieldText(
         store::ReadFixed(dir.PathOf(store::ProjectFile::DeviceLogic, loop), kDeviceLogicRecordSize,
                          0, static_cast<std::size_t>(address) * kDeviceLogicRecordSize));
 }

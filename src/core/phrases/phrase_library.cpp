@@ -67,12 +67,12 @@ base::Result<> WritePhrase(const store::ProjectDir& dir, int number, const Phras
 }
 
 std::string PhraseText(const PhraseImage& image, int number) {
-    return store::FieldText(std::span<const std::uint8_t>(image).subspan(
+    return base::FieldText(std::span<const std::uint8_t>(image).subspan(
         static_cast<std::size_t>(number) * kPhraseSize, kPhraseSize));
 }
 
 void SetPhrase(PhraseImage& image, int number, std::string_view gbk) {
-    const auto field = store::MakeField(store::UpperAscii(gbk), kPhraseSize);
+    const auto field = base::MakeField(base::UpperAscii(gbk), kPhraseSize);
     std::copy(field.begin(), field.end(),
               image.begin() + static_cast<std::ptrdiff_t>(number) * kPhraseSize);
 }
@@ -82,7 +82,7 @@ PhraseImage CommonPhrases() {
     for (const CommonRun& run : kCommonRuns) {
         int n = run.first;
         for (std::string_view text : run.texts) {
-            const std::string gbk = store::Utf8ToGbk(text).value_or(std::string());
+            const std::string gbk = base::Utf8ToGbk(text).value_or(std::string());
             std::copy(gbk.begin(), gbk.end(),
                       image.begin() + static_cast<std::ptrdiff_t>(n) * kPhraseSize);
             ++n;

@@ -16,10 +16,10 @@
 namespace velsend::report {
 namespace {
 
-std::string Utf8(const std::string& gbk) { return store::GbkToUtf8(gbk); }
+std::string Utf8(const std::string& gbk) { return base::GbkToUtf8(gbk); }
 
 std::string PhraseCell(const phrases::PhraseImage& image, int number) {
-    const std::string text(store::TrimTrailingSpaces(phrases::PhraseText(image, number)));
+    const std::string text(base::TrimTrailingSpaces(phrases::PhraseText(image, number)));
     return std::to_string(number) + (text.empty() ? "" : " " + Utf8(text));
 }
 
@@ -69,7 +69,7 @@ void ReadRules(const store::ProjectDir& dir, int model, Report& report) {
             for (const DeviceRow& row : section.devices) {
                 const auto* record = bytes.data() + static_cast<std::size_t>(row.address) *
                                                         store::kDeviceLogicRecordSize;
-                const std::string text = store::FieldText(
+                const std::string text = base::FieldText(
                     std::span<const std::uint8_t>(record, store::kDeviceLogicRecordSize));
                 if (!text.empty())
                     report.rules.push_back({"回路 " + std::to_string(section.loop) + " 地址 " +

@@ -88,11 +88,11 @@ base::Result<> WriteLoopFiles(const ProjectDir& dir, int loop, const DeviceFile&
 }
 
 std::string NameText(const ChineseName& name) {
-    return FieldText(name);
+    return base::FieldText(name);
 }
 
 ChineseName MakeName(std::string_view gbk) {
-    const auto field = MakeField(UpperAscii(gbk), kNameSize);
+    const auto field = base::MakeField(base::UpperAscii(gbk), kNameSize);
     ChineseName name{};
     std::copy(field.begin(), field.end(), name.begin());
     return name;

@@ -18,21 +18,21 @@ std::string ReadProjectName(const ProjectDir& dir) {
     const std::filesystem::path path = dir.PathOf(ProjectFile::Info);
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) return {};
-    return FieldText(ReadFixed(path, kInfoFieldSize, ' '));
+    return base::FieldText(ReadFixed(path, kInfoFieldSize, ' '));
 }
 
 base::Result<> WriteProjectName(const ProjectDir& dir, std::string_view gbk) {
     // An unchanged name leaves the file as it is, bytes after the text included.
     if (std::filesystem::exists(dir.PathOf(ProjectFile::Info)) && gbk == ReadProjectName(dir))
         return base::Ok();
-    return base::WriteFileStart(dir.PathOf(ProjectFile::Info), MakeField(gbk, kInfoFieldSize));
+    return base::WriteFileStart(dir.PathOf(ProjectFile::Info), base::MakeField(gbk, kInfoFieldSize));
 }
 
 ProjectInfo ReadProjectInfo(const ProjectDir& dir) {
     const auto bytes = ReadFixed(dir.PathOf(ProjectFile::Info), kInfoSize);
     ProjectInfo info;
     for (int f = 0; f < kInfoFieldCount; ++f) {
-        info[static_cast<std::size_t>(f)] = FieldText(
+        info[static_cast<std::size_t>(f)] = base::FieldText(
             std::span<const std::uint8_t>(bytes).subspan(f * kInfoFieldSize, kInfoFieldSize));
     }
     return info;
@@ -45,10 +45,10 @@ base::Result<> WriteProjectInfo(const ProjectDir& dir, const ProjectInfo& info) 
     for (int f = 0; f < kInfoFieldCount; ++f) {
         const auto old = std::span<const std::uint8_t>(stored).subspan(f * kInfoFieldSize, kInfoFieldSize);
         const std::string& text = info[static_cast<std::size_t>(f)];
-        if (text == FieldText(old)) {
+        if (text == base::FieldText(old)) {
             bytes.insert(bytes.end(), old.begin(), old.end());
         } else {
-            const auto field = MakeField(text, kInfoFieldSize);
+            const auto field = base::MakeField(text, kInfoFieldSize);
             bytes.insert(bytes.end(), field.begin(), field.end());
         }
     }
@@ -64,10 +64,10 @@ base::Result<> SaveProjectInfo(const ProjectDir& dir, ProjectInfo& shown, const 
     std::string clash;
     for (int f = 0; f < kInfoFieldCount; ++f) {
         const auto i = static_cast<std::size_t>(f);
-        onDisk[i] = FieldText(std::span<const std::uint8_t>(*bytes).subspan(f * kInfoFieldSize, kInfoFieldSize));
+        onDisk[i] = base::FieldText(std::span<const std::uint8_t>(*bytes).subspan(f * kInfoFieldSize, kInfoFieldSize));
         if (edited[i] != shown[i] && onDisk[i] != shown[i] && onDisk[i] != edited[i])
-            clash += "\n“" + std::string(InfoFieldLabel(f)) + "”文件中的：" + GbkToUtf8(onDisk[i]) +
-                     "；您改的：" + GbkToUtf8(edited[i]);
+            clash += "\n“" + std::string(InfoFieldLabel(f)) + "”文件中的：" + base::GbkToUtf8(onDisk[i]) +
+                     "；您改的：" + base::GbkToUtf8(edited[i]);
     }
     if (!clash.empty()) {
         shown = onDisk;

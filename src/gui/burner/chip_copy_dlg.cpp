@@ -14,7 +14,9 @@
 #include "gui/kit/qt_text.h"
 #include "gui/kit/run_state.h"
 
-namespace velsend::burner {
+namespace velsend::gui::burner {
+
+using namespace velsend::burner;
 namespace {
 
 const QString kFilter = QStringLiteral("二进制文件(*.bin)");
@@ -22,7 +24,7 @@ const QString kInitialName = QStringLiteral("工程名称.bin");
 
 }  // namespace
 
-ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+ChipCopyDlg::ChipCopyDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),
@@ -34,8 +36,8 @@ ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QW
       restoreListed_(new QPushButton(QStringLiteral("还原所选备份"), this)),
       progress_(new QProgressBar(this)),
       status_(new QLabel(this)),
-      run_(new ui::BackgroundRun(this)),
-      bridge_(new ProgressBridge(this, messages, *run_, progress_, status_)) {
+      run_(new kit::BackgroundRun(this)),
+      bridge_(new kit::ProgressBridge(this, messages, *run_, progress_, status_)) {
     setWindowTitle(QStringLiteral("数据备份"));
     progress_->setRange(0, 100);
     progress_->setValue(0);
@@ -66,7 +68,7 @@ ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QW
     layout->addWidget(verify_, 1, 1);
     layout->addWidget(
         new QLabel(
-            QStringLiteral("最近的芯片备份（工程文件夹的 %1）").arg(ui::Q(kChipBackupFolder)),
+            QStringLiteral("最近的芯片备份（工程文件夹的 %1）").arg(kit::Q(kChipBackupFolder)),
             this),
         2, 0, 1, 2);
     layout->addWidget(list_, 3, 0, 1, 2);
@@ -84,7 +86,7 @@ ChipCopyDlg::ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QW
     });
     connect(list_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { restoreListed_->setEnabled(item && !Running()); });
-    connect(run_, &ui::BackgroundRun::Finished, this, &ChipCopyDlg::OnWorkerDone);
+    connect(run_, &kit::BackgroundRun::Finished, this, &ChipCopyDlg::OnWorkerDone);
     FillBackupList();
 }
 
@@ -104,10 +106,10 @@ void ChipCopyDlg::FillBackupList() {
         const ChipBackupEntry& e = entries[i];
         auto* item = new QTreeWidgetItem(
             list_,
-            {ui::Q(e.when), e.model.empty() ? QStringLiteral("?") : ui::Q(e.model),
+            {kit::Q(e.when), e.model.empty() ? QStringLiteral("?") : kit::Q(e.model),
              QString::number(e.size), e.complete ? QStringLiteral("是") : QStringLiteral("否")});
-        item->setData(0, Qt::UserRole, QString::fromStdString(e.file.string()));
-        item->setToolTip(0, QString::fromStdString(e.file.filename().string()));
+        item->setData(0, Qt::UserRole, kit::QPath(e.file));
+        item->setToolTip(0, kit::QPath(e.file.filename()));
     }
     for (int column = 0; column < list_->columnCount(); ++column)
         list_->resizeColumnToContents(column);
@@ -125,8 +127,8 @@ void ChipCopyDlg::Run(Work work, QString file) {
     messages_.SetPromptParent(this);
     state_.Ports.Rescan();
     const std::optional<ChipCopyJob> prepared =
-        PrepareChipCopy(state_, work == Work::Backup ? ChipCopyKind::Backup : ChipCopyKind::Restore,
-                        file.toStdString(), messages_);
+        session::PrepareRunChipCopy(state_, work == Work::Backup ? ChipCopyKind::Backup : ChipCopyKind::Restore,
+                        kit::StdPath(file), messages_);
     if (!prepared) return;
     const ChipCopyJob job = *prepared;
     // Nothing of the last run stays on screen to be taken for this one.
@@ -136,9 +138,9 @@ void ChipCopyDlg::Run(Work work, QString file) {
         // A file that is no image of this chip is refused before any question.
         ChipCopyResult refused;
         if (!LoadChipImage(job, refused)) {
-            status_->setText(ui::Q(refused.message).section(QLatin1Char('\n'), 0, 0));
-            messages_.Message(this, ui::Q(refused.message), ui::MessageService::AppTitle(),
-                              ui::MessageIcon::Critical);
+            status_->setText(kit::Q(refused.message).section(QLatin1Char('\n'), 0, 0));
+            messages_.Message(this, kit::Q(refused.message), kit::MessageService::AppTitle(),
+                              kit::MessageIcon::Critical);
             return;
         }
     }
@@ -146,8 +148,8 @@ void ChipCopyDlg::Run(Work work, QString file) {
     if (work == Work::Restore) {
         // Asked once per restore, with the time the backup adds.
         steps.backupFirst = messages_.Question(
-            this, ui::Q(BackupQuestion(kRestoreBackupQuestion, job.model, job.baud)),
-            ui::MessageService::AppTitle(), ui::MessageIcon::Question);
+            this, kit::Q(BackupQuestion(kRestoreBackupQuestion, job.model, job.baud)),
+            kit::MessageService::AppTitle(), kit::MessageIcon::Question);
         steps.verifyAfter = verifyAfter_->isChecked();
         steps.projectRoot = state_.Project.Root();
     }
@@ -156,6 +158,7 @@ void ChipCopyDlg::Run(Work work, QString file) {
                        static_cast<QWidget*>(verify_), static_cast<QWidget*>(restoreListed_)})
         w->setEnabled(false);
     work_ = work;
+    model_ = job.model;
     result_ = {};
     restoreSteps_.reset();
     verifyResult_.reset();
@@ -185,36 +188,37 @@ void ChipCopyDlg::OnWorkerDone() {
     for (QWidget* w : {static_cast<QWidget*>(backup_), static_cast<QWidget*>(restore_),
                        static_cast<QWidget*>(verify_)})
         w->setEnabled(true);
-    const QString title = ui::MessageService::AppTitle();
-    auto show = [&](const std::string& text, ui::MessageIcon icon) {
-        if (!text.empty()) messages_.Message(this, ui::Q(text), title, icon);
+    const QString title = kit::MessageService::AppTitle();
+    auto show = [&](const std::string& text, kit::MessageIcon icon) {
+        if (!text.empty()) messages_.Message(this, kit::Q(text), title, icon);
     };
     if (work_ == Work::Backup) {
-        show(result_.message, result_.handIcon ? ui::MessageIcon::Critical : ui::MessageIcon::None);
+        show(result_.message, result_.handIcon ? kit::MessageIcon::Critical : kit::MessageIcon::None);
     } else if (work_ == Work::Verify) {
         if (verifyResult_->outcome != VerifyOutcome::Cancelled) {
-            status_->setText(ui::Q(verifyResult_->Same() ? kVerifyPassed : "校验失败！"));
+            status_->setText(kit::Q(verifyResult_->Same() ? kVerifyPassed : "校验失败！"));
             show(verifyResult_->message,
-                 verifyResult_->Same() ? ui::MessageIcon::Information : ui::MessageIcon::Critical);
+                 verifyResult_->Same() ? kit::MessageIcon::Information : kit::MessageIcon::Critical);
         }
     } else {
         const GuardedRestore& done = *restoreSteps_;
         if (done.restore && done.restore->outcome == ChipCopyOutcome::Cancelled) {
-            status_->setText(ui::Q(kRestoreStopped));
-            show(std::string(kRestoreStoppedMessage), ui::MessageIcon::Warning);
+            status_->setText(kit::Q(kRestoreStopped));
+            show(RestoreStoppedText(result_.blocks, ChipBlockCount(model_)),
+                 kit::MessageIcon::Warning);
         } else if (done.Succeeded()) {
             // A restore says how it ended where the user looks, not only in a box.
             status_->setText(QStringLiteral("还原完成：%1 块已写入芯片。").arg(result_.blocks));
             if (done.verify) {
-                status_->setText(status_->text() + ui::Q(kVerifyPassed));
-                show(std::string(kVerifyPassed), ui::MessageIcon::Information);
+                status_->setText(status_->text() + kit::Q(kVerifyPassed));
+                show(std::string(kVerifyPassed), kit::MessageIcon::Information);
             }
         } else if (!done.Cancelled()) {
             status_->setText(done.verify ? QStringLiteral("校验失败！")
-                                         : ui::Q(done.FailureText()).section(QLatin1Char('\n'), 0, 0));
+                                         : kit::Q(done.FailureText()).section(QLatin1Char('\n'), 0, 0));
             const bool plainBlockError = done.restore && !done.verify && !result_.handIcon;
             show(done.FailureText(),
-                 plainBlockError ? ui::MessageIcon::None : ui::MessageIcon::Critical);
+                 plainBlockError ? kit::MessageIcon::None : kit::MessageIcon::Critical);
         }
     }
     FillBackupList();
@@ -232,4 +236,4 @@ void ChipCopyDlg::reject() {
     QDialog::reject();
 }
 
-}  // namespace velsend::burner
+}  // namespace velsend::gui::burner

@@ -12,22 +12,20 @@ class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 
-namespace velsend::base {
-struct RunState;
-}
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class BackgroundRun;
 class MessageService;
-}  // namespace velsend::ui
-
-namespace velsend::burner {
-
 class ProgressBridge;
+struct RunState;
+}  // namespace velsend::gui::kit
+
+namespace velsend::gui::burner {
+
+using namespace velsend::burner;
+
 
 // Status line and message after a restore the user stopped midway.
 inline constexpr std::string_view kRestoreStopped = "还原已停止，数据芯片中可能只有部分数据！";
-inline constexpr std::string_view kRestoreStoppedMessage =
-    "还原在中途停止，数据芯片中可能只写入了一部分数据。\n请重新还原，以免控制器使用不完整的数据。";
 
 // "数据备份": copies the chip into a file or a file back onto the chip. A
 // restore first offers a backup of the chip into the project's chip-backups/
@@ -42,7 +40,7 @@ class ChipCopyDlg : public QDialog {
     // Backups the list shows.
     static constexpr int kListedBackups = 5;
 
-    ChipCopyDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ChipCopyDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
     ~ChipCopyDlg() override;
 
     QPushButton* BackupButton() const { return backup_; }
@@ -56,7 +54,6 @@ class ChipCopyDlg : public QDialog {
     bool Running() const;
     const ChipCopyResult& LastResult() const { return result_; }
     // The last restore's steps and the last verify (button or after a restore).
-    const std::optional<GuardedRestore>& LastRestore() const { return restoreSteps_; }
     const std::optional<VerifyResult>& LastVerify() const { return verifyResult_; }
 
     void reject() override;
@@ -70,8 +67,8 @@ class ChipCopyDlg : public QDialog {
     void OnWorkerDone();
     void FillBackupList();
 
-    base::RunState& state_;
-    ui::MessageService& messages_;
+    kit::RunState& state_;
+    kit::MessageService& messages_;
     QPushButton* backup_;
     QPushButton* restore_;
     QPushButton* verify_;
@@ -80,14 +77,15 @@ class ChipCopyDlg : public QDialog {
     QPushButton* restoreListed_;
     QProgressBar* progress_;
     QLabel* status_;
-    ui::BackgroundRun* run_;
-    ProgressBridge* bridge_;
+    kit::BackgroundRun* run_;
+    kit::ProgressBridge* bridge_;
     bool closePending_ = false;
     Work work_ = Work::Backup;
+    int model_ = 0;  // the model of the chip being copied
     ChipCopyPort port_;
     ChipCopyResult result_;
     std::optional<GuardedRestore> restoreSteps_;
     std::optional<VerifyResult> verifyResult_;
 };
 
-}  // namespace velsend::burner
+}  // namespace velsend::gui::burner

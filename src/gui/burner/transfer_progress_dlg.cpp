@@ -13,9 +13,11 @@
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::burner {
+namespace velsend::gui::burner {
 
-TransferProgressDlg::TransferProgressDlg(TransferKind kind, base::RunState& state, ui::MessageService& messages, QWidget* parent)
+using namespace velsend::burner;
+
+TransferProgressDlg::TransferProgressDlg(TransferKind kind, kit::RunState& state, kit::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       kind_(kind),
       state_(state),
@@ -24,10 +26,10 @@ TransferProgressDlg::TransferProgressDlg(TransferKind kind, base::RunState& stat
       finish_(new QPushButton(QStringLiteral("完成"), this)),
       cancel_(new QPushButton(QStringLiteral("取消"), this)),
       progress_(new QProgressBar(this)),
-      status_(new QLabel(ui::Q(TextsOf(kind).initial), this)),
+      status_(new QLabel(kit::Q(TextsOf(kind).initial), this)),
       stage_(new QLabel(this)),
-      run_(new ui::BackgroundRun(this)),
-      bridge_(new ProgressBridge(this, messages, *run_, progress_, status_)) {
+      run_(new kit::BackgroundRun(this)),
+      bridge_(new kit::ProgressBridge(this, messages, *run_, progress_, status_)) {
     setWindowTitle(QStringLiteral("进度显示"));
     finish_->setEnabled(false);
     progress_->setRange(0, 100);
@@ -53,7 +55,7 @@ TransferProgressDlg::TransferProgressDlg(TransferKind kind, base::RunState& stat
     connect(start_, &QPushButton::clicked, this, &TransferProgressDlg::OnStart);
     connect(finish_, &QPushButton::clicked, this, &TransferProgressDlg::accept);
     connect(cancel_, &QPushButton::clicked, this, &TransferProgressDlg::reject);
-    connect(run_, &ui::BackgroundRun::Finished, this, &TransferProgressDlg::OnWorkerDone);
+    connect(run_, &kit::BackgroundRun::Finished, this, &TransferProgressDlg::OnWorkerDone);
 }
 
 TransferProgressDlg::~TransferProgressDlg() {
@@ -71,15 +73,15 @@ void TransferProgressDlg::OnStart() {
     state_.Ports.Rescan();
     node9_ = state_.Node9;
     node10_ = state_.Node10;
-    const TransferJob job = base::MakeTransferJob(state_, kind_, &node9_, &node10_);
+    const TransferJob job = session::MakeTransferJob(state_, kind_, &node9_, &node10_);
     // An erase asks once whether to keep the chip's content first; the rules
     // may ask for a backup before every transfer.
     const bool backupFirst =
         kind_ == TransferKind::EraseChip
             ? messages_.Question(this,
-                                 ui::Q(BackupQuestion(kEraseBackupQuestion, job.model,
+                                 kit::Q(BackupQuestion(kEraseBackupQuestion, job.model,
                                                       job.rules.BaudRate)),
-                                 ui::MessageService::AppTitle(), ui::MessageIcon::Question)
+                                 kit::MessageService::AppTitle(), kit::MessageIcon::Question)
             : state_.Rules.BackupFirst;
 
     start_->setEnabled(false);
@@ -99,17 +101,16 @@ void TransferProgressDlg::OnWorkerDone() {
     state_.Node9 = node9_;
     state_.Node10 = node10_;
     // The result decides what stays on screen.
-    status_->setText(ui::Q(result_.status));
+    status_->setText(kit::Q(result_.status));
     start_->setEnabled(true);
     if (backup_ && !backup_->Done()) {
         // Nothing was sent: say why the backup failed, or that it was stopped.
         result_.outcome = TransferOutcome::Failure;
         if (backup_->copy.outcome == ChipCopyOutcome::Cancelled) {
-            status_->setText(QStringLiteral("备份已停止，") + ui::Q(NotDoneText(kind_)) +
-                             QStringLiteral("芯片没有改变。"));
+            status_->setText(kit::Q(BackupStoppedText(NotDoneText(kind_))));
         } else {
-            messages_.Message(this, ui::Q(BackupFailedText(NotDoneText(kind_), backup_->copy)),
-                              ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+            messages_.Message(this, kit::Q(BackupFailedText(NotDoneText(kind_), backup_->copy)),
+                              kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
         }
     }
     if (result_.Succeeded()) {
@@ -117,9 +118,12 @@ void TransferProgressDlg::OnWorkerDone() {
         finish_->setFocus();
     }
     if (result_.outcome == TransferOutcome::Cancelled) {
-        status_->setText(ui::Q(kTransferStopped));
-        messages_.Message(this, ui::Q(kTransferStoppedMessage), ui::MessageService::AppTitle(),
-                          ui::MessageIcon::Warning);
+        status_->setText(kit::Q(kTransferStopped));
+        messages_.Message(this,
+                          kit::Q(TransferStoppedText(kind_, result_.blocksStored,
+                                                     result_.blocksExpected)),
+                          kit::MessageService::AppTitle(),
+                          kit::MessageIcon::Warning);
     }
     Q_EMIT TransferFinished();
     if (pendingClose_ == QDialog::Accepted) accept();
@@ -147,4 +151,4 @@ void TransferProgressDlg::reject() {
     QDialog::reject();
 }
 
-}  // namespace velsend::burner
+}  // namespace velsend::gui::burner

@@ -12,22 +12,20 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-namespace velsend::base {
-struct RunState;
-}
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class BackgroundRun;
 class MessageService;
-}  // namespace velsend::ui
-
-namespace velsend::burner {
-
 class ProgressBridge;
+struct RunState;
+}  // namespace velsend::gui::kit
+
+namespace velsend::gui::burner {
+
+using namespace velsend::burner;
+
 
 // Status line and message after a transfer the user stopped midway.
 inline constexpr std::string_view kTransferStopped = "传送已停止，数据芯片中可能只有部分数据！";
-inline constexpr std::string_view kTransferStoppedMessage =
-    "传送在中途停止，数据芯片中可能只写入了一部分数据。\n请重新传送，以免控制器使用不完整的数据。";
 
 // "进度显示": runs the transfer of `kind`. The transfer
 // runs on a worker thread so that the window keeps painting; the dialog
@@ -36,7 +34,7 @@ inline constexpr std::string_view kTransferStoppedMessage =
 class TransferProgressDlg : public QDialog {
     Q_OBJECT
   public:
-    TransferProgressDlg(TransferKind kind, base::RunState& state, ui::MessageService& messages,
+    TransferProgressDlg(TransferKind kind, kit::RunState& state, kit::MessageService& messages,
                         QWidget* parent = nullptr);
     ~TransferProgressDlg() override;
 
@@ -47,7 +45,7 @@ class TransferProgressDlg : public QDialog {
     QLabel* Status() const { return status_; }
     QLabel* StageLine() const { return stage_; }
     bool Running() const;
-    const ProgressBridge& Bridge() const { return *bridge_; }
+    const kit::ProgressBridge& Bridge() const { return *bridge_; }
     const TransferResult& LastResult() const { return result_; }
     const std::optional<SafetyBackup>& LastBackup() const { return backup_; }
 
@@ -62,23 +60,23 @@ class TransferProgressDlg : public QDialog {
     void OnWorkerDone();
 
     TransferKind kind_;
-    base::RunState& state_;
-    ui::MessageService& messages_;
+    kit::RunState& state_;
+    kit::MessageService& messages_;
     QPushButton* start_;
     QPushButton* finish_;
     QPushButton* cancel_;
     QProgressBar* progress_;
     QLabel* status_;
     QLabel* stage_;  // "回路 3 / 8", the overall share and the time left
-    ui::BackgroundRun* run_;
-    ProgressBridge* bridge_;
+    kit::BackgroundRun* run_;
+    kit::ProgressBridge* bridge_;
     int pendingClose_ = -1;  // the result to close with once the worker ends
     TransferResult result_;
     std::optional<SafetyBackup> backup_;  // the backup before the transfer, when one ran
     // The worker's own copies of the node records; they go back to the
     // run-time state once the worker has ended.
-    store::NineByteNodeRecord node9_;
-    store::TenByteNodeRecord node10_;
+    velsend::store::NineByteNodeRecord node9_;
+    velsend::store::TenByteNodeRecord node10_;
 };
 
-}  // namespace velsend::burner
+}  // namespace velsend::gui::burner

@@ -17,7 +17,9 @@
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::burner {
+namespace velsend::gui::burner {
+
+using namespace velsend::burner;
 namespace {
 
 constexpr std::uint32_t kLogicMax = 1023;
@@ -33,8 +35,8 @@ QGroupBox* RangeGroup(const QString& title, QWidget* first, QWidget* last, QWidg
 
 }  // namespace
 
-TransferRulesDlg::TransferRulesDlg(TransferRules& rules, burner::PortList& ports, int controllerModel,
-                 ui::MessageService& messages, QWidget* parent)
+TransferRulesDlg::TransferRulesDlg(TransferRules& rules, velsend::burner::PortList& ports, int controllerModel,
+                 kit::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       rules_(rules),
       ports_(ports),
@@ -42,15 +44,15 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, burner::PortList& ports
       port_(new QComboBox(this)),
       refresh_(new QPushButton(QStringLiteral("刷新"), this)),
       speed_(new QComboBox(this)),
-      firstLogic_(new ui::NumberEdit(this, 10)),
-      lastLogic_(new ui::NumberEdit(this, 10)),
-      firstLoop_(new ui::NumberEdit(this)),
-      lastLoop_(new ui::NumberEdit(this)),
-      firstAddress_(new ui::NumberEdit(this)),
-      lastAddress_(new ui::NumberEdit(this)),
-      firstPhrase_(new ui::NumberEdit(this)),
-      lastPhrase_(new ui::NumberEdit(this)),
-      delay_(new ui::NumberEdit(this)),
+      firstLogic_(new kit::NumberEdit(this, 10)),
+      lastLogic_(new kit::NumberEdit(this, 10)),
+      firstLoop_(new kit::NumberEdit(this)),
+      lastLoop_(new kit::NumberEdit(this)),
+      firstAddress_(new kit::NumberEdit(this)),
+      lastAddress_(new kit::NumberEdit(this)),
+      firstPhrase_(new kit::NumberEdit(this)),
+      lastPhrase_(new kit::NumberEdit(this)),
+      delay_(new kit::NumberEdit(this)),
       backupFirst_(new QCheckBox(this)),
       model_(controllerModel) {
     setWindowTitle(QStringLiteral("数据传送规则设置"));
@@ -142,8 +144,8 @@ void TransferRulesDlg::ShowBackupTime() {
     // The time it adds is said before the user opts in.
     backupFirst_->setText(
         QStringLiteral("每次传送前先备份芯片内容到工程文件夹的 %1（每次%2）")
-            .arg(ui::Q(kChipBackupFolder),
-                 ui::Q(ChipReadTimeText(model_, TransferRules::BaudRateFor(speed_->currentIndex())))));
+            .arg(kit::Q(kChipBackupFolder),
+                 kit::Q(ChipReadTimeText(model_, TransferRules::BaudRateFor(speed_->currentIndex())))));
 }
 
 void TransferRulesDlg::FillPorts() {
@@ -152,13 +154,13 @@ void TransferRulesDlg::FillPorts() {
     const int remembered = !identity.empty()                     ? ports_.Find(identity)
                            : ports_.Path(rules_.PortIndex).empty() ? -1
                                                                    : rules_.PortIndex;
-    for (int i = 0; i < burner::PortList::kCount; ++i) {
-        if (!ports_.Path(i).empty()) port_->addItem(ui::Q(ports_.Label(i)), i);
+    for (int i = 0; i < velsend::burner::PortList::kCount; ++i) {
+        if (!ports_.Path(i).empty()) port_->addItem(kit::Q(ports_.Label(i)), i);
     }
     if (remembered < 0 && (!identity.empty() || port_->count() > 0)) {
         // Said plainly, instead of showing whatever has its number now.
         const QString com = QStringLiteral("COM%1").arg(rules_.PortIndex + 1);
-        port_->insertItem(0, (identity.empty() ? com : com + QStringLiteral("  ") + ui::Q(identity)) +
+        port_->insertItem(0, (identity.empty() ? com : com + QStringLiteral("  ") + kit::Q(identity)) +
                                  QStringLiteral("（未连接）"),
                           -1);
     }
@@ -195,4 +197,4 @@ void TransferRulesDlg::accept() {
     if (form_.Save()) QDialog::accept();
 }
 
-}  // namespace velsend::burner
+}  // namespace velsend::gui::burner

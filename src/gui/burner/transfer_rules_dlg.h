@@ -11,12 +11,14 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
 class NumberEdit;
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
 
-namespace velsend::burner {
+namespace velsend::gui::burner {
+
+using namespace velsend::burner;
 
 // "数据传送规则设置". Every valid change takes effect at once, so leaving with
 // "取消" keeps what was changed. The port list shows the serial devices that
@@ -24,21 +26,16 @@ namespace velsend::burner {
 class TransferRulesDlg : public QDialog {
     Q_OBJECT
   public:
-    TransferRulesDlg(TransferRules& rules, burner::PortList& ports, int controllerModel,
-            ui::MessageService& messages, QWidget* parent = nullptr);
+    TransferRulesDlg(TransferRules& rules, velsend::burner::PortList& ports, int controllerModel,
+            kit::MessageService& messages, QWidget* parent = nullptr);
 
     QComboBox* PortList() const { return port_; }
     QPushButton* RefreshButton() const { return refresh_; }
     QComboBox* SpeedList() const { return speed_; }
-    ui::NumberEdit* FirstLogicEdit() const { return firstLogic_; }
-    ui::NumberEdit* LastLogicEdit() const { return lastLogic_; }
-    ui::NumberEdit* FirstLoopEdit() const { return firstLoop_; }
-    ui::NumberEdit* LastLoopEdit() const { return lastLoop_; }
-    ui::NumberEdit* FirstAddressEdit() const { return firstAddress_; }
-    ui::NumberEdit* LastAddressEdit() const { return lastAddress_; }
-    ui::NumberEdit* FirstPhraseEdit() const { return firstPhrase_; }
-    ui::NumberEdit* LastPhraseEdit() const { return lastPhrase_; }
-    ui::NumberEdit* DelayEdit() const { return delay_; }
+    kit::NumberEdit* FirstLogicEdit() const { return firstLogic_; }
+    kit::NumberEdit* LastLogicEdit() const { return lastLogic_; }
+    kit::NumberEdit* LastLoopEdit() const { return lastLoop_; }
+    kit::NumberEdit* DelayEdit() const { return delay_; }
     QCheckBox* BackupFirstBox() const { return backupFirst_; }
 
     void accept() override;
@@ -58,23 +55,23 @@ class TransferRulesDlg : public QDialog {
     };
 
     TransferRules& rules_;
-    burner::PortList& ports_;
+    velsend::burner::PortList& ports_;
     Copy copy_;
-    ui::Form form_;
+    kit::Form form_;
     QComboBox* port_;
     QPushButton* refresh_;
     QComboBox* speed_;
-    ui::NumberEdit* firstLogic_;
-    ui::NumberEdit* lastLogic_;
-    ui::NumberEdit* firstLoop_;
-    ui::NumberEdit* lastLoop_;
-    ui::NumberEdit* firstAddress_;
-    ui::NumberEdit* lastAddress_;
-    ui::NumberEdit* firstPhrase_;
-    ui::NumberEdit* lastPhrase_;
-    ui::NumberEdit* delay_;
+    kit::NumberEdit* firstLogic_;
+    kit::NumberEdit* lastLogic_;
+    kit::NumberEdit* firstLoop_;
+    kit::NumberEdit* lastLoop_;
+    kit::NumberEdit* firstAddress_;
+    kit::NumberEdit* lastAddress_;
+    kit::NumberEdit* firstPhrase_;
+    kit::NumberEdit* lastPhrase_;
+    kit::NumberEdit* delay_;
     QCheckBox* backupFirst_;
     int model_;
 };
 
-}  // namespace velsend::burner
+}  // namespace velsend::gui::burner

@@ -20,13 +20,15 @@
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::devices {
+namespace velsend::gui::devices {
+
+using namespace velsend::devices;
 namespace {
 
 constexpr int kNumberWidth = 44;
 
-ui::NumberEdit* NumberIn(QWidget* parent, const char* name) {
-    auto* edit = new ui::NumberEdit(parent);
+kit::NumberEdit* NumberIn(QWidget* parent, const char* name) {
+    auto* edit = new kit::NumberEdit(parent);
     edit->setFixedWidth(kNumberWidth);
     edit->setObjectName(QString::fromLatin1(name));
     return edit;
@@ -45,20 +47,20 @@ QGroupBox* Group(const QString& title, QWidget* parent) {
 
 // The alarm dialog labels code 15 "其它设备", as the module dialog does.
 QString AlarmRadioLabel(int code) {
-    return code == 15 ? QStringLiteral("其它设备") : ui::Q(store::AlarmTypeName(code));
+    return code == 15 ? QStringLiteral("其它设备") : kit::Q(velsend::store::AlarmTypeName(code));
 }
 
 }  // namespace
 
-ClassDeviceDlg::ClassDeviceDlg(ClassDialog kind, base::RunState& state,
-                               ui::MessageService& messages, QWidget* parent)
+ClassDeviceDlg::ClassDeviceDlg(ClassDialog kind, kit::RunState& state,
+                               kit::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),
       session_(state.Project, kind, state.CurrentLoop, state.CurrentAddress),
       loopValue_(session_.Loop()),
       addressValue_(session_.Address()),
-      logicText_(ui::Q(session_.Form().logic)),
+      logicText_(kit::Q(session_.Form().logic)),
       logicShown_(logicText_) {
     Build();
     ShowForm();
@@ -68,23 +70,23 @@ ClassDeviceDlg::ClassDeviceDlg(ClassDialog kind, base::RunState& state,
 
 ClassDeviceDlg::~ClassDeviceDlg() = default;
 
-AlarmDeviceDlg::AlarmDeviceDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+AlarmDeviceDlg::AlarmDeviceDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent)
     : ClassDeviceDlg(ClassDialog::Alarm, state, messages, parent) {
     setWindowTitle(QStringLiteral("报警类总线设备"));
 }
 
-ModuleDeviceDlg::ModuleDeviceDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+ModuleDeviceDlg::ModuleDeviceDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent)
     : ClassDeviceDlg(ClassDialog::Module, state, messages, parent) {
     setWindowTitle(QStringLiteral("控制类总线设备"));
 }
 
-ZoneDisplayDeviceDlg::ZoneDisplayDeviceDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+ZoneDisplayDeviceDlg::ZoneDisplayDeviceDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent)
     : ClassDeviceDlg(ClassDialog::ZoneDisplay, state, messages, parent) {
     setWindowTitle(QStringLiteral("楼层显示器"));
 }
 
-std::unique_ptr<ClassDeviceDlg> MakeClassDeviceDlg(base::RunState& state,
-                                                   ui::MessageService& messages, QWidget* parent) {
+std::unique_ptr<ClassDeviceDlg> MakeClassDeviceDlg(kit::RunState& state,
+                                                   kit::MessageService& messages, QWidget* parent) {
     switch (ClassDialogFor(state.BusDeviceClass)) {
         case ClassDialog::Alarm:
             return std::make_unique<AlarmDeviceDlg>(state, messages, parent);
@@ -171,7 +173,7 @@ void ClassDeviceDlg::Build() {
     placeGrid->addWidget(phrase_, 1, 1);
     placeGrid->addWidget(phraseText_, 1, 2);
     if (!module) {
-        name_ = new ui::GbkLineEdit(place, static_cast<int>(store::kNameSize));
+        name_ = new kit::GbkLineEdit(place, static_cast<int>(velsend::store::kNameSize));
         name_->setObjectName(QStringLiteral("name"));
         placeGrid->addWidget(name_, 1, 3);
         // The first family's controllers show no Chinese names; the stored
@@ -180,7 +182,7 @@ void ClassDeviceDlg::Build() {
     } else {
         logic_ = new QLineEdit(place);
         logic_->setObjectName(QStringLiteral("logic"));
-        logic_->setMaxLength(static_cast<int>(logic::kDeviceLogicRecordSize));
+        logic_->setMaxLength(static_cast<int>(velsend::logic::kDeviceLogicRecordSize));
         logic_->setMinimumWidth(320);
         placeGrid->addWidget(new QLabel(QStringLiteral("逻辑"), place), 2, 0);
         placeGrid->addWidget(logic_, 2, 1, 1, 3);
@@ -196,10 +198,10 @@ void ClassDeviceDlg::Build() {
         typeGrid->setVerticalSpacing(2);
         types_ = new QButtonGroup(this);
         types_->setObjectName(QStringLiteral("type"));
-        const int count = module ? store::kOldModuleTypeCount : store::kAlarmTypeCount;
+        const int count = module ? velsend::store::kOldModuleTypeCount : velsend::store::kAlarmTypeCount;
         const int rows = module ? 4 : 7;
         for (int t = 0; t < count; ++t) {
-            const QString label = module ? ui::Q(store::OldModuleTypeName(t)) : AlarmRadioLabel(t);
+            const QString label = module ? kit::Q(velsend::store::OldModuleTypeName(t)) : AlarmRadioLabel(t);
             typeGrid->addWidget(AddRadio(types_, t, label, typeBox), t % rows, t / rows);
         }
         // A stored type without a radio is shown as its number and written
@@ -211,12 +213,12 @@ void ClassDeviceDlg::Build() {
         layout->addWidget(typeBox);
     }
 
-    const ui::DialogButtons buttons = ui::MakeOkCancel(this);
+    const kit::DialogButtons buttons = kit::MakeOkCancel(this);
     ok_ = buttons.ok;
     layout->addLayout(buttons.row);
 
     // Every change is checked at once; values are taken over only when valid.
-    form_ = std::make_unique<ui::Form>(this, messages_);
+    form_ = std::make_unique<kit::Form>(this, messages_);
     DeviceForm& f = session_.EditForm().device;
     form_->AddByte(loop_, &loopValue_);
     form_->AddByte(address_, &addressValue_);
@@ -226,7 +228,7 @@ void ClassDeviceDlg::Build() {
     form_->AddByte(room_, &f.room);
     form_->AddByte(phrase_, &f.phrase);
     if (logic_)
-        form_->AddText(logic_, &logicText_, static_cast<int>(logic::kDeviceLogicRecordSize));
+        form_->AddText(logic_, &logicText_, static_cast<int>(velsend::logic::kDeviceLogicRecordSize));
 
     // Loop and address are chosen in the type chooser: typing here puts
     // them straight back.
@@ -246,7 +248,7 @@ void ClassDeviceDlg::Build() {
     }
     if (logic_) {
         connect(logic_, &QLineEdit::textEdited, this, [this] {
-            if (form_->Save()) session_.EditForm().logic = ui::U8(logicText_);
+            if (form_->Save()) session_.EditForm().logic = kit::U8(logicText_);
         });
     }
     connect(states_, &QButtonGroup::idClicked, this,
@@ -275,7 +277,7 @@ void ClassDeviceDlg::ShowForm() {
     form_->Load();
     const ClassForm& form = session_.Form();
     if (threshold_) threshold_->SetNumber(form.threshold);
-    phraseText_->setText(ui::Q(store::GbkToUtf8(form.device.phraseText)));
+    phraseText_->setText(kit::Q(base::GbkToUtf8(form.device.phraseText)));
     if (name_) name_->SetGbkText(form.device.name);
     StateRadio(form.device.state)->setChecked(true);
     if (QRadioButton* type = TypeRadio(form.device.type)) type->setChecked(true);
@@ -285,22 +287,22 @@ void ClassDeviceDlg::ShowForm() {
 void ClassDeviceDlg::OnPhraseEdited() {
     if (!form_->Save()) return;
     session_.RefreshPhrase();
-    phraseText_->setText(ui::Q(store::GbkToUtf8(session_.Form().device.phraseText)));
+    phraseText_->setText(kit::Q(base::GbkToUtf8(session_.Form().device.phraseText)));
 }
 
 void ClassDeviceDlg::accept() {
     if (!form_->Save()) return;
     // The edit shows bytes that are not UTF-8 as replacement characters: an
     // untouched rule keeps its own bytes.
-    if (logic_ && logicText_ != logicShown_) session_.EditForm().logic = ui::U8(logicText_);
+    if (logic_ && logicText_ != logicShown_) session_.EditForm().logic = kit::U8(logicText_);
     const base::Result<> saved = session_.Save(state_.BusDeviceClass);
     if (!saved) {
-        messages_.Message(this, ui::Q(saved.error().Full()), ui::MessageService::AppTitle(),
-                          ui::MessageIcon::Warning);
+        messages_.Message(this, kit::Q(saved.error().Full()), kit::MessageService::AppTitle(),
+                          kit::MessageIcon::Warning);
         if (logic_) logic_->setFocus();  // the rule is what can be refused
         return;
     }
     QDialog::accept();
 }
 
-}  // namespace velsend::devices
+}  // namespace velsend::gui::devices

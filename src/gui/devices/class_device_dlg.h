@@ -11,14 +11,16 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class Form;
 class GbkLineEdit;
 class MessageService;
 class NumberEdit;
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
 
-namespace velsend::devices {
+namespace velsend::gui::devices {
+
+using namespace velsend::devices;
 
 // The frame the first family's three class dialogs share: the device at
 // `CurrentLoop`/`CurrentAddress`, its place and phrase, and "确认" to save.
@@ -30,15 +32,15 @@ class ClassDeviceDlg : public QDialog {
     ~ClassDeviceDlg() override;
 
     const ClassDeviceSession& Session() const { return session_; }
-    ui::NumberEdit* LoopEdit() const { return loop_; }
-    ui::NumberEdit* AddressEdit() const { return address_; }
-    ui::NumberEdit* DelayEdit() const { return delay_; }
-    ui::NumberEdit* ZoneEdit() const { return zone_; }
-    ui::NumberEdit* FloorEdit() const { return floor_; }
-    ui::NumberEdit* RoomEdit() const { return room_; }
-    ui::NumberEdit* PhraseEdit() const { return phrase_; }
+    kit::NumberEdit* LoopEdit() const { return loop_; }
+    kit::NumberEdit* AddressEdit() const { return address_; }
+    kit::NumberEdit* DelayEdit() const { return delay_; }
+    kit::NumberEdit* ZoneEdit() const { return zone_; }
+    kit::NumberEdit* FloorEdit() const { return floor_; }
+    kit::NumberEdit* RoomEdit() const { return room_; }
+    kit::NumberEdit* PhraseEdit() const { return phrase_; }
     QLineEdit* PhraseTextEdit() const { return phraseText_; }
-    ui::GbkLineEdit* NameEdit() const { return name_; }
+    kit::GbkLineEdit* NameEdit() const { return name_; }
     QLineEdit* LogicEdit() const { return logic_; }
     QRadioButton* StateRadio(int state) const;
     QRadioButton* TypeRadio(int type) const;       // nullptr for the zone display
@@ -50,7 +52,7 @@ class ClassDeviceDlg : public QDialog {
     void accept() override;
 
   protected:
-    ClassDeviceDlg(ClassDialog kind, base::RunState& state, ui::MessageService& messages,
+    ClassDeviceDlg(ClassDialog kind, kit::RunState& state, kit::MessageService& messages,
                    QWidget* parent);
 
   private:
@@ -58,25 +60,25 @@ class ClassDeviceDlg : public QDialog {
     void ShowForm();
     void OnPhraseEdited();
 
-    base::RunState& state_;
-    ui::MessageService& messages_;
+    kit::RunState& state_;
+    kit::MessageService& messages_;
     ClassDeviceSession session_;
     int loopValue_;
     int addressValue_;
     QString logicText_;
     QString logicShown_;  // as read: an untouched rule is not taken from the edit
-    std::unique_ptr<ui::Form> form_;
+    std::unique_ptr<kit::Form> form_;
 
-    ui::NumberEdit* loop_ = nullptr;
-    ui::NumberEdit* address_ = nullptr;
-    ui::NumberEdit* threshold_ = nullptr;
-    ui::NumberEdit* delay_ = nullptr;
-    ui::NumberEdit* zone_ = nullptr;
-    ui::NumberEdit* floor_ = nullptr;
-    ui::NumberEdit* room_ = nullptr;
-    ui::NumberEdit* phrase_ = nullptr;
+    kit::NumberEdit* loop_ = nullptr;
+    kit::NumberEdit* address_ = nullptr;
+    kit::NumberEdit* threshold_ = nullptr;
+    kit::NumberEdit* delay_ = nullptr;
+    kit::NumberEdit* zone_ = nullptr;
+    kit::NumberEdit* floor_ = nullptr;
+    kit::NumberEdit* room_ = nullptr;
+    kit::NumberEdit* phrase_ = nullptr;
     QLineEdit* phraseText_ = nullptr;
-    ui::GbkLineEdit* name_ = nullptr;
+    kit::GbkLineEdit* name_ = nullptr;
     QLineEdit* logic_ = nullptr;
     QButtonGroup* states_ = nullptr;
     QButtonGroup* types_ = nullptr;
@@ -88,7 +90,7 @@ class ClassDeviceDlg : public QDialog {
 class AlarmDeviceDlg : public ClassDeviceDlg {
     Q_OBJECT
   public:
-    AlarmDeviceDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    AlarmDeviceDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
 };
 
 // "控制类总线设备": a module or borrowed-address device, 16 types, start
@@ -96,19 +98,19 @@ class AlarmDeviceDlg : public ClassDeviceDlg {
 class ModuleDeviceDlg : public ClassDeviceDlg {
     Q_OBJECT
   public:
-    ModuleDeviceDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ModuleDeviceDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
 };
 
 // "楼层显示器": a zone display, only its state and place.
 class ZoneDisplayDeviceDlg : public ClassDeviceDlg {
     Q_OBJECT
   public:
-    ZoneDisplayDeviceDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    ZoneDisplayDeviceDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
 };
 
 // The class dialog for `BusDeviceClass` (2 and 3 share the module dialog).
-std::unique_ptr<ClassDeviceDlg> MakeClassDeviceDlg(base::RunState& state,
-                                                   ui::MessageService& messages,
+std::unique_ptr<ClassDeviceDlg> MakeClassDeviceDlg(kit::RunState& state,
+                                                   kit::MessageService& messages,
                                                    QWidget* parent = nullptr);
 
-}  // namespace velsend::devices
+}  // namespace velsend::gui::devices

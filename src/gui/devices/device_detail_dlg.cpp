@@ -27,7 +27,9 @@
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::devices {
+namespace velsend::gui::devices {
+
+using namespace velsend::devices;
 namespace {
 
 constexpr int kFormWidth = 380;
@@ -48,19 +50,19 @@ void CentreOn(QWidget* window) {
 
 }  // namespace
 
-DeviceDetailDlg::DeviceDetailDlg(base::RunState& state, ui::MessageService& messages,
+DeviceDetailDlg::DeviceDetailDlg(kit::RunState& state, kit::MessageService& messages,
                                  QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages), session_(state.Project) {
     setWindowTitle(QStringLiteral("总线设备"));
     QWidget* panel = BuildForm();
     panel->setObjectName(QStringLiteral("detailForm"));
     panel->setGeometry(0, 0, kFormWidth, kWithGrid.height());
-    grid_ = new loops::LoopGridView(loops::kDetailGrid, filter_, this);
-    filters_ = new loops::TypeFilterBoxes(filter_, this, QPoint(868, 4), 16);
-    connect(filters_, &loops::TypeFilterBoxes::Changed, grid_, qOverload<>(&QWidget::update));
-    connect(grid_, &loops::LoopGridView::AddressClicked, this, &DeviceDetailDlg::OnGridClicked);
+    grid_ = new gui::loops::LoopGridView(velsend::loops::kDetailGrid, filter_, this);
+    filters_ = new gui::loops::TypeFilterBoxes(filter_, this, QPoint(868, 4), 16);
+    connect(filters_, &gui::loops::TypeFilterBoxes::Changed, grid_, qOverload<>(&QWidget::update));
+    connect(grid_, &gui::loops::LoopGridView::AddressClicked, this, &DeviceDetailDlg::OnGridClicked);
 
-    form_ = std::make_unique<ui::Form>(this, messages_);
+    form_ = std::make_unique<kit::Form>(this, messages_);
     DeviceForm& f = session_.EditForm();
     form_->AddByte(loop_, &loopValue_);
     form_->AddByte(address_, &addressValue_);
@@ -102,13 +104,13 @@ DeviceDetailDlg::DeviceDetailDlg(base::RunState& state, ui::MessageService& mess
     setFixedSize(kWithGrid);
 
     // The two windows beside this one: hidden until F5/F7, gone with it.
-    logic_ = new logic::LogicRulesDlg(state_, messages_, this, this);
-    phraseWindow_ = new phrases::PhraseEditorDlg(state_.Project, messages_, this);
+    logic_ = new gui::logic::LogicRulesDlg(state_, messages_, this, this);
+    phraseWindow_ = new gui::phrases::PhraseEditorDlg(state_.Project, messages_, this);
     phraseWindow_->SetOwner(this, panel);
     logic_->SetOwner(this, panel);
-    connect(logicButton_, &QPushButton::clicked, logic_, &logic::LogicRulesDlg::ShowModeless);
+    connect(logicButton_, &QPushButton::clicked, logic_, &gui::logic::LogicRulesDlg::ShowModeless);
     connect(phrasesButton_, &QPushButton::clicked, phraseWindow_,
-            &phrases::PhraseEditorDlg::ShowModeless);
+            &gui::phrases::PhraseEditorDlg::ShowModeless);
     address_->setFocus();
 }
 
@@ -123,8 +125,8 @@ QWidget* DeviceDetailDlg::BuildForm() {
     auto* numbers = new QGroupBox(QStringLiteral("设备编号"), panel);
     auto* numbersRow = new QHBoxLayout(numbers);
     numbersRow->setContentsMargins(6, 2, 6, 2);
-    loop_ = new ui::NumberEdit(numbers);
-    address_ = new ui::NumberEdit(numbers);
+    loop_ = new kit::NumberEdit(numbers);
+    address_ = new kit::NumberEdit(numbers);
     gridBox_ = new QCheckBox(QStringLiteral("网格"), numbers);
     loop_->setObjectName(QStringLiteral("loop"));
     address_->setObjectName(QStringLiteral("address"));
@@ -143,7 +145,7 @@ QWidget* DeviceDetailDlg::BuildForm() {
     classes_ = new QButtonGroup(this);
     classes_->setObjectName(QStringLiteral("class"));
     for (int c = 0; c < 4; ++c)
-        classRow->addWidget(AddRadio(classes_, c, ui::Q(store::ClassName(c)), classGroup));
+        classRow->addWidget(AddRadio(classes_, c, kit::Q(velsend::store::ClassName(c)), classGroup));
     auto* stateGroup = new QGroupBox(QStringLiteral("设备状态"), panel);
     auto* stateRow = new QHBoxLayout(stateGroup);
     stateRow->setContentsMargins(6, 2, 6, 2);
@@ -159,14 +161,14 @@ QWidget* DeviceDetailDlg::BuildForm() {
     auto* placeGrid = new QGridLayout(place);
     placeGrid->setContentsMargins(6, 2, 6, 2);
     placeGrid->setVerticalSpacing(2);
-    zone_ = new ui::NumberEdit(place);
-    floor_ = new ui::NumberEdit(place);
-    room_ = new ui::NumberEdit(place);
-    phrase_ = new ui::NumberEdit(place);
+    zone_ = new kit::NumberEdit(place);
+    floor_ = new kit::NumberEdit(place);
+    room_ = new kit::NumberEdit(place);
+    phrase_ = new kit::NumberEdit(place);
     phraseText_ = new QLineEdit(place);
     phraseText_->setReadOnly(true);
     phraseText_->setFocusPolicy(Qt::NoFocus);
-    name_ = new ui::GbkLineEdit(place, static_cast<int>(store::kNameSize));
+    name_ = new kit::GbkLineEdit(place, static_cast<int>(velsend::store::kNameSize));
     zone_->setObjectName(QStringLiteral("zone"));
     floor_->setObjectName(QStringLiteral("floor"));
     room_->setObjectName(QStringLiteral("room"));
@@ -187,7 +189,7 @@ QWidget* DeviceDetailDlg::BuildForm() {
 
     auto* params = new QHBoxLayout;
     delayLabel_ = new QLabel(QStringLiteral("延时x5"), panel);
-    delay_ = new ui::NumberEdit(panel);
+    delay_ = new kit::NumberEdit(panel);
     delay_->setFixedWidth(48);
     delay_->setObjectName(QStringLiteral("delay"));
     choiceGroup_ = new QGroupBox(QStringLiteral("启动方式"), panel);
@@ -211,8 +213,8 @@ QWidget* DeviceDetailDlg::BuildForm() {
     typeGrid->setHorizontalSpacing(2);
     types_ = new QButtonGroup(this);
     types_->setObjectName(QStringLiteral("type"));
-    for (int t = 0; t < store::kModuleTypeCount; ++t) {
-        QRadioButton* radio = AddRadio(types_, t, ui::Q(TypeRadioLabel(true, t)), typeGroup_);
+    for (int t = 0; t < velsend::store::kModuleTypeCount; ++t) {
+        QRadioButton* radio = AddRadio(types_, t, kit::Q(TypeRadioLabel(true, t)), typeGroup_);
         typeGrid->addWidget(radio, t % 11, t / 11);
     }
     layout->addWidget(typeGroup_);
@@ -275,17 +277,17 @@ void DeviceDetailDlg::ApplyClassLayout() {
     delay_->setVisible(layout.showParams);
     choiceGroup_->setVisible(layout.showParams);
     if (layout.showParams) {
-        choiceGroup_->setTitle(ui::Q(layout.choiceTitle));
-        ChoiceRadio(0)->setText(ui::Q(layout.choiceFirst));
-        ChoiceRadio(1)->setText(ui::Q(layout.choiceSecond));
+        choiceGroup_->setTitle(kit::Q(layout.choiceTitle));
+        ChoiceRadio(0)->setText(kit::Q(layout.choiceFirst));
+        ChoiceRadio(1)->setText(kit::Q(layout.choiceSecond));
     }
     if (layout.changeTypes) {
-        typeGroup_->setTitle(ui::Q(layout.typeTitle));
+        typeGroup_->setTitle(kit::Q(layout.typeTitle));
         highTypesShown_ = layout.showHighTypes;
-        for (int t = 0; t < store::kModuleTypeCount; ++t) {
+        for (int t = 0; t < velsend::store::kModuleTypeCount; ++t) {
             QRadioButton* radio = TypeRadio(t);
-            radio->setText(ui::Q(TypeRadioLabel(layout.alarmLabels, t)));
-            radio->setVisible(t < store::kAlarmTypeCount || highTypesShown_);
+            radio->setText(kit::Q(TypeRadioLabel(layout.alarmLabels, t)));
+            radio->setVisible(t < velsend::store::kAlarmTypeCount || highTypesShown_);
         }
     }
     for (QAbstractButton* radio : types_->buttons()) radio->setEnabled(layout.typesEnabled);
@@ -296,7 +298,7 @@ void DeviceDetailDlg::ShowType() {
     for (QAbstractButton* radio : types_->buttons()) radio->setChecked(false);
     types_->setExclusive(true);
     const int type = session_.Form().type;
-    if (type < 0 || type >= store::kModuleTypeCount) return;
+    if (type < 0 || type >= velsend::store::kModuleTypeCount) return;
     // A code the class has no radio for is shown as its number, and kept.
     QRadioButton* radio = TypeRadio(type);
     if (radio->isHidden()) {
@@ -313,7 +315,7 @@ void DeviceDetailDlg::ShowForm() {
     const DeviceForm& f = session_.Form();
     StateRadio(f.state)->setChecked(true);
     ChoiceRadio(f.choice)->setChecked(true);
-    phraseText_->setText(ui::Q(store::GbkToUtf8(f.phraseText)));
+    phraseText_->setText(kit::Q(base::GbkToUtf8(f.phraseText)));
     name_->SetGbkText(f.name);
     ApplyClassLayout();
     ShowType();
@@ -325,7 +327,7 @@ bool DeviceDetailDlg::ReadBack() {
 }
 
 void DeviceDetailDlg::OnLoopOrAddressEdited(bool loopChanged) {
-    ui::NumberEdit* edit = loopChanged ? loop_ : address_;
+    kit::NumberEdit* edit = loopChanged ? loop_ : address_;
     if (!ReadBack() || edit->text().isEmpty()) return;
     if (loopChanged) {
         session_.GoToLoop(loopValue_);
@@ -340,7 +342,7 @@ void DeviceDetailDlg::OnPhraseEdited() {
     if (!ReadBack()) return;
     DeviceForm& f = session_.EditForm();
     f.phraseText = PhraseTextOf(state_.Project, f.phrase);
-    phraseText_->setText(ui::Q(store::GbkToUtf8(f.phraseText)));
+    phraseText_->setText(kit::Q(base::GbkToUtf8(f.phraseText)));
 }
 
 void DeviceDetailDlg::OnClassPicked(int productClass) {
@@ -351,8 +353,8 @@ void DeviceDetailDlg::OnClassPicked(int productClass) {
 
 bool DeviceDetailDlg::ReportSave(const base::Result<>& result) {
     if (result) return true;
-    messages_.Message(this, ui::Q(result.error().Full()), ui::MessageService::AppTitle(),
-                      ui::MessageIcon::Warning);
+    messages_.Message(this, kit::Q(result.error().Full()), kit::MessageService::AppTitle(),
+                      kit::MessageIcon::Warning);
     return false;
 }
 
@@ -361,7 +363,7 @@ void DeviceDetailDlg::OnSetNext() {
     const int saved = session_.Address();
     const base::Result<> result = session_.SaveAndSetNext();
     grid_->SetLabel(saved,
-                    store::GridLabelOf(session_.Held().devices[static_cast<std::size_t>(saved)]));
+                    velsend::store::GridLabelOf(session_.Held().devices[static_cast<std::size_t>(saved)]));
     if (!ReportSave(result)) return;
     // Only the address changes: the next device gets the same settings.
     addressValue_ = session_.Address();
@@ -375,7 +377,7 @@ void DeviceDetailDlg::OnReadNext() {
     const int saved = session_.Address();
     const base::Result<> result = session_.SaveAndReadNext();
     grid_->SetLabel(saved,
-                    store::GridLabelOf(session_.Held().devices[static_cast<std::size_t>(saved)]));
+                    velsend::store::GridLabelOf(session_.Held().devices[static_cast<std::size_t>(saved)]));
     if (!ReportSave(result)) return;
     ShowForm();
     SelectFocusedEdit();
@@ -406,14 +408,14 @@ void DeviceDetailDlg::OnGridBox(bool on) {
 }
 
 void DeviceDetailDlg::OpenStatistics() {
-    loops::LoopStatsDlg dialog(state_, messages_, session_.Loop(), this);
+    gui::loops::LoopStatsDlg dialog(state_, messages_, session_.Loop(), this);
     dialog.adjustSize();
-    ui::PlaceBeside(&dialog, this, findChild<QWidget*>(QStringLiteral("detailForm")));
+    kit::PlaceBeside(&dialog, this, findChild<QWidget*>(QStringLiteral("detailForm")));
     dialog.exec();
 }
 
 void DeviceDetailDlg::RebuildGrid() {
-    grid_->SetLabels(loops::BuildGridLabels(session_.Held().devices));
+    grid_->SetLabels(velsend::loops::BuildGridLabels(session_.Held().devices));
 }
 
 bool DeviceDetailDlg::HandleKey(int key) {
@@ -444,7 +446,7 @@ bool DeviceDetailDlg::HandleKey(int key) {
 
 bool DeviceDetailDlg::HandleWheel(int step) {
     QWidget* focused = focusWidget();
-    auto* edit = qobject_cast<ui::NumberEdit*>(focused);
+    auto* edit = qobject_cast<kit::NumberEdit*>(focused);
     if (!edit || !isAncestorOf(edit)) return false;
     if (step == 0) return true;
     const int value = static_cast<int>(edit->CorrectedValue());
@@ -465,9 +467,9 @@ bool DeviceDetailDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         if (HandleKey(static_cast<QKeyEvent*>(event)->key())) return true;
     } else if (event->type() == QEvent::Wheel) {
-        if (HandleWheel(ui::WheelStep(static_cast<QWheelEvent*>(event)))) return true;
+        if (HandleWheel(kit::WheelStep(static_cast<QWheelEvent*>(event)))) return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-}  // namespace velsend::devices
+}  // namespace velsend::gui::devices

@@ -16,25 +16,27 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-namespace velsend::logic {
+namespace velsend::gui::logic {
 class LogicRulesDlg;
 }
-namespace velsend::phrases {
+namespace velsend::gui::phrases {
 class PhraseEditorDlg;
 }
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class Form;
 class GbkLineEdit;
 class MessageService;
 class NumberEdit;
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
 
-namespace velsend::loops {
+namespace velsend::gui::loops {
 class LoopGridView;
 class TypeFilterBoxes;
-}  // namespace velsend::loops
+}  // namespace velsend::gui::loops
 
-namespace velsend::devices {
+namespace velsend::gui::devices {
+
+using namespace velsend::devices;
 
 // "总线设备": walks the addresses of any loop and saves them one after the
 // other from the keyboard, with the loop's grid beside the form. The logic
@@ -42,29 +44,29 @@ namespace velsend::devices {
 class DeviceDetailDlg : public QDialog {
     Q_OBJECT
   public:
-    DeviceDetailDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    DeviceDetailDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
     ~DeviceDetailDlg() override;
 
     static constexpr QSize kWithGrid{1005, 576};
     static constexpr QSize kFormOnly{390, 576};
 
     const DeviceSession& Session() const { return session_; }
-    ui::NumberEdit* LoopEdit() const { return loop_; }
-    ui::NumberEdit* AddressEdit() const { return address_; }
-    ui::NumberEdit* ZoneEdit() const { return zone_; }
-    ui::NumberEdit* FloorEdit() const { return floor_; }
-    ui::NumberEdit* RoomEdit() const { return room_; }
-    ui::NumberEdit* PhraseEdit() const { return phrase_; }
-    ui::NumberEdit* DelayEdit() const { return delay_; }
+    kit::NumberEdit* LoopEdit() const { return loop_; }
+    kit::NumberEdit* AddressEdit() const { return address_; }
+    kit::NumberEdit* ZoneEdit() const { return zone_; }
+    kit::NumberEdit* FloorEdit() const { return floor_; }
+    kit::NumberEdit* RoomEdit() const { return room_; }
+    kit::NumberEdit* PhraseEdit() const { return phrase_; }
+    kit::NumberEdit* DelayEdit() const { return delay_; }
     QLineEdit* PhraseTextEdit() const { return phraseText_; }
-    ui::GbkLineEdit* NameEdit() const { return name_; }
+    kit::GbkLineEdit* NameEdit() const { return name_; }
     QCheckBox* GridBox() const { return gridBox_; }
     QRadioButton* ClassRadio(int productClass) const;
     QRadioButton* StateRadio(int state) const;
     QRadioButton* TypeRadio(int index) const;
     QRadioButton* ChoiceRadio(int choice) const;
-    loops::LoopGridView* Grid() const { return grid_; }
-    loops::TypeFilterBoxes* Filters() const { return filters_; }
+    gui::loops::LoopGridView* Grid() const { return grid_; }
+    gui::loops::TypeFilterBoxes* Filters() const { return filters_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -83,7 +85,6 @@ class DeviceDetailDlg : public QDialog {
     void OnSetNext();
     void OnReadNext();
     bool ReportSave(const base::Result<>& result);
-    void AfterMove();
     void SelectFocusedEdit();
     void OnGridClicked(int address);
     void OnGridBox(bool on);
@@ -92,28 +93,28 @@ class DeviceDetailDlg : public QDialog {
     bool HandleKey(int key);
     bool HandleWheel(int step);
 
-    base::RunState& state_;
-    ui::MessageService& messages_;
+    kit::RunState& state_;
+    kit::MessageService& messages_;
     DeviceSession session_;
     int loopValue_ = 0;
     int addressValue_ = 0;
-    loops::TypeFilter filter_;
+    velsend::loops::TypeFilter filter_;
 
-    ui::NumberEdit* loop_;
-    ui::NumberEdit* address_;
+    kit::NumberEdit* loop_;
+    kit::NumberEdit* address_;
     QCheckBox* gridBox_;
     QButtonGroup* classes_;
     QButtonGroup* states_;
     QButtonGroup* types_;
     QButtonGroup* choices_;
-    ui::NumberEdit* zone_;
-    ui::NumberEdit* floor_;
-    ui::NumberEdit* room_;
-    ui::NumberEdit* phrase_;
+    kit::NumberEdit* zone_;
+    kit::NumberEdit* floor_;
+    kit::NumberEdit* room_;
+    kit::NumberEdit* phrase_;
     QLineEdit* phraseText_;
-    ui::GbkLineEdit* name_;
+    kit::GbkLineEdit* name_;
     QLabel* delayLabel_;
-    ui::NumberEdit* delay_;
+    kit::NumberEdit* delay_;
     QGroupBox* choiceGroup_;
     QGroupBox* typeGroup_;
     QPushButton* setNext_;
@@ -121,12 +122,12 @@ class DeviceDetailDlg : public QDialog {
     QPushButton* stats_;
     QPushButton* logicButton_;
     QPushButton* phrasesButton_;
-    std::unique_ptr<ui::Form> form_;
-    loops::LoopGridView* grid_;
-    loops::TypeFilterBoxes* filters_;
+    std::unique_ptr<kit::Form> form_;
+    gui::loops::LoopGridView* grid_;
+    gui::loops::TypeFilterBoxes* filters_;
     bool highTypesShown_ = false;
-    logic::LogicRulesDlg* logic_ = nullptr;
-    phrases::PhraseEditorDlg* phraseWindow_ = nullptr;
+    gui::logic::LogicRulesDlg* logic_ = nullptr;
+    gui::phrases::PhraseEditorDlg* phraseWindow_ = nullptr;
 };
 
-}  // namespace velsend::devices
+}  // namespace velsend::gui::devices

@@ -18,11 +18,13 @@
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::devices {
+namespace velsend::gui::devices {
+
+using namespace velsend::devices;
 namespace {
 
-ui::NumberEdit* NumberIn(QWidget* parent, const char* name) {
-    auto* edit = new ui::NumberEdit(parent);
+kit::NumberEdit* NumberIn(QWidget* parent, const char* name) {
+    auto* edit = new kit::NumberEdit(parent);
     edit->setFixedWidth(48);
     edit->setObjectName(QString::fromLatin1(name));
     return edit;
@@ -34,7 +36,7 @@ QGroupBox* ClassGroup(QButtonGroup*& classes, QWidget* parent) {
     auto* row = new QHBoxLayout(box);
     classes = new QButtonGroup(parent);
     for (int c = 0; c < 4; ++c) {
-        auto* radio = new QRadioButton(ui::Q(store::ClassName(c)), box);
+        auto* radio = new QRadioButton(kit::Q(velsend::store::ClassName(c)), box);
         radio->setObjectName(QStringLiteral("class%1").arg(c));
         classes->addButton(radio, c);
         row->addWidget(radio);
@@ -48,7 +50,7 @@ void CheckClass(QButtonGroup* classes, int productClass) {
 
 }  // namespace
 
-DeviceTypeDlg::DeviceTypeDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+DeviceTypeDlg::DeviceTypeDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages) {
     setWindowTitle(QStringLiteral("设备类型"));
     loop_ = NumberIn(this, "loop");
@@ -63,11 +65,11 @@ DeviceTypeDlg::DeviceTypeDlg(base::RunState& state, ui::MessageService& messages
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(numbers);
     layout->addWidget(ClassGroup(classes_, this));
-    const ui::DialogButtons buttons = ui::MakeOkCancel(this);
+    const kit::DialogButtons buttons = kit::MakeOkCancel(this);
     ok_ = buttons.ok;
     layout->addLayout(buttons.row);
 
-    form_ = std::make_unique<ui::Form>(this, messages_);
+    form_ = std::make_unique<kit::Form>(this, messages_);
     form_->AddByte(loop_, &state_.CurrentLoop);
     form_->AddByte(address_, &state_.CurrentAddress);
     // Each change is stored in the shared values at once.
@@ -92,7 +94,7 @@ void DeviceTypeDlg::ShowValues() {
 
 void DeviceTypeDlg::accept() {
     if (!form_->Save()) return;
-    if (state_.BusDeviceClass < store::kAlarmClass || state_.BusDeviceClass > store::kBorrowedClass)
+    if (state_.BusDeviceClass < velsend::store::kAlarmClass || state_.BusDeviceClass > velsend::store::kBorrowedClass)
         return;  // no class picked yet
     const std::unique_ptr<ClassDeviceDlg> dialog = MakeClassDeviceDlg(state_, messages_, this);
     if (dialog->exec() == QDialog::Accepted) {
@@ -102,11 +104,11 @@ void DeviceTypeDlg::accept() {
     // The chooser stays open for the next device.
 }
 
-QuickSetDlg::QuickSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+QuickSetDlg::QuickSetDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),
-      held_(store::ReadDeviceFile(state.Project, state.QuickSetLoop)),
+      held_(velsend::store::ReadDeviceFile(state.Project, state.QuickSetLoop)),
       loopValue_(state.QuickSetLoop) {
     setWindowTitle(QStringLiteral("快速设置"));
     loop_ = NumberIn(this, "loop");
@@ -128,11 +130,11 @@ QuickSetDlg::QuickSetDlg(base::RunState& state, ui::MessageService& messages, QW
     layout->addLayout(numbers);
     layout->addWidget(ClassGroup(classes_, this));
     layout->addWidget(offOutside_);
-    const ui::DialogButtons buttons = ui::MakeOkCancel(this);
+    const kit::DialogButtons buttons = kit::MakeOkCancel(this);
     ok_ = buttons.ok;
     layout->addLayout(buttons.row);
 
-    form_ = std::make_unique<ui::Form>(this, messages_);
+    form_ = std::make_unique<kit::Form>(this, messages_);
     form_->AddByte(loop_, &loopValue_);
     form_->AddByte(first_, &firstValue_);
     form_->AddByte(last_, &lastValue_);
@@ -155,7 +157,7 @@ QRadioButton* QuickSetDlg::ClassRadio(int productClass) const {
 void QuickSetDlg::OnLoopEdited() {
     if (!form_->Save()) return;
     state_.QuickSetLoop = loopValue_;
-    held_ = store::ReadDeviceFile(state_.Project, loopValue_);
+    held_ = velsend::store::ReadDeviceFile(state_.Project, loopValue_);
 }
 
 void QuickSetDlg::accept() {
@@ -165,16 +167,16 @@ void QuickSetDlg::accept() {
     request.last = lastValue_;
     request.productClass = state_.QuickSetClass;
     request.offOutside = offOutside_->isChecked();
-    store::DeviceFile devices = held_;
+    velsend::store::DeviceFile devices = held_;
     base::Result<> done = ApplyQuickSet(devices, request);
-    if (done) done = store::WriteDeviceFile(state_.Project, loopValue_, devices);
+    if (done) done = velsend::store::WriteDeviceFile(state_.Project, loopValue_, devices);
     if (!done) {
-        messages_.Message(this, ui::Q(done.error().Full()), ui::MessageService::AppTitle(),
-                          ui::MessageIcon::Warning);
+        messages_.Message(this, kit::Q(done.error().Full()), kit::MessageService::AppTitle(),
+                          kit::MessageIcon::Warning);
         return;
     }
     held_ = devices;
     QDialog::accept();
 }
 
-}  // namespace velsend::devices
+}  // namespace velsend::gui::devices

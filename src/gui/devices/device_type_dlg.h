@@ -11,13 +11,13 @@ class QCheckBox;
 class QPushButton;
 class QRadioButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class Form;
 class MessageService;
 class NumberEdit;
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
 
-namespace velsend::devices {
+namespace velsend::gui::devices {
 
 // "设备类型": picks loop, address and class, and opens the class dialog for
 // them on "确认"; after a confirmed edit it stands on the next address, so a
@@ -25,11 +25,11 @@ namespace velsend::devices {
 class DeviceTypeDlg : public QDialog {
     Q_OBJECT
   public:
-    DeviceTypeDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    DeviceTypeDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
     ~DeviceTypeDlg() override;
 
-    ui::NumberEdit* LoopEdit() const { return loop_; }
-    ui::NumberEdit* AddressEdit() const { return address_; }
+    kit::NumberEdit* LoopEdit() const { return loop_; }
+    kit::NumberEdit* AddressEdit() const { return address_; }
     QRadioButton* ClassRadio(int productClass) const;
     QPushButton* OkButton() const { return ok_; }
 
@@ -38,11 +38,11 @@ class DeviceTypeDlg : public QDialog {
   private:
     void ShowValues();
 
-    base::RunState& state_;
-    ui::MessageService& messages_;
-    std::unique_ptr<ui::Form> form_;
-    ui::NumberEdit* loop_;
-    ui::NumberEdit* address_;
+    kit::RunState& state_;
+    kit::MessageService& messages_;
+    std::unique_ptr<kit::Form> form_;
+    kit::NumberEdit* loop_;
+    kit::NumberEdit* address_;
     QButtonGroup* classes_;
     QPushButton* ok_;
 };
@@ -52,10 +52,10 @@ class DeviceTypeDlg : public QDialog {
 class QuickSetDlg : public QDialog {
     Q_OBJECT
   public:
-    QuickSetDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    QuickSetDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
     ~QuickSetDlg() override;
 
-    ui::NumberEdit* LoopEdit() const { return loop_; }
+    kit::NumberEdit* LoopEdit() const { return loop_; }
     QRadioButton* ClassRadio(int productClass) const;
     QPushButton* OkButton() const { return ok_; }
 
@@ -64,19 +64,19 @@ class QuickSetDlg : public QDialog {
   private:
     void OnLoopEdited();
 
-    base::RunState& state_;
-    ui::MessageService& messages_;
-    store::DeviceFile held_{};
+    kit::RunState& state_;
+    kit::MessageService& messages_;
+    velsend::store::DeviceFile held_{};
     int loopValue_ = 0;
     int firstValue_ = 0;
     int lastValue_ = 0;
-    std::unique_ptr<ui::Form> form_;
-    ui::NumberEdit* loop_;
-    ui::NumberEdit* first_;
-    ui::NumberEdit* last_;
+    std::unique_ptr<kit::Form> form_;
+    kit::NumberEdit* loop_;
+    kit::NumberEdit* first_;
+    kit::NumberEdit* last_;
     QButtonGroup* classes_;
     QCheckBox* offOutside_;
     QPushButton* ok_;
 };
 
-}  // namespace velsend::devices
+}  // namespace velsend::gui::devices

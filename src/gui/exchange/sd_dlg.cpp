@@ -12,11 +12,13 @@
 #include "core/exchange/sd_pack.h"
 #include "gui/kit/number_edit.h"
 
-namespace velsend::exchange {
+namespace velsend::gui::exchange {
+
+using namespace velsend::exchange;
 namespace {
 
-ui::NumberEdit* MakeEdit(QWidget* parent, const char* name, int max) {
-    auto* edit = new ui::NumberEdit(parent);
+kit::NumberEdit* MakeEdit(QWidget* parent, const char* name, int max) {
+    auto* edit = new kit::NumberEdit(parent);
     edit->setObjectName(QLatin1String(name));
     edit->EnableCorrection(max, true);
     edit->SetNumber(0);
@@ -41,12 +43,12 @@ QHBoxLayout* OkCancelRow(QDialog* dialog, QPushButton*& ok) {
 
 // The wheel over the dialog steps `edit` (when it has the focus, if
 // `needFocus`): +1 towards the user, -1 away, kept within 0..max.
-bool StepOnWheel(QWidget* dialog, ui::NumberEdit* edit, int max, QEvent* event,
+bool StepOnWheel(QWidget* dialog, kit::NumberEdit* edit, int max, QEvent* event,
                  bool needFocus = true) {
     if (event->type() != QEvent::Wheel || !edit->isEnabled() ||
         (needFocus && dialog->focusWidget() != edit))
         return false;
-    const int step = ui::WheelStep(static_cast<QWheelEvent*>(event));
+    const int step = kit::WheelStep(static_cast<QWheelEvent*>(event));
     if (step == 0) return false;
     edit->SetNumber(base::ClampStep(static_cast<int>(edit->CorrectedValue()), step, 0, max), true);
     edit->setFocus();
@@ -79,7 +81,7 @@ SdPackDlg::SdPackDlg(int maxStartLoop, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(OkCancelRow(this, ok_));
-    for (ui::NumberEdit* edit : {id_, start_})
+    for (kit::NumberEdit* edit : {id_, start_})
         connect(edit, &QLineEdit::textChanged, this, &SdPackDlg::UpdateOk);
     FilterAllWheels(this);
     setFixedSize(sizeHint());
@@ -159,4 +161,4 @@ bool SdImportDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-}  // namespace velsend::exchange
+}  // namespace velsend::gui::exchange

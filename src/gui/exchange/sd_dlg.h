@@ -8,11 +8,13 @@
 class QCheckBox;
 class QPushButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class NumberEdit;
 }
 
-namespace velsend::exchange {
+namespace velsend::gui::exchange {
+
+using namespace velsend::exchange;
 
 // "生成数据(滚轮可修改)": the controller identifier and the first loop of an
 // SD-card pack. Both edits correct themselves and step with the wheel.
@@ -31,8 +33,8 @@ class SdPackDlg : public QDialog {
     void UpdateOk();
 
     int maxStartLoop_;
-    ui::NumberEdit* id_;
-    ui::NumberEdit* start_;
+    kit::NumberEdit* id_;
+    kit::NumberEdit* start_;
     QPushButton* ok_;
 };
 
@@ -53,7 +55,7 @@ class SdImportDlg : public QDialog {
     void UpdateControls();
 
     int maxStartLoop_;
-    ui::NumberEdit* start_;
+    kit::NumberEdit* start_;
     QCheckBox* devices_;
     QCheckBox* names_;
     QCheckBox* logic_;
@@ -61,4 +63,4 @@ class SdImportDlg : public QDialog {
     QPushButton* ok_;
 };
 
-}  // namespace velsend::exchange
+}  // namespace velsend::gui::exchange

@@ -13,26 +13,28 @@
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::exchange {
+namespace velsend::gui::exchange {
 
-VelnetImportDlg::VelnetImportDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
+using namespace velsend::exchange;
+
+VelnetImportDlg::VelnetImportDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),
       folder_(state.VelnetFolder.empty() ? DefaultVelnetFolder() : state.VelnetFolder),
       question_(new QLabel(this)),
       folderEdit_(new QLineEdit(this)),
-      first_(new ui::NumberEdit(this, 10)),
-      last_(new ui::NumberEdit(this, 10)),
-      form_(std::make_unique<ui::Form>(this, messages)) {
-    setWindowTitle(ui::Q(kVelnetTitle));
+      first_(new kit::NumberEdit(this, 10)),
+      last_(new kit::NumberEdit(this, 10)),
+      form_(std::make_unique<kit::Form>(this, messages)) {
+    setWindowTitle(kit::Q(kVelnetTitle));
     question_->setObjectName(QStringLiteral("question"));
     question_->setWordWrap(true);
     folderEdit_->setObjectName(QStringLiteral("folder"));
     folderEdit_->setReadOnly(true);
     first_->setObjectName(QStringLiteral("firstLoop"));
     last_->setObjectName(QStringLiteral("lastLoop"));
-    for (ui::NumberEdit* edit : {first_, last_}) edit->setFixedWidth(60);
+    for (kit::NumberEdit* edit : {first_, last_}) edit->setFixedWidth(60);
 
     auto* browse = new QPushButton(QStringLiteral("选择目录..."), this);
     browse->setObjectName(QStringLiteral("browse"));
@@ -81,15 +83,15 @@ VelnetImportDlg::VelnetImportDlg(base::RunState& state, ui::MessageService& mess
 VelnetImportDlg::~VelnetImportDlg() = default;
 
 void VelnetImportDlg::ShowFolder() {
-    question_->setText(ui::Q(VelnetQuestion(folder_)));
-    folderEdit_->setText(QString::fromStdString(folder_.string()));
+    question_->setText(kit::Q(VelnetQuestion(folder_)));
+    folderEdit_->setText(kit::QPath(folder_));
 }
 
 void VelnetImportDlg::ChooseFolder() {
     const QString chosen = messages_.ExistingFolder(this, QStringLiteral("选择VELNET数据目录"),
-                                                       QString::fromStdString(folder_.string()));
+                                                       kit::QPath(folder_));
     if (chosen.isEmpty()) return;
-    folder_ = chosen.toStdString();
+    folder_ = kit::StdPath(chosen);
     state_.VelnetFolder = folder_;
     ShowFolder();
 }
@@ -99,8 +101,8 @@ void VelnetImportDlg::accept() {
     QDialog::accept();
 }
 
-VelnetImportRunDlg::VelnetImportRunDlg(const store::ProjectDir& dir, std::filesystem::path folder,
-                       std::uint32_t first, std::uint32_t last, ui::MessageService& messages,
+VelnetImportRunDlg::VelnetImportRunDlg(const velsend::store::ProjectDir& dir, std::filesystem::path folder,
+                       std::uint32_t first, std::uint32_t last, kit::MessageService& messages,
                        QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       dir_(dir),
@@ -108,7 +110,7 @@ VelnetImportRunDlg::VelnetImportRunDlg(const store::ProjectDir& dir, std::filesy
       first_(first),
       last_(last),
       messages_(messages) {
-    auto* text = new QLabel(ui::Q(kVelnetProgressText), this);
+    auto* text = new QLabel(kit::Q(kVelnetProgressText), this);
     text->setObjectName(QStringLiteral("progressText"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(30, 24, 30, 24);
@@ -128,15 +130,15 @@ void VelnetImportRunDlg::Convert() {
     const auto result = ImportVelnet(dir_, folder_, first_, last_);
     hide();
     if (result)
-        messages_.Message(this, ui::Q(result->message), ui::Q(kVelnetDoneCaption),
-                          ui::MessageIcon::None);
+        messages_.Message(this, kit::Q(result->message), kit::Q(kVelnetDoneCaption),
+                          kit::MessageIcon::None);
     else
         messages_.Message(this,
-                          ui::Q(result.error().Full()).replace(QStringLiteral("\r\n"),
+                          kit::Q(result.error().Full()).replace(QStringLiteral("\r\n"),
                                                                QStringLiteral("\n")),
-                          ui::Q(kVelnetFailedCaption), ui::MessageIcon::None);
+                          kit::Q(kVelnetFailedCaption), kit::MessageIcon::None);
     if (result) accept();
     else reject();
 }
 
-}  // namespace velsend::exchange
+}  // namespace velsend::gui::exchange

@@ -9,13 +9,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class Form;
 class MessageService;
 class NumberEdit;
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
 
-namespace velsend::exchange {
+namespace velsend::gui::exchange {
 
 // "导入VELNET数据": the loops to convert and the folder they come from. The
 // range is stored in the run state on every change, so it is there next time
@@ -23,7 +23,7 @@ namespace velsend::exchange {
 class VelnetImportDlg : public QDialog {
     Q_OBJECT
   public:
-    VelnetImportDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
+    VelnetImportDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
     ~VelnetImportDlg() override;
 
     // The folder shown, which the conversion uses after OK.
@@ -36,14 +36,14 @@ class VelnetImportDlg : public QDialog {
     void ShowFolder();
     void ChooseFolder();
 
-    base::RunState& state_;
-    ui::MessageService& messages_;
+    kit::RunState& state_;
+    kit::MessageService& messages_;
     std::filesystem::path folder_;
     QLabel* question_;
     QLineEdit* folderEdit_;
-    ui::NumberEdit* first_;
-    ui::NumberEdit* last_;
-    std::unique_ptr<ui::Form> form_;
+    kit::NumberEdit* first_;
+    kit::NumberEdit* last_;
+    std::unique_ptr<kit::Form> form_;
 };
 
 // The captionless "please wait" box: one second after it opens it converts
@@ -51,8 +51,8 @@ class VelnetImportDlg : public QDialog {
 class VelnetImportRunDlg : public QDialog {
     Q_OBJECT
   public:
-    VelnetImportRunDlg(const store::ProjectDir& dir, std::filesystem::path folder, std::uint32_t first,
-               std::uint32_t last, ui::MessageService& messages, QWidget* parent = nullptr);
+    VelnetImportRunDlg(const velsend::store::ProjectDir& dir, std::filesystem::path folder, std::uint32_t first,
+               std::uint32_t last, kit::MessageService& messages, QWidget* parent = nullptr);
 
     static constexpr int kStartDelayMs = 1000;
 
@@ -62,12 +62,12 @@ class VelnetImportRunDlg : public QDialog {
   private:
     void Convert();
 
-    store::ProjectDir dir_;
+    velsend::store::ProjectDir dir_;
     std::filesystem::path folder_;
     std::uint32_t first_;
     std::uint32_t last_;
-    ui::MessageService& messages_;
+    kit::MessageService& messages_;
     bool started_ = false;
 };
 
-}  // namespace velsend::exchange
+}  // namespace velsend::gui::exchange

@@ -3,7 +3,7 @@
 #include <QMetaObject>
 #include <QThread>
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 BackgroundRun::BackgroundRun(QObject* parent) : QObject(parent) {}
 
@@ -68,4 +68,4 @@ void BackgroundRun::OnThreadFinished() {
     Q_EMIT Finished();
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -8,7 +8,7 @@
 
 class QThread;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 // Runs one piece of blocking work (a transfer, a chip copy) on a worker thread
 // for a dialog, so the window keeps painting. Finished() comes on the owner's
@@ -49,4 +49,4 @@ class BackgroundRun : public QObject {
     unsigned long tasksDone_ = 0;  // guarded by mutex_
 };
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

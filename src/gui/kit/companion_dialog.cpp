@@ -2,7 +2,7 @@
 
 #include "gui/kit/screen_fit.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 void CompanionDialog::ShowModeless() {
     if (!isVisible()) {
@@ -28,4 +28,4 @@ void CompanionDialog::reject() {
     if (owner_) owner_->activateWindow();
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 // A dialog that runs modally from a menu, or lives hidden beside an owner
 // window and is shown modelessly from it. Closing it hands the activation
@@ -17,7 +17,6 @@ class CompanionDialog : public QDialog {
         owner_ = owner;
         keepClear_ = keepClear;
     }
-    QWidget* Owner() const { return owner_; }
 
     // Shows the hidden window beside its owner, as a tool window kept above
     // it; when it is already shown it goes right behind its owner, where it is.
@@ -29,4 +28,4 @@ class CompanionDialog : public QDialog {
     QWidget* keepClear_ = nullptr;
 };
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -4,7 +4,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 DialogButtons MakeOkCancel(QDialog* dialog) {
     DialogButtons b{new QPushButton(QStringLiteral("确认"), dialog),
@@ -20,4 +20,4 @@ DialogButtons MakeOkCancel(QDialog* dialog) {
     return b;
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

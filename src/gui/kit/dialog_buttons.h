@@ -4,7 +4,7 @@ class QDialog;
 class QHBoxLayout;
 class QPushButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 struct DialogButtons {
     QPushButton* ok;
@@ -16,4 +16,4 @@ struct DialogButtons {
 // dialog's accept() and reject().
 DialogButtons MakeOkCancel(QDialog* dialog);
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

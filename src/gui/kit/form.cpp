@@ -7,7 +7,7 @@
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 Form::Form(QWidget* owner, MessageService& messages) : owner_(owner), messages_(messages) {}
 
@@ -34,7 +34,7 @@ void Form::Load() {
 }
 
 std::optional<std::string> Form::Check(const Field& f, long long& value) const {
-    const std::string text = f.edit->text().toStdString();
+    const std::string text = U8(f.edit->text());
     switch (f.kind) {
         case Field::Kind::Byte: {
             int n = 0;
@@ -55,14 +55,6 @@ std::optional<std::string> Form::Check(const Field& f, long long& value) const {
             return base::CheckMaxBytes(bytes < 0 ? SIZE_MAX : static_cast<std::size_t>(bytes),
                                       static_cast<int>(f.max));
         }
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> Form::FirstError() const {
-    for (const Field& f : fields_) {
-        long long value = 0;
-        if (auto error = Check(f, value)) return error;
     }
     return std::nullopt;
 }
@@ -93,4 +85,4 @@ void Form::SaveOnEveryChange(std::function<void(QLineEdit*, bool)> after) {
     }
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -10,7 +10,7 @@
 class QLineEdit;
 class QWidget;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 class MessageService;
 
@@ -32,8 +32,6 @@ class Form {
     void Load();
     // Checks and copies out, in order. False after the first failure.
     bool Save();
-    // Like Save() but without the message, for tests and silent checks.
-    std::optional<std::string> FirstError() const;
 
     // Runs Save() whenever the user changes any field; `after` learns which
     // edit changed and whether everything checked out.
@@ -57,4 +55,4 @@ class Form {
     std::vector<Field> fields_;
 };
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -6,7 +6,7 @@
 #include "base/gbk.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 namespace {
 
 constexpr QChar kReplacementChar(0xFFFD);
@@ -16,7 +16,7 @@ class GbkLimit : public QValidator {
     GbkLimit(int maxBytes, const GbkKeeper& keeper, QObject* parent)
         : QValidator(parent), maxBytes_(maxBytes), keeper_(keeper) {}
     State validate(QString& input, int&) const override {
-        const auto bytes = store::Utf8ToGbk(U8(input), keeper_.RunsAfter(input));
+        const auto bytes = base::Utf8ToGbk(U8(input), keeper_.RunsAfter(input));
         return bytes && static_cast<int>(bytes->size()) <= maxBytes_ ? Acceptable : Invalid;
     }
 
@@ -29,7 +29,7 @@ class GbkLimit : public QValidator {
 
 QString GbkKeeper::Set(const std::string& gbk) {
     original_ = gbk;
-    shown_ = Q(store::GbkToUtf8(gbk, runs_));
+    shown_ = Q(base::GbkToUtf8(gbk, runs_));
     current_ = shown_;
     return shown_;
 }
@@ -59,11 +59,11 @@ void GbkKeeper::Edited(const QString& now) {
 
 std::optional<std::string> GbkKeeper::Bytes(const QString& now) const {
     if (now == shown_) return original_;
-    return store::Utf8ToGbk(U8(now), runs_);
+    return base::Utf8ToGbk(U8(now), runs_);
 }
 
 int GbkLength(const QString& text) {
-    const auto gbk = store::Utf8ToGbk(U8(text));
+    const auto gbk = base::Utf8ToGbk(U8(text));
     return gbk ? static_cast<int>(gbk->size()) : -1;
 }
 
@@ -80,4 +80,4 @@ void GbkLineEdit::SetGbkText(const std::string& gbk) {
     setText(keeper_.Set(gbk));
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 // What an edit needs to give a file's bytes back unchanged. Bytes that are
 // not valid GBK (half a character at a field's end, a user-defined code such
@@ -55,4 +55,4 @@ class GbkLineEdit : public QLineEdit {
 // Bytes `text` takes in GBK; -1 when it holds a character GBK cannot encode.
 int GbkLength(const QString& text);
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

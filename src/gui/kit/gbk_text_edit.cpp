@@ -9,7 +9,7 @@
 #include "gui/kit/gbk_line_edit.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 namespace {
 
 QString OneCharacter(char32_t codePoint) {
@@ -102,4 +102,4 @@ void GbkTextEdit::insertFromMimeData(const QMimeData* source) {
     if (!fitting.isEmpty()) textCursor().insertText(fitting);
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

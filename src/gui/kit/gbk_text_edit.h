@@ -6,7 +6,7 @@
 
 #include "gui/kit/gbk_line_edit.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 // The multi-line counterpart of GbkLineEdit: the user cannot type or paste
 // beyond `maxBytes` bytes of GBK, nor a character GBK cannot hold. Enter is
@@ -41,4 +41,4 @@ class GbkTextEdit : public QPlainTextEdit {
     GbkKeeper keeper_;
 };
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

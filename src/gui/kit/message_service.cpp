@@ -8,9 +8,10 @@
 #include <QMessageBox>
 
 #include "base/controller_model.h"
+#include "gui/kit/qt_text.h"
 #include "gui/kit/screen_fit.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 namespace {
 
 QMessageBox::Icon ToQt(MessageIcon icon) {
@@ -61,16 +62,16 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& capt
 }
 
 QString MessageService::AppTitle() {
-    return QString::fromUtf8(base::kAppTitle.data(), static_cast<qsizetype>(base::kAppTitle.size()));
+    return Q(base::kAppTitle);
 }
 
 void MessageService::Inform(const std::string& text, const std::string& caption) {
-    Message(promptParent_, QString::fromStdString(text), QString::fromStdString(caption),
+    Message(promptParent_, Q(text), Q(caption),
             MessageIcon::None);
 }
 
 bool MessageService::AskYesNo(const std::string& text, const std::string& caption) {
-    return Question(promptParent_, QString::fromStdString(text), QString::fromStdString(caption),
+    return Question(promptParent_, Q(text), Q(caption),
                     MessageIcon::Warning);
 }
 
@@ -129,4 +130,4 @@ QString WidgetMessageService::ExistingFolder(QWidget* parent, const QString& cap
                          QFileDialog::Directory);
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -8,7 +8,7 @@
 
 class QWidget;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 enum class MessageIcon { None, Information, Warning, Critical, Question };
 
@@ -95,4 +95,4 @@ class WidgetMessageService final : public MessageService {
     DialogFolders* folders_ = nullptr;
 };
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -5,8 +5,9 @@
 #include <climits>
 
 #include "base/field_check.h"
+#include "gui/kit/qt_text.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 NumberEdit::NumberEdit(QWidget* parent, int maxDigits) : QLineEdit(parent) {
     setValidator(new QRegularExpressionValidator(
@@ -21,7 +22,7 @@ std::optional<long long> NumberEdit::Number() const {
 }
 
 long long NumberEdit::CorrectedValue() const {
-    const std::string digits = text().toStdString();
+    const std::string digits = U8(text());
     return base::CorrectedNumber(digits, correctMax_.value_or(LLONG_MAX)).value_or(0);
 }
 
@@ -33,13 +34,6 @@ void NumberEdit::SetNumber(long long value, bool selectAllText) {
 void NumberEdit::EnableCorrection(long long max, bool rewrite) {
     correctMax_ = max;
     rewrite_ = rewrite;
-}
-
-void NumberEdit::EnableWheel(int min, int max, bool wrap) {
-    wheel_ = true;
-    wheelMin_ = min;
-    wheelMax_ = max;
-    wheelWrap_ = wrap;
 }
 
 void NumberEdit::OnTextEdited() {
@@ -55,23 +49,9 @@ void NumberEdit::OnTextEdited() {
     Q_EMIT ValueEdited(value);
 }
 
-void NumberEdit::wheelEvent(QWheelEvent* event) {
-    const int step = WheelStep(event);
-    if (!wheel_ || step == 0) {
-        QLineEdit::wheelEvent(event);
-        return;
-    }
-    event->accept();
-    const int value = static_cast<int>(CorrectedValue());
-    const int next = wheelWrap_ ? base::WrapStep(value, step, wheelMin_, wheelMax_)
-                                : base::ClampStep(value, step, wheelMin_, wheelMax_);
-    SetNumber(next, true);
-    Q_EMIT textEdited(text());
-}
-
 int WheelStep(const QWheelEvent* event) {
     const int dy = event->angleDelta().y();
     return dy < 0 ? 1 : (dy > 0 ? -1 : 0);
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -9,10 +9,13 @@
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::burner {
+namespace velsend::gui::kit {
 
-ProgressBridge::ProgressBridge(QWidget* dialog, ui::MessageService& messages,
-                               ui::BackgroundRun& run, QProgressBar* bar, QLabel* status)
+using velsend::burner::OpenResult;
+using velsend::burner::TransferStage;
+
+ProgressBridge::ProgressBridge(QWidget* dialog, kit::MessageService& messages,
+                               kit::BackgroundRun& run, QProgressBar* bar, QLabel* status)
     : QObject(dialog), dialog_(dialog), messages_(messages), run_(run), bar_(bar),
       status_(status) {}
 
@@ -32,7 +35,7 @@ void ProgressBridge::SetPosition(int position) {
 void ProgressBridge::SetStatus(const std::string& text) {
     {
         std::lock_guard lock(mutex_);
-        text_ = ui::Q(text);
+        text_ = kit::Q(text);
     }
     Post();
 }
@@ -83,7 +86,7 @@ void ProgressBridge::Flush() {
         const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
         // A stage just entered has not moved the bar yet: it starts at 0.
         const int at = stage && position < 0 ? 0 : bar_->value();
-        stageLine_->setText(ui::Q(tracker_.Line(at, bar_->maximum(), now)));
+        stageLine_->setText(kit::Q(tracker_.Line(at, bar_->maximum(), now)));
         stageLine_->show();
     }
 }
@@ -94,8 +97,8 @@ void ProgressBridge::PortNotOpened(const OpenResult& result) {
 
 void ProgressBridge::Warn(const std::string& text) {
     run_.RunOnOwnerThread([this, text] {
-        messages_.Message(dialog_, ui::Q(text), ui::MessageService::AppTitle(),
-                          ui::MessageIcon::Warning);
+        messages_.Message(dialog_, kit::Q(text), kit::MessageService::AppTitle(),
+                          kit::MessageIcon::Warning);
     });
 }
 
@@ -104,12 +107,12 @@ void ProgressBridge::Warn(const std::string& text) {
 void ProgressBridge::ShowPortFailure(const OpenResult& result) {
     Flush();  // the status of the run so far stays under the message
     if (result.caption) {
-        messages_.Message(dialog_, ui::Q(result.message), ui::Q(*result.caption),
-                          ui::MessageIcon::None);
+        messages_.Message(dialog_, kit::Q(result.message), kit::Q(*result.caption),
+                          kit::MessageIcon::None);
     } else {
-        messages_.Message(dialog_, ui::Q(result.message), ui::MessageService::AppTitle(),
-                          ui::MessageIcon::Warning);
+        messages_.Message(dialog_, kit::Q(result.message), kit::MessageService::AppTitle(),
+                          kit::MessageIcon::Warning);
     }
 }
 
-}  // namespace velsend::burner
+}  // namespace velsend::gui::kit

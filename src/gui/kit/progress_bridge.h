@@ -13,12 +13,12 @@ class QLabel;
 class QProgressBar;
 class QWidget;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class BackgroundRun;
 class MessageService;
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
 
-namespace velsend::burner {
+namespace velsend::gui::kit {
 
 // Carries a worker thread's progress to the dialog. The engine reports every
 // position; the bridge keeps only the latest range, position and status and
@@ -26,17 +26,17 @@ namespace velsend::burner {
 // cannot flood the window with repaints. A port that cannot be opened is
 // reported in a message box on the dialog's thread while the worker waits;
 // the wait ends early when the run is cancelled.
-class ProgressBridge : public QObject, public TransferObserver {
+class ProgressBridge : public QObject, public velsend::burner::TransferObserver {
     Q_OBJECT
   public:
-    ProgressBridge(QWidget* dialog, ui::MessageService& messages, ui::BackgroundRun& run,
+    ProgressBridge(QWidget* dialog, kit::MessageService& messages, kit::BackgroundRun& run,
                    QProgressBar* bar, QLabel* status);
 
     void SetRange(int upper) override;
     void SetPosition(int position) override;
     void SetStatus(const std::string& text) override;
-    void SetStage(const TransferStage& stage) override;
-    void PortNotOpened(const OpenResult& result) override;
+    void SetStage(const velsend::burner::TransferStage& stage) override;
+    void PortNotOpened(const velsend::burner::OpenResult& result) override;
     void Warn(const std::string& text) override;
 
     // From now on the line under the bar shows the stage, the overall share
@@ -51,11 +51,11 @@ class ProgressBridge : public QObject, public TransferObserver {
 
   private:
     void Post();
-    void ShowPortFailure(const OpenResult& result);
+    void ShowPortFailure(const velsend::burner::OpenResult& result);
 
     QWidget* dialog_;
-    ui::MessageService& messages_;
-    ui::BackgroundRun& run_;
+    kit::MessageService& messages_;
+    kit::BackgroundRun& run_;
     QProgressBar* bar_;
     QLabel* status_;
 
@@ -64,11 +64,11 @@ class ProgressBridge : public QObject, public TransferObserver {
     std::mutex mutex_;  // guards the two below
     std::optional<int> range_;
     std::optional<QString> text_;
-    std::optional<TransferStage> stage_;
-    StageTracker tracker_;  // dialog's thread only, as are the two below
+    std::optional<velsend::burner::TransferStage> stage_;
+    velsend::burner::StageTracker tracker_;  // dialog's thread only, as are the two below
     QLabel* stageLine_ = nullptr;
     QElapsedTimer clock_;
     int deliveries_ = 0;  // dialog's thread only
 };
 
-}  // namespace velsend::burner
+}  // namespace velsend::gui::kit

@@ -3,19 +3,31 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QString>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "base/platform/system.h"
 #include "base/result.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
-// Core texts are UTF-8; these are the only crossings into Qt's strings.
+// Core texts are UTF-8; these are the crossings between them and Qt's
+// strings.
 inline QString Q(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 inline std::string U8(const QString& text) {
     return text.toStdString();
+}
+
+// A path as Qt's text and back, through the platform layer's UTF-8 form: a
+// Chinese folder name survives on Windows (whose paths are wide) as on Linux.
+inline QString QPath(const std::filesystem::path& path) {
+    return Q(platform::PathToUtf8(path));
+}
+inline std::filesystem::path StdPath(const QString& path) {
+    return platform::PathFromUtf8(U8(path));
 }
 
 // A dialog's own failure text with the system's reason on a second line.
@@ -28,4 +40,4 @@ inline QString ShownPath(const QString& path) {
     return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <algorithm>
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 namespace {
 
 QRect Available(const QWidget* parent) {
@@ -60,4 +60,4 @@ void FitToScreen(QWidget* window, QSize wanted, const QWidget* parent) {
         QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, Available(parent)));
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

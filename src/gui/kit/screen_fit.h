@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 // Gives `window` the size it wants, but no more than the available area of
 // the screen it opens on (the parent's, else the primary one), and centres
@@ -21,4 +21,4 @@ void PlaceBeside(QWidget* window, QWidget* owner, const QWidget* keepClear = nul
 // The largest size a window may take on that screen.
 QSize ScreenRoom(const QWidget* parent = nullptr);
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -6,7 +6,7 @@
 
 #include "gui/kit/background_run.h"
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 bool RunWithProgress(QWidget* parent, const QString& title, const QString& text,
                      const std::function<void(WorkProgress& progress)>& work) {
@@ -46,4 +46,4 @@ bool RunWithProgress(QWidget* parent, const QString& title, const QString& text,
     return !run.StopRequested();
 }
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 
 // How far a piece of work has got, written by the worker and read by the
 // window's timer: steps done of the total, and the user's request to stop.
@@ -25,4 +25,4 @@ struct WorkProgress {
 bool RunWithProgress(QWidget* parent, const QString& title, const QString& text,
                      const std::function<void(WorkProgress& progress)>& work);
 
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit

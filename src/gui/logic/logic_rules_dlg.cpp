@@ -20,26 +20,28 @@
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::logic {
+namespace velsend::gui::logic {
+
+using namespace velsend::logic;
 namespace {
 
 enum Column { kHidden = 0, kNumber = 1, kText = 2 };
 
 QString RuleForList(const std::string& gbk) {
-    return ui::Q(store::GbkToUtf8(gbk));
+    return kit::Q(base::GbkToUtf8(gbk));
 }
 
 }  // namespace
 
-LogicRulesDlg::LogicRulesDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent,
+LogicRulesDlg::LogicRulesDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent,
                            QWidget* ownerDialog)
-    : ui::CompanionDialog(parent),
+    : kit::CompanionDialog(parent),
       state_(state),
       messages_(messages),
-      number_(new ui::NumberEdit(this, 10)),
+      number_(new kit::NumberEdit(this, 10)),
       save_(new QPushButton(QStringLiteral("保存,转到下一条[Enter]"), this)),
       clear_(new QPushButton(QStringLiteral("清空"), this)),
-      rule_(new ui::GbkTextEdit(this, LogicTextLimit(state.ControllerModel))),
+      rule_(new kit::GbkTextEdit(this, LogicTextLimit(state.ControllerModel))),
       list_(new QTreeWidget(this)) {
     setWindowTitle(QStringLiteral("逻辑设置"));
     SetOwner(ownerDialog);
@@ -125,17 +127,17 @@ void LogicRulesDlg::SelectFirstRow() {
 
 bool LogicRulesDlg::ReadBack() {
     std::uint32_t typed = 0;
-    std::optional<std::string> error = base::CheckUnsigned(ui::U8(number_->text()), typed);
+    std::optional<std::string> error = base::CheckUnsigned(kit::U8(number_->text()), typed);
     QWidget* bad = number_;
     if (!error) {
         const std::optional<std::string> gbk = rule_->GbkText();
-        const std::size_t bytes = gbk ? gbk->size() : ui::U8(rule_->toPlainText()).size();
+        const std::size_t bytes = gbk ? gbk->size() : kit::U8(rule_->toPlainText()).size();
         error = base::CheckMaxBytes(bytes, LogicTextLimit(state_.ControllerModel));
         bad = rule_;
     }
     if (!error) return true;
-    messages_.Message(this, ui::Q(*error), ui::MessageService::AppTitle(),
-                      ui::MessageIcon::Warning);
+    messages_.Message(this, kit::Q(*error), kit::MessageService::AppTitle(),
+                      kit::MessageIcon::Warning);
     bad->setFocus();
     // The rule keeps its caret: with the text selected, the next key would
     // replace all of it.
@@ -191,11 +193,11 @@ void LogicRulesDlg::OnSave() {
     const base::Result<int> next =
         text ? SaveLogicRule(state_.Project, state_.ControllerModel, LogicNumber(), *text)
              : base::Result<int>(base::Error{std::string(kIllegalCharacterMessage),
-                                             RefusedCharacterNoteUtf8(ui::U8(rule_->toPlainText()))});
+                                             RefusedCharacterNoteUtf8(kit::U8(rule_->toPlainText()))});
     if (!next) {
         // The text stays as typed, for the user to correct.
-        messages_.Message(this, ui::Q(next.error().Full()), ui::MessageService::AppTitle(),
-                          ui::MessageIcon::Warning);
+        messages_.Message(this, kit::Q(next.error().Full()), kit::MessageService::AppTitle(),
+                          kit::MessageIcon::Warning);
         return;
     }
     if (QTreeWidgetItem* row = list_->topLevelItem(LogicNumber()))
@@ -205,8 +207,8 @@ void LogicRulesDlg::OnSave() {
 }
 
 void LogicRulesDlg::OnClear() {
-    if (!messages_.Confirm(this, ui::Q(kClearQuestion), ui::MessageService::AppTitle(),
-                           ui::MessageIcon::Warning))
+    if (!messages_.Confirm(this, kit::Q(kClearQuestion), kit::MessageService::AppTitle(),
+                           kit::MessageIcon::Warning))
         return;
     DeleteLogicRules(state_.Project, Capacity());
     FillList();
@@ -215,7 +217,7 @@ void LogicRulesDlg::OnClear() {
 
 bool LogicRulesDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::Wheel) return QDialog::eventFilter(watched, event);
-    const int step = ui::WheelStep(static_cast<QWheelEvent*>(event));
+    const int step = kit::WheelStep(static_cast<QWheelEvent*>(event));
     const int capacity = Capacity();
     const long long typed = std::min<long long>(number_->Number().value_or(0), capacity - 1);
     GoTo(StepLogicNumber(static_cast<int>(typed), step, capacity));
@@ -224,4 +226,4 @@ bool LogicRulesDlg::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-}  // namespace velsend::logic
+}  // namespace velsend::gui::logic

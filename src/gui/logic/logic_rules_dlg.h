@@ -9,26 +9,26 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class GbkTextEdit;
 class MessageService;
 class NumberEdit;
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
 
-namespace velsend::logic {
+namespace velsend::gui::logic {
 
 // "逻辑设置": the numbered rules of the current model in a list, one rule at a
 // time in the edit, saved rule after rule with Enter. Modal from the main
 // menu; the bus device detail dialog keeps one hidden instance of its own
 // (with itself as `ownerDialog`) and shows it beside itself.
-class LogicRulesDlg : public ui::CompanionDialog {
+class LogicRulesDlg : public kit::CompanionDialog {
     Q_OBJECT
   public:
-    LogicRulesDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr,
+    LogicRulesDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr,
                  QWidget* ownerDialog = nullptr);
 
-    ui::NumberEdit* NumberField() const { return number_; }
-    ui::GbkTextEdit* RuleField() const { return rule_; }
+    kit::NumberEdit* NumberField() const { return number_; }
+    kit::GbkTextEdit* RuleField() const { return rule_; }
     QTreeWidget* List() const { return list_; }
     QPushButton* SaveButton() const { return save_; }
     QPushButton* ClearButton() const { return clear_; }
@@ -55,15 +55,15 @@ class LogicRulesDlg : public ui::CompanionDialog {
     void OnSave();
     void OnClear();
 
-    base::RunState& state_;
-    ui::MessageService& messages_;
-    ui::NumberEdit* number_;
+    kit::RunState& state_;
+    kit::MessageService& messages_;
+    kit::NumberEdit* number_;
     QPushButton* save_;
     QPushButton* clear_;
-    ui::GbkTextEdit* rule_;
+    kit::GbkTextEdit* rule_;
     QTreeWidget* list_;
     std::uint32_t logicNumber_ = 0;
     bool selecting_ = false;  // the dialog moves the list's selection itself
 };
 
-}  // namespace velsend::logic
+}  // namespace velsend::gui::logic

@@ -12,21 +12,23 @@
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::loops {
+namespace velsend::gui::loops {
 
-LoopCopyDlg::LoopCopyDlg(const store::ProjectDir& dir, ui::MessageService& messages,
+using namespace velsend::loops;
+
+LoopCopyDlg::LoopCopyDlg(const velsend::store::ProjectDir& dir, kit::MessageService& messages,
                            QWidget* parent)
     : QDialog(parent),
       dir_(dir),
       messages_(messages),
-      source_(new ui::NumberEdit(this)),
-      target_(new ui::NumberEdit(this)),
+      source_(new kit::NumberEdit(this)),
+      target_(new kit::NumberEdit(this)),
       copy_(new QPushButton(QStringLiteral("确定"), this)) {
     source_->setObjectName(QStringLiteral("source"));
     target_->setObjectName(QStringLiteral("target"));
     copy_->setObjectName(QStringLiteral("copy"));
     setWindowTitle(QStringLiteral("回路数据复制"));
-    for (ui::NumberEdit* edit : {source_, target_}) {
+    for (kit::NumberEdit* edit : {source_, target_}) {
         edit->EnableCorrection(255, true);
         edit->setFixedWidth(48);
         edit->SetNumber(0);
@@ -59,19 +61,19 @@ void LoopCopyDlg::OnCopy() {
     const int target = static_cast<int>(target_->CorrectedValue());
     const base::Result<std::string> copied = CopyLoop(dir_, source, target);
     if (!copied) {
-        messages_.Message(this, ui::Q(copied.error().Full()), ui::MessageService::AppTitle(),
-                          ui::MessageIcon::Warning);
+        messages_.Message(this, kit::Q(copied.error().Full()), kit::MessageService::AppTitle(),
+                          kit::MessageIcon::Warning);
         return;
     }
-    messages_.Message(this, ui::Q(*copied), QString(), ui::MessageIcon::Information);
+    messages_.Message(this, kit::Q(*copied), QString(), kit::MessageIcon::Information);
     target_->SetNumber(NextTarget(target));
 }
 
 // The wheel steps the focused edit, wrapping; elsewhere it acts as usual.
 bool LoopCopyDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel) {
-        auto* edit = qobject_cast<ui::NumberEdit*>(focusWidget());
-        const int step = ui::WheelStep(static_cast<QWheelEvent*>(event));
+        auto* edit = qobject_cast<kit::NumberEdit*>(focusWidget());
+        const int step = kit::WheelStep(static_cast<QWheelEvent*>(event));
         if (edit && step != 0) {
             edit->SetNumber(base::WrapStep(static_cast<int>(edit->CorrectedValue()), step, 0, 255),
                             true);
@@ -82,4 +84,4 @@ bool LoopCopyDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-}  // namespace velsend::loops
+}  // namespace velsend::gui::loops

@@ -6,19 +6,19 @@
 
 class QPushButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
 class NumberEdit;
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
 
-namespace velsend::loops {
+namespace velsend::gui::loops {
 
 // "回路数据复制": stamps one loop's devices and names onto a run of loops,
 // the target moving on after every copy.
 class LoopCopyDlg : public QDialog {
     Q_OBJECT
   public:
-    LoopCopyDlg(const store::ProjectDir& dir, ui::MessageService& messages,
+    LoopCopyDlg(const velsend::store::ProjectDir& dir, kit::MessageService& messages,
                  QWidget* parent = nullptr);
 
 
@@ -28,11 +28,11 @@ class LoopCopyDlg : public QDialog {
   private:
     void OnCopy();
 
-    store::ProjectDir dir_;
-    ui::MessageService& messages_;
-    ui::NumberEdit* source_;
-    ui::NumberEdit* target_;
+    velsend::store::ProjectDir dir_;
+    kit::MessageService& messages_;
+    kit::NumberEdit* source_;
+    kit::NumberEdit* target_;
     QPushButton* copy_;
 };
 
-}  // namespace velsend::loops
+}  // namespace velsend::gui::loops

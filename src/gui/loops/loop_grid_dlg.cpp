@@ -9,16 +9,18 @@
 #include "gui/loops/loop_stats_dlg.h"
 #include "gui/kit/number_edit.h"
 
-namespace velsend::loops {
+namespace velsend::gui::loops {
 
-LoopGridDlg::LoopGridDlg(const store::ProjectDir& dir, int loop, LoopStatsDlg* linked, QWidget* parent)
+using namespace velsend::loops;
+
+LoopGridDlg::LoopGridDlg(const velsend::store::ProjectDir& dir, int loop, LoopStatsDlg* linked, QWidget* parent)
     : QDialog(parent),
       dir_(dir),
       linked_(linked),
       grid_(new LoopGridView(kGridView, filter_, this)),
       filters_(new TypeFilterBoxes(filter_, this, QPoint(556, 4), 16)),
       plus_(new QPushButton(QStringLiteral("+"), this)),
-      edit_(new ui::NumberEdit(this)),
+      edit_(new kit::NumberEdit(this)),
       minus_(new QPushButton(QStringLiteral("-"), this)) {
     edit_->setObjectName(QStringLiteral("loop"));
     plus_->setObjectName(QStringLiteral("plus"));
@@ -36,7 +38,7 @@ LoopGridDlg::LoopGridDlg(const store::ProjectDir& dir, int loop, LoopStatsDlg* l
     connect(filters_, &TypeFilterBoxes::Changed, grid_, qOverload<>(&QWidget::update));
     connect(plus_, &QPushButton::clicked, this, [this] { Step(1); });
     connect(minus_, &QPushButton::clicked, this, [this] { Step(-1); });
-    connect(edit_, &ui::NumberEdit::ValueEdited, this, [this](long long value) {
+    connect(edit_, &kit::NumberEdit::ValueEdited, this, [this](long long value) {
         ShowLoop(static_cast<int>(value));
         if (linked_) linked_->SetLoop(loop_);
     });
@@ -67,7 +69,7 @@ bool LoopGridDlg::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     } else if (event->type() == QEvent::Wheel) {
-        const int step = ui::WheelStep(static_cast<QWheelEvent*>(event));
+        const int step = kit::WheelStep(static_cast<QWheelEvent*>(event));
         if (step != 0) {
             Step(step);
             edit_->setFocus();
@@ -78,4 +80,4 @@ bool LoopGridDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-}  // namespace velsend::loops
+}  // namespace velsend::gui::loops

@@ -6,11 +6,13 @@
 
 class QPushButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class NumberEdit;
 }
 
-namespace velsend::loops {
+namespace velsend::gui::loops {
+
+using namespace velsend::loops;
 
 class LoopGridView;
 class LoopStatsDlg;
@@ -22,13 +24,13 @@ class TypeFilterBoxes;
 class LoopGridDlg : public QDialog {
     Q_OBJECT
   public:
-    LoopGridDlg(const store::ProjectDir& dir, int loop, LoopStatsDlg* linked,
+    LoopGridDlg(const velsend::store::ProjectDir& dir, int loop, LoopStatsDlg* linked,
              QWidget* parent = nullptr);
 
     int Loop() const { return loop_; }
     LoopGridView* Grid() const { return grid_; }
     TypeFilterBoxes* Filters() const { return filters_; }
-    ui::NumberEdit* LoopEdit() const { return edit_; }
+    kit::NumberEdit* LoopEdit() const { return edit_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -37,15 +39,15 @@ class LoopGridDlg : public QDialog {
     void Step(int step);
     void ShowLoop(int loop);
 
-    store::ProjectDir dir_;
+    velsend::store::ProjectDir dir_;
     int loop_ = 0;
     LoopStatsDlg* linked_;
     TypeFilter filter_;
     LoopGridView* grid_;
     TypeFilterBoxes* filters_;
     QPushButton* plus_;
-    ui::NumberEdit* edit_;
+    kit::NumberEdit* edit_;
     QPushButton* minus_;
 };
 
-}  // namespace velsend::loops
+}  // namespace velsend::gui::loops

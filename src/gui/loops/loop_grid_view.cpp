@@ -7,10 +7,12 @@
 
 #include "gui/kit/qt_text.h"
 
-namespace velsend::loops {
+namespace velsend::gui::loops {
+
+using namespace velsend::loops;
 
 
-LoopGridView::LoopGridView(const loops::GridGeometry& geometry, const loops::TypeFilter& filter,
+LoopGridView::LoopGridView(const velsend::loops::GridGeometry& geometry, const velsend::loops::TypeFilter& filter,
                                QWidget* window)
     : QWidget(window), geometry_(geometry), filter_(filter) {
     setGeometry(geometry.headingLeft, geometry.headingTop,
@@ -25,11 +27,11 @@ LoopGridView::LoopGridView(const loops::GridGeometry& geometry, const loops::Typ
     for (Cell& cell : cells_) cell.color = Qt::black;
 }
 
-void LoopGridView::SetLabels(const loops::GridLabels& labels) {
-    for (int i = 0; i < store::kAddressCount; ++i) SetLabel(i, labels[static_cast<std::size_t>(i)]);
+void LoopGridView::SetLabels(const velsend::loops::GridLabels& labels) {
+    for (int i = 0; i < velsend::store::kAddressCount; ++i) SetLabel(i, labels[static_cast<std::size_t>(i)]);
 }
 
-void LoopGridView::SetLabel(int address, const store::GridLabel& label) {
+void LoopGridView::SetLabel(int address, const velsend::store::GridLabel& label) {
     Cell& cell = cells_[static_cast<std::size_t>(address)];
     cell.text = QString::fromLatin1(label.text.data(), static_cast<qsizetype>(label.text.size()));
     cell.color = QColor(label.red, label.green, label.blue);
@@ -50,7 +52,7 @@ QString LoopGridView::ShownText(int address) const {
 void LoopGridView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.translate(-pos());  // draw in the window's coordinates
-    const loops::GridGeometry& g = geometry_;
+    const velsend::loops::GridGeometry& g = geometry_;
     p.setPen(Qt::black);
     for (int k = 0; k <= 16; ++k) {
         p.drawLine(g.left + g.cell * k, g.top, g.left + g.cell * k, g.Bottom());
@@ -68,7 +70,7 @@ void LoopGridView::paintEvent(QPaintEvent*) {
         p.fillRect(QRect(g.left + 1 + g.cell * c, g.top + 1 + g.cell * r, g.cell - 1, g.cell - 1),
                    Qt::white);
     }
-    for (int i = 0; i < store::kAddressCount; ++i) {
+    for (int i = 0; i < velsend::store::kAddressCount; ++i) {
         const Cell& cell = cells_[static_cast<std::size_t>(i)];
         if (cell.text.isEmpty() || !filter_.Shows(cell.slot)) continue;
         p.setPen(cell.color);
@@ -79,7 +81,7 @@ void LoopGridView::paintEvent(QPaintEvent*) {
 
 void LoopGridView::mousePressEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint() + pos();
-    const auto address = loops::AddressAt(geometry_, at.x(), at.y());
+    const auto address = velsend::loops::AddressAt(geometry_, at.x(), at.y());
     if (event->button() != Qt::LeftButton || !address) {
         event->ignore();
         return;
@@ -87,13 +89,13 @@ void LoopGridView::mousePressEvent(QMouseEvent* event) {
     Q_EMIT AddressClicked(*address);
 }
 
-TypeFilterBoxes::TypeFilterBoxes(loops::TypeFilter& filter, QWidget* window, QPoint origin,
+TypeFilterBoxes::TypeFilterBoxes(velsend::loops::TypeFilter& filter, QWidget* window, QPoint origin,
                                  int rowHeight)
     : QObject(window), filter_(filter) {
     static constexpr const char* kHeadings[] = {"T", "M", "J"};
     static constexpr int kWidths[] = {22, 22, 52};
     int x = origin.x();
-    for (int col = 0; col < loops::kFilterColumnCount; ++col) {
+    for (int col = 0; col < velsend::loops::kFilterColumnCount; ++col) {
         const auto column = static_cast<FilterColumn>(col);
         auto* heading = new QLabel(QString::fromLatin1(kHeadings[col]), window);
         heading->setGeometry(x + 2, origin.y(), kWidths[col], rowHeight);
@@ -106,7 +108,7 @@ TypeFilterBoxes::TypeFilterBoxes(loops::TypeFilter& filter, QWidget* window, QPo
             Refresh();
             Q_EMIT Changed();
         });
-        for (int row = 0; row < loops::ColumnSize(column); ++row) {
+        for (int row = 0; row < velsend::loops::ColumnSize(column); ++row) {
             auto* typeBox = new QCheckBox(
                 column == FilterColumn::Borrowed ? QStringLiteral(" %1").arg(row) : QString(),
                 window);
@@ -132,13 +134,13 @@ QCheckBox* TypeFilterBoxes::ColumnBox(FilterColumn column) const {
 }
 
 void TypeFilterBoxes::Refresh() {
-    for (int col = 0; col < loops::kFilterColumnCount; ++col) {
+    for (int col = 0; col < velsend::loops::kFilterColumnCount; ++col) {
         const auto column = static_cast<FilterColumn>(col);
         columns_[col]->setChecked(filter_.ColumnChecked(column));
-        for (int row = 0; row < loops::ColumnSize(column); ++row)
+        for (int row = 0; row < velsend::loops::ColumnSize(column); ++row)
             types_[col][static_cast<std::size_t>(row)]->setChecked(
                 filter_.TypeChecked(column, row));
     }
 }
 
-}  // namespace velsend::loops
+}  // namespace velsend::gui::loops

@@ -9,7 +9,9 @@
 
 class QCheckBox;
 
-namespace velsend::loops {
+namespace velsend::gui::loops {
+
+using namespace velsend::loops;
 
 // The painted 16 × 16 map of a loop. It draws in its window's client
 // coordinates (the geometry is given in them) and covers just the grid and
@@ -17,11 +19,11 @@ namespace velsend::loops {
 class LoopGridView : public QWidget {
     Q_OBJECT
   public:
-    LoopGridView(const loops::GridGeometry& geometry, const loops::TypeFilter& filter,
+    LoopGridView(const velsend::loops::GridGeometry& geometry, const velsend::loops::TypeFilter& filter,
                    QWidget* window);
 
-    void SetLabels(const loops::GridLabels& labels);
-    void SetLabel(int address, const store::GridLabel& label);
+    void SetLabels(const velsend::loops::GridLabels& labels);
+    void SetLabel(int address, const velsend::store::GridLabel& label);
     // The white cell; -1 for none.
     void SetCurrent(int address);
 
@@ -40,11 +42,11 @@ class LoopGridView : public QWidget {
     struct Cell {
         QString text;
         QColor color;
-        int slot = store::kPlainSlot;
+        int slot = velsend::store::kPlainSlot;
     };
-    loops::GridGeometry geometry_;
-    const loops::TypeFilter& filter_;
-    std::array<Cell, store::kAddressCount> cells_;
+    velsend::loops::GridGeometry geometry_;
+    const velsend::loops::TypeFilter& filter_;
+    std::array<Cell, velsend::store::kAddressCount> cells_;
     int current_ = -1;
 };
 
@@ -54,10 +56,10 @@ class TypeFilterBoxes : public QObject {
     Q_OBJECT
   public:
     // Places the boxes on `window` from `origin`, one row every `rowHeight`.
-    TypeFilterBoxes(loops::TypeFilter& filter, QWidget* window, QPoint origin, int rowHeight);
+    TypeFilterBoxes(velsend::loops::TypeFilter& filter, QWidget* window, QPoint origin, int rowHeight);
 
-    QCheckBox* TypeBox(loops::FilterColumn column, int row) const;
-    QCheckBox* ColumnBox(loops::FilterColumn column) const;
+    QCheckBox* TypeBox(velsend::loops::FilterColumn column, int row) const;
+    QCheckBox* ColumnBox(velsend::loops::FilterColumn column) const;
     // Every box as the filter says.
     void Refresh();
 
@@ -65,9 +67,9 @@ class TypeFilterBoxes : public QObject {
     void Changed();
 
   private:
-    loops::TypeFilter& filter_;
-    std::array<std::array<QCheckBox*, 32>, loops::kFilterColumnCount> types_{};
-    std::array<QCheckBox*, loops::kFilterColumnCount> columns_{};
+    velsend::loops::TypeFilter& filter_;
+    std::array<std::array<QCheckBox*, 32>, velsend::loops::kFilterColumnCount> types_{};
+    std::array<QCheckBox*, velsend::loops::kFilterColumnCount> columns_{};
 };
 
-}  // namespace velsend::loops
+}  // namespace velsend::gui::loops

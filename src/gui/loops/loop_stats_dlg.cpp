@@ -17,7 +17,9 @@
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::loops {
+namespace velsend::gui::loops {
+
+using namespace velsend::loops;
 namespace {
 
 QLineEdit* CountField(QWidget* parent, int width = 34) {
@@ -29,19 +31,19 @@ QLineEdit* CountField(QWidget* parent, int width = 34) {
     return field;
 }
 
-void ShowMessage(ui::MessageService& messages, QWidget* parent, const std::string& text) {
-    messages.Message(parent, ui::Q(text), ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+void ShowMessage(kit::MessageService& messages, QWidget* parent, const std::string& text) {
+    messages.Message(parent, kit::Q(text), kit::MessageService::AppTitle(), kit::MessageIcon::Warning);
 }
 
 }  // namespace
 
-LoopStatsDlg::LoopStatsDlg(base::RunState& state, ui::MessageService& messages, int loop,
+LoopStatsDlg::LoopStatsDlg(kit::RunState& state, kit::MessageService& messages, int loop,
                              QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),
       loop_(loop & 0xFF),
-      loopEdit_(new ui::NumberEdit(this)),
+      loopEdit_(new kit::NumberEdit(this)),
       total_(CountField(this)),
       grid_(new QPushButton(QStringLiteral("网格查看[F1]"), this)),
       previous_(new QPushButton(QStringLiteral("上一回路"), this)),
@@ -63,10 +65,10 @@ LoopStatsDlg::LoopStatsDlg(base::RunState& state, ui::MessageService& messages, 
     top->addWidget(total_);
     top->addSpacing(16);
     top->addWidget(new QLabel(QStringLiteral("区显"), this));
-    classes_[store::kZoneDisplayClass] = CountField(this);
-    classes_[store::kZoneDisplayClass]->setObjectName(
-        QStringLiteral("class%1").arg(store::kZoneDisplayClass));
-    top->addWidget(classes_[store::kZoneDisplayClass]);
+    classes_[velsend::store::kZoneDisplayClass] = CountField(this);
+    classes_[velsend::store::kZoneDisplayClass]->setObjectName(
+        QStringLiteral("class%1").arg(velsend::store::kZoneDisplayClass));
+    top->addWidget(classes_[velsend::store::kZoneDisplayClass]);
     top->addStretch(1);
     layout->addLayout(top);
 
@@ -77,16 +79,16 @@ LoopStatsDlg::LoopStatsDlg(base::RunState& state, ui::MessageService& messages, 
         int count;
         int perRow;
     };
-    const Group groups[] = {{store::kAlarmClass, "报警类    总数", 0, 21, 7},
-                            {store::kModuleClass, "模块类    总数", 21, 32, 8},
-                            {store::kBorrowedClass, "借用类    总数", 53, 32, 8}};
+    const Group groups[] = {{velsend::store::kAlarmClass, "报警类    总数", 0, 21, 7},
+                            {velsend::store::kModuleClass, "模块类    总数", 21, 32, 8},
+                            {velsend::store::kBorrowedClass, "借用类    总数", 53, 32, 8}};
     for (const Group& g : groups) {
         auto* box = new QGroupBox(this);
         auto* grid = new QGridLayout(box);
         grid->setContentsMargins(6, 4, 6, 4);
         grid->setVerticalSpacing(3);
         auto* head = new QHBoxLayout;
-        head->addWidget(new QLabel(QString::fromUtf8(g.title), box));
+        head->addWidget(new QLabel(kit::Q(g.title), box));
         classes_[static_cast<std::size_t>(g.productClass)] = CountField(box);
         classes_[static_cast<std::size_t>(g.productClass)]->setObjectName(
             QStringLiteral("class%1").arg(g.productClass));
@@ -95,7 +97,7 @@ LoopStatsDlg::LoopStatsDlg(base::RunState& state, ui::MessageService& messages, 
         grid->addLayout(head, 0, 0, 1, 2 * g.perRow);
         for (int i = 0; i < g.count; ++i) {
             const int counter = g.first + i;
-            auto* label = new QLabel(ui::Q(CounterLabel(counter)), box);
+            auto* label = new QLabel(kit::Q(CounterLabel(counter)), box);
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             counters_[static_cast<std::size_t>(counter)] = CountField(box, 30);
             counters_[static_cast<std::size_t>(counter)]->setObjectName(
@@ -131,7 +133,7 @@ LoopStatsDlg::LoopStatsDlg(base::RunState& state, ui::MessageService& messages, 
 }
 
 void LoopStatsDlg::OnLoopEdited() {
-    const std::string text = ui::U8(loopEdit_->text());
+    const std::string text = kit::U8(loopEdit_->text());
     int value = 0;
     if (auto error = base::CheckByte(text, value)) ShowMessage(messages_, this, *error);
     const int corrected = static_cast<int>(base::CorrectedNumber(text, 255).value_or(0));
@@ -170,7 +172,7 @@ bool LoopStatsDlg::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (event->type() == QEvent::Wheel) {
-        const int step = ui::WheelStep(static_cast<QWheelEvent*>(event));
+        const int step = kit::WheelStep(static_cast<QWheelEvent*>(event));
         if (step != 0) {
             StepLoop(step);
             loopEdit_->setFocus();
@@ -181,8 +183,8 @@ bool LoopStatsDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-LoopQueryDlg::LoopQueryDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent)
-    : QDialog(parent), state_(state), messages_(messages), edit_(new ui::NumberEdit(this)) {
+LoopQueryDlg::LoopQueryDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent)
+    : QDialog(parent), state_(state), messages_(messages), edit_(new kit::NumberEdit(this)) {
     setWindowTitle(QStringLiteral("回路查询"));
     edit_->setObjectName(QStringLiteral("loop"));
     auto* layout = new QVBoxLayout(this);
@@ -190,14 +192,14 @@ LoopQueryDlg::LoopQueryDlg(base::RunState& state, ui::MessageService& messages, 
     row->addWidget(new QLabel(QStringLiteral("回路"), this));
     row->addWidget(edit_);
     layout->addLayout(row);
-    layout->addLayout(ui::MakeOkCancel(this).row);
+    layout->addLayout(kit::MakeOkCancel(this).row);
     connect(edit_, &QLineEdit::textEdited, this, &LoopQueryDlg::OnEdited);
     edit_->SetNumber(state_.QueryLoop, true);
 }
 
 void LoopQueryDlg::OnEdited() {
     int value = 0;
-    if (auto error = base::CheckByte(ui::U8(edit_->text()), value)) {
+    if (auto error = base::CheckByte(kit::U8(edit_->text()), value)) {
         ShowMessage(messages_, this, *error);
         return;
     }
@@ -206,7 +208,7 @@ void LoopQueryDlg::OnEdited() {
 
 void LoopQueryDlg::accept() {
     int value = 0;
-    if (auto error = base::CheckByte(ui::U8(edit_->text()), value)) {
+    if (auto error = base::CheckByte(kit::U8(edit_->text()), value)) {
         ShowMessage(messages_, this, *error);
         edit_->setFocus();
         edit_->selectAll();
@@ -216,27 +218,27 @@ void LoopQueryDlg::accept() {
     QDialog::accept();
 }
 
-LoopQueryResultDlg::LoopQueryResultDlg(base::RunState& state, QWidget* parent) : QDialog(parent), state_(state) {
+LoopQueryResultDlg::LoopQueryResultDlg(kit::RunState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setWindowTitle(QStringLiteral("回路设备查询结果"));
     const LoopCounts counts = CountLoop(state_.Project, state_.QueryLoop);
     const char* labels[] = {"回路", "总数", "报警类", "区显", "模块类", "借用类"};
     const int values[] = {state_.QueryLoop,
                           counts.total,
-                          counts.byClass[store::kAlarmClass],
-                          counts.byClass[store::kZoneDisplayClass],
-                          counts.byClass[store::kModuleClass],
-                          counts.byClass[store::kBorrowedClass]};
+                          counts.byClass[velsend::store::kAlarmClass],
+                          counts.byClass[velsend::store::kZoneDisplayClass],
+                          counts.byClass[velsend::store::kModuleClass],
+                          counts.byClass[velsend::store::kBorrowedClass]};
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     for (int i = 0; i < 6; ++i) {
-        grid->addWidget(new QLabel(QString::fromUtf8(labels[i]), this), i, 0);
+        grid->addWidget(new QLabel(kit::Q(labels[i]), this), i, 0);
         fields_[static_cast<std::size_t>(i)] = CountField(this, 60);
         fields_[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("field%1").arg(i));
         fields_[static_cast<std::size_t>(i)]->setText(QString::number(values[i]));
         grid->addWidget(fields_[static_cast<std::size_t>(i)], i, 1);
     }
     layout->addLayout(grid);
-    layout->addLayout(ui::MakeOkCancel(this).row);
+    layout->addLayout(kit::MakeOkCancel(this).row);
 }
 
 void LoopQueryResultDlg::accept() {
@@ -244,7 +246,7 @@ void LoopQueryResultDlg::accept() {
     QDialog::accept();
 }
 
-void RunLoopQuery(base::RunState& state, ui::MessageService& messages, QWidget* parent) {
+void RunLoopQuery(kit::RunState& state, kit::MessageService& messages, QWidget* parent) {
     for (;;) {
         LoopQueryDlg query(state, messages, parent);
         if (query.exec() != QDialog::Accepted) return;
@@ -253,4 +255,4 @@ void RunLoopQuery(base::RunState& state, ui::MessageService& messages, QWidget* 
     }
 }
 
-}  // namespace velsend::loops
+}  // namespace velsend::gui::loops

@@ -9,24 +9,26 @@
 class QLineEdit;
 class QPushButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
 class NumberEdit;
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
 
-namespace velsend::loops {
+namespace velsend::gui::loops {
+
+using namespace velsend::loops;
 
 // "回路设备查询结果" of the newer families: the class counts and the 85 type
 // counters of one loop, stepped loop by loop; F1 opens the loop's grid.
 class LoopStatsDlg : public QDialog {
     Q_OBJECT
   public:
-    LoopStatsDlg(base::RunState& state, ui::MessageService& messages, int loop = 0,
+    LoopStatsDlg(kit::RunState& state, kit::MessageService& messages, int loop = 0,
                   QWidget* parent = nullptr);
 
     int Loop() const { return loop_; }
     const LoopCounts& Counts() const { return counts_; }
-    ui::NumberEdit* LoopEdit() const { return loopEdit_; }
+    kit::NumberEdit* LoopEdit() const { return loopEdit_; }
 
     // What the linked grid view asks for.
     void StepLoop(int step);
@@ -40,11 +42,11 @@ class LoopStatsDlg : public QDialog {
     void Count();
     void OpenGrid();
 
-    base::RunState& state_;
-    ui::MessageService& messages_;
+    kit::RunState& state_;
+    kit::MessageService& messages_;
     int loop_;
     LoopCounts counts_;
-    ui::NumberEdit* loopEdit_;
+    kit::NumberEdit* loopEdit_;
     QLineEdit* total_;
     std::array<QLineEdit*, 4> classes_{};
     std::array<QLineEdit*, kTypeCounterCount> counters_{};
@@ -57,16 +59,16 @@ class LoopStatsDlg : public QDialog {
 class LoopQueryDlg : public QDialog {
     Q_OBJECT
   public:
-    LoopQueryDlg(base::RunState& state, ui::MessageService& messages, QWidget* parent = nullptr);
-    ui::NumberEdit* LoopEdit() const { return edit_; }
+    LoopQueryDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
+    kit::NumberEdit* LoopEdit() const { return edit_; }
     void accept() override;
 
   private:
     void OnEdited();
 
-    base::RunState& state_;
-    ui::MessageService& messages_;
-    ui::NumberEdit* edit_;
+    kit::RunState& state_;
+    kit::MessageService& messages_;
+    kit::NumberEdit* edit_;
 };
 
 // The first family's "回路设备查询结果": the class counts of QueryLoop.
@@ -74,17 +76,17 @@ class LoopQueryDlg : public QDialog {
 class LoopQueryResultDlg : public QDialog {
     Q_OBJECT
   public:
-    LoopQueryResultDlg(base::RunState& state, QWidget* parent = nullptr);
+    LoopQueryResultDlg(kit::RunState& state, QWidget* parent = nullptr);
     QLineEdit* Field(int row) const { return fields_[static_cast<std::size_t>(row)]; }
     void accept() override;
 
   private:
-    base::RunState& state_;
+    kit::RunState& state_;
     std::array<QLineEdit*, 6> fields_{};  // loop, total, then the four classes
 };
 
 // The first family's loop query: question and summary in turn until one of
 // them is cancelled.
-void RunLoopQuery(base::RunState& state, ui::MessageService& messages, QWidget* parent);
+void RunLoopQuery(kit::RunState& state, kit::MessageService& messages, QWidget* parent);
 
-}  // namespace velsend::loops
+}  // namespace velsend::gui::loops

@@ -15,18 +15,20 @@
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::phrases {
+namespace velsend::gui::phrases {
+
+using namespace velsend::phrases;
 namespace {
 
 QString DisplayText(const PhraseImage& image, int number, bool keepTrailingSpaces) {
     std::string text = PhraseText(image, number);
-    if (!keepTrailingSpaces) text = std::string(store::TrimTrailingSpaces(text));
-    return QString::fromStdString(store::GbkToUtf8(text));
+    if (!keepTrailingSpaces) text = std::string(base::TrimTrailingSpaces(text));
+    return kit::Q(base::GbkToUtf8(text));
 }
 
 // The bytes the text edit starts from: the phrase without trailing spaces.
 std::string EditText(const PhraseImage& image, int number) {
-    return std::string(store::TrimTrailingSpaces(PhraseText(image, number)));
+    return std::string(base::TrimTrailingSpaces(PhraseText(image, number)));
 }
 
 constexpr auto kUnsavedPhrase = "无法写入词库文件 word.dat，词组没有保存。";
@@ -34,13 +36,13 @@ constexpr auto kUnchangedLibrary = "无法写入词库文件 word.dat，词库�
 
 }  // namespace
 
-PhraseEditorDlg::PhraseEditorDlg(const store::ProjectDir& dir, ui::MessageService& messages,
+PhraseEditorDlg::PhraseEditorDlg(const velsend::store::ProjectDir& dir, kit::MessageService& messages,
                                QWidget* parent)
-    : ui::CompanionDialog(parent),
+    : kit::CompanionDialog(parent),
       dir_(dir),
       messages_(messages),
-      numberEdit_(new ui::NumberEdit(this)),
-      textEdit_(new ui::GbkLineEdit(this, static_cast<int>(kPhraseSize))),
+      numberEdit_(new kit::NumberEdit(this)),
+      textEdit_(new kit::GbkLineEdit(this, static_cast<int>(kPhraseSize))),
       save_(new QPushButton(QStringLiteral("保存,转到下一条[Enter]"), this)),
       clear_(new QPushButton(QStringLiteral("清空"), this)),
       common_(new QPushButton(QStringLiteral("初始化为常用"), this)),
@@ -87,7 +89,7 @@ PhraseEditorDlg::PhraseEditorDlg(const store::ProjectDir& dir, ui::MessageServic
     }
     FillList(false);
 
-    connect(numberEdit_, &ui::NumberEdit::ValueEdited, this, &PhraseEditorDlg::OnNumberEdited);
+    connect(numberEdit_, &kit::NumberEdit::ValueEdited, this, &PhraseEditorDlg::OnNumberEdited);
     connect(list_, &QTreeWidget::itemSelectionChanged, this, &PhraseEditorDlg::OnRowSelected);
     connect(save_, &QPushButton::clicked, this, &PhraseEditorDlg::OnSave);
     connect(clear_, &QPushButton::clicked, this, &PhraseEditorDlg::OnClear);
@@ -131,15 +133,15 @@ void PhraseEditorDlg::OnRowSelected() {
 }
 
 void PhraseEditorDlg::Report(const char* text, const base::Error& error) {
-    messages_.Message(this, ui::WithReason(QString::fromUtf8(text), error),
-                      ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+    messages_.Message(this, kit::WithReason(kit::Q(text), error),
+                      kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
 }
 
 void PhraseEditorDlg::OnSave() {
     const std::optional<std::string> typed = textEdit_->GbkText();
     if (!typed) {
         messages_.Message(this, QStringLiteral("文字中有无法保存的字符，请改正。"),
-                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+                          kit::MessageService::AppTitle(), kit::MessageIcon::Warning);
         return;
     }
     PhraseImage edited = image_;
@@ -162,8 +164,8 @@ void PhraseEditorDlg::OnSave() {
 }
 
 void PhraseEditorDlg::OnClear() {
-    if (!messages_.Confirm(this, QStringLiteral("清空确认?"), ui::MessageService::AppTitle(),
-                           ui::MessageIcon::None))
+    if (!messages_.Confirm(this, QStringLiteral("清空确认?"), kit::MessageService::AppTitle(),
+                           kit::MessageIcon::None))
         return;
     if (auto written = WritePhraseLibrary(dir_, PhraseImage{}); !written)
         return Report(kUnchangedLibrary, written.error());
@@ -175,7 +177,7 @@ void PhraseEditorDlg::OnClear() {
 
 void PhraseEditorDlg::OnCommon() {
     if (!messages_.Confirm(this, QStringLiteral("清空确认,将丢失现有数据?"),
-                           ui::MessageService::AppTitle(), ui::MessageIcon::None))
+                           kit::MessageService::AppTitle(), kit::MessageIcon::None))
         return;
     const PhraseImage common = CommonPhrases();
     if (auto written = WritePhraseLibrary(dir_, common); !written)
@@ -193,7 +195,7 @@ void PhraseEditorDlg::FillList(bool keepTrailingSpaces) {
 
 bool PhraseEditorDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel) {
-        const int step = ui::WheelStep(static_cast<QWheelEvent*>(event));
+        const int step = kit::WheelStep(static_cast<QWheelEvent*>(event));
         if (step != 0) {
             const int next = base::ClampStep(number_, step, 0, kPhraseCount - 1);
             SetNumberText(next);
@@ -206,4 +208,4 @@ bool PhraseEditorDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-}  // namespace velsend::phrases
+}  // namespace velsend::gui::phrases

@@ -7,28 +7,30 @@
 class QPushButton;
 class QTreeWidget;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class GbkLineEdit;
 class MessageService;
 class NumberEdit;
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
 
-namespace velsend::phrases {
+namespace velsend::gui::phrases {
+
+using namespace velsend::phrases;
 
 // "词库编辑": the 256 phrases of word.dat, edited one by one. Every save,
 // clear and reset goes to the file at once. Modal from the menu; the device
 // detail dialog keeps one beside itself (SetOwner).
-class PhraseEditorDlg : public ui::CompanionDialog {
+class PhraseEditorDlg : public kit::CompanionDialog {
     Q_OBJECT
   public:
-    PhraseEditorDlg(const store::ProjectDir& dir, ui::MessageService& messages,
+    PhraseEditorDlg(const velsend::store::ProjectDir& dir, kit::MessageService& messages,
                    QWidget* parent = nullptr);
 
     // The window that gets the activation back when this one closes.
 
     int CurrentNumber() const { return number_; }
-    ui::NumberEdit* NumberEdit() const { return numberEdit_; }
-    ui::GbkLineEdit* TextEdit() const { return textEdit_; }
+    kit::NumberEdit* NumberEdit() const { return numberEdit_; }
+    kit::GbkLineEdit* TextEdit() const { return textEdit_; }
     QTreeWidget* List() const { return list_; }
     QPushButton* SaveButton() const { return save_; }
     QPushButton* ClearButton() const { return clear_; }
@@ -49,16 +51,16 @@ class PhraseEditorDlg : public ui::CompanionDialog {
     void FillList(bool keepTrailingSpaces);
     void SetNumberText(int number);
 
-    store::ProjectDir dir_;
-    ui::MessageService& messages_;
+    velsend::store::ProjectDir dir_;
+    kit::MessageService& messages_;
     PhraseImage image_{};
     int number_ = 0;
-    ui::NumberEdit* numberEdit_;
-    ui::GbkLineEdit* textEdit_;
+    kit::NumberEdit* numberEdit_;
+    kit::GbkLineEdit* textEdit_;
     QPushButton* save_;
     QPushButton* clear_;
     QPushButton* common_;
     QTreeWidget* list_;
 };
 
-}  // namespace velsend::phrases
+}  // namespace velsend::gui::phrases

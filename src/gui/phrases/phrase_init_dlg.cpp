@@ -10,9 +10,11 @@
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::phrases {
+namespace velsend::gui::phrases {
 
-PhraseInitDlg::PhraseInitDlg(const store::ProjectDir& dir, int mode, ui::MessageService& messages,
+using namespace velsend::phrases;
+
+PhraseInitDlg::PhraseInitDlg(const velsend::store::ProjectDir& dir, int mode, kit::MessageService& messages,
                            QWidget* parent)
     : QDialog(parent),
       dir_(dir),
@@ -21,7 +23,7 @@ PhraseInitDlg::PhraseInitDlg(const store::ProjectDir& dir, int mode, ui::Message
       text_(mode == kInitCommon ? QStringLiteral("初始化为常用词组！确认否？")
                                 : QStringLiteral("将0~255号词组全部清空！确认否？")) {
     setWindowTitle(QStringLiteral("确认？"));
-    const ui::DialogButtons buttons = ui::MakeOkCancel(this);
+    const kit::DialogButtons buttons = kit::MakeOkCancel(this);
     ok_ = buttons.ok;
     cancel_ = buttons.cancel;
     auto* layout = new QVBoxLayout(this);
@@ -42,15 +44,15 @@ void PhraseInitDlg::accept() {
         // Never report a reset that did not reach the file.
         messages_.Message(
             parentWidget(),
-            ui::WithReason(QStringLiteral("无法写入词库文件 word.dat，词库没有改变。"),
+            kit::WithReason(QStringLiteral("无法写入词库文件 word.dat，词库没有改变。"),
                            written.error()),
-            caption, ui::MessageIcon::Critical);
+            caption, kit::MessageIcon::Critical);
         return;
     }
     messages_.Message(parentWidget(),
                       mode_ == kInitCommon ? QStringLiteral("初始化常用词组成功！")
                                            : QStringLiteral("初始化空词组成功！"),
-                      caption, ui::MessageIcon::None);
+                      caption, kit::MessageIcon::None);
 }
 
-}  // namespace velsend::phrases
+}  // namespace velsend::gui::phrases

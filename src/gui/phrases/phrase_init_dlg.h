@@ -6,18 +6,18 @@
 
 class QPushButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
 }
 
-namespace velsend::phrases {
+namespace velsend::gui::phrases {
 
 // "确认？": confirms resetting the phrase library to empty (mode 0) or to
 // the common phrases (mode 1).
 class PhraseInitDlg : public QDialog {
     Q_OBJECT
   public:
-    PhraseInitDlg(const store::ProjectDir& dir, int mode, ui::MessageService& messages,
+    PhraseInitDlg(const velsend::store::ProjectDir& dir, int mode, kit::MessageService& messages,
                  QWidget* parent = nullptr);
 
     QString Text() const;
@@ -27,12 +27,12 @@ class PhraseInitDlg : public QDialog {
     void accept() override;
 
   private:
-    store::ProjectDir dir_;
+    velsend::store::ProjectDir dir_;
     int mode_;
-    ui::MessageService& messages_;
+    kit::MessageService& messages_;
     QString text_;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
 };
 
-}  // namespace velsend::phrases
+}  // namespace velsend::gui::phrases

@@ -7,41 +7,43 @@
 #include "gui/kit/qt_text.h"
 #include "gui/kit/run_state.h"
 #include "gui/kit/work_progress.h"
-#include "gui/report/report_pdf.h"
 #include "gui/report/report_preview_dlg.h"
+#include "pdf/report_pdf.h"
 
-namespace velsend::report {
+namespace velsend::gui::report {
 
-std::optional<BuiltReport> BuildReportInBackground(const base::RunState& state,
-                                                   ui::MessageService& messages, QWidget* parent) {
+using namespace velsend::report;
+
+std::optional<BuiltReport> BuildReportInBackground(const kit::RunState& state,
+                                                   kit::MessageService& messages, QWidget* parent) {
     BuiltReport built;
-    const store::ProjectDir dir = state.Project;
+    const velsend::store::ProjectDir dir = state.Project;
     const int model = state.ControllerModel;
-    const bool finished = ui::RunWithProgress(
+    const bool finished = kit::RunWithProgress(
         parent, QStringLiteral("调试报告"), QStringLiteral("正在生成调试报告…"),
-        [&](ui::WorkProgress& progress) {
-            built.report = BuildReport(dir, model, 0, store::kLoopCount - 1);
+        [&](kit::WorkProgress& progress) {
+            built.report = BuildReport(dir, model, 0, velsend::store::kLoopCount - 1);
             if (progress.Stopped()) return;
-            built.pdf = PdfReportBytes(
+            built.pdf = QByteArray::fromStdString(pdf::PdfReportBytes(
                 built.report,
                 [&](int done, int total) {
                     progress.total = total;
                     progress.done = done;
                 },
-                progress.stop);
+                progress.stop));
         });
     if (!finished) return std::nullopt;
     if (built.pdf.isEmpty()) {
         messages.Message(parent, QStringLiteral("无法生成PDF报告。"),
-                         ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+                         kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
         return std::nullopt;
     }
     // Moved, not copied: a full project's report is 65 536 rows of texts.
     return std::optional<BuiltReport>(std::move(built));
 }
 
-std::unique_ptr<ReportPreviewDlg> MakeReportPreview(const base::RunState& state,
-                                                    ui::MessageService& messages,
+std::unique_ptr<ReportPreviewDlg> MakeReportPreview(const kit::RunState& state,
+                                                    kit::MessageService& messages,
                                                     QWidget* parent) {
     std::optional<BuiltReport> built = BuildReportInBackground(state, messages, parent);
     if (!built) return nullptr;
@@ -49,15 +51,15 @@ std::unique_ptr<ReportPreviewDlg> MakeReportPreview(const base::RunState& state,
                                               messages, parent);
 }
 
-void RunReportPreview(const base::RunState& state, ui::MessageService& messages,
+void RunReportPreview(const kit::RunState& state, kit::MessageService& messages,
                       QWidget* parent) {
     if (const auto dialog = MakeReportPreview(state, messages, parent)) dialog->exec();
 }
 
-QString ExportReportPdf(const base::RunState& state, ui::MessageService& messages,
+QString ExportReportPdf(const kit::RunState& state, kit::MessageService& messages,
                         QWidget* parent) {
     QString path = messages.SaveFileName(parent, QStringLiteral("导出PDF"),
-                                         QString::fromStdString(state.Project.Root().string()),
+                                         kit::QPath(state.Project.Root()),
                                          QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty()) return {};
     if (QFileInfo(path).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) != 0)
@@ -65,17 +67,17 @@ QString ExportReportPdf(const base::RunState& state, ui::MessageService& message
     const std::optional<BuiltReport> built = BuildReportInBackground(state, messages, parent);
     if (!built) return {};
     const base::Result<> written = base::WriteWholeFile(
-        path.toStdString(),
+        kit::StdPath(path),
         std::span(reinterpret_cast<const std::uint8_t*>(built->pdf.constData()),
                   static_cast<std::size_t>(built->pdf.size())));
     if (!written) {
-        messages.Message(parent, ui::WithReason(ui::Q(written.error().userText), written.error()),
-                         ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+        messages.Message(parent, kit::WithReason(kit::Q(written.error().userText), written.error()),
+                         kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
         return {};
     }
     messages.Message(parent, QStringLiteral("报告已导出到 %1").arg(path),
-                     ui::MessageService::AppTitle(), ui::MessageIcon::Information);
+                     kit::MessageService::AppTitle(), kit::MessageIcon::Information);
     return path;
 }
 
-}  // namespace velsend::report
+}  // namespace velsend::gui::report

@@ -9,14 +9,16 @@
 
 class QWidget;
 
-namespace velsend::base {
+namespace velsend::gui::kit {
 struct RunState;
 }
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
 }
 
-namespace velsend::report {
+namespace velsend::gui::report {
+
+using namespace velsend::report;
 
 class ReportPreviewDlg;
 
@@ -30,20 +32,20 @@ struct BuiltReport {
 };
 // The report and its PDF; nullopt when the user cancelled (or, after saying
 // so, when the pages could not be painted).
-std::optional<BuiltReport> BuildReportInBackground(const base::RunState& state,
-                                                   ui::MessageService& messages, QWidget* parent);
+std::optional<BuiltReport> BuildReportInBackground(const kit::RunState& state,
+                                                   kit::MessageService& messages, QWidget* parent);
 
 // The preview of the built report, not yet shown; null when cancelled.
-std::unique_ptr<ReportPreviewDlg> MakeReportPreview(const base::RunState& state,
-                                                    ui::MessageService& messages,
+std::unique_ptr<ReportPreviewDlg> MakeReportPreview(const kit::RunState& state,
+                                                    kit::MessageService& messages,
                                                     QWidget* parent);
 // Builds the pages, then opens the preview modally; "打印…" prints from there.
-void RunReportPreview(const base::RunState& state, ui::MessageService& messages,
+void RunReportPreview(const kit::RunState& state, kit::MessageService& messages,
                       QWidget* parent);
 
 // Asks for a file name ("导出PDF"), writes the PDF and says how it went.
 // Returns the file written, or an empty string (cancelled or failed).
-QString ExportReportPdf(const base::RunState& state, ui::MessageService& messages,
+QString ExportReportPdf(const kit::RunState& state, kit::MessageService& messages,
                         QWidget* parent);
 
-}  // namespace velsend::report
+}  // namespace velsend::gui::report

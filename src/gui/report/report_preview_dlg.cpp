@@ -14,11 +14,13 @@
 #include "gui/kit/qt_text.h"
 #include "gui/kit/screen_fit.h"
 #include "gui/kit/work_progress.h"
-#include "gui/report/report_painter.h"
+#include "pdf/report_painter.h"
 
-namespace velsend::report {
+namespace velsend::gui::report {
 
-ReportPreviewDlg::ReportPreviewDlg(Report report, QByteArray pdf, ui::MessageService& messages,
+using namespace velsend::report;
+
+ReportPreviewDlg::ReportPreviewDlg(Report report, QByteArray pdf, kit::MessageService& messages,
                                    QWidget* parent)
     : QDialog(parent),
       report_(std::move(report)),
@@ -50,7 +52,7 @@ ReportPreviewDlg::ReportPreviewDlg(Report report, QByteArray pdf, ui::MessageSer
     layout->addWidget(view_, 1);
     layout->addLayout(buttons);
     // A sheet's width, and as much of its height as the screen allows.
-    ui::FitToScreen(this, QSize(900, 1000), parent);
+    kit::FitToScreen(this, QSize(900, 1000), parent);
 }
 
 ReportPreviewDlg::~ReportPreviewDlg() {
@@ -66,14 +68,14 @@ void ReportPreviewDlg::OnPrint() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setPageMargins(QMarginsF(12, 15, 12, 12), QPageLayout::Millimeter);
-    printer.setDocName(ui::Q(report_.projectName) + QStringLiteral(" 调试报告"));
+    printer.setDocName(kit::Q(report_.projectName) + QStringLiteral(" 调试报告"));
     QPrintDialog choose(&printer, this);
     if (choose.exec() != QDialog::Accepted) return;
     bool painted = false;
-    const bool finished = ui::RunWithProgress(
+    const bool finished = kit::RunWithProgress(
         this, QStringLiteral("打印报告"), QStringLiteral("正在打印报告…"),
-        [&](ui::WorkProgress& progress) {
-            painted = PaintReport(
+        [&](kit::WorkProgress& progress) {
+            painted = pdf::PaintReport(
                 printer, report_,
                 [&](int done, int total) {
                     progress.total = total;
@@ -82,8 +84,8 @@ void ReportPreviewDlg::OnPrint() {
                 progress.stop);
         });
     if (finished && !painted)
-        messages_.Message(this, QStringLiteral("无法打印报告。"), ui::MessageService::AppTitle(),
-                          ui::MessageIcon::Critical);
+        messages_.Message(this, QStringLiteral("无法打印报告。"), kit::MessageService::AppTitle(),
+                          kit::MessageIcon::Critical);
 }
 
-}  // namespace velsend::report
+}  // namespace velsend::gui::report

@@ -11,11 +11,13 @@ class QPdfDocument;
 class QPdfView;
 class QPushButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
 }
 
-namespace velsend::report {
+namespace velsend::gui::report {
+
+using namespace velsend::report;
 
 // "打印报告": the report's sheets, built beforehand off the window's thread,
 // shown page by page; "打印…" prints them, again off the window's thread.
@@ -23,13 +25,12 @@ namespace velsend::report {
 class ReportPreviewDlg : public QDialog {
     Q_OBJECT
   public:
-    ReportPreviewDlg(Report report, QByteArray pdf, ui::MessageService& messages,
+    ReportPreviewDlg(Report report, QByteArray pdf, kit::MessageService& messages,
                      QWidget* parent = nullptr);
     ~ReportPreviewDlg() override;
 
     int PageCount() const;
     QPdfView* View() const { return view_; }
-    QPushButton* PrintButton() const { return print_; }
 
   private:
     void OnPrint();
@@ -37,11 +38,11 @@ class ReportPreviewDlg : public QDialog {
     Report report_;
     QByteArray pdf_;
     QBuffer buffer_;
-    ui::MessageService& messages_;
+    kit::MessageService& messages_;
     QPdfDocument* document_;
     QPdfView* view_;
     QLabel* pages_;
     QPushButton* print_;
 };
 
-}  // namespace velsend::report
+}  // namespace velsend::gui::report

@@ -13,7 +13,9 @@
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::store {
+namespace velsend::gui::store {
+
+using namespace velsend::store;
 namespace {
 
 constexpr int kAddressMax = 63;
@@ -21,18 +23,18 @@ constexpr int kNetworkCountMax = 64;
 
 }  // namespace
 
-NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, ui::MessageService& messages,
+NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, kit::MessageService& messages,
                                bool driverRange, QWidget* parent)
     : QDialog(parent),
       dir_(dir),
       messages_(messages),
       form_(this, messages),
-      local_(new ui::NumberEdit(this)),
-      networkCount_(new ui::NumberEdit(this)),
-      driverFirst_(new ui::NumberEdit(this)),
-      driverLast_(driverRange ? new ui::NumberEdit(this) : nullptr),
-      linkageFirst_(new ui::NumberEdit(this)),
-      linkageLast_(new ui::NumberEdit(this)) {
+      local_(new kit::NumberEdit(this)),
+      networkCount_(new kit::NumberEdit(this)),
+      driverFirst_(new kit::NumberEdit(this)),
+      driverLast_(driverRange ? new kit::NumberEdit(this) : nullptr),
+      linkageFirst_(new kit::NumberEdit(this)),
+      linkageLast_(new kit::NumberEdit(this)) {
     setWindowTitle(QStringLiteral("节点设置"));
 
     auto* host = new QGroupBox(QStringLiteral("主机"), this);
@@ -70,7 +72,7 @@ NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, ui::MessageService& messag
     linkageLayout->addRow(QStringLiteral("首址"), linkageFirst_);
     linkageLayout->addRow(QStringLiteral("末址"), linkageLast_);
 
-    const ui::DialogButtons buttons = ui::MakeOkCancel(this);
+    const kit::DialogButtons buttons = kit::MakeOkCancel(this);
     ok_ = buttons.ok;
     cancel_ = buttons.cancel;
     auto* right = new QVBoxLayout;
@@ -107,8 +109,8 @@ void NodeSetDlgBase::accept() {
     if (!form_.Save()) return;
     if (auto stored = Store(); !stored) {
         messages_.Message(
-            this, ui::WithReason(QStringLiteral("无法写入节点文件，设置没有保存。"), stored.error()),
-            ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+            this, kit::WithReason(QStringLiteral("无法写入节点文件，设置没有保存。"), stored.error()),
+            kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
         return;
     }
     QDialog::accept();
@@ -126,4 +128,4 @@ NodeFields NodeSetDlgBase::EditedFields() const {
     return edited;
 }
 
-}  // namespace velsend::store
+}  // namespace velsend::gui::store

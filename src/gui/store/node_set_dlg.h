@@ -11,12 +11,14 @@
 class QPushButton;
 class QRadioButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
 class NumberEdit;
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
 
-namespace velsend::store {
+namespace velsend::gui::store {
+
+using namespace velsend::store;
 
 // The two "节点设置" dialogs share their look and behaviour; they differ in the
 // driver board fields (one address or a range) and in the record they keep.
@@ -33,7 +35,7 @@ class NodeSetDlgBase : public QDialog {
     void accept() override;
 
   protected:
-    NodeSetDlgBase(const ProjectDir& dir, ui::MessageService& messages, bool driverRange,
+    NodeSetDlgBase(const ProjectDir& dir, kit::MessageService& messages, bool driverRange,
                    QWidget* parent);
     // Called with the form's checks passed: take the fields over and write the record.
     [[nodiscard]] virtual base::Result<> Store() = 0;
@@ -41,14 +43,14 @@ class NodeSetDlgBase : public QDialog {
     NodeFields EditedFields() const;
 
     ProjectDir dir_;
-    ui::MessageService& messages_;
-    ui::Form form_;
-    ui::NumberEdit* local_;
-    ui::NumberEdit* networkCount_;
-    ui::NumberEdit* driverFirst_;
-    ui::NumberEdit* driverLast_;  // null in the nine-byte dialog
-    ui::NumberEdit* linkageFirst_;
-    ui::NumberEdit* linkageLast_;
+    kit::MessageService& messages_;
+    kit::Form form_;
+    kit::NumberEdit* local_;
+    kit::NumberEdit* networkCount_;
+    kit::NumberEdit* driverFirst_;
+    kit::NumberEdit* driverLast_;  // null in the nine-byte dialog
+    kit::NumberEdit* linkageFirst_;
+    kit::NumberEdit* linkageLast_;
     int workMode_ = 0;
     NodeFields fields_;  // the dialog's copy, as the form checks it
 
@@ -64,7 +66,7 @@ class NodeSetDlgBase : public QDialog {
 template <typename Record>
 class NodeSetDlgFor : public NodeSetDlgBase {
   public:
-    NodeSetDlgFor(Record& record, const ProjectDir& dir, ui::MessageService& messages,
+    NodeSetDlgFor(Record& record, const ProjectDir& dir, kit::MessageService& messages,
                   QWidget* parent = nullptr)
         : NodeSetDlgBase(dir, messages, std::is_same_v<Record, TenByteNodeRecord>, parent),
           record_(record) {
@@ -83,4 +85,4 @@ class NodeSetDlgFor : public NodeSetDlgBase {
 using NineByteNodeSetDlg = NodeSetDlgFor<NineByteNodeRecord>;  // node1.dat, models 1, 3 and 4
 using TenByteNodeSetDlg = NodeSetDlgFor<TenByteNodeRecord>;  // node2.dat, model 2
 
-}  // namespace velsend::store
+}  // namespace velsend::gui::store

@@ -13,46 +13,48 @@
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::store {
+namespace velsend::gui::store {
+
+using namespace velsend::store;
 namespace {
 
 constexpr int kEditWidth = 360;
 
 // Texts are kept whole here; the store cuts them to the field at a whole character.
-ui::GbkLineEdit* NewFieldEdit(QWidget* parent) {
-    auto* edit = new ui::GbkLineEdit(parent, 1 << 16);
+kit::GbkLineEdit* NewFieldEdit(QWidget* parent) {
+    auto* edit = new kit::GbkLineEdit(parent, 1 << 16);
     edit->setMinimumWidth(kEditWidth);
     return edit;
 }
 
-void ReportUnwritten(ui::MessageService& messages, QWidget* parent, const base::Error& error) {
+void ReportUnwritten(kit::MessageService& messages, QWidget* parent, const base::Error& error) {
     messages.Message(parent,
-                     ui::WithReason(QStringLiteral("无法写入工程信息文件 info.dat，修改没有保存。"),
+                     kit::WithReason(QStringLiteral("无法写入工程信息文件 info.dat，修改没有保存。"),
                                     error),
-                     ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+                     kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
 }
 
 // The field's bytes; nullopt (after saying so) when it holds a character
 // that cannot be stored.
-std::optional<std::string> FieldBytes(ui::GbkLineEdit* edit, ui::MessageService& messages,
+std::optional<std::string> FieldBytes(kit::GbkLineEdit* edit, kit::MessageService& messages,
                                       QWidget* parent) {
     if (auto bytes = edit->GbkText()) return bytes;
     messages.Message(parent, QStringLiteral("文字中有无法保存的字符，请改正。"),
-                     ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+                     kit::MessageService::AppTitle(), kit::MessageIcon::Warning);
     edit->setFocus();
     return std::nullopt;
 }
 
 }  // namespace
 
-ProjectNameDlg::ProjectNameDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
+ProjectNameDlg::ProjectNameDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent)
     : QDialog(parent), dir_(dir), messages_(messages), name_(NewFieldEdit(this)) {
     setWindowTitle(QStringLiteral("工程名称"));
     auto* fields = new QFormLayout;
     fields->addRow(QStringLiteral("工程名称"), name_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
-    const ui::DialogButtons buttons = ui::MakeOkCancel(this);
+    const kit::DialogButtons buttons = kit::MakeOkCancel(this);
     ok_ = buttons.ok;
     layout->addLayout(buttons.row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -68,7 +70,7 @@ void ProjectNameDlg::accept() {
     QDialog::accept();
 }
 
-ProjectInfoDlg::ProjectInfoDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
+ProjectInfoDlg::ProjectInfoDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent)
     : QDialog(parent), dir_(dir), messages_(messages) {
     setWindowTitle(QStringLiteral("工程详细信息"));
     shown_ = ReadProjectInfo(dir_);
@@ -77,7 +79,7 @@ ProjectInfoDlg::ProjectInfoDlg(const ProjectDir& dir, ui::MessageService& messag
     for (int f = 0; f < kInfoFieldCount; ++f) {
         auto* edit = NewFieldEdit(this);
         edit->SetGbkText(info[static_cast<std::size_t>(f)]);
-        fields->addRow(ui::Q(InfoFieldLabel(f)), edit);
+        fields->addRow(kit::Q(InfoFieldLabel(f)), edit);
         edits_[static_cast<std::size_t>(f)] = edit;
     }
     auto* icon = new QLabel(this);
@@ -89,7 +91,7 @@ ProjectInfoDlg::ProjectInfoDlg(const ProjectDir& dir, ui::MessageService& messag
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addLayout(aside);
-    const ui::DialogButtons buttons = ui::MakeOkCancel(this);
+    const kit::DialogButtons buttons = kit::MakeOkCancel(this);
     ok_ = buttons.ok;
     layout->addLayout(buttons.row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -106,10 +108,10 @@ void ProjectInfoDlg::accept() {
         if (!written.error().reason.empty()) return ReportUnwritten(messages_, this, written.error());
         // Another program changed a field the user edited: both are shown.
         messages_.Message(this, QString::fromStdString(written.error().userText),
-                          ui::MessageService::AppTitle(), ui::MessageIcon::Warning);
+                          kit::MessageService::AppTitle(), kit::MessageIcon::Warning);
         return;
     }
     QDialog::accept();
 }
 
-}  // namespace velsend::store
+}  // namespace velsend::gui::store

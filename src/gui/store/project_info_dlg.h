@@ -7,26 +7,28 @@
 
 class QPushButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class GbkLineEdit;
 class MessageService;
-}  // namespace velsend::ui
+}  // namespace velsend::gui::kit
 
-namespace velsend::store {
+namespace velsend::gui::store {
+
+using namespace velsend::store;
 
 // "工程名称": the project name alone; saving rewrites the name field only.
 class ProjectNameDlg : public QDialog {
     Q_OBJECT
   public:
-    ProjectNameDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent = nullptr);
-    ui::GbkLineEdit* NameEdit() const { return name_; }
+    ProjectNameDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent = nullptr);
+    kit::GbkLineEdit* NameEdit() const { return name_; }
     QPushButton* OkButton() const { return ok_; }
     void accept() override;
 
   private:
     ProjectDir dir_;
-    ui::MessageService& messages_;
-    ui::GbkLineEdit* name_;
+    kit::MessageService& messages_;
+    kit::GbkLineEdit* name_;
     QPushButton* ok_ = nullptr;
 };
 
@@ -34,17 +36,17 @@ class ProjectNameDlg : public QDialog {
 class ProjectInfoDlg : public QDialog {
     Q_OBJECT
   public:
-    ProjectInfoDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent = nullptr);
-    ui::GbkLineEdit* FieldEdit(int field) const { return edits_[static_cast<std::size_t>(field)]; }
+    ProjectInfoDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent = nullptr);
+    kit::GbkLineEdit* FieldEdit(int field) const { return edits_[static_cast<std::size_t>(field)]; }
     QPushButton* OkButton() const { return ok_; }
     void accept() override;
 
   private:
     ProjectDir dir_;
-    ui::MessageService& messages_;
-    std::array<ui::GbkLineEdit*, kInfoFieldCount> edits_{};
+    kit::MessageService& messages_;
+    std::array<kit::GbkLineEdit*, kInfoFieldCount> edits_{};
     ProjectInfo shown_;  // as read: a save writes only what the user changed
     QPushButton* ok_ = nullptr;
 };
 
-}  // namespace velsend::store
+}  // namespace velsend::gui::store

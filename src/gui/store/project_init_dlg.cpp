@@ -8,9 +8,11 @@
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
-namespace velsend::store {
+namespace velsend::gui::store {
 
-ProjectInitDlg::ProjectInitDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent)
+using namespace velsend::store;
+
+ProjectInitDlg::ProjectInitDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       dir_(dir),
       messages_(messages),
@@ -40,11 +42,11 @@ void ProjectInitDlg::OnConfirm() {
     const InitialisationResult result = InitialiseProject(dir_);
     if (!result.outcome) {
         // What was deleted stays deleted; the dialog stays for another try.
-        messages_.Message(this, ui::Q(result.outcome.error().Full()),
-                          ui::MessageService::AppTitle(), ui::MessageIcon::Critical);
+        messages_.Message(this, kit::Q(result.outcome.error().Full()),
+                          kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
         return;
     }
     accept();
 }
 
-}  // namespace velsend::store
+}  // namespace velsend::gui::store

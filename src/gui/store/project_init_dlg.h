@@ -6,17 +6,19 @@
 
 class QPushButton;
 
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
 }
 
-namespace velsend::store {
+namespace velsend::gui::store {
+
+using namespace velsend::store;
 
 // "初始化": deletes the project files after the user confirms.
 class ProjectInitDlg : public QDialog {
     Q_OBJECT
   public:
-    ProjectInitDlg(const ProjectDir& dir, ui::MessageService& messages, QWidget* parent = nullptr);
+    ProjectInitDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent = nullptr);
 
     QPushButton* ConfirmButton() const { return confirm_; }
     QPushButton* CancelButton() const { return cancel_; }
@@ -25,9 +27,9 @@ class ProjectInitDlg : public QDialog {
     void OnConfirm();
 
     ProjectDir dir_;
-    ui::MessageService& messages_;
+    kit::MessageService& messages_;
     QPushButton* confirm_;
     QPushButton* cancel_;
 };
 
-}  // namespace velsend::store
+}  // namespace velsend::gui::store

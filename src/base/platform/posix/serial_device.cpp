@@ -218,4 +218,8 @@ std::optional<std::vector<std::string>> NamedSerialPorts() {
     return std::nullopt;
 }
 
+std::string SystemDeviceFolder() {
+    return "/dev";
+}
+
 }  // namespace velsend::platform

@@ -60,17 +60,6 @@ bool CanWrite(const std::filesystem::path& path, int& error) {
     return false;
 }
 
-std::filesystem::path DefaultLockFolder() {
-    return "/run/lock";
-}
-
-std::filesystem::path SettingsFolder(std::string_view app) {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && *xdg != '\0') return std::filesystem::path(xdg) / app;
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr ? home : ".") / ".config" / app;
-}
-
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     return std::vector<std::string>(argv + 1, argv + argc);
 }

@@ -231,4 +231,8 @@ std::optional<std::vector<std::string>> NamedSerialPorts() {
     return names;
 }
 
+std::string SystemDeviceFolder() {
+    return {};
+}
+
 }  // namespace velsend::platform

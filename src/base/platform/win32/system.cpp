@@ -89,18 +89,6 @@ bool CanWrite(const std::filesystem::path& path, int& error) {
     return true;
 }
 
-std::filesystem::path DefaultLockFolder() {
-    std::error_code ec;
-    return std::filesystem::temp_directory_path(ec);
-}
-
-std::filesystem::path SettingsFolder(std::string_view app) {
-    const wchar_t* appData = ::_wgetenv(L"APPDATA");
-    std::filesystem::path base = appData != nullptr ? std::filesystem::path(appData)
-                                                    : std::filesystem::path(L".");
-    return base / PathFromUtf8(app);
-}
-
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     int count = 0;
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);

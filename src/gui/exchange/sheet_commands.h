@@ -7,37 +7,36 @@
 
 #include "gui/kit/background_run.h"
 
-namespace velsend::base {
-struct RunState;
-}
+class QProgressBar;
+class QWidget;
+
 namespace velsend::exchange {
 enum class ExcelFamily;
 enum class TemplateKind;
 }  // namespace velsend::exchange
-namespace velsend::ui {
+namespace velsend::gui::kit {
 class MessageService;
-}
+struct RunState;
+}  // namespace velsend::gui::kit
 
-namespace velsend::app::gui {
-
-class MainView;
+namespace velsend::gui::exchange {
 
 // The spreadsheet commands: the templates, the import and the export. Each asks
 // for its file, runs off the GUI thread with the view's bar following it, and
-// says what it did. Neither import nor export can stop half-way (they write
+// says what it did, on `view`, whose `bar` follows the work. Neither import nor export can stop half-way (they write
 // project files), so closing the window waits for a running one.
 class SheetCommands : public QObject {
     Q_OBJECT
   public:
-    SheetCommands(base::RunState& state, ui::MessageService& messages, MainView& view,
-                  QObject* parent = nullptr);
+    SheetCommands(kit::RunState& state, kit::MessageService& messages, QWidget& view,
+                  QProgressBar& bar, QObject* parent = nullptr);
     ~SheetCommands() override;
 
     // True while an import or export runs.
     bool Busy() const { return run_.Running(); }
 
-    void WriteTemplate(exchange::TemplateKind kind);
-    void Import(exchange::ExcelFamily family);
+    void WriteTemplate(velsend::exchange::TemplateKind kind);
+    void Import(velsend::exchange::ExcelFamily family);
     void Export();
 
   private:
@@ -47,14 +46,15 @@ class SheetCommands : public QObject {
     void Run(Job job, bool alternate);
     void ShowSteps();
 
-    base::RunState& state_;
-    ui::MessageService& messages_;
-    MainView& view_;
+    kit::RunState& state_;
+    kit::MessageService& messages_;
+    QWidget& view_;
+    QProgressBar& bar_;
     bool alternate_ = false;
     std::atomic<int> steps_{0};
     std::atomic<bool> stepShown_{true};  // false while a bar update is on its way
     std::string text_;                    // written by the job, read once it ended
-    ui::BackgroundRun run_;               // last: it waits for the job first
+    kit::BackgroundRun run_;          // last: it waits for the job first
 };
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::gui::exchange

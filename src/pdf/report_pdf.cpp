@@ -1,4 +1,4 @@
-#include "gui/report/report_pdf.h"
+#include "pdf/report_pdf.h"
 
 #include <QByteArray>
 #include <QFont>
@@ -21,9 +21,12 @@
 #include <unordered_map>
 
 #include "base/file_write.h"
-#include "gui/report/report_painter.h"
+#include "pdf/report_painter.h"
 
-namespace velsend::report {
+namespace velsend::pdf {
+
+using namespace velsend::report;
+
 namespace {
 
 QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
@@ -282,8 +285,8 @@ bool PaintReport(QPagedPaintDevice& device, const Report& report, const PageProg
     return painter.end();
 }
 
-QByteArray PdfReportBytes(const Report& report, const PageProgress& progress,
-                          const std::atomic<bool>* stop) {
+std::string PdfReportBytes(const Report& report, const PageProgress& progress,
+                           const std::atomic<bool>* stop) {
     EnsureGuiApplication();
     QByteArray bytes;
     {
@@ -297,17 +300,17 @@ QByteArray PdfReportBytes(const Report& report, const PageProgress& progress,
                                          QMarginsF(12, 15, 12, 12), QPageLayout::Millimeter));
         if (!PaintReport(writer, report, progress, stop)) return {};
     }
-    return bytes;
+    return bytes.toStdString();
 }
 
 base::Result<> WritePdfReport(const std::filesystem::path& target, const Report& report,
                               const PageProgress& progress) {
-    const QByteArray bytes = PdfReportBytes(report, progress);
-    if (bytes.isEmpty())
+    const std::string bytes = PdfReportBytes(report, progress);
+    if (bytes.empty())
         return base::Error{"无法生成PDF报告。", "the PDF writer refused to paint"};
     return base::WriteWholeFile(
-        target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+        target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                           static_cast<std::size_t>(bytes.size())));
 }
 
-}  // namespace velsend::report
+}  // namespace velsend::pdf

@@ -1,6 +1,5 @@
-#include "app/sheet_commands.h"
+#include "gui/exchange/sheet_commands.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -9,25 +8,17 @@
 
 #include <filesystem>
 
-#include "app/main_view.h"
 #include "core/exchange/excel_exchange.h"
 #include "core/exchange/templates.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 #include "gui/kit/run_state.h"
 
-namespace velsend::app::gui {
+namespace velsend::gui::exchange {
+
+using namespace velsend::exchange;
 
 namespace {
-
-QString FromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::filesystem::path ToPath(const QString& file) {
-    const QByteArray local = QFile::encodeName(file);
-    return std::filesystem::path(local.toStdString());
-}
 
 // Commands never overlap: the menus wait while a spreadsheet is worked on.
 void EnableMenus(QWidget* inside, bool on) {
@@ -37,15 +28,15 @@ void EnableMenus(QWidget* inside, bool on) {
 
 }  // namespace
 
-SheetCommands::SheetCommands(base::RunState& state, ui::MessageService& messages, MainView& view,
-                             QObject* parent)
-    : QObject(parent), state_(state), messages_(messages), view_(view) {
-    connect(&run_, &ui::BackgroundRun::Finished, this, [this] {
+SheetCommands::SheetCommands(kit::RunState& state, kit::MessageService& messages, QWidget& view,
+                             QProgressBar& bar, QObject* parent)
+    : QObject(parent), state_(state), messages_(messages), view_(view), bar_(bar) {
+    connect(&run_, &kit::BackgroundRun::Finished, this, [this] {
         ShowSteps();
         EnableMenus(&view_, true);
-        messages_.Message(&view_, QString::fromStdString(text_), QString(), ui::MessageIcon::None);
+        messages_.Message(&view_, kit::Q(text_), QString(), kit::MessageIcon::None);
         // The result is read: the bar goes back to empty for the next command.
-        view_.ProgressBar()->setValue(view_.ProgressBar()->minimum());
+        bar_.setValue(bar_.minimum());
     });
 }
 
@@ -53,24 +44,24 @@ SheetCommands::~SheetCommands() = default;
 
 // The templates go where the user says: the program's own folder is not
 // writable here. The dialog starts with the template's name.
-void SheetCommands::WriteTemplate(exchange::TemplateKind kind) {
+void SheetCommands::WriteTemplate(velsend::exchange::TemplateKind kind) {
     if (Busy()) return;
     QString file = messages_.SaveFileName(&view_, QStringLiteral("请输入要生成的模板文件的名称..."),
-                                          FromUtf8(exchange::TemplateFileName(kind)),
+                                          kit::Q(velsend::exchange::TemplateFileName(kind)),
                                           QStringLiteral("Excel表格文件 (*.xlsx)"));
     if (file.isEmpty()) return;
     if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
-    auto result = exchange::WriteTemplate(kind, ToPath(file));
+    auto result = velsend::exchange::WriteTemplate(kind, kit::StdPath(file));
     messages_.Message(&view_,
-                      result ? FromUtf8(exchange::kTemplateDoneText) + QStringLiteral("\n文件：") +
-                                   ui::ShownPath(file)
-                             : FromUtf8(result.error().Full()),
-                      QString(), result ? ui::MessageIcon::None : ui::MessageIcon::Warning);
+                      result ? kit::Q(velsend::exchange::kTemplateDoneText) + QStringLiteral("\n文件：") +
+                                   kit::ShownPath(file)
+                             : kit::Q(result.error().Full()),
+                      QString(), result ? kit::MessageIcon::None : kit::MessageIcon::Warning);
 }
 
-void SheetCommands::Import(exchange::ExcelFamily family) {
+void SheetCommands::Import(velsend::exchange::ExcelFamily family) {
     if (Busy()) return;
-    QProgressBar* bar = view_.ProgressBar();
+    QProgressBar* bar = &bar_;
     bar->setRange(0, 1);
     bar->setValue(0);
     const QString file = messages_.OpenFileName(&view_, QStringLiteral("请选择要导入的Excel表格..."),
@@ -78,18 +69,18 @@ void SheetCommands::Import(exchange::ExcelFamily family) {
                                                 QStringLiteral("Excel表格文件 (*.xls *.xlsx *.ods)"));
     if (file.isEmpty()) return;
     Run(
-        [dir = state_.Project, family, path = ToPath(file)](const std::function<void()>& step) {
-            auto result = exchange::ImportExcel(dir, path, family, step);
+        [dir = state_.Project, family, path = kit::StdPath(file)](const std::function<void()>& step) {
+            auto result = velsend::exchange::ImportExcel(dir, path, family, step);
             if (!result) return result.error().Full();
-            return std::string(exchange::kImportDoneText) + "\n\n" + result->Text();
+            return std::string(velsend::exchange::kImportDoneText) + "\n\n" + result->Text();
         },
         true);
 }
 
 void SheetCommands::Export() {
     if (Busy()) return;
-    QProgressBar* bar = view_.ProgressBar();
-    bar->setRange(0, exchange::kExportSteps);
+    QProgressBar* bar = &bar_;
+    bar->setRange(0, velsend::exchange::kExportSteps);
     bar->setValue(0);
     QString file = messages_.SaveFileName(
         &view_, QStringLiteral("请输入要生成的用于导出数据的Excel表格的名称..."), QString(),
@@ -97,10 +88,10 @@ void SheetCommands::Export() {
     if (file.isEmpty()) return;
     if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
     Run(
-        [dir = state_.Project, path = ToPath(file)](const std::function<void()>& step) {
-            auto result = exchange::ExportExcel(dir, path, step);
+        [dir = state_.Project, path = kit::StdPath(file)](const std::function<void()>& step) {
+            auto result = velsend::exchange::ExportExcel(dir, path, step);
             if (!result) return result.error().Full();
-            return std::string(exchange::kExportDoneText) + "\n\n" + result->Text();
+            return std::string(velsend::exchange::kExportDoneText) + "\n\n" + result->Text();
         },
         false);
 }
@@ -123,9 +114,9 @@ void SheetCommands::Run(Job job, bool alternate) {
 
 void SheetCommands::ShowSteps() {
     stepShown_ = true;
-    QProgressBar* bar = view_.ProgressBar();
+    QProgressBar* bar = &bar_;
     const int n = steps_.load();
     bar->setValue(alternate_ ? n % 2 : std::min(n, bar->maximum()));
 }
 
-}  // namespace velsend::app::gui
+}  // namespace velsend::gui::exchange

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string_view>
+
+namespace velsend::session {
+
+// What a command does with the project folder. A reading command refuses a
+// folder with a project file that is there but unreadable: read as zeros it
+// would be shown, sent or saved back as zeros. A writing command (of the CLI)
+// holds the project lock from start to end, so that no other program's write
+// falls between its reading and its writing.
+enum Access : unsigned { kNone = 0, kReads = 1, kWrites = 2, kReadsWrites = kReads | kWrites };
+
+// The access of the CLI command `name`; kNone for a name it does not know.
+unsigned CommandAccess(std::string_view name);
+// Whether the menu command `id` (base::CommandId) opens something that reads
+// the project.
+bool MenuCommandReadsProject(int id);
+
+}  // namespace velsend::session
