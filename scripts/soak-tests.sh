@@ -5,7 +5,9 @@
 # the cases in a new order. Prints one line per round and a tally; exits
 # non-zero if any round failed. Then the fault trials (scripts/fault-trials.sh:
 # concurrent writers, signals, SIGKILL mid-commit), FAULT_TRIALS of each kind
-# (default 200; 0 skips them).
+# (default 200; 0 skips them). Last the mutation trials
+# (scripts/mutation-trials.sh, about half an hour on 2 cores; MUTATION_TRIALS=0
+# skips them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-10}
@@ -49,4 +51,8 @@ faults=0
 if [ "${FAULT_TRIALS:-200}" -gt 0 ]; then
     bash scripts/fault-trials.sh "${FAULT_TRIALS:-200}" || faults=1
 fi
-[ "$passed" -eq "$rounds" ] && [ "$faults" -eq 0 ]
+mutants=0
+if [ "${MUTATION_TRIALS:-1}" -ne 0 ]; then
+    bash scripts/mutation-trials.sh || mutants=1
+fi
+[ "$passed" -eq "$rounds" ] && [ "$faults" -eq 0 ] && [ "$mutants" -eq 0 ]

@@ -5,7 +5,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <thread>
+#include <utility>
+
+#include "base/platform/files.h"
+#include "base/project_lock.h"
 
 #include "file_size_limit.h"
 #include "temp_dir.h"
@@ -138,6 +145,113 @@ TEST(FileWriteTest, FilesTogetherAreAllOrNothing) {
     Bytes expected = Pattern(4096, 40);
     expected.insert(expected.end(), oldCh.begin() + 4096, oldCh.end());
     EXPECT_EQ(ReadBytes(ch), expected);
+}
+
+// The flushes and moves of the file layer, in order, while a test watches.
+std::vector<std::pair<platform::FileStep, fs::path>> gSteps;
+
+class WatchedSteps {
+  public:
+    WatchedSteps() {
+        gSteps.clear();
+        platform::WatchFileSteps([](platform::FileStep step, const fs::path& path) {
+            gSteps.emplace_back(step, path);
+        });
+    }
+    ~WatchedSteps() { platform::WatchFileSteps(nullptr); }
+    // Where the first `step` is (on `path`, when given); the end when none.
+    std::size_t First(platform::FileStep step, const fs::path& path = {}) const {
+        for (std::size_t i = 0; i < gSteps.size(); ++i)
+            if (gSteps[i].first == step && (path.empty() || gSteps[i].second == path)) return i;
+        return gSteps.size();
+    }
+    std::size_t Last(platform::FileStep step) const {
+        for (std::size_t i = gSteps.size(); i-- > 0;)
+            if (gSteps[i].first == step) return i;
+        return gSteps.size();
+    }
+};
+
+// A power loss at any moment leaves old or new files: whatever a rename
+// brings in is on the disk before it, and so is the journal that completes
+// a commit cut short between its renames.
+TEST(FileWriteTest, StagedFilesAndTheJournalAreDurableBeforeTheFirstRename) {
+    using platform::FileStep;
+    test::TempDir dir;
+    const fs::path journal = dir / std::string(kJournalName);
+    {
+        WatchedSteps steps;
+        ASSERT_TRUE(WriteFilesTogether({{dir / "devc0.dat", Pattern(1792, 1)}, {dir / "ch0.dat", Pattern(4096, 2)}}));
+        const std::size_t journalWritten = steps.First(FileStep::Written, journal);
+        const std::size_t flushed = steps.First(FileStep::FileSystemFlushed, dir.path());
+        const std::size_t firstMove = steps.First(FileStep::Moved);
+        ASSERT_LT(firstMove, gSteps.size());
+        EXPECT_LT(journalWritten, flushed);
+        EXPECT_LT(flushed, firstMove);
+        // The renames are on the disk before the journal goes.
+        EXPECT_LT(steps.Last(FileStep::Moved), steps.Last(FileStep::FolderFlushed));
+        EXPECT_FALSE(fs::exists(journal));
+    }
+    {
+        WatchedSteps steps;
+        const std::vector<Result<>> each = WriteEachFile({{dir / "p1.txt", Pattern(10, 3)}, {dir / "p2.txt", Pattern(10, 4)}});
+        ASSERT_TRUE(each[0] && each[1]);
+        EXPECT_LT(steps.First(FileStep::FileSystemFlushed), steps.First(FileStep::Moved));
+        ASSERT_LT(steps.First(FileStep::Moved), gSteps.size());
+    }
+    {
+        WatchedSteps steps;
+        ASSERT_TRUE(WriteWholeFile(dir / "word.dat", Pattern(4096, 5)));
+        EXPECT_LT(steps.First(FileStep::FileFlushed), steps.First(FileStep::Moved, dir / "word.dat"));
+        ASSERT_LT(steps.First(FileStep::Moved), gSteps.size());
+    }
+}
+
+// How many descriptors of this process are open on `file` (the lock file a
+// waiting Acquire has opened counts).
+int OpenDescriptorsOn(const fs::path& file) {
+    int count = 0;
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd", ec))
+        if (fs::read_symlink(fd.path(), ec) == file) ++count;
+    return count;
+}
+
+TEST(ProjectLockTest, HeldAcrossNestedWritesAndNeverOnAFileNoLongerNamed) {
+    test::TempDir dir;
+    const fs::path lockFile = fs::canonical(dir.path()) / std::string(ProjectLock::kFileName);
+    auto lockedByOthers = [&lockFile] {
+        platform::LockFile other;
+        return other.Open(lockFile) == 0 && other.TryLock() == EWOULDBLOCK;
+    };
+    {
+        // A command holds the lock; each of its writes takes it again and
+        // lets go of that hold only.
+        ProjectLock::GuardWritesTo(dir.path());
+        auto command = ProjectLock::Acquire(dir.path(), std::chrono::milliseconds(0));
+        ASSERT_TRUE(command);
+        ASSERT_TRUE(WriteWholeFile(dir / "word.dat", Pattern(16, 1)));
+        ASSERT_TRUE(WriteFilesTogether({{dir / "a.dat", Pattern(4, 2)}, {dir / "b.dat", Pattern(4, 3)}}));
+        EXPECT_TRUE(lockedByOthers());
+    }
+    EXPECT_FALSE(fs::exists(lockFile));
+
+    // The holder before us removes the lock file and lets go while we wait
+    // on it: we must lock the file now under the name, not the removed one.
+    platform::LockFile holder;
+    ASSERT_EQ(holder.Open(lockFile), 0);
+    ASSERT_EQ(holder.TryLock(), 0);
+    auto waiting = std::async(std::launch::async, [&dir] {
+        return ProjectLock::Acquire(dir.path(), std::chrono::seconds(30));
+    });
+    for (int i = 0; i < 30000 && OpenDescriptorsOn(lockFile) < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(OpenDescriptorsOn(lockFile), 2);
+    ASSERT_EQ(platform::RemoveFile(lockFile), 0);
+    holder.Close();
+    auto taken = waiting.get();
+    ASSERT_TRUE(taken);
+    EXPECT_TRUE(lockedByOthers());
 }
 
 }  // namespace

@@ -88,5 +88,23 @@ TEST(TransactionTest, RecoveryCompletesAWholeJournalAndUndoesATornOne) {
     }
 }
 
+// A writer without the lock (or after a rename of its own failed) finds a
+// journal still there: the leftover commit is completed first, not
+// overwritten by the new journal and lost.
+TEST(TransactionTest, ACommitCompletesALeftoverJournalBeforeItsOwn) {
+    test::TempDir dir;
+    const fs::path folder = ChineseFolder(dir);
+    test::WriteBytes(folder / "devc1.dat", Bytes(3, 1));
+    const std::string staged = "devc1.dat.part-4194301-abcdef";
+    test::WriteBytes(folder / staged, Bytes(9, 7));
+    WriteText(folder / std::string(kJournalName),
+              "velsend-journal 1\nW\t" + staged + "\tdevc1.dat\nend\n");
+
+    ASSERT_TRUE(WriteFilesTogether({{folder / "word.dat", Bytes(4, 4)}, {folder / "ch1.dat", Bytes(5, 5)}}));
+    EXPECT_EQ(Names(folder), (std::set<fs::path>{"ch1.dat", "devc1.dat", "word.dat"}));
+    EXPECT_EQ(test::ReadBytes(folder / "devc1.dat"), Bytes(9, 7));
+    EXPECT_EQ(test::ReadBytes(folder / "word.dat"), Bytes(4, 4));
+}
+
 }  // namespace
 }  // namespace velsend::base

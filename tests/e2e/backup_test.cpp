@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <random>
 
+#include "core/burner/chip_safety.h"
 #include "nothing_sent.h"
 #include "sim_process.h"
 #include "temp_dir.h"
@@ -80,22 +82,35 @@ TEST_F(BackupTest, RestoreThenBackupGivesTheImageBack) {
 TEST_F(BackupTest, InterruptedBackupLeavesTheOldFileAlone) {
     const Bytes old = RandomImage(262144, 9);
     test::WriteBytes(dir / "plaza.bin", old);
-    for (const char* fault : {"--no-commit", "--drop-after"}) {
-        const std::string n = std::string(fault) == "--no-commit" ? "500" : "1000";
+    const std::map<std::string, std::string> says{{"--no-commit", "只收到 256 字节"},
+                                                  {"--bad-trailer", "结束字节是 0x98，不是 0x99"},
+                                                  {"--drop-after", "烧写器没有回答"}};
+    for (const auto& [fault, why] : says) {
+        const std::string n = fault == "--drop-after" ? "1000" : "500";
         test::SimProcess sim({"--model", "3", fault, n}, dir / "sim.log");
         const ChipCopyResult result = BackupChip(port, Job(sim, 3, "plaza.bin"), recorder);
         EXPECT_EQ(result.outcome, ChipCopyOutcome::BlockError) << fault;
         // "error" stays the first line; the second names the block and what came.
         EXPECT_EQ(result.message.substr(0, 6), "error\n");
         EXPECT_NE(result.message.find("第 500 块"), std::string::npos) << result.message;
-        EXPECT_NE(result.message.find(std::string(fault) == "--no-commit" ? "只收到 256 字节"
-                                                                          : "烧写器没有回答"),
-                  std::string::npos)
-            << result.message;
+        EXPECT_NE(result.message.find(why), std::string::npos) << result.message;
         EXPECT_FALSE(port.IsOpen());
         EXPECT_EQ(test::ReadBytes(dir / "plaza.bin"), old) << fault;
         // No half image lies around under another name either.
         EXPECT_EQ(FilesInDir(), 2u) << fault;  // the old backup and the log
+    }
+}
+
+// A verify reads the chip as a backup does: a block it could not read whole
+// is a failed read, never a chip that matches.
+TEST_F(BackupTest, VerifyFailsOnAShortBlockOrABadTrailer) {
+    const Bytes blank(262144, 0xFF);
+    for (const char* fault : {"--no-commit", "--bad-trailer"}) {
+        test::SimProcess sim({"--model", "3", fault, "7"}, dir / "sim.log");
+        const VerifyResult result = VerifyChipImage(port, Job(sim, 3, "unused.bin"), blank, recorder);
+        EXPECT_EQ(result.outcome, VerifyOutcome::Failed) << fault;
+        EXPECT_NE(result.message.find("第 7 块"), std::string::npos) << result.message;
+        EXPECT_FALSE(port.IsOpen());
     }
 }
 

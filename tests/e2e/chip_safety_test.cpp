@@ -91,6 +91,31 @@ TEST_F(ChipSafetyTest, EraseLeavesAWholeBackupBeforeTheFirstEraseByte) {
     EXPECT_EQ(Backups().size(), 1u);
 }
 
+// A backup that fails, at its command or midway, leaves the chip untouched:
+// after the backup's own bytes the burner gets nothing.
+TEST_F(ChipSafetyTest, NoWritingCommandFollowsAFailedBackup) {
+    test::WriteBytes(dir / "image.bin", RandomImage(4));
+    const std::vector<std::vector<std::string>> commands{
+        {"erase"},
+        {"restore", (dir / "image.bin").string()},
+        {"--pace", "0", "--loops", "0-0", "--backup-first", "send", "devices"}};
+    int run = 0;
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.front() == "--pace" ? "send" : command.front());
+        const std::string n = std::to_string(++run);
+        test::SimProcess silent({"--silent"}, dir / ("silent" + n + ".log"));
+        EXPECT_NE(Run(silent, command).status, 0);
+        EXPECT_EQ(test::ReceivedBeforeMarker(silent), std::vector<int>{0x30});
+
+        test::SimProcess shortBlock({"--model", "3", "--no-commit", "3"}, dir / ("short" + n + ".log"));
+        const test::CliRun failed = Run(shortBlock, command);
+        EXPECT_NE(failed.status, 0);
+        EXPECT_NE(failed.err.find("备份芯片内容失败，"), std::string::npos) << failed.err;
+        EXPECT_EQ(test::ReceivedBeforeMarker(shortBlock), (std::vector<int>{0x30, 0, 0, 0, 1, 0, 2}));
+    }
+    EXPECT_TRUE(Backups().empty());
+}
+
 TEST_F(ChipSafetyTest, RestoreIsReadBackAndVerifyTellsSameDifferentOrError) {
     const Bytes image = RandomImage(2);
     test::WriteBytes(dir / "image.bin", image);

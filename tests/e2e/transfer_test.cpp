@@ -397,6 +397,35 @@ TEST_F(TransferTest, MissingCommitOrBurnerStoppingMidwayFails) {
     EXPECT_EQ(result.blocksStored, 15);
 }
 
+// A block counts as stored only once the burner confirmed it with 0x99.
+TEST_F(TransferTest, EveryBlockKindCountsOnlyConfirmedBlocks) {
+    job.rules.LastLoop = 0;
+    job.rules.LastAddress = 1;  // model 1: two log records
+    job.rules.LastLogic = 7;    // model 2: blocks 0 and 1 of four rules
+    const std::string noAnswer = "：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x99";
+    struct Case {
+        TransferKind kind;
+        int model;
+        int stored, expected;
+        std::string where;
+    };
+    for (const Case& c : {Case{TransferKind::SendNodes, 2, 0, 1, "传送节点信息失败！\n节点信息"},
+                          Case{TransferKind::SendDevices, 2, 0, 1, "传送设备信息失败！\n回路 0 第 1 块"},
+                          Case{TransferKind::SendNames, 2, 0, 1, "传送中文名称信息失败！\n回路 0 第 1 块"},
+                          Case{TransferKind::SendLogic, 2, 1, 2, "传送逻辑信息失败！\n逻辑块 1"},
+                          Case{TransferKind::SendLogic, 1, 1, 2, "传送逻辑信息失败！\n回路 0 地址 1"},
+                          Case{TransferKind::SendPhrases, 2, 15, 16, "传送词库信息失败！\n词库第 2 组"}}) {
+        // The last block of the run goes unconfirmed (phrases: the second).
+        const int unconfirmed = c.kind == TransferKind::SendPhrases ? 2 : c.expected;
+        auto sim = Sim({"--model", std::to_string(c.model), "--no-commit", std::to_string(unconfirmed)});
+        const TransferResult result = Run(sim, c.kind, c.model);
+        EXPECT_EQ(result.outcome, TransferOutcome::Failure) << c.where;
+        EXPECT_EQ(result.status, c.where + noAnswer);
+        EXPECT_EQ(result.blocksStored, c.stored) << c.where;
+        EXPECT_EQ(result.blocksExpected, c.expected) << c.where;
+    }
+}
+
 TEST_F(TransferTest, MissingPortEndsInTheNoAnswerPath) {
     job.kind = TransferKind::SendDevices;
     job.model = 2;

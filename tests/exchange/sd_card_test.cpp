@@ -72,14 +72,14 @@ TEST_F(SdCardTest, LoopsFromTheStartLoopFillTheDeviceAndNameBlocks) {
 }
 
 TEST_F(SdCardTest, LogicRecordsUseEachFamilysEncoding) {
-    WriteBytes(dir / "logic0.dat", Bytes("a1m"));
+    WriteBytes(dir / "logic0.dat", Bytes("a1ml"));
     WriteBytes(dir / "logic5.dat", Bytes(test::Gbk("ta1001=mb2002火")));
     WriteBytes(dir / "logic9.dat", {});  // empty: stays all 0xFF
     WriteBytes(dir / "logic1023.dat", Bytes(std::string(130, 'z')));
 
     const auto ka = Pack(SdFamily::KA, 1, 0);
     std::vector<std::uint8_t> want(128, 0xFF);
-    want[0] = 0x0A, want[1] = 0x01, want[2] = 0x4D;
+    want[0] = 0x0A, want[1] = 0x01, want[2] = 0x4D, want[3] = 0x15;
     EXPECT_EQ(std::vector<std::uint8_t>(ka.begin() + 0x20000, ka.begin() + 0x20080), want);
     EXPECT_EQ(std::vector<std::uint8_t>(ka.begin() + 0x20000 + 9 * 128, ka.begin() + 0x20000 + 10 * 128),
               std::vector<std::uint8_t>(128, 0xFF));

@@ -51,7 +51,7 @@ TEST_F(TextPrintTest, SmokeDetectorBlockOfTheSecondModel) {
 
 TEST_F(TextPrintTest, LabelsClassesAndTheFirstFamilysLogicLine) {
     std::vector<std::uint8_t> devc(1792, 0);
-    test::PutRecord(devc, 0, {0xA0, 0, 0, 3, 12, 0, 0});    // zone display
+    test::PutRecord(devc, 0, {0xA0, 0, 0, 3, 12, 100, 0});  // zone display
     test::PutRecord(devc, 10, {0xEF, 0, 0, 0, 0, 0, 0});    // borrowed, type 15
     test::PutRecord(devc, 11, {0xC8, 0, 1, 0, 0, 0, 0});    // module, type 24
     test::PutRecord(devc, 12, {0x40, 0, 0, 0, 0, 0, 0});    // not installed
@@ -65,7 +65,7 @@ TEST_F(TextPrintTest, LabelsClassesAndTheFirstFamilysLogicLine) {
     Print(1);
     const std::string text100 = Text("devctext100.txt");
     EXPECT_EQ(text100.find(Gbk("a0-000:\t安装信息:安装\t产品类型:楼层显示器\t\r\n") +
-                           Gbk("\t安装部位:区域:03\t楼层:12\t\t房间:00\t\r\n")),
+                           Gbk("\t安装部位:区域:03\t楼层:12\t\t房间:100\t\r\n")),
               0u);
     EXPECT_NE(text100.find(Gbk("a0-010:\t安装信息:安装\t产品类型:多线盘借用地址\t设备类型:漏电\t\r\n")),
               std::string::npos);

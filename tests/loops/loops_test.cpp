@@ -42,7 +42,7 @@ TEST(LoopStats, CountsInstalledDevicesByClassAndType) {
 
     // An alarm type without a counter of its own stays out of the module counters.
     store::DeviceFile odd{};
-    odd[0] = Installed(store::kAlarmClass, 25);
+    odd[0] = Installed(store::kAlarmClass, store::kAlarmTypeCount);
     const LoopCounts oddCounts = CountDevices(odd);
     EXPECT_EQ(oddCounts.total, 1);
     EXPECT_EQ(oddCounts.byClass[store::kAlarmClass], 1);
@@ -138,6 +138,7 @@ TEST(LoopCopy, ReplacesTheTargetAndMovesOn) {
     EXPECT_FALSE(std::filesystem::exists(dir / "ch6.dat"));  // neither file
 
     EXPECT_EQ(NextTarget(3), 4);
+    EXPECT_EQ(NextTarget(127), 128);
     EXPECT_EQ(NextTarget(255), 0);
 }
 

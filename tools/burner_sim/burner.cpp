@@ -324,7 +324,8 @@ std::vector<std::uint8_t> Burner::Step(std::uint8_t byte) {
             std::vector<std::uint8_t> reply(
                 image_.begin() + static_cast<std::ptrdiff_t>(offset),
                 image_.begin() + static_cast<std::ptrdiff_t>(offset + 256));
-            if (!uncommitted_) reply.push_back(0x99);
+            if (!uncommitted_)
+                reply.push_back(blocksSeen_ == options_.badTrailerBlock ? 0x98 : 0x99);
             return reply;
         }
     }

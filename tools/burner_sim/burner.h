@@ -16,6 +16,7 @@ struct BurnerOptions {
     bool noChip = false;                 // 0xBE in place of every command echo
     int refuseBlock = 0;                 // this block (1-based, counted over the run) gets no echo
     int noCommitBlock = 0;               // this block is not confirmed with 0x99
+    int badTrailerBlock = 0;             // a backup ends this block with 0x98, not 0x99
     long dropAfter = -1;                 // stops answering after this many received bytes
     bool garbage = false;                // answers random bytes in place of every reply
     int eraseSteps = 3;                  // 0x10 progress replies before the erase's 0x20

@@ -58,6 +58,7 @@ options:
   --no-chip         answer 0xBE (no data chip seated) to every command
   --refuse-block N  give the N-th block of the run (counted from 1) no echo
   --no-commit N     do not confirm the N-th block with 0x99
+  --bad-trailer N   a backup ends the N-th block with 0x98 in place of 0x99
   --drop-after N    stop answering after N received bytes
   --corrupt-block N a restore stores chip block N (numbered from 0, as on the
                     line) with one byte changed and still confirms it
@@ -241,8 +242,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--garbage") {
             options.garbage = true;
         } else if ((arg == "--model" || arg == "--erase-steps" || arg == "--refuse-block" ||
-                    arg == "--no-commit" || arg == "--drop-after" || arg == "--corrupt-block" ||
-                    arg == "--baud") &&
+                    arg == "--no-commit" || arg == "--bad-trailer" || arg == "--drop-after" ||
+                    arg == "--corrupt-block" || arg == "--baud") &&
                    i + 1 < argc) {
             long value = 0;
             if (!ParseCount(argv[++i], value)) return Fail(std::string(arg) + " takes a number");
@@ -255,6 +256,8 @@ int main(int argc, char** argv) {
                 options.refuseBlock = static_cast<int>(value);
             } else if (arg == "--no-commit") {
                 options.noCommitBlock = static_cast<int>(value);
+            } else if (arg == "--bad-trailer") {
+                options.badTrailerBlock = static_cast<int>(value);
             } else if (arg == "--corrupt-block") {
                 options.corruptBlock = static_cast<int>(value);
             } else if (arg == "--baud") {

@@ -4,6 +4,7 @@
 // never blocking on a FIFO or device in a file's place, appending to a log,
 // and lock files linked into place whole.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -176,6 +177,24 @@ class LockFile {
     int fd_ = -1;
 #endif
 };
+
+// The steps that make files durable, for a test that checks their order (a
+// journal must be on the disk before the first rename). The program itself
+// watches none.
+enum class FileStep {
+    Written,            // WriteSmallFile
+    FileFlushed,        // ReplacementFile::FlushToDisk
+    FileSystemFlushed,  // FlushFileSystemOf
+    FolderFlushed,      // FlushFolder
+    Moved               // MoveReplacing, ReplacementFile::MoveOverTarget (the target)
+};
+using FileStepWatcher = void (*)(FileStep step, const std::filesystem::path& path);
+inline std::atomic<FileStepWatcher> gFileStepWatcher{nullptr};
+// Installs `watcher` (nullptr: none); it is called after each step that succeeded.
+inline void WatchFileSteps(FileStepWatcher watcher) { gFileStepWatcher.store(watcher); }
+inline void NoteFileStep(FileStep step, const std::filesystem::path& path) {
+    if (const FileStepWatcher watcher = gFileStepWatcher.load()) watcher(step, path);
+}
 
 // The running program's short name ("velsend-cli").
 std::string ProgramName();

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "core/burner/chip_safety.h"
 #include "gui/kit/message_service.h"
@@ -56,6 +57,12 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, velsend::burner::PortLi
       backupFirst_(new QCheckBox(this)),
       model_(controllerModel) {
     setWindowTitle(QStringLiteral("数据传送规则设置"));
+    const std::pair<QWidget*, const char*> named[] = {
+        {firstLogic_, "firstLogic"},     {lastLogic_, "lastLogic"},   {firstLoop_, "firstLoop"},
+        {lastLoop_, "lastLoop"},         {firstAddress_, "firstAddress"},
+        {lastAddress_, "lastAddress"},   {firstPhrase_, "firstPhrase"},
+        {lastPhrase_, "lastPhrase"},     {delay_, "delay"}};
+    for (const auto& [widget, name] : named) widget->setObjectName(QString::fromLatin1(name));
 
     // By-id names are long: the closed list keeps the dialog's size, the open
     // one and the tool tip show the whole identity.

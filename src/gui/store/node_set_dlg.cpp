@@ -36,6 +36,12 @@ NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, kit::MessageService& messa
       linkageFirst_(new kit::NumberEdit(this)),
       linkageLast_(new kit::NumberEdit(this)) {
     setWindowTitle(QStringLiteral("节点设置"));
+    local_->setObjectName(QStringLiteral("local"));
+    networkCount_->setObjectName(QStringLiteral("networkCount"));
+    driverFirst_->setObjectName(QStringLiteral("driverFirst"));
+    if (driverLast_) driverLast_->setObjectName(QStringLiteral("driverLast"));
+    linkageFirst_->setObjectName(QStringLiteral("linkageFirst"));
+    linkageLast_->setObjectName(QStringLiteral("linkageLast"));
 
     auto* host = new QGroupBox(QStringLiteral("主机"), this);
     auto* hostFields = new QFormLayout;

@@ -100,6 +100,7 @@ int WriteSmallFile(const std::filesystem::path& file, std::string_view content, 
     }
     const int error = WriteAll(fd, content.data(), content.size());
     ::close(fd);
+    if (error == 0) NoteFileStep(FileStep::Written, file);
     return error;
 }
 
@@ -148,7 +149,9 @@ int ReplacementFile::Write(std::span<const std::uint8_t> bytes) {
 
 int ReplacementFile::FlushToDisk() {
     if (fd_ < 0) return EBADF;
-    return ::fsync(fd_) == 0 ? 0 : errno;
+    if (::fsync(fd_) != 0) return errno;
+    NoteFileStep(FileStep::FileFlushed, path_);
+    return 0;
 }
 
 int ReplacementFile::FlushFileSystem() {
@@ -172,6 +175,7 @@ int ReplacementFile::MoveOverTarget(const std::filesystem::path& target) {
     if (path_.empty()) return EBADF;
     if (::rename(path_.c_str(), target.c_str()) != 0) return errno;
     path_.clear();
+    NoteFileStep(FileStep::Moved, target);
     return 0;
 }
 
@@ -228,7 +232,9 @@ bool IsReadOnlyMediumError(int error) {
 }
 
 int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    if (::rename(from.c_str(), to.c_str()) != 0) return errno;
+    NoteFileStep(FileStep::Moved, to);
+    return 0;
 }
 
 namespace {
@@ -245,7 +251,9 @@ int SyncFolder(const std::filesystem::path& folder, int (*sync)(int)) {
 }  // namespace
 
 int FlushFolder(const std::filesystem::path& folder) {
-    return SyncFolder(folder, ::fsync);
+    const int error = SyncFolder(folder, ::fsync);
+    if (error == 0) NoteFileStep(FileStep::FolderFlushed, folder);
+    return error;
 }
 
 void RemoveFileNow(const char* pathUtf8) noexcept {
@@ -335,7 +343,9 @@ std::string ProgramName() {
 }
 
 int FlushFileSystemOf(const std::filesystem::path& folder) {
-    return SyncFolder(folder, ::syncfs);
+    const int error = SyncFolder(folder, ::syncfs);
+    if (error == 0) NoteFileStep(FileStep::FileSystemFlushed, folder);
+    return error;
 }
 
 }  // namespace velsend::platform

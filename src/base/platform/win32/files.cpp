@@ -104,6 +104,7 @@ int WriteSmallFile(const std::filesystem::path& file, std::string_view content, 
                     wrote == content.size() && ::FlushFileBuffers(h);
     const int error = ok ? 0 : LastErrno();
     ::CloseHandle(h);
+    if (error == 0) NoteFileStep(FileStep::Written, file);
     return error;
 }
 
@@ -168,7 +169,9 @@ int ReplacementFile::Write(std::span<const std::uint8_t> bytes) {
 
 int ReplacementFile::FlushToDisk() {
     if (handle_ == nullptr) return EBADF;
-    return ::FlushFileBuffers(static_cast<HANDLE>(handle_)) ? 0 : LastErrno();
+    if (!::FlushFileBuffers(static_cast<HANDLE>(handle_))) return LastErrno();
+    NoteFileStep(FileStep::FileFlushed, path_);
+    return 0;
 }
 
 int ReplacementFile::FlushFileSystem() {
@@ -195,6 +198,7 @@ int ReplacementFile::MoveOverTarget(const std::filesystem::path& target) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return LastErrno();
     path_.clear();
+    NoteFileStep(FileStep::Moved, target);
     return 0;
 }
 
@@ -254,9 +258,10 @@ bool IsReadOnlyMediumError(int error) {
 }
 
 int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? 0
-               : LastErrno();
+    if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return LastErrno();
+    NoteFileStep(FileStep::Moved, to);
+    return 0;
 }
 
 int FlushFolder(const std::filesystem::path&) {
