@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# fault-trials.sh [TRIALS]: concurrency and signal trials against the built
-# velsend-cli (build/bin, or $VELSEND_CLI), TRIALS of each kind (default 200):
+# fault-trials.sh [TRIALS [KINDS]]: concurrency and signal trials against the
+# built velsend-cli (build/bin, or $VELSEND_CLI), TRIALS of each kind (default
+# 200) of KINDS (default all: "concurrent edits signals kills readers"):
 #   concurrent   two 256-loop excel-imports started 40 ms apart: the project
 #                must end as exactly one of the two workbooks (the one that
 #                ran last, or the only one when the other was refused)
@@ -15,12 +16,16 @@
 #                the project one workbook or the other, no temporary file;
 #                the history holds the import's step exactly when the project
 #                holds the import, and undoing it gives the project before it
+#   readers      `diff` of the project against workbook a's at a random
+#                moment of an import of b: the reader sees a or b, never a mix
 # Both concurrent trials check the history too: the newest step is the
 # command whose result the project holds, and no step is torn.
 # Prints the counts; exits non-zero unless every count of faults is 0.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 trials=${1:-200}
+kinds=" ${2:-concurrent edits signals kills readers} "
+want() { [[ "$kinds" == *" $1 "* ]]; }
 case "$trials" in '' | *[!0-9]*) echo "usage: $0 [TRIALS]" >&2; exit 2 ;; esac
 cli=${VELSEND_CLI:-$PWD/build/bin/velsend-cli}
 [ -x "$cli" ] || { echo "build velsend-cli first (build/bin/velsend-cli)" >&2; exit 2; }
@@ -92,7 +97,8 @@ history_agrees() {
     fi
 }
 
-mixed=0 lost=0 left=0 refused=0 stopped=0 badexit=0 torn=0
+mixed=0 lost=0 left=0 refused=0 stopped=0 badexit=0 torn=0 views=0
+if want concurrent; then
 echo "concurrent imports: $trials trials"
 for i in $(seq 1 "$trials"); do
     p=$work/c
@@ -121,7 +127,9 @@ for i in $(seq 1 "$trials"); do
     history_agrees "$p" "$s" || { torn=$((torn + 1)); echo "  concurrent trial $i: history and project disagree"; }
 done
 echo "  mixed projects: $mixed, second refused: $refused"
+fi
 
+if want edits; then
 echo "concurrent quick-sets: $trials trials"
 for i in $(seq 1 "$trials"); do
     p=$work/e
@@ -141,6 +149,7 @@ for i in $(seq 1 "$trials"); do
     fi
 done
 echo "  lost edits: $lost"
+fi
 
 commands=(import copy print sdimport export velnet)
 # Run in the background as `run_command ... &`: exec makes $! the CLI itself.
@@ -156,6 +165,7 @@ run_command() {
     esac
 }
 mkdir -p "$work/out"
+if want signals; then
 echo "signals: $trials trials"
 signals=(TERM INT HUP)
 for i in $(seq 1 "$trials"); do
@@ -185,7 +195,9 @@ for i in $(seq 1 "$trials"); do
     fi
 done
 echo "  stopped with 130: $stopped"
+fi
 
+if want kills; then
 echo "SIGKILL: $trials trials"
 for i in $(seq 1 "$trials"); do
     p=$work/k
@@ -218,5 +230,33 @@ for i in $(seq 1 "$trials"); do
     [ "$n" -eq 0 ] || { left=$((left + n)); echo "  SIGKILL trial $i: $n temporary files left"; find "$work" -name '*.part-*' -delete; }
 done
 
-echo "fault trials ($trials of each kind): $mixed mixed projects, $lost lost edits, $left temporary files left, $badexit unexpected exits, $torn changes and steps apart"
-[ "$mixed" -eq 0 ] && [ "$lost" -eq 0 ] && [ "$left" -eq 0 ] && [ "$badexit" -eq 0 ] && [ "$torn" -eq 0 ]
+fi
+
+if want readers; then
+echo "readers during imports: $trials trials"
+# What diff says of project b against a: a reader that saw b says exactly this.
+set +e
+"$cli" diff "$work/ref-b" "$work/ref-a" >"$work/diff-b" 2>/dev/null
+set -e
+for i in $(seq 1 "$trials"); do
+    p=$work/r
+    fresh "$p"
+    VELSEND_LOCK_WAIT_MS=60000 "$cli" --dir "$p" excel-import "$work/b.xlsx" --family ka >/dev/null 2>&1 &
+    pid=$!
+    ms_sleep $((RANDOM % 400))
+    set +e
+    VELSEND_LOCK_WAIT_MS=60000 "$cli" diff "$p" "$work/ref-a" >"$work/view" 2>"$work/err"
+    status=$?
+    wait "$pid"
+    set -e
+    case $status in
+        0) ;;
+        1) cmp -s "$work/view" "$work/diff-b" || { views=$((views + 1)); echo "  reader trial $i: a mixed view"; } ;;
+        *) badexit=$((badexit + 1)); echo "  reader trial $i: diff exited $status: $(head -1 "$work/err")" ;;
+    esac
+done
+echo "  mixed views: $views"
+fi
+
+echo "fault trials ($trials of each kind): $mixed mixed projects, $views mixed views, $lost lost edits, $left temporary files left, $badexit unexpected exits, $torn changes and steps apart"
+[ "$mixed" -eq 0 ] && [ "$views" -eq 0 ] && [ "$lost" -eq 0 ] && [ "$left" -eq 0 ] && [ "$badexit" -eq 0 ] && [ "$torn" -eq 0 ]

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <cerrno>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -81,8 +81,105 @@ void NoteTempFolder(const fs::path& folder) {
     gTempFolderCount.store(count + 1);
 }
 
-// "…/devc5.dat.part-1234-": the temporary files of process `pid` begin so.
-std::string TempMarker(std::int64_t pid) { return ".part-" + std::to_string(pid) + "-"; }
+// "…/devc5.dat.part-velsend-1234-": the staged files of process `pid` begin
+// so, then six random letters or digits end the name. The program's name in
+// the mark keeps a user's own "x.part-2024-05.zip" from ever looking like one.
+constexpr std::string_view kStagedMark = ".part-velsend-";
+std::string TempMarker(std::int64_t pid) { return std::string(kStagedMark) + std::to_string(pid) + "-"; }
+
+// The process that staged `name`, or 0 when it is no staged name of ours:
+// "<name>.part-velsend-<pid>-XXXXXX" exactly.
+std::int64_t StagedOwner(std::string_view name) {
+    const std::size_t at = name.rfind(kStagedMark);
+    if (at == std::string_view::npos || at == 0) return 0;
+    std::string_view rest = name.substr(at + kStagedMark.size());
+    const std::size_t dash = rest.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash > 10 || rest.size() != dash + 7) return 0;
+    std::int64_t pid = 0;
+    for (const char c : rest.substr(0, dash)) {
+        if (c < '0' || c > '9') return 0;
+        pid = pid * 10 + (c - '0');
+    }
+    for (const char c : rest.substr(dash + 1))
+        if (!std::isalnum(static_cast<unsigned char>(c))) return 0;
+    return pid;
+}
+
+// A name a journal may hold for a file to write or remove: a project file
+// (data or its printed text) right in the folder. Nothing with a separator, a leading dot (".." and
+// the program's own lock and journal) or a control character.
+bool IsJournalTarget(std::string_view name) {
+    if (name.size() <= 4 || name.front() == '.' || !(name.ends_with(".dat") || name.ends_with(".txt")))
+        return false;
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        return c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20;
+    });
+}
+
+// What a journal asks for, every name checked.
+struct JournalPlan {
+    std::vector<std::pair<fs::path, fs::path>> renames;  // staged file -> target
+    std::vector<fs::path> removals;
+    std::vector<std::string> historyFiles;  // "state" or "<digits>.step" in the history folder
+    bool complete = false;  // its end line was written
+};
+
+Error JournalRefused(const std::string& why) {
+    return Error{"拒绝执行工程文件夹中的日志“" + std::string(kJournalName) +
+                     "”：它不是本程序写下的日志。没有改动任何文件；请查看后删除它。",
+                 why, EINVAL};
+}
+
+// Reads the journal of `folder`; nullopt when there is none. A journal that
+// is no regular file or names anything but files of this folder by the
+// names this program writes is refused: a folder may come from anyone.
+Result<std::optional<JournalPlan>> ReadJournal(const fs::path& folder) {
+    const fs::path journal = folder / kJournalName;
+    std::string text;
+    const int error = platform::ReadSmallFile(journal, text, 1 << 20);
+    if (platform::IsNotFoundError(error)) return std::optional<JournalPlan>();
+    if (error == EINVAL) return JournalRefused("not a regular file of at most 1 MiB");
+    if (error != 0) return SystemError("无法读取文件“" + std::string(kJournalName) + "”。", error);
+    constexpr std::string_view kHeader = "velsend-journal 1\n";
+    if (!text.starts_with(kHeader)) return JournalRefused("no journal header");
+    JournalPlan plan;
+    for (std::size_t at = kHeader.size(); at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        // A last line without its newline was cut short with the journal: undone below.
+        if (end == std::string::npos) break;
+        const std::string_view line = std::string_view(text).substr(at, end - at);
+        at = end + 1;
+        if (plan.complete) return JournalRefused("text after the end line");
+        if (line == "end") {
+            plan.complete = true;
+            continue;
+        }
+        const std::size_t tab = line.find('\t');
+        const std::string_view kind = line.substr(0, tab);
+        const std::string_view rest = tab == std::string_view::npos ? "" : line.substr(tab + 1);
+        const std::size_t tab2 = rest.find('\t');
+        if (kind == "H" && IsHistoryFileName(rest)) {
+            // Only the history's own names: a journal never moves anything else there.
+            plan.historyFiles.emplace_back(rest);
+        } else if (kind == "D" && IsJournalTarget(rest)) {
+            plan.removals.push_back(folder / platform::PathFromUtf8(std::string(rest)));
+        } else if (kind == "W" && tab2 != std::string_view::npos && IsJournalTarget(rest.substr(tab2 + 1)) &&
+                   rest.substr(0, tab2).starts_with(std::string(rest.substr(tab2 + 1)) + std::string(kStagedMark)) &&
+                   StagedOwner(rest.substr(0, tab2)) != 0) {
+            plan.renames.emplace_back(folder / platform::PathFromUtf8(std::string(rest.substr(0, tab2))),
+                                      folder / platform::PathFromUtf8(std::string(rest.substr(tab2 + 1))));
+        } else {
+            return JournalRefused("line not allowed: " + std::string(line));
+        }
+    }
+    // A staged file must be a plain file: a link planted under its name
+    // would be moved into the project and read through.
+    for (const auto& [temp, target] : plan.renames)
+        if (const platform::PathKind kind = platform::KindOfName(temp);
+            kind != platform::PathKind::Missing && kind != platform::PathKind::Regular)
+            return JournalRefused("not a regular file: " + platform::PathToUtf8(temp.filename()));
+    return std::optional<JournalPlan>(std::move(plan));
+}
 
 // Signal-safe: digits of `value` into `out` (at least 24 bytes).
 void Digits(std::int64_t value, char* out) {
@@ -112,6 +209,7 @@ void OnWriteStopRequest(int request) {
         if (state == 0) {
             if (!gWriteState.compare_exchange_strong(state, kStopping)) continue;
             RemoveOwnTemporaryFiles();
+            RemoveHeldLockFiles();
             platform::EndProcessNow(130);
         }
         // The last commit to end repeats it; one that ended meanwhile may
@@ -161,14 +259,20 @@ fs::path FolderOf(const fs::path& target) {
     return target.parent_path().empty() ? fs::path(".") : target.parent_path();
 }
 
-// A journal line's name for `path`: bare when it lies in `folder`.
-std::string JournalName(const fs::path& folder, const fs::path& path) {
-    return platform::PathToUtf8(FolderOf(path) == folder ? path.filename() : fs::absolute(path));
-}
+// A journal line's name for `path`: its bare name, which must lie in `folder`.
+std::string JournalName(const fs::path& path) { return platform::PathToUtf8(path.filename()); }
 
-fs::path FromJournal(const fs::path& folder, const std::string& name) {
-    const fs::path p = platform::PathFromUtf8(name);
-    return p.is_absolute() ? p : folder / p;
+// A target the journal cannot name (another folder, no project file's name).
+std::optional<fs::path> Unjournaled(const fs::path& folder, const std::vector<FileContent>& writes,
+                                    const std::vector<fs::path>& removals) {
+    auto fits = [&folder](const fs::path& p) {
+        return FolderOf(p) == folder && IsJournalTarget(JournalName(p));
+    };
+    for (const FileContent& f : writes)
+        if (!fits(f.target)) return f.target;
+    for (const fs::path& p : removals)
+        if (!fits(p)) return p;
+    return std::nullopt;
 }
 
 std::atomic<CommitRenameHook> gCommitRenameHook{nullptr};
@@ -204,8 +308,9 @@ Result<> AppendContent(PendingFile& file, const FileContent& f) {
 
 void RemoveOwnTemporaryFiles() noexcept {
     const int savedErrno = errno;
-    char marker[48] = ".part-";
-    Digits(platform::ProcessId(), marker + 6);
+    char marker[48] = {};
+    std::memcpy(marker, kStagedMark.data(), kStagedMark.size());
+    Digits(platform::ProcessId(), marker + kStagedMark.size());
     const std::size_t len = std::strlen(marker);
     marker[len] = '-';
     marker[len + 1] = 0;
@@ -450,7 +555,7 @@ Result<> Transaction::Commit() {
     };
     // A commit left unfinished goes first (a writer without the lock finds
     // it here); ours would overwrite its journal.
-    if (std::error_code ec; fs::exists(folder / kJournalName, ec))
+    if (platform::KindOfName(folder / kJournalName) != platform::PathKind::Missing)
         if (auto recovered = RecoverFolder(folder); !recovered) return fail(first, recovered.error());
     // Staging: nothing in the folder changes yet.
     for (const fs::path& target : removals_)
@@ -497,6 +602,8 @@ Result<> Transaction::Commit() {
         if (!r) return fail(f.target, r.error());
         pending.push_back(std::move(file));
     }
+    if (const auto outside = Unjournaled(folder, writes_, removals_))
+        return fail(*outside, Error{WriteFailedText(*outside), "not a project file of " + platform::PathToUtf8(folder), EINVAL});
 
     // From the journal on, a stop request waits for the commit: files it
     // removed after the journal named them would leave the journal's
@@ -508,9 +615,9 @@ Result<> Transaction::Commit() {
         std::ostringstream text;
         text << "velsend-journal 1\n";
         for (std::size_t i = 0; i < pending.size(); ++i)
-            text << "W\t" << JournalName(folder, pending[i]->TempPath()) << "\t"
-                 << JournalName(folder, writes_[i].target) << "\n";
-        for (const fs::path& target : removals_) text << "D\t" << JournalName(folder, target) << "\n";
+            text << "W\t" << JournalName(pending[i]->TempPath()) << "\t"
+                 << JournalName(writes_[i].target) << "\n";
+        for (const fs::path& target : removals_) text << "D\t" << JournalName(target) << "\n";
         for (const HistoryFile& h : history) text << "H\t" << h.name << "\n";
         text << "end\n";
         bool created = false;
@@ -577,69 +684,42 @@ Result<> Transaction::Commit() {
 
 Result<bool> RecoverFolder(const fs::path& folder) {
     bool changed = false;
-    // Temporary files of processes that are gone; after the journal, whose
-    // staged files are such files until they are renamed in.
+    // Staged files of processes that are gone; after the journal, whose
+    // staged files are such files until they are renamed in. Only names this
+    // program gave its staged files, never a user's file that looks alike.
     auto removeStale = [&folder, &changed] {
         std::error_code ec;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            const std::string name = platform::PathToUtf8(it->path().filename());
-            const std::size_t at = name.rfind(".part-");
-            if (at == std::string::npos) continue;
-            const std::int64_t pid = std::strtoll(name.c_str() + at + 6, nullptr, 10);
-            if (pid <= 0 || pid == platform::ProcessId() || name.find(TempMarker(pid), at) != at)
-                continue;
-            if (platform::ProcessAlive(pid)) continue;
+            const std::int64_t pid = StagedOwner(platform::PathToUtf8(it->path().filename()));
+            if (pid <= 0 || pid == platform::ProcessId() || platform::ProcessAlive(pid)) continue;
+            if (platform::KindOfName(it->path()) != platform::PathKind::Regular) continue;
             if (platform::RemoveFile(it->path()) == 0) changed = true;
         }
     };
     const fs::path journal = folder / kJournalName;
-    std::ifstream in(journal);
-    if (!in) {
+    auto read = ReadJournal(folder);
+    if (!read) return read.error();
+    if (!*read) {
         removeStale();
         return changed;
     }
-    std::vector<std::pair<fs::path, fs::path>> renames;
-    std::vector<fs::path> removals;
-    std::vector<std::string> historyFiles;
-    bool complete = false;
-    for (std::string line; std::getline(in, line);) {
-        if (line == "end") {
-            complete = true;
-            break;
-        }
-        const std::size_t tab = line.find('\t');
-        if (tab == std::string::npos) continue;
-        const std::string kind = line.substr(0, tab);
-        const std::string rest = line.substr(tab + 1);
-        if (kind == "D") {
-            removals.push_back(FromJournal(folder, rest));
-        } else if (kind == "H") {
-            // Only the history's own names: a journal never moves anything else there.
-            if (IsHistoryFileName(rest)) historyFiles.push_back(rest);
-        } else if (kind == "W") {
-            const std::size_t tab2 = rest.find('\t');
-            if (tab2 == std::string::npos) continue;
-            renames.emplace_back(FromJournal(folder, rest.substr(0, tab2)),
-                                 FromJournal(folder, rest.substr(tab2 + 1)));
-        }
-    }
-    in.close();
+    const JournalPlan& plan = **read;
     HeldSignals held;
-    for (const auto& [temp, target] : renames) {
-        if (std::error_code ec; !fs::exists(temp, ec)) continue;  // already in place
+    for (const auto& [temp, target] : plan.renames) {
+        if (platform::KindOfName(temp) == platform::PathKind::Missing) continue;  // already in place
         // A journal cut short was never acted on: its staged files go.
-        const int error = complete ? platform::MoveReplacing(temp, target) : platform::RemoveFile(temp);
+        const int error = plan.complete ? platform::MoveReplacing(temp, target) : platform::RemoveFile(temp);
         if (error != 0) return SystemError(WriteFailedText(target), error);
     }
-    for (const std::string& name : historyFiles) {
+    for (const std::string& name : plan.historyFiles) {
         const fs::path staged = HistoryFolderOf(folder) / (name + ".new");
-        if (platform::KindOf(staged) != platform::PathKind::Regular) continue;  // already in place
-        const int error = complete ? platform::MoveReplacing(staged, HistoryFolderOf(folder) / name)
-                                   : platform::RemoveFile(staged);
+        if (platform::KindOfName(staged) != platform::PathKind::Regular) continue;  // already in place
+        const int error = plan.complete ? platform::MoveReplacing(staged, HistoryFolderOf(folder) / name)
+                                        : platform::RemoveFile(staged);
         if (error != 0) return SystemError(WriteFailedText(staged), error);
     }
-    if (complete) {
-        for (const fs::path& target : removals)
+    if (plan.complete) {
+        for (const fs::path& target : plan.removals)
             if (const int error = platform::RemoveFile(target);
                 error != 0 && !platform::IsNotFoundError(error))
                 return SystemError(RemoveFailedText(target), error);
@@ -651,6 +731,8 @@ Result<bool> RecoverFolder(const fs::path& folder) {
     removeStale();
     return true;
 }
+
+bool IsStagedFileName(std::string_view name) { return StagedOwner(name) != 0; }
 
 void SetCommitRenameHook(CommitRenameHook hook) {
     gCommitRenameHook.store(hook);

@@ -170,6 +170,9 @@ inline constexpr std::string_view kJournalName = ".velsend-journal";
 // while holding the folder's ProjectLock.
 [[nodiscard]] Result<bool> RecoverFolder(const std::filesystem::path& folder);
 
+// Whether `name` is one this program gives a staged file (and no user's file has).
+bool IsStagedFileName(std::string_view name);
+
 // Deletes the temporary files this process has in progress. Safe to call
 // from a signal handler.
 void RemoveOwnTemporaryFiles() noexcept;

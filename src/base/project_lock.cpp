@@ -1,6 +1,8 @@
 #include "base/project_lock.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -20,6 +22,7 @@ namespace fs = std::filesystem;
 struct Held {
     std::unique_ptr<platform::LockFile> file;
     int count = 0;
+    bool shared = false;  // a reader's
 };
 
 std::recursive_mutex gMutex;
@@ -46,29 +49,71 @@ std::string HolderOf(const platform::LockFile& file) {
     return line.substr(tab + 1) + "（进程 " + line.substr(0, tab) + "）";
 }
 
+// The held lock files' paths, where a signal handler can read them: fixed
+// buffers, a slot in use while its flag is set.
+constexpr int kMaxHeldFiles = 8;
+char gHeldFiles[kMaxHeldFiles][4096];
+std::atomic<bool> gHeldSlot[kMaxHeldFiles];
+
+void NoteHeldFile(const std::string& path) {
+    if (path.size() >= sizeof gHeldFiles[0]) return;
+    for (int i = 0; i < kMaxHeldFiles; ++i) {
+        if (gHeldSlot[i].load()) continue;
+        std::memcpy(gHeldFiles[i], path.c_str(), path.size() + 1);
+        gHeldSlot[i].store(true);
+        return;
+    }
+}
+
+void ForgetHeldFile(const std::string& path) {
+    for (int i = 0; i < kMaxHeldFiles; ++i)
+        if (gHeldSlot[i].load() && path == gHeldFiles[i]) gHeldSlot[i].store(false);
+}
+
+Error LockRefused(const fs::path& file, int error) {
+    const std::string reason = error == EINVAL ? "不是普通文件" : platform::ErrorText(error);
+    return Error{"无法锁定工程文件夹：锁文件“" + platform::PathToUtf8(file) + "”" + reason +
+                     "。为免丢失别人的改动，没有写入任何文件。",
+                 reason, error};
+}
+
 }  // namespace
+
+void RemoveHeldLockFiles() noexcept {
+    for (int i = 0; i < kMaxHeldFiles; ++i)
+        if (gHeldSlot[i].load()) platform::RemoveFileNow(gHeldFiles[i]);
+}
 
 std::chrono::milliseconds ProjectLock::DefaultWait() {
     return platform::ProjectLockWaitSetting().value_or(std::chrono::milliseconds(3000));
 }
 
-Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::milliseconds wait) {
-    const std::string key = KeyOf(folder);
-    std::lock_guard lock(gMutex);
-    if (auto it = gHeld.find(key); it != gHeld.end()) {
-        ++it->second.count;
-        return ProjectLock(key);
-    }
-    const fs::path file = platform::PathFromUtf8(key) / kFileName;
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    auto lockFile = std::make_unique<platform::LockFile>();
+namespace {
+
+// Opens `file` and locks it (shared or not) until `deadline`. False: nothing
+// to lock (see Acquire, AcquireShared); else the lock, or the refusal.
+Result<bool> TakeLock(platform::LockFile& lockFile, const fs::path& file,
+                      std::chrono::steady_clock::time_point deadline, bool shared) {
     for (;;) {
-        if (lockFile->Open(file) != 0) return ProjectLock(std::string());
-        for (int error = lockFile->TryLock(); error != 0; error = lockFile->TryLock()) {
-            if ((error != EWOULDBLOCK && error != EINTR) ||
-                std::chrono::steady_clock::now() >= deadline) {
-                const std::string holder = HolderOf(*lockFile);
-                lockFile->Close();
+        if (const int error = lockFile.Open(file); error != 0) {
+            // Nothing is written on a read-only medium, so nothing needs the
+            // lock; nor in a folder not made yet (a new project's), nothing to
+            // lose. A reader that cannot make the lock file reads without it.
+            if (shared || platform::IsReadOnlyMediumError(error) ||
+                (platform::IsNotFoundError(error) && platform::KindOf(file.parent_path()) == platform::PathKind::Missing))
+                return false;
+            return LockRefused(file, error);
+        }
+        auto attempt = [&lockFile, shared] { return shared ? lockFile.TryLockShared() : lockFile.TryLock(); };
+        for (int error = attempt(); error != 0; error = attempt()) {
+            if (error != EWOULDBLOCK && error != EINTR) {
+                lockFile.Close();
+                if (shared) return false;
+                return LockRefused(file, error);
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                const std::string holder = HolderOf(lockFile);
+                lockFile.Close();
                 return Error{"工程文件夹正被另一个程序使用：" + holder + "。请等它结束后再试。",
                              platform::PathToUtf8(file), EWOULDBLOCK};
             }
@@ -76,13 +121,52 @@ Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::mi
         }
         // The holder before us removes the file as it lets go: a lock on a
         // file no longer under the name locks nothing, so open it again.
-        if (lockFile->IsStillNamed(file)) break;
-        lockFile->Close();
+        if (lockFile.IsStillNamed(file)) return true;
+        lockFile.Close();
     }
-    lockFile->WriteText(std::to_string(platform::ProcessId()) + "\t" + platform::ProgramName() +
-                        "\n");
-    gHeld[key] = Held{std::move(lockFile), 1};
+}
+
+}  // namespace
+
+Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::milliseconds wait) {
+    return Take(folder, wait, false);
+}
+
+Result<ProjectLock> ProjectLock::AcquireShared(const fs::path& folder, std::chrono::milliseconds wait) {
+    return Take(folder, wait, true);
+}
+
+Result<ProjectLock> ProjectLock::Take(const fs::path& folder, std::chrono::milliseconds wait, bool shared) {
+    const std::string key = KeyOf(folder);
+    std::lock_guard lock(gMutex);
+    const fs::path file = platform::PathFromUtf8(key) / kFileName;
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    const std::string holderText = std::to_string(platform::ProcessId()) + "\t" + platform::ProgramName() + "\n";
+    if (auto it = gHeld.find(key); it != gHeld.end()) {
+        if (!shared && it->second.shared) {
+            // A reader that comes to write: readers elsewhere finish first.
+            it->second.file->Unlock();
+            auto taken = TakeLock(*it->second.file, file, deadline, false);
+            if (!taken) return taken.error();
+            if (*taken) {
+                it->second.shared = false;
+                it->second.file->WriteText(holderText);
+                NoteHeldFile(platform::PathToUtf8(file));
+            }
+        }
+        ++it->second.count;
+        return ProjectLock(key);
+    }
+    auto lockFile = std::make_unique<platform::LockFile>();
+    auto taken = TakeLock(*lockFile, file, deadline, shared);
+    if (!taken) return taken.error();
+    if (!*taken) return ProjectLock(std::string());
+    lockFile->WriteText(holderText);
+    gHeld[key] = Held{std::move(lockFile), 1, shared};
+    // A reader's lock file stays while other readers may hold it.
+    if (!shared) NoteHeldFile(platform::PathToUtf8(file));
     ProjectLock held(key);
+    if (shared) return held;
     if (auto recovered = RecoverFolder(platform::PathFromUtf8(key)); !recovered)
         return recovered.error();
     return held;
@@ -93,8 +177,16 @@ ProjectLock::~ProjectLock() {
     std::lock_guard lock(gMutex);
     auto it = gHeld.find(key_);
     if (it == gHeld.end() || --it->second.count > 0) return;
-    // Removed while still held, so the folder keeps no trace of the lock.
-    (void)platform::RemoveFile(platform::PathFromUtf8(key_) / kFileName);
+    // Removed while still held, so the folder keeps no trace of the lock; a
+    // reader's only when no other reader holds it.
+    const fs::path file = platform::PathFromUtf8(key_) / kFileName;
+    ForgetHeldFile(platform::PathToUtf8(file));
+    bool alone = !it->second.shared;
+    if (!alone) {
+        it->second.file->Unlock();
+        alone = it->second.file->TryLock() == 0 && it->second.file->IsStillNamed(file);
+    }
+    if (alone) (void)platform::RemoveFile(file);
     it->second.file->Close();
     gHeld.erase(it);
 }
@@ -119,16 +211,24 @@ ProjectWriteGuard::ProjectWriteGuard(const fs::path& folder) {
 
 Result<> OpenProjectFolder(const fs::path& folder) {
     std::error_code ec;
-    if (fs::exists(folder / kJournalName, ec)) {
+    if (platform::KindOfName(folder / kJournalName) != platform::PathKind::Missing) {
         // A commit under way (its writer holds the lock: wait for it) or cut
         // short (nobody holds it: complete it).
         auto lock = ProjectLock::Acquire(folder, ProjectLock::DefaultWait());
         if (!lock) return lock.error();
+        // Still there: a read-only medium, where it cannot be completed. Its
+        // files are part old, part new; reading them would show (or send) a
+        // project that never was.
+        if (platform::KindOfName(folder / kJournalName) != platform::PathKind::Missing)
+            return Error{"工程文件夹中有一次没有完成的改动，在这个只读的位置无法完成，"
+                         "读出的数据会新旧混杂。请把文件夹放到可写的位置（例如复制到本机）"
+                         "再打开，改动会自动完成。",
+                         platform::PathToUtf8(folder / kJournalName), EROFS};
         return Ok();
     }
     // Temporary files a killed writer left: removed when nobody writes now.
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->path().filename().string().find(".part-") == std::string::npos) continue;
+        if (!IsStagedFileName(platform::PathToUtf8(it->path().filename()))) continue;
         (void)ProjectLock::Acquire(folder, std::chrono::milliseconds(0));
         break;
     }

@@ -17,8 +17,9 @@ namespace velsend::base {
 // a command that holds it may write through code that takes it again.
 //
 // Taking the lock completes a commit another program left unfinished
-// (RecoverFolder). A folder where the lock file cannot be made (a read-only
-// medium) is not locked; its writes fail on their own.
+// (RecoverFolder). Only a read-only medium, where nothing can be written, is
+// not locked; any other lock file that cannot be opened and locked (a folder,
+// a symbolic link, another user's private file) refuses, naming it.
 class ProjectLock {
   public:
     static constexpr std::string_view kFileName = ".velsend-lock";
@@ -27,6 +28,12 @@ class ProjectLock {
     // "工程文件夹正被另一个程序使用：velsend-cli（进程 1234）。…".
     [[nodiscard]] static Result<ProjectLock> Acquire(const std::filesystem::path& folder,
                                                      std::chrono::milliseconds wait);
+    // For a command that only reads: shared with other readers, it keeps
+    // writers (and so their commits) out until the command has read all. A
+    // reader that cannot make the lock file (a folder it may not write)
+    // reads without it. A write from within it waits for the other readers.
+    [[nodiscard]] static Result<ProjectLock> AcquireShared(const std::filesystem::path& folder,
+                                                           std::chrono::milliseconds wait);
     // How long a writer waits: 3 s, or VELSEND_LOCK_WAIT_MS.
     static std::chrono::milliseconds DefaultWait();
 
@@ -40,6 +47,8 @@ class ProjectLock {
     static void GuardWritesTo(const std::filesystem::path& folder);
 
   private:
+    static Result<ProjectLock> Take(const std::filesystem::path& folder, std::chrono::milliseconds wait,
+                                    bool shared);
     explicit ProjectLock(std::string key) : key_(std::move(key)) {}
     std::string key_;  // empty: nothing held
 };
@@ -55,6 +64,10 @@ class ProjectWriteGuard {
     std::optional<ProjectLock> lock_;
     std::optional<Error> error_;
 };
+
+// Removes the lock files this process holds, so that a command stopped by a
+// signal leaves none behind. Safe to call from a signal handler.
+void RemoveHeldLockFiles() noexcept;
 
 // Opening a folder to read it: a commit left unfinished there is completed
 // first, and one under way waited for (taking the lock for it); temporary

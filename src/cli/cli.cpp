@@ -230,6 +230,16 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
                 streams.err << readable.error().Full() << "\n";
                 return kExitFailed;
             }
+            // Read as one whole state: a commit of another program waits
+            // until this command has read all.
+            if (!lock) {
+                auto shared = base::ProjectLock::AcquireShared(options.dir, base::ProjectLock::DefaultWait());
+                if (!shared) {
+                    streams.err << shared.error().userText << "\n";
+                    return kExitFailed;
+                }
+                lock.emplace(std::move(*shared));
+            }
         }
         session::RunSettings state;
         state.ControllerModel = options.model;

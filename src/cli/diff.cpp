@@ -67,6 +67,8 @@ int DiffCommand(const std::vector<std::string>& args, int controllerModel, std::
         }
     }
     // A file that cannot be read is no difference to report: exit 2, no lines.
+    // Each folder is read as one whole state (held until the end).
+    std::vector<base::ProjectLock> locks;
     for (const std::string& dir : dirs) {
         const base::Result<> readable = store::CheckProjectFolder(store::ProjectDir(dir));
         const base::Result<> opened = readable ? base::OpenProjectFolder(dir) : readable;
@@ -74,6 +76,12 @@ int DiffCommand(const std::vector<std::string>& args, int controllerModel, std::
             err << "velsend-cli: diff: " << dir << ": " << opened.error().Full() << "\n";
             return kExitUsage;
         }
+        auto shared = base::ProjectLock::AcquireShared(dir, base::ProjectLock::DefaultWait());
+        if (!shared) {
+            err << "velsend-cli: diff: " << dir << ": " << shared.error().userText << "\n";
+            return kExitUsage;
+        }
+        locks.push_back(std::move(*shared));
     }
     const auto differences =
         CompareProjects(store::ProjectDir(platform::PathFromUtf8(dirs[0])),

@@ -69,7 +69,7 @@ TEST(TransactionTest, RecoveryCompletesAWholeJournalAndUndoesATornOne) {
         test::WriteBytes(folder / "devc1.dat", Bytes(3, 1));
         test::WriteBytes(folder / "logic1.dat", Bytes(3, 2));
         // Process ids are multiples of 4 on Windows and below 2^22 on Linux.
-        const std::string staged = "devc1.dat.part-4194301-abcdef";
+        const std::string staged = "devc1.dat.part-velsend-4194301-abcdef";
         test::WriteBytes(folder / staged, Bytes(9, 7));
         WriteText(folder / std::string(kJournalName),
                   "velsend-journal 1\nW\t" + staged + "\tdevc1.dat\nD\tlogic1.dat\n" +
@@ -95,7 +95,7 @@ TEST(TransactionTest, ACommitCompletesALeftoverJournalBeforeItsOwn) {
     test::TempDir dir;
     const fs::path folder = ChineseFolder(dir);
     test::WriteBytes(folder / "devc1.dat", Bytes(3, 1));
-    const std::string staged = "devc1.dat.part-4194301-abcdef";
+    const std::string staged = "devc1.dat.part-velsend-4194301-abcdef";
     test::WriteBytes(folder / staged, Bytes(9, 7));
     WriteText(folder / std::string(kJournalName),
               "velsend-journal 1\nW\t" + staged + "\tdevc1.dat\nend\n");

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 #include "base/file_write.h"
@@ -386,6 +387,256 @@ TEST(ProjectFaults, EmptyOrForeignSdFilesAreRefusedWithNothingWritten) {
     EXPECT_EQ(names.status, cli::kExitFailed);
     EXPECT_TRUE(Contains(names.err, "没有可导入的内容")) << names.err;
     EXPECT_TRUE(Take(dir.path()) == before);
+}
+
+
+// Ends `child` within `seconds`, killing it when it hangs (status 128 + 9).
+Outcome WaitWithin(const Child& child, int seconds) {
+    auto ended = [&child] {
+        siginfo_t info{};
+        return ::waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+               info.si_pid == child.pid;
+    };
+    for (int waited = 0; waited < seconds * 100 && !ended(); ++waited) ::usleep(10000);
+    if (!ended()) ::kill(child.pid, SIGKILL);
+    return Wait(child);
+}
+
+void WriteText(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+std::string ReadText(const fs::path& file) {
+    const auto bytes = test::ReadBytes(file);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(UntrustedFolder, CraftedJournalsAreRefusedAndNoFileAnywhereChanges) {
+    test::TempDir dir;
+    const fs::path project = dir / "p";
+    const std::string p = project.string();
+    ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
+    const fs::path victim = dir / "victim", beside = dir / "x", outside = dir / "outside";
+    WriteText(victim, "victim");
+    WriteText(beside, "beside");
+    WriteText(outside, "outside");
+    WriteText(project / "payload", "payload");
+    const std::string staged = "devc0.dat.part-velsend-4194301-abcdef";
+    const std::vector<std::string> journals{
+        "D\t" + victim.string(),
+        "D\t../x",
+        "W\tpayload\t" + victim.string(),
+        "W\t" + outside.string() + "\tinfo.dat",
+        "W\t" + staged + "\t../x",
+        "D\t.velsend-lock",
+    };
+    for (const std::string& line : journals) {
+        SCOPED_TRACE(line);
+        WriteText(project / std::string(base::kJournalName), "velsend-journal 1\n" + line + "\nend\n");
+        WriteText(project / staged, "staged");
+        const Snapshot before = Take(project);
+        for (const auto& args : std::vector<std::vector<std::string>>{
+                 {"--dir", p, "show", "info"}, {"--dir", p, "copy-loop", "0", "1"}}) {
+            const test::CliRun r = test::Cli(args);
+            EXPECT_EQ(r.status, cli::kExitFailed) << args[2];
+            EXPECT_TRUE(Contains(r.err, "“.velsend-journal”")) << r.err;
+        }
+        EXPECT_TRUE(Take(project) == before);
+        EXPECT_EQ(ReadText(victim), "victim");
+        EXPECT_EQ(ReadText(beside), "beside");
+        EXPECT_EQ(ReadText(outside), "outside");
+    }
+    // A journal that is a link: never written through by the next commit.
+    fs::remove(project / std::string(base::kJournalName));
+    fs::remove(project / staged);
+    fs::create_symlink(victim, project / std::string(base::kJournalName));
+    const test::CliRun linked = test::Cli({"--dir", p, "copy-loop", "0", "1"});
+    EXPECT_EQ(linked.status, cli::kExitFailed);
+    EXPECT_TRUE(Contains(linked.err, "“.velsend-journal”")) << linked.err;
+    EXPECT_EQ(ReadText(victim), "victim");
+}
+
+TEST(UntrustedFolder, NamedPipesAsJournalOrPortLockEndPromptlyWithAnError) {
+    test::TempDir dir;
+    const fs::path project = dir / "p";
+    const std::string p = project.string();
+    ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
+    ASSERT_EQ(::mkfifo((project / std::string(base::kJournalName)).c_str(), 0666), 0);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--dir", p, "show", "info"}, {"--dir", p, "copy-loop", "0", "1"}}) {
+        const Outcome r = WaitWithin(Start(dir.path(), args), 10);
+        EXPECT_EQ(r.status, cli::kExitFailed) << args[2] << r.err;
+        EXPECT_TRUE(Contains(r.err, "“.velsend-journal”")) << r.err;
+    }
+    fs::remove(project / std::string(base::kJournalName));
+    const fs::path locks = dir / "locks";
+    fs::create_directories(locks);
+    ASSERT_EQ(::mkfifo((locks / "LCK..velsend-nothing").c_str(), 0666), 0);
+    const Outcome send = WaitWithin(
+        Start(dir.path(), {"--dir", p, "--port", "/dev/velsend-nothing", "send", "devices"},
+              {{"VELSEND_LOCK_DIR=" + locks.string()}}),
+        10);
+    EXPECT_EQ(send.status, cli::kExitFailed) << send.err;
+    EXPECT_TRUE(Contains(send.err, "LCK..velsend-nothing 不是普通文件")) << send.err;
+}
+
+TEST(UntrustedFolder, CleanUpRemovesOnlyFilesThisProgramStaged) {
+    test::TempDir dir;
+    const fs::path project = dir / "p";
+    const std::string p = project.string();
+    ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
+    // Ids of processes that do not run: Linux's stay below 2^22.
+    const std::vector<std::string> users{"photos.part-2024-05.zip", "devc0.dat.part-4194301-abcdef",
+                                         "a.part-velsend-4194301-abcdef.zip"};
+    for (const std::string& name : users) WriteText(project / name, name);
+    WriteText(project / "devc0.dat.part-velsend-4194301-abcdef", "staged");
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--dir", p, "show", "info"},
+             {"--dir", p, "quick-set", "--loop", "0", "--from", "1", "--to", "3", "--class", "alarm"},
+             {"--dir", p, "copy-loop", "0", "1"}}) {
+        EXPECT_EQ(test::Cli(args).status, cli::kExitOk) << args[2];
+        for (const std::string& name : users) EXPECT_EQ(ReadText(project / name), name) << args[2];
+    }
+    EXPECT_FALSE(fs::exists(project / "devc0.dat.part-velsend-4194301-abcdef"));
+}
+
+TEST(UntrustedFolder, ALockThatCannotBeTakenRefusesTheWriteAndAStoppedRunLeavesNone) {
+    test::TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    const fs::path project = dir / "p";
+    const std::string p = project.string();
+    ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
+    for (const auto& entry : fs::directory_iterator(project)) ASSERT_EQ(::chmod(entry.path().c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(project.c_str(), 0777), 0);
+    const fs::path lock = project / std::string(base::ProjectLock::kFileName);
+    WriteText(dir / "elsewhere", "elsewhere");
+    const std::vector<std::string> quickSet{"--dir", p, "quick-set", "--loop", "0", "--from", "100",
+                                            "--to", "110", "--class", "alarm"};
+    const Snapshot before = Take(project);
+    auto refused = [&](const How& how) {
+        const Outcome r = RunCli(dir.path(), quickSet, how);
+        EXPECT_EQ(r.status, cli::kExitFailed) << r.err;
+        EXPECT_TRUE(Contains(r.err, "锁文件“" + lock.string() + "”")) << r.err;
+        EXPECT_TRUE(Take(project) == before);
+    };
+    fs::create_directory(lock);
+    refused({});
+    fs::remove(lock);
+    fs::create_symlink(dir / "gone", lock);
+    refused({});
+    fs::remove(lock);
+    fs::create_symlink(dir / "elsewhere", lock);
+    refused({});
+    EXPECT_EQ(ReadText(dir / "elsewhere"), "elsewhere");
+    fs::remove(lock);
+    if (const passwd* nobody = Nobody()) {
+        WriteText(lock, "");
+        ASSERT_EQ(::chmod(lock.c_str(), 0600), 0);  // root's, as a stopped root run under umask 077 left it
+        refused({{}, nobody});
+        fs::remove(lock);
+    }
+    // A run stopped while it holds the lock takes its lock file with it.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        base::InstallWriteSignalHandling();
+        auto held = base::ProjectLock::Acquire(project, std::chrono::milliseconds(0));
+        if (!held || !fs::exists(lock)) ::_exit(1);
+        ::raise(SIGHUP);
+        ::_exit(2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == cli::kExitInterrupted) << status;
+    EXPECT_FALSE(fs::exists(lock));
+}
+
+
+TEST(ProjectFaults, AFileThatFailsWhileReadIsAnErrorNeverZeros) {
+    test::TempDir dir;
+    const fs::path project = dir / "p";
+    const std::string p = project.string();
+    ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
+    ASSERT_TRUE(fs::exists(project / "devc1.dat"));
+    const How failing{{"LD_PRELOAD=" VELSEND_EIO_SHIM_PATH, "VELSEND_TEST_EIO_NAME=devc1.dat"}};
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--dir", p, "show", "devices", "1"},
+             {"--dir", p, "sd-pack", "--id", "1", "--start-loop", "0"},
+             {"--dir", p, "excel-export", (dir / "x.xlsx").string()}}) {
+        const Outcome r = RunCli(dir.path(), args, failing);
+        EXPECT_EQ(r.status, cli::kExitFailed) << args[2] << "\n" << r.out;
+        EXPECT_TRUE(Contains(r.err, "无法读取文件“devc1.dat”。\nInput/output error")) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "x.xlsx"));
+}
+
+
+TEST(ProjectFaults, ACommitCutShortOnAReadOnlyMediumIsNeitherShownNorSent) {
+    test::TempDir dir;
+    const fs::path project = dir / "p";
+    const std::string p = project.string();
+    ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
+    // Cut after its first rename: devc1.dat is still to come in.
+    const std::string staged = "devc1.dat.part-velsend-4194301-abcdef";
+    test::WriteBytes(project / staged, std::vector<std::uint8_t>(1792, 0));
+    WriteText(project / std::string(base::kJournalName),
+              "velsend-journal 1\nW\tdevc0.dat.part-velsend-4194301-000000\tdevc0.dat\nW\t" + staged +
+                  "\tdevc1.dat\nend\n");
+    const fs::path mount = dir / "ro";
+    fs::create_directories(mount);
+    if (::mount(p.c_str(), mount.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "needs root to bind-mount a folder";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{mount};
+    ASSERT_EQ(::mount(nullptr, mount.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    const Snapshot before = Take(project);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--dir", mount.string(), "show", "devices", "1"},
+             {"--dir", mount.string(), "--port", "/dev/velsend-nothing", "send", "devices"}}) {
+        const test::CliRun r = test::Cli(args);
+        EXPECT_EQ(r.status, cli::kExitFailed) << args[2] << "\n" << r.out;
+        EXPECT_TRUE(Contains(r.err, "工程文件夹中有一次没有完成的改动")) << r.err;
+    }
+    EXPECT_TRUE(Take(project) == before);
+}
+
+
+TEST(ProjectFaults, ReadersShareTheFolderAndACommitWaitsUntilTheyHaveReadAll) {
+    test::TempDir dir;
+    const fs::path project = dir / "p";
+    const std::string p = project.string();
+    ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
+    const How brief{{"VELSEND_LOCK_WAIT_MS=100"}};
+    {
+        // A writer at work: a reader waits for it (here in vain).
+        auto writer = base::ProjectLock::Acquire(project, std::chrono::milliseconds(0));
+        ASSERT_TRUE(writer);
+        const Outcome r = RunCli(dir.path(), {"--dir", p, "show", "info"}, brief);
+        EXPECT_EQ(r.status, cli::kExitFailed);
+        EXPECT_TRUE(Contains(r.err, "工程文件夹正被另一个程序使用")) << r.err;
+    }
+    // A reader at work: other readers go on, a commit waits until it is done.
+    std::optional<base::ProjectLock> reader;
+    {
+        auto shared = base::ProjectLock::AcquireShared(project, std::chrono::milliseconds(0));
+        ASSERT_TRUE(shared);
+        reader.emplace(std::move(*shared));
+    }
+    const Snapshot before = Take(project);
+    const Child writer = Start(dir.path(),
+                               {"--dir", p, "quick-set", "--loop", "0", "--from", "100", "--to", "110",
+                                "--class", "alarm"},
+                               {{"VELSEND_LOCK_WAIT_MS=60000"}});
+    const Outcome other = RunCli(dir.path(), {"--dir", p, "show", "info"}, brief);
+    EXPECT_EQ(other.status, cli::kExitOk) << other.err;
+    siginfo_t info{};
+    EXPECT_EQ(::waitid(P_PID, static_cast<id_t>(writer.pid), &info, WEXITED | WNOHANG | WNOWAIT), 0);
+    EXPECT_EQ(info.si_pid, 0) << "the writer did not wait for the reader";
+    EXPECT_TRUE(Take(project) == before);
+    reader.reset();
+    EXPECT_EQ(Wait(writer).status, cli::kExitOk);
+    EXPECT_FALSE(Take(project) == before);
 }
 
 }  // namespace

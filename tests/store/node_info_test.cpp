@@ -88,6 +88,30 @@ TEST(ProjectInfo, NameFieldAloneIsRewritten) {
     EXPECT_EQ(back[5], "HOT");
 }
 
+// The dialog open while another program writes: only the fields the user
+// changed are saved; a field changed on both sides is shown, not overwritten.
+TEST(ProjectInfo, ADialogSaveKeepsAnotherWritersFieldsAndTellsAClash) {
+    TempDir dir;
+    const ProjectDir project(dir.path());
+    ASSERT_TRUE(WriteProjectInfo(project, {"NAME", "ADDR", "MGR", "TEL", "STAFF", "HOT"}));
+    ProjectInfo shown = ReadProjectInfo(project);
+    ASSERT_TRUE(WriteProjectInfo(project, {"NAME", "ADDR", "BOSS", "TEL", "STAFF", "HOT"}));
+    ProjectInfo edited = shown;
+    edited[0] = "MINE";
+    ASSERT_TRUE(SaveProjectInfo(project, shown, edited));
+    EXPECT_EQ(ReadProjectInfo(project), (ProjectInfo{"MINE", "ADDR", "BOSS", "TEL", "STAFF", "HOT"}));
+
+    ASSERT_TRUE(WriteProjectInfo(project, {"THEIRS", "ADDR", "BOSS", "TEL", "STAFF", "HOT"}));
+    edited[0] = "AGAIN";
+    const auto clash = SaveProjectInfo(project, shown, edited);
+    ASSERT_FALSE(clash);
+    EXPECT_NE(clash.error().userText.find("文件中的：THEIRS；您改的：AGAIN"), std::string::npos)
+        << clash.error().userText;
+    EXPECT_EQ(ReadProjectInfo(project)[0], "THEIRS");
+    ASSERT_TRUE(SaveProjectInfo(project, shown, edited));
+    EXPECT_EQ(ReadProjectInfo(project)[0], "AGAIN");
+}
+
 TEST(ProjectInfo, LongTextsAreCutAtAWholeCharacter) {
     TempDir dir;
     const ProjectDir project(dir.path());

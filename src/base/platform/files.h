@@ -72,6 +72,16 @@ bool IsNotFoundError(int error);
 // What is under a name, without following it into a FIFO or device.
 enum class PathKind { Missing, Regular, Folder, Other };
 PathKind KindOf(const std::filesystem::path& path);
+// What is under the name itself: a symbolic link is Other, never followed.
+PathKind KindOfName(const std::filesystem::path& path);
+
+// Reads a small file whole into `text` without blocking and without following
+// a symbolic link: 0, the error, or EINVAL when the name holds no regular
+// file (a link, FIFO or folder) or one longer than `limit`.
+int ReadSmallFile(const std::filesystem::path& file, std::string& text, std::size_t limit);
+
+// Whether `error` says the medium cannot be written at all (mounted read-only).
+bool IsReadOnlyMediumError(int error);
 
 // Moves `from` over `to` in one step, replacing a file there; the move is
 // on the disk once the folder is flushed (FlushFolder). 0 or the error.
@@ -80,6 +90,9 @@ int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path
 // Makes the names in `folder` (files moved in or out) durable: fsync of the
 // folder on POSIX; 0 at once on Windows, whose moves are written through.
 int FlushFolder(const std::filesystem::path& folder);
+
+// Removes the file `pathUtf8`. Safe in a signal handler.
+void RemoveFileNow(const char* pathUtf8) noexcept;
 
 // Removes every file in `folder` (UTF-8) whose name contains `marker`.
 // Safe in a signal handler: no allocation, no lock. True when one went.
@@ -144,6 +157,10 @@ class LockFile {
     // Takes the lock without waiting: 0, EWOULDBLOCK when someone holds it,
     // or the error.
     int TryLock();
+    // The same, shared with other shared holders (readers).
+    int TryLockShared();
+    // Lets go of the lock, keeping the file open.
+    void Unlock();
     // Whether the open file is still the one under `file` (the holder before
     // us removes it as it lets go).
     bool IsStillNamed(const std::filesystem::path& file) const;

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <mutex>
 
@@ -30,10 +29,12 @@ std::map<fs::path, int>& Registry() {
 // The pid written in a lock file; 0 when the file holds none (empty,
 // unreadable, or not a number).
 std::int64_t LockOwner(const fs::path& file) {
-    std::ifstream in(file);
-    long pid = 0;
-    if (!(in >> pid) || pid <= 0) return 0;
-    return pid;
+    // Read without blocking: the lock folder is world-writable, and anyone
+    // may plant a FIFO under a lock file's name.
+    std::string text;
+    if (platform::ReadSmallFile(file, text, 64) != 0) return 0;
+    const long pid = std::strtol(text.c_str(), nullptr, 10);
+    return pid > 0 ? pid : 0;
 }
 
 std::string Holder(std::int64_t pid) {
@@ -82,6 +83,12 @@ PortReservation PortReservation::Take(const std::string& devicePath) {
     const fs::path temp = folder / (file.filename().string() + ".tmp" + std::to_string(self));
     // Two rounds: a stale lock found in the first is removed and taken in the second.
     for (int round = 0; round < 2; ++round) {
+        if (const platform::PathKind kind = platform::KindOfName(file);
+            kind == platform::PathKind::Folder || kind == platform::PathKind::Other) {
+            r.state_ = State::Busy;
+            r.note_ = "锁文件 " + file.string() + " 不是普通文件";
+            return r;
+        }
         const std::int64_t owner = LockOwner(file);
         if (owner != 0 && owner != self && platform::ProcessAlive(owner)) {
             r.state_ = State::Busy;

@@ -1,6 +1,9 @@
 #include "core/devices/class_forms.h"
 
+#include <filesystem>
+
 #include "base/file_write.h"
+#include "base/project_lock.h"
 #include "core/logic/alphabet.h"
 #include "core/logic/logic_files.h"
 #include "core/logic/rule_editing.h"
@@ -116,6 +119,11 @@ base::Result<> ClassDeviceSession::Save(int busDeviceClass) {
     const base::ChangeText what("总线设备：回路 " + std::to_string(held_.loop) + " 地址 " +
                                 std::to_string(address_));
     const auto i = static_cast<std::size_t>(address_);
+    // As the detail dialog: the loop as it is on the disk now, under the lock,
+    // with only this address changed; a clash on it is shown, not overwritten.
+    base::ProjectWriteGuard guard(dir_.Root());
+    if (!guard) return guard.error();
+    if (auto refreshed = RefreshHeld(busDeviceClass); !refreshed) return refreshed;
     store::DeviceFile devices = held_.devices;
     // Without a device file the form shows defaults: they are what is stored.
     const store::DeviceRecord stored =
@@ -157,6 +165,38 @@ base::Result<> ClassDeviceSession::Save(int busDeviceClass) {
     return base::Ok();
 }
 
+base::Result<> ClassDeviceSession::RefreshHeld(int busDeviceClass) {
+    const auto i = static_cast<std::size_t>(address_);
+    auto unsaved = [this](store::ProjectFile file, const base::Error& error) {
+        return base::Error{base::WriteFailedText(dir_.PathOf(file, held_.loop)), error.reason, error.code};
+    };
+    auto devices = store::LoadDeviceFile(dir_, held_.loop);
+    if (!devices) return unsaved(store::ProjectFile::Devices, devices.error());
+    auto names = store::LoadChineseNameFile(dir_, held_.loop);
+    if (!names) return unsaved(store::ProjectFile::ChineseNames, names.error());
+    std::error_code ec;
+    HeldLoop now{held_.loop, std::filesystem::exists(dir_.PathOf(store::ProjectFile::Devices, held_.loop), ec),
+                 *devices, *names};
+    auto storedIn = [&](const HeldLoop& loop) {
+        return loop.deviceFileFound ? loop.devices[i] : BuildClassRecord(kind_, shown_, busDeviceClass);
+    };
+    const bool nameClash = kind_ != ClassDialog::Module && now.names[i] != held_.names[i];
+    const bool edited = !SameEdit(form_.device, shown_.device) || form_.threshold != shown_.threshold || typedName_;
+    if (edited && (storedIn(now) != storedIn(held_) || nameClash)) {
+        const store::DeviceRecord mine =
+            MergeClassRecord(kind_, storedIn(held_), shown_, form_, busDeviceClass);
+        std::string text = ClashText(address_, storedIn(now), now.names[i], mine,
+                                     typedName_ ? store::MakeName(*typedName_) : held_.names[i]);
+        held_ = std::move(now);
+        const std::string logic = shown_.logic;
+        shown_ = LoadClassForm(dir_, kind_, held_, address_);
+        shown_.logic = logic;
+        return base::Error{std::move(text), {}, 0};
+    }
+    held_ = std::move(now);
+    return base::Ok();
+}
+
 void AdvanceDevice(int& loop, int& address) {
     if (address == 255) loop = StepByte(loop, 1);
     address = StepByte(address, 1);
@@ -183,6 +223,9 @@ std::string QuickSetChangeText(int loop, const QuickSetRequest& request) {
 
 base::Result<> RunQuickSet(const store::ProjectDir& dir, int loop, const QuickSetRequest& request) {
     const base::ChangeText what(QuickSetChangeText(loop, request));
+    // Read and written under one hold of the lock: no other writer between.
+    base::ProjectWriteGuard guard(dir.Root());
+    if (!guard) return guard.error();
     auto devices = store::LoadDeviceFile(dir, loop);
     if (!devices) return devices.error();
     if (auto applied = ApplyQuickSet(*devices, request); !applied) return applied;

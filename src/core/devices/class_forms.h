@@ -67,6 +67,9 @@ class ClassDeviceSession {
     base::Result<> Save(int busDeviceClass);
 
   private:
+    // Takes the loop as it is on the disk; an error when the form's own
+    // device changed there since it was shown.
+    [[nodiscard]] base::Result<> RefreshHeld(int busDeviceClass);
     store::ProjectDir dir_;
     ClassDialog kind_;
     HeldLoop held_;

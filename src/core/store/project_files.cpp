@@ -128,8 +128,15 @@ base::Result<> CheckProjectFolder(const ProjectDir& dir) {
         if (fs::is_regular_file(st)) {
             // There but unreadable (permissions, an I/O error) is not absent:
             // read as zeros it would be wiped by the next save.
-            const platform::ReadOnlyFile file(it->path());
+            platform::ReadOnlyFile file(it->path());
             if (!file.IsOpen() && !platform::IsNotFoundError(file.Error()))
+                return base::SystemError(ReadFailedText(it->path()), file.Error());
+            // Read through as well: a file that opens but fails while read
+            // (a failing disk) must not read as zeros further on.
+            std::uint8_t buffer[8192];
+            while (file.IsOpen() && file.Read(buffer, sizeof buffer) == sizeof buffer) {
+            }
+            if (file.IsOpen() && file.Error() != 0)
                 return base::SystemError(ReadFailedText(it->path()), file.Error());
             continue;
         }

@@ -4,6 +4,7 @@
 
 #include "base/file_write.h"
 #include "base/gbk.h"
+#include "base/project_lock.h"
 
 namespace velsend::store {
 
@@ -56,6 +57,32 @@ base::Result<> WriteProjectInfo(const ProjectDir& dir, const ProjectInfo& info) 
     }
     const base::ChangeText what("工程详细信息");
     return base::WriteWholeFile(dir.PathOf(ProjectFile::Info), bytes);
+}
+
+base::Result<> SaveProjectInfo(const ProjectDir& dir, ProjectInfo& shown, const ProjectInfo& edited) {
+    base::ProjectWriteGuard guard(dir.Root());
+    if (!guard) return guard.error();
+    const auto bytes = TryReadFixed(dir.PathOf(ProjectFile::Info), kInfoSize);
+    if (!bytes) return base::Error{base::WriteFailedText(dir.PathOf(ProjectFile::Info)), bytes.error().reason, bytes.error().code};
+    ProjectInfo onDisk;
+    std::string clash;
+    for (int f = 0; f < kInfoFieldCount; ++f) {
+        const auto i = static_cast<std::size_t>(f);
+        onDisk[i] = base::FieldText(std::span<const std::uint8_t>(*bytes).subspan(f * kInfoFieldSize, kInfoFieldSize));
+        if (edited[i] != shown[i] && onDisk[i] != shown[i] && onDisk[i] != edited[i])
+            clash += "\n“" + std::string(InfoFieldLabel(f)) + "”文件中的：" + base::GbkToUtf8(onDisk[i]) +
+                     "；您改的：" + base::GbkToUtf8(edited[i]);
+    }
+    if (!clash.empty()) {
+        shown = onDisk;
+        return base::Error{"工程信息在显示之后已被另一个程序改动，没有保存。" + clash + "\n再确认一次将以您改的为准。", {}, 0};
+    }
+    ProjectInfo merged = onDisk;
+    for (std::size_t i = 0; i < merged.size(); ++i)
+        if (edited[i] != shown[i]) merged[i] = edited[i];
+    auto written = WriteProjectInfo(dir, merged);
+    if (written) shown = merged;
+    return written;
 }
 
 }  // namespace velsend::store

@@ -26,5 +26,11 @@ std::string ReadProjectName(const ProjectDir& dir);
 ProjectInfo ReadProjectInfo(const ProjectDir& dir);
 // Creates or replaces info.dat with the six fields, 300 bytes.
 [[nodiscard]] base::Result<> WriteProjectInfo(const ProjectDir& dir, const ProjectInfo& info);
+// A dialog's save: only the fields the user changed from `shown` (what the
+// dialog read) go into info.dat as it is on the disk now, under the project
+// lock, so another program's changes of the other fields stay. A field that
+// changed on the disk too is not written: the error shows both, and `shown`
+// becomes the disk's, so saving again keeps the user's.
+[[nodiscard]] base::Result<> SaveProjectInfo(const ProjectDir& dir, ProjectInfo& shown, const ProjectInfo& edited);
 
 }  // namespace velsend::store

@@ -73,7 +73,8 @@ void ProjectNameDlg::accept() {
 ProjectInfoDlg::ProjectInfoDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent)
     : QDialog(parent), dir_(dir), messages_(messages) {
     setWindowTitle(QStringLiteral("工程详细信息"));
-    const ProjectInfo info = ReadProjectInfo(dir_);
+    shown_ = ReadProjectInfo(dir_);
+    const ProjectInfo& info = shown_;
     auto* fields = new QFormLayout;
     for (int f = 0; f < kInfoFieldCount; ++f) {
         auto* edit = NewFieldEdit(this);
@@ -103,8 +104,13 @@ void ProjectInfoDlg::accept() {
         if (!text) return;
         info[static_cast<std::size_t>(f)] = *text;
     }
-    if (auto written = WriteProjectInfo(dir_, info); !written)
-        return ReportUnwritten(messages_, this, written.error());
+    if (auto written = SaveProjectInfo(dir_, shown_, info); !written) {
+        if (!written.error().reason.empty()) return ReportUnwritten(messages_, this, written.error());
+        // Another program changed a field the user edited: both are shown.
+        messages_.Message(this, QString::fromStdString(written.error().userText),
+                          kit::MessageService::AppTitle(), kit::MessageIcon::Warning);
+        return;
+    }
     QDialog::accept();
 }
 

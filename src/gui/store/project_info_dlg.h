@@ -45,6 +45,7 @@ class ProjectInfoDlg : public QDialog {
     ProjectDir dir_;
     kit::MessageService& messages_;
     std::array<kit::GbkLineEdit*, kInfoFieldCount> edits_{};
+    ProjectInfo shown_;  // as read: a save writes only what the user changed
     QPushButton* ok_ = nullptr;
 };
 

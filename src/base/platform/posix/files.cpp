@@ -89,9 +89,15 @@ int AppendToFile(const std::filesystem::path& file, std::string_view text, bool&
 
 int WriteSmallFile(const std::filesystem::path& file, std::string_view content, bool& created) {
     created = false;
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Never through a link planted under the name.
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
     if (fd < 0) return errno;
     created = true;
+    if (struct stat st {}; ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        created = false;
+        return EINVAL;
+    }
     const int error = WriteAll(fd, content.data(), content.size());
     ::close(fd);
     if (error == 0) NoteFileStep(FileStep::Written, file);
@@ -195,6 +201,36 @@ PathKind KindOf(const std::filesystem::path& path) {
     return S_ISREG(st.st_mode) ? PathKind::Regular : S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
 }
 
+PathKind KindOfName(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return PathKind::Missing;
+    return S_ISREG(st.st_mode) ? PathKind::Regular : S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
+}
+
+int ReadSmallFile(const std::filesystem::path& file, std::string& text, std::size_t limit) {
+    text.clear();
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return errno == ELOOP ? EINVAL : errno;
+    struct stat st {};
+    int error = ::fstat(fd, &st) != 0 ? errno : 0;
+    if (error == 0 && (!S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > limit)) error = EINVAL;
+    char buffer[4096];
+    while (error == 0) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error = errno;
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+        if (text.size() > limit) error = EINVAL;
+    }
+    ::close(fd);
+    return error;
+}
+
+bool IsReadOnlyMediumError(int error) {
+    return error == EROFS;
+}
+
 int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) return errno;
     NoteFileStep(FileStep::Moved, to);
@@ -218,6 +254,10 @@ int FlushFolder(const std::filesystem::path& folder) {
     const int error = SyncFolder(folder, ::fsync);
     if (error == 0) NoteFileStep(FileStep::FolderFlushed, folder);
     return error;
+}
+
+void RemoveFileNow(const char* pathUtf8) noexcept {
+    (void)::unlink(pathUtf8);
 }
 
 bool RemoveMarkedFiles(const char* folderUtf8, const char* marker) noexcept {
@@ -245,16 +285,36 @@ bool RemoveMarkedFiles(const char* folderUtf8, const char* marker) noexcept {
 
 int LockFile::Open(const std::filesystem::path& file) {
     Close();
-    fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    constexpr int kFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | kFlags, 0666);
     // Another user's lock file still locks (flock needs no write access).
-    if (fd_ < 0 && errno == EACCES) fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    return fd_ < 0 ? errno : 0;
+    if (fd_ < 0 && errno == EACCES) fd_ = ::open(file.c_str(), O_RDONLY | kFlags);
+    if (fd_ < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        Close();
+        return EINVAL;
+    }
+    // Readable by all whatever the umask, so that a lock file left by a
+    // killed run of another user (root) never shuts the next one out.
+    if (st.st_uid == ::geteuid() && (st.st_mode & 0444) != 0444) (void)::fchmod(fd_, (st.st_mode & 07777) | 0444);
+    return 0;
 }
 
 int LockFile::TryLock() {
     if (fd_ < 0) return EBADF;
     if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return 0;
     return errno == EWOULDBLOCK ? EWOULDBLOCK : errno;
+}
+
+int LockFile::TryLockShared() {
+    if (fd_ < 0) return EBADF;
+    if (::flock(fd_, LOCK_SH | LOCK_NB) == 0) return 0;
+    return errno == EWOULDBLOCK ? EWOULDBLOCK : errno;
+}
+
+void LockFile::Unlock() {
+    if (fd_ >= 0) (void)::flock(fd_, LOCK_UN);
 }
 
 bool LockFile::IsStillNamed(const std::filesystem::path& file) const {

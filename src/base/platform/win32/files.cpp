@@ -225,6 +225,38 @@ PathKind KindOf(const std::filesystem::path& path) {
     return (attributes & FILE_ATTRIBUTE_DEVICE) != 0 ? PathKind::Other : PathKind::Regular;
 }
 
+PathKind KindOfName(const std::filesystem::path& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+    if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) return PathKind::Other;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::Regular;
+}
+
+int ReadSmallFile(const std::filesystem::path& file, std::string& text, std::size_t limit) {
+    text.clear();
+    if (KindOfName(file) == PathKind::Missing) return ENOENT;
+    if (KindOfName(file) != PathKind::Regular) return EINVAL;
+    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return LastErrno();
+    int error = ::GetFileType(h) == FILE_TYPE_DISK ? 0 : EINVAL;
+    char buffer[4096];
+    while (error == 0) {
+        DWORD got = 0;
+        if (!::ReadFile(h, buffer, sizeof buffer, &got, nullptr)) error = LastErrno();
+        if (error != 0 || got == 0) break;
+        text.append(buffer, got);
+        if (text.size() > limit) error = EINVAL;
+    }
+    ::CloseHandle(h);
+    return error;
+}
+
+bool IsReadOnlyMediumError(int error) {
+    return error == EROFS;
+}
+
 int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return LastErrno();
@@ -234,6 +266,11 @@ int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path
 
 int FlushFolder(const std::filesystem::path&) {
     return 0;
+}
+
+void RemoveFileNow(const char* pathUtf8) noexcept {
+    wchar_t path[4096];  // no heap: see RemoveMarkedFiles
+    if (::MultiByteToWideChar(CP_UTF8, 0, pathUtf8, -1, path, 4096) > 0) (void)::DeleteFileW(path);
 }
 
 bool RemoveMarkedFiles(const char* folderUtf8, const char* marker) noexcept {
@@ -298,6 +335,21 @@ int LockFile::TryLock() {
                      0, 1, 0, &at))
         return 0;
     return ::GetLastError() == ERROR_LOCK_VIOLATION ? EWOULDBLOCK : LastErrno();
+}
+
+int LockFile::TryLockShared() {
+    if (handle_ == nullptr) return EBADF;
+    OVERLAPPED at{};
+    at.OffsetHigh = kLockOffsetHigh;
+    if (::LockFileEx(static_cast<HANDLE>(handle_), LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return 0;
+    return ::GetLastError() == ERROR_LOCK_VIOLATION ? EWOULDBLOCK : LastErrno();
+}
+
+void LockFile::Unlock() {
+    if (handle_ == nullptr) return;
+    OVERLAPPED at{};
+    at.OffsetHigh = kLockOffsetHigh;
+    (void)::UnlockFileEx(static_cast<HANDLE>(handle_), 0, 1, 0, &at);
 }
 
 bool LockFile::IsStillNamed(const std::filesystem::path& file) const {
