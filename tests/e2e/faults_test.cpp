@@ -564,7 +564,7 @@ TEST(ProjectFaults, AFileThatFailsWhileReadIsAnErrorNeverZeros) {
              {"--dir", p, "excel-export", (dir / "x.xlsx").string()}}) {
         const Outcome r = RunCli(dir.path(), args, failing);
         EXPECT_EQ(r.status, cli::kExitFailed) << args[2] << "\n" << r.out;
-        EXPECT_TRUE(Contains(r.err, "无法读取文件“devc1.dat”。\nInput/output error")) << r.err;
+        EXPECT_TRUE(Contains(r.err, "无法读取文件“devc1.dat”。\n读写错误（磁盘或设备故障）（Input/output error）")) << r.err;
     }
     EXPECT_FALSE(fs::exists(dir / "x.xlsx"));
 }

@@ -15,6 +15,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QTest>
 #include <QTextEdit>
@@ -118,7 +119,7 @@ class Walk {
             return;
         }
         QList<QAction*> offered;
-        for (QAction* top : frame_.TopLevelActions(frame_.ShownMenuBar())) {
+        for (QAction* top : frame_.menuBar()->actions()) {
             const QList<QAction*> items = top->menu() ? top->menu()->actions() : QList{top};
             for (QAction* item : items) {
                 if (item->isSeparator() || item->menu() || !item->isEnabled() ||
