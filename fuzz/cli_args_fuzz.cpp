@@ -25,8 +25,10 @@ bool Digits(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> args(1);
     for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == 0) args.emplace_back();
-        else args.back() += static_cast<char>(data[i]);
+        if (data[i] == 0)
+            args.emplace_back();
+        else
+            args.back() += static_cast<char>(data[i]);
     }
     const cli::ParseResult parsed = cli::ParseCommandLine(args);
     if (parsed.ok) {

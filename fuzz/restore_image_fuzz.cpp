@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Sizes near the image size matter most: the first byte also says how
     // many bytes of the image the rest of the input stands for.
     std::vector<std::uint8_t> bytes(data + 1, data + size);
-    if ((data[0] & 0x80) != 0) bytes.resize(burner::ChipImageSize(job.model) + (data[0] & 0x3) - 1, 0xA5);
+    if ((data[0] & 0x80) != 0)
+        bytes.resize(burner::ChipImageSize(job.model) + (data[0] & 0x3) - 1, 0xA5);
     if (!base::WriteWholeFile(job.file, bytes)) std::abort();
 
     burner::ChipCopyPort port;

@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> input(data + 4, size - 4);
     // The logic section (up to 1024 records) costs most; a quarter of the runs
     // take it, each run one family, so that a million runs fit in minutes.
-    exchange::SdSections sections{(data[1] & 1) != 0, (data[1] & 2) != 0,
-                                  (data[1] & 0x0C) == 0x0C, (data[1] & 0x10) != 0};
+    exchange::SdSections sections{(data[1] & 1) != 0, (data[1] & 2) != 0, (data[1] & 0x0C) == 0x0C,
+                                  (data[1] & 0x10) != 0};
     const base::SdFamily family = (data[1] & 0x20) ? base::SdFamily::KBX : base::SdFamily::KA;
     {
         const exchange::SdLayout& layout = exchange::LayoutOf(family);
@@ -70,8 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (length == layout.fileSize && anything) std::abort();
             return 0;
         }
-        if (plan->missingBytes != layout.fileSize - length)
-            std::abort();
+        if (plan->missingBytes != layout.fileSize - length) std::abort();
         for (const auto& item : plan->items) {
             switch (item.kind) {
                 case exchange::SdImportPlan::Kind::Devices:

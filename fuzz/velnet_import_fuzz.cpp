@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 4) return 0;
     const std::span<const std::uint8_t> input(data + 4, size - 4);
     const std::size_t a = std::min<std::size_t>(input.size(), (data[0] | (data[1] << 8)) % 4096u);
-    const std::size_t b = std::min<std::size_t>(input.size() - a, (data[2] | (data[3] << 8)) % 4096u);
+    const std::size_t b =
+        std::min<std::size_t>(input.size() - a, (data[2] | (data[3] << 8)) % 4096u);
     const auto devices = input.subspan(0, a);
     const auto places = input.subspan(a, b);
     const auto logic = input.subspan(a + b);

@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const auto& sheet : workbook->sheets)
         if (sheet.RowCount() > limits.maxRows) std::abort();
-    auto imported = exchange::ImportWorkbook(store::ProjectDir(dir), *workbook, exchange::ExcelFamily::KA,
-                                             size % 2 == 0);
+    auto imported = exchange::ImportWorkbook(store::ProjectDir(dir), *workbook,
+                                             exchange::ExcelFamily::KA, size % 2 == 0);
     if (imported && imported->devices < 0) std::abort();
     return 0;
 }

@@ -52,7 +52,8 @@ std::string StoredZip(const std::vector<std::pair<std::string, std::string_view>
     zip += directory;
     Put32(zip, 0x06054b50);
     Put16(zip, 0), Put16(zip, 0);
-    Put16(zip, static_cast<unsigned>(files.size())), Put16(zip, static_cast<unsigned>(files.size()));
+    Put16(zip, static_cast<unsigned>(files.size())),
+        Put16(zip, static_cast<unsigned>(files.size()));
     Put32(zip, static_cast<std::uint32_t>(directory.size())), Put32(zip, directoryOffset);
     Put16(zip, 0);
     return zip;
@@ -68,10 +69,12 @@ const std::string kRels =
     "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
     "<Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"/xl/worksheets/sheet1.xml\"/>"
     "<Relationship Id=\"rId2\" Type=\"x/worksheet\" Target=\"worksheets/sheet2.xml\"/>"
-    "<Relationship Id=\"rId3\" Type=\"x/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>";
-const std::string kSheet = "<worksheet " + std::string(kNs) +
-                           "><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\"><f>1</f><v>2</v>"
-                           "</c></row></sheetData></worksheet>";
+    "<Relationship Id=\"rId3\" Type=\"x/sharedStrings\" "
+    "Target=\"sharedStrings.xml\"/></Relationships>";
+const std::string kSheet =
+    "<worksheet " + std::string(kNs) +
+    "><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\"><f>1</f><v>2</v>"
+    "</c></row></sheetData></worksheet>";
 const std::string kStrings = "<sst " + std::string(kNs) + "><si><t>x</t></si><si><t/></si></sst>";
 
 }  // namespace
@@ -99,18 +102,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             format = data[0] & 0x80 ? WorkbookFormat::Ods : WorkbookFormat::Xlsx;
             break;
         case 1:
-            zip = StoredZip({{"xl/workbook.xml", kWorkbook}, {"xl/_rels/workbook.xml.rels", kRels},
-                             {"xl/sharedStrings.xml", kStrings}, {"xl/worksheets/sheet1.xml", rest},
+            zip = StoredZip({{"xl/workbook.xml", kWorkbook},
+                             {"xl/_rels/workbook.xml.rels", kRels},
+                             {"xl/sharedStrings.xml", kStrings},
+                             {"xl/worksheets/sheet1.xml", rest},
                              {"xl/worksheets/sheet2.xml", kSheet}});
             break;
         case 2:
-            zip = StoredZip({{"xl/workbook.xml", kWorkbook}, {"xl/_rels/workbook.xml.rels", kRels},
-                             {"xl/sharedStrings.xml", rest}, {"xl/worksheets/sheet1.xml", kSheet},
+            zip = StoredZip({{"xl/workbook.xml", kWorkbook},
+                             {"xl/_rels/workbook.xml.rels", kRels},
+                             {"xl/sharedStrings.xml", rest},
+                             {"xl/worksheets/sheet1.xml", kSheet},
                              {"xl/worksheets/sheet2.xml", kSheet}});
             break;
         case 3:
-            zip = StoredZip({{"xl/workbook.xml", rest}, {"xl/_rels/workbook.xml.rels", kRels},
-                             {"xl/sharedStrings.xml", kStrings}, {"xl/worksheets/sheet1.xml", kSheet},
+            zip = StoredZip({{"xl/workbook.xml", rest},
+                             {"xl/_rels/workbook.xml.rels", kRels},
+                             {"xl/sharedStrings.xml", kStrings},
+                             {"xl/worksheets/sheet1.xml", kSheet},
                              {"xl/worksheets/sheet2.xml", kSheet}});
             break;
         default:
@@ -132,6 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     // Rows are stored dense, so empty places count too; the bound is loose.
-    if (cells > static_cast<std::size_t>(limits.maxRows) * static_cast<std::size_t>(limits.maxColumns)) std::abort();
+    if (cells >
+        static_cast<std::size_t>(limits.maxRows) * static_cast<std::size_t>(limits.maxColumns))
+        std::abort();
     return 0;
 }

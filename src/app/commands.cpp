@@ -10,13 +10,13 @@
 #include "core/exchange/templates.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
-#include "gui/exchange/exchange_commands.h"
-#include "gui/exchange/sheet_commands.h"
 #include "gui/burner/chip_copy_dlg.h"
 #include "gui/burner/transfer_progress_dlg.h"
 #include "gui/burner/transfer_rules_dlg.h"
 #include "gui/devices/device_detail_dlg.h"
 #include "gui/devices/device_type_dlg.h"
+#include "gui/exchange/exchange_commands.h"
+#include "gui/exchange/sheet_commands.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/run_state.h"
 #include "gui/logic/logic_rules_dlg.h"
@@ -60,10 +60,12 @@ void SelectModelCommand(const CommandContext& c, int code) {
 void NodeSettings(const CommandContext& c) {
     switch (Traits(c.state.ControllerModel).nodeRecord) {
         case NodeRecordKind::NineByte:
-            Show<gui::store::NineByteNodeSetDlg>(c.state.Node9, c.state.Project, c.messages, c.window);
+            Show<gui::store::NineByteNodeSetDlg>(c.state.Node9, c.state.Project, c.messages,
+                                                 c.window);
             break;
         case NodeRecordKind::TenByte:
-            Show<gui::store::TenByteNodeSetDlg>(c.state.Node10, c.state.Project, c.messages, c.window);
+            Show<gui::store::TenByteNodeSetDlg>(c.state.Node10, c.state.Project, c.messages,
+                                                c.window);
             break;
         case NodeRecordKind::None:
             break;  // the MX300KC family has no node settings
@@ -95,13 +97,14 @@ void LoopQuery(const CommandContext& c) {
 
 void PhraseInit(const CommandContext& c, int mode) {
     c.state.PhraseInitMode = mode;
-    Show<gui::phrases::PhraseInitDlg>(c.state.Project, c.state.PhraseInitMode, c.messages, c.window);
+    Show<gui::phrases::PhraseInitDlg>(c.state.Project, c.state.PhraseInitMode, c.messages,
+                                      c.window);
 }
 
 void TransferRules(const CommandContext& c) {
     c.state.Ports.Rescan();  // an adapter plugged in since the last look is listed
     Show<gui::burner::TransferRulesDlg>(c.state.Rules, c.state.Ports, c.state.ControllerModel,
-                                   c.messages, c.window);
+                                        c.messages, c.window);
 }
 
 void Transfer(const CommandContext& c, burner::TransferKind kind) {
@@ -176,21 +179,18 @@ void RegisterCommands(CommandRegistry& registry, const CommandContext& context) 
     add(ID_PROJECT_DETAILS, [](const CommandContext& c) {
         Show<gui::store::ProjectInfoDlg>(c.state.Project, c.messages, c.window);
     });
-    add(ID_SD_PACK, [](const CommandContext& c) {
-        gui::exchange::RunSdPack(c.state, c.messages, c.window);
-    });
+    add(ID_SD_PACK,
+        [](const CommandContext& c) { gui::exchange::RunSdPack(c.state, c.messages, c.window); });
     add(ID_SD_IMPORT_KA, [](const CommandContext& c) {
         gui::exchange::RunSdImport(c.state, c.messages, c.window, SdFamily::KA);
     });
     add(ID_SD_IMPORT_KBX, [](const CommandContext& c) {
         gui::exchange::RunSdImport(c.state, c.messages, c.window, SdFamily::KBX);
     });
-    add(ID_STANDARD_TEMPLATE, [](const CommandContext& c) {
-        c.sheets.WriteTemplate(exchange::TemplateKind::Standard);
-    });
-    add(ID_EXAMPLE_TEMPLATE, [](const CommandContext& c) {
-        c.sheets.WriteTemplate(exchange::TemplateKind::Example);
-    });
+    add(ID_STANDARD_TEMPLATE,
+        [](const CommandContext& c) { c.sheets.WriteTemplate(exchange::TemplateKind::Standard); });
+    add(ID_EXAMPLE_TEMPLATE,
+        [](const CommandContext& c) { c.sheets.WriteTemplate(exchange::TemplateKind::Example); });
     add(ID_EXCEL_IMPORT_KA,
         [](const CommandContext& c) { c.sheets.Import(exchange::ExcelFamily::KA); });
     add(ID_EXCEL_IMPORT_KBX,

@@ -49,14 +49,17 @@ void EditMenu::Refresh() {
     const history::Step* toRedo = loaded ? loaded->ToRedo() : nullptr;
     // The shortcuts stay live (the menu's texts may be older than the files):
     // the command itself says when there is nothing to do.
-    undo_->setText(toUndo ? QStringLiteral("撤销 ") + gui::kit::Q(toUndo->what) : QStringLiteral("撤销"));
-    redo_->setText(toRedo ? QStringLiteral("重做 ") + gui::kit::Q(toRedo->what) : QStringLiteral("重做"));
+    undo_->setText(toUndo ? QStringLiteral("撤销 ") + gui::kit::Q(toUndo->what)
+                          : QStringLiteral("撤销"));
+    redo_->setText(toRedo ? QStringLiteral("重做 ") + gui::kit::Q(toRedo->what)
+                          : QStringLiteral("重做"));
 }
 
 void EditMenu::OnUndo(bool redo) {
     if (auto done = gui::history::UndoWithQuestion(state_.Project, redo, messages_, &frame_))
-        frame_.statusBar()->showMessage((redo ? QStringLiteral("已重做：") : QStringLiteral("已撤销：")) +
-                                        gui::kit::Q(done->what));
+        frame_.statusBar()->showMessage(
+            (redo ? QStringLiteral("已重做：") : QStringLiteral("已撤销：")) +
+            gui::kit::Q(done->what));
     Refresh();
 }
 

@@ -8,7 +8,7 @@ class QMenu;
 namespace velsend::gui::kit {
 struct RunState;
 class MessageService;
-}
+}  // namespace velsend::gui::kit
 
 namespace velsend::app {
 

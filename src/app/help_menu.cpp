@@ -23,7 +23,8 @@ QString UserGuidePath() {
         QStringLiteral(VELSEND_SOURCE_GUIDE "/index.html"),
     };
     for (const QString& candidate : candidates)
-        if (QFileInfo(candidate).isFile()) return QDir::cleanPath(QFileInfo(candidate).absoluteFilePath());
+        if (QFileInfo(candidate).isFile())
+            return QDir::cleanPath(QFileInfo(candidate).absoluteFilePath());
     return {};
 }
 

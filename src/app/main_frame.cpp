@@ -23,12 +23,12 @@
 #include "app/main_view.h"
 #include "app/menus.h"
 #include "app/project_folders.h"
-#include "core/session/project_access.h"
-#include "gui/exchange/sheet_commands.h"
 #include "base/controller_model.h"
 #include "core/burner/serial_trace.h"
 #include "core/history/history.h"
+#include "core/session/project_access.h"
 #include "core/store/project_files.h"
+#include "gui/exchange/sheet_commands.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 
@@ -59,13 +59,12 @@ QLabel* IndicatorPane(const QString& sample, QWidget* parent) {
 MainFrame::MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages, QWidget* parent)
     : MainFrame(state, messages, std::make_unique<ProjectFolders>(), nullptr, parent) {}
 
-MainFrame::MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages, ProjectFolders& folders,
-                       QWidget* parent)
+MainFrame::MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages,
+                     ProjectFolders& folders, QWidget* parent)
     : MainFrame(state, messages, nullptr, &folders, parent) {}
 
 MainFrame::MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages,
-                       std::unique_ptr<ProjectFolders> own, ProjectFolders* folders,
-                       QWidget* parent)
+                     std::unique_ptr<ProjectFolders> own, ProjectFolders* folders, QWidget* parent)
     : QMainWindow(parent),
       state_(state),
       messages_(messages),

@@ -33,10 +33,11 @@ class MainFrame : public QMainWindow {
     Q_OBJECT
   public:
     // Remembers nothing between runs.
-    MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages, QWidget* parent = nullptr);
+    MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages,
+              QWidget* parent = nullptr);
     // Keeps the recent project folders in `folders`.
-    MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages, ProjectFolders& folders,
-               QWidget* parent = nullptr);
+    MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages,
+              ProjectFolders& folders, QWidget* parent = nullptr);
     ~MainFrame() override;
 
     void ExecuteCommand(int id);
@@ -63,7 +64,7 @@ class MainFrame : public QMainWindow {
 
   private:
     MainFrame(gui::kit::RunState& state, gui::kit::MessageService& messages,
-               std::unique_ptr<ProjectFolders> own, ProjectFolders* folders, QWidget* parent);
+              std::unique_ptr<ProjectFolders> own, ProjectFolders* folders, QWidget* parent);
 
     struct BuiltBar {
         int id = 0;

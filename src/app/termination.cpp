@@ -13,8 +13,8 @@
 namespace velsend::app {
 
 TerminationWatch::TerminationWatch(QObject* parent)
-    : QObject(parent), requests_(std::make_unique<platform::StopRequestHandler>(
-                           [](int) {}, false)) {
+    : QObject(parent),
+      requests_(std::make_unique<platform::StopRequestHandler>([](int) {}, false)) {
     // The request wakes the event loop, which does the real work.
     if (const int wake = requests_->WakeDescriptor(); wake >= 0) {
         notifier_ = new QSocketNotifier(wake, QSocketNotifier::Read, this);

@@ -3,14 +3,14 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QLibraryInfo>
-#include <cstdio>
 #include <QPainter>
 #include <QPixmap>
 #include <QTranslator>
+#include <cstdio>
 
 #include "app/main_frame.h"
-#include "app/termination.h"
 #include "app/project_folders.h"
+#include "app/termination.h"
 #include "base/project_lock.h"
 #include "core/history/history.h"
 

@@ -5,8 +5,8 @@
 
 class QTranslator;
 
-#include "gui/kit/run_state.h"
 #include "gui/kit/message_service.h"
+#include "gui/kit/run_state.h"
 
 namespace velsend::app {
 

@@ -8,20 +8,26 @@
 namespace velsend::base {
 namespace {
 
-constexpr FamilyTraits kKAOld{Family::KAOld, NodeRecordKind::NineByte, 1000, 120, 4, true,
-                              true, false, 8, 32, 1024, LoopQueryStyle::SingleLoop, SdFamily::None, 16, false};
-constexpr FamilyTraits kKANew{Family::KANew, NodeRecordKind::TenByte, 1000, 120, 4, false,
-                              false, true, 16, 16, 2048, LoopQueryStyle::Statistics, SdFamily::KA, 32, true};
-constexpr FamilyTraits kKBXW{Family::KBX, NodeRecordKind::NineByte, 256, 80, 4, false,
-                             false, false, 16, 16, 1024, LoopQueryStyle::Statistics, SdFamily::KBX, 32, false};
-constexpr FamilyTraits kKBXA{Family::KBX, NodeRecordKind::NineByte, 256, 80, 2, false,
-                             false, false, 16, 16, 1024, LoopQueryStyle::Statistics, SdFamily::KBX, 32, false};
-constexpr FamilyTraits kKC{Family::KC, NodeRecordKind::None, 1000, 120, 4, false,
-                           false, true, 16, 16, 1024, LoopQueryStyle::None, SdFamily::None, 0, false};
+constexpr FamilyTraits kKAOld{
+    Family::KAOld, NodeRecordKind::NineByte,   1000,           120, 4,    true, true, false, 8, 32,
+    1024,          LoopQueryStyle::SingleLoop, SdFamily::None, 16,  false};
+constexpr FamilyTraits kKANew{
+    Family::KANew, NodeRecordKind::TenByte,    1000,         120, 4,   false, false, true, 16, 16,
+    2048,          LoopQueryStyle::Statistics, SdFamily::KA, 32,  true};
+constexpr FamilyTraits kKBXW{
+    Family::KBX, NodeRecordKind::NineByte,   256,           80, 4,    false, false, false, 16, 16,
+    1024,        LoopQueryStyle::Statistics, SdFamily::KBX, 32, false};
+constexpr FamilyTraits kKBXA{
+    Family::KBX, NodeRecordKind::NineByte,   256,           80, 2,    false, false, false, 16, 16,
+    1024,        LoopQueryStyle::Statistics, SdFamily::KBX, 32, false};
+constexpr FamilyTraits kKC{
+    Family::KC, NodeRecordKind::None, 1000,           120, 4,    false, false, true, 16, 16,
+    1024,       LoopQueryStyle::None, SdFamily::None, 0,   false};
 
 constexpr std::array<ControllerModelInfo, 6> kModels{{
     {1, "MX300KA(老)", 128, "MX300KA(老)", 1, ID_MODEL_1, kKAOld},
-    {2, "MX300KA(新)、MX300KAⅡ(新、老)", 136, "MX300KA(新)、MX300KAⅡ(新、老)", 2, ID_MODEL_2, kKANew},
+    {2, "MX300KA(新)、MX300KAⅡ(新、老)", 136, "MX300KA(新)、MX300KAⅡ(新、老)", 2, ID_MODEL_2,
+     kKANew},
     {3, "MX300KBX(W29C020)", 175, "MX300KBX(W29C020)", 3, ID_MODEL_3, kKBXW},
     {4, "MX300KBX(AT29C020)", 175, "MX300KBX(AT29C020)", 4, ID_MODEL_4, kKBXA},
     // The MX300KC pair speaks to the burner with the codes of the MX300KBX

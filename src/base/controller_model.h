@@ -25,19 +25,19 @@ enum class SdFamily { None, KA, KBX };                       // SD-card pack lay
 struct FamilyTraits {
     Family family;
     NodeRecordKind nodeRecord;
-    int logicCapacity;       // numbered logic rules the chip holds
-    int logicTextLimit;      // bytes of one rule's text
-    int rulesPerBlock;       // logic rules in one transfer block
-    bool perDeviceLogic;     // logic travels in log%d.dat per loop, not numbered files
-    bool oldModuleTypes;     // the first family's module type catalogue
-    bool chineseNames;       // the device editor shows the Chinese name field
-    int phraseGroupSize;     // phrases in one transfer group
-    int phraseGroupRange;    // the phrase range one group covers
-    int chipBlocks;          // 256-byte blocks of the chip image
+    int logicCapacity;     // numbered logic rules the chip holds
+    int logicTextLimit;    // bytes of one rule's text
+    int rulesPerBlock;     // logic rules in one transfer block
+    bool perDeviceLogic;   // logic travels in log%d.dat per loop, not numbered files
+    bool oldModuleTypes;   // the first family's module type catalogue
+    bool chineseNames;     // the device editor shows the Chinese name field
+    int phraseGroupSize;   // phrases in one transfer group
+    int phraseGroupRange;  // the phrase range one group covers
+    int chipBlocks;        // 256-byte blocks of the chip image
     LoopQueryStyle loopQuery;
     SdFamily sdFamily;
-    int deviceBlocks;        // 32-address blocks of one loop's device transfer; 0: none
-    bool convertsLogicCodes; // numbered rules go through the controller-code table
+    int deviceBlocks;         // 32-address blocks of one loop's device transfer; 0: none
+    bool convertsLogicCodes;  // numbered rules go through the controller-code table
 };
 
 struct ControllerModelInfo {
@@ -54,7 +54,9 @@ bool IsValidModel(int code);
 // Throws std::out_of_range for a code outside 1..6.
 const ControllerModelInfo& ModelInfo(int code);
 // The family traits of a valid model (throws as ModelInfo does).
-inline const FamilyTraits& Traits(int code) { return ModelInfo(code).traits; }
+inline const FamilyTraits& Traits(int code) {
+    return ModelInfo(code).traits;
+}
 // "VelSend v10.1 (更新与2013.4.9) - " followed by the model's caption suffix.
 std::string MainCaption(int code);
 

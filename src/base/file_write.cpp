@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <cerrno>
-#include <cstdlib>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -56,7 +56,9 @@ std::vector<std::uint8_t> Patched(const std::optional<std::vector<std::uint8_t>>
 thread_local std::string tChangeText;
 std::atomic<CommitRecorder*> gRecorder{nullptr};
 
-fs::path HistoryFolderOf(const fs::path& folder) { return folder / kHistoryFolderName; }
+fs::path HistoryFolderOf(const fs::path& folder) {
+    return folder / kHistoryFolderName;
+}
 
 // The transaction of the TransactionScope open in this thread.
 thread_local TransactionScope* tScope = nullptr;
@@ -85,7 +87,9 @@ void NoteTempFolder(const fs::path& folder) {
 // so, then six random letters or digits end the name. The program's name in
 // the mark keeps a user's own "x.part-2024-05.zip" from ever looking like one.
 constexpr std::string_view kStagedMark = ".part-velsend-";
-std::string TempMarker(std::int64_t pid) { return std::string(kStagedMark) + std::to_string(pid) + "-"; }
+std::string TempMarker(std::int64_t pid) {
+    return std::string(kStagedMark) + std::to_string(pid) + "-";
+}
 
 // The process that staged `name`, or 0 when it is no staged name of ours:
 // "<name>.part-velsend-<pid>-XXXXXX" exactly.
@@ -94,7 +98,8 @@ std::int64_t StagedOwner(std::string_view name) {
     if (at == std::string_view::npos || at == 0) return 0;
     std::string_view rest = name.substr(at + kStagedMark.size());
     const std::size_t dash = rest.find('-');
-    if (dash == std::string_view::npos || dash == 0 || dash > 10 || rest.size() != dash + 7) return 0;
+    if (dash == std::string_view::npos || dash == 0 || dash > 10 || rest.size() != dash + 7)
+        return 0;
     std::int64_t pid = 0;
     for (const char c : rest.substr(0, dash)) {
         if (c < '0' || c > '9') return 0;
@@ -109,7 +114,8 @@ std::int64_t StagedOwner(std::string_view name) {
 // (data or its printed text) right in the folder. Nothing with a separator, a leading dot (".." and
 // the program's own lock and journal) or a control character.
 bool IsJournalTarget(std::string_view name) {
-    if (name.size() <= 4 || name.front() == '.' || !(name.ends_with(".dat") || name.ends_with(".txt")))
+    if (name.size() <= 4 || name.front() == '.' ||
+        !(name.ends_with(".dat") || name.ends_with(".txt")))
         return false;
     return std::none_of(name.begin(), name.end(), [](char c) {
         return c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20;
@@ -121,7 +127,7 @@ struct JournalPlan {
     std::vector<std::pair<fs::path, fs::path>> renames;  // staged file -> target
     std::vector<fs::path> removals;
     std::vector<std::string> historyFiles;  // "state" or "<digits>.step" in the history folder
-    bool complete = false;  // its end line was written
+    bool complete = false;                  // its end line was written
 };
 
 Error JournalRefused(const std::string& why) {
@@ -163,11 +169,14 @@ Result<std::optional<JournalPlan>> ReadJournal(const fs::path& folder) {
             plan.historyFiles.emplace_back(rest);
         } else if (kind == "D" && IsJournalTarget(rest)) {
             plan.removals.push_back(folder / platform::PathFromUtf8(std::string(rest)));
-        } else if (kind == "W" && tab2 != std::string_view::npos && IsJournalTarget(rest.substr(tab2 + 1)) &&
-                   rest.substr(0, tab2).starts_with(std::string(rest.substr(tab2 + 1)) + std::string(kStagedMark)) &&
+        } else if (kind == "W" && tab2 != std::string_view::npos &&
+                   IsJournalTarget(rest.substr(tab2 + 1)) &&
+                   rest.substr(0, tab2).starts_with(std::string(rest.substr(tab2 + 1)) +
+                                                    std::string(kStagedMark)) &&
                    StagedOwner(rest.substr(0, tab2)) != 0) {
-            plan.renames.emplace_back(folder / platform::PathFromUtf8(std::string(rest.substr(0, tab2))),
-                                      folder / platform::PathFromUtf8(std::string(rest.substr(tab2 + 1))));
+            plan.renames.emplace_back(
+                folder / platform::PathFromUtf8(std::string(rest.substr(0, tab2))),
+                folder / platform::PathFromUtf8(std::string(rest.substr(tab2 + 1))));
         } else {
             return JournalRefused("line not allowed: " + std::string(line));
         }
@@ -245,7 +254,8 @@ class HeldSignals {
 };
 
 Result<> SyncFolder(const fs::path& folder, const fs::path& named, bool wholeFileSystem) {
-    const int error = wholeFileSystem ? platform::FlushFileSystemOf(folder) : platform::FlushFolder(folder);
+    const int error =
+        wholeFileSystem ? platform::FlushFileSystemOf(folder) : platform::FlushFolder(folder);
     // EINVAL: a file system that cannot be flushed (a pipe-backed mount).
     if (error != 0 && error != EINVAL) return SystemError(WriteFailedText(named), error);
     return Ok();
@@ -260,7 +270,9 @@ fs::path FolderOf(const fs::path& target) {
 }
 
 // A journal line's name for `path`: its bare name, which must lie in `folder`.
-std::string JournalName(const fs::path& path) { return platform::PathToUtf8(path.filename()); }
+std::string JournalName(const fs::path& path) {
+    return platform::PathToUtf8(path.filename());
+}
 
 // A target the journal cannot name (another folder, no project file's name).
 std::optional<fs::path> Unjournaled(const fs::path& folder, const std::vector<FileContent>& writes,
@@ -318,7 +330,8 @@ void RemoveOwnTemporaryFiles() noexcept {
     for (int i = 0; i < count; ++i) {
         // Removing entries while listing can skip some: list until a pass
         // finds nothing more.
-        for (int pass = 0; pass < 4 && platform::RemoveMarkedFiles(gTempFolders[i], marker); ++pass) {
+        for (int pass = 0; pass < 4 && platform::RemoveMarkedFiles(gTempFolders[i], marker);
+             ++pass) {
         }
     }
     errno = savedErrno;
@@ -335,7 +348,9 @@ std::string WriteFailedText(const fs::path& target) {
 
 PendingFile::PendingFile(fs::path target) : target_(std::move(target)) {}
 
-PendingFile::~PendingFile() { Discard(); }
+PendingFile::~PendingFile() {
+    Discard();
+}
 
 Result<> PendingFile::Open() {
     if (auto refused = RefusedTarget(target_)) return *refused;
@@ -459,7 +474,9 @@ std::vector<Result<>> WriteEachFile(const std::vector<FileContent>& files) {
 Result<> WriteFilesTogether(const std::vector<FileContent>& files) {
     if (tScopeTransaction != nullptr) {
         for (const FileContent& f : files)
-            if (auto r = (f.keepTail ? WriteFileStart(f.target, f.bytes) : WriteWholeFile(f.target, f.bytes)); !r)
+            if (auto r = (f.keepTail ? WriteFileStart(f.target, f.bytes)
+                                     : WriteWholeFile(f.target, f.bytes));
+                !r)
                 return r;
         return Ok();
     }
@@ -470,8 +487,10 @@ Result<> WriteFilesTogether(const std::vector<FileContent>& files) {
 
 void Transaction::Write(FileContent file) {
     const auto [it, added] = index_.emplace(file.target, writes_.size());
-    if (added) writes_.push_back(std::move(file));
-    else writes_[it->second] = std::move(file);
+    if (added)
+        writes_.push_back(std::move(file));
+    else
+        writes_[it->second] = std::move(file);
 }
 
 const std::vector<std::uint8_t>* Transaction::Staged(const fs::path& target) const {
@@ -508,7 +527,9 @@ ChangeText::~ChangeText() {
     if (outer_) tChangeText.clear();
 }
 
-const std::string& ChangeText::Current() { return tChangeText; }
+const std::string& ChangeText::Current() {
+    return tChangeText;
+}
 
 bool IsHistoryFileName(std::string_view name) {
     if (name == "state") return true;
@@ -518,7 +539,9 @@ bool IsHistoryFileName(std::string_view name) {
                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
-void SetCommitRecorder(CommitRecorder* recorder) { gRecorder.store(recorder); }
+void SetCommitRecorder(CommitRecorder* recorder) {
+    gRecorder.store(recorder);
+}
 
 Result<> TransactionScope::Commit() {
     if (!outer_) return Ok();
@@ -538,7 +561,9 @@ Result<> RemoveFile(const fs::path& target) {
     return one.Commit();
 }
 
-void Transaction::Remove(fs::path target) { removals_.push_back(std::move(target)); }
+void Transaction::Remove(fs::path target) {
+    removals_.push_back(std::move(target));
+}
 
 Result<> Transaction::Commit() {
     if (Empty()) return Ok();
@@ -556,7 +581,8 @@ Result<> Transaction::Commit() {
     // A commit left unfinished goes first (a writer without the lock finds
     // it here); ours would overwrite its journal.
     if (platform::KindOfName(folder / kJournalName) != platform::PathKind::Missing)
-        if (auto recovered = RecoverFolder(folder); !recovered) return fail(first, recovered.error());
+        if (auto recovered = RecoverFolder(folder); !recovered)
+            return fail(first, recovered.error());
     // Staging: nothing in the folder changes yet.
     for (const fs::path& target : removals_)
         if (auto refused = RefusedTarget(target)) return fail(target, *refused);
@@ -576,14 +602,16 @@ Result<> Transaction::Commit() {
     } stagedHistory;
     for (const HistoryFile& h : history) {
         const fs::path staged = HistoryFolderOf(folder) / (h.name + ".new");
-        if (!IsHistoryFileName(h.name)) return fail(staged, Error{WriteFailedText(staged), "bad name", EINVAL});
+        if (!IsHistoryFileName(h.name))
+            return fail(staged, Error{WriteFailedText(staged), "bad name", EINVAL});
         bool created = false;
         stagedHistory.files.push_back(staged);
         if (const int error = platform::WriteSmallFile(staged, h.content, created); error != 0)
             return fail(staged, SystemError(WriteFailedText(staged), error));
     }
     if (writes_.empty() && removals_.size() == 1 && history.empty()) {
-        if (const int error = platform::RemoveFile(first); error != 0 && !platform::IsNotFoundError(error))
+        if (const int error = platform::RemoveFile(first);
+            error != 0 && !platform::IsNotFoundError(error))
             return fail(first, SystemError(RemoveFailedText(first), error));
         return Ok();
     }
@@ -603,7 +631,9 @@ Result<> Transaction::Commit() {
         pending.push_back(std::move(file));
     }
     if (const auto outside = Unjournaled(folder, writes_, removals_))
-        return fail(*outside, Error{WriteFailedText(*outside), "not a project file of " + platform::PathToUtf8(folder), EINVAL});
+        return fail(*outside,
+                    Error{WriteFailedText(*outside),
+                          "not a project file of " + platform::PathToUtf8(folder), EINVAL});
 
     // From the journal on, a stop request waits for the commit: files it
     // removed after the journal named them would leave the journal's
@@ -706,16 +736,20 @@ Result<bool> RecoverFolder(const fs::path& folder) {
     const JournalPlan& plan = **read;
     HeldSignals held;
     for (const auto& [temp, target] : plan.renames) {
-        if (platform::KindOfName(temp) == platform::PathKind::Missing) continue;  // already in place
+        if (platform::KindOfName(temp) == platform::PathKind::Missing)
+            continue;  // already in place
         // A journal cut short was never acted on: its staged files go.
-        const int error = plan.complete ? platform::MoveReplacing(temp, target) : platform::RemoveFile(temp);
+        const int error =
+            plan.complete ? platform::MoveReplacing(temp, target) : platform::RemoveFile(temp);
         if (error != 0) return SystemError(WriteFailedText(target), error);
     }
     for (const std::string& name : plan.historyFiles) {
         const fs::path staged = HistoryFolderOf(folder) / (name + ".new");
-        if (platform::KindOfName(staged) != platform::PathKind::Regular) continue;  // already in place
-        const int error = plan.complete ? platform::MoveReplacing(staged, HistoryFolderOf(folder) / name)
-                                        : platform::RemoveFile(staged);
+        if (platform::KindOfName(staged) != platform::PathKind::Regular)
+            continue;  // already in place
+        const int error = plan.complete
+                              ? platform::MoveReplacing(staged, HistoryFolderOf(folder) / name)
+                              : platform::RemoveFile(staged);
         if (error != 0) return SystemError(WriteFailedText(staged), error);
     }
     if (plan.complete) {
@@ -732,7 +766,9 @@ Result<bool> RecoverFolder(const fs::path& folder) {
     return true;
 }
 
-bool IsStagedFileName(std::string_view name) { return StagedOwner(name) != 0; }
+bool IsStagedFileName(std::string_view name) {
+    return StagedOwner(name) != 0;
+}
 
 void SetCommitRenameHook(CommitRenameHook hook) {
     gCommitRenameHook.store(hook);

@@ -8,13 +8,17 @@ namespace velsend::base {
 namespace {
 
 bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // Bytes of the UTF-8 character at `p`; for a broken one, its lead byte and
 // the continuation bytes that follow it, so it counts as one character.
 std::size_t Utf8Length(const unsigned char* p, std::size_t left) {
-    const std::size_t n = p[0] >= 0xF0 && p[0] <= 0xF4 ? 4 : p[0] >= 0xE0 ? 3 : p[0] >= 0xC2 && p[0] < 0xE0 ? 2 : 1;
+    const std::size_t n = p[0] >= 0xF0 && p[0] <= 0xF4  ? 4
+                          : p[0] >= 0xE0                ? 3
+                          : p[0] >= 0xC2 && p[0] < 0xE0 ? 2
+                                                        : 1;
     std::size_t i = 1;
     while (i < n && i < left && (p[i] & 0xC0) == 0x80) ++i;
     return i;
@@ -35,9 +39,8 @@ enum class OnBad { Fail, Replace };
 // (nullopt) or writes `replacement` for the character (a whole UTF-8
 // character or GBK unit, see above) and goes on. `skipped` gets each
 // replaced run of input bytes.
-std::optional<std::string> Convert(bool fromGbk, std::string_view in,
-                                   std::string_view replacement, OnBad onBad,
-                                   std::vector<std::string>* skipped = nullptr) {
+std::optional<std::string> Convert(bool fromGbk, std::string_view in, std::string_view replacement,
+                                   OnBad onBad, std::vector<std::string>* skipped = nullptr) {
     std::string out;
     out.reserve(in.size() * 2);
     while (!in.empty()) {

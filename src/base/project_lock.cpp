@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -100,11 +100,14 @@ Result<bool> TakeLock(platform::LockFile& lockFile, const fs::path& file,
             // lock; nor in a folder not made yet (a new project's), nothing to
             // lose. A reader that cannot make the lock file reads without it.
             if (shared || platform::IsReadOnlyMediumError(error) ||
-                (platform::IsNotFoundError(error) && platform::KindOf(file.parent_path()) == platform::PathKind::Missing))
+                (platform::IsNotFoundError(error) &&
+                 platform::KindOf(file.parent_path()) == platform::PathKind::Missing))
                 return false;
             return LockRefused(file, error);
         }
-        auto attempt = [&lockFile, shared] { return shared ? lockFile.TryLockShared() : lockFile.TryLock(); };
+        auto attempt = [&lockFile, shared] {
+            return shared ? lockFile.TryLockShared() : lockFile.TryLock();
+        };
         for (int error = attempt(); error != 0; error = attempt()) {
             if (error != EWOULDBLOCK && error != EINTR) {
                 lockFile.Close();
@@ -132,16 +135,19 @@ Result<ProjectLock> ProjectLock::Acquire(const fs::path& folder, std::chrono::mi
     return Take(folder, wait, false);
 }
 
-Result<ProjectLock> ProjectLock::AcquireShared(const fs::path& folder, std::chrono::milliseconds wait) {
+Result<ProjectLock> ProjectLock::AcquireShared(const fs::path& folder,
+                                               std::chrono::milliseconds wait) {
     return Take(folder, wait, true);
 }
 
-Result<ProjectLock> ProjectLock::Take(const fs::path& folder, std::chrono::milliseconds wait, bool shared) {
+Result<ProjectLock> ProjectLock::Take(const fs::path& folder, std::chrono::milliseconds wait,
+                                      bool shared) {
     const std::string key = KeyOf(folder);
     std::lock_guard lock(gMutex);
     const fs::path file = platform::PathFromUtf8(key) / kFileName;
     const auto deadline = std::chrono::steady_clock::now() + wait;
-    const std::string holderText = std::to_string(platform::ProcessId()) + "\t" + platform::ProgramName() + "\n";
+    const std::string holderText =
+        std::to_string(platform::ProcessId()) + "\t" + platform::ProgramName() + "\n";
     if (auto it = gHeld.find(key); it != gHeld.end()) {
         if (!shared && it->second.shared) {
             // A reader that comes to write: readers elsewhere finish first.
@@ -205,8 +211,10 @@ ProjectWriteGuard::ProjectWriteGuard(const fs::path& folder) {
     std::lock_guard lock(gMutex);
     if (key != gGuarded) return;
     auto taken = ProjectLock::Acquire(folder, ProjectLock::DefaultWait());
-    if (taken) lock_.emplace(std::move(*taken));
-    else error_ = taken.error();
+    if (taken)
+        lock_.emplace(std::move(*taken));
+    else
+        error_ = taken.error();
 }
 
 Result<> OpenProjectFolder(const fs::path& folder) {
@@ -220,10 +228,11 @@ Result<> OpenProjectFolder(const fs::path& folder) {
         // files are part old, part new; reading them would show (or send) a
         // project that never was.
         if (platform::KindOfName(folder / kJournalName) != platform::PathKind::Missing)
-            return Error{"工程文件夹中有一次没有完成的改动，在这个只读的位置无法完成，"
-                         "读出的数据会新旧混杂。请把文件夹放到可写的位置（例如复制到本机）"
-                         "再打开，改动会自动完成。",
-                         platform::PathToUtf8(folder / kJournalName), EROFS};
+            return Error{
+                "工程文件夹中有一次没有完成的改动，在这个只读的位置无法完成，"
+                "读出的数据会新旧混杂。请把文件夹放到可写的位置（例如复制到本机）"
+                "再打开，改动会自动完成。",
+                platform::PathToUtf8(folder / kJournalName), EROFS};
         return Ok();
     }
     // Temporary files a killed writer left: removed when nobody writes now.

@@ -47,8 +47,8 @@ class ProjectLock {
     static void GuardWritesTo(const std::filesystem::path& folder);
 
   private:
-    static Result<ProjectLock> Take(const std::filesystem::path& folder, std::chrono::milliseconds wait,
-                                    bool shared);
+    static Result<ProjectLock> Take(const std::filesystem::path& folder,
+                                    std::chrono::milliseconds wait, bool shared);
     explicit ProjectLock(std::string key) : key_(std::move(key)) {}
     std::string key_;  // empty: nothing held
 };

@@ -36,7 +36,8 @@ inline Error SystemError(std::string userText, int errnoValue = errno) {
 template <class T = void>
 class [[nodiscard]] Result {
   public:
-    Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: implicit on purpose
+    Result(T value)
+        : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: implicit on purpose
     Result(Error error) : state_(std::in_place_index<1>, std::move(error)) {}  // NOLINT
 
     bool ok() const { return state_.index() == 0; }
@@ -70,6 +71,8 @@ class [[nodiscard]] Result<void> {
     std::optional<Error> error_;
 };
 
-inline Result<void> Ok() { return {}; }
+inline Result<void> Ok() {
+    return {};
+}
 
 }  // namespace velsend::base

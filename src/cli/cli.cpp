@@ -8,9 +8,9 @@
 
 #include "base/project_lock.h"
 #include "cli/commands.h"
-#include "core/session/project_access.h"
 #include "core/burner/serial_trace.h"
 #include "core/history/history.h"
+#include "core/session/project_access.h"
 #include "core/store/project_files.h"
 
 namespace velsend::cli {
@@ -203,10 +203,10 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
             std::error_code ec;
             const std::filesystem::file_status st = std::filesystem::status(options.dir, ec);
             if (!std::filesystem::is_directory(st)) {
-                return UsageError(streams.err, "--dir",
-                                  "'" + options.dir.string() +
-                                      (std::filesystem::exists(st) ? "' 不是一个文件夹"
-                                                                   : "' 不存在"));
+                return UsageError(
+                    streams.err, "--dir",
+                    "'" + options.dir.string() +
+                        (std::filesystem::exists(st) ? "' 不是一个文件夹" : "' 不存在"));
             }
         }
         // Writes of this process into the project folder hold its lock.
@@ -233,7 +233,8 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
             // Read as one whole state: a commit of another program waits
             // until this command has read all.
             if (!lock) {
-                auto shared = base::ProjectLock::AcquireShared(options.dir, base::ProjectLock::DefaultWait());
+                auto shared =
+                    base::ProjectLock::AcquireShared(options.dir, base::ProjectLock::DefaultWait());
                 if (!shared) {
                     streams.err << shared.error().userText << "\n";
                     return kExitFailed;

@@ -1,19 +1,18 @@
-#include "base/platform/system.h"
 #include "cli/diff.h"
-
+#include "base/platform/system.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <ostream>
 
 #include "base/controller_model.h"
+#include "base/gbk.h"
 #include "base/project_lock.h"
 #include "cli/cli.h"
 #include "core/logic/logic_files.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
 #include "core/store/device_text.h"
-#include "base/gbk.h"
 #include "core/store/node_records.h"
 #include "core/store/project_info.h"
 
@@ -53,8 +52,10 @@ int DiffCommand(const std::vector<std::string>& args, int controllerModel, std::
     std::vector<std::string> dirs;
     bool json = false;
     for (const std::string& arg : args) {
-        if (arg == "--json") json = true;
-        else dirs.push_back(arg);
+        if (arg == "--json")
+            json = true;
+        else
+            dirs.push_back(arg);
     }
     if (dirs.size() != 2) {
         err << "velsend-cli: diff DIR_A DIR_B [--json]\n";

@@ -1,9 +1,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "base/platform/system.h"
 #include "base/controller_model.h"
 #include "base/field_check.h"
+#include "base/platform/system.h"
 #include "cli/commands.h"
 #include "core/exchange/sd_import.h"
 #include "core/exchange/sd_pack.h"
@@ -39,7 +39,8 @@ int ExcelImportCommand(Context& c) {
         c.streams.err << result.error().Full() << "\n";
         return kExitFailed;
     }
-    c.streams.out << result->Text(static_cast<std::size_t>(-1)) << "\n" << exchange::kImportDoneText << "\n";
+    c.streams.out << result->Text(static_cast<std::size_t>(-1)) << "\n"
+                  << exchange::kImportDoneText << "\n";
     return kExitOk;
 }
 
@@ -66,9 +67,15 @@ int NoSheets(Context& c) {
     return kExitFailed;
 }
 }  // namespace
-int ExcelExportCommand(Context& c) { return NoSheets(c); }
-int ExcelImportCommand(Context& c) { return NoSheets(c); }
-int TemplateCommand(Context& c) { return NoSheets(c); }
+int ExcelExportCommand(Context& c) {
+    return NoSheets(c);
+}
+int ExcelImportCommand(Context& c) {
+    return NoSheets(c);
+}
+int TemplateCommand(Context& c) {
+    return NoSheets(c);
+}
 #endif
 
 int SdPackCommand(Context& c) {
@@ -112,20 +119,24 @@ int SdImportCommand(Context& c) {
         while (!list.empty()) {
             const std::size_t comma = list.find(',');
             const std::string_view item = list.substr(0, comma);
-            if (item == "devices") sections.devices = true;
-            else if (item == "names") sections.names = true;
-            else if (item == "logic") sections.logic = true;
-            else if (item == "phrases") sections.phrases = true;
+            if (item == "devices")
+                sections.devices = true;
+            else if (item == "names")
+                sections.names = true;
+            else if (item == "logic")
+                sections.logic = true;
+            else if (item == "phrases")
+                sections.phrases = true;
             else {
-                c.streams.err << "velsend-cli: sd-import: --only takes devices,names,logic,phrases\n";
+                c.streams.err
+                    << "velsend-cli: sd-import: --only takes devices,names,logic,phrases\n";
                 return kExitUsage;
             }
             list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
         }
     }
-    const auto result =
-        exchange::ImportSdCard(c.state.Project, sd, platform::PathFromUtf8(c.options.args[0]), start,
-                               sections);
+    const auto result = exchange::ImportSdCard(
+        c.state.Project, sd, platform::PathFromUtf8(c.options.args[0]), start, sections);
     if (!result) {
         c.streams.err << result.error().Full() << "\n";
         return kExitFailed;
@@ -159,9 +170,9 @@ int VelnetImportCommand(Context& c) {
             return kExitUsage;
         }
     }
-    const std::filesystem::path source =
-        pairs.count("--source") ? platform::PathFromUtf8(pairs["--source"])
-                                : exchange::DefaultVelnetFolder();
+    const std::filesystem::path source = pairs.count("--source")
+                                             ? platform::PathFromUtf8(pairs["--source"])
+                                             : exchange::DefaultVelnetFolder();
     const auto result = exchange::ImportVelnet(c.state.Project, source, range[0], range[1]);
     if (!result) {
         c.streams.err << result.error().Full() << "\n";

@@ -23,7 +23,8 @@ int ShowStep(Context& c, const history::History& h, const std::string& arg) {
         return UsageError(c.streams.err, "history show N", "'" + arg + "'");
     for (const history::Step& step : h.steps) {
         if (step.number != number) continue;
-        const auto lines = history::StepDifference(c.state.Project.Root(), step, c.state.ControllerModel);
+        const auto lines =
+            history::StepDifference(c.state.Project.Root(), step, c.state.ControllerModel);
         if (!lines) {
             c.streams.err << lines.error().Full() << "\n";
             return kExitFailed;
@@ -43,7 +44,8 @@ int HistoryCommand(Context& c) {
     const std::vector<std::string>& args = c.options.args;
     const std::filesystem::path& folder = c.state.Project.Root();
     if (!args.empty() && args[0] == "clear") {
-        if (args.size() != 1) return UsageError(c.streams.err, "history clear", "takes no argument");
+        if (args.size() != 1)
+            return UsageError(c.streams.err, "history clear", "takes no argument");
         if (auto cleared = history::Clear(folder); !cleared) {
             c.streams.err << cleared.error().Full() << "\n";
             return kExitFailed;
@@ -70,17 +72,21 @@ int HistoryCommand(Context& c) {
         if (json) {
             c.streams.out << (firstOut ? "" : ",\n ") << "{\"number\":" << it->number
                           << ",\"time\":" << JsonText(history::FormatTime(it->time))
-                          << ",\"program\":" << JsonText(it->program) << ",\"what\":" << JsonText(it->what)
-                          << ",\"files\":" << it->files.size() << ",\"undone\":" << (undone ? "true" : "false")
-                          << "}";
+                          << ",\"program\":" << JsonText(it->program)
+                          << ",\"what\":" << JsonText(it->what) << ",\"files\":" << it->files.size()
+                          << ",\"undone\":" << (undone ? "true" : "false") << "}";
         } else {
-            c.streams.out << it->number << (undone ? "*" : "") << "\t" << history::FormatTime(it->time)
-                          << "\t" << EscapeControls(it->program) << "\t" << EscapeControls(it->what) << "\n";
+            c.streams.out << it->number << (undone ? "*" : "") << "\t"
+                          << history::FormatTime(it->time) << "\t" << EscapeControls(it->program)
+                          << "\t" << EscapeControls(it->what) << "\n";
         }
         firstOut = false;
     }
-    if (json) c.streams.out << "]\n";
-    else c.streams.err << "共 " << h->steps.size() << " 步，" << history::FormatBytes(h->bytes) << "\n";
+    if (json)
+        c.streams.out << "]\n";
+    else
+        c.streams.err << "共 " << h->steps.size() << " 步，" << history::FormatBytes(h->bytes)
+                      << "\n";
     return kExitOk;
 }
 
@@ -94,14 +100,19 @@ int UndoRedo(Context& c, bool redo) {
     const auto done = redo ? history::Redo(folder, force) : history::Undo(folder, force);
     if (!done) {
         c.streams.err << done.error().Full() << "\n";
-        if (done.error().code == history::kChangedSince) c.streams.err << "用 --force 仍然" << (redo ? "重做" : "撤销") << "。\n";
+        if (done.error().code == history::kChangedSince)
+            c.streams.err << "用 --force 仍然" << (redo ? "重做" : "撤销") << "。\n";
         return kExitFailed;
     }
     c.streams.out << (redo ? "已重做：" : "已撤销：") << EscapeControls(done->what) << "\n";
     return kExitOk;
 }
 
-int UndoCommand(Context& c) { return UndoRedo(c, false); }
-int RedoCommand(Context& c) { return UndoRedo(c, true); }
+int UndoCommand(Context& c) {
+    return UndoRedo(c, false);
+}
+int RedoCommand(Context& c) {
+    return UndoRedo(c, true);
+}
 
 }  // namespace velsend::cli

@@ -2,9 +2,9 @@
 #include <charconv>
 #include <cstdio>
 
-#include "base/platform/system.h"
 #include "base/controller_model.h"
 #include "base/field_check.h"
+#include "base/platform/system.h"
 #include "cli/commands.h"
 #include "core/report/project_difference.h"
 
@@ -21,7 +21,9 @@ bool ParseNumber(std::string_view text, int min, int max, int& out) {
     return true;
 }
 
-std::string EscapeControls(std::string_view text) { return report::EscapeControls(text); }
+std::string EscapeControls(std::string_view text) {
+    return report::EscapeControls(text);
+}
 
 // "A-B" with both ends in 0..max.
 bool ParseRange(std::string_view text, int max, std::pair<int, int>& out) {
@@ -129,8 +131,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             const int max = a == "--logic" ? 1023 : 255;
             std::pair<int, int> range;
             if (!ParseRange(*v, max, range)) {
-                r.error = a + " takes A-B with both in 0.." + std::to_string(max) + " (got '" +
-                          *v + "')";
+                r.error =
+                    a + " takes A-B with both in 0.." + std::to_string(max) + " (got '" + *v + "')";
                 return r;
             }
             auto& target = a == "--loops"       ? r.options.loops

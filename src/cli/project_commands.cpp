@@ -13,19 +13,20 @@
 #include "cli/diff.h"
 #include "cli/show.h"
 #include "core/burner/model_selection.h"
+#include "core/demo/demo_project.h"
 #include "core/devices/class_forms.h"
 #include "core/logic/alphabet.h"
 #include "core/logic/logic_files.h"
 #include "core/logic/rule_editing.h"
 #include "core/loops/loop_copy.h"
 #include "core/phrases/phrase_library.h"
-#include "core/demo/demo_project.h"
 #include "core/store/project_files.h"
 
 namespace velsend::cli {
 
 int SelectModelCommand(Context& c) {
-    const burner::SelectionOutcome outcome = session::SelectRunModel(c.state, c.options.model, c.prompt);
+    const burner::SelectionOutcome outcome =
+        session::SelectRunModel(c.state, c.options.model, c.prompt);
     if (outcome == burner::SelectionOutcome::Refused) return kExitFailed;
     c.streams.out << base::MainCaption(c.state.ControllerModel) << "\n";
     return kExitOk;
@@ -35,8 +36,8 @@ int InitCommand(Context& c) {
     // A folder nothing can be deleted from (a read-only mount) is a failure,
     // not "已删除 0 个文件".
     if (int error = 0; !platform::CanWrite(c.state.Project.Root(), error)) {
-        c.streams.err << "无法初始化工程：文件夹 " << c.state.Project.Root().string()
-                      << " 不可写（" << platform::ErrorText(error) << "）\n";
+        c.streams.err << "无法初始化工程：文件夹 " << c.state.Project.Root().string() << " 不可写（"
+                      << platform::ErrorText(error) << "）\n";
         return kExitFailed;
     }
     const store::InitialisationResult result = store::InitialiseProject(c.state.Project);
@@ -80,7 +81,8 @@ int ShowLogic(Context& c) {
     const int capacity = logic::LogicCapacity(c.state.ControllerModel);
     for (int n = 0; n < capacity; ++n) {
         const std::string text = logic::ReadLogicRule(c.state.Project, n);
-        if (!text.empty()) c.streams.out << n << "\t" << EscapeControls(base::GbkToUtf8(text)) << "\n";
+        if (!text.empty())
+            c.streams.out << n << "\t" << EscapeControls(base::GbkToUtf8(text)) << "\n";
     }
     return kExitOk;
 }
@@ -165,7 +167,8 @@ int QuickSetCommand(Context& c) {
         const std::string& v = args[++i];
         if (byteTarget) {
             int value = 0;
-            if (!ParseNumber(v, 0, 255, value)) return usage(a + ": " + std::string(base::kByteMessage));
+            if (!ParseNumber(v, 0, 255, value))
+                return usage(a + ": " + std::string(base::kByteMessage));
             *byteTarget = value;
             continue;
         }
@@ -187,8 +190,8 @@ int QuickSetCommand(Context& c) {
         c.streams.err << done.error().Full() << "\n";
         return kExitFailed;
     }
-    c.streams.out << store::FileName(store::ProjectFile::Devices, *loop) << ": " << *first
-                  << ".." << *last << " " << store::ClassName(*productClass)
+    c.streams.out << store::FileName(store::ProjectFile::Devices, *loop) << ": " << *first << ".."
+                  << *last << " " << store::ClassName(*productClass)
                   << (request.offOutside ? "，区间外已关闭" : "") << "\n";
     return kExitOk;
 }

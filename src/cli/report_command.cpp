@@ -52,7 +52,8 @@ int ReportCommand(Context& c) {
 #ifdef VELSEND_REPORT_PDF
         // Title page, one page per loop with devices, the rules, the phrases.
         std::vector<std::string> names{"首页"};
-        for (const report::LoopSection& s : model.loops) names.push_back("回路 " + std::to_string(s.loop));
+        for (const report::LoopSection& s : model.loops)
+            names.push_back("回路 " + std::to_string(s.loop));
         names.push_back("联动逻辑");
         names.push_back("词库");
         written = pdf::WritePdfReport(target, model, [&](int done, int total) {

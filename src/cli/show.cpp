@@ -1,19 +1,18 @@
-#include "base/controller_model.h"
 #include "cli/show.h"
+#include "base/controller_model.h"
 
 #include <ostream>
 
+#include "base/gbk.h"
 #include "cli/cli.h"
 #include "cli/table.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
 #include "core/store/device_text.h"
-#include "base/gbk.h"
 #include "core/store/project_info.h"
 
 namespace velsend::cli {
 namespace {
-
 
 constexpr int kUsage = 2;
 

@@ -114,7 +114,8 @@ class ProgressPrinter : public burner::TransferObserver {
 
   private:
     static double Seconds() {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     }
     bool Due() {
         const auto now = std::chrono::steady_clock::now();

@@ -2,8 +2,8 @@
 #include <optional>
 #include <string>
 
-#include "base/platform/system.h"
 #include "base/controller_model.h"
+#include "base/platform/system.h"
 #include "cli/commands.h"
 #include "cli/table.h"
 #include "core/burner/backup.h"
@@ -14,7 +14,9 @@ namespace velsend::cli {
 namespace {
 
 // Which signal stopped the run, before the core's text of what that left.
-std::string Interrupted() { return "已被 " + StopSignals::Name() + " 中断，端口已关闭。"; }
+std::string Interrupted() {
+    return "已被 " + StopSignals::Name() + " 中断，端口已关闭。";
+}
 
 // Tells how the backup before a write went; false when it stopped the write
 // (`status` then holds the exit status).
@@ -46,7 +48,8 @@ int TransferCommand(Context& c, burner::TransferKind kind) {
     ProgressPrinter progress(c.streams);
     StopSignals signals;
     burner::TransferEngine engine(c.state.BurnerPort, progress, {}, signals.flag());
-    const burner::TransferJob job = session::MakeTransferJob(c.state, kind, &c.state.Node9, &c.state.Node10);
+    const burner::TransferJob job =
+        session::MakeTransferJob(c.state, kind, &c.state.Node9, &c.state.Node10);
     const bool backupFirst =
         kind == burner::TransferKind::EraseChip ? !c.options.noBackup : c.options.backupFirst;
     if (backupFirst) AnnounceBackup(c, job.model, job.rules.BaudRate);
@@ -58,7 +61,8 @@ int TransferCommand(Context& c, burner::TransferKind kind) {
     const burner::TransferResult& result = *done.transfer;
     if (result.outcome == burner::TransferOutcome::Cancelled) {
         c.streams.err << Interrupted()
-                      << burner::TransferStoppedText(kind, result.blocksStored, result.blocksExpected)
+                      << burner::TransferStoppedText(kind, result.blocksStored,
+                                                     result.blocksExpected)
                       << "\n";
         return kExitInterrupted;
     }
@@ -66,18 +70,18 @@ int TransferCommand(Context& c, burner::TransferKind kind) {
     return result.Succeeded() ? kExitOk : kExitFailed;
 }
 
-
 int ChipCopyCommand(Context& c, bool backup) {
     bool force = false;
     if (c.options.args.size() > 1) {
         if (backup || c.options.args[1] != "--force")
-            return UsageError(c.streams.err, c.options.command, "unknown argument " + c.options.args[1]);
+            return UsageError(c.streams.err, c.options.command,
+                              "unknown argument " + c.options.args[1]);
         force = true;
     }
     if (!backup) {
         // An image of the other model's chip size goes out only when asked for.
-        const std::filesystem::path file =
-            burner::ChipImageFile(burner::ChipCopyKind::Restore, platform::PathFromUtf8(c.options.args[0]));
+        const std::filesystem::path file = burner::ChipImageFile(
+            burner::ChipCopyKind::Restore, platform::PathFromUtf8(c.options.args[0]));
         const std::uintmax_t size = burner::OtherModelImageSize(file, c.state.ControllerModel);
         if (size != 0 && !force) {
             c.streams.err << burner::OtherModelSizeText(file, size, c.state.ControllerModel)
@@ -132,7 +136,6 @@ int ChipCopyCommand(Context& c, bool backup) {
     return kExitOk;
 }
 
-
 }  // namespace
 
 int VerifyCommand(Context& c) {
@@ -141,7 +144,8 @@ int VerifyCommand(Context& c) {
     job.model = c.state.ControllerModel;
     job.address = c.state.BurnerAddress();
     job.baud = c.state.Rules.BaudRate;
-    job.file = burner::ChipImageFile(burner::ChipCopyKind::Restore, platform::PathFromUtf8(c.options.args[0]));
+    job.file = burner::ChipImageFile(burner::ChipCopyKind::Restore,
+                                     platform::PathFromUtf8(c.options.args[0]));
     ProgressPrinter progress(c.streams);
     StopSignals signals;
     burner::ChipCopyPort port;
@@ -175,7 +179,7 @@ int ChipBackupsCommand(Context& c) {
     Table table({"日期", "型号", "字节", "完整", "文件"});
     for (const burner::ChipBackupEntry& e : entries) {
         table.AddRow({e.when, e.model.empty() ? "?" : e.model, std::to_string(e.size),
-                   e.complete ? "是" : "否", EscapeControls(e.file.filename().string())});
+                      e.complete ? "是" : "否", EscapeControls(e.file.filename().string())});
     }
     table.Print(c.streams.out);
     return kExitOk;

@@ -1,18 +1,18 @@
 #include "pdf/report_pdf.h"
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QColor>
 #include <QFont>
+#include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QGuiApplication>
+#include <QLineF>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QBuffer>
-#include <QColor>
-#include <QGlyphRun>
-#include <QLineF>
 #include <QPen>
 #include <QRawFont>
 #include <QTextLayout>
@@ -29,7 +29,9 @@ using namespace velsend::report;
 
 namespace {
 
-QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+QString Q(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
 
 // The CLI has no Qt application; the text layout needs one (fonts come from
 // the platform). Offscreen: no display is needed, on a server or in CI.
@@ -43,7 +45,9 @@ void EnsureGuiApplication() {
     static std::unique_ptr<QGuiApplication> app = std::make_unique<QGuiApplication>(argc, argv);
 }
 
-QString FontFamily() { return QStringLiteral("WenQuanYi Micro Hei"); }
+QString FontFamily() {
+    return QStringLiteral("WenQuanYi Micro Hei");
+}
 
 }  // namespace
 
@@ -86,14 +90,19 @@ class SheetWriter {
     bool Draw(const Block& b) {
         using K = Block::Kind;
         switch (b.kind) {
-            case K::Title: return Line(b.text, MakeFont(16, true), Qt::black, 0.6);
-            case K::Heading: return Line(b.text, MakeFont(12, true), Qt::black, 0.4);
+            case K::Title:
+                return Line(b.text, MakeFont(16, true), Qt::black, 0.6);
+            case K::Heading:
+                return Line(b.text, MakeFont(12, true), Qt::black, 0.4);
             case K::Subheading:
                 y_ += QFontMetricsF(body_, &device_).height() * 0.6;  // set off from what precedes
                 return Line(b.text, MakeFont(10, true), Qt::black, 0.5);
-            case K::Note: return Line(b.text, note_, QColor(0x55, 0x55, 0x55), 0.2);
-            case K::Text: return Line(b.text, body_, Qt::black, 0.2);
-            case K::Table: return Table(b);
+            case K::Note:
+                return Line(b.text, note_, QColor(0x55, 0x55, 0x55), 0.2);
+            case K::Text:
+                return Line(b.text, body_, Qt::black, 0.2);
+            case K::Table:
+                return Table(b);
         }
         return true;
     }
@@ -165,10 +174,10 @@ class SheetWriter {
     void Draw(const Shaped& s, double x, double top, double rowHeight) {
         const QPointF at(x, top + (rowHeight - s.height) / 2);
         for (const QGlyphRun& run : s.runs) {
-            auto it = std::find_if(pending_.begin(), pending_.end(), [&](const PendingRun& p) {
-                return p.font == run.rawFont();
-            });
-            if (it == pending_.end()) it = pending_.insert(pending_.end(), PendingRun{run.rawFont(), {}, {}});
+            auto it = std::find_if(pending_.begin(), pending_.end(),
+                                   [&](const PendingRun& p) { return p.font == run.rawFont(); });
+            if (it == pending_.end())
+                it = pending_.insert(pending_.end(), PendingRun{run.rawFont(), {}, {}});
             it->glyphs += run.glyphIndexes();
             for (const QPointF& pos : run.positions()) it->positions.push_back(pos + at);
         }
@@ -306,11 +315,10 @@ std::string PdfReportBytes(const Report& report, const PageProgress& progress,
 base::Result<> WritePdfReport(const std::filesystem::path& target, const Report& report,
                               const PageProgress& progress) {
     const std::string bytes = PdfReportBytes(report, progress);
-    if (bytes.empty())
-        return base::Error{"无法生成PDF报告。", "the PDF writer refused to paint"};
-    return base::WriteWholeFile(
-        target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                          static_cast<std::size_t>(bytes.size())));
+    if (bytes.empty()) return base::Error{"无法生成PDF报告。", "the PDF writer refused to paint"};
+    return base::WriteWholeFile(target,
+                                std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                          static_cast<std::size_t>(bytes.size())));
 }
 
 }  // namespace velsend::pdf

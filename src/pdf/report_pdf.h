@@ -25,6 +25,6 @@ using PageProgress = std::function<void(int, int)>;
 // The PDF's bytes; empty when `stop` was set or painting failed. Safe on a
 // worker thread.
 std::string PdfReportBytes(const report::Report& report, const PageProgress& progress = {},
-                          const std::atomic<bool>* stop = nullptr);
+                           const std::atomic<bool>* stop = nullptr);
 
 }  // namespace velsend::pdf

@@ -4,10 +4,10 @@
 #include <fstream>
 #include <set>
 
-#include "base/command_ids.h"
-#include "base/controller_model.h"
 #include "app/lock_keys.h"
 #include "app/menus.h"
+#include "base/command_ids.h"
+#include "base/controller_model.h"
 #include "gui/kit/run_state.h"
 #include "temp_dir.h"
 

@@ -154,9 +154,8 @@ class WatchedSteps {
   public:
     WatchedSteps() {
         gSteps.clear();
-        platform::WatchFileSteps([](platform::FileStep step, const fs::path& path) {
-            gSteps.emplace_back(step, path);
-        });
+        platform::WatchFileSteps(
+            [](platform::FileStep step, const fs::path& path) { gSteps.emplace_back(step, path); });
     }
     ~WatchedSteps() { platform::WatchFileSteps(nullptr); }
     // Where the first `step` is (on `path`, when given); the end when none.
@@ -181,7 +180,8 @@ TEST(FileWriteTest, StagedFilesAndTheJournalAreDurableBeforeTheFirstRename) {
     const fs::path journal = dir / std::string(kJournalName);
     {
         WatchedSteps steps;
-        ASSERT_TRUE(WriteFilesTogether({{dir / "devc0.dat", Pattern(1792, 1)}, {dir / "ch0.dat", Pattern(4096, 2)}}));
+        ASSERT_TRUE(WriteFilesTogether(
+            {{dir / "devc0.dat", Pattern(1792, 1)}, {dir / "ch0.dat", Pattern(4096, 2)}}));
         const std::size_t journalWritten = steps.First(FileStep::Written, journal);
         const std::size_t flushed = steps.First(FileStep::FileSystemFlushed, dir.path());
         const std::size_t firstMove = steps.First(FileStep::Moved);
@@ -194,7 +194,8 @@ TEST(FileWriteTest, StagedFilesAndTheJournalAreDurableBeforeTheFirstRename) {
     }
     {
         WatchedSteps steps;
-        const std::vector<Result<>> each = WriteEachFile({{dir / "p1.txt", Pattern(10, 3)}, {dir / "p2.txt", Pattern(10, 4)}});
+        const std::vector<Result<>> each =
+            WriteEachFile({{dir / "p1.txt", Pattern(10, 3)}, {dir / "p2.txt", Pattern(10, 4)}});
         ASSERT_TRUE(each[0] && each[1]);
         EXPECT_LT(steps.First(FileStep::FileSystemFlushed), steps.First(FileStep::Moved));
         ASSERT_LT(steps.First(FileStep::Moved), gSteps.size());
@@ -202,7 +203,8 @@ TEST(FileWriteTest, StagedFilesAndTheJournalAreDurableBeforeTheFirstRename) {
     {
         WatchedSteps steps;
         ASSERT_TRUE(WriteWholeFile(dir / "word.dat", Pattern(4096, 5)));
-        EXPECT_LT(steps.First(FileStep::FileFlushed), steps.First(FileStep::Moved, dir / "word.dat"));
+        EXPECT_LT(steps.First(FileStep::FileFlushed),
+                  steps.First(FileStep::Moved, dir / "word.dat"));
         ASSERT_LT(steps.First(FileStep::Moved), gSteps.size());
     }
 }
@@ -231,7 +233,8 @@ TEST(ProjectLockTest, HeldAcrossNestedWritesAndNeverOnAFileNoLongerNamed) {
         auto command = ProjectLock::Acquire(dir.path(), std::chrono::milliseconds(0));
         ASSERT_TRUE(command);
         ASSERT_TRUE(WriteWholeFile(dir / "word.dat", Pattern(16, 1)));
-        ASSERT_TRUE(WriteFilesTogether({{dir / "a.dat", Pattern(4, 2)}, {dir / "b.dat", Pattern(4, 3)}}));
+        ASSERT_TRUE(
+            WriteFilesTogether({{dir / "a.dat", Pattern(4, 2)}, {dir / "b.dat", Pattern(4, 3)}}));
         EXPECT_TRUE(lockedByOthers());
     }
     EXPECT_FALSE(fs::exists(lockFile));

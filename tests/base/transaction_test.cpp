@@ -71,9 +71,9 @@ TEST(TransactionTest, RecoveryCompletesAWholeJournalAndUndoesATornOne) {
         // Process ids are multiples of 4 on Windows and below 2^22 on Linux.
         const std::string staged = "devc1.dat.part-velsend-4194301-abcdef";
         test::WriteBytes(folder / staged, Bytes(9, 7));
-        WriteText(folder / std::string(kJournalName),
-                  "velsend-journal 1\nW\t" + staged + "\tdevc1.dat\nD\tlogic1.dat\n" +
-                      (whole ? "end\n" : ""));
+        WriteText(folder / std::string(kJournalName), "velsend-journal 1\nW\t" + staged +
+                                                          "\tdevc1.dat\nD\tlogic1.dat\n" +
+                                                          (whole ? "end\n" : ""));
 
         const Result<bool> recovered = RecoverFolder(folder);
         ASSERT_TRUE(recovered);
@@ -100,7 +100,8 @@ TEST(TransactionTest, ACommitCompletesALeftoverJournalBeforeItsOwn) {
     WriteText(folder / std::string(kJournalName),
               "velsend-journal 1\nW\t" + staged + "\tdevc1.dat\nend\n");
 
-    ASSERT_TRUE(WriteFilesTogether({{folder / "word.dat", Bytes(4, 4)}, {folder / "ch1.dat", Bytes(5, 5)}}));
+    ASSERT_TRUE(WriteFilesTogether(
+        {{folder / "word.dat", Bytes(4, 4)}, {folder / "ch1.dat", Bytes(5, 5)}}));
     EXPECT_EQ(Names(folder), (std::set<fs::path>{"ch1.dat", "devc1.dat", "word.dat"}));
     EXPECT_EQ(test::ReadBytes(folder / "devc1.dat"), Bytes(9, 7));
     EXPECT_EQ(test::ReadBytes(folder / "word.dat"), Bytes(4, 4));

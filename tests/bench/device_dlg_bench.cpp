@@ -16,12 +16,12 @@
 #include "base/project_lock.h"
 #include "core/demo/demo_project.h"
 #include "core/history/history.h"
-#include "gui/loops/loop_grid_view.h"
 #include "gui/devices/device_detail_dlg.h"
+#include "gui/kit/number_edit.h"
+#include "gui/loops/loop_grid_view.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
 #include "widgets.h"
-#include "gui/kit/number_edit.h"
 
 namespace velsend {
 namespace {

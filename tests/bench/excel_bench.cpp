@@ -11,12 +11,12 @@
 #include <cstdio>
 #include <functional>
 
+#include "base/gbk.h"
 #include "core/exchange/excel_exchange.h"
 #include "core/history/history.h"
 #include "core/logic/logic_files.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
-#include "base/gbk.h"
 #include "full_project.h"
 #include "temp_dir.h"
 
@@ -40,7 +40,8 @@ Figures InChild(const std::function<bool()>& work) {
         ::close(fds[0]);
         const auto start = std::chrono::steady_clock::now();
         const bool ok = work();
-        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double s =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const double msg[2] = {s, ok ? 1.0 : 0.0};
         (void)!::write(fds[1], msg, sizeof msg);
         ::_exit(0);
@@ -77,7 +78,8 @@ TEST(ExcelBench, ExportAndImportOfAFullProject) {
     const Figures exported = Best(3, [&] { return exchange::ExportExcel(dir, file).ok(); });
     ASSERT_TRUE(exported.ok);
     std::printf("excel export: %.3f s (best of 3), peak %ld MB, file %ju KB\n", exported.seconds,
-                exported.peakKb / 1024, static_cast<std::uintmax_t>(std::filesystem::file_size(file) / 1024));
+                exported.peakKb / 1024,
+                static_cast<std::uintmax_t>(std::filesystem::file_size(file) / 1024));
 
     const store::ProjectDir target(tmp.path() / "q");
     std::filesystem::create_directory(target.Root());
@@ -89,8 +91,9 @@ TEST(ExcelBench, ExportAndImportOfAFullProject) {
     ASSERT_TRUE(imported.ok);
     (void)devices;
     const Figures read = Best(3, [&] { return exchange::ReadWorkbook(file).ok(); });
-    std::printf("excel import: %.3f s (best of 3), peak %ld MB; of that reading the workbook %.3f s\n",
-                imported.seconds, imported.peakKb / 1024, read.seconds);
+    std::printf(
+        "excel import: %.3f s (best of 3), peak %ld MB; of that reading the workbook %.3f s\n",
+        imported.seconds, imported.peakKb / 1024, read.seconds);
 
     // With the history on, over a project whose every file the import
     // replaces: the step keeps the replaced contents (hard links).
@@ -117,10 +120,11 @@ TEST(ExcelBench, ExportAndImportOfAFullProject) {
     }
     const auto h = history::Load(over.Root());
     ASSERT_TRUE(h && h->steps.size() == 1);
-    std::printf("excel import with history: %.3f s (best of 3), peak %ld MB; step %zu files, "
-                "%ju KB kept for %ju KB replaced\n",
-                recorded.seconds, recorded.peakKb / 1024, h->steps.front().files.size(),
-                static_cast<std::uintmax_t>(h->bytes / 1024), replaced / 1024);
+    std::printf(
+        "excel import with history: %.3f s (best of 3), peak %ld MB; step %zu files, "
+        "%ju KB kept for %ju KB replaced\n",
+        recorded.seconds, recorded.peakKb / 1024, h->steps.front().files.size(),
+        static_cast<std::uintmax_t>(h->bytes / 1024), replaced / 1024);
     std::fflush(stdout);
 }
 

@@ -51,11 +51,13 @@ TEST(ExchangeBench, PackAndPrintAFullProject) {
     };
     const Case cases[] = {
         {"sd-pack KA", [&] { ASSERT_TRUE(PackSdCard(project, base::SdFamily::KA, 1, 240).ok()); }},
-        {"sd-pack KBX", [&] { ASSERT_TRUE(PackSdCard(project, base::SdFamily::KBX, 1, 254).ok()); }},
+        {"sd-pack KBX",
+         [&] { ASSERT_TRUE(PackSdCard(project, base::SdFamily::KBX, 1, 254).ok()); }},
         {"print model 2", [&] { ASSERT_TRUE(WriteTextPrintFiles(project, 2).ok()); }},
         {"print model 1", [&] { ASSERT_TRUE(WriteTextPrintFiles(project, 1).ok()); }},
         // The texts alone, without the file system: what the program itself adds.
-        {"print texts", [&] {
+        {"print texts",
+         [&] {
              const std::vector<std::uint8_t> devc = test::ReadBytes(dir / "devc0.dat");
              const std::vector<std::uint8_t> words = test::ReadBytes(dir / "word.dat");
              const std::vector<std::uint8_t> ch = test::ReadBytes(dir / "ch0.dat");

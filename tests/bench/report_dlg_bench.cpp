@@ -55,11 +55,13 @@ TEST(ReportPreviewBench, FullProjectPagesAreBuiltWithoutStallingTheWindow) {
 
     QElapsedTimer open;
     open.start();
-    gui::report::ReportPreviewDlg preview(std::move(built->report), std::move(built->pdf), messages);
+    gui::report::ReportPreviewDlg preview(std::move(built->report), std::move(built->pdf),
+                                          messages);
     const double openMs = static_cast<double>(open.nsecsElapsed()) / 1e6;
     EXPECT_GT(preview.PageCount(), 1000);
 
-    std::printf("%-48s %8.1f ms\n", "longest stretch without the event loop", static_cast<double>(longest) / 1e6);
+    std::printf("%-48s %8.1f ms\n", "longest stretch without the event loop",
+                static_cast<double>(longest) / 1e6);
     std::printf("%-48s %8.1f s\n", "  ... ending at", static_cast<double>(longestAt) / 1e9);
     std::printf("%-48s %8.1f s\n", "pages built off the GUI thread", buildMs / 1000);
     std::printf("%-48s %8d\n", "sheets", preview.PageCount());
@@ -71,7 +73,8 @@ TEST(ReportPreviewBench, FullProjectPagesAreBuiltWithoutStallingTheWindow) {
     cancel.setInterval(10);
     QObject::connect(&cancel, &QTimer::timeout, [] {
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* progress = qobject_cast<QProgressDialog*>(w); progress && progress->isVisible())
+            if (auto* progress = qobject_cast<QProgressDialog*>(w);
+                progress && progress->isVisible())
                 if (auto* button = progress->findChild<QPushButton*>()) button->click();
     });
     cancel.start();

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/demo/demo_project.h"
 #include "core/burner/serial_trace.h"
 #include "core/burner/transfer_engine.h"
+#include "core/demo/demo_project.h"
 #include "sim_process.h"
 #include "temp_dir.h"
 #include "transfer_recorder.h"
@@ -31,8 +31,9 @@ TEST(TransferBench, WallTimeStaysCloseToTheRequiredPauses) {
         burner::TransferKind kind;
         int connections;  // with the default rules
     };
-    const Case cases[] = {
-        {"devices", TransferKind::SendDevices, 4}, {"logic", TransferKind::SendLogic, 1}, {"phrases", TransferKind::SendPhrases, 1}};
+    const Case cases[] = {{"devices", TransferKind::SendDevices, 4},
+                          {"logic", TransferKind::SendLogic, 1},
+                          {"phrases", TransferKind::SendPhrases, 1}};
     // Each kind runs a few times: the figures are the fastest and the median
     // run; the fastest shows what the program adds to the pauses, the median
     // what a user sees on a busy machine.

@@ -15,9 +15,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "gui/kit/run_state.h"
-#include "gui/kit/progress_bridge.h"
 #include "gui/burner/transfer_progress_dlg.h"
+#include "gui/kit/progress_bridge.h"
+#include "gui/kit/run_state.h"
 #include "scripted_messages.h"
 #include "sim_process.h"
 #include "temp_dir.h"

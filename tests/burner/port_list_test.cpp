@@ -102,14 +102,17 @@ TEST(PortList, PortsKeepTheirIdentityWhenTheirNumbersMove) {
     fs::create_symlink("../../ttyUSB1", dev / "serial/by-id" / ftdi);
     const fs::path usb = sys / "devices/usb1/1-2";
     fs::create_directories(usb / "1-2:1.0/ttyUSB0");
-    for (auto [name, value] : {std::pair{"idVendor", "1a86"}, {"idProduct", "7523"},
-                               {"manufacturer", "QinHeng"}, {"product", "USB Serial"}})
+    for (auto [name, value] : {std::pair{"idVendor", "1a86"},
+                               {"idProduct", "7523"},
+                               {"manufacturer", "QinHeng"},
+                               {"product", "USB Serial"}})
         std::ofstream(usb / name) << value << "\n";
     fs::create_directories(sys / "ttyUSB0");
     fs::create_symlink(usb / "1-2:1.0/ttyUSB0", sys / "ttyUSB0/device");
 
     PortList list = PortList::Scan(dev.path().string(), sys.path().string());
-    EXPECT_EQ(list.Label(0), "COM1  " + (dev / "ttyUSB0").string() + "  USB 1a86:7523 QinHeng USB Serial");
+    EXPECT_EQ(list.Label(0),
+              "COM1  " + (dev / "ttyUSB0").string() + "  USB 1a86:7523 QinHeng USB Serial");
     EXPECT_EQ(list.Identity(0).key, "usb-1a86:7523-@1-2");
     EXPECT_EQ(list.Label(1), "COM2  " + (dev / "ttyUSB1").string() + "  " + ftdi);
     EXPECT_EQ(list.Identity(1).key, ftdi);

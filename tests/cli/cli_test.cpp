@@ -160,7 +160,8 @@ TEST(CliTransfer, BackupAndRestoreRoundTrip) {
     EXPECT_NE(r.err.find("262144"), std::string::npos);
     EXPECT_NE(r.err.find("--force"), std::string::npos);
     test::SimProcess sim2({"--model", "2"}, dir / "sim2.log");
-    r = Cli({"--port", sim2.path(), "--model", "2", "restore", (dir / "in.bin").string(), "--force"});
+    r = Cli(
+        {"--port", sim2.path(), "--model", "2", "restore", (dir / "in.bin").string(), "--force"});
     EXPECT_EQ(r.status, kExitOk) << r.err;
     r = Cli({"--port", sim2.path(), "--model", "2", "backup", (dir / "out2.bin").string()});
     EXPECT_EQ(r.status, kExitOk) << r.err;
@@ -169,7 +170,8 @@ TEST(CliTransfer, BackupAndRestoreRoundTrip) {
     EXPECT_EQ(test::ReadBytes(dir / "out2.bin"), padded);
     // Any other size stays refused, forced or not.
     test::WriteBytes(dir / "odd.bin", std::vector<std::uint8_t>(1000, 1));
-    r = Cli({"--port", sim2.path(), "--model", "2", "restore", (dir / "odd.bin").string(), "--force"});
+    r = Cli(
+        {"--port", sim2.path(), "--model", "2", "restore", (dir / "odd.bin").string(), "--force"});
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_NE(r.err.find("不能还原"), std::string::npos) << r.err;
 }
@@ -181,10 +183,11 @@ TEST(CliInit, ReadOnlyFolderFailsWithTheReason) {
     test::WriteBytes(dir / "devc0.dat", {1});
     // A read-only mount for root (who may write anywhere else), a folder
     // without write permission for anyone else.
-    const bool mounted = ::geteuid() == 0 &&
-                         ::mount(root.c_str(), root.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    const bool mounted =
+        ::geteuid() == 0 && ::mount(root.c_str(), root.c_str(), nullptr, MS_BIND, nullptr) == 0;
     if (mounted) {
-        ASSERT_EQ(::mount(nullptr, root.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+        ASSERT_EQ(
+            ::mount(nullptr, root.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
     } else {
         if (::geteuid() == 0) GTEST_SKIP() << "root without mount: no read-only folder to try";
         ASSERT_EQ(::chmod(root.c_str(), 0555), 0);

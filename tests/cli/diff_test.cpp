@@ -4,12 +4,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <map>
+#include <sstream>
 
+#include "base/gbk.h"
 #include "cli_run.h"
 #include "core/store/device_store.h"
-#include "base/gbk.h"
 #include "temp_dir.h"
 
 namespace velsend::cli {
@@ -34,7 +34,8 @@ struct TwoProjects {
     test::TempDir a, b;
     TwoProjects() {
         EXPECT_EQ(Cli({"--dir", a.path().string(), "demo"}).status, kExitOk);
-        fs::copy(a.path(), b.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        fs::copy(a.path(), b.path(),
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     }
     CliRun Diff(std::vector<std::string> extra = {}) {
         std::vector<std::string> args{"diff", a.path().string(), b.path().string()};

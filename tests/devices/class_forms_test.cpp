@@ -9,8 +9,8 @@
 
 #include "cli_run.h"
 #include "core/logic/logic_files.h"
-#include "temp_dir.h"
 #include "device_records.h"
+#include "temp_dir.h"
 
 namespace velsend::devices {
 namespace {

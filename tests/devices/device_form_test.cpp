@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
-#include "core/devices/class_forms.h"
-#include "core/phrases/phrase_library.h"
 #include "base/gbk.h"
 #include "cli_run.h"
+#include "core/devices/class_forms.h"
+#include "core/phrases/phrase_library.h"
 #include "temp_dir.h"
 
 namespace velsend::devices {
@@ -185,7 +185,6 @@ TEST(DeviceSession, AFailedSaveStaysOnTheAddress) {
     EXPECT_FALSE(result.error().reason.empty());
 }
 
-
 // The dialog open on a loop while the CLI changes it: a save takes only the
 // address the user edited into the loop as it is on the disk.
 TEST(DeviceSession, ASaveKeepsWhatAnotherProgramWroteAndTellsAClashOnTheSameDevice) {
@@ -196,7 +195,9 @@ TEST(DeviceSession, ASaveKeepsWhatAnotherProgramWroteAndTellsAClashOnTheSameDevi
     DeviceSession session{project};
     session.GoToAddress(5);
     ASSERT_EQ(test::Cli({"--dir", p, "quick-set", "--loop", "0", "--from", "100", "--to", "110",
-                         "--class", "alarm"}).status, 0);
+                         "--class", "alarm"})
+                  .status,
+              0);
     const auto afterQuickSet = store::ReadDeviceFile(project, 0);
     session.EditForm().zone = 42;
     ASSERT_TRUE(session.SaveAndReadNext());  // F12
@@ -212,11 +213,15 @@ TEST(DeviceSession, ASaveKeepsWhatAnotherProgramWroteAndTellsAClashOnTheSameDevi
     session.GoToAddress(100);
     session.EditForm().floor = 7;
     ASSERT_EQ(test::Cli({"--dir", p, "quick-set", "--loop", "0", "--from", "100", "--to", "100",
-                         "--class", "module"}).status, 0);
+                         "--class", "module"})
+                  .status,
+              0);
     const auto clash = session.Save();
     ASSERT_FALSE(clash);
-    EXPECT_NE(clash.error().userText.find("地址 100 的设备在显示之后已被另一个程序改动"), std::string::npos);
-    EXPECT_NE(clash.error().userText.find("文件中的：开 模块"), std::string::npos) << clash.error().userText;
+    EXPECT_NE(clash.error().userText.find("地址 100 的设备在显示之后已被另一个程序改动"),
+              std::string::npos);
+    EXPECT_NE(clash.error().userText.find("文件中的：开 模块"), std::string::npos)
+        << clash.error().userText;
     EXPECT_NE(clash.error().userText.find("您改的：开 报警 区域 0 楼层 7"), std::string::npos)
         << clash.error().userText;
     EXPECT_EQ(store::ReadDeviceFile(project, 0)[100].ProductClass(), store::kModuleClass);
@@ -228,7 +233,9 @@ TEST(DeviceSession, ASaveKeepsWhatAnotherProgramWroteAndTellsAClashOnTheSameDevi
     // The class dialogs the same way.
     ClassDeviceSession alarm(project, ClassDialog::Alarm, 0, 6);
     ASSERT_EQ(test::Cli({"--dir", p, "quick-set", "--loop", "0", "--from", "120", "--to", "125",
-                         "--class", "zone"}).status, 0);
+                         "--class", "zone"})
+                  .status,
+              0);
     const auto beforeClassSave = store::ReadDeviceFile(project, 0);
     alarm.EditForm().device.room = 9;
     ASSERT_TRUE(alarm.Save(store::kAlarmClass));

@@ -107,7 +107,8 @@ TEST_F(BackupTest, VerifyFailsOnAShortBlockOrABadTrailer) {
     const Bytes blank(262144, 0xFF);
     for (const char* fault : {"--no-commit", "--bad-trailer"}) {
         test::SimProcess sim({"--model", "3", fault, "7"}, dir / "sim.log");
-        const VerifyResult result = VerifyChipImage(port, Job(sim, 3, "unused.bin"), blank, recorder);
+        const VerifyResult result =
+            VerifyChipImage(port, Job(sim, 3, "unused.bin"), blank, recorder);
         EXPECT_EQ(result.outcome, VerifyOutcome::Failed) << fault;
         EXPECT_NE(result.message.find("第 7 块"), std::string::npos) << result.message;
         EXPECT_FALSE(port.IsOpen());
@@ -124,8 +125,9 @@ TEST_F(BackupTest, WrongSizedRestoreFileIsRefusedBeforeAnythingIsSent) {
     EXPECT_TRUE(result.handIcon);
 
     const ChipCopyResult missing = RestoreChip(port, Job(sim, 2, "none.bin"), recorder);
-    EXPECT_EQ(missing.message, "文件" + (dir / "none.bin").string() + "打开失败!\n文件或文件夹不存在（" +
-                                   std::strerror(ENOENT) + "）");
+    EXPECT_EQ(missing.message, "文件" + (dir / "none.bin").string() +
+                                   "打开失败!\n文件或文件夹不存在（" + std::strerror(ENOENT) +
+                                   "）");
     EXPECT_TRUE(test::ReceivedBeforeMarker(sim).empty());
 }
 

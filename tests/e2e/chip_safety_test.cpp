@@ -107,11 +107,13 @@ TEST_F(ChipSafetyTest, NoWritingCommandFollowsAFailedBackup) {
         EXPECT_NE(Run(silent, command).status, 0);
         EXPECT_EQ(test::ReceivedBeforeMarker(silent), std::vector<int>{0x30});
 
-        test::SimProcess shortBlock({"--model", "3", "--no-commit", "3"}, dir / ("short" + n + ".log"));
+        test::SimProcess shortBlock({"--model", "3", "--no-commit", "3"},
+                                    dir / ("short" + n + ".log"));
         const test::CliRun failed = Run(shortBlock, command);
         EXPECT_NE(failed.status, 0);
         EXPECT_NE(failed.err.find("备份芯片内容失败，"), std::string::npos) << failed.err;
-        EXPECT_EQ(test::ReceivedBeforeMarker(shortBlock), (std::vector<int>{0x30, 0, 0, 0, 1, 0, 2}));
+        EXPECT_EQ(test::ReceivedBeforeMarker(shortBlock),
+                  (std::vector<int>{0x30, 0, 0, 0, 1, 0, 2}));
     }
     EXPECT_TRUE(Backups().empty());
 }

@@ -43,7 +43,7 @@ Snapshot Take(const fs::path& folder) {
         if (name == base::ProjectLock::kFileName) continue;
         std::error_code ec;
         files[name] = fs::is_regular_file(entry.path(), ec) ? test::ReadBytes(entry.path())
-                                                             : std::vector<std::uint8_t>{};
+                                                            : std::vector<std::uint8_t>{};
     }
     return files;
 }
@@ -66,8 +66,8 @@ struct Child {
 };
 
 struct How {
-    std::vector<std::string> env;    // NAME=VALUE added to the child's environment
-    const passwd* user = nullptr;    // run as this user (through setpriv)
+    std::vector<std::string> env;  // NAME=VALUE added to the child's environment
+    const passwd* user = nullptr;  // run as this user (through setpriv)
     rlim_t fileSizeLimit = RLIM_INFINITY;
 };
 
@@ -145,15 +145,22 @@ struct Workbooks {
         const store::ProjectDir a(dir / "a");
         fs::create_directories(a.Root());
         test::WriteFullProject(a);
-        EXPECT_EQ(test::Cli({"--dir", a.Root().string(), "excel-export", first.string()}).status, 0);
+        EXPECT_EQ(test::Cli({"--dir", a.Root().string(), "excel-export", first.string()}).status,
+                  0);
         const store::ProjectDir b(dir / "b");
         fs::create_directories(b.Root());
         test::WriteFullProject(b);
         EXPECT_EQ(test::Cli({"--dir", b.Root().string(), "quick-set", "--loop", "0", "--from", "0",
-                             "--to", "255", "--class", "zone"}).status, 0);
+                             "--to", "255", "--class", "zone"})
+                      .status,
+                  0);
         for (int loop = 1; loop < 256; ++loop)
-            EXPECT_EQ(test::Cli({"--dir", b.Root().string(), "copy-loop", "0", std::to_string(loop)}).status, 0);
-        EXPECT_EQ(test::Cli({"--dir", b.Root().string(), "excel-export", second.string()}).status, 0);
+            EXPECT_EQ(
+                test::Cli({"--dir", b.Root().string(), "copy-loop", "0", std::to_string(loop)})
+                    .status,
+                0);
+        EXPECT_EQ(test::Cli({"--dir", b.Root().string(), "excel-export", second.string()}).status,
+                  0);
         const fs::path into = dir / "into";
         fs::create_directories(into);
         EXPECT_EQ(Import(into, first).status, 0);
@@ -162,7 +169,8 @@ struct Workbooks {
         secondProject = Take(into);
     }
     static test::CliRun Import(const fs::path& into, const fs::path& workbook) {
-        return test::Cli({"--dir", into.string(), "excel-import", workbook.string(), "--family", "ka"});
+        return test::Cli(
+            {"--dir", into.string(), "excel-import", workbook.string(), "--family", "ka"});
     }
     static std::vector<std::string> ImportArgs(const fs::path& into, const fs::path& workbook) {
         return {"--dir", into.string(), "excel-import", workbook.string(), "--family", "ka"};
@@ -176,12 +184,14 @@ Workbooks& SharedWorkbooks() {
 
 TEST(ProjectFaults, UnreadableLoopIsRefusedEverywhereWithItsFilesByteIdentical) {
     const passwd* nobody = Nobody();
-    if (!nobody) GTEST_SKIP() << "needs root, the user nobody and setpriv to run the CLI unprivileged";
+    if (!nobody)
+        GTEST_SKIP() << "needs root, the user nobody and setpriv to run the CLI unprivileged";
     test::TempDir dir;
     ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
     const fs::path project = dir / "p";
     ASSERT_EQ(test::Cli({"--dir", project.string(), "demo"}).status, 0);
-    for (const auto& entry : fs::directory_iterator(project)) ASSERT_EQ(::chmod(entry.path().c_str(), 0666), 0);
+    for (const auto& entry : fs::directory_iterator(project))
+        ASSERT_EQ(::chmod(entry.path().c_str(), 0666), 0);
     ASSERT_EQ(::chmod(project.c_str(), 0777), 0);
     ASSERT_EQ(::chmod((project / "devc0.dat").c_str(), 0600), 0);  // root's alone
     ASSERT_EQ(::chmod((project / "ch0.dat").c_str(), 0600), 0);
@@ -201,8 +211,10 @@ TEST(ProjectFaults, UnreadableLoopIsRefusedEverywhereWithItsFilesByteIdentical) 
         const Outcome r = RunCli(dir.path(), args, asNobody);
         EXPECT_EQ(r.status, cli::kExitFailed) << args[2] << "\n" << r.err;
         // devc0.dat or ch0.dat, whichever the folder lists first
-        EXPECT_TRUE(Contains(r.err, "无法读取文件“") && Contains(r.err, "0.dat”。\n没有权限（Permission denied）"))
-            << args[2] << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, "无法读取文件“") &&
+                    Contains(r.err, "0.dat”。\n没有权限（Permission denied）"))
+            << args[2] << "\n"
+            << r.err;
     }
     const Outcome diff = RunCli(dir.path(), {"diff", p, p}, asNobody);
     EXPECT_EQ(diff.status, cli::kExitUsage);
@@ -216,7 +228,8 @@ TEST(ProjectFaults, UnreadableLoopIsRefusedEverywhereWithItsFilesByteIdentical) 
 TEST(ProjectFaults, NodeReaderDoesNotWaitOnANamedPipe) {
     test::TempDir dir;
     ASSERT_EQ(::mkfifo((dir / "node1.dat").c_str(), 0644), 0);
-    const Outcome r = RunCli(dir.path(), {"--dir", dir.path().string(), "--model", "1", "show", "nodes"});
+    const Outcome r =
+        RunCli(dir.path(), {"--dir", dir.path().string(), "--model", "1", "show", "nodes"});
     EXPECT_EQ(r.status, cli::kExitFailed);
     EXPECT_TRUE(Contains(r.err, "node1.dat")) << r.err;
 }
@@ -230,14 +243,15 @@ TEST(ProjectFaults, ReadOnlyFilesStayAndReplacedFilesKeepTheirMode) {
     ASSERT_EQ(::chmod((dir / "word.dat").c_str(), 0444), 0);
     ASSERT_EQ(::chmod((dir / "logic1.dat").c_str(), 0640), 0);
     const Snapshot before = Take(dir.path());
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--dir", p, "logic", "set", "5", "T00001=M00002"},
-             {"--dir", p, "phrases", "clear"}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--dir", p, "logic", "set", "5", "T00001=M00002"},
+                                               {"--dir", p, "phrases", "clear"}}) {
         const test::CliRun r = test::Cli(args);
         EXPECT_EQ(r.status, cli::kExitFailed) << r.err;
         EXPECT_TRUE(Contains(r.err, "Permission denied")) << r.err;
     }
-    EXPECT_TRUE(Contains(test::Cli({"--dir", p, "logic", "set", "5", "X"}).err, "无法写入文件“logic5.dat”。"));
+    EXPECT_TRUE(Contains(test::Cli({"--dir", p, "logic", "set", "5", "X"}).err,
+                         "无法写入文件“logic5.dat”。"));
     EXPECT_TRUE(Take(dir.path()) == before);
     struct stat st {};
     ASSERT_EQ(::stat((dir / "logic5.dat").c_str(), &st), 0);
@@ -266,10 +280,14 @@ TEST(ProjectFaults, ImportOnANearlyFullDiskLeavesEveryFileAsItWas) {
     {
         std::ofstream filler(mount / "filler", std::ios::binary);
         const std::vector<char> block(1 << 16, 'x');
-        for (int i = 0; i < 4096 && filler.write(block.data(), static_cast<std::streamsize>(block.size())); ++i) {}
+        for (int i = 0;
+             i < 4096 && filler.write(block.data(), static_cast<std::streamsize>(block.size()));
+             ++i) {
+        }
     }
     ASSERT_EQ(::truncate((mount / "filler").c_str(),
-                         static_cast<off_t>(fs::file_size(mount / "filler") - (1u << 20))), 0);
+                         static_cast<off_t>(fs::file_size(mount / "filler") - (1u << 20))),
+              0);
     const Snapshot before = Take(project);
     const Outcome r = RunCli(dir.path(), Workbooks::ImportArgs(project, books.second));
     EXPECT_EQ(r.status, cli::kExitFailed) << r.err;
@@ -285,7 +303,7 @@ TEST(ProjectFaults, CommitKilledBetweenRenamesIsCompletedByTheNextCommand) {
     fs::create_directories(project);
     ASSERT_EQ(Workbooks::Import(project, books.first).status, 0);
     const Outcome killed = RunCli(dir.path(), Workbooks::ImportArgs(project, books.second),
-                              {{"VELSEND_TEST_KILL_AFTER_RENAMES=300"}});
+                                  {{"VELSEND_TEST_KILL_AFTER_RENAMES=300"}});
     ASSERT_EQ(killed.status, 128 + SIGKILL) << killed.err;
     ASSERT_TRUE(fs::exists(project / base::kJournalName));
     Snapshot half = Take(project);
@@ -315,7 +333,8 @@ TEST(ProjectFaults, TwoImportsAtOnceEndAsOneWorkbookAndAHeldFolderNamesItsHolder
     const How patient{{"VELSEND_LOCK_WAIT_MS=60000"}};
     for (int trial = 0; trial < 2; ++trial) {
         const Child first = Start(dir.path(), Workbooks::ImportArgs(project, books.first), patient);
-        const Child second = Start(dir.path(), Workbooks::ImportArgs(project, books.second), patient);
+        const Child second =
+            Start(dir.path(), Workbooks::ImportArgs(project, books.second), patient);
         const Outcome a = Wait(first), b = Wait(second);
         EXPECT_EQ(a.status, cli::kExitOk) << a.err;
         EXPECT_EQ(b.status, cli::kExitOk) << b.err;
@@ -326,10 +345,11 @@ TEST(ProjectFaults, TwoImportsAtOnceEndAsOneWorkbookAndAHeldFolderNamesItsHolder
     ASSERT_TRUE(held);
     const Snapshot before = Take(project);
     const Outcome refused = RunCli(dir.path(), {"--dir", project.string(), "copy-loop", "0", "1"},
-                               {{"VELSEND_LOCK_WAIT_MS=100"}});
+                                   {{"VELSEND_LOCK_WAIT_MS=100"}});
     EXPECT_EQ(refused.status, cli::kExitFailed);
     EXPECT_TRUE(Contains(refused.err, "工程文件夹正被另一个程序使用：")) << refused.err;
-    EXPECT_TRUE(Contains(refused.err, "（进程 " + std::to_string(::getpid()) + "）")) << refused.err;
+    EXPECT_TRUE(Contains(refused.err, "（进程 " + std::to_string(::getpid()) + "）"))
+        << refused.err;
     EXPECT_TRUE(Take(project) == before);
 }
 
@@ -342,8 +362,8 @@ TEST(ProjectFaults, SignalsAndFileSizeLimitsLeaveNoTemporaryFiles) {
 
     // ulimit -f: the write fails with the system's words, the old file stays.
     Snapshot before = Take(project);
-    const Outcome limited = RunCli(dir.path(), {"--dir", project.string(), "phrases", "clear"},
-                               {{}, nullptr, 1024});
+    const Outcome limited =
+        RunCli(dir.path(), {"--dir", project.string(), "phrases", "clear"}, {{}, nullptr, 1024});
     EXPECT_EQ(limited.status, cli::kExitFailed);
     EXPECT_TRUE(Contains(limited.err, "File too large")) << limited.err;
     EXPECT_TRUE(Take(project) == before);
@@ -371,7 +391,8 @@ TEST(ProjectFaults, EmptyOrForeignSdFilesAreRefusedWithNothingWritten) {
     const std::string p = dir.path().string();
     ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
     test::WriteBytes(dir / "MXKA001.dat", {});
-    test::WriteBytes(dir / "MXKA002.dat", std::vector<std::uint8_t>(0x8000, 0));  // a KBX card's size
+    test::WriteBytes(dir / "MXKA002.dat",
+                     std::vector<std::uint8_t>(0x8000, 0));  // a KBX card's size
     test::WriteBytes(dir / "KBX003.dat", std::vector<std::uint8_t>(0x8000, 0));
     const Snapshot before = Take(dir.path());
     const test::CliRun empty = test::Cli({"--dir", p, "sd-import", (dir / "MXKA001.dat").string(),
@@ -382,19 +403,20 @@ TEST(ProjectFaults, EmptyOrForeignSdFilesAreRefusedWithNothingWritten) {
                                             "--family", "ka", "--start-loop", "0"});
     EXPECT_EQ(foreign.status, cli::kExitFailed);
     EXPECT_TRUE(Contains(foreign.err, "这是KBX数据文件（32768 字节）")) << foreign.err;
-    const test::CliRun names = test::Cli({"--dir", p, "sd-import", (dir / "KBX003.dat").string(),
-                                          "--family", "kbx", "--start-loop", "0", "--only", "names"});
+    const test::CliRun names =
+        test::Cli({"--dir", p, "sd-import", (dir / "KBX003.dat").string(), "--family", "kbx",
+                   "--start-loop", "0", "--only", "names"});
     EXPECT_EQ(names.status, cli::kExitFailed);
     EXPECT_TRUE(Contains(names.err, "没有可导入的内容")) << names.err;
     EXPECT_TRUE(Take(dir.path()) == before);
 }
 
-
 // Ends `child` within `seconds`, killing it when it hangs (status 128 + 9).
 Outcome WaitWithin(const Child& child, int seconds) {
     auto ended = [&child] {
         siginfo_t info{};
-        return ::waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        return ::waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) ==
+                   0 &&
                info.si_pid == child.pid;
     };
     for (int waited = 0; waited < seconds * 100 && !ended(); ++waited) ::usleep(10000);
@@ -423,16 +445,14 @@ TEST(UntrustedFolder, CraftedJournalsAreRefusedAndNoFileAnywhereChanges) {
     WriteText(project / "payload", "payload");
     const std::string staged = "devc0.dat.part-velsend-4194301-abcdef";
     const std::vector<std::string> journals{
-        "D\t" + victim.string(),
-        "D\t../x",
-        "W\tpayload\t" + victim.string(),
-        "W\t" + outside.string() + "\tinfo.dat",
-        "W\t" + staged + "\t../x",
-        "D\t.velsend-lock",
+        "D\t" + victim.string(),          "D\t../x",
+        "W\tpayload\t" + victim.string(), "W\t" + outside.string() + "\tinfo.dat",
+        "W\t" + staged + "\t../x",        "D\t.velsend-lock",
     };
     for (const std::string& line : journals) {
         SCOPED_TRACE(line);
-        WriteText(project / std::string(base::kJournalName), "velsend-journal 1\n" + line + "\nend\n");
+        WriteText(project / std::string(base::kJournalName),
+                  "velsend-journal 1\n" + line + "\nend\n");
         WriteText(project / staged, "staged");
         const Snapshot before = Take(project);
         for (const auto& args : std::vector<std::vector<std::string>>{
@@ -490,10 +510,11 @@ TEST(UntrustedFolder, CleanUpRemovesOnlyFilesThisProgramStaged) {
                                          "a.part-velsend-4194301-abcdef.zip"};
     for (const std::string& name : users) WriteText(project / name, name);
     WriteText(project / "devc0.dat.part-velsend-4194301-abcdef", "staged");
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--dir", p, "show", "info"},
-             {"--dir", p, "quick-set", "--loop", "0", "--from", "1", "--to", "3", "--class", "alarm"},
-             {"--dir", p, "copy-loop", "0", "1"}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--dir", p, "show", "info"},
+                                               {"--dir", p, "quick-set", "--loop", "0", "--from",
+                                                "1", "--to", "3", "--class", "alarm"},
+                                               {"--dir", p, "copy-loop", "0", "1"}}) {
         EXPECT_EQ(test::Cli(args).status, cli::kExitOk) << args[2];
         for (const std::string& name : users) EXPECT_EQ(ReadText(project / name), name) << args[2];
     }
@@ -506,12 +527,13 @@ TEST(UntrustedFolder, ALockThatCannotBeTakenRefusesTheWriteAndAStoppedRunLeavesN
     const fs::path project = dir / "p";
     const std::string p = project.string();
     ASSERT_EQ(test::Cli({"--dir", p, "demo"}).status, 0);
-    for (const auto& entry : fs::directory_iterator(project)) ASSERT_EQ(::chmod(entry.path().c_str(), 0666), 0);
+    for (const auto& entry : fs::directory_iterator(project))
+        ASSERT_EQ(::chmod(entry.path().c_str(), 0666), 0);
     ASSERT_EQ(::chmod(project.c_str(), 0777), 0);
     const fs::path lock = project / std::string(base::ProjectLock::kFileName);
     WriteText(dir / "elsewhere", "elsewhere");
-    const std::vector<std::string> quickSet{"--dir", p, "quick-set", "--loop", "0", "--from", "100",
-                                            "--to", "110", "--class", "alarm"};
+    const std::vector<std::string> quickSet{
+        "--dir", p, "quick-set", "--loop", "0", "--from", "100", "--to", "110", "--class", "alarm"};
     const Snapshot before = Take(project);
     auto refused = [&](const How& how) {
         const Outcome r = RunCli(dir.path(), quickSet, how);
@@ -531,7 +553,8 @@ TEST(UntrustedFolder, ALockThatCannotBeTakenRefusesTheWriteAndAStoppedRunLeavesN
     fs::remove(lock);
     if (const passwd* nobody = Nobody()) {
         WriteText(lock, "");
-        ASSERT_EQ(::chmod(lock.c_str(), 0600), 0);  // root's, as a stopped root run under umask 077 left it
+        ASSERT_EQ(::chmod(lock.c_str(), 0600),
+                  0);  // root's, as a stopped root run under umask 077 left it
         refused({{}, nobody});
         fs::remove(lock);
     }
@@ -550,7 +573,6 @@ TEST(UntrustedFolder, ALockThatCannotBeTakenRefusesTheWriteAndAStoppedRunLeavesN
     EXPECT_FALSE(fs::exists(lock));
 }
 
-
 TEST(ProjectFaults, AFileThatFailsWhileReadIsAnErrorNeverZeros) {
     test::TempDir dir;
     const fs::path project = dir / "p";
@@ -564,11 +586,12 @@ TEST(ProjectFaults, AFileThatFailsWhileReadIsAnErrorNeverZeros) {
              {"--dir", p, "excel-export", (dir / "x.xlsx").string()}}) {
         const Outcome r = RunCli(dir.path(), args, failing);
         EXPECT_EQ(r.status, cli::kExitFailed) << args[2] << "\n" << r.out;
-        EXPECT_TRUE(Contains(r.err, "无法读取文件“devc1.dat”。\n读写错误（磁盘或设备故障）（Input/output error）")) << r.err;
+        EXPECT_TRUE(Contains(
+            r.err, "无法读取文件“devc1.dat”。\n读写错误（磁盘或设备故障）（Input/output error）"))
+            << r.err;
     }
     EXPECT_FALSE(fs::exists(dir / "x.xlsx"));
 }
-
 
 TEST(ProjectFaults, ACommitCutShortOnAReadOnlyMediumIsNeitherShownNorSent) {
     test::TempDir dir;
@@ -579,8 +602,8 @@ TEST(ProjectFaults, ACommitCutShortOnAReadOnlyMediumIsNeitherShownNorSent) {
     const std::string staged = "devc1.dat.part-velsend-4194301-abcdef";
     test::WriteBytes(project / staged, std::vector<std::uint8_t>(1792, 0));
     WriteText(project / std::string(base::kJournalName),
-              "velsend-journal 1\nW\tdevc0.dat.part-velsend-4194301-000000\tdevc0.dat\nW\t" + staged +
-                  "\tdevc1.dat\nend\n");
+              "velsend-journal 1\nW\tdevc0.dat.part-velsend-4194301-000000\tdevc0.dat\nW\t" +
+                  staged + "\tdevc1.dat\nend\n");
     const fs::path mount = dir / "ro";
     fs::create_directories(mount);
     if (::mount(p.c_str(), mount.c_str(), nullptr, MS_BIND, nullptr) != 0)
@@ -589,7 +612,8 @@ TEST(ProjectFaults, ACommitCutShortOnAReadOnlyMediumIsNeitherShownNorSent) {
         fs::path at;
         ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
     } unmount{mount};
-    ASSERT_EQ(::mount(nullptr, mount.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    ASSERT_EQ(::mount(nullptr, mount.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr),
+              0);
     const Snapshot before = Take(project);
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"--dir", mount.string(), "show", "devices", "1"},
@@ -600,7 +624,6 @@ TEST(ProjectFaults, ACommitCutShortOnAReadOnlyMediumIsNeitherShownNorSent) {
     }
     EXPECT_TRUE(Take(project) == before);
 }
-
 
 TEST(ProjectFaults, ReadersShareTheFolderAndACommitWaitsUntilTheyHaveReadAll) {
     test::TempDir dir;
@@ -625,13 +648,14 @@ TEST(ProjectFaults, ReadersShareTheFolderAndACommitWaitsUntilTheyHaveReadAll) {
     }
     const Snapshot before = Take(project);
     const Child writer = Start(dir.path(),
-                               {"--dir", p, "quick-set", "--loop", "0", "--from", "100", "--to", "110",
-                                "--class", "alarm"},
+                               {"--dir", p, "quick-set", "--loop", "0", "--from", "100", "--to",
+                                "110", "--class", "alarm"},
                                {{"VELSEND_LOCK_WAIT_MS=60000"}});
     const Outcome other = RunCli(dir.path(), {"--dir", p, "show", "info"}, brief);
     EXPECT_EQ(other.status, cli::kExitOk) << other.err;
     siginfo_t info{};
-    EXPECT_EQ(::waitid(P_PID, static_cast<id_t>(writer.pid), &info, WEXITED | WNOHANG | WNOWAIT), 0);
+    EXPECT_EQ(::waitid(P_PID, static_cast<id_t>(writer.pid), &info, WEXITED | WNOHANG | WNOWAIT),
+              0);
     EXPECT_EQ(info.si_pid, 0) << "the writer did not wait for the reader";
     EXPECT_TRUE(Take(project) == before);
     reader.reset();

@@ -17,16 +17,16 @@
 #include <thread>
 
 #include "base/file_write.h"
-#include "core/session/run_settings.h"
+#include "cli/cli.h"
+#include "cli_run.h"
 #include "core/burner/backup.h"
 #include "core/burner/port_lock.h"
 #include "core/burner/transfer_engine.h"
-#include "cli/cli.h"
-#include "cli_run.h"
+#include "core/session/run_settings.h"
+#include "core/store/project_files.h"
 #include "fake_prompt.h"
 #include "nothing_sent.h"
 #include "sim_process.h"
-#include "core/store/project_files.h"
 #include "temp_dir.h"
 #include "transfer_recorder.h"
 
@@ -68,9 +68,9 @@ TEST(HostileFolder, MistypedDirIsRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(r.out, "");
     // A file is not a folder either.
     test::WriteBytes(dir / "afile", {1});
-    EXPECT_EQ(Cli({"--dir", (dir / "afile").string(), "--port", sim.path(), "send", "phrases"})
-                  .status,
-              cli::kExitUsage);
+    EXPECT_EQ(
+        Cli({"--dir", (dir / "afile").string(), "--port", sim.path(), "send", "phrases"}).status,
+        cli::kExitUsage);
     EXPECT_TRUE(test::ReceivedBeforeMarker(sim).empty());
     // Missing files inside a folder that exists still read as zeros.
     test::TempDir empty;
@@ -83,9 +83,8 @@ TEST(HostileFolder, NamedPipesAreRefusedNotWaitedFor) {
     ASSERT_EQ(::mkfifo((dir / "image.bin").c_str(), 0644), 0);
 
     // The readers do not block on a pipe: it reads as a missing file.
-    ASSERT_TRUE(FinishesWithin(1, [&] {
-        EXPECT_EQ(store::ReadFixed(dir / "devc0.dat", 1792), Bytes(1792, 0));
-    }));
+    ASSERT_TRUE(FinishesWithin(
+        1, [&] { EXPECT_EQ(store::ReadFixed(dir / "devc0.dat", 1792), Bytes(1792, 0)); }));
     const auto folder = store::CheckProjectFolder(store::ProjectDir(dir.path()));
     ASSERT_FALSE(folder.ok());
     EXPECT_TRUE(Contains(folder.error().userText, "devc0.dat"));
@@ -122,9 +121,10 @@ TEST(HostileFolder, PrintOutputsInTheWayBlockOnlyThePrint) {
     fs::create_directory(dir / "devctext3.txt");
     ASSERT_EQ(::mkfifo((dir / "logtext.txt").c_str(), 0644), 0);
     const std::string p = dir.path().string();
-    for (std::vector<std::string> args : {std::vector<std::string>{"show", "info"}, {"show", "nodes"},
-                                          {"quick-set", "--loop", "0", "--from", "0", "--to", "1",
-                                           "--class", "alarm"}}) {
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"show", "info"},
+          {"show", "nodes"},
+          {"quick-set", "--loop", "0", "--from", "0", "--to", "1", "--class", "alarm"}}) {
         args.insert(args.begin(), {"--dir", p});
         const CliRun r = Cli(args);
         EXPECT_EQ(r.status, 0) << args[2] << ": " << r.err;
@@ -188,8 +188,7 @@ TEST(HostileLine, PulledBurnerEndsATransferWithTheLineGoneMessage) {
     sim.Kill();
     run.join();
     EXPECT_EQ(result.outcome, burner::TransferOutcome::LineGone);
-    EXPECT_EQ(result.status,
-              "传送设备信息失败！\n" + std::string(burner::kLineGoneText));
+    EXPECT_EQ(result.status, "传送设备信息失败！\n" + std::string(burner::kLineGoneText));
     EXPECT_LT(result.blocksStored, result.blocksExpected);
     EXPECT_FALSE(port.IsOpen());
 }
@@ -240,7 +239,7 @@ TEST(HostileNames, BackupNameGetsItsExtensionAndAsksBeforeReplacing) {
     EXPECT_TRUE(session::PrepareRunChipCopy(state, burner::ChipCopyKind::Backup, typed, prompt));
     // The name typed in full was already confirmed by whoever typed it.
     EXPECT_TRUE(session::PrepareRunChipCopy(state, burner::ChipCopyKind::Backup, dir / "plaza.bin",
-                                        prompt));
+                                            prompt));
     EXPECT_EQ(prompt.Questions(), 2);
 
     // A restore finds "plaza" as plaza.bin, unless a file of the typed name exists.
@@ -260,8 +259,10 @@ TEST(HostileNames, BackupNameGetsItsExtensionAndAsksBeforeReplacing) {
     // A restore of model 2's image on model 3's chip asks, naming both sizes.
     test::WriteBytes(dir / "ka.bin", Bytes(524288, 7));
     prompt.answers = {false, true};
-    EXPECT_FALSE(session::PrepareRunChipCopy(state, burner::ChipCopyKind::Restore, dir / "ka.bin", prompt));
-    EXPECT_TRUE(Contains(prompt.shown.back().text, "524288 字节（2048 块）")) << prompt.shown.back().text;
+    EXPECT_FALSE(
+        session::PrepareRunChipCopy(state, burner::ChipCopyKind::Restore, dir / "ka.bin", prompt));
+    EXPECT_TRUE(Contains(prompt.shown.back().text, "524288 字节（2048 块）"))
+        << prompt.shown.back().text;
     EXPECT_TRUE(Contains(prompt.shown.back().text, "262144 字节（1024 块）"));
     job = session::PrepareRunChipCopy(state, burner::ChipCopyKind::Restore, dir / "ka.bin", prompt);
     ASSERT_TRUE(job);
@@ -311,7 +312,9 @@ TEST(HostileFiles, ShowEscapesControlCharacters) {
     EXPECT_FALSE(Contains(r.out, "\x1b"));
     EXPECT_FALSE(Contains(r.out, "\x07"));
 
-    EXPECT_EQ(cli::EscapeControls("a\tb\x7f\xc2\x9b" "c"), "a\\x09b\\x7F\\u009Bc");
+    EXPECT_EQ(cli::EscapeControls("a\tb\x7f\xc2\x9b"
+                                  "c"),
+              "a\\x09b\\x7F\\u009Bc");
     EXPECT_EQ(cli::EscapeControls("中文"), "中文");
 }
 
@@ -404,9 +407,8 @@ TEST(HostileConcurrency, EraseDuringAPacedSendIsRefusedForTheWholeRun) {
             continue;
         }
         const fs::path log = dir / "erase.log";
-        const int erase =
-            ExitOf(StartCli({"--port", sim.path(), "--dir", dir.path().string(), "erase"},
-                            dir.path(), log));
+        const int erase = ExitOf(StartCli(
+            {"--port", sim.path(), "--dir", dir.path().string(), "erase"}, dir.path(), log));
         const std::string said = ReadText(log);
         if (erase == cli::kExitOk) {
             // Only possible when the send finished between the look and the open.
@@ -425,7 +427,8 @@ TEST(HostileConcurrency, EraseDuringAPacedSendIsRefusedForTheWholeRun) {
     const auto erased = std::find(got.begin(), got.end(), 0x20);
     EXPECT_EQ(std::count(got.begin(), erased, 0x70), 8) << "one device command per loop";
     EXPECT_EQ(std::count(got.begin(), erased, 0x99), 8 * 8) << "no erase before the last block";
-    EXPECT_FALSE(fs::exists(dir / burner::PortLockName(sim.path()))) << "the lock goes with the run";
+    EXPECT_FALSE(fs::exists(dir / burner::PortLockName(sim.path())))
+        << "the lock goes with the run";
 }
 
 TEST(HostileSignals, InterruptedBackupCleansUpAndTheNextRunOpensThePort) {

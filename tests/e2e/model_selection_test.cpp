@@ -31,7 +31,8 @@ TEST_F(ModelSelectionTest, EachModelSendsItsHandshakeCode) {
     const int codes[] = {1, 2, 3, 4, 3, 4};
     std::vector<int> expected;
     for (int model = 1; model <= 6; ++model) {
-        EXPECT_EQ(session::SelectRunModel(state, model, prompt), SelectionOutcome::Selected) << model;
+        EXPECT_EQ(session::SelectRunModel(state, model, prompt), SelectionOutcome::Selected)
+            << model;
         EXPECT_EQ(state.ControllerModel, model);
         EXPECT_FALSE(state.BurnerPort.IsOpen());
         expected.push_back(0x10);
@@ -53,7 +54,8 @@ TEST_F(ModelSelectionTest, TheHandshakeFollowsTheChosenAdapter) {
     const fs::path dev = dir / "dev";
     fs::create_directories(dev / "serial/by-id");
     const std::string ftdi = "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
-    const auto plug = [&](const std::string& first, const std::string& second, const char* chosenAt) {
+    const auto plug = [&](const std::string& first, const std::string& second,
+                          const char* chosenAt) {
         for (const char* name : {"ttyUSB0", "ttyUSB1"}) fs::remove(dev / name);
         fs::remove(dev / "serial/by-id" / ftdi);
         fs::create_symlink(first, dev / "ttyUSB0");

@@ -125,8 +125,8 @@ TEST(SerialTrace, RefusesWhatIsNoPlainFile) {
     const base::Result<> fifo = trace.Start(dir / "fifo");
     EXPECT_FALSE(fifo.ok());
     EXPECT_FALSE(trace.Enabled());
-    const CliRun r = Cli({"--dir", dir.path().string(), "--trace", (dir / "no" / "such").string(),
-                          "select-model"});
+    const CliRun r = Cli(
+        {"--dir", dir.path().string(), "--trace", (dir / "no" / "such").string(), "select-model"});
     EXPECT_EQ(r.status, cli::kExitFailed);
     EXPECT_NE(r.err.find("--trace"), std::string::npos);
 }

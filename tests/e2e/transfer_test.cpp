@@ -209,18 +209,13 @@ TEST_F(TransferTest, LogicBlocksPerModel) {
         // Each rule as its slot goes out, with the rules its block carries.
         using Unit = TransferStage::Unit;
         const std::vector<TransferStage> stages =
-            perBlock == 2 ? std::vector<TransferStage>{{Unit::Rules, 0, 6, 0, 1},
-                                                       {Unit::Rules, 1, 6, 0, 1},
-                                                       {Unit::Rules, 2, 6, 2, 3},
-                                                       {Unit::Rules, 3, 6, 2, 3},
-                                                       {Unit::Rules, 4, 6, 4, 5},
-                                                       {Unit::Rules, 5, 6, 4, 5}}
-                          : std::vector<TransferStage>{{Unit::Rules, 0, 6, 0, 3},
-                                                       {Unit::Rules, 1, 6, 0, 3},
-                                                       {Unit::Rules, 2, 6, 0, 3},
-                                                       {Unit::Rules, 3, 6, 0, 3},
-                                                       {Unit::Rules, 4, 6, 4, 5},
-                                                       {Unit::Rules, 5, 6, 4, 5}};
+            perBlock == 2
+                ? std::vector<TransferStage>{{Unit::Rules, 0, 6, 0, 1}, {Unit::Rules, 1, 6, 0, 1},
+                                             {Unit::Rules, 2, 6, 2, 3}, {Unit::Rules, 3, 6, 2, 3},
+                                             {Unit::Rules, 4, 6, 4, 5}, {Unit::Rules, 5, 6, 4, 5}}
+                : std::vector<TransferStage>{{Unit::Rules, 0, 6, 0, 3}, {Unit::Rules, 1, 6, 0, 3},
+                                             {Unit::Rules, 2, 6, 0, 3}, {Unit::Rules, 3, 6, 0, 3},
+                                             {Unit::Rules, 4, 6, 4, 5}, {Unit::Rules, 5, 6, 4, 5}};
         EXPECT_EQ(recorder.stages, stages) << model;
     }
 }
@@ -354,7 +349,9 @@ TEST_F(TransferTest, PacingIsWhatTheRulesAsk) {
 
 TEST_F(TransferTest, NoChipEndsAtTheCommand) {
     auto sim = Sim({"--no-chip"});
-    for (TransferKind kind : {TransferKind::SendNodes, TransferKind::SendDevices, TransferKind::SendLogic, TransferKind::SendPhrases, TransferKind::EraseChip, TransferKind::SendNames}) {
+    for (TransferKind kind :
+         {TransferKind::SendNodes, TransferKind::SendDevices, TransferKind::SendLogic,
+          TransferKind::SendPhrases, TransferKind::EraseChip, TransferKind::SendNames}) {
         const TransferResult result = Run(sim, kind, 2);
         EXPECT_EQ(result.outcome, TransferOutcome::NoChip) << static_cast<int>(kind);
         EXPECT_EQ(result.status, "数据芯片没有插好！") << static_cast<int>(kind);
@@ -385,7 +382,9 @@ TEST_F(TransferTest, RefusedBlockIsSkippedAndTheTransferFails) {
     auto sim = Sim({"--refuse-block", "2"});
     job.rules.LastLoop = 0;
     const TransferResult result = Run(sim, TransferKind::SendDevices, 2);
-    EXPECT_EQ(result.status, "传送设备信息失败！\n回路 0 第 2 块：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x88");
+    EXPECT_EQ(
+        result.status,
+        "传送设备信息失败！\n回路 0 第 2 块：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x88");
     EXPECT_EQ(result.blocksStored, 7);
     // Block 1 went out as a lone 0x88; the others whole.
     EXPECT_EQ(sim.WaitReceived(4 + 7 * 226 + 1).size(), 4u + 7 * 226 + 1);
@@ -394,13 +393,17 @@ TEST_F(TransferTest, RefusedBlockIsSkippedAndTheTransferFails) {
 TEST_F(TransferTest, MissingCommitOrBurnerStoppingMidwayFails) {
     auto sim = Sim({"--no-commit", "3"});
     TransferResult result = Run(sim, TransferKind::SendPhrases, 2);
-    EXPECT_EQ(result.status, "传送词库信息失败！\n词库第 3 组：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x99");
+    EXPECT_EQ(
+        result.status,
+        "传送词库信息失败！\n词库第 3 组：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x99");
     EXPECT_EQ(result.blocksStored, 15);
 
     // Stops answering inside the last group.
     auto dropping = Sim({"--drop-after", std::to_string(3 + 15 * 258 + 100)});
     result = Run(dropping, TransferKind::SendPhrases, 2);
-    EXPECT_EQ(result.status, "传送词库信息失败！\n词库第 16 组：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x99");
+    EXPECT_EQ(
+        result.status,
+        "传送词库信息失败！\n词库第 16 组：烧写器在 1 秒内没有回答（或只回答 0xFF），应为 0x99");
     EXPECT_EQ(result.blocksStored, 15);
 }
 
@@ -416,15 +419,17 @@ TEST_F(TransferTest, EveryBlockKindCountsOnlyConfirmedBlocks) {
         int stored, expected;
         std::string where;
     };
-    for (const Case& c : {Case{TransferKind::SendNodes, 2, 0, 1, "传送节点信息失败！\n节点信息"},
-                          Case{TransferKind::SendDevices, 2, 0, 1, "传送设备信息失败！\n回路 0 第 1 块"},
-                          Case{TransferKind::SendNames, 2, 0, 1, "传送中文名称信息失败！\n回路 0 第 1 块"},
-                          Case{TransferKind::SendLogic, 2, 1, 2, "传送逻辑信息失败！\n逻辑块 1"},
-                          Case{TransferKind::SendLogic, 1, 1, 2, "传送逻辑信息失败！\n回路 0 地址 1"},
-                          Case{TransferKind::SendPhrases, 2, 15, 16, "传送词库信息失败！\n词库第 2 组"}}) {
+    for (const Case& c :
+         {Case{TransferKind::SendNodes, 2, 0, 1, "传送节点信息失败！\n节点信息"},
+          Case{TransferKind::SendDevices, 2, 0, 1, "传送设备信息失败！\n回路 0 第 1 块"},
+          Case{TransferKind::SendNames, 2, 0, 1, "传送中文名称信息失败！\n回路 0 第 1 块"},
+          Case{TransferKind::SendLogic, 2, 1, 2, "传送逻辑信息失败！\n逻辑块 1"},
+          Case{TransferKind::SendLogic, 1, 1, 2, "传送逻辑信息失败！\n回路 0 地址 1"},
+          Case{TransferKind::SendPhrases, 2, 15, 16, "传送词库信息失败！\n词库第 2 组"}}) {
         // The last block of the run goes unconfirmed (phrases: the second).
         const int unconfirmed = c.kind == TransferKind::SendPhrases ? 2 : c.expected;
-        auto sim = Sim({"--model", std::to_string(c.model), "--no-commit", std::to_string(unconfirmed)});
+        auto sim =
+            Sim({"--model", std::to_string(c.model), "--no-commit", std::to_string(unconfirmed)});
         const TransferResult result = Run(sim, c.kind, c.model);
         EXPECT_EQ(result.outcome, TransferOutcome::Failure) << c.where;
         EXPECT_EQ(result.status, c.where + noAnswer);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "base/gbk.h"
 #include "cli_run.h"
 #include "core/exchange/excel_exchange.h"
 #include "core/exchange/templates.h"
@@ -13,7 +14,6 @@
 #include "core/logic/logic_files.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
-#include "base/gbk.h"
 #include "file_size_limit.h"
 #include "temp_dir.h"
 
@@ -129,15 +129,22 @@ TEST(ExcelRoundTrip, ExportThenImportKeepsTheProject) {
             const int kind = (a / 3) % 4;
             const int type = a % 21;
             store::DeviceRecord& r = d[static_cast<std::size_t>(a)];
-            if (kind == 0) r = {static_cast<std::uint8_t>(0x80 | (type & 0x0F)), 0, static_cast<std::uint8_t>(type >> 4)};
-            if (kind == 1) r = {static_cast<std::uint8_t>(0xC0 | (a & 0x0F)), static_cast<std::uint8_t>(a & 0xFF), static_cast<std::uint8_t>((a >> 4) & 1)};
-            if (kind == 2) r = {static_cast<std::uint8_t>(0xE0 | (a & 0x0F)), static_cast<std::uint8_t>(a & 0x7F), 0};
+            if (kind == 0)
+                r = {static_cast<std::uint8_t>(0x80 | (type & 0x0F)), 0,
+                     static_cast<std::uint8_t>(type >> 4)};
+            if (kind == 1)
+                r = {static_cast<std::uint8_t>(0xC0 | (a & 0x0F)),
+                     static_cast<std::uint8_t>(a & 0xFF), static_cast<std::uint8_t>((a >> 4) & 1)};
+            if (kind == 2)
+                r = {static_cast<std::uint8_t>(0xE0 | (a & 0x0F)),
+                     static_cast<std::uint8_t>(a & 0x7F), 0};
             if (kind == 3) r = {0xA0, 0, 0};
             r.Zone = static_cast<std::uint8_t>(a);
             r.Floor = static_cast<std::uint8_t>(loop);
             r.Room = static_cast<std::uint8_t>(255 - a);
             r.NamePhrase = static_cast<std::uint8_t>(a / 2);
-            n[static_cast<std::size_t>(a)] = store::MakeName(Gbk(a % 2 ? "Ａ座１层门厅" : "配电室"));
+            n[static_cast<std::size_t>(a)] =
+                store::MakeName(Gbk(a % 2 ? "Ａ座１层门厅" : "配电室"));
         }
         ASSERT_TRUE(store::WriteDeviceFile(source, loop, d));
         ASSERT_TRUE(store::WriteChineseNameFile(source, loop, n));
@@ -145,7 +152,8 @@ TEST(ExcelRoundTrip, ExportThenImportKeepsTheProject) {
     phrases::PhraseImage image{};
     for (int i = 0; i < 256; i += 5) phrases::SetPhrase(image, i, Gbk(i % 2 ? "大厅" : "Ａ座"));
     ASSERT_TRUE(phrases::WritePhraseLibrary(source, image));
-    for (int i : {0, 17, 255}) ASSERT_TRUE(logic::WriteLogicRule(source, i, "T" + std::to_string(i) + "=M2").ok());
+    for (int i : {0, 17, 255})
+        ASSERT_TRUE(logic::WriteLogicRule(source, i, "T" + std::to_string(i) + "=M2").ok());
 
     const fs::path out = tmp / "all.xlsx";
     ASSERT_TRUE(exchange::ExportExcel(source, out).ok());
@@ -157,10 +165,12 @@ TEST(ExcelRoundTrip, ExportThenImportKeepsTheProject) {
     EXPECT_TRUE(imported->skipped.empty()) << imported->Text();
     for (int loop : {0, 7, 255}) {
         EXPECT_EQ(store::ReadDeviceFile(kbx, loop), store::ReadDeviceFile(source, loop)) << loop;
-        EXPECT_EQ(store::ReadChineseNameFile(kbx, loop), store::ReadChineseNameFile(source, loop)) << loop;
+        EXPECT_EQ(store::ReadChineseNameFile(kbx, loop), store::ReadChineseNameFile(source, loop))
+            << loop;
     }
     EXPECT_EQ(phrases::ReadPhraseLibrary(kbx), image);
-    for (int i : {0, 17, 255}) EXPECT_EQ(logic::ReadLogicRule(kbx, i), logic::ReadLogicRule(source, i));
+    for (int i : {0, 17, 255})
+        EXPECT_EQ(logic::ReadLogicRule(kbx, i), logic::ReadLogicRule(source, i));
 
     const store::ProjectDir ka(tmp.path() / "ka");
     fs::create_directory(ka.Root());
@@ -177,7 +187,8 @@ TEST(ExcelRoundTrip, ExportThenImportKeepsTheProject) {
 
 TEST(ExcelTemplates, CarryTheLayoutNotesAndNameLists) {
     test::TempDir tmp;
-    const fs::path file = tmp / std::string(exchange::TemplateFileName(exchange::TemplateKind::Standard));
+    const fs::path file =
+        tmp / std::string(exchange::TemplateFileName(exchange::TemplateKind::Standard));
     EXPECT_EQ(file.filename().string(), "VelSend标准模板.xlsx");
     ASSERT_TRUE(exchange::WriteTemplate(exchange::TemplateKind::Standard, file).ok());
     ASSERT_TRUE(exchange::WriteTemplate(exchange::TemplateKind::Standard, file).ok());  // replaces
@@ -192,13 +203,14 @@ TEST(ExcelTemplates, CarryTheLayoutNotesAndNameLists) {
     EXPECT_TRUE(d.Get(4, 12).IsText(Gbk("说明")));
     EXPECT_TRUE(d.Get(10, 13).IsText(Gbk("可识别的报警类型")));
     EXPECT_TRUE(d.Get(11, 16).IsText(Gbk("可燃气探测器")));  // alarm 3, the KA name
-    EXPECT_TRUE(d.Get(13, 13).IsText(Gbk("C相电流")));     // alarm 20 alone on the third row
-    EXPECT_TRUE(d.Get(16, 18).IsText(Gbk("漏电模块")));     // module 15
-    EXPECT_TRUE(d.Get(17, 19).IsText(Gbk("防火阀M")));      // module 26
+    EXPECT_TRUE(d.Get(13, 13).IsText(Gbk("C相电流")));       // alarm 20 alone on the third row
+    EXPECT_TRUE(d.Get(16, 18).IsText(Gbk("漏电模块")));      // module 15
+    EXPECT_TRUE(d.Get(17, 19).IsText(Gbk("防火阀M")));       // module 26
     EXPECT_TRUE(d.Get(18, 14).IsText(Gbk("备用31")));
     EXPECT_TRUE(d.Get(20, 13).IsText(Gbk("楼层显示器")));
     EXPECT_NE(d.Get(27, 12).text.find('\n'), std::string::npos);  // two lines in one cell
-    EXPECT_TRUE(wb->sheets[1].Get(8, 5).IsText(Gbk("KA，KAII支持字符数120，KBX支持字符数80。长度大于支持字符数时，自动截断。")));
+    EXPECT_TRUE(wb->sheets[1].Get(8, 5).IsText(
+        Gbk("KA，KAII支持字符数120，KBX支持字符数80。长度大于支持字符数时，自动截断。")));
 
     // The example imports: its sample rows are the layout's own cases.
     const fs::path example = tmp / "ex.xlsx";
@@ -209,9 +221,11 @@ TEST(ExcelTemplates, CarryTheLayoutNotesAndNameLists) {
     auto imported = exchange::ImportExcel(dir, example, exchange::ExcelFamily::KA);
     ASSERT_TRUE(imported.ok());
     EXPECT_EQ(imported->skipped.size(), 3u);  // the three rows left without a type
-    EXPECT_EQ(store::NameText(store::ReadChineseNameFile(dir, 0)[1]), Gbk("Ａ座负一层变配电室").substr(0, 16));
+    EXPECT_EQ(store::NameText(store::ReadChineseNameFile(dir, 0)[1]),
+              Gbk("Ａ座负一层变配电室").substr(0, 16));
     EXPECT_EQ(logic::ReadLogicRule(dir, 1).substr(0, 14), "T14001=M13002=");
-    EXPECT_EQ(fs::file_size(dir.PathOf(store::ProjectFile::Logic, 3)), 0u);  // a number without text
+    EXPECT_EQ(fs::file_size(dir.PathOf(store::ProjectFile::Logic, 3)),
+              0u);  // a number without text
 }
 
 // A workbook cut short by a file-size limit (the library's temporary sheet
@@ -234,7 +248,8 @@ TEST(ExcelExport, AFileSizeLimitKeepsThePreviousWorkbook) {
     }
     EXPECT_EQ(cli.status, 1) << cli.out;
     EXPECT_EQ(cli.out.find("导出完毕"), std::string::npos) << cli.out;
-    EXPECT_EQ(test::ReadBytes(file), (std::vector<std::uint8_t>{'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'}));
+    EXPECT_EQ(test::ReadBytes(file),
+              (std::vector<std::uint8_t>{'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'}));
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "out"), fs::directory_iterator()), 1);
 }
 

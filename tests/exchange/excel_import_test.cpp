@@ -10,13 +10,13 @@
 #include <map>
 #include <string>
 
+#include "base/gbk.h"
 #include "cli_run.h"
 #include "core/exchange/excel_exchange.h"
 #include "core/exchange/workbook.h"
 #include "core/logic/logic_files.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
-#include "base/gbk.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -32,7 +32,8 @@ std::string Gbk(std::string_view utf8) {
 }
 
 std::string NameAt(const store::ProjectDir& dir, int loop, int address) {
-    return store::NameText(store::ReadChineseNameFile(dir, loop)[static_cast<std::size_t>(address)]);
+    return store::NameText(
+        store::ReadChineseNameFile(dir, loop)[static_cast<std::size_t>(address)]);
 }
 
 store::DeviceRecord RecordAt(const store::ProjectDir& dir, int loop, int address) {
@@ -92,7 +93,8 @@ TEST_P(FixtureImport, KaImportWritesTheRowsTheWorkbookLists) {
     EXPECT_EQ(m.StatusByte, 0xCA);
     EXPECT_EQ(m.TypeHighByte, 1);
     EXPECT_EQ(m.ParamByte, 0x80);  // empty H: manual
-    EXPECT_EQ((std::array{m.Zone, m.Floor, m.Room, m.NamePhrase}), (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
+    EXPECT_EQ((std::array{m.Zone, m.Floor, m.Room, m.NamePhrase}),
+              (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
     EXPECT_EQ(RecordAt(dir, 24, 10), (store::DeviceRecord{0x8A, 0, 0, 0, 0, 0, 0}));
     // "%a門廳1": the two-byte characters 門 (E9 54) and 廳 (8F 64) stay whole.
     EXPECT_EQ(NameAt(dir, 24, 9), Gbk("Ａ門廳１"));
@@ -164,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, FixtureImport, ::testing::Values("xls", "xlsx"
 // Every file of a project folder, by name.
 std::map<std::string, std::vector<std::uint8_t>> ProjectFiles(const fs::path& dir) {
     std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const auto& entry : fs::directory_iterator(dir)) files[entry.path().filename().string()] = test::ReadBytes(entry);
+    for (const auto& entry : fs::directory_iterator(dir))
+        files[entry.path().filename().string()] = test::ReadBytes(entry);
     return files;
 }
 
@@ -181,8 +184,10 @@ TEST_P(WriterImport, GivesTheProjectOfTheOfficeSuitesFile) {
         fs::remove_all(other);
         fs::create_directory(office);
         fs::create_directory(other);
-        auto expected = exchange::ImportExcel(store::ProjectDir(office), kFixtures / "cases.xls", family);
-        auto got = exchange::ImportExcel(store::ProjectDir(other), kFixtures / "writers" / GetParam(), family);
+        auto expected =
+            exchange::ImportExcel(store::ProjectDir(office), kFixtures / "cases.xls", family);
+        auto got = exchange::ImportExcel(store::ProjectDir(other),
+                                         kFixtures / "writers" / GetParam(), family);
         ASSERT_TRUE(expected.ok() && got.ok()) << (got ? "" : got.error().Full());
         EXPECT_EQ(got->Text(), expected->Text());
         EXPECT_EQ(ProjectFiles(other), ProjectFiles(office));
@@ -191,12 +196,15 @@ TEST_P(WriterImport, GivesTheProjectOfTheOfficeSuitesFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, WriterImport,
-                         ::testing::Values("cases.openpyxl.xlsx", "cases.xlsxwriter.xlsx", "cases.xlwt.xls",
-                                           "cases.odfpy.ods", "cases.libxlsxwriter.xlsx"));
+                         ::testing::Values("cases.openpyxl.xlsx", "cases.xlsxwriter.xlsx",
+                                           "cases.xlwt.xls", "cases.odfpy.ods",
+                                           "cases.libxlsxwriter.xlsx"));
 
 bool Changed(const exchange::ImportSummary& s, int row, int column, std::string_view reasonPart) {
     for (const auto& note : s.changed)
-        if (note.row == row && note.column == column && note.reason.find(reasonPart) != std::string::npos) return true;
+        if (note.row == row && note.column == column &&
+            note.reason.find(reasonPart) != std::string::npos)
+            return true;
     return false;
 }
 
@@ -224,9 +232,11 @@ TEST(WorkbookReader, ReadsWhatWritersWriteAsValue2HandsItOver) {
 
     test::TempDir tmp;
     const store::ProjectDir dir(tmp.path());
-    auto result = exchange::ImportExcel(dir, kFixtures / "writers" / "features.xlsx", ExcelFamily::KA);
+    auto result =
+        exchange::ImportExcel(dir, kFixtures / "writers" / "features.xlsx", ExcelFamily::KA);
     ASSERT_TRUE(result.ok()) << result.error().Full();
-    EXPECT_EQ(result->devices, 8);  // rows 2-8 and 10: the uncalculated row 9 is skipped, not the end
+    EXPECT_EQ(result->devices,
+              8);  // rows 2-8 and 10: the uncalculated row 9 is skipped, not the end
     EXPECT_TRUE(Skipped(*result, 9, "A列不是数字"));
     // Row r is address r - 1 of loop 1.
     EXPECT_EQ(NameAt(dir, 1, 1), Gbk("手动按钮"));
@@ -246,10 +256,14 @@ TEST(WorkbookReader, ReadsWhatWritersWriteAsValue2HandsItOver) {
     // result, and a date-formatted number as its number.
     const store::ProjectDir xls(tmp.path() / "xls");
     fs::create_directory(xls.Root());
-    auto fromXls = exchange::ImportExcel(xls, kFixtures / "writers" / "features.xls", ExcelFamily::KA);
+    auto fromXls =
+        exchange::ImportExcel(xls, kFixtures / "writers" / "features.xls", ExcelFamily::KA);
     ASSERT_TRUE(fromXls.ok()) << fromXls.error().Full();
     EXPECT_EQ(fromXls->devices, 4);
-    for (int a = 1; a <= 4; ++a) EXPECT_EQ(RecordAt(xls, 1, a), (store::DeviceRecord{0x80, 0, 0, static_cast<std::uint8_t>(a + 1), 0, 0, 0})) << a;
+    for (int a = 1; a <= 4; ++a)
+        EXPECT_EQ(RecordAt(xls, 1, a),
+                  (store::DeviceRecord{0x80, 0, 0, static_cast<std::uint8_t>(a + 1), 0, 0, 0}))
+            << a;
     EXPECT_EQ(NameAt(xls, 1, 2), "");
     EXPECT_EQ(NameAt(xls, 1, 3), Gbk("门厅?"));
     EXPECT_TRUE(Changed(*fromXls, 4, 3, "?"));
@@ -288,7 +302,8 @@ TEST(WorkbookImport, OwnExportOfUndecodableBytesErasesNothing) {
     EXPECT_EQ(logic::ReadLogicRule(copy, 3), "T1=?M2");
     // The two "?" and the "A" the name's folding made full-width.
     EXPECT_EQ(result->changed.size(), 3u) << result->Text();
-    EXPECT_NE(result->Text().find("第2行C列：半角字母和数字已改为全角"), std::string::npos) << result->Text();
+    EXPECT_NE(result->Text().find("第2行C列：半角字母和数字已改为全角"), std::string::npos)
+        << result->Text();
 }
 
 TEST(ExcelTextFold, WalksByCharacterAndNeverStoresHalfACharacter) {
@@ -301,7 +316,8 @@ TEST(ExcelTextFold, WalksByCharacterAndNeverStoresHalfACharacter) {
     EXPECT_EQ(base::FieldText(cut), "abcdefghijklmno");
     EXPECT_EQ(cut[15], 0);
     // Seven full-width digits fill 14 bytes; the eighth fits, the ninth not.
-    EXPECT_EQ(base::FieldText(exchange::ExcelTextFold("123456789", false)), Gbk("１２３４５６７８"));
+    EXPECT_EQ(base::FieldText(exchange::ExcelTextFold("123456789", false)),
+              Gbk("１２３４５６７８"));
 }
 
 TEST(WorkbookCells, NumbersTruncateTowardZeroAndNonFiniteIsNoNumber) {
@@ -329,7 +345,8 @@ TEST(WorkbookImport, RowsAfterTheSheetsLastRowAreNotRead) {
     EXPECT_EQ(result->phrases, 65535);
     EXPECT_TRUE(Skipped(*result, 65537, "最后一行")) << result->Text();
     EXPECT_FALSE(Skipped(*result, 0, "没有导入任何行")) << result->Text();
-    EXPECT_NE(result->Text().find("\n空的工作表（没有数据行）：[逻辑规则]"), std::string::npos) << result->Text();
+    EXPECT_NE(result->Text().find("\n空的工作表（没有数据行）：[逻辑规则]"), std::string::npos)
+        << result->Text();
     EXPECT_EQ(phrases::PhraseText(phrases::ReadPhraseLibrary(dir), 65537 % 256), "");
 }
 
@@ -382,7 +399,8 @@ TEST(WorkbookImport, BadWorkbooksAreRefusedAndLeaveTheProjectAlone) {
     empty.sheets.emplace_back("词库");
     ASSERT_TRUE(exchange::WriteXlsx(empty, tmp / "empty.xlsx").ok());
     for (const fs::path& file : {kFixtures / "writers" / "garbage.xlsx", tmp / "empty.xlsx"}) {
-        auto cli = test::Cli({"--dir", dir.Root().string(), "excel-import", file.string(), "--family", "ka"});
+        auto cli = test::Cli(
+            {"--dir", dir.Root().string(), "excel-import", file.string(), "--family", "ka"});
         EXPECT_EQ(cli.status, 1) << file << cli.out;
         EXPECT_NE(cli.err.find("Excel表格文件"), std::string::npos) << cli.err;
         EXPECT_EQ(test::ReadBytes(dir.PathOf(store::ProjectFile::Phrases)), before);
@@ -394,7 +412,8 @@ TEST(WorkbookImport, BadWorkbooksAreRefusedAndLeaveTheProjectAlone) {
     EXPECT_EQ(encryptedResult.error().userText, exchange::kPasswordProtectedText);
     exchange::ReadLimits small;
     small.maxFileBytes = 1000;
-    EXPECT_EQ(exchange::ReadWorkbook(kFixtures / "cases.ods", small).error().userText, exchange::kTooBigText);
+    EXPECT_EQ(exchange::ReadWorkbook(kFixtures / "cases.ods", small).error().userText,
+              exchange::kTooBigText);
 }
 
 TEST(ExcelCli, ImportPrintsWhatItSkippedAndChecksTheFamily) {
@@ -405,9 +424,11 @@ TEST(ExcelCli, ImportPrintsWhatItSkippedAndChecksTheFamily) {
     EXPECT_NE(run.out.find("[设备A] 第10行：地址码 256001"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("导入完毕！"), std::string::npos);
     EXPECT_EQ(test::Cli({"--dir", tmp.path().string(), "excel-import", file}).status, 2);
-    EXPECT_EQ(test::Cli({"--dir", tmp.path().string(), "excel-import", file, "--family", "kc"}).status, 2);
-    auto missing = test::Cli({"--dir", tmp.path().string(), "excel-import", (tmp / "none.xlsx").string(),
-                              "--family", "ka"});
+    EXPECT_EQ(
+        test::Cli({"--dir", tmp.path().string(), "excel-import", file, "--family", "kc"}).status,
+        2);
+    auto missing = test::Cli({"--dir", tmp.path().string(), "excel-import",
+                              (tmp / "none.xlsx").string(), "--family", "ka"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("无法读取Excel表格文件！"), std::string::npos);
 }

@@ -9,9 +9,9 @@
 
 #include "app/main_frame.h"
 #include "base/command_ids.h"
+#include "exchange_test_util.h"
 #include "gui/exchange/sd_dlg.h"
 #include "gui/exchange/velnet_dlg.h"
-#include "exchange_test_util.h"
 #include "modal.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
@@ -154,8 +154,9 @@ TEST_F(ExchangeDlgTest, VelnetRangeIsKeptAndTheConversionReportsTheFolderUsed) {
         VelnetImportDlg dialog(state, messages);
         dialog.show();
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("导入VELNET数据"));
-        EXPECT_NE(Child<QLabel>(&dialog, "question")->text().indexOf(
-                      QString::fromStdString(source.path().string())),
+        EXPECT_NE(Child<QLabel>(&dialog, "question")
+                      ->text()
+                      .indexOf(QString::fromStdString(source.path().string())),
                   -1);
         auto* first = Child<QLineEdit>(&dialog, "firstLoop");
         first->selectAll();

@@ -81,8 +81,9 @@ TEST_F(SdCardTest, LogicRecordsUseEachFamilysEncoding) {
     std::vector<std::uint8_t> want(128, 0xFF);
     want[0] = 0x0A, want[1] = 0x01, want[2] = 0x4D, want[3] = 0x15;
     EXPECT_EQ(std::vector<std::uint8_t>(ka.begin() + 0x20000, ka.begin() + 0x20080), want);
-    EXPECT_EQ(std::vector<std::uint8_t>(ka.begin() + 0x20000 + 9 * 128, ka.begin() + 0x20000 + 10 * 128),
-              std::vector<std::uint8_t>(128, 0xFF));
+    EXPECT_EQ(
+        std::vector<std::uint8_t>(ka.begin() + 0x20000 + 9 * 128, ka.begin() + 0x20000 + 10 * 128),
+        std::vector<std::uint8_t>(128, 0xFF));
     const std::size_t last = 0x20000 + 1023 * 128;
     EXPECT_EQ(std::count(ka.begin() + last, ka.begin() + last + 120, 'Z'), 120);
     EXPECT_EQ(ka[last + 120], 0xFF);  // at most 120 bytes are taken
@@ -147,7 +148,8 @@ class SdImportTest : public SdCardTest {
 TEST_F(SdImportTest, OnlyDevicesRewritesExactlyTheSixteenDeviceFiles) {
     const auto card = MakeKaCard("MXKA007.DAT");
     WriteBytes(dir / "logic0.dat", Bytes("keep"));
-    WriteBytes(dir / "devc10.dat", std::vector<std::uint8_t>(3000, 0x55));  // longer: replaced whole
+    WriteBytes(dir / "devc10.dat",
+               std::vector<std::uint8_t>(3000, 0x55));  // longer: replaced whole
     const auto before = test::FileNames(dir.path());
     SdSections only{true, false, false, false};
     const auto result = ImportSdCard(Project(), SdFamily::KA, card, 10, only);
@@ -163,7 +165,11 @@ TEST_F(SdImportTest, OnlyDevicesRewritesExactlyTheSixteenDeviceFiles) {
                   (std::vector<std::uint8_t>{0xC2, 0x81, 1, 1, 2, 3, 4}));
         after.erase(name);
     }
-    EXPECT_EQ(after, [&] { auto b = before; b.erase("devc10.dat"); return b; }());
+    EXPECT_EQ(after, [&] {
+        auto b = before;
+        b.erase("devc10.dat");
+        return b;
+    }());
     EXPECT_EQ(ReadBytes(dir / "logic0.dat"), Bytes("keep"));
 }
 
@@ -208,13 +214,15 @@ TEST_F(SdImportTest, ForeignNamesAreRefusedAndShortFilesReported) {
     EXPECT_NE(cut.error().userText.find("327680"), std::string::npos);
     EXPECT_EQ(test::FileNames(dir.path()), withCard);
     SdSections devicesOnly{true, false, false, false};
-    const auto shortCard = ImportSdCard(Project(), SdFamily::KA, dir / "MXKA002.dat", 0, devicesOnly);
+    const auto shortCard =
+        ImportSdCard(Project(), SdFamily::KA, dir / "MXKA002.dat", 0, devicesOnly);
     ASSERT_TRUE(shortCard.ok()) << shortCard.error().Full();
     EXPECT_EQ(shortCard->missingBytes, 327680u - 0x8010u);
     EXPECT_NE(shortCard->message.find("294896"), std::string::npos) << shortCard->message;
     EXPECT_FALSE(std::filesystem::exists(dir / "word.dat"));
     // Nothing ticked is said as such, not blamed on the card.
-    const auto none = ImportSdCard(Project(), SdFamily::KA, dir / "MXKA002.dat", 0, {false, false, false, false});
+    const auto none =
+        ImportSdCard(Project(), SdFamily::KA, dir / "MXKA002.dat", 0, {false, false, false, false});
     ASSERT_FALSE(none.ok());
     EXPECT_EQ(none.error().userText, "没有选择要导入的部分，没有导入。");
 }

@@ -42,10 +42,10 @@ TEST_F(TextPrintTest, SmokeDetectorBlockOfTheSecondModel) {
     WriteBytes(dir / "ch17.dat", ch);
 
     EXPECT_EQ(Print(2), "设备信息文本文件生成完毕！");
-    const std::string want =
-        Gbk("17-005:\t安装信息:安装\t产品类型:报警类\t设备类型:感烟\t\r\n") +
-        Gbk("\t安装部位:区域:01\t楼层:02\t\t房间:03\t\r\n") + Gbk("\t\t 名称:会议室") +
-        std::string(10, '\0') + Gbk("\t名称二:一楼东") + std::string(10, '\0') + "\r\n\r\n";
+    const std::string want = Gbk("17-005:\t安装信息:安装\t产品类型:报警类\t设备类型:感烟\t\r\n") +
+                             Gbk("\t安装部位:区域:01\t楼层:02\t\t房间:03\t\r\n") +
+                             Gbk("\t\t 名称:会议室") + std::string(10, '\0') +
+                             Gbk("\t名称二:一楼东") + std::string(10, '\0') + "\r\n\r\n";
     EXPECT_EQ(Text("devctext17.txt"), want);
 }
 
@@ -67,9 +67,11 @@ TEST_F(TextPrintTest, LabelsClassesAndTheFirstFamilysLogicLine) {
     EXPECT_EQ(text100.find(Gbk("a0-000:\t安装信息:安装\t产品类型:楼层显示器\t\r\n") +
                            Gbk("\t安装部位:区域:03\t楼层:12\t\t房间:100\t\r\n")),
               0u);
-    EXPECT_NE(text100.find(Gbk("a0-010:\t安装信息:安装\t产品类型:多线盘借用地址\t设备类型:漏电\t\r\n")),
-              std::string::npos);
-    EXPECT_NE(text100.find(Gbk("a0-011:\t安装信息:安装\t产品类型:联动控制模块\t设备类型:末端放气 \t\r\n")),
+    EXPECT_NE(
+        text100.find(Gbk("a0-010:\t安装信息:安装\t产品类型:多线盘借用地址\t设备类型:漏电\t\r\n")),
+        std::string::npos);
+    EXPECT_NE(text100.find(
+                  Gbk("a0-011:\t安装信息:安装\t产品类型:联动控制模块\t设备类型:末端放气 \t\r\n")),
               std::string::npos);
     EXPECT_EQ(text100.find("a0-012"), std::string::npos);
     EXPECT_EQ(text100.find(Gbk("名称二")), std::string::npos);  // model 1 has no second names

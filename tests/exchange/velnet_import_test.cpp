@@ -72,7 +72,8 @@ TEST_F(VelnetTest, AShortSourceReadsAsZerosAndIsNamed) {
     WriteBytes(source / "plac04.dat", std::vector<std::uint8_t>(100, 1));
     const auto result = Import(4, 4);
     ASSERT_TRUE(result.ok()) << result.error().Full();
-    EXPECT_EQ(result->message, "数据文件转换成功！ \nplac04.dat 只有 100 字节（应为 2048 字节），其余按 0 读入");
+    EXPECT_EQ(result->message,
+              "数据文件转换成功！ \nplac04.dat 只有 100 字节（应为 2048 字节），其余按 0 读入");
     const auto devc = ReadBytes(dir / "devc4.dat");
     ASSERT_EQ(devc.size(), 1792u);
     EXPECT_EQ(std::vector<std::uint8_t>(devc.begin() + 7 * 200, devc.begin() + 7 * 201),
@@ -92,8 +93,10 @@ TEST_F(VelnetTest, RangesDecideSuccess) {
 TEST_F(VelnetTest, LongerTargetsKeepTheirTailAndCapitalSourceNamesAreFound) {
     Sources("07");
     for (const char* stem : {"devc", "plac", "logc"})
-        std::filesystem::rename(source / (std::string(stem) + "07.dat"),
-                                source / test::Gbk(std::string(stem) == "devc" ? "DEVC07.DAT" : std::string(stem) + "07.DAT"));
+        std::filesystem::rename(
+            source / (std::string(stem) + "07.dat"),
+            source / test::Gbk(std::string(stem) == "devc" ? "DEVC07.DAT"
+                                                           : std::string(stem) + "07.DAT"));
     WriteBytes(dir / "devc7.dat", std::vector<std::uint8_t>(2000, 0x77));
     ASSERT_TRUE(Import(7, 7).ok());
     const auto devc = ReadBytes(dir / "devc7.dat");
@@ -104,8 +107,8 @@ TEST_F(VelnetTest, LongerTargetsKeepTheirTailAndCapitalSourceNamesAreFound) {
 
 TEST_F(VelnetTest, CliRunsTheSameConversion) {
     Sources("08");
-    auto run = test::Cli({"--dir", dir.path().string(), "velnet-import", "--from", "8", "--to",
-                          "8", "--source", source.path().string()});
+    auto run = test::Cli({"--dir", dir.path().string(), "velnet-import", "--from", "8", "--to", "8",
+                          "--source", source.path().string()});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "数据文件转换成功！ \n");
     run = test::Cli({"--dir", dir.path().string(), "velnet-import", "--from", "8", "--to", "9",

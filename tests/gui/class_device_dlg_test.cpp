@@ -12,16 +12,16 @@
 
 #include "app/main_frame.h"
 #include "base/command_ids.h"
+#include "core/logic/logic_files.h"
+#include "device_records.h"
 #include "gui/devices/class_device_dlg.h"
 #include "gui/devices/device_type_dlg.h"
-#include "core/logic/logic_files.h"
+#include "gui/kit/gbk_line_edit.h"
+#include "gui/kit/number_edit.h"
 #include "modal.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
 #include "typing.h"
-#include "gui/kit/gbk_line_edit.h"
-#include "gui/kit/number_edit.h"
-#include "device_records.h"
 #include "widgets.h"
 
 namespace velsend::devices {
@@ -136,7 +136,8 @@ TEST_F(ClassDialogTest, TheModuleDialogSavesTheDeviceEvenWhenItRefusesTheRule) {
     Retype(Child<QLineEdit>(&dialog, "logic"), QStringLiteral("M13002s"));
     Click(Child<QPushButton>(&dialog, "ok"));
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, QStringLiteral("输入有非法字符！\n第 7 个字符“s”不能用在逻辑中。"));
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("输入有非法字符！\n第 7 个字符“s”不能用在逻辑中。"));
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(Child<QLineEdit>(&dialog, "logic")->text(), QStringLiteral("M13002s"));
     EXPECT_EQ(RecordAt(dir / "devc6.dat", 3), (Bytes{0xCF, 0x80, 0, 0, 0, 0, 0}));

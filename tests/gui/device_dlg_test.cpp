@@ -19,23 +19,23 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include "base/gbk.h"
 #include "base/project_lock.h"
 #include "core/history/history.h"
-#include "gui/loops/loop_grid_view.h"
+#include "device_records.h"
 #include "gui/devices/device_detail_dlg.h"
+#include "gui/kit/gbk_line_edit.h"
+#include "gui/kit/number_edit.h"
 #include "gui/logic/logic_rules_dlg.h"
 #include "gui/loops/loop_copy_dlg.h"
 #include "gui/loops/loop_grid_dlg.h"
+#include "gui/loops/loop_grid_view.h"
 #include "gui/loops/loop_stats_dlg.h"
-#include "modal.h"
 #include "gui/phrases/phrase_editor_dlg.h"
+#include "modal.h"
 #include "scripted_messages.h"
-#include "base/gbk.h"
 #include "temp_dir.h"
 #include "typing.h"
-#include "gui/kit/gbk_line_edit.h"
-#include "gui/kit/number_edit.h"
-#include "device_records.h"
 #include "widgets.h"
 
 namespace velsend {
@@ -62,8 +62,8 @@ using test::Click;
 using test::Wheel;
 
 std::string Rect(const QRect& r) {
-    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
-           std::to_string(r.height());
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) +
+           "x" + std::to_string(r.height());
 }
 
 class DeviceDialogTest : public ::testing::Test {
@@ -144,7 +144,8 @@ TEST_F(DeviceDialogTest, ARunOfDevicesIsTypedOnceAndSavedWithEnter) {
     EXPECT_EQ(dialog.Session().Address(), 0);
     Click(Child<QRadioButton>(&dialog, "class", 2));
     Retype(Child<QLineEdit>(&dialog, "delay"), QStringLiteral("127"));
-    Wheel(Child<QGroupBox>(&dialog, "types"), -120);  // the focused edit steps, wherever the mouse is
+    Wheel(Child<QGroupBox>(&dialog, "types"),
+          -120);  // the focused edit steps, wherever the mouse is
     EXPECT_EQ(Child<QLineEdit>(&dialog, "delay")->text(), QStringLiteral("0"));
 
     // Out of range: the message, and the value is not taken over.
@@ -158,7 +159,8 @@ TEST_F(DeviceDialogTest, ARunOfDevicesIsTypedOnceAndSavedWithEnter) {
     EXPECT_EQ(messages.shown[1].text, QStringLiteral("请输入一个在 0 和 255 之间的整数。"));
     EXPECT_EQ(dialog.focusWidget(), Child<QLineEdit>(&dialog, "address"));
     const int address = dialog.Session().Address();
-    QTest::keyClick(Child<QLineEdit>(&dialog, "address"), Qt::Key_Return);  // Enter answers the same
+    QTest::keyClick(Child<QLineEdit>(&dialog, "address"),
+                    Qt::Key_Return);  // Enter answers the same
     ASSERT_EQ(messages.shown.size(), 3u);
     EXPECT_EQ(messages.shown[2].text, messages.shown[1].text);
     EXPECT_EQ(dialog.Session().Address(), address);
@@ -213,12 +215,14 @@ TEST_F(DeviceDialogTest, EnterKeepsHiddenNamesAndWarnsBeforeReplacing) {
         EXPECT_TRUE(text.startsWith(QStringLiteral("地址 1 已有设备："))) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("区域 1"))) << text.toStdString();
         EXPECT_TRUE(text.endsWith(QStringLiteral("，Enter 将覆盖"))) << text.toStdString();
-        for (int i = 0; i < 2; ++i) QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_Return);
+        for (int i = 0; i < 2; ++i)
+            QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_Return);
         EXPECT_TRUE(notice->text().isEmpty()) << model;
         const store::ChineseNameFile kept = store::ReadChineseNameFile(state.Project, 0);
         for (int a = 0; a < 4; ++a)
             EXPECT_EQ(store::NameText(kept[static_cast<std::size_t>(a)]).substr(0, 2),
-                      "N" + std::to_string(a)) << model << " " << a;
+                      "N" + std::to_string(a))
+                << model << " " << a;
         EXPECT_EQ(RecordAt(dir / "devc0.dat", 2)[3], 5) << model;
         EXPECT_TRUE(messages.shown.empty());
     }
@@ -291,9 +295,11 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
         const QRect form(formPanel->mapToGlobal(QPoint(0, 0)), formPanel->size());
         const QRect screen = dialog.screen()->availableGeometry();
         for (QDialog* window : {logic, phrases}) {
-            EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool)) << window->windowTitle().toStdString();
+            EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool))
+                << window->windowTitle().toStdString();
             EXPECT_TRUE(screen.contains(window->frameGeometry())) << Rect(window->frameGeometry());
-            EXPECT_FALSE(window->frameGeometry().intersects(form)) << window->windowTitle().toStdString();
+            EXPECT_FALSE(window->frameGeometry().intersects(form))
+                << window->windowTitle().toStdString();
         }
         // Side by side, not on top of each other.
         EXPECT_FALSE(logic->frameGeometry().intersects(phrases->frameGeometry()))
@@ -310,7 +316,8 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
             shownLoop = static_cast<gui::loops::LoopStatsDlg*>(stats)->Loop();
             // The dialog may have moved over to make room.
             const QRect formNow(formPanel->mapToGlobal(QPoint(0, 0)), formPanel->size());
-            EXPECT_FALSE(stats->frameGeometry().intersects(formNow)) << Rect(stats->frameGeometry());
+            EXPECT_FALSE(stats->frameGeometry().intersects(formNow))
+                << Rect(stats->frameGeometry());
             EXPECT_TRUE(screen.contains(stats->frameGeometry())) << Rect(stats->frameGeometry());
             EXPECT_TRUE(screen.contains(dialog.frameGeometry())) << Rect(dialog.frameGeometry());
             stats->reject();
@@ -394,7 +401,8 @@ TEST_F(DeviceDialogTest, ASaveWhileAnotherProgramHoldsTheProjectSaysWhoAndWaits)
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t holder = ::fork();
     if (holder == 0) {
-        const int fd = ::open((dir.path() / base::ProjectLock::kFileName).c_str(), O_RDWR | O_CREAT, 0644);
+        const int fd =
+            ::open((dir.path() / base::ProjectLock::kFileName).c_str(), O_RDWR | O_CREAT, 0644);
         ::flock(fd, LOCK_EX);
         const std::string text = std::to_string(::getpid()) + "\tvelsend-cli\n";
         (void)!::write(fd, text.data(), text.size());

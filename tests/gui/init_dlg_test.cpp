@@ -8,8 +8,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "base/command_ids.h"
 #include "app/main_frame.h"
+#include "base/command_ids.h"
 #include "modal.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"

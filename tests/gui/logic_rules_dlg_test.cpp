@@ -13,12 +13,12 @@
 #include <QWheelEvent>
 #include <memory>
 
-#include "base/command_ids.h"
 #include "app/main_frame.h"
-#include "scripted_messages.h"
-#include "temp_dir.h"
+#include "base/command_ids.h"
 #include "gui/kit/gbk_text_edit.h"
 #include "gui/kit/number_edit.h"
+#include "scripted_messages.h"
+#include "temp_dir.h"
 
 namespace velsend::logic {
 

@@ -8,29 +8,29 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileIconProvider>
-#include <QTextBrowser>
 #include <QLabel>
-#include <QPlainTextEdit>
-#include <QTableWidget>
-#include <QPushButton>
-#include <QTranslator>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QTranslator>
 #include <map>
 
+#include "app/velsend_app.h"
 #include "base/command_ids.h"
+#include "core/burner/transfer_engine.h"
 #include "core/demo/demo_project.h"
 #include "core/history/history.h"
 #include "core/loops/loop_copy.h"
-#include "core/burner/transfer_engine.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
-#include "app/velsend_app.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 #include "modal.h"
@@ -108,7 +108,8 @@ const std::map<int, QString> kExpectedBars{
 
 // The "文件" menu heads every bar; it lists no recent folder before one was opened.
 const QString kFileMenu = QStringLiteral(
-    "+文件|打开工程文件夹… #0|新建工程文件夹… #0|-|打印报告… #0|导出PDF… #0|-|-|记录串口通信… #0|芯片备份与还原… #0|-|退出 #0|");
+    "+文件|打开工程文件夹… #0|新建工程文件夹… #0|-|打印报告… #0|导出PDF… #0|-|-|记录串口通信… "
+    "#0|芯片备份与还原… #0|-|退出 #0|");
 
 // Second on every bar, over the open project's history (none yet).
 const QString kEditMenu = QStringLiteral("+编辑|撤销 #0|重做 #0|-|修改历史… #0|");
@@ -225,7 +226,8 @@ TEST_F(MainFrameTest, EachMenuBarListsItsItemsInOrder) {
     for (const auto& [id, bar] : selections) {
         Select(id, true);
         EXPECT_EQ(frame.ShownMenuBar(), bar);
-        EXPECT_EQ(ShownBar(frame), kFileMenu + kEditMenu + kExpectedBars.at(bar) + kHelpMenu) << bar;
+        EXPECT_EQ(ShownBar(frame), kFileMenu + kEditMenu + kExpectedBars.at(bar) + kHelpMenu)
+            << bar;
     }
 }
 
@@ -263,8 +265,9 @@ TEST_F(MainFrameTest, EditMenuUndoesRedoesAndRestoresFromTheHistory) {
             EXPECT_TRUE(dialog->findChild<QPlainTextEdit*>(QStringLiteral("historyDifference"))
                             ->toPlainText()
                             .startsWith(QStringLiteral("回路 5 地址 1：")));
-            EXPECT_TRUE(dialog->findChild<QLabel*>(QStringLiteral("historySize"))->text().startsWith(
-                QStringLiteral("共 2 步，占用 ")));
+            EXPECT_TRUE(dialog->findChild<QLabel*>(QStringLiteral("historySize"))
+                            ->text()
+                            .startsWith(QStringLiteral("共 2 步，占用 ")));
             list->selectRow(1);
             dialog->findChild<QPushButton*>(QStringLiteral("restoreBefore"))->click();
             EXPECT_EQ(list->item(1, 2)->text(), QStringLiteral("演示工程（已撤销）"));
@@ -359,10 +362,12 @@ TEST_F(MainFrameTest, EveryCommandHasOneHandlerAndSetsItsSharedValue) {
     });
     closer.start(10);
     frame.ExecuteCommand(base::ID_SEND_DEVICES);
-    EXPECT_TRUE(shown.contains(gui::kit::Q(burner::TextsOf(burner::TransferKind::SendDevices).initial)));
+    EXPECT_TRUE(
+        shown.contains(gui::kit::Q(burner::TextsOf(burner::TransferKind::SendDevices).initial)));
     shown.clear();
     frame.ExecuteCommand(base::ID_ERASE_CHIP);
-    EXPECT_TRUE(shown.contains(gui::kit::Q(burner::TextsOf(burner::TransferKind::EraseChip).initial)));
+    EXPECT_TRUE(
+        shown.contains(gui::kit::Q(burner::TextsOf(burner::TransferKind::EraseChip).initial)));
     frame.ExecuteCommand(base::ID_MODULE_CLASS);
     EXPECT_EQ(state.BusDeviceClass, store::kModuleClass);
     frame.ExecuteCommand(base::ID_DEVICE_DETAIL);
@@ -391,7 +396,8 @@ TEST_F(MainFrameTest, AnUnreadableProjectFileKeepsTheReadingDialogsShut) {
     EXPECT_FALSE(opened);
     EXPECT_EQ(state.BusDeviceClass, 3);
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("ch5.dat"))) << messages.shown[0].text.toStdString();
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("ch5.dat")))
+        << messages.shown[0].text.toStdString();
 }
 
 TEST(QtTranslations, StandardButtonsSpeakChinese) {
@@ -401,8 +407,9 @@ TEST(QtTranslations, StandardButtonsSpeakChinese) {
     EXPECT_EQ(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
     EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
     // The file dialog's type column too.
-    const auto dialog = gui::kit::MakeFileDialog(nullptr, QString(), QDir::tempPath(), QString(),
-                                           QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
+    const auto dialog =
+        gui::kit::MakeFileDialog(nullptr, QString(), QDir::tempPath(), QString(),
+                                 QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
     EXPECT_EQ(dialog->iconProvider()->type(QFileInfo(QDir::tempPath())), QStringLiteral("文件夹"));
     QCoreApplication::removeTranslator(translator);
     delete translator;
@@ -423,7 +430,8 @@ TEST_F(MainFrameTest, GuideOpensInsideTheProgramAndAboutNamesTheLinkedLibraries)
     help->actions().value(1)->trigger();
     ASSERT_EQ(messages.shown.size(), 1u);
     const QString about = messages.shown[0].text;
-    for (const char* library : {"Qt ", "libfreexl ", "libgsf ", "libxml2 ", "zlib ", "libxlsxwriter "})
+    for (const char* library :
+         {"Qt ", "libfreexl ", "libgsf ", "libxml2 ", "zlib ", "libxlsxwriter "})
         EXPECT_TRUE(about.contains(QLatin1String(library))) << library;
     EXPECT_FALSE(about.contains(QStringLiteral("liborcus")));
 }

@@ -6,14 +6,14 @@
 #include <QProgressBar>
 #include <QTest>
 
-#include "core/demo/demo_project.h"
 #include "app/main_frame.h"
-#include "gui/kit/qt_text.h"
 #include "base/command_ids.h"
-#include "gui/kit/run_state.h"
+#include "core/demo/demo_project.h"
 #include "core/exchange/workbook.h"
-#include "scripted_messages.h"
 #include "core/store/device_store.h"
+#include "gui/kit/qt_text.h"
+#include "gui/kit/run_state.h"
+#include "scripted_messages.h"
 #include "temp_dir.h"
 
 using namespace velsend;
@@ -49,13 +49,14 @@ TEST_F(VelViewTest, ExportImportAndTemplatesAllDoTheirWork) {
     auto* bar = frame.findChild<QProgressBar*>(QStringLiteral("progress1001"));
     ASSERT_NE(bar, nullptr);
     int highest = 0;
-    QObject::connect(bar, &QProgressBar::valueChanged, bar, [&](int v) { highest = std::max(highest, v); });
+    QObject::connect(bar, &QProgressBar::valueChanged, bar,
+                     [&](int v) { highest = std::max(highest, v); });
     const QString exported = Run(base::ID_EXCEL_EXPORT, out);
-    EXPECT_TRUE(exported.startsWith(QStringLiteral("导出完毕！\n文件：") + gui::kit::ShownPath(out) +
-                                    QStringLiteral(".xlsx\n")))
+    EXPECT_TRUE(exported.startsWith(QStringLiteral("导出完毕！\n文件：") +
+                                    gui::kit::ShownPath(out) + QStringLiteral(".xlsx\n")))
         << exported.toStdString();
     EXPECT_EQ(bar->maximum(), 1512);
-    EXPECT_EQ(highest, 1512);  // every step was shown
+    EXPECT_EQ(highest, 1512);    // every step was shown
     EXPECT_EQ(bar->value(), 0);  // and the bar is empty again once the result is read
     EXPECT_TRUE(frame.menuBar()->isEnabled());
     ASSERT_TRUE(exchange::ReadWorkbook(dir / "导出.xlsx").ok());
@@ -69,7 +70,8 @@ TEST_F(VelViewTest, ExportImportAndTemplatesAllDoTheirWork) {
 
     const QString bad = QString::fromStdString((dir / "bad.xlsx").string());
     test::WriteBytes(dir / "bad.xlsx", {1, 2, 3});
-    EXPECT_TRUE(Run(base::ID_EXCEL_IMPORT_KA, bad).startsWith(QStringLiteral("无法读取Excel表格文件！")));
+    EXPECT_TRUE(
+        Run(base::ID_EXCEL_IMPORT_KA, bad).startsWith(QStringLiteral("无法读取Excel表格文件！")));
 
     for (int id : {base::ID_STANDARD_TEMPLATE, base::ID_EXAMPLE_TEMPLATE}) {
         const auto file = dir / ("t" + std::to_string(id) + ".xlsx");

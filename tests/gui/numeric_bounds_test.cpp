@@ -87,23 +87,39 @@ TEST_F(NumericBoundsTest, EveryNumberFieldRefusesOnePastItsBound) {
          {{"loop", 255}, {"first", 255}, {"last", 255}}},
         {"NineByteNodeSetDlg",
          [this] {
-             return std::make_unique<gui::store::NineByteNodeSetDlg>(state.Node9, state.Project, messages);
+             return std::make_unique<gui::store::NineByteNodeSetDlg>(state.Node9, state.Project,
+                                                                     messages);
          },
-         {{"local", 63}, {"networkCount", 64}, {"driverFirst", 63}, {"linkageFirst", 63},
+         {{"local", 63},
+          {"networkCount", 64},
+          {"driverFirst", 63},
+          {"linkageFirst", 63},
           {"linkageLast", 63}}},
         {"TenByteNodeSetDlg",
          [this] {
-             return std::make_unique<gui::store::TenByteNodeSetDlg>(state.Node10, state.Project, messages);
+             return std::make_unique<gui::store::TenByteNodeSetDlg>(state.Node10, state.Project,
+                                                                    messages);
          },
-         {{"local", 63}, {"networkCount", 64}, {"driverFirst", 63}, {"driverLast", 63},
-          {"linkageFirst", 63}, {"linkageLast", 63}}},
+         {{"local", 63},
+          {"networkCount", 64},
+          {"driverFirst", 63},
+          {"driverLast", 63},
+          {"linkageFirst", 63},
+          {"linkageLast", 63}}},
         {"TransferRulesDlg",
          [this] {
-             return std::make_unique<gui::burner::TransferRulesDlg>(state.Rules, state.Ports, 2, messages);
+             return std::make_unique<gui::burner::TransferRulesDlg>(state.Rules, state.Ports, 2,
+                                                                    messages);
          },
-         {{"firstLogic", 1023}, {"lastLogic", 1023}, {"firstLoop", 255}, {"lastLoop", 255},
-          {"firstAddress", 255}, {"lastAddress", 255}, {"firstPhrase", 255},
-          {"lastPhrase", 255}, {"delay", 50}}},
+         {{"firstLogic", 1023},
+          {"lastLogic", 1023},
+          {"firstLoop", 255},
+          {"lastLoop", 255},
+          {"firstAddress", 255},
+          {"lastAddress", 255},
+          {"firstPhrase", 255},
+          {"lastPhrase", 255},
+          {"delay", 50}}},
     };
     for (const DialogFields& d : dialogs) {
         const std::unique_ptr<QDialog> dialog = d.make();

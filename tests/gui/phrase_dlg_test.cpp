@@ -7,13 +7,13 @@
 #include <QTreeWidget>
 #include <QWheelEvent>
 
-#include "gui/phrases/phrase_init_dlg.h"
+#include "gui/kit/gbk_line_edit.h"
+#include "gui/kit/number_edit.h"
 #include "gui/phrases/phrase_editor_dlg.h"
+#include "gui/phrases/phrase_init_dlg.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
 #include "typing.h"
-#include "gui/kit/gbk_line_edit.h"
-#include "gui/kit/number_edit.h"
 
 namespace velsend::phrases {
 

@@ -8,17 +8,17 @@
 #include <QTest>
 
 #include "gui/burner/transfer_rules_dlg.h"
-#include "scripted_messages.h"
-#include "gui/store/node_set_dlg.h"
-#include "gui/store/project_info_dlg.h"
-#include "temp_dir.h"
-#include "typing.h"
 #include "gui/kit/gbk_line_edit.h"
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
+#include "gui/store/node_set_dlg.h"
+#include "gui/store/project_info_dlg.h"
+#include "scripted_messages.h"
+#include "temp_dir.h"
+#include "typing.h"
 
-#include <fstream>
 #include <unistd.h>
+#include <fstream>
 
 namespace velsend {
 namespace {
@@ -122,7 +122,8 @@ TEST_F(NodeDialogTest, AFailedSaveLeavesTheRecordInMemoryAsItWas) {
     Retype(dialog.findChildren<gui::kit::NumberEdit*>()[0], QStringLiteral("7"));
     dialog.OkButton()->click();
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("无法写入节点文件，设置没有保存。")));
+    EXPECT_TRUE(
+        messages.shown[0].text.startsWith(QStringLiteral("无法写入节点文件，设置没有保存。")));
     dialog.CancelButton()->click();
     EXPECT_EQ(nine.LocalAddress, 0);
 }
@@ -153,8 +154,8 @@ TEST_F(ProjectInfoDialogTest, AWriteTheSystemRefusesSaysWhyInChinese) {
     Retype(dialog.NameEdit(), QStringLiteral("示范大厦"));
     // A folder the user may not write; root writes anywhere, so the click
     // runs as nobody.
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     const bool root = ::geteuid() == 0;
     if (root) {
         ASSERT_EQ(::seteuid(65534), 0);
@@ -201,8 +202,10 @@ TEST_F(ProjectInfoDialogTest, ShortFileAndDetailsDialog) {
 // their bytes while the user edits beside them, and go when replaced.
 TEST_F(ProjectInfoDialogTest, UntouchedBytesThatAreNotGbkSurviveOk) {
     std::vector<std::uint8_t> file(300, 0);
-    const std::string name = "AB\xAA\xA1" "C";                        // user-defined code AA A1
-    const std::string address = std::string(49, 'X') + "\xB0";      // 50 bytes, cut mid-character
+    const std::string name =
+        "AB\xAA\xA1"
+        "C";                                                    // user-defined code AA A1
+    const std::string address = std::string(49, 'X') + "\xB0";  // 50 bytes, cut mid-character
     std::copy(name.begin(), name.end(), file.begin());
     std::copy(address.begin(), address.end(), file.begin() + 50);
     file[100] = 'M';

@@ -6,12 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QHeaderView>
-#include <QMenu>
 #include <QScreen>
 #include <QTest>
 #include <QTreeView>
@@ -73,8 +73,8 @@ TEST_F(ProjectFoldersTest, OpeningAFolderMakesItTheProjectAndShowsIt) {
 
     ASSERT_TRUE(frame.OpenFolder(Folder("a")));
     EXPECT_EQ(state.Node9.LocalAddress, 0);
-    EXPECT_EQ(RecentItems(frame),
-              (QStringList{QStringLiteral("&1 ") + Folder("a"), QStringLiteral("&2 ") + Folder("b")}));
+    EXPECT_EQ(RecentItems(frame), (QStringList{QStringLiteral("&1 ") + Folder("a"),
+                                               QStringLiteral("&2 ") + Folder("b")}));
 
     // What is no folder is refused and changes nothing.
     EXPECT_FALSE(frame.OpenFolder(Folder("missing")));
@@ -185,9 +185,9 @@ TEST_F(ProjectFoldersTest, FileMenuOpensCreatesAndTraces) {
 TEST(FileDialog, OpensInTheDetailViewWideEnoughForEveryColumn) {
     test::TempDir dir;
     test::WriteBytes(dir / "devc0.dat", std::vector<std::uint8_t>(1792, 0));
-    const auto dialog = gui::kit::MakeFileDialog(nullptr, QStringLiteral("打开"),
-                                           QString::fromStdString(dir.path().string()), QString(),
-                                           QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
+    const auto dialog = gui::kit::MakeFileDialog(
+        nullptr, QStringLiteral("打开"), QString::fromStdString(dir.path().string()), QString(),
+        QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
     dialog->show();
     auto* view = dialog->findChild<QTreeView*>();
     ASSERT_NE(view, nullptr);
@@ -218,7 +218,8 @@ TEST(FileDialog, ASaveNameIsTheFileWrittenAndReplacingItIsAsked) {
             asked = static_cast<QMessageBox*>(box)->text();
             static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
         });
-        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("项目.xls"));
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+            ->setText(QStringLiteral("项目.xls"));
         QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     });
     const QString chosen = service.SaveFileName(nullptr, QStringLiteral("导出"), Q(dir.path()),

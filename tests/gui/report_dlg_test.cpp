@@ -36,9 +36,11 @@ TEST(ReportDlg, PreviewPaintsOneSheetPerLoopAndPdfExportWritesTheChosenFile) {
     const int previewSheets = preview->PageCount();
     // It fits the screen it opens on.
     const QRect screen = preview->screen()->availableGeometry();
-    EXPECT_TRUE(screen.contains(preview->frameGeometry())) << screen.width() << "x" << screen.height();
+    EXPECT_TRUE(screen.contains(preview->frameGeometry()))
+        << screen.width() << "x" << screen.height();
     if (qEnvironmentVariableIsSet("VELSEND_SHOTS"))
-        preview->grab().save(qEnvironmentVariable("VELSEND_SHOTS") + QStringLiteral("/report_preview.png"));
+        preview->grab().save(qEnvironmentVariable("VELSEND_SHOTS") +
+                             QStringLiteral("/report_preview.png"));
     preview->close();
 
     EXPECT_TRUE(gui::report::ExportReportPdf(state, messages, nullptr).isEmpty());  // cancelled
@@ -46,7 +48,8 @@ TEST(ReportDlg, PreviewPaintsOneSheetPerLoopAndPdfExportWritesTheChosenFile) {
 
     const QString chosen = QString::fromStdString((temp / "交付报告").string());
     messages.files << chosen;
-    EXPECT_EQ(gui::report::ExportReportPdf(state, messages, nullptr), chosen + QStringLiteral(".pdf"));
+    EXPECT_EQ(gui::report::ExportReportPdf(state, messages, nullptr),
+              chosen + QStringLiteral(".pdf"));
     QFile pdf(chosen + QStringLiteral(".pdf"));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     const QByteArray bytes = pdf.readAll();

@@ -2,29 +2,29 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QTreeWidget>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <algorithm>
 #include <csignal>
 #include <thread>
 
-#include "base/command_ids.h"
 #include "app/main_frame.h"
 #include "app/termination.h"
-#include "gui/kit/run_state.h"
+#include "base/command_ids.h"
+#include "core/store/node_records.h"
 #include "gui/burner/chip_copy_dlg.h"
-#include "gui/kit/progress_bridge.h"
 #include "gui/burner/transfer_progress_dlg.h"
 #include "gui/burner/transfer_rules_dlg.h"
+#include "gui/kit/background_run.h"
+#include "gui/kit/progress_bridge.h"
+#include "gui/kit/qt_text.h"
+#include "gui/kit/run_state.h"
 #include "nothing_sent.h"
 #include "scripted_messages.h"
-#include "core/store/node_records.h"
-#include "gui/kit/background_run.h"
-#include "gui/kit/qt_text.h"
 #include "sim_process.h"
 #include "temp_dir.h"
 #include "widgets.h"
@@ -62,18 +62,21 @@ TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
     // Progress reaches the bar while the worker still runs (how long the GUI
     // thread goes without its event loop is measured by the benchmark).
     bool seenMidway = false;
-    QObject::connect(Child<QProgressBar>(&dialog, "progress"), &QProgressBar::valueChanged, [&](int value) {
-        if (dialog.Running() && value > 0) seenMidway = true;
-    });
+    QObject::connect(Child<QProgressBar>(&dialog, "progress"), &QProgressBar::valueChanged,
+                     [&](int value) {
+                         if (dialog.Running() && value > 0) seenMidway = true;
+                     });
     // The line under the bar names each of the four loops in turn.
     QStringList loopsSeen;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        const QString loop = Child<QLabel>(&dialog, "stageLine")->text().section(QChar(0x3000), 0, 0);
+        const QString loop =
+            Child<QLabel>(&dialog, "stageLine")->text().section(QChar(0x3000), 0, 0);
         if (!loop.isEmpty() && (loopsSeen.isEmpty() || loopsSeen.back() != loop)) {
             loopsSeen << loop;
             if (qEnvironmentVariableIsSet("VELSEND_SHOTS") && loopsSeen.size() == 3)
-                dialog.grab().save(qEnvironmentVariable("VELSEND_SHOTS") + QStringLiteral("/transfer-loop.png"));
+                dialog.grab().save(qEnvironmentVariable("VELSEND_SHOTS") +
+                                   QStringLiteral("/transfer-loop.png"));
         }
     });
     watch.start(1);
@@ -89,9 +92,12 @@ TEST_F(TransferDlgTest, DeviceTransferRunsOffTheGuiThreadAndEnablesFinish) {
     for (const QString& loop : loopsSeen)
         EXPECT_TRUE(QStringList({QStringLiteral("回路 1 / 4"), QStringLiteral("回路 2 / 4"),
                                  QStringLiteral("回路 3 / 4"), QStringLiteral("回路 4 / 4")})
-                        .contains(loop)) << loop.toStdString();
-    EXPECT_TRUE(std::is_sorted(loopsSeen.begin(), loopsSeen.end())) << loopsSeen.join(u',').toStdString();
-    EXPECT_TRUE(Child<QLabel>(&dialog, "stageLine")->text().contains(QStringLiteral("总进度 100%"))) << Child<QLabel>(&dialog, "stageLine")->text().toStdString();
+                        .contains(loop))
+            << loop.toStdString();
+    EXPECT_TRUE(std::is_sorted(loopsSeen.begin(), loopsSeen.end()))
+        << loopsSeen.join(u',').toStdString();
+    EXPECT_TRUE(Child<QLabel>(&dialog, "stageLine")->text().contains(QStringLiteral("总进度 100%")))
+        << Child<QLabel>(&dialog, "stageLine")->text().toStdString();
 
     EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(), QStringLiteral("传送设备信息成功！"));
     EXPECT_EQ(Child<QProgressBar>(&dialog, "progress")->maximum(), 160);
@@ -117,7 +123,8 @@ TEST_F(TransferDlgTest, LogicLineEndsAtTheRunsEndState) {
         Child<QPushButton>(&dialog, "start")->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
         EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(), QStringLiteral("传送逻辑信息成功！"));
-        EXPECT_EQ(Child<QLabel>(&dialog, "stageLine")->text(), QStringLiteral("逻辑 0–3（4 / 4）　总进度 100%"));
+        EXPECT_EQ(Child<QLabel>(&dialog, "stageLine")->text(),
+                  QStringLiteral("逻辑 0–3（4 / 4）　总进度 100%"));
     }
     // A failed run keeps where it got to, without a time left to come.
     test::SimProcess silent({"--silent"}, dir / "silent.log");
@@ -126,8 +133,10 @@ TEST_F(TransferDlgTest, LogicLineEndsAtTheRunsEndState) {
     dialog.show();
     Child<QPushButton>(&dialog, "start")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
-    EXPECT_TRUE(Child<QLabel>(&dialog, "status")->text().startsWith(QStringLiteral("传送逻辑信息失败！")));
-    EXPECT_EQ(Child<QLabel>(&dialog, "stageLine")->text(), QStringLiteral("逻辑 0–3（1 / 4）　总进度 0%"));
+    EXPECT_TRUE(
+        Child<QLabel>(&dialog, "status")->text().startsWith(QStringLiteral("传送逻辑信息失败！")));
+    EXPECT_EQ(Child<QLabel>(&dialog, "stageLine")->text(),
+              QStringLiteral("逻辑 0–3（1 / 4）　总进度 0%"));
 }
 
 TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
@@ -138,7 +147,8 @@ TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
     dialog.show();
     QTest::mouseClick(Child<QPushButton>(&dialog, "start"), Qt::LeftButton);
     // The first loop is through; the rest after it lasts seconds.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Child<QProgressBar>(&dialog, "progress")->value() == 160; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Child<QProgressBar>(&dialog, "progress")->value() == 160; }, 30000));
     QTest::mouseClick(Child<QPushButton>(&dialog, "cancel"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 30000));
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
@@ -147,10 +157,10 @@ TEST_F(TransferDlgTest, CancelStopsARunningTransferAndClosesThePort) {
     // The user learns that the chip may now hold only part of the data.
     EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(), gui::kit::Q(kTransferStopped));
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text,
-              gui::kit::Q(TransferStoppedText(TransferKind::SendDevices,
-                                              dialog.LastResult().blocksStored,
-                                              dialog.LastResult().blocksExpected)));
+    EXPECT_EQ(
+        messages.shown[0].text,
+        gui::kit::Q(TransferStoppedText(TransferKind::SendDevices, dialog.LastResult().blocksStored,
+                                        dialog.LastResult().blocksExpected)));
     EXPECT_EQ(messages.shown[0].icon, gui::kit::MessageIcon::Warning);
     // Only the first loop went out.
     EXPECT_LT(sim.Received().size(), 2u * (4 + 8 * 226));
@@ -167,7 +177,8 @@ TEST_F(TransferDlgTest, AStopSignalEndsATransferBetweenBlocksAndThenTheProgram) 
     dialog.setWindowModality(Qt::ApplicationModal);  // as exec() shows it
     dialog.show();
     QTest::mouseClick(Child<QPushButton>(&dialog, "start"), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Child<QProgressBar>(&dialog, "progress")->value() == 160; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Child<QProgressBar>(&dialog, "progress")->value() == 160; }, 30000));
 
     ASSERT_EQ(::raise(SIGTERM), 0);  // what a logout or `kill` sends
     ASSERT_TRUE(QTest::qWaitFor([&] { return allClosed; }, 30000));
@@ -175,10 +186,10 @@ TEST_F(TransferDlgTest, AStopSignalEndsATransferBetweenBlocksAndThenTheProgram) 
     EXPECT_EQ(dialog.LastResult().outcome, TransferOutcome::Cancelled);
     EXPECT_FALSE(state.BurnerPort.IsOpen());
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text,
-              gui::kit::Q(TransferStoppedText(TransferKind::SendDevices,
-                                              dialog.LastResult().blocksStored,
-                                              dialog.LastResult().blocksExpected)));
+    EXPECT_EQ(
+        messages.shown[0].text,
+        gui::kit::Q(TransferStoppedText(TransferKind::SendDevices, dialog.LastResult().blocksStored,
+                                        dialog.LastResult().blocksExpected)));
     EXPECT_LT(sim.Received().size(), 2u * (4 + 8 * 226));
 }
 
@@ -215,8 +226,8 @@ TEST_F(TransferDlgTest, NodeTransferHandsTheRecordBackWhenDone) {
     QTest::mouseClick(Child<QPushButton>(&dialog, "start"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
     EXPECT_TRUE(dialog.LastResult().Succeeded()) << dialog.LastResult().status;
-    const bool tenByte = base::Traits(state.ControllerModel).nodeRecord ==
-                         base::NodeRecordKind::TenByte;
+    const bool tenByte =
+        base::Traits(state.ControllerModel).nodeRecord == base::NodeRecordKind::TenByte;
     EXPECT_EQ(tenByte ? state.Node10.LocalAddress : state.Node9.LocalAddress, tenByte ? 7 : 9);
 }
 
@@ -308,7 +319,8 @@ TEST_F(TransferDlgTest, BackupWritesTheImageAndWrongRestoreIsRefused) {
     EXPECT_EQ(messages.shown[0].icon, gui::kit::MessageIcon::Critical);
     EXPECT_EQ(sim.Received().size(), before);
     // The dialog itself says so; the backup's 100% is gone.
-    EXPECT_TRUE(dialog.Status()->text().contains(QStringLiteral("不能还原"))) << dialog.Status()->text().toStdString();
+    EXPECT_TRUE(dialog.Status()->text().contains(QStringLiteral("不能还原")))
+        << dialog.Status()->text().toStdString();
     EXPECT_EQ(dialog.Progress()->value(), 0);
 
     // A whole image goes back (no backup first) and the dialog says it is
@@ -343,7 +355,8 @@ TEST_F(TransferDlgTest, RestoreShowsItsPhasesOnOneBarAndStopsOnlyWhenConfirmed) 
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
             const QString phase = dialog.findChild<QLabel*>(QStringLiteral("stageLine"))
-                                      ->text().section(QChar(0x3000), 0, 0);
+                                      ->text()
+                                      .section(QChar(0x3000), 0, 0);
             if (!phase.isEmpty() && (phases.isEmpty() || phases.back() != phase)) phases << phase;
             backwards = backwards || dialog.Progress()->value() < lastValue;
             lastValue = dialog.Progress()->value();
@@ -354,8 +367,9 @@ TEST_F(TransferDlgTest, RestoreShowsItsPhasesOnOneBarAndStopsOnlyWhenConfirmed) 
         dialog.RestoreButton()->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 60000));
         watch.stop();
-        EXPECT_EQ(phases, QStringList({QStringLiteral("备份芯片 1/3"), QStringLiteral("写入芯片 2/3"),
-                                       QStringLiteral("校验 3/3")}));
+        EXPECT_EQ(phases,
+                  QStringList({QStringLiteral("备份芯片 1/3"), QStringLiteral("写入芯片 2/3"),
+                               QStringLiteral("校验 3/3")}));
         EXPECT_FALSE(backwards);
         EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("stageLine"))->text(),
                   QStringLiteral("校验 3/3　总进度 100%"));
@@ -370,10 +384,13 @@ TEST_F(TransferDlgTest, RestoreShowsItsPhasesOnOneBarAndStopsOnlyWhenConfirmed) 
     messages.answers = {false, false, false, true};
     dialog.RestoreButton()->click();
     auto* line = dialog.findChild<QLabel*>(QStringLiteral("stageLine"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return line->text().contains(QStringLiteral("剩余约")); }, 30000));
-    EXPECT_TRUE(line->text().startsWith(QStringLiteral("写入芯片 1/2"))) << line->text().toStdString();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return line->text().contains(QStringLiteral("剩余约")); }, 30000));
+    EXPECT_TRUE(line->text().startsWith(QStringLiteral("写入芯片 1/2")))
+        << line->text().toStdString();
     if (qEnvironmentVariableIsSet("VELSEND_SHOTS"))
-        dialog.grab().save(qEnvironmentVariable("VELSEND_SHOTS") + QStringLiteral("/restore-phase.png"));
+        dialog.grab().save(qEnvironmentVariable("VELSEND_SHOTS") +
+                           QStringLiteral("/restore-phase.png"));
     dialog.CancelButton()->click();
     dialog.reject();
     EXPECT_TRUE(dialog.Running());
@@ -399,9 +416,9 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
     test::WriteBytes(dir / "image.bin", image);
     const QString imageFile = QString::fromStdString((dir / "image.bin").string());
     {
-        test::SimProcess faulty({"--model", "3", "--chip", (dir / "chip").string(),
-                                 "--corrupt-block", "7"},
-                                dir / "sim.log");
+        test::SimProcess faulty(
+            {"--model", "3", "--chip", (dir / "chip").string(), "--corrupt-block", "7"},
+            dir / "sim.log");
         Attach(faulty);
         // The erase asks first, with the time the backup takes; Yes backs up, then erases.
         TransferProgressDlg erase(TransferKind::EraseChip, state, messages);
@@ -411,7 +428,8 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !erase.Running(); }, 30000));
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_TRUE(messages.shown[0].question);
-        EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("擦除前先备份芯片内容？\n备份需要约 23 秒")))
+        EXPECT_TRUE(messages.shown[0].text.startsWith(
+            QStringLiteral("擦除前先备份芯片内容？\n备份需要约 23 秒")))
             << messages.shown[0].text.toStdString();
         EXPECT_EQ(Child<QLabel>(&erase, "status")->text(), QStringLiteral("擦除芯片成功！"));
         ASSERT_TRUE(erase.LastBackup() && erase.LastBackup()->Done());
@@ -468,7 +486,8 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
     Child<QPushButton>(&erase, "start")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !erase.Running(); }, 30000));
     ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_TRUE(messages.shown[1].text.startsWith(QStringLiteral("备份芯片内容失败，没有擦除芯片。\n烧写器没有上电")));
+    EXPECT_TRUE(messages.shown[1].text.startsWith(
+        QStringLiteral("备份芯片内容失败，没有擦除芯片。\n烧写器没有上电")));
     EXPECT_EQ(test::ReceivedBeforeMarker(silent), std::vector<int>{0x30});
 
     // Closing the dialog during the backup stops it; the erase never starts.
@@ -480,7 +499,8 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
         stopped.show();
         messages.answers = {true};
         Child<QPushButton>(&stopped, "start")->click();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return Child<QProgressBar>(&stopped, "progress")->value() >= 4; }, 30000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return Child<QProgressBar>(&stopped, "progress")->value() >= 4; }, 30000));
         stopped.reject();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !stopped.Running(); }, 30000));
         EXPECT_FALSE(stopped.isVisible());

@@ -11,8 +11,8 @@
 #include <map>
 #include <random>
 
-#include "core/logic/logic_files.h"
 #include "core/demo/demo_project.h"
+#include "core/logic/logic_files.h"
 #include "gui/devices/class_device_dlg.h"
 #include "gui/devices/device_detail_dlg.h"
 #include "gui/kit/number_edit.h"
@@ -22,8 +22,8 @@
 #include "gui/store/project_info_dlg.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
-#include "widgets.h"
 #include "typing.h"
+#include "widgets.h"
 
 namespace velsend {
 namespace {
@@ -44,7 +44,8 @@ void WriteRandomProject(const std::filesystem::path& dir) {
     const auto put = [&](const std::string& name, std::size_t size) {
         std::vector<char> bytes(size);
         for (char& b : bytes) b = static_cast<char>(random() & 0xFF);
-        std::ofstream(dir / name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
+        std::ofstream(dir / name, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(size));
     };
     for (int loop = 0; loop < 2; ++loop) {
         put("devc" + std::to_string(loop) + ".dat", store::kDeviceFileSize);

@@ -147,7 +147,7 @@ class Walk {
                 QTest::keyClick(Focus(window), Qt::Key_Return);
                 return;
             case 2: {
-                static const Qt::Key keys[] = {Qt::Key_F1, Qt::Key_F5, Qt::Key_F7, Qt::Key_Tab,
+                static const Qt::Key keys[] = {Qt::Key_F1,   Qt::Key_F5, Qt::Key_F7,   Qt::Key_Tab,
                                                Qt::Key_Down, Qt::Key_Up, Qt::Key_Space};
                 QTest::keyClick(Focus(window), keys[random_() % std::size(keys)]);
                 return;
@@ -161,8 +161,8 @@ class Walk {
             case 6:
             case 7:
                 if (auto edits = Usable<QLineEdit>(window); !edits.isEmpty()) {
-                    static const QString texts[] = {QStringLiteral("1"), QStringLiteral("255"),
-                                                    QStringLiteral("-7"), QStringLiteral("大厅"),
+                    static const QString texts[] = {QStringLiteral("1"),     QStringLiteral("255"),
+                                                    QStringLiteral("-7"),    QStringLiteral("大厅"),
                                                     QStringLiteral("T1=M2"), QString()};
                     QLineEdit* edit = edits[static_cast<qsizetype>(random_() % edits.size())];
                     edit->selectAll();
@@ -244,7 +244,8 @@ int FromEnvironment(const char* name, int fallback) {
 
 TEST(WindowWalk, RandomStepsThroughEveryModelLeaveNoWindowBehind) {
     std::random_device device;
-    const auto seed = static_cast<unsigned>(FromEnvironment("VELSEND_WALK_SEED", static_cast<int>(device() >> 1)));
+    const auto seed = static_cast<unsigned>(
+        FromEnvironment("VELSEND_WALK_SEED", static_cast<int>(device() >> 1)));
     const int steps = FromEnvironment("VELSEND_WALK_STEPS", 300);
     // Printed first: a crash under the sanitizers ends the process before
     // any failure message could name it.

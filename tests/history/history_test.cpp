@@ -42,14 +42,16 @@ TEST(History, EveryKindOfChangeUndoesByteForByteAndRedoes) {
     std::vector<Change> changes = {
         {{"demo"}, "演示工程"},
         {{"copy-loop", "0", "5"}, "回路复制 0→5"},
-        {{"quick-set", "--loop", "1", "--from", "1", "--to", "3", "--class", "alarm", "--off-outside"},
+        {{"quick-set", "--loop", "1", "--from", "1", "--to", "3", "--class", "alarm",
+          "--off-outside"},
          "快速设置：回路 1 地址 1–3"},
         {{"logic", "set", "7", "T13001=M13002"}, "逻辑设置：逻辑 7"},
         {{"phrases", "common"}, "初始化为常用词组"},
         {{"sd-import", pack, "--family", "kbx", "--start-loop", "9"}, "导入SD卡数据 KBX042.dat"},
 #ifdef VELSEND_SHEETS
         {{"init"}, "初始化"},
-        {{"excel-import", (out / "plaza.xlsx").string(), "--family", "kbx"}, "从Excel导入 plaza.xlsx"},
+        {{"excel-import", (out / "plaza.xlsx").string(), "--family", "kbx"},
+         "从Excel导入 plaza.xlsx"},
 #endif
         {{"init"}, "初始化"},
     };
@@ -58,7 +60,10 @@ TEST(History, EveryKindOfChangeUndoesByteForByteAndRedoes) {
         if (i == 1) {
             // Exchange files of the demo, written outside the project.
             test::TempDir packDir;
-            ASSERT_EQ(Cli({"--dir", d, "--model", "3", "sd-pack", "--id", "42", "--start-loop", "0"}).status, 0);
+            ASSERT_EQ(
+                Cli({"--dir", d, "--model", "3", "sd-pack", "--id", "42", "--start-loop", "0"})
+                    .status,
+                0);
             fs::rename(dir / "KBX042.dat", pack);
 #ifdef VELSEND_SHEETS
             ASSERT_EQ(Cli({"--dir", d, "excel-export", (out / "plaza.xlsx").string()}).status, 0);
@@ -139,7 +144,8 @@ TEST(History, ANewChangeDropsRedoAndTheOldestStepsGo) {
     EXPECT_EQ(h->steps.front().number, 9);
     // Only the contents the kept steps name stay.
     std::size_t objects = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir / ".velsend-history/objects")) ++objects;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir / ".velsend-history/objects"))
+        ++objects;
     EXPECT_LE(objects, static_cast<std::size_t>(kMaxSteps + 3));
 
     ASSERT_TRUE(Undo(dir.path()));

@@ -3,8 +3,8 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "core/logic/logic_files.h"
 #include "cli_run.h"
+#include "core/logic/logic_files.h"
 #include "temp_dir.h"
 
 namespace velsend::cli {

@@ -10,12 +10,12 @@
 #include <iterator>
 #include <sstream>
 
-#include "core/demo/demo_project.h"
+#include "base/gbk.h"
 #include "cli_run.h"
+#include "core/demo/demo_project.h"
 #include "core/logic/logic_files.h"
 #include "core/report/project_report.h"
 #include "core/store/device_store.h"
-#include "base/gbk.h"
 #include "core/store/project_info.h"
 #include "temp_dir.h"
 
@@ -36,7 +36,9 @@ std::size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-std::string Gbk(const std::string& utf8) { return base::Utf8ToGbk(utf8).value(); }
+std::string Gbk(const std::string& utf8) {
+    return base::Utf8ToGbk(utf8).value();
+}
 
 class ReportTest : public ::testing::Test {
   protected:
@@ -150,7 +152,8 @@ TEST_F(ReportTest, PdfHoldsTheTypeNamesAndChineseNamesAsTextWithTheFontEmbedded)
     const auto ok = test::Cli({"--dir", temp.path().string(), "report", (temp / "r.pdf").string()});
     ASSERT_EQ(ok.status, 0) << ok.err;
     EXPECT_EQ(ReadText(temp / "r.pdf").substr(0, 5), "%PDF-");
-    if (std::system("command -v pdftotext >/dev/null 2>&1 && command -v pdffonts >/dev/null 2>&1") != 0)
+    if (std::system(
+            "command -v pdftotext >/dev/null 2>&1 && command -v pdffonts >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "pdftotext/pdffonts (poppler-utils) not installed: PDF text not checked";
     const std::string text = Output("pdftotext -layout '" + (temp / "r.pdf").string() + "' -");
     for (const char* expected : {"示范大厦消防工程", "感烟探测器", "排烟风机", "1层排烟风机",

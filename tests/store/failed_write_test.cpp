@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <map>
 
-#include "file_size_limit.h"
 #include "core/logic/logic_files.h"
 #include "core/loops/loop_copy.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
 #include "core/store/node_records.h"
 #include "core/store/project_info.h"
+#include "file_size_limit.h"
 #include "temp_dir.h"
 
 namespace velsend::store {
@@ -74,28 +74,40 @@ class FailedWriteTest : public ::testing::Test {
 TEST_F(FailedWriteTest, EveryWriterLeavesTheOldFiles) {
     const DeviceFile devices{};
     const ChineseNameFile names{};
-    ExpectRefused(8, [&] { return WriteDeviceFile(project, 1, devices); }, "devc1.dat");
-    ExpectRefused(8, [&] { return WriteChineseNameFile(project, 1, names); }, "ch1.dat");
-    ExpectRefused(8, [&] { return SaveNodeRecord(project, NineByteNodeRecord{}); }, "node1.dat");
-    ExpectRefused(8, [&] { return SaveNodeRecord(project, TenByteNodeRecord{}); }, "node2.dat");
-    ExpectRefused(8, [&] { return WriteProjectName(project, "NEW NAME"); }, "info.dat");
-    ExpectRefused(8, [&] { return WriteProjectInfo(project, {"A", "B", "C", "D", "E", "F"}); },
-                  "info.dat");
-    ExpectRefused(8, [&] { return phrases::WritePhraseLibrary(project, {}); }, "word.dat");
-    ExpectRefused(8, [&] { return phrases::WritePhrase(project, 255, {}); }, "word.dat");
-    ExpectRefused(8, [&] { return phrases::InitialisePhrases(project, phrases::kInitCommon); },
-                  "word.dat");
-    ExpectRefused(8, [&] { return logic::WriteLogicRule(project, 5, "T00001=M00030=M00031"); },
-                  "logic5.dat");
-    ExpectRefused(8, [&] { return logic::WriteDeviceLogic(project, 2, 1, "M13002"); },
-                  "log2.dat");
+    ExpectRefused(
+        8, [&] { return WriteDeviceFile(project, 1, devices); }, "devc1.dat");
+    ExpectRefused(
+        8, [&] { return WriteChineseNameFile(project, 1, names); }, "ch1.dat");
+    ExpectRefused(
+        8, [&] { return SaveNodeRecord(project, NineByteNodeRecord{}); }, "node1.dat");
+    ExpectRefused(
+        8, [&] { return SaveNodeRecord(project, TenByteNodeRecord{}); }, "node2.dat");
+    ExpectRefused(
+        8, [&] { return WriteProjectName(project, "NEW NAME"); }, "info.dat");
+    ExpectRefused(
+        8,
+        [&] {
+            return WriteProjectInfo(project, {"A", "B", "C", "D", "E", "F"});
+        },
+        "info.dat");
+    ExpectRefused(
+        8, [&] { return phrases::WritePhraseLibrary(project, {}); }, "word.dat");
+    ExpectRefused(
+        8, [&] { return phrases::WritePhrase(project, 255, {}); }, "word.dat");
+    ExpectRefused(
+        8, [&] { return phrases::InitialisePhrases(project, phrases::kInitCommon); }, "word.dat");
+    ExpectRefused(
+        8, [&] { return logic::WriteLogicRule(project, 5, "T00001=M00030=M00031"); }, "logic5.dat");
+    ExpectRefused(
+        8, [&] { return logic::WriteDeviceLogic(project, 2, 1, "M13002"); }, "log2.dat");
 }
 
 TEST_F(FailedWriteTest, LoopCopyWritesBothFilesOrNeither) {
     // The device file fits under the limit, the name file does not.
-    ExpectRefused(kDeviceFileSize + 8, [&] { return loops::CopyLoop(project, 0, 6); }, "ch6.dat");
-    ExpectRefused(kDeviceFileSize + 8, [&] { return WriteLoopFiles(project, 1, {}, {}); },
-                  "ch1.dat");
+    ExpectRefused(
+        kDeviceFileSize + 8, [&] { return loops::CopyLoop(project, 0, 6); }, "ch6.dat");
+    ExpectRefused(
+        kDeviceFileSize + 8, [&] { return WriteLoopFiles(project, 1, {}, {}); }, "ch1.dat");
 
     const auto copied = loops::CopyLoop(project, 0, 6);
     ASSERT_TRUE(copied) << copied.error().Full();

@@ -25,9 +25,14 @@ TEST(Gbk, LossyConversionMarksEachMissingCharacterOnce) {
     EXPECT_EQ(missing, 0);
     // A byte that is no GBK lead never swallows the letter after it.
     std::vector<std::string> runs;
-    EXPECT_EQ(GbkToUtf8("\xFF" "A", runs), "\xEF\xBF\xBD" "A");
+    EXPECT_EQ(GbkToUtf8("\xFF"
+                        "A",
+                        runs),
+              "\xEF\xBF\xBD"
+              "A");
     EXPECT_EQ(runs, std::vector<std::string>{"\xFF"});
-    EXPECT_EQ(UpperLetters("a\xA3\xE1\xA3\xFA\xB0\x61"), "A\xA3\xC1\xA3\xDA\xB0\x61");  // ａｚ -> ＡＺ
+    EXPECT_EQ(UpperLetters("a\xA3\xE1\xA3\xFA\xB0\x61"),
+              "A\xA3\xC1\xA3\xDA\xB0\x61");  // ａｚ -> ＡＺ
 }
 
 TEST(Gbk, UpperCasesAsciiOnly) {

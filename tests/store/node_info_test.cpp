@@ -99,7 +99,8 @@ TEST(ProjectInfo, ADialogSaveKeepsAnotherWritersFieldsAndTellsAClash) {
     ProjectInfo edited = shown;
     edited[0] = "MINE";
     ASSERT_TRUE(SaveProjectInfo(project, shown, edited));
-    EXPECT_EQ(ReadProjectInfo(project), (ProjectInfo{"MINE", "ADDR", "BOSS", "TEL", "STAFF", "HOT"}));
+    EXPECT_EQ(ReadProjectInfo(project),
+              (ProjectInfo{"MINE", "ADDR", "BOSS", "TEL", "STAFF", "HOT"}));
 
     ASSERT_TRUE(WriteProjectInfo(project, {"THEIRS", "ADDR", "BOSS", "TEL", "STAFF", "HOT"}));
     edited[0] = "AGAIN";

@@ -4,10 +4,10 @@
 
 #include <string>
 
+#include "base/gbk.h"
 #include "core/logic/logic_files.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
-#include "base/gbk.h"
 
 namespace velsend::test {
 
@@ -23,16 +23,20 @@ inline void WriteFullProject(const store::ProjectDir& dir) {
             const bool module = a % 2 == 1;
             devices[static_cast<std::size_t>(a)] = {
                 static_cast<std::uint8_t>((module ? 0xC0 : 0x80) | (a & 0x0F)),
-                static_cast<std::uint8_t>(module ? 0x85 : 0), 0,
-                static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(loop), 3, 4};
+                static_cast<std::uint8_t>(module ? 0x85 : 0),
+                0,
+                static_cast<std::uint8_t>(a),
+                static_cast<std::uint8_t>(loop),
+                3,
+                4};
             names[static_cast<std::size_t>(a)] = store::MakeName(name);
         }
         ASSERT_TRUE(store::WriteDeviceFile(dir, loop, devices));
         ASSERT_TRUE(store::WriteChineseNameFile(dir, loop, names));
     }
     for (int i = 0; i < 1000; ++i)
-        ASSERT_TRUE(logic::WriteLogicRule(dir, i, "T" + std::to_string(i % 100 + 1000) +
-                                                      "=M2002=M2003"));
+        ASSERT_TRUE(
+            logic::WriteLogicRule(dir, i, "T" + std::to_string(i % 100 + 1000) + "=M2002=M2003"));
     phrases::PhraseImage image{};
     for (int i = 0; i < 256; ++i)
         phrases::SetPhrase(image, i, base::Utf8ToGbk("大厅" + std::to_string(i)).value());

@@ -23,15 +23,15 @@ class ModalAction {
         state_ = std::make_shared<State>();
         state_->timer.setInterval(10);
         state_->clock.start();
-        QObject::connect(&state_->timer, &QTimer::timeout,
-                         [s = state_.get(), act = std::move(act), timeoutMs] {
-                             Tick(*s, act, timeoutMs);
-                         });
+        QObject::connect(
+            &state_->timer, &QTimer::timeout,
+            [s = state_.get(), act = std::move(act), timeoutMs] { Tick(*s, act, timeoutMs); });
         state_->timer.start();
     }
     ~ModalAction() {
         state_->timer.stop();
-        if (state_->phase == Phase::Waiting) ADD_FAILURE() << "the expected modal dialog never came up";
+        if (state_->phase == Phase::Waiting)
+            ADD_FAILURE() << "the expected modal dialog never came up";
     }
     ModalAction(const ModalAction&) = delete;
     ModalAction& operator=(const ModalAction&) = delete;

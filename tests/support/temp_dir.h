@@ -39,8 +39,12 @@ class TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    const std::filesystem::path& path() const {
+        return path_;
+    }
+    std::filesystem::path operator/(const std::string& name) const {
+        return path_ / name;
+    }
 
   private:
     std::filesystem::path path_;

@@ -14,11 +14,13 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <span>
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
+#include "app/help_menu.h"
+#include "app/main_frame.h"
 #include "base/file_write.h"
 #include "core/burner/chip_safety.h"
 #include "core/demo/demo_project.h"
@@ -26,31 +28,29 @@
 #include "core/history/history.h"
 #include "core/loops/loop_copy.h"
 #include "core/store/project_files.h"
-#include "app/help_menu.h"
-#include "app/main_frame.h"
-#include "gui/report/report_commands.h"
-#include "gui/report/report_preview_dlg.h"
-#include "gui/kit/run_state.h"
 #include "gui/burner/chip_copy_dlg.h"
-#include "gui/burner/transfer_rules_dlg.h"
 #include "gui/burner/transfer_progress_dlg.h"
-#include "gui/exchange/sd_dlg.h"
-#include "gui/exchange/velnet_dlg.h"
-#include "gui/logic/logic_rules_dlg.h"
+#include "gui/burner/transfer_rules_dlg.h"
 #include "gui/devices/class_device_dlg.h"
 #include "gui/devices/device_detail_dlg.h"
 #include "gui/devices/device_type_dlg.h"
+#include "gui/exchange/sd_dlg.h"
+#include "gui/exchange/velnet_dlg.h"
 #include "gui/history/history_dlg.h"
+#include "gui/kit/message_service.h"
+#include "gui/kit/number_edit.h"
+#include "gui/kit/run_state.h"
+#include "gui/logic/logic_rules_dlg.h"
 #include "gui/loops/loop_copy_dlg.h"
 #include "gui/loops/loop_grid_dlg.h"
 #include "gui/loops/loop_stats_dlg.h"
-#include "gui/phrases/phrase_init_dlg.h"
 #include "gui/phrases/phrase_editor_dlg.h"
-#include "gui/store/project_init_dlg.h"
+#include "gui/phrases/phrase_init_dlg.h"
+#include "gui/report/report_commands.h"
+#include "gui/report/report_preview_dlg.h"
 #include "gui/store/node_set_dlg.h"
 #include "gui/store/project_info_dlg.h"
-#include "gui/kit/message_service.h"
-#include "gui/kit/number_edit.h"
+#include "gui/store/project_init_dlg.h"
 
 namespace {
 
@@ -68,10 +68,12 @@ std::unique_ptr<QWidget> Make(Args&&... args) {
 
 const std::vector<Shot>& Shots() {
     static const std::vector<Shot> shots{
-        {"main-window",
-         [](gui::kit::RunState& s, gui::kit::MessageService& m) { return Make<app::MainFrame>(s, m); }},
-        {"init", [](gui::kit::RunState& s,
-                    gui::kit::MessageService& m) { return Make<gui::store::ProjectInitDlg>(s.Project, m); }},
+        {"main-window", [](gui::kit::RunState& s,
+                           gui::kit::MessageService& m) { return Make<app::MainFrame>(s, m); }},
+        {"init",
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::store::ProjectInitDlg>(s.Project, m);
+         }},
         {"phrase-editor",
          [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              return Make<gui::phrases::PhraseEditorDlg>(s.Project, m);
@@ -101,7 +103,9 @@ const std::vector<Shot>& Shots() {
              return Make<gui::burner::TransferRulesDlg>(s.Rules, s.Ports, s.ControllerModel, m);
          }},
         {"logic-settings",
-         [](gui::kit::RunState& s, gui::kit::MessageService& m) { return Make<gui::logic::LogicRulesDlg>(s, m); }},
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::logic::LogicRulesDlg>(s, m);
+         }},
         {"transfer",
          [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              return Make<gui::burner::TransferProgressDlg>(burner::TransferKind::SendDevices, s, m);
@@ -115,7 +119,8 @@ const std::vector<Shot>& Shots() {
              when.tm_year = 126, when.tm_mon = 11, when.tm_mday = 9, when.tm_hour = 14;
              when.tm_min = 30;
              const std::vector<std::uint8_t> image(burner::ChipImageSize(s.ControllerModel), 0xFF);
-             (void)base::WriteWholeFile(folder / burner::ChipBackupName(s.ControllerModel, when), image);
+             (void)base::WriteWholeFile(folder / burner::ChipBackupName(s.ControllerModel, when),
+                                        image);
              when.tm_mday = 8;
              (void)base::WriteWholeFile(folder / burner::ChipBackupName(s.ControllerModel, when),
                                         std::span(image).first(4096));
@@ -125,8 +130,10 @@ const std::vector<Shot>& Shots() {
          [](gui::kit::RunState& s, gui::kit::MessageService& m) {
              auto dialog = std::make_unique<gui::devices::DeviceDetailDlg>(s, m);
              // The demo's first floor, standing on a smoke fan module.
-             dialog->findChild<QLineEdit*>(QStringLiteral("address"))->setText(QStringLiteral("30"));
-             Q_EMIT dialog->findChild<QLineEdit*>(QStringLiteral("address"))->textEdited(QStringLiteral("30"));
+             dialog->findChild<QLineEdit*>(QStringLiteral("address"))
+                 ->setText(QStringLiteral("30"));
+             Q_EMIT dialog->findChild<QLineEdit*>(QStringLiteral("address"))
+                 ->textEdited(QStringLiteral("30"));
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"device-detail-form",
@@ -162,7 +169,8 @@ const std::vector<Shot>& Shots() {
              s.CurrentLoop = 0;
              s.CurrentAddress = 40;  // the fire pump, started by hand
              auto dialog = std::make_unique<gui::devices::ModuleDeviceDlg>(s, m);
-             dialog->findChild<QLineEdit*>(QStringLiteral("logic"))->setText(QStringLiteral("T00042M00041"));
+             dialog->findChild<QLineEdit*>(QStringLiteral("logic"))
+                 ->setText(QStringLiteral("T00042M00041"));
              return std::unique_ptr<QWidget>(std::move(dialog));
          }},
         {"class-module-unlisted-type",
@@ -195,8 +203,8 @@ const std::vector<Shot>& Shots() {
              s.QuickSetClass = 2;
              return Make<gui::devices::QuickSetDlg>(s, m);
          }},
-        {"sd-pack",
-         [](gui::kit::RunState&, gui::kit::MessageService&) { return Make<gui::exchange::SdPackDlg>(240); }},
+        {"sd-pack", [](gui::kit::RunState&,
+                       gui::kit::MessageService&) { return Make<gui::exchange::SdPackDlg>(240); }},
         {"sd-import",
          [](gui::kit::RunState&, gui::kit::MessageService&) {
              return Make<gui::exchange::SdImportDlg>(base::SdFamily::KA);
@@ -206,7 +214,9 @@ const std::vector<Shot>& Shots() {
              return Make<gui::exchange::SdImportDlg>(base::SdFamily::KBX);
          }},
         {"velnet-import",
-         [](gui::kit::RunState& s, gui::kit::MessageService& m) { return Make<gui::exchange::VelnetImportDlg>(s, m); }},
+         [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             return Make<gui::exchange::VelnetImportDlg>(s, m);
+         }},
         {"report-preview",
          [](gui::kit::RunState& s, gui::kit::MessageService& m) -> std::unique_ptr<QWidget> {
              return gui::report::MakeReportPreview(s, m, nullptr);
@@ -221,9 +231,9 @@ const std::vector<Shot>& Shots() {
         {"file-dialog",
          [](gui::kit::RunState& s, gui::kit::MessageService&) -> std::unique_ptr<QWidget> {
              return gui::kit::MakeFileDialog(nullptr, QStringLiteral("请选择要导入的Excel表格..."),
-                                       QString::fromStdString(s.Project.Root().string()),
-                                       QStringLiteral("所有文件 (*)"), QFileDialog::AcceptOpen,
-                                       QFileDialog::ExistingFile);
+                                             QString::fromStdString(s.Project.Root().string()),
+                                             QStringLiteral("所有文件 (*)"),
+                                             QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
          }},
         {"velnet-progress",
          [](gui::kit::RunState& s, gui::kit::MessageService& m) {
@@ -242,7 +252,8 @@ const std::vector<Shot>& Shots() {
              request.last = 3;
              (void)devices::RunQuickSet(s.Project, 6, request);
              (void)history::Undo(s.Project.Root());
-             auto dialog = std::make_unique<gui::history::HistoryDlg>(s.Project, s.ControllerModel, m);
+             auto dialog =
+                 std::make_unique<gui::history::HistoryDlg>(s.Project, s.ControllerModel, m);
              // The copy selected: its decoded difference below the list.
              dialog->List()->selectRow(1);
              return std::unique_ptr<QWidget>(std::move(dialog));
@@ -286,7 +297,8 @@ int main(int argc, char** argv) {
         // The preview draws its pages on a worker thread: give it time.
         QElapsedTimer settle;
         settle.start();
-        do app.processEvents(); while (settle.elapsed() < (name == QStringLiteral("report-preview") ? 2000 : 30));
+        do app.processEvents();
+        while (settle.elapsed() < (name == QStringLiteral("report-preview") ? 2000 : 30));
         // Every window must fit a 1280x720 screen, frame and title bar included.
         const QSize size = window->frameGeometry().size();
         if (size.width() > 1280 || size.height() > 720 - 40)

@@ -191,7 +191,9 @@ enum class FileStep {
 using FileStepWatcher = void (*)(FileStep step, const std::filesystem::path& path);
 inline std::atomic<FileStepWatcher> gFileStepWatcher{nullptr};
 // Installs `watcher` (nullptr: none); it is called after each step that succeeded.
-inline void WatchFileSteps(FileStepWatcher watcher) { gFileStepWatcher.store(watcher); }
+inline void WatchFileSteps(FileStepWatcher watcher) {
+    gFileStepWatcher.store(watcher);
+}
 inline void NoteFileStep(FileStep step, const std::filesystem::path& path) {
     if (const FileStepWatcher watcher = gFileStepWatcher.load()) watcher(step, path);
 }

@@ -86,8 +86,8 @@ ChipCopyResult& Stopped(ChipCopyPort& port, ChipCopyResult& result) {
 
 // Opens the connection and the backup or restore command; false, with the
 // port closed and `result` telling why, when the burner did not take it.
-bool Begin(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer, std::uint8_t command,
-           std::string_view running, int count, ChipCopyResult& result) {
+bool Begin(ChipCopyPort& port, const ChipCopyJob& job, TransferObserver& observer,
+           std::uint8_t command, std::string_view running, int count, ChipCopyResult& result) {
     observer.SetRange(count);
     result.status = std::string(running);
     observer.SetStatus(result.status);

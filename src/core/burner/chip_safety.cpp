@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <regex>
 
-
 #include "base/controller_model.h"
 #include "base/platform/system.h"
 
@@ -30,8 +29,8 @@ std::string FileTime(const std::filesystem::path& file) {
     std::error_code ec;
     const auto written = std::filesystem::last_write_time(file, ec);
     if (ec) return {};
-    const std::time_t t = std::chrono::system_clock::to_time_t(
-        std::chrono::file_clock::to_sys(written));
+    const std::time_t t =
+        std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(written));
     std::tm local{};
     if (!platform::LocalTime(t, local)) return {};
     char text[32];
@@ -298,7 +297,8 @@ std::string HalfWrittenText(std::string_view what, int stored, int expected) {
 }  // namespace
 
 std::string TransferStoppedText(TransferKind kind, int stored, int expected) {
-    if (kind == TransferKind::EraseChip) return "擦除在中途停止，数据芯片可能只擦除了一部分。\n请重新擦除。";
+    if (kind == TransferKind::EraseChip)
+        return "擦除在中途停止，数据芯片可能只擦除了一部分。\n请重新擦除。";
     return HalfWrittenText("传送", stored, expected);
 }
 

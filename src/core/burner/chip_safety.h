@@ -132,8 +132,8 @@ struct GuardedRestore {
     std::string FailureText() const;
 };
 // A restore with the steps around it, reported as phases of one bar; the
-// restore's own bytes are those of RestoreChip. The file is checked before the backup, so a wrong file costs
-// no backup.
+// restore's own bytes are those of RestoreChip. The file is checked before the backup, so a wrong
+// file costs no backup.
 GuardedRestore RestoreWithSteps(ChipCopyPort& port, const ChipCopyJob& job,
                                 const RestoreSteps& steps, TransferObserver& observer,
                                 const std::atomic<bool>* cancel = nullptr);

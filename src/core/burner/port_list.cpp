@@ -59,9 +59,11 @@ PortIdentity IdentifyPort(const std::string& devicePath, const std::string& devD
     }
     // A USB adapter's tty sits a few folders below the USB device that
     // carries idVendor, idProduct and serial.
-    fs::path at = fs::weakly_canonical(fs::path(sysTtyDir) / fs::path(devicePath).filename() / "device", ec);
+    fs::path at =
+        fs::weakly_canonical(fs::path(sysTtyDir) / fs::path(devicePath).filename() / "device", ec);
     std::string vendor, product, serial, usbPath;
-    for (int up = 0; up < 4 && !ec && !at.empty() && at != at.root_path(); ++up, at = at.parent_path()) {
+    for (int up = 0; up < 4 && !ec && !at.empty() && at != at.root_path();
+         ++up, at = at.parent_path()) {
         std::error_code e;
         if (!fs::exists(at / "idVendor", e)) continue;
         vendor = ReadLine(at / "idVendor");
@@ -138,14 +140,17 @@ PortList PortList::Scan(const std::string& devDir, const std::string& sysTtyDir)
 
 PortList PortList::FromNames(std::vector<std::string> names) {
     auto number = [](const std::string& name) { return DeviceNumber(name, "COM"); };
-    std::sort(names.begin(), names.end(),
-              [&number](const std::string& a, const std::string& b) { return number(a) < number(b); });
+    std::sort(names.begin(), names.end(), [&number](const std::string& a, const std::string& b) {
+        return number(a) < number(b);
+    });
     PortList list;
     std::vector<std::string> higher;
     for (const std::string& name : names) {
         const long n = number(name);
-        if (n >= 1 && n <= kCount) list.paths_[static_cast<std::size_t>(n - 1)] = name;
-        else if (n > kCount) higher.push_back(name);
+        if (n >= 1 && n <= kCount)
+            list.paths_[static_cast<std::size_t>(n - 1)] = name;
+        else if (n > kCount)
+            higher.push_back(name);
     }
     auto next = higher.begin();
     for (std::size_t i = 0; i < list.paths_.size() && next != higher.end(); ++i)
@@ -157,7 +162,8 @@ PortList PortList::FromNames(std::vector<std::string> names) {
 }
 
 void PortList::Rescan() {
-    if (scanned_) *this = Scan(devDir_, sysTtyDir_);
+    if (scanned_)
+        *this = Scan(devDir_, sysTtyDir_);
     else if (named_)
         if (auto named = platform::NamedSerialPorts()) *this = FromNames(std::move(*named));
 }
@@ -198,10 +204,11 @@ int PortList::Find(const std::string& key) const {
 PortAddress PortList::AddressFor(int index, const std::string& identityKey) const {
     if (identityKey.empty()) return Address(index);
     if (const int now = Find(identityKey); now >= 0) return Address(now);
-    return {index + 1, {},
+    return {index + 1,
+            {},
             "所选的串口 " + identityKey +
-                   " 现在不在本机（已拔出？）。没有改用其他串口：请插回它，"
-                   "或在“数据传送规则设置”中点“刷新”后重新选择。"};
+                " 现在不在本机（已拔出？）。没有改用其他串口：请插回它，"
+                "或在“数据传送规则设置”中点“刷新”后重新选择。"};
 }
 
 std::string PortList::Label(int index) const {
@@ -209,8 +216,10 @@ std::string PortList::Label(int index) const {
     if (Path(index).empty()) return label;
     label += "  " + Path(index);
     const PortIdentity& id = Identity(index);
-    if (!id.byId.empty()) label += "  " + id.byId;
-    else if (!id.usb.empty()) label += "  " + id.usb;
+    if (!id.byId.empty())
+        label += "  " + id.byId;
+    else if (!id.usb.empty())
+        label += "  " + id.usb;
     return label;
 }
 

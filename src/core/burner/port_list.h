@@ -12,9 +12,9 @@ namespace velsend::burner {
 // What tells one serial device from another however the kernel numbers it:
 // its /dev/serial/by-id name and the USB adapter's vendor, product and serial.
 struct PortIdentity {
-    std::string key;    // by-id name, else "usb-VID:PID-SERIAL", else the path
-    std::string byId;   // "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"
-    std::string usb;    // "USB 0403:6001 FTDI FT232R USB UART 序列号 A1B2C3"
+    std::string key;   // by-id name, else "usb-VID:PID-SERIAL", else the path
+    std::string byId;  // "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"
+    std::string usb;   // "USB 0403:6001 FTDI FT232R USB UART 序列号 A1B2C3"
 };
 
 // Reads the identity of `devicePath` (a name under `devDir`) from the by-id

@@ -101,7 +101,8 @@ PortReservation PortReservation::Take(const std::string& devicePath) {
             if (const int error = platform::RemoveFile(file);
                 error != 0 && !platform::IsNotFoundError(error)) {
                 r.state_ = State::Unlocked;
-                r.note_ = "无法删除过期的锁文件 " + file.string() + "：" + platform::ErrorText(error);
+                r.note_ =
+                    "无法删除过期的锁文件 " + file.string() + "：" + platform::ErrorText(error);
                 return r;
             }
         }
@@ -111,9 +112,10 @@ PortReservation PortReservation::Take(const std::string& devicePath) {
         if (const int error = platform::WriteSmallFile(temp, content, created); error != 0) {
             if (created) (void)platform::RemoveFile(temp);
             r.state_ = State::Unlocked;
-            r.note_ = created ? "无法写入串口锁文件 " + temp.string() + "：" + platform::ErrorText(error)
-                              : "无法在 " + folder.string() + " 建立串口锁文件：" +
-                                    platform::ErrorText(error);
+            r.note_ =
+                created ? "无法写入串口锁文件 " + temp.string() + "：" + platform::ErrorText(error)
+                        : "无法在 " + folder.string() + " 建立串口锁文件：" +
+                              platform::ErrorText(error);
             return r;
         }
         const int linkError = platform::LinkNew(temp, file);

@@ -68,11 +68,11 @@ OpenResult SerialPortBase::OpenDevice(const PortAddress& address, const std::str
         result.failure = OpenFailure::NoDevice;
         result.message =
             deviceText + "\n" +
-            (!address.missing.empty()
-                 ? address.missing
-                 : "本机没有与 COM" + std::to_string(address.number) +
-                       " 对应的串口设备。请插好 USB 转串口线，在“数据传送规则设置”中点“刷新”后选择串口"
-                       "（velsend-cli 用 --port 指定设备）。");
+            (!address.missing.empty() ? address.missing
+                                      : "本机没有与 COM" + std::to_string(address.number) +
+                                            " 对应的串口设备。请插好 USB "
+                                            "转串口线，在“数据传送规则设置”中点“刷新”后选择串口"
+                                            "（velsend-cli 用 --port 指定设备）。");
         return result;
     }
 

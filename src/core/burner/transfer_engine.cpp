@@ -1,9 +1,8 @@
+#include "core/burner/transfer_engine.h"
 #include "base/controller_model.h"
 #include "base/platform/system.h"
-#include "core/burner/transfer_engine.h"
 
 #include <functional>
-
 
 #include <algorithm>
 #include <array>
@@ -188,9 +187,10 @@ void TransferEngine::Status(std::string_view text) {
 bool TransferEngine::Expect(std::uint8_t reply, std::uint8_t wanted, const std::string& where) {
     if (reply == wanted) return true;
     if (reason_.empty()) {
-        reason_ = where + "：" +
-                  (reply == kNoAnswer ? "烧写器在 1 秒内没有回答（或只回答 0xFF），应为 " + Hex(wanted)
-                                      : "烧写器回答 " + Hex(reply) + "，应为 " + Hex(wanted));
+        reason_ =
+            where + "：" +
+            (reply == kNoAnswer ? "烧写器在 1 秒内没有回答（或只回答 0xFF），应为 " + Hex(wanted)
+                                : "烧写器回答 " + Hex(reply) + "，应为 " + Hex(wanted));
     }
     return false;
 }
@@ -223,7 +223,7 @@ TransferResult TransferEngine::Finish(const TransferJob& job, TransferOutcome ou
     if (outcome == TransferOutcome::Success) Status(texts.success);
     if (outcome == TransferOutcome::Failure)
         Status(reason_.empty() || portFailed_ ? std::string(texts.failure)
-                               : std::string(texts.failure) + "\n" + reason_);
+                                              : std::string(texts.failure) + "\n" + reason_);
     TransferResult result;
     result.outcome = outcome;
     result.blocksStored = stored;
@@ -280,17 +280,18 @@ TransferResult TransferEngine::Nodes(const TransferJob& job) {
 TransferResult TransferEngine::Devices(const TransferJob& job) {
     const int blocks = base::IsValidModel(job.model) ? base::Traits(job.model).deviceBlocks : 0;
     if (blocks == 0) return Finish(job, TransferOutcome::NotStarted, 0, 0);
-    return LoopBlocks(job, {kDeviceCommand, blocks, kDeviceRecordSize, blocks * 5},
-                      [&job](int loop) {
-                          return store::ReadFixed(job.project.PathOf(store::ProjectFile::Devices, loop),
-                                                  kDeviceFileSize, 0x00);
-                      });
+    return LoopBlocks(
+        job, {kDeviceCommand, blocks, kDeviceRecordSize, blocks * 5}, [&job](int loop) {
+            return store::ReadFixed(job.project.PathOf(store::ProjectFile::Devices, loop),
+                                    kDeviceFileSize, 0x00);
+        });
 }
 
 // One connection per loop, the loop's records sent in blocks of whole
 // addresses; a block the burner does not take is skipped.
-TransferResult TransferEngine::LoopBlocks(const TransferJob& job, const LoopBlockLayout& layout,
-                                          const std::function<std::vector<std::uint8_t>(int)>& read) {
+TransferResult TransferEngine::LoopBlocks(
+    const TransferJob& job, const LoopBlockLayout& layout,
+    const std::function<std::vector<std::uint8_t>(int)>& read) {
     const TransferRules& r = job.rules;
     const int firstBlock = r.FirstAddress / layout.perBlock;
     const int lastBlock = r.LastAddress / layout.perBlock;
@@ -300,8 +301,8 @@ TransferResult TransferEngine::LoopBlocks(const TransferJob& job, const LoopBloc
 
     int stored = 0;
     for (int loop = r.FirstLoop; loop <= r.LastLoop && !Cancelled(); ++loop) {
-        observer_.SetStage({TransferStage::Unit::Loop, loop - r.FirstLoop,
-                            r.LastLoop - r.FirstLoop + 1, 0, 0});
+        observer_.SetStage(
+            {TransferStage::Unit::Loop, loop - r.FirstLoop, r.LastLoop - r.FirstLoop + 1, 0, 0});
         const std::vector<std::uint8_t> records = read(loop);
         Connect(job);
         const Opening opening = OpenCommand(layout.command, LoopParameters(loop, r));
@@ -314,7 +315,8 @@ TransferResult TransferEngine::LoopBlocks(const TransferJob& job, const LoopBloc
             WriteByte(kBlockStart);
             if (!Expect(Reply(), kBlockStart, BlockText(loop, block))) continue;
             for (int piece = 0; piece < layout.perBlock; ++piece) {
-                const std::size_t address = static_cast<std::size_t>(layout.perBlock * block + piece);
+                const std::size_t address =
+                    static_cast<std::size_t>(layout.perBlock * block + piece);
                 Write(std::span(records).subspan(layout.recordSize * address, layout.recordSize));
                 observer_.SetPosition(5 * piece);
                 Pause(r.PaceDelay / 5);
@@ -339,8 +341,8 @@ TransferResult TransferEngine::LogRecords(const TransferJob& job) {
 
     int stored = 0;
     for (int loop = r.FirstLoop; loop <= r.LastLoop && !Cancelled(); ++loop) {
-        observer_.SetStage({TransferStage::Unit::Loop, loop - r.FirstLoop,
-                            r.LastLoop - r.FirstLoop + 1, 0, 0});
+        observer_.SetStage(
+            {TransferStage::Unit::Loop, loop - r.FirstLoop, r.LastLoop - r.FirstLoop + 1, 0, 0});
         const auto path = job.project.PathOf(store::ProjectFile::DeviceLogic, loop);
         Connect(job);
         const Opening opening = OpenCommand(kLogicCommand, LoopParameters(loop, r));
@@ -379,7 +381,8 @@ TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
         base::Traits(job.model).perDeviceLogic)
         return Finish(job, TransferOutcome::NotStarted, 0, 0);
     const TransferRules& r = job.rules;
-    const std::uint32_t perBlock = static_cast<std::uint32_t>(base::Traits(job.model).rulesPerBlock);
+    const std::uint32_t perBlock =
+        static_cast<std::uint32_t>(base::Traits(job.model).rulesPerBlock);
     const auto slotBytes = static_cast<std::size_t>(base::Traits(job.model).logicTextLimit);
     const std::uint32_t firstBlock = r.FirstLogic / perBlock;
     const std::uint32_t wantedLast = r.LastLogic / perBlock;
@@ -392,10 +395,10 @@ TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
     Status(TextsOf(job.kind).running);
 
     // The line under the bar counts the rules asked for that the blocks can carry.
-    const int rules =
-        expected > 0 ? static_cast<int>(std::min(r.LastLogic, (lastBlock + 1) * perBlock - 1) -
-                                        r.FirstLogic + 1)
-                     : 0;
+    const int rules = expected > 0
+                          ? static_cast<int>(std::min(r.LastLogic, (lastBlock + 1) * perBlock - 1) -
+                                             r.FirstLogic + 1)
+                          : 0;
     int stored = 0;
     for (std::uint32_t block = firstBlock; block <= lastBlock && !Cancelled(); ++block) {
         const std::uint32_t blockFirst = std::max(perBlock * block, r.FirstLogic);
@@ -453,8 +456,10 @@ TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
         const std::uint32_t firstUnsent = std::max(r.FirstLogic, (kLastLogicBlock + 1) * perBlock);
         const std::string note = "逻辑 " + std::to_string(firstUnsent) + " 至 " +
                                  std::to_string(r.LastLogic) + " 超出控制器的块号范围，没有传送。";
-        // A range wholly past the last block sent nothing: that is a failure, not a success with a note.
-        Status(expected == 0 ? std::string(TextsOf(job.kind).failure) + "\n" + note : status_ + note);
+        // A range wholly past the last block sent nothing: that is a failure, not a success with a
+        // note.
+        Status(expected == 0 ? std::string(TextsOf(job.kind).failure) + "\n" + note
+                             : status_ + note);
         result.outcome = TransferOutcome::Failure;
     }
     return result;

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "core/burner/serial_port.h"
-#include "core/burner/transfer_stage.h"
 #include "core/burner/transfer_rules.h"
+#include "core/burner/transfer_stage.h"
 #include "core/store/node_records.h"
 #include "core/store/project_files.h"
 

@@ -18,8 +18,8 @@ struct TransferStage {
                   std::string name = {})
         : unit(u), index(i), count(n), firstRule(first), lastRule(last), phase(std::move(name)) {}
     Unit unit = Unit::Loop;
-    int index = 0;  // 0-based: the loop or rule under way
-    int count = 0;  // loops or rules in all
+    int index = 0;      // 0-based: the loop or rule under way
+    int count = 0;      // loops or rules in all
     int firstRule = 0;  // Rules: the rules the block under way carries
     int lastRule = 0;
     std::string phase;  // Phase: "写入芯片"

@@ -4,10 +4,10 @@
 
 #include "base/file_write.h"
 
+#include "base/gbk.h"
 #include "core/logic/logic_files.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
-#include "base/gbk.h"
 #include "core/store/node_records.h"
 #include "core/store/project_info.h"
 

@@ -3,11 +3,11 @@
 #include <filesystem>
 
 #include "base/file_write.h"
+#include "base/gbk.h"
 #include "base/project_lock.h"
 #include "core/logic/alphabet.h"
 #include "core/logic/logic_files.h"
 #include "core/logic/rule_editing.h"
-#include "base/gbk.h"
 
 namespace velsend::devices {
 
@@ -65,8 +65,8 @@ store::DeviceRecord MergeClassRecord(ClassDialog kind, const store::DeviceRecord
     // A device of another class opened here (the type chooser picked this
     // class) becomes one of this class: the record is the form's, apart
     // from the bits no dialog shows.
-    const int dialogClass = kind == ClassDialog::Alarm         ? store::kAlarmClass
-                            : kind == ClassDialog::ZoneDisplay ? store::kZoneDisplayClass
+    const int dialogClass = kind == ClassDialog::Alarm                ? store::kAlarmClass
+                            : kind == ClassDialog::ZoneDisplay        ? store::kZoneDisplayClass
                             : busDeviceClass == store::kBorrowedClass ? store::kBorrowedClass
                                                                       : store::kModuleClass;
     if (stored.ProductClass() != dialogClass) {
@@ -168,20 +168,24 @@ base::Result<> ClassDeviceSession::Save(int busDeviceClass) {
 base::Result<> ClassDeviceSession::RefreshHeld(int busDeviceClass) {
     const auto i = static_cast<std::size_t>(address_);
     auto unsaved = [this](store::ProjectFile file, const base::Error& error) {
-        return base::Error{base::WriteFailedText(dir_.PathOf(file, held_.loop)), error.reason, error.code};
+        return base::Error{base::WriteFailedText(dir_.PathOf(file, held_.loop)), error.reason,
+                           error.code};
     };
     auto devices = store::LoadDeviceFile(dir_, held_.loop);
     if (!devices) return unsaved(store::ProjectFile::Devices, devices.error());
     auto names = store::LoadChineseNameFile(dir_, held_.loop);
     if (!names) return unsaved(store::ProjectFile::ChineseNames, names.error());
     std::error_code ec;
-    HeldLoop now{held_.loop, std::filesystem::exists(dir_.PathOf(store::ProjectFile::Devices, held_.loop), ec),
+    HeldLoop now{held_.loop,
+                 std::filesystem::exists(dir_.PathOf(store::ProjectFile::Devices, held_.loop), ec),
                  *devices, *names};
     auto storedIn = [&](const HeldLoop& loop) {
-        return loop.deviceFileFound ? loop.devices[i] : BuildClassRecord(kind_, shown_, busDeviceClass);
+        return loop.deviceFileFound ? loop.devices[i]
+                                    : BuildClassRecord(kind_, shown_, busDeviceClass);
     };
     const bool nameClash = kind_ != ClassDialog::Module && now.names[i] != held_.names[i];
-    const bool edited = !SameEdit(form_.device, shown_.device) || form_.threshold != shown_.threshold || typedName_;
+    const bool edited =
+        !SameEdit(form_.device, shown_.device) || form_.threshold != shown_.threshold || typedName_;
     if (edited && (storedIn(now) != storedIn(held_) || nameClash)) {
         const store::DeviceRecord mine =
             MergeClassRecord(kind_, storedIn(held_), shown_, form_, busDeviceClass);
@@ -217,8 +221,8 @@ base::Result<> ApplyQuickSet(store::DeviceFile& devices, const QuickSetRequest& 
 }
 
 std::string QuickSetChangeText(int loop, const QuickSetRequest& request) {
-    return "快速设置：回路 " + std::to_string(loop) + " 地址 " + std::to_string(request.first) + "–" +
-           std::to_string(request.last);
+    return "快速设置：回路 " + std::to_string(loop) + " 地址 " + std::to_string(request.first) +
+           "–" + std::to_string(request.last);
 }
 
 base::Result<> RunQuickSet(const store::ProjectDir& dir, int loop, const QuickSetRequest& request) {

@@ -2,11 +2,10 @@
 
 #include <filesystem>
 
-#include "core/phrases/phrase_library.h"
 #include "base/file_write.h"
 #include "base/gbk.h"
-#include "base/file_write.h"
 #include "base/project_lock.h"
+#include "core/phrases/phrase_library.h"
 
 namespace velsend::devices {
 
@@ -138,9 +137,9 @@ namespace {
 
 // "开 模块 区域 3 楼层 1 房间 2 名称“水泵”" for a clash message.
 std::string DeviceText(const store::DeviceRecord& r, const store::ChineseName& name) {
-    return std::string(r.Installed() ? "开 " : "关 ") + std::string(store::ClassName(r.ProductClass())) +
-           " 区域 " + std::to_string(r.Zone) + " 楼层 " + std::to_string(r.Floor) + " 房间 " +
-           std::to_string(r.Room) + " 名称“" +
+    return std::string(r.Installed() ? "开 " : "关 ") +
+           std::string(store::ClassName(r.ProductClass())) + " 区域 " + std::to_string(r.Zone) +
+           " 楼层 " + std::to_string(r.Floor) + " 房间 " + std::to_string(r.Room) + " 名称“" +
            base::GbkToUtf8(std::string(base::TrimTrailingSpaces(store::NameText(name)))) + "”";
 }
 
@@ -152,9 +151,11 @@ bool SameEdit(DeviceForm a, DeviceForm b) {
     return a == b;
 }
 
-std::string ClashText(int address, const store::DeviceRecord& onDisk, const store::ChineseName& diskName,
-                      const store::DeviceRecord& edited, const store::ChineseName& editedName) {
-    return "地址 " + std::to_string(address) + " 的设备在显示之后已被另一个程序改动，没有保存。\n文件中的：" +
+std::string ClashText(int address, const store::DeviceRecord& onDisk,
+                      const store::ChineseName& diskName, const store::DeviceRecord& edited,
+                      const store::ChineseName& editedName) {
+    return "地址 " + std::to_string(address) +
+           " 的设备在显示之后已被另一个程序改动，没有保存。\n文件中的：" +
            DeviceText(onDisk, diskName) + "\n您改的：" + DeviceText(edited, editedName) +
            "\n再确认一次将以您改的为准。";
 }
@@ -170,24 +171,28 @@ base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int 
     if (!guard) return guard.error();
     // A file that cannot be read for the merge cannot be saved either.
     auto unsaved = [&dir, &held](store::ProjectFile file, const base::Error& error) {
-        return base::Error{base::WriteFailedText(dir.PathOf(file, held.loop)), error.reason, error.code};
+        return base::Error{base::WriteFailedText(dir.PathOf(file, held.loop)), error.reason,
+                           error.code};
     };
     auto devices = store::LoadDeviceFile(dir, held.loop);
     if (!devices) return unsaved(store::ProjectFile::Devices, devices.error());
     auto names = store::LoadChineseNameFile(dir, held.loop);
     if (!names) return unsaved(store::ProjectFile::ChineseNames, names.error());
     std::error_code ec;
-    HeldLoop now{held.loop, std::filesystem::exists(dir.PathOf(store::ProjectFile::Devices, held.loop), ec),
+    HeldLoop now{held.loop,
+                 std::filesystem::exists(dir.PathOf(store::ProjectFile::Devices, held.loop), ec),
                  *devices, *names};
     const DeviceForm shown = FormOf(held, address);
     // Without a device file the form shows defaults: they are what is stored.
-    const store::DeviceRecord storedThen = held.deviceFileFound ? held.devices[i] : BuildRecord(shown);
+    const store::DeviceRecord storedThen =
+        held.deviceFileFound ? held.devices[i] : BuildRecord(shown);
     const store::DeviceRecord stored = now.deviceFileFound ? now.devices[i] : BuildRecord(shown);
     if (!SameEdit(form, shown) && (stored != storedThen || now.names[i] != held.names[i])) {
         // The very device changed on the disk too: neither edit is dropped
         // unseen. The dialog now holds the disk's; confirming again keeps the user's.
-        std::string text = ClashText(address, stored, now.names[i], MergeRecord(storedThen, shown, form),
-                                     store::MakeName(form.name));
+        std::string text =
+            ClashText(address, stored, now.names[i], MergeRecord(storedThen, shown, form),
+                      store::MakeName(form.name));
         held = std::move(now);
         return base::Error{std::move(text), {}, 0};
     }

@@ -3,8 +3,8 @@
 #include <array>
 #include <optional>
 #include <string>
-#include <utility>
 #include <string_view>
+#include <utility>
 
 #include "base/result.h"
 #include "core/store/device_store.h"
@@ -65,8 +65,9 @@ store::DeviceRecord MergeRecord(const store::DeviceRecord& stored, const DeviceF
 bool SameEdit(DeviceForm a, DeviceForm b);
 // What a save says when the device it would change was changed on the disk
 // since the dialog showed it: both versions, and that nothing was saved.
-std::string ClashText(int address, const store::DeviceRecord& onDisk, const store::ChineseName& diskName,
-                      const store::DeviceRecord& edited, const store::ChineseName& editedName);
+std::string ClashText(int address, const store::DeviceRecord& onDisk,
+                      const store::ChineseName& diskName, const store::DeviceRecord& edited,
+                      const store::ChineseName& editedName);
 
 // Reads the loop's files again (under the project lock) and writes into
 // them only the address's record and name rebuilt from the form, so that

@@ -39,8 +39,8 @@ Workbook BuildExportWorkbook(const store::ProjectDir& dir, ExportSummary& summar
                              const StepFn& step = {});
 // Builds and writes it (.xlsx) at `path` (".xls" becomes ".xlsx"). A failed
 // write leaves the file as it was.
-base::Result<ExportSummary> ExportExcel(const store::ProjectDir& dir, const std::filesystem::path& path,
-                                        const StepFn& step = {});
+base::Result<ExportSummary> ExportExcel(const store::ProjectDir& dir,
+                                        const std::filesystem::path& path, const StepFn& step = {});
 
 // One row or sheet the import did not use, or a cell it changed, and why (UTF-8).
 struct ImportNote {
@@ -77,11 +77,13 @@ base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const W
                                            const StepFn& step = {});
 // Reads `path` (.xls, .xlsx or .ods) and imports it; `EnglishWorkbook` comes
 // from its file name. A workbook with no cell at all is a failure.
-base::Result<ImportSummary> ImportExcel(const store::ProjectDir& dir, const std::filesystem::path& path,
-                                        ExcelFamily family, const StepFn& step = {});
+base::Result<ImportSummary> ImportExcel(const store::ProjectDir& dir,
+                                        const std::filesystem::path& path, ExcelFamily family,
+                                        const StepFn& step = {});
 
 inline constexpr std::string_view kExportDoneText = "导出完毕！";
 inline constexpr std::string_view kImportDoneText = "导入完毕！";
-inline constexpr std::string_view kNothingReadText = "Excel表格文件中没有可读取的内容，未导入任何数据！";
+inline constexpr std::string_view kNothingReadText =
+    "Excel表格文件中没有可读取的内容，未导入任何数据！";
 
 }  // namespace velsend::exchange

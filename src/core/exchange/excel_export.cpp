@@ -1,12 +1,12 @@
 #include <cctype>
 #include <filesystem>
 
+#include "base/gbk.h"
 #include "core/exchange/excel_exchange.h"
 #include "core/exchange/templates.h"
 #include "core/logic/logic_files.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
-#include "base/gbk.h"
 
 namespace velsend::exchange {
 namespace {
@@ -21,7 +21,8 @@ Sheet* FindSheet(Workbook& wb, std::string_view name) {
     return nullptr;
 }
 
-void ExportPhrases(const store::ProjectDir& dir, Sheet& sheet, ExportSummary& summary, const StepFn& step) {
+void ExportPhrases(const store::ProjectDir& dir, Sheet& sheet, ExportSummary& summary,
+                   const StepFn& step) {
     const phrases::PhraseImage image = phrases::ReadPhraseLibrary(dir);
     int r = 2;
     for (int i = 0; i < phrases::kPhraseCount; ++i) {
@@ -35,7 +36,8 @@ void ExportPhrases(const store::ProjectDir& dir, Sheet& sheet, ExportSummary& su
     }
 }
 
-void ExportLogic(const store::ProjectDir& dir, Sheet& sheet, ExportSummary& summary, const StepFn& step) {
+void ExportLogic(const store::ProjectDir& dir, Sheet& sheet, ExportSummary& summary,
+                 const StepFn& step) {
     int r = 2;
     for (int i = 0; i < 1000; ++i) {
         Step(step);
@@ -48,7 +50,8 @@ void ExportLogic(const store::ProjectDir& dir, Sheet& sheet, ExportSummary& summ
     }
 }
 
-void ExportDevices(const store::ProjectDir& dir, Sheet& sheet, ExportSummary& summary, const StepFn& step) {
+void ExportDevices(const store::ProjectDir& dir, Sheet& sheet, ExportSummary& summary,
+                   const StepFn& step) {
     int r = 2;
     for (int loop = 0; loop < store::kLoopCount; ++loop) {
         Step(step);
@@ -85,16 +88,18 @@ void ExportDevices(const store::ProjectDir& dir, Sheet& sheet, ExportSummary& su
 }  // namespace
 
 std::string ExportSummary::Text() const {
-    std::string text = "导出词组 " + std::to_string(phrases) + " 条，逻辑规则 " + std::to_string(logicRules) +
-                       " 条，总线设备 " + std::to_string(devices) + " 个。";
+    std::string text = "导出词组 " + std::to_string(phrases) + " 条，逻辑规则 " +
+                       std::to_string(logicRules) + " 条，总线设备 " + std::to_string(devices) +
+                       " 个。";
     if (devicesLeftOut > 0)
-        text += "\n工作表已满（65536行），另有 " + std::to_string(devicesLeftOut) + " 个总线设备未导出。";
-    if (renamed)
-        text += "\n导出的文件为.xlsx格式，已保存为“" + file.filename().string() + "”。";
+        text += "\n工作表已满（65536行），另有 " + std::to_string(devicesLeftOut) +
+                " 个总线设备未导出。";
+    if (renamed) text += "\n导出的文件为.xlsx格式，已保存为“" + file.filename().string() + "”。";
     return text;
 }
 
-Workbook BuildExportWorkbook(const store::ProjectDir& dir, ExportSummary& summary, const StepFn& step) {
+Workbook BuildExportWorkbook(const store::ProjectDir& dir, ExportSummary& summary,
+                             const StepFn& step) {
     Workbook wb = StandardTemplate();
     // Visit the template's sheets by role, as a workbook handed in would be.
     if (Sheet* s = FindSheet(wb, kPhraseSheetName)) ExportPhrases(dir, *s, summary, step);
@@ -103,8 +108,8 @@ Workbook BuildExportWorkbook(const store::ProjectDir& dir, ExportSummary& summar
     return wb;
 }
 
-base::Result<ExportSummary> ExportExcel(const store::ProjectDir& dir, const std::filesystem::path& path,
-                                        const StepFn& step) {
+base::Result<ExportSummary> ExportExcel(const store::ProjectDir& dir,
+                                        const std::filesystem::path& path, const StepFn& step) {
     ExportSummary summary;
     summary.file = path;
     // The content is .xlsx; a name promising .xls would give a file that

@@ -4,12 +4,12 @@
 #include <set>
 
 #include "base/file_write.h"
+#include "base/gbk.h"
 #include "base/platform/system.h"
 #include "core/exchange/excel_exchange.h"
 #include "core/exchange/templates.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
-#include "base/gbk.h"
 
 namespace velsend::exchange {
 namespace {
@@ -36,15 +36,19 @@ struct PendingProject {
     std::vector<std::uint8_t>& Devices(int loop) {
         auto it = deviceFiles.find(loop);
         if (it == deviceFiles.end())
-            it = deviceFiles.emplace(loop, Old(dir.PathOf(store::ProjectFile::Devices, loop),
-                                                      kDeviceFileSize)).first;
+            it = deviceFiles
+                     .emplace(loop,
+                              Old(dir.PathOf(store::ProjectFile::Devices, loop), kDeviceFileSize))
+                     .first;
         return it->second;
     }
     std::vector<std::uint8_t>& Names(int loop) {
         auto it = nameFiles.find(loop);
         if (it == nameFiles.end())
-            it = nameFiles.emplace(loop, Old(dir.PathOf(store::ProjectFile::ChineseNames, loop),
-                                                    kNameFileSize)).first;
+            it = nameFiles
+                     .emplace(loop, Old(dir.PathOf(store::ProjectFile::ChineseNames, loop),
+                                        kNameFileSize))
+                     .first;
         return it->second;
     }
     std::vector<std::uint8_t>& Phrases() {
@@ -63,7 +67,8 @@ struct PendingProject {
             transaction.Write({dir.PathOf(store::ProjectFile::Devices, loop), bytes, true});
         for (const auto& [loop, bytes] : nameFiles)
             transaction.Write({dir.PathOf(store::ProjectFile::ChineseNames, loop), bytes, true});
-        if (phraseFile) transaction.Write({dir.PathOf(store::ProjectFile::Phrases), *phraseFile, true});
+        if (phraseFile)
+            transaction.Write({dir.PathOf(store::ProjectFile::Phrases), *phraseFile, true});
         for (const auto& [number, text] : logicRules) {
             transaction.Write({dir.PathOf(store::ProjectFile::Logic, number),
                                std::vector<std::uint8_t>(text.begin(), text.end()), false});
@@ -78,7 +83,9 @@ struct SheetRun {
     ImportSummary& summary;
     const StepFn& step;
 
-    void Skip(int row, std::string reason) const { summary.skipped.push_back({name, row, std::move(reason), 0}); }
+    void Skip(int row, std::string reason) const {
+        summary.skipped.push_back({name, row, std::move(reason), 0});
+    }
     // A text cell about to be stored: lists it when characters became "?".
     void NoteLossy(int row, int column) const {
         if (sheet.Get(row, column).lossy)
@@ -91,8 +98,10 @@ struct SheetRun {
 void SheetRun::NoteFolded(int row, int column, bool english) const {
     const Cell& cell = sheet.Get(row, column);
     std::string text;
-    if (cell.kind == CellKind::Text) text = cell.text;
-    else if (cell.kind == CellKind::Number && cell.Integer()) text = std::to_string(*cell.Integer());
+    if (cell.kind == CellKind::Text)
+        text = cell.text;
+    else if (cell.kind == CellKind::Number && cell.Integer())
+        text = std::to_string(*cell.Integer());
     bool percent = false, halfWidth = false, lower = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
@@ -131,15 +140,18 @@ std::array<std::uint8_t, 16> StoredText(const Cell& cell, bool english) {
 bool HasControlCharacter(std::string_view gbk) {
     for (std::size_t i = 0; i < gbk.size(); ++i) {
         const auto c = static_cast<unsigned char>(gbk[i]);
-        if (c >= 0x81) ++i;  // a two-byte character
-        else if (c < 0x20 || c == 0x7F) return true;
+        if (c >= 0x81)
+            ++i;  // a two-byte character
+        else if (c < 0x20 || c == 0x7F)
+            return true;
     }
     return false;
 }
 
 std::string ColumnName(int column) {
     std::string name;
-    for (; column > 0; column = (column - 1) / 26) name.insert(name.begin(), static_cast<char>('A' + (column - 1) % 26));
+    for (; column > 0; column = (column - 1) / 26)
+        name.insert(name.begin(), static_cast<char>('A' + (column - 1) % 26));
     return name;
 }
 
@@ -151,8 +163,11 @@ void AppendNotes(std::string& text, const std::vector<ImportNote>& notes, std::s
             break;
         }
         text += "\n[" + note.sheet + "] ";
-        if (note.row == 0) text += "整个工作表：";
-        else text += "第" + std::to_string(note.row) + "行" + (note.column ? ColumnName(note.column) + "列" : "") + "：";
+        if (note.row == 0)
+            text += "整个工作表：";
+        else
+            text += "第" + std::to_string(note.row) + "行" +
+                    (note.column ? ColumnName(note.column) + "列" : "") + "：";
         text += note.reason;
     }
 }
@@ -165,8 +180,10 @@ void ForEachRow(const SheetRun& run, RowFn&& fn) {
         if (run.step) run.step();
         const Cell& a = run.sheet.Get(r, 1);
         if (a.kind == CellKind::Empty) return;
-        if (r == kLastSheetRow && (run.sheet.rowsCut || run.sheet.Get(r + 1, 1).kind != CellKind::Empty))
-            run.Skip(r + 1, "超出工作表的最后一行（" + std::to_string(kLastSheetRow) + "），此行起未读取");
+        if (r == kLastSheetRow &&
+            (run.sheet.rowsCut || run.sheet.Get(r + 1, 1).kind != CellKind::Empty))
+            run.Skip(r + 1,
+                     "超出工作表的最后一行（" + std::to_string(kLastSheetRow) + "），此行起未读取");
         const auto n = a.Integer();
         if (!n) {
             run.Skip(r, "A列不是数字");
@@ -193,7 +210,8 @@ void ImportPhrases(const SheetRun& run, PendingProject& project, bool english) {
 void ImportLogic(const SheetRun& run, PendingProject& project, const ExcelImportRules& rules) {
     ForEachRow(run, [&](int r, std::int64_t n) {
         if (n < 0 || n >= rules.logicCapacity) {
-            run.Skip(r, "逻辑条目 " + std::to_string(n) + " 超出 0-" + std::to_string(rules.logicCapacity - 1));
+            run.Skip(r, "逻辑条目 " + std::to_string(n) + " 超出 0-" +
+                            std::to_string(rules.logicCapacity - 1));
             return;
         }
         const Cell& b = run.sheet.Get(r, 2);
@@ -201,16 +219,19 @@ void ImportLogic(const SheetRun& run, PendingProject& project, const ExcelImport
         // Cut at a whole character: half a character would reach the panel
         // as a different one.
         if (b.kind == CellKind::Text) {
-            text = std::string(base::FitGbk(b.text, static_cast<std::size_t>(rules.logicTextLimit)));
+            text =
+                std::string(base::FitGbk(b.text, static_cast<std::size_t>(rules.logicTextLimit)));
             run.NoteLossy(r, 2);
-            if (HasControlCharacter(text)) run.summary.changed.push_back({run.name, r, "逻辑规则含控制字符", 2});
+            if (HasControlCharacter(text))
+                run.summary.changed.push_back({run.name, r, "逻辑规则含控制字符", 2});
         }
         project.logicRules[static_cast<int>(n)] = std::move(text);
         ++run.summary.logicRules;
     });
 }
 
-void ImportDevices(const SheetRun& run, PendingProject& project, const ExcelImportRules& rules, bool english) {
+void ImportDevices(const SheetRun& run, PendingProject& project, const ExcelImportRules& rules,
+                   bool english) {
     ForEachRow(run, [&](int r, std::int64_t code) {
         const std::int64_t loop = code / 1000;
         const std::int64_t address = code % 1000;
@@ -229,7 +250,8 @@ void ImportDevices(const SheetRun& run, PendingProject& project, const ExcelImpo
             return;
         }
         store::DeviceRecord d;
-        d.StatusByte = static_cast<std::uint8_t>(0x80 | (type->productClass << 5) | (type->type & 0x0F));
+        d.StatusByte =
+            static_cast<std::uint8_t>(0x80 | (type->productClass << 5) | (type->type & 0x0F));
         d.TypeHighByte = static_cast<std::uint8_t>(type->type >> 4);
         const auto name = StoredText(run.sheet.Get(r, 3), english);
         run.NoteLossy(r, 3);
@@ -243,20 +265,23 @@ void ImportDevices(const SheetRun& run, PendingProject& project, const ExcelImpo
             const Cell& h = run.sheet.Get(r, 8);
             static const std::string kAuto = base::Utf8ToGbk("自动").value_or("");
             static const std::string kYes = base::Utf8ToGbk("是").value_or("");
-            if (h.kind == CellKind::Empty || (h.kind == CellKind::Text && h.text != kAuto)) d.ParamByte |= 0x80;
+            if (h.kind == CellKind::Empty || (h.kind == CellKind::Text && h.text != kAuto))
+                d.ParamByte |= 0x80;
             if (const auto delay = run.sheet.Get(r, 9).Integer()) {
                 if (*delay >= 0 && *delay <= 127)
                     d.ParamByte = static_cast<std::uint8_t>(d.ParamByte + *delay);
                 else
                     d.ParamByte = 0;
             }
-            if (run.sheet.Get(r, 10).IsText(kYes)) d.StatusByte = static_cast<std::uint8_t>(d.StatusByte + 0x20);
+            if (run.sheet.Get(r, 10).IsText(kYes))
+                d.StatusByte = static_cast<std::uint8_t>(d.StatusByte + 0x20);
         }
         const std::uint8_t bytes[] = {d.StatusByte, d.ParamByte, d.TypeHighByte, d.Zone,
                                       d.Floor,      d.Room,      d.NamePhrase};
         const int l = static_cast<int>(loop);
         std::copy(std::begin(bytes), std::end(bytes),
-                  project.Devices(l).begin() + address * static_cast<std::int64_t>(store::kDeviceRecordSize));
+                  project.Devices(l).begin() +
+                      address * static_cast<std::int64_t>(store::kDeviceRecordSize));
         std::copy(name.begin(), name.end(),
                   project.Names(l).begin() + address * static_cast<std::int64_t>(store::kNameSize));
         ++run.summary.devices;
@@ -266,8 +291,9 @@ void ImportDevices(const SheetRun& run, PendingProject& project, const ExcelImpo
 }  // namespace
 
 std::string ImportSummary::Text(std::size_t maxLines) const {
-    std::string text = "导入词组 " + std::to_string(phrases) + " 条，逻辑规则 " + std::to_string(logicRules) +
-                       " 条，总线设备 " + std::to_string(devices) + " 个。";
+    std::string text = "导入词组 " + std::to_string(phrases) + " 条，逻辑规则 " +
+                       std::to_string(logicRules) + " 条，总线设备 " + std::to_string(devices) +
+                       " 个。";
     if (!emptySheets.empty()) {
         text += "\n空的工作表（没有数据行）：";
         for (std::size_t i = 0; i < emptySheets.size(); ++i)
@@ -285,7 +311,8 @@ std::string ImportSummary::Text(std::size_t maxLines) const {
 }
 
 base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const Workbook& workbook,
-                                           ExcelFamily family, bool englishWorkbook, const StepFn& step) {
+                                           ExcelFamily family, bool englishWorkbook,
+                                           const StepFn& step) {
     const ExcelImportRules rules = RulesFor(family);
     const std::string address = base::Utf8ToGbk(kAddressHeader).value_or("");
     const std::string type = base::Utf8ToGbk(kTypeHeader).value_or("");
@@ -328,12 +355,14 @@ base::Result<ImportSummary> ImportWorkbook(const store::ProjectDir& dir, const W
     return summary;
 }
 
-base::Result<ImportSummary> ImportExcel(const store::ProjectDir& dir, const std::filesystem::path& path,
-                                        ExcelFamily family, const StepFn& step) {
+base::Result<ImportSummary> ImportExcel(const store::ProjectDir& dir,
+                                        const std::filesystem::path& path, ExcelFamily family,
+                                        const StepFn& step) {
     const base::ChangeText what("从Excel导入 " + platform::PathToUtf8(path.filename()));
     auto workbook = ReadWorkbook(path);
     if (!workbook) return workbook.error();
-    return ImportWorkbook(dir, *workbook, family, IsEnglishWorkbook(path.filename().string()), step);
+    return ImportWorkbook(dir, *workbook, family, IsEnglishWorkbook(path.filename().string()),
+                          step);
 }
 
 }  // namespace velsend::exchange

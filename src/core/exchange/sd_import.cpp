@@ -7,11 +7,11 @@
 
 #include "base/field_check.h"
 #include "base/file_write.h"
+#include "base/gbk.h"
 #include "base/platform/system.h"
 #include "core/exchange/file_batch.h"
 #include "core/exchange/raw_read.h"
 #include "core/exchange/sd_pack.h"
-#include "base/gbk.h"
 
 namespace velsend::exchange {
 namespace {
@@ -19,8 +19,9 @@ namespace {
 std::vector<std::uint8_t> SpacesForFF(std::span<const std::uint8_t> block) {
     std::vector<std::uint8_t> out(block.begin(), block.end());
     for (void* at = std::memchr(out.data(), 0xFF, out.size()); at != nullptr;
-         at = std::memchr(at, 0xFF, out.size() - static_cast<std::size_t>(
-                                                  static_cast<std::uint8_t*>(at) - out.data())))
+         at = std::memchr(
+             at, 0xFF,
+             out.size() - static_cast<std::size_t>(static_cast<std::uint8_t*>(at) - out.data())))
         *static_cast<std::uint8_t*>(at) = 0x20;
     return out;
 }
@@ -43,24 +44,25 @@ bool HasFamilyPrefix(base::SdFamily family, std::string_view fileName) {
 
 std::string DecodeLogicRecord(base::SdFamily family, std::span<const std::uint8_t> record) {
     const void* end = std::memchr(record.data(), 0xFF, record.size());
-    const std::size_t length = end ? static_cast<std::size_t>(
-                                         static_cast<const std::uint8_t*>(end) - record.data())
-                                   : record.size();
+    const std::size_t length =
+        end ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - record.data())
+            : record.size();
     std::string text;
     text.reserve(length);
     for (std::uint8_t b : record.first(length)) {
         if (family == base::SdFamily::KA) {
-            if (b <= 0x09) b = static_cast<std::uint8_t>('0' + b);
-            else if (b <= 0x15) b = static_cast<std::uint8_t>('a' + b - 0x0A);
+            if (b <= 0x09)
+                b = static_cast<std::uint8_t>('0' + b);
+            else if (b <= 0x15)
+                b = static_cast<std::uint8_t>('a' + b - 0x0A);
         }
         text.push_back(static_cast<char>(b));
     }
     return text;
 }
 
-base::Result<SdImportPlan> PlanSdImport(base::SdFamily family,
-                                        std::span<const std::uint8_t> bytes, int startLoop,
-                                        const SdSections& sections) {
+base::Result<SdImportPlan> PlanSdImport(base::SdFamily family, std::span<const std::uint8_t> bytes,
+                                        int startLoop, const SdSections& sections) {
     const SdLayout& layout = LayoutOf(family);
     if (auto error = base::CheckRange(startLoop, 0, layout.maxStartLoop))
         return base::Error{*error, "start loop " + std::to_string(startLoop)};
@@ -132,8 +134,9 @@ base::Result<SdImportPlan> PlanSdImport(base::SdFamily family,
             SpacesForFF(section(layout.phraseOffset, kNameBlockSize)));
     };
     auto importLogic = [&] {
-        const std::vector<std::uint8_t> records = section(
-            layout.logicOffset, static_cast<std::size_t>(layout.logicRecords) * layout.logicRecordSize);
+        const std::vector<std::uint8_t> records =
+            section(layout.logicOffset,
+                    static_cast<std::size_t>(layout.logicRecords) * layout.logicRecordSize);
         for (int n = 0; n < layout.logicRecords; ++n) {
             const std::span<const std::uint8_t> record{
                 records.data() + static_cast<std::size_t>(n) * layout.logicRecordSize,
@@ -150,8 +153,9 @@ base::Result<SdImportPlan> PlanSdImport(base::SdFamily family,
         if (layout.nameOffset == 0) return;
         for (int j = 0; j < layout.loops; ++j) {
             add(SdImportPlan::Kind::Names, startLoop + j,
-                SpacesForFF(section(layout.nameOffset + static_cast<std::size_t>(j) * kNameBlockSize,
-                                    kNameBlockSize)));
+                SpacesForFF(
+                    section(layout.nameOffset + static_cast<std::size_t>(j) * kNameBlockSize,
+                            kNameBlockSize)));
         }
     };
 
@@ -176,10 +180,14 @@ base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::S
     if (!plan) return plan.error();
     auto pathOf = [&](const SdImportPlan::Item& item) {
         switch (item.kind) {
-            case SdImportPlan::Kind::Devices: return dir.PathOf(store::ProjectFile::Devices, item.number);
-            case SdImportPlan::Kind::Names: return dir.PathOf(store::ProjectFile::ChineseNames, item.number);
-            case SdImportPlan::Kind::Logic: return dir.PathOf(store::ProjectFile::Logic, item.number);
-            case SdImportPlan::Kind::Phrases: break;
+            case SdImportPlan::Kind::Devices:
+                return dir.PathOf(store::ProjectFile::Devices, item.number);
+            case SdImportPlan::Kind::Names:
+                return dir.PathOf(store::ProjectFile::ChineseNames, item.number);
+            case SdImportPlan::Kind::Logic:
+                return dir.PathOf(store::ProjectFile::Logic, item.number);
+            case SdImportPlan::Kind::Phrases:
+                break;
         }
         return dir.PathOf(store::ProjectFile::Phrases);
     };
@@ -204,10 +212,18 @@ base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::S
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         if (!batch.Written(i)) continue;
         switch (kinds[i]) {
-            case SdImportPlan::Kind::Devices: ++report.deviceFiles; break;
-            case SdImportPlan::Kind::Names: ++report.nameFiles; break;
-            case SdImportPlan::Kind::Logic: ++report.logicFiles; break;
-            case SdImportPlan::Kind::Phrases: report.phrases = true; break;
+            case SdImportPlan::Kind::Devices:
+                ++report.deviceFiles;
+                break;
+            case SdImportPlan::Kind::Names:
+                ++report.nameFiles;
+                break;
+            case SdImportPlan::Kind::Logic:
+                ++report.logicFiles;
+                break;
+            case SdImportPlan::Kind::Phrases:
+                report.phrases = true;
+                break;
         }
     }
     if (batch.Failed()) {

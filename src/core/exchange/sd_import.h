@@ -66,9 +66,8 @@ struct SdImportPlan {
     std::vector<Item> items;
     std::size_t missingBytes = 0;
 };
-base::Result<SdImportPlan> PlanSdImport(base::SdFamily family,
-                                        std::span<const std::uint8_t> bytes, int startLoop,
-                                        const SdSections& sections);
+base::Result<SdImportPlan> PlanSdImport(base::SdFamily family, std::span<const std::uint8_t> bytes,
+                                        int startLoop, const SdSections& sections);
 
 // The same from bytes already read (no name check).
 base::Result<SdImportReport> ImportSdBytes(const store::ProjectDir& dir, base::SdFamily family,

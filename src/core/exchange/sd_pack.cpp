@@ -7,22 +7,50 @@
 
 #include "base/field_check.h"
 #include "base/file_write.h"
-#include "core/exchange/raw_read.h"
 #include "base/gbk.h"
+#include "core/exchange/raw_read.h"
 
 namespace velsend::exchange {
 namespace {
 
-constexpr SdLayout kKA{base::SdFamily::KA, 0x50000, "MXKA%03d.dat", "MXKA", "KA,KAII",
-                       240, 16, 0x10000, 0x20000, 1024, 128, 120, 0x40000};
-constexpr SdLayout kKBX{base::SdFamily::KBX, 0x8000, "KBX%03d.dat", "KBX", "KBX",
-                        254, 2, 0x7000, 0x2000, 256, 80, 80, 0};
+constexpr SdLayout kKA{base::SdFamily::KA,
+                       0x50000,
+                       "MXKA%03d.dat",
+                       "MXKA",
+                       "KA,KAII",
+                       240,
+                       16,
+                       0x10000,
+                       0x20000,
+                       1024,
+                       128,
+                       120,
+                       0x40000};
+constexpr SdLayout kKBX{base::SdFamily::KBX,
+                        0x8000,
+                        "KBX%03d.dat",
+                        "KBX",
+                        "KBX",
+                        254,
+                        2,
+                        0x7000,
+                        0x2000,
+                        256,
+                        80,
+                        80,
+                        0};
 
 constexpr std::size_t kSlot = 16;
 
-bool IsDigit(std::uint8_t b) { return b >= '0' && b <= '9'; }
-bool IsUpper(std::uint8_t b) { return b >= 'A' && b <= 'Z'; }
-bool IsLower(std::uint8_t b) { return b >= 'a' && b <= 'z'; }
+bool IsDigit(std::uint8_t b) {
+    return b >= '0' && b <= '9';
+}
+bool IsUpper(std::uint8_t b) {
+    return b >= 'A' && b <= 'Z';
+}
+bool IsLower(std::uint8_t b) {
+    return b >= 'a' && b <= 'z';
+}
 
 std::vector<std::uint8_t> KbxLogicRecord(std::vector<std::uint8_t> text, std::size_t size) {
     // Capitals up to the first zero byte; two-byte characters stay as they are.
@@ -37,9 +65,12 @@ std::vector<std::uint8_t> KbxLogicRecord(std::vector<std::uint8_t> text, std::si
 
 const SdLayout& LayoutOf(base::SdFamily family) {
     switch (family) {
-        case base::SdFamily::KA: return kKA;
-        case base::SdFamily::KBX: return kKBX;
-        case base::SdFamily::None: break;
+        case base::SdFamily::KA:
+            return kKA;
+        case base::SdFamily::KBX:
+            return kKBX;
+        case base::SdFamily::None:
+            break;
     }
     throw std::invalid_argument("no SD-card layout for this family");
 }
@@ -115,9 +146,9 @@ std::vector<std::uint8_t> BuildPack(const store::ProjectDir& dir, base::SdFamily
             std::vector<std::uint8_t> block = Padded(std::move(*names), kNameBlockSize);
             PercentEscapeCode(block);
             std::copy(block.begin(), block.end(),
-                      pack.begin() + static_cast<std::ptrdiff_t>(
-                                         layout.nameOffset + static_cast<std::size_t>(j) *
-                                                                 kNameBlockSize));
+                      pack.begin() +
+                          static_cast<std::ptrdiff_t>(
+                              layout.nameOffset + static_cast<std::size_t>(j) * kNameBlockSize));
         }
     }
     return pack;

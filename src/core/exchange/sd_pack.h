@@ -23,13 +23,13 @@ struct SdLayout {
     std::string_view namePrefix;   // what an imported file's name must start with
     std::string_view familyText;   // for messages
     int maxStartLoop;
-    int loops;                     // loop blocks in the device section
+    int loops;  // loop blocks in the device section
     std::size_t phraseOffset;
     std::size_t logicOffset;
     int logicRecords;
     std::size_t logicRecordSize;
-    std::size_t logicReadMax;      // bytes of a rule file packed into its record
-    std::size_t nameOffset;        // 0: the family carries no Chinese names
+    std::size_t logicReadMax;  // bytes of a rule file packed into its record
+    std::size_t nameOffset;    // 0: the family carries no Chinese names
 };
 
 inline constexpr std::size_t kLoopBlockSize = 2048;  // 256 addresses of 8 bytes

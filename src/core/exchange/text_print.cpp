@@ -6,26 +6,26 @@
 
 #include "base/controller_model.h"
 #include "base/file_write.h"
+#include "base/gbk.h"
 #include "core/exchange/file_batch.h"
 #include "core/exchange/raw_read.h"
 #include "core/logic/logic_files.h"
-#include "base/gbk.h"
 
 namespace velsend::exchange {
 namespace {
 
 constexpr std::array<std::string_view, 21> kAlarmTypes{
-    "感烟", "感温", "手报", "可燃气", "红外", "组联模块", "防爆接口", "消火栓按钮",
-    "压力开关", "水流指示器", "防火阀", "感温电缆", "信号阀", "接口", "烟温复合", "其它报警",
-    "剩余电流", "温度", "A相电流", "B相电流", "C相电流"};
+    "感烟",       "感温",     "手报",       "可燃气", "红外",     "组联模块", "防爆接口",
+    "消火栓按钮", "压力开关", "水流指示器", "防火阀", "感温电缆", "信号阀",   "接口",
+    "烟温复合",   "其它报警", "剩余电流",   "温度",   "A相电流",  "B相电流",  "C相电流"};
 constexpr std::array<std::string_view, 27> kModuleTypes{
-    "电源", "消防泵", "喷淋泵", "气体灭火", "泡沫灭火", "干粉灭火", "卷帘门", "防火门",
-    "空调新风", "防排烟", "电梯", "消防广播", "应急照明", "疏散指示", "声光警报", "其它报警",
-    "喷雾泵", "排烟口", "正压送风", "正压排烟", "补风机", "新风机", "排风机", "预作用阀",
-    "末端放气 ", "排烟风机", "防火阀"};
-constexpr std::array<std::string_view, 4> kClassTexts{
-    "产品类型:报警类\t", "产品类型:楼层显示器\t", "产品类型:联动控制模块\t",
-    "产品类型:多线盘借用地址\t"};
+    "电源",     "消防泵",   "喷淋泵",   "气体灭火",  "泡沫灭火", "干粉灭火", "卷帘门",
+    "防火门",   "空调新风", "防排烟",   "电梯",      "消防广播", "应急照明", "疏散指示",
+    "声光警报", "其它报警", "喷雾泵",   "排烟口",    "正压送风", "正压排烟", "补风机",
+    "新风机",   "排风机",   "预作用阀", "末端放气 ", "排烟风机", "防火阀"};
+constexpr std::array<std::string_view, 4> kClassTexts{"产品类型:报警类\t", "产品类型:楼层显示器\t",
+                                                      "产品类型:联动控制模块\t",
+                                                      "产品类型:多线盘借用地址\t"};
 
 std::string Gbk(std::string_view utf8) {
     auto gbk = base::Utf8ToGbk(utf8);
@@ -134,9 +134,12 @@ std::vector<std::uint8_t> LoopText(int controllerModel, int loop,
         Append(out, ":\t");
         Append(out, labels.installed);
         Append(out, labels.classes[static_cast<std::size_t>(cls)]);
-        if (cls == store::kAlarmClass) Append(out, labels.alarm[type]);
-        else if (cls == store::kModuleClass) Append(out, labels.module[type]);
-        else if (cls == store::kBorrowedClass) Append(out, labels.borrowed[type]);
+        if (cls == store::kAlarmClass)
+            Append(out, labels.alarm[type]);
+        else if (cls == store::kModuleClass)
+            Append(out, labels.module[type]);
+        else if (cls == store::kBorrowedClass)
+            Append(out, labels.borrowed[type]);
         Append(out, kCrLf);
 
         Append(out, labels.place);
@@ -159,8 +162,7 @@ std::vector<std::uint8_t> LoopText(int controllerModel, int loop,
         }
         Append(out, kCrLf);
 
-        if (traits.perDeviceLogic &&
-            (cls == store::kModuleClass || cls == store::kBorrowedClass)) {
+        if (traits.perDeviceLogic && (cls == store::kModuleClass || cls == store::kBorrowedClass)) {
             Append(out, labels.logicInfo);
             AppendField(out, deviceLogic, static_cast<std::size_t>(a) * 128, 128);
         }
@@ -175,8 +177,8 @@ base::Result<PrintReport> WriteTextPrintFiles(const store::ProjectDir& dir, int 
     FileBatch batch(FileBatch::Mode::EachOnItsOwn);
 
     const std::vector<std::uint8_t> phrases =
-        Padded(ReadUpTo(dir.PathOf(store::ProjectFile::Phrases), 4096).value_or(
-                   std::vector<std::uint8_t>{}),
+        Padded(ReadUpTo(dir.PathOf(store::ProjectFile::Phrases), 4096)
+                   .value_or(std::vector<std::uint8_t>{}),
                4096);
 
     // The numbered logic of the families that have it; the first family keeps
@@ -187,7 +189,8 @@ base::Result<PrintReport> WriteTextPrintFiles(const store::ProjectDir& dir, int 
         text.reserve(1000 * 140);
         for (int n = 0; n < 1000; ++n) {
             Append(text, LogicLineLabel(n));
-            if (auto rule = ReadUpTo(dir.PathOf(store::ProjectFile::Logic, n), logic::kLogicFileMax))
+            if (auto rule =
+                    ReadUpTo(dir.PathOf(store::ProjectFile::Logic, n), logic::kLogicFileMax))
                 Append(text, Padded(std::move(*rule), logic::kLogicFileMax));
             Append(text, kCrLf);
         }

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "base/file_write.h"
+#include "base/gbk.h"
 #include "base/platform/environment.h"
 #include "base/platform/system.h"
 #include "core/exchange/file_batch.h"
 #include "core/exchange/raw_read.h"
-#include "base/gbk.h"
 
 namespace velsend::exchange {
 namespace {
@@ -80,8 +80,8 @@ std::string VelnetFailedText(const std::filesystem::path& folder) {
 }
 
 base::Result<VelnetReport> ImportVelnet(const store::ProjectDir& dir,
-                                        const std::filesystem::path& folder,
-                                        std::uint32_t first, std::uint32_t last) {
+                                        const std::filesystem::path& folder, std::uint32_t first,
+                                        std::uint32_t last) {
     // last = first - 1 expects nothing; any other reversed range can never be
     // met. Counted wide, so that 0..4294967295 does not wrap to "nothing".
     const std::int64_t expected = std::int64_t{last} - std::int64_t{first} + 1;
@@ -100,10 +100,12 @@ base::Result<VelnetReport> ImportVelnet(const store::ProjectDir& dir,
     auto read = [&](VelnetSource kind, int loop, std::size_t size) {
         const std::string name = VelnetFileName(kind, loop);
         auto bytes = ReadSource(folder, name, size);
-        if (!bytes) missing = name;
+        if (!bytes)
+            missing = name;
         else if (bytes->size() < size)
-            shortSources.push_back(name + " 只有 " + std::to_string(bytes->size()) + " 字节（应为 " +
-                                   std::to_string(size) + " 字节），其余按 0 读入");
+            shortSources.push_back(name + " 只有 " + std::to_string(bytes->size()) +
+                                   " 字节（应为 " + std::to_string(size) +
+                                   " 字节），其余按 0 读入");
         return bytes;
     };
 
@@ -126,9 +128,12 @@ base::Result<VelnetReport> ImportVelnet(const store::ProjectDir& dir,
     // pass for the whole one.
     if (report.converted != expected) {
         std::string reason;
-        if (!missing.empty()) reason = "缺少文件 " + (folder / missing).string();
-        else if (last > 255) reason = "回路号超出 0..255";
-        else reason = "起始回路大于结束回路";
+        if (!missing.empty())
+            reason = "缺少文件 " + (folder / missing).string();
+        else if (last > 255)
+            reason = "回路号超出 0..255";
+        else
+            reason = "起始回路大于结束回路";
         return base::Error{VelnetFailedText(folder), reason};
     }
     batch.Write();

@@ -53,7 +53,7 @@ struct VelnetReport {
 // named, with its size, in the lines after the message's first. An empty
 // range (last = first - 1) succeeds with nothing to do; first > last + 1 fails.
 base::Result<VelnetReport> ImportVelnet(const store::ProjectDir& dir,
-                                        const std::filesystem::path& folder,
-                                        std::uint32_t first, std::uint32_t last);
+                                        const std::filesystem::path& folder, std::uint32_t first,
+                                        std::uint32_t last);
 
 }  // namespace velsend::exchange

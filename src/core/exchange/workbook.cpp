@@ -57,13 +57,15 @@ base::Result<std::vector<ZipEntry>> ZipDirectory(std::string_view bytes, const R
     const std::size_t dirOffset = Le32(data + end + 16);
     if (count == 0xFFFF || dirOffset == 0xFFFFFFFF) return NotWorkbook("zip: ZIP64 is not read");
     if (count > limits.maxZipEntries) return TooBig("zip: too many entries");
-    if (dirOffset > size || dirSize > size - dirOffset) return NotWorkbook("zip: central directory outside the file");
+    if (dirOffset > size || dirSize > size - dirOffset)
+        return NotWorkbook("zip: central directory outside the file");
 
     std::vector<ZipEntry> entries;
     std::size_t pos = dirOffset;
     std::size_t total = 0;
     for (std::size_t n = 0; n < count; ++n) {
-        if (pos + 46 > size || Le32(data + pos) != 0x02014b50) return NotWorkbook("zip: broken central directory");
+        if (pos + 46 > size || Le32(data + pos) != 0x02014b50)
+            return NotWorkbook("zip: broken central directory");
         ZipEntry e;
         e.method = Le16(data + pos + 10);
         e.packed = Le32(data + pos + 20);
@@ -74,10 +76,12 @@ base::Result<std::vector<ZipEntry>> ZipDirectory(std::string_view bytes, const R
         e.localOffset = Le32(data + pos + 42);
         if (pos + 46 + nameLen > size) return NotWorkbook("zip: broken central directory");
         e.name.assign(reinterpret_cast<const char*>(data + pos + 46), nameLen);
-        if (e.unpacked == 0xFFFFFFFF || e.packed == 0xFFFFFFFF) return NotWorkbook("zip: ZIP64 is not read");
+        if (e.unpacked == 0xFFFFFFFF || e.packed == 0xFFFFFFFF)
+            return NotWorkbook("zip: ZIP64 is not read");
         // The parser sizes its buffers from the local header: it must say
         // what the directory says, or the bound above means nothing.
-        if (e.localOffset > size || size - e.localOffset < 30 || Le32(data + e.localOffset) != 0x04034b50)
+        if (e.localOffset > size || size - e.localOffset < 30 ||
+            Le32(data + e.localOffset) != 0x04034b50)
             return NotWorkbook("zip: missing local header");
         const unsigned char* local = data + e.localOffset;
         const bool descriptor = (Le16(local + 6) & 0x08) != 0;  // sizes follow the data
@@ -87,7 +91,8 @@ base::Result<std::vector<ZipEntry>> ZipDirectory(std::string_view bytes, const R
             return NotWorkbook("zip: local header disagrees with the directory");
         total += e.unpacked;
         if (total > limits.maxUnpackedBytes)
-            return TooBig("zip: unpacks to more than " + std::to_string(limits.maxUnpackedBytes >> 20) + " MB");
+            return TooBig("zip: unpacks to more than " +
+                          std::to_string(limits.maxUnpackedBytes >> 20) + " MB");
         entries.push_back(std::move(e));
         pos += 46 + nameLen + extraLen + commentLen;
     }
@@ -109,7 +114,8 @@ std::optional<std::string> Unpack(std::string_view bytes, const ZipEntry& e, std
     if (Le32(local) != 0x04034b50) return std::nullopt;
     const std::size_t start = e.localOffset + std::size_t{30} + Le16(local + 26) + Le16(local + 28);
     if (start > size || e.packed > size - start) return std::nullopt;
-    if (e.method == 0) return std::string(bytes.substr(start, std::min<std::size_t>(e.packed, e.unpacked)));
+    if (e.method == 0)
+        return std::string(bytes.substr(start, std::min<std::size_t>(e.packed, e.unpacked)));
     if (e.method != 8) return std::nullopt;
     // Deflate expands at most about 1032 to 1: a directory promising more
     // lies, and the buffer is not allocated for it.
@@ -172,9 +178,9 @@ base::Error TooBig(std::string reason) {
 }
 
 base::Error Budget::Error() const {
-    return TooBig(cells_ > limits_.maxCells ? "more than " + std::to_string(limits_.maxCells) + " cells"
-                                            : "more than " + std::to_string(limits_.maxTextBytes >> 20) +
-                                                  " MB of text");
+    return TooBig(cells_ > limits_.maxCells
+                      ? "more than " + std::to_string(limits_.maxCells) + " cells"
+                      : "more than " + std::to_string(limits_.maxTextBytes >> 20) + " MB of text");
 }
 
 base::Error NotWorkbook(std::string reason) {
@@ -247,8 +253,8 @@ std::optional<WorkbookFormat> DetectFormat(std::string_view bytes) {
 
 base::Result<Workbook> ReadWorkbookBytes(std::string_view bytes, const ReadLimits& limits) {
     if (bytes.size() > limits.maxFileBytes)
-        return base::Error{std::string(kTooBigText), "file larger than " +
-                                                      std::to_string(limits.maxFileBytes >> 20) + " MB"};
+        return base::Error{std::string(kTooBigText),
+                           "file larger than " + std::to_string(limits.maxFileBytes >> 20) + " MB"};
     static constexpr std::string_view kOle("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
     if (bytes.substr(0, 8) == kOle) {
         if (IsEncryptedOoxml(bytes)) return detail::PasswordProtected();
@@ -274,10 +280,12 @@ base::Result<Workbook> ReadWorkbookBytes(std::string_view bytes, const ReadLimit
 base::Result<Workbook> ReadWorkbook(const std::filesystem::path& path, const ReadLimits& limits) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
-    if (ec) return base::Error{std::string(kNotWorkbookText), path.string() + ": " + ec.message(), ec.value()};
+    if (ec)
+        return base::Error{std::string(kNotWorkbookText), path.string() + ": " + ec.message(),
+                           ec.value()};
     if (size > limits.maxFileBytes)
-        return base::Error{std::string(kTooBigText), "file larger than " +
-                                                      std::to_string(limits.maxFileBytes >> 20) + " MB"};
+        return base::Error{std::string(kTooBigText),
+                           "file larger than " + std::to_string(limits.maxFileBytes >> 20) + " MB"};
     std::ifstream in(path, std::ios::binary);
     if (!in) return base::SystemError(std::string(kNotWorkbookText));
     std::string bytes(static_cast<std::size_t>(size), '\0');
@@ -307,7 +315,8 @@ std::size_t FilledCells(const Sheet& sheet) {
     for (int r = 1; r <= sheet.RowCount(); ++r)
         for (int c = 1; c <= sheet.ColumnCount(r); ++c) {
             const Cell& cell = sheet.Get(r, c);
-            n += cell.kind == CellKind::Number || (cell.kind == CellKind::Text && !cell.text.empty());
+            n += cell.kind == CellKind::Number ||
+                 (cell.kind == CellKind::Text && !cell.text.empty());
         }
     return n;
 }
@@ -320,7 +329,8 @@ std::size_t FilledCells(const Sheet& sheet) {
 base::Result<> CheckWritten(const Workbook& workbook, const std::filesystem::path& written,
                             const std::filesystem::path& target) {
     const auto broken = [&](std::string reason) {
-        return base::Error{base::WriteFailedText(target), "the written workbook is incomplete: " + reason};
+        return base::Error{base::WriteFailedText(target),
+                           "the written workbook is incomplete: " + reason};
     };
     std::error_code ec;
     const auto size = std::filesystem::file_size(written, ec);
@@ -355,19 +365,23 @@ base::Result<> WriteXlsx(const Workbook& workbook, const std::filesystem::path& 
     if (auto r = file.Open(); !r) return r;
     const std::string temp = file.TempPath().string();
     lxw_workbook* wb = workbook_new(temp.c_str());
-    if (!wb) return base::Error{base::WriteFailedText(path), "libxlsxwriter: cannot start the workbook"};
+    if (!wb)
+        return base::Error{base::WriteFailedText(path), "libxlsxwriter: cannot start the workbook"};
     std::unique_ptr<lxw_workbook, XlsxCloser> guard(wb);
 
     lxw_format* wrap = workbook_add_format(wb);
     lxw_format* bold = workbook_add_format(wb);
-    if (!wrap || !bold) return base::Error{base::WriteFailedText(path), "libxlsxwriter: out of memory"};
+    if (!wrap || !bold)
+        return base::Error{base::WriteFailedText(path), "libxlsxwriter: out of memory"};
     format_set_text_wrap(wrap);
     format_set_align(wrap, LXW_ALIGN_VERTICAL_TOP);
     format_set_bold(bold);
 
     for (const Sheet& sheet : workbook.sheets) {
         lxw_worksheet* ws = workbook_add_worksheet(wb, sheet.Name().c_str());
-        if (!ws) return base::Error{base::WriteFailedText(path), "libxlsxwriter: bad sheet name " + sheet.Name()};
+        if (!ws)
+            return base::Error{base::WriteFailedText(path),
+                               "libxlsxwriter: bad sheet name " + sheet.Name()};
         for (const auto& [column, width] : sheet.columnWidths) {
             const auto c = static_cast<lxw_col_t>(column - 1);
             if (lxw_error e = worksheet_set_column(ws, c, c, width, nullptr); e != LXW_NO_ERROR)
@@ -383,7 +397,7 @@ base::Result<> WriteXlsx(const Workbook& workbook, const std::filesystem::path& 
                     e = worksheet_write_number(ws, row, col, cell.number, nullptr);
                 } else if (cell.kind == CellKind::Text) {
                     const std::string utf8 = base::GbkToUtf8(cell.text);
-                    lxw_format* format = r == 1 ? bold
+                    lxw_format* format = r == 1                                 ? bold
                                          : utf8.find('\n') != std::string::npos ? wrap
                                                                                 : nullptr;
                     e = worksheet_write_string(ws, row, col, utf8.c_str(), format);

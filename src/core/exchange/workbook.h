@@ -97,7 +97,8 @@ std::optional<WorkbookFormat> DetectFormat(std::string_view bytes);
 
 // Reads the whole workbook. Fails with the user's text for a file that
 // cannot be read, is not a workbook, is too big or is password-protected.
-base::Result<Workbook> ReadWorkbook(const std::filesystem::path& path, const ReadLimits& limits = {});
+base::Result<Workbook> ReadWorkbook(const std::filesystem::path& path,
+                                    const ReadLimits& limits = {});
 base::Result<Workbook> ReadWorkbookBytes(std::string_view bytes, const ReadLimits& limits = {});
 
 // Writes the workbook as .xlsx through the file-writing module: a failure

@@ -16,7 +16,9 @@ namespace {
 void PutBytes(std::string& out, const void* p, std::size_t n) {
     out.append(static_cast<const char*>(p), n);
 }
-void PutU32(std::string& out, std::uint32_t v) { PutBytes(out, &v, sizeof v); }
+void PutU32(std::string& out, std::uint32_t v) {
+    PutBytes(out, &v, sizeof v);
+}
 void PutText(std::string& out, const std::string& s) {
     PutU32(out, static_cast<std::uint32_t>(s.size()));
     out += s;
@@ -37,7 +39,8 @@ std::string Serialise(const base::Result<Workbook>& result) {
         out.push_back(sheet.rowsCut ? 1 : 0);
         std::uint32_t cells = 0;
         for (int r = 1; r <= sheet.RowCount(); ++r)
-            for (int c = 1; c <= sheet.ColumnCount(r); ++c) cells += sheet.Get(r, c).kind != CellKind::Empty;
+            for (int c = 1; c <= sheet.ColumnCount(r); ++c)
+                cells += sheet.Get(r, c).kind != CellKind::Empty;
         PutU32(out, cells);
         for (int r = 1; r <= sheet.RowCount(); ++r) {
             for (int c = 1; c <= sheet.ColumnCount(r); ++c) {
@@ -88,14 +91,16 @@ base::Result<Workbook> Deserialise(std::string_view data, const ReadLimits& limi
         return e;
     }
     std::uint32_t sheets = 0;
-    if (data[0] != 'W' || !in.U32(sheets) || sheets > static_cast<std::uint32_t>(limits.maxSheets)) return broken;
+    if (data[0] != 'W' || !in.U32(sheets) || sheets > static_cast<std::uint32_t>(limits.maxSheets))
+        return broken;
     Workbook wb;
     for (std::uint32_t s = 0; s < sheets; ++s) {
         std::string name;
         std::uint32_t cells = 0;
         char cut = 0;
         if (!in.Text(name) || !in.Bytes(&cut, 1) || !in.U32(cells) ||
-            cells > static_cast<std::uint64_t>(limits.maxRows) * static_cast<std::uint64_t>(limits.maxColumns))
+            cells > static_cast<std::uint64_t>(limits.maxRows) *
+                        static_cast<std::uint64_t>(limits.maxColumns))
             return broken;
         Sheet sheet(std::move(name));
         sheet.rowsCut = cut != 0;
@@ -104,8 +109,7 @@ base::Result<Workbook> Deserialise(std::string_view data, const ReadLimits& limi
             char kind = 0, lossy = 0;
             Cell cell;
             if (!in.U32(r) || !in.U32(c) || !in.Bytes(&kind, 1) || !in.Bytes(&lossy, 1) ||
-                !in.Bytes(&cell.number, sizeof cell.number) ||
-                !in.Text(cell.text))
+                !in.Bytes(&cell.number, sizeof cell.number) || !in.Text(cell.text))
                 return broken;
             if (r < 1 || c < 1 || r > static_cast<std::uint32_t>(limits.maxRows) ||
                 c > static_cast<std::uint32_t>(limits.maxColumns) || kind < 1 || kind > 3)
@@ -121,15 +125,17 @@ base::Result<Workbook> Deserialise(std::string_view data, const ReadLimits& limi
 
 }  // namespace
 
-base::Result<Workbook> ReadIsolated(const std::function<base::Result<Workbook>()>& read, const ReadLimits& limits) {
+base::Result<Workbook> ReadIsolated(const std::function<base::Result<Workbook>()>& read,
+                                    const ReadLimits& limits) {
     const platform::IsolatedRun run =
         platform::RunIsolated([&] { return Serialise(read()); }, limits.maxSeconds);
     switch (run.outcome) {
         case platform::IsolatedRun::Outcome::CouldNotStart:
             return base::SystemError(std::string(kNotWorkbookText), run.error);
         case platform::IsolatedRun::Outcome::TimedOut:
-            return base::Error{std::string(kTooSlowText), "the reader process ran past " +
-                                                              std::to_string(limits.maxSeconds) + " s"};
+            return base::Error{
+                std::string(kTooSlowText),
+                "the reader process ran past " + std::to_string(limits.maxSeconds) + " s"};
         case platform::IsolatedRun::Outcome::Failed:
             return NotWorkbook("the reader process failed on this file");
         case platform::IsolatedRun::Outcome::Done:

@@ -19,7 +19,9 @@ namespace velsend::exchange::detail {
 Cell TextFromUtf8(std::string_view utf8);
 // A number read from a file: NaN and infinities are not numbers.
 Cell NumberFromFile(double value);
-inline Cell OtherCell() { return Cell{CellKind::Other, 0, {}, false}; }
+inline Cell OtherCell() {
+    return Cell{CellKind::Other, 0, {}, false};
+}
 
 base::Error NotWorkbook(std::string reason);
 base::Error PasswordProtected();
@@ -66,7 +68,8 @@ class Budget {
 // Runs `read` in a child process and returns what it read: a child that
 // crashes, runs past the time limit or outlives the caller gives an error
 // instead, and the child dies with its parent.
-base::Result<Workbook> ReadIsolated(const std::function<base::Result<Workbook>()>& read, const ReadLimits& limits);
+base::Result<Workbook> ReadIsolated(const std::function<base::Result<Workbook>()>& read,
+                                    const ReadLimits& limits);
 
 // The readers, in the calling process (the fuzz targets call these) and
 // isolated (the program calls these).
@@ -77,7 +80,9 @@ base::Result<Workbook> ReadXlsInProcess(std::string_view bytes, const std::files
 // (NUMBER, RK, MULRK), in sheets named by BOUNDSHEET.
 Workbook ReadBiffRecords(std::string_view stream, const ReadLimits& limits, Budget& budget);
 base::Result<Workbook> ReadXlsBytes(std::string_view bytes, const ReadLimits& limits);
-base::Result<Workbook> ReadZipInProcess(std::string_view bytes, WorkbookFormat format, const ReadLimits& limits);
-base::Result<Workbook> ReadZipWorkbook(std::string_view bytes, WorkbookFormat format, const ReadLimits& limits);
+base::Result<Workbook> ReadZipInProcess(std::string_view bytes, WorkbookFormat format,
+                                        const ReadLimits& limits);
+base::Result<Workbook> ReadZipWorkbook(std::string_view bytes, WorkbookFormat format,
+                                       const ReadLimits& limits);
 
 }  // namespace velsend::exchange::detail

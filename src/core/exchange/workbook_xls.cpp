@@ -34,7 +34,9 @@ base::Error FreexlError(const char* what, int rc) {
 
 // --- the Workbook stream's own records ----------------------------------------
 
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t U16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 std::uint32_t U32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(U16(p)) | static_cast<std::uint32_t>(U16(p + 2)) << 16;
 }
@@ -82,8 +84,8 @@ struct Piece {
 
 // `count` characters from `pieces`, starting at `offset` of the first, whose
 // width flag is `flags`; nullopt when the records end first.
-std::optional<std::string> BiffChars(const std::vector<Piece>& pieces, std::size_t offset, std::size_t count,
-                                     std::uint8_t flags) {
+std::optional<std::string> BiffChars(const std::vector<Piece>& pieces, std::size_t offset,
+                                     std::size_t count, std::uint8_t flags) {
     std::string out;
     std::size_t piece = 0;
     std::uint16_t high = 0;  // a pending high surrogate
@@ -187,7 +189,8 @@ Workbook ReadBiffRecords(std::string_view stream, const ReadLimits& limits, Budg
         } else if (type == 0x00BD && len >= 6) {  // MULRK: columns first.. of (xf, rk) pairs
             const int row = U16(d), first = U16(d + 2);
             for (std::size_t i = 0; 4 + i * 6 + 6 <= len - 2; ++i)
-                put(row, first + static_cast<int>(i), NumberFromFile(RkValue(U32(d + 4 + i * 6 + 2))));
+                put(row, first + static_cast<int>(i),
+                    NumberFromFile(RkValue(U32(d + 4 + i * 6 + 2))));
         }
     }
     return raw;
@@ -210,7 +213,8 @@ std::vector<std::uint8_t> WorkbookStream(std::string_view bytes, const ReadLimit
             const gsf_off_t size = gsf_input_size(stream);
             if (size > 0 && static_cast<std::uint64_t>(size) <= limits.maxFileBytes) {
                 out.resize(static_cast<std::size_t>(size));
-                if (!gsf_input_read(stream, static_cast<std::size_t>(size), out.data())) out.clear();
+                if (!gsf_input_read(stream, static_cast<std::size_t>(size), out.data()))
+                    out.clear();
             }
             g_object_unref(stream);
         }
@@ -231,7 +235,8 @@ base::Result<Workbook> ReadXlsInProcess(std::string_view bytes, const std::files
         return FreexlError("open", opened);
     }
     unsigned int info = 0;
-    if (freexl_get_info(raw, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
+    if (freexl_get_info(raw, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
+        info == FREEXL_BIFF_OBFUSCATED)
         return PasswordProtected();
     unsigned int sheetCount = 0;
     if (int rc = freexl_get_info(raw, FREEXL_BIFF_SHEET_COUNT, &sheetCount); rc != FREEXL_OK)
@@ -242,7 +247,8 @@ base::Result<Workbook> ReadXlsInProcess(std::string_view bytes, const std::files
     Budget budget(limits);
     const std::vector<std::uint8_t> stream = WorkbookStream(bytes, limits);
     const Workbook records = ReadBiffRecords(
-        std::string_view(reinterpret_cast<const char*>(stream.data()), stream.size()), limits, budget);
+        std::string_view(reinterpret_cast<const char*>(stream.data()), stream.size()), limits,
+        budget);
     if (budget.Over()) return budget.Error();
     Workbook workbook;
     for (unsigned short s = 0; s < sheetCount; ++s) {
@@ -256,7 +262,8 @@ base::Result<Workbook> ReadXlsInProcess(std::string_view bytes, const std::files
         unsigned short columns = 0;
         if (int rc = freexl_worksheet_dimensions(raw, &rows, &columns); rc != FREEXL_OK)
             return FreexlError("sheet size", rc);
-        const unsigned int lastRow = std::min<unsigned int>(rows, static_cast<unsigned>(limits.maxRows));
+        const unsigned int lastRow =
+            std::min<unsigned int>(rows, static_cast<unsigned>(limits.maxRows));
         const unsigned short lastColumn =
             std::min<unsigned short>(columns, static_cast<unsigned short>(limits.maxColumns));
         for (unsigned int r = 0; r < lastRow; ++r) {
@@ -293,7 +300,8 @@ base::Result<Workbook> ReadXlsInProcess(std::string_view bytes, const std::files
             if (from.Name() != sheet.Name()) continue;
             for (int row = 1; row <= from.RowCount(); ++row)
                 for (int column = 1; column <= from.ColumnCount(row); ++column)
-                    if (from.Get(row, column).kind != CellKind::Empty) sheet.Put(row, column, from.Get(row, column));
+                    if (from.Get(row, column).kind != CellKind::Empty)
+                        sheet.Put(row, column, from.Get(row, column));
             break;
         }
         workbook.sheets.push_back(std::move(sheet));

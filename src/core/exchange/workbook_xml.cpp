@@ -29,9 +29,11 @@ void IgnoreXmlError(void*, xmlErrorPtr) {}
 class Xml {
   public:
     explicit Xml(std::string_view doc)
-        : reader_(::xmlReaderForMemory(doc.data(), static_cast<int>(std::min<std::size_t>(doc.size(), INT32_MAX)),
-                                       nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING)) {
-        if (reader_) ::xmlTextReaderSetStructuredErrorHandler(reader_.get(), IgnoreXmlError, nullptr);
+        : reader_(::xmlReaderForMemory(
+              doc.data(), static_cast<int>(std::min<std::size_t>(doc.size(), INT32_MAX)), nullptr,
+              nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING)) {
+        if (reader_)
+            ::xmlTextReaderSetStructuredErrorHandler(reader_.get(), IgnoreXmlError, nullptr);
         failed_ = !reader_ || doc.size() > INT32_MAX;
     }
 
@@ -50,14 +52,18 @@ class Xml {
     int Type() const { return ::xmlTextReaderNodeType(reader_.get()); }
     int Depth() const { return ::xmlTextReaderDepth(reader_.get()); }
     bool Empty() const { return ::xmlTextReaderIsEmptyElement(reader_.get()) == 1; }
-    bool Start(std::string_view name) const { return Type() == XML_READER_TYPE_ELEMENT && Name() == name; }
-    bool End(std::string_view name) const { return Type() == XML_READER_TYPE_END_ELEMENT && Name() == name; }
+    bool Start(std::string_view name) const {
+        return Type() == XML_READER_TYPE_ELEMENT && Name() == name;
+    }
+    bool End(std::string_view name) const {
+        return Type() == XML_READER_TYPE_END_ELEMENT && Name() == name;
+    }
     std::string_view Name() const { return View(::xmlTextReaderConstLocalName(reader_.get())); }
     std::string_view Value() const { return View(::xmlTextReaderConstValue(reader_.get())); }
     bool IsText() const {
         const int t = Type();
-        return t == XML_READER_TYPE_TEXT || t == XML_READER_TYPE_CDATA || t == XML_READER_TYPE_WHITESPACE ||
-               t == XML_READER_TYPE_SIGNIFICANT_WHITESPACE;
+        return t == XML_READER_TYPE_TEXT || t == XML_READER_TYPE_CDATA ||
+               t == XML_READER_TYPE_WHITESPACE || t == XML_READER_TYPE_SIGNIFICANT_WHITESPACE;
     }
 
     // The attribute of this local name (in `ns` when given), or nullopt.
@@ -65,7 +71,8 @@ class Xml {
         std::optional<std::string> found;
         if (::xmlTextReaderMoveToFirstAttribute(reader_.get()) != 1) return found;
         do {
-            if (Name() == name && (ns.empty() || View(::xmlTextReaderConstNamespaceUri(reader_.get())) == ns)) {
+            if (Name() == name &&
+                (ns.empty() || View(::xmlTextReaderConstNamespaceUri(reader_.get())) == ns)) {
                 found = std::string(Value());
                 break;
             }
@@ -125,7 +132,8 @@ std::int64_t ParseCount(const std::optional<std::string>& s) {
 // since 1899-12-30 from March 1900 on).
 std::optional<double> DateSerial(std::string_view s) {
     int y = 0, m = 0, d = 0;
-    if (std::sscanf(std::string(s).c_str(), "%d-%d-%d", &y, &m, &d) != 3 || m < 1 || m > 12 || d < 1 || d > 31)
+    if (std::sscanf(std::string(s).c_str(), "%d-%d-%d", &y, &m, &d) != 3 || m < 1 || m > 12 ||
+        d < 1 || d > 31)
         return std::nullopt;
     // Days from civil, then shifted to the spreadsheet's epoch.
     y -= m <= 2;
@@ -154,7 +162,8 @@ class SheetSink {
 
     // False once the budget is spent. Rows past the limit only mark the cut.
     bool Put(std::int64_t row, std::int64_t column, const Cell& cell) {
-        if (cell.kind == CellKind::Empty || row < 1 || column < 1 || column > limits_.maxColumns) return true;
+        if (cell.kind == CellKind::Empty || row < 1 || column < 1 || column > limits_.maxColumns)
+            return true;
         if (row > limits_.maxRows) {
             sheet_.rowsCut = true;
             return true;
@@ -182,8 +191,9 @@ base::Error Broken(std::string_view part) {
 // A relationship target as a part name: absolute ("/xl/x.xml") or relative
 // to the folder of the part that names it.
 std::string ResolvePart(std::string_view folder, std::string_view target) {
-    std::string joined = !target.empty() && target.front() == '/' ? std::string(target.substr(1))
-                                                                    : std::string(folder) + std::string(target);
+    std::string joined = !target.empty() && target.front() == '/'
+                             ? std::string(target.substr(1))
+                             : std::string(folder) + std::string(target);
     std::vector<std::string> parts;
     std::size_t at = 0;
     while (at <= joined.size()) {
@@ -206,7 +216,8 @@ struct Relationship {
     std::string target;  // a part name
 };
 
-std::map<std::string, Relationship> ReadRelationships(std::string_view doc, std::string_view folder) {
+std::map<std::string, Relationship> ReadRelationships(std::string_view doc,
+                                                      std::string_view folder) {
     std::map<std::string, Relationship> out;
     Xml xml(doc);
     while (xml.Next()) {
@@ -227,18 +238,22 @@ std::string RichText(Xml& xml) {
     if (xml.Empty()) return text;
     const int depth = xml.Depth();
     while (xml.Next() && !(xml.Type() == XML_READER_TYPE_END_ELEMENT && xml.Depth() == depth)) {
-        if (xml.Start("rPh")) xml.Skip();
-        else if (xml.Start("t")) text += xml.Text();
+        if (xml.Start("rPh"))
+            xml.Skip();
+        else if (xml.Start("t"))
+            text += xml.Text();
     }
     return text;
 }
 
-std::optional<base::Error> ReadSharedStrings(std::string_view doc, Budget& budget, std::vector<std::string>& out) {
+std::optional<base::Error> ReadSharedStrings(std::string_view doc, Budget& budget,
+                                             std::vector<std::string>& out) {
     Xml xml(doc);
     while (xml.Next()) {
         if (!xml.Start("si")) continue;
         out.push_back(RichText(xml));
-        if (!budget.Text(out.back().size()) || out.size() > budget.MaxCells()) return budget.Error();
+        if (!budget.Text(out.back().size()) || out.size() > budget.MaxCells())
+            return budget.Error();
     }
     if (xml.Failed()) return Broken("the shared strings");
     return std::nullopt;
@@ -248,9 +263,11 @@ std::optional<base::Error> ReadSharedStrings(std::string_view doc, Budget& budge
 bool ParseReference(std::string_view ref, std::int64_t& row, std::int64_t& column) {
     std::int64_t c = 0, r = 0;
     std::size_t i = 0;
-    for (; i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z' && c < kFar; ++i) c = c * 26 + (ref[i] - 'A' + 1);
+    for (; i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z' && c < kFar; ++i)
+        c = c * 26 + (ref[i] - 'A' + 1);
     const std::size_t letters = i;
-    for (; i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && r < kFar; ++i) r = r * 10 + (ref[i] - '0');
+    for (; i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && r < kFar; ++i)
+        r = r * 10 + (ref[i] - '0');
     if (letters == 0 || i == letters || i != ref.size() || r == 0) return false;
     row = r;
     column = c;
@@ -265,8 +282,10 @@ Cell ReadXlsxCell(Xml& xml, const std::vector<std::string>& strings) {
     if (!xml.Empty()) {
         const int depth = xml.Depth();
         while (xml.Next() && !(xml.Type() == XML_READER_TYPE_END_ELEMENT && xml.Depth() == depth)) {
-            if (xml.Start("v")) value = xml.Text();
-            else if (xml.Start("is")) inlineText = RichText(xml);
+            if (xml.Start("v"))
+                value = xml.Text();
+            else if (xml.Start("is"))
+                inlineText = RichText(xml);
             else if (xml.Start("f")) {
                 formula = true;
                 xml.Skip();
@@ -277,7 +296,8 @@ Cell ReadXlsxCell(Xml& xml, const std::vector<std::string>& strings) {
     if (!value) return formula ? OtherCell() : Cell{};  // a formula never calculated has no value
     if (type == "s") {
         const auto index = ParseNumber(*value);
-        if (!index || *index < 0 || *index >= static_cast<double>(strings.size())) return OtherCell();
+        if (!index || *index < 0 || *index >= static_cast<double>(strings.size()))
+            return OtherCell();
         return TextFromUtf8(strings[static_cast<std::size_t>(*index)]);
     }
     if (type == "str") return TextFromUtf8(*value);
@@ -292,8 +312,9 @@ Cell ReadXlsxCell(Xml& xml, const std::vector<std::string>& strings) {
     return OtherCell();  // "b", "e"
 }
 
-std::optional<base::Error> ReadXlsxSheet(std::string_view doc, const std::vector<std::string>& strings,
-                                         SheetSink& sink, Budget& budget) {
+std::optional<base::Error> ReadXlsxSheet(std::string_view doc,
+                                         const std::vector<std::string>& strings, SheetSink& sink,
+                                         Budget& budget) {
     Xml xml(doc);
     std::int64_t row = 0, column = 0;
     while (xml.Next()) {
@@ -329,7 +350,8 @@ base::Result<Workbook> ReadXlsx(std::string_view bytes, const std::vector<ZipEnt
     const auto workbookXml = part("xl/workbook.xml");
     if (!workbookXml) return Broken("xl/workbook.xml");
     const auto relsXml = part("xl/_rels/workbook.xml.rels");
-    const auto rels = relsXml ? ReadRelationships(*relsXml, "xl/") : std::map<std::string, Relationship>{};
+    const auto rels =
+        relsXml ? ReadRelationships(*relsXml, "xl/") : std::map<std::string, Relationship>{};
 
     Budget budget(limits);
     std::vector<std::string> strings;
@@ -371,13 +393,15 @@ base::Result<Workbook> ReadXlsx(std::string_view bytes, const std::vector<ZipEnt
 constexpr std::string_view kOfficeNs = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
 constexpr std::string_view kTableNs = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
 constexpr std::string_view kTextNs = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
-constexpr std::string_view kCalcExtNs = "urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0";
+constexpr std::string_view kCalcExtNs =
+    "urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0";
 
 // "PT12H30M00S" as a fraction of a day.
 std::optional<double> TimeSerial(std::string_view s) {
     int hh = 0, mm = 0;
     double ss = 0;
-    if (std::sscanf(std::string(s).c_str(), "PT%dH%dM%lfS", &hh, &mm, &ss) != 3) return std::nullopt;
+    if (std::sscanf(std::string(s).c_str(), "PT%dH%dM%lfS", &hh, &mm, &ss) != 3)
+        return std::nullopt;
     return (hh * 3600.0 + mm * 60.0 + ss) / 86400.0;
 }
 
@@ -460,7 +484,8 @@ std::optional<base::Error> ReadOdsTable(Xml& xml, SheetSink& sink, Budget& budge
     // A repeated row is put once per row kept, and once more past the last
     // row to note the cut, so a repeat count never turns into work.
     auto endRow = [&]() -> bool {
-        const std::int64_t last = std::min(row + rowRepeat - 1, std::max<std::int64_t>(row, sink.MaxRows() + 1));
+        const std::int64_t last =
+            std::min(row + rowRepeat - 1, std::max<std::int64_t>(row, sink.MaxRows() + 1));
         for (std::int64_t r = row; !cells.empty() && r <= last; ++r)
             for (const auto& [c, cell] : cells)
                 if (!sink.Put(r, c, cell)) return false;
@@ -468,7 +493,8 @@ std::optional<base::Error> ReadOdsTable(Xml& xml, SheetSink& sink, Budget& budge
         cells.clear();
         return true;
     };
-    while (xml.Next() && !(xml.Type() == XML_READER_TYPE_END_ELEMENT && xml.Depth() == tableDepth)) {
+    while (xml.Next() &&
+           !(xml.Type() == XML_READER_TYPE_END_ELEMENT && xml.Depth() == tableDepth)) {
         if (xml.End("table-row")) {
             if (!endRow()) return budget.Error();
             continue;
@@ -505,7 +531,8 @@ base::Result<Workbook> ReadOds(std::string_view bytes, const std::vector<ZipEntr
     Xml xml(*doc);
     while (xml.Next()) {
         if (!xml.Start("table")) continue;
-        if (static_cast<int>(workbook.sheets.size()) >= limits.maxSheets) return TooBig("too many sheets");
+        if (static_cast<int>(workbook.sheets.size()) >= limits.maxSheets)
+            return TooBig("too many sheets");
         workbook.sheets.emplace_back(xml.Attr("name", kTableNs).value_or(std::string()));
         SheetSink sink(workbook.sheets.back(), limits, budget);
         if (auto error = ReadOdsTable(xml, sink, budget)) return *error;
@@ -516,17 +543,20 @@ base::Result<Workbook> ReadOds(std::string_view bytes, const std::vector<ZipEntr
 
 }  // namespace
 
-base::Result<Workbook> ReadZipInProcess(std::string_view bytes, WorkbookFormat format, const ReadLimits& limits) {
+base::Result<Workbook> ReadZipInProcess(std::string_view bytes, WorkbookFormat format,
+                                        const ReadLimits& limits) {
     auto entries = ZipDirectory(bytes, limits);
     if (!entries) return entries.error();
     try {
-        return format == WorkbookFormat::Xlsx ? ReadXlsx(bytes, *entries, limits) : ReadOds(bytes, *entries, limits);
+        return format == WorkbookFormat::Xlsx ? ReadXlsx(bytes, *entries, limits)
+                                              : ReadOds(bytes, *entries, limits);
     } catch (const std::bad_alloc&) {
         return TooBig("out of memory");
     }
 }
 
-base::Result<Workbook> ReadZipWorkbook(std::string_view bytes, WorkbookFormat format, const ReadLimits& limits) {
+base::Result<Workbook> ReadZipWorkbook(std::string_view bytes, WorkbookFormat format,
+                                       const ReadLimits& limits) {
     return ReadIsolated([&] { return ReadZipInProcess(bytes, format, limits); }, limits);
 }
 

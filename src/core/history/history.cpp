@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -29,7 +29,9 @@ using base::Result;
 
 constexpr std::string_view kObjects = "objects";
 
-fs::path HistoryFolder(const fs::path& folder) { return folder / base::kHistoryFolderName; }
+fs::path HistoryFolder(const fs::path& folder) {
+    return folder / base::kHistoryFolderName;
+}
 fs::path ObjectPath(const fs::path& folder, const std::string& hash) {
     return HistoryFolder(folder) / kObjects / hash;
 }
@@ -51,10 +53,13 @@ bool IsHash(std::string_view text) {
            });
 }
 
-std::string HistoryText(std::string what) { return "修改历史：" + std::move(what); }
+std::string HistoryText(std::string what) {
+    return "修改历史：" + std::move(what);
+}
 
 Error HistoryError(const fs::path& file, int error) {
-    return base::SystemError("无法写入修改历史“" + platform::PathToUtf8(file.filename()) + "”。", error);
+    return base::SystemError("无法写入修改历史“" + platform::PathToUtf8(file.filename()) + "”。",
+                             error);
 }
 
 // What a file holds; nullopt when there is none. A project file is read as
@@ -65,7 +70,8 @@ enum class Kind { ProjectFile, Kept };
 Result<std::optional<std::vector<std::uint8_t>>> ReadFile(const fs::path& path,
                                                           Kind kind = Kind::ProjectFile) {
     std::error_code ec;
-    const fs::file_status st = kind == Kind::Kept ? fs::symlink_status(path, ec) : fs::status(path, ec);
+    const fs::file_status st =
+        kind == Kind::Kept ? fs::symlink_status(path, ec) : fs::status(path, ec);
     if (ec || !fs::exists(st)) return std::optional<std::vector<std::uint8_t>>();
     if (!fs::is_regular_file(st)) {
         if (kind == Kind::ProjectFile) return std::optional<std::vector<std::uint8_t>>();
@@ -73,7 +79,8 @@ Result<std::optional<std::vector<std::uint8_t>>> ReadFile(const fs::path& path,
     }
     platform::ReadOnlyFile file(path);
     if (!file.IsOpen()) {
-        if (platform::IsNotFoundError(file.Error())) return std::optional<std::vector<std::uint8_t>>();
+        if (platform::IsNotFoundError(file.Error()))
+            return std::optional<std::vector<std::uint8_t>>();
         return base::SystemError(store::ReadFailedText(path), file.Error());
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
@@ -102,10 +109,14 @@ State ReadState(const fs::path& folder) {
     for (std::string key; in >> key;) {
         long long value = 0;
         if (!(in >> value) || value < 0) break;
-        if (key == "applied") state.applied = static_cast<int>(value);
-        else if (key == "last") state.last = static_cast<int>(value);
-        else if (key == "first") state.first = static_cast<int>(value);
-        else if (key == "bytes") state.bytes = static_cast<std::uint64_t>(value);
+        if (key == "applied")
+            state.applied = static_cast<int>(value);
+        else if (key == "last")
+            state.last = static_cast<int>(value);
+        else if (key == "first")
+            state.first = static_cast<int>(value);
+        else if (key == "bytes")
+            state.bytes = static_cast<std::uint64_t>(value);
     }
     if (state.first < 1) state.first = 1;
     if (state.last < state.applied) state.last = state.applied;
@@ -115,8 +126,8 @@ State ReadState(const fs::path& folder) {
 }
 
 std::string StateText(const State& s) {
-    return "applied " + std::to_string(s.applied) + "\nlast " + std::to_string(s.last) + "\nfirst " +
-           std::to_string(s.first) + "\nbytes " + std::to_string(s.bytes) + "\n";
+    return "applied " + std::to_string(s.applied) + "\nlast " + std::to_string(s.last) +
+           "\nfirst " + std::to_string(s.first) + "\nbytes " + std::to_string(s.bytes) + "\n";
 }
 
 std::string OneLine(std::string text) {
@@ -154,10 +165,14 @@ std::optional<Step> ParseStep(const fs::path& path, int number) {
         if (space == std::string::npos) return std::nullopt;
         const std::string key = line.substr(0, space);
         const std::string rest = line.substr(space + 1);
-        if (key == "number") step.number = std::atoi(rest.c_str());
-        else if (key == "time") step.time = std::atoll(rest.c_str());
-        else if (key == "program") step.program = rest;
-        else if (key == "what") step.what = rest;
+        if (key == "number")
+            step.number = std::atoi(rest.c_str());
+        else if (key == "time")
+            step.time = std::atoll(rest.c_str());
+        else if (key == "program")
+            step.program = rest;
+        else if (key == "what")
+            step.what = rest;
         else if (key == "file") {
             std::istringstream fields(rest);
             FileChange f;
@@ -186,8 +201,9 @@ Result<> CheckHistoryFolder(const fs::path& folder, bool create) {
         const fs::file_status st = fs::symlink_status(each, ec);
         if (fs::exists(st)) {
             if (!fs::is_directory(st))
-                return Error{HistoryText("“" + platform::PathToUtf8(each.filename()) + "”不是文件夹"),
-                             "", ENOTDIR};
+                return Error{
+                    HistoryText("“" + platform::PathToUtf8(each.filename()) + "”不是文件夹"), "",
+                    ENOTDIR};
             continue;
         }
         if (!create) return base::Ok();
@@ -229,8 +245,9 @@ Result<std::uint64_t> Keep(const fs::path& folder, const fs::path& source, const
 // leaves behind names steps that are gone, which loading skips.
 Result<> WriteState(const fs::path& folder, const State& state) {
     const std::string text = StateText(state);
-    return base::WriteWholeFile(HistoryFolder(folder) / "state",
-                                std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return base::WriteWholeFile(
+        HistoryFolder(folder) / "state",
+        std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 // An undo or redo under way in this thread: its commit writes the state, not a new step.
@@ -267,7 +284,8 @@ class Recorder final : public base::CommitRecorder {
         auto note = [&](const fs::path& target, const std::vector<std::uint8_t>* after,
                         bool keepTail) -> Result<> {
             const std::string name = platform::PathToUtf8(target.filename());
-            if (!target.has_parent_path() ? folder != "." : target.parent_path() != folder) return base::Ok();
+            if (!target.has_parent_path() ? folder != "." : target.parent_path() != folder)
+                return base::Ok();
             if (!IsProjectFileName(name)) return base::Ok();
             auto old = ReadFile(target);
             if (!old) return old.error();
@@ -316,7 +334,8 @@ class Recorder final : public base::CommitRecorder {
         step.what = base::ChangeText::Current();
         if (step.what.empty()) {
             step.what = "修改 " + step.files.front().name;
-            if (step.files.size() > 1) step.what += " 等 " + std::to_string(step.files.size()) + " 个文件";
+            if (step.files.size() > 1)
+                step.what += " 等 " + std::to_string(step.files.size()) + " 个文件";
         }
         const std::string text = StepText(step);
         state.applied = step.number;
@@ -337,7 +356,8 @@ class Recorder final : public base::CommitRecorder {
             const fs::path object = ObjectPath(folder, hash);
             if (platform::KindOf(object) != platform::PathKind::Missing) continue;
             std::error_code ec;
-            if (fs::is_regular_file(fs::symlink_status(target, ec))) (void)platform::LinkNew(target, object);
+            if (fs::is_regular_file(fs::symlink_status(target, ec)))
+                (void)platform::LinkNew(target, object);
         }
         tWritten.clear();
         // Steps that could have been redone are dropped by a new change.
@@ -411,7 +431,8 @@ class Recorder final : public base::CommitRecorder {
             ++drop;
             used = named(drop);
         }
-        for (std::size_t i = 0; i < drop; ++i) (void)platform::RemoveFile(StepPath(folder, sizes[i].first));
+        for (std::size_t i = 0; i < drop; ++i)
+            (void)platform::RemoveFile(StepPath(folder, sizes[i].first));
         for (const auto& [name, size] : objects)
             if (used.count(name) == 0) (void)platform::RemoveFile(ObjectPath(folder, name));
         if (drop > 0) state.first = sizes[drop - 1].first + 1;
@@ -450,19 +471,23 @@ Recorder gRecorder;
 
 // Undo (`forward` false) or redo of `step`: the files go back to what it
 // found (or forward to what it left), one commit with the new state.
-Result<Step> ReplayStep(const fs::path& folder, const Step& step, bool forward, bool force, State state) {
+Result<Step> ReplayStep(const fs::path& folder, const Step& step, bool forward, bool force,
+                        State state) {
     std::vector<std::string> changed;
     ReplayRun replay{folder, state, {}};
     for (const FileChange& f : step.files) {
         const std::string& now = forward ? f.before : f.after;
         auto hash = HashOf(folder / f.name);
         if (!hash) return hash.error();
-        if (*hash != now) changed.push_back(f.name);
-        else if (!now.empty()) replay.keep.emplace_back(folder / f.name, now);
+        if (*hash != now)
+            changed.push_back(f.name);
+        else if (!now.empty())
+            replay.keep.emplace_back(folder / f.name, now);
     }
     if (!changed.empty() && !force) {
         std::string list;
-        for (std::size_t i = 0; i < changed.size() && i < 8; ++i) list += (i == 0 ? "" : "、") + changed[i];
+        for (std::size_t i = 0; i < changed.size() && i < 8; ++i)
+            list += (i == 0 ? "" : "、") + changed[i];
         if (changed.size() > 8) list += "等";
         return Error{std::string(forward ? "无法重做" : "无法撤销") + "“" + step.what +
                          "”：这些文件在这一步之后又被改过：" + list + "。",
@@ -521,7 +546,8 @@ Result<History> Load(const fs::path& folder) {
     history.applied = state.applied;
     history.bytes = state.bytes;
     for (int n = std::max(state.first, state.last - 4 * kMaxSteps); n <= state.last; ++n)
-        if (auto step = ParseStep(StepPath(folder, n), n)) history.steps.push_back(std::move(*step));
+        if (auto step = ParseStep(StepPath(folder, n), n))
+            history.steps.push_back(std::move(*step));
     return history;
 }
 
@@ -562,17 +588,20 @@ Result<> Clear(const fs::path& folder) {
     if (platform::KindOf(history) != platform::PathKind::Folder) return base::Ok();
     // Only the names this program writes there go.
     std::error_code ec;
-    for (fs::directory_iterator it(history / kObjects, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(history / kObjects, ec), end; !ec && it != end;
+         it.increment(ec)) {
         const std::string name = platform::PathToUtf8(it->path().filename());
         if (IsHash(name.substr(0, 64)) && (name.size() == 64 || name.substr(64) == ".new"))
-            if (const int error = platform::RemoveFile(it->path()); error != 0 && !platform::IsNotFoundError(error))
+            if (const int error = platform::RemoveFile(it->path());
+                error != 0 && !platform::IsNotFoundError(error))
                 return HistoryError(it->path(), error);
     }
     for (fs::directory_iterator it(history, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = platform::PathToUtf8(it->path().filename());
         if (name.ends_with(".new")) name.resize(name.size() - 4);
         if (base::IsHistoryFileName(name))
-            if (const int error = platform::RemoveFile(it->path()); error != 0 && !platform::IsNotFoundError(error))
+            if (const int error = platform::RemoveFile(it->path());
+                error != 0 && !platform::IsNotFoundError(error))
                 return HistoryError(it->path(), error);
     }
     fs::remove(history / kObjects, ec);
@@ -580,14 +609,16 @@ Result<> Clear(const fs::path& folder) {
     return base::Ok();
 }
 
-Result<std::optional<std::vector<std::uint8_t>>> Content(const fs::path& folder, const std::string& hash) {
+Result<std::optional<std::vector<std::uint8_t>>> Content(const fs::path& folder,
+                                                         const std::string& hash) {
     if (hash.empty()) return std::optional<std::vector<std::uint8_t>>();
     const fs::path object = ObjectPath(folder, hash);
     auto bytes = IsHash(hash) ? ReadFile(object, Kind::Kept)
                               : Result<std::optional<std::vector<std::uint8_t>>>(std::nullopt);
     if (!bytes) return bytes.error();
     if (!*bytes || Sha256Hex(**bytes) != hash)
-        return Error{HistoryText("保存的文件内容已丢失或被改动"), platform::PathToUtf8(object), EIO};
+        return Error{HistoryText("保存的文件内容已丢失或被改动"), platform::PathToUtf8(object),
+                     EIO};
     return bytes;
 }
 
@@ -597,7 +628,8 @@ namespace {
 Result<> WriteStepFiles(const fs::path& folder, const Step& step, const fs::path& beforeFolder,
                         const fs::path& afterFolder) {
     for (const FileChange& f : step.files) {
-        for (const auto& [hash, into] : {std::pair{f.before, beforeFolder}, std::pair{f.after, afterFolder}}) {
+        for (const auto& [hash, into] :
+             {std::pair{f.before, beforeFolder}, std::pair{f.after, afterFolder}}) {
             auto bytes = Content(folder, hash);
             if (!bytes) {
                 // Not kept: the project file may still hold it.
@@ -607,7 +639,8 @@ Result<> WriteStepFiles(const fs::path& folder, const Step& step, const fs::path
             }
             if (!*bytes) continue;
             std::ofstream out(into / f.name, std::ios::binary);
-            out.write(reinterpret_cast<const char*>((*bytes)->data()), static_cast<std::streamsize>((*bytes)->size()));
+            out.write(reinterpret_cast<const char*>((*bytes)->data()),
+                      static_cast<std::streamsize>((*bytes)->size()));
             if (!out) return base::SystemError(base::WriteFailedText(into / f.name), EIO);
         }
     }
@@ -620,8 +653,9 @@ class ScratchFolder {
     ScratchFolder() {
         static std::atomic<int> counter{0};
         std::error_code ec;
-        path_ = fs::temp_directory_path(ec) /
-                ("velsend-step-" + std::to_string(platform::ProcessId()) + "-" + std::to_string(++counter));
+        path_ =
+            fs::temp_directory_path(ec) / ("velsend-step-" + std::to_string(platform::ProcessId()) +
+                                           "-" + std::to_string(++counter));
         fs::remove_all(path_, ec);
         fs::create_directories(path_, ec);
     }
@@ -639,12 +673,13 @@ class ScratchFolder {
 
 }  // namespace
 
-Result<std::vector<report::ProjectDifference>> StepDifference(const fs::path& folder, const Step& step,
+Result<std::vector<report::ProjectDifference>> StepDifference(const fs::path& folder,
+                                                              const Step& step,
                                                               int controllerModel) {
     ScratchFolder before, after;
     if (auto r = WriteStepFiles(folder, step, before.Path(), after.Path()); !r) return r.error();
-    return report::CompareProjects(store::ProjectDir(before.Path()), store::ProjectDir(after.Path()),
-                                   controllerModel);
+    return report::CompareProjects(store::ProjectDir(before.Path()),
+                                   store::ProjectDir(after.Path()), controllerModel);
 }
 
 std::string FormatTime(std::int64_t time) {
@@ -662,8 +697,11 @@ std::string FormatTime(std::int64_t time) {
 
 std::string FormatBytes(std::uint64_t bytes) {
     char text[32];
-    if (bytes >= (1u << 20)) std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1 << 20));
-    else std::snprintf(text, sizeof text, "%llu KB", static_cast<unsigned long long>((bytes + 1023) / 1024));
+    if (bytes >= (1u << 20))
+        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1 << 20));
+    else
+        std::snprintf(text, sizeof text, "%llu KB",
+                      static_cast<unsigned long long>((bytes + 1023) / 1024));
     return text;
 }
 

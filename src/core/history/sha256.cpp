@@ -16,7 +16,9 @@ constexpr std::array<std::uint32_t, 64> kRound = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-constexpr std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+constexpr std::uint32_t Rotr(std::uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
 
 void Block(std::array<std::uint32_t, 8>& h, const std::uint8_t* p) {
     std::uint32_t w[64];
@@ -30,9 +32,10 @@ void Block(std::array<std::uint32_t, 8>& h, const std::uint8_t* p) {
     }
     std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], k = h[7];
     for (int i = 0; i < 64; ++i) {
-        const std::uint32_t t1 = k + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) +
-                                 kRound[static_cast<std::size_t>(i)] + w[i];
-        const std::uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        const std::uint32_t t1 = k + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) +
+                                 ((e & f) ^ (~e & g)) + kRound[static_cast<std::size_t>(i)] + w[i];
+        const std::uint32_t t2 =
+            (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
         k = g;
         g = f;
         f = e;
@@ -58,7 +61,9 @@ std::string Sha256Hex(std::span<const std::uint8_t> bytes) {
     tail[rest] = 0x80;
     const std::size_t tailSize = rest < 56 ? 64 : 128;
     const std::uint64_t bits = static_cast<std::uint64_t>(bytes.size()) * 8;
-    for (int i = 0; i < 8; ++i) tail[tailSize - 1 - static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(bits >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        tail[tailSize - 1 - static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(bits >> (8 * i));
     Block(h, tail);
     if (tailSize == 128) Block(h, tail + 64);
     static constexpr char kHex[] = "0123456789abcdef";

@@ -56,7 +56,8 @@ std::string RefusedCharacterNoteUtf8(std::string_view utf8, bool deviceRule) {
         ++position;
         i += length;
         if (!base::Utf8ToGbk(character))
-            return "第 " + std::to_string(position) + " 个字符“" + std::string(character) + "”不能用在逻辑中。";
+            return "第 " + std::to_string(position) + " 个字符“" + std::string(character) +
+                   "”不能用在逻辑中。";
     }
     return RefusedCharacterNote(base::Utf8ToGbk(utf8).value_or(std::string()), deviceRule);
 }

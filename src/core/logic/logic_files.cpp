@@ -1,5 +1,5 @@
-#include "base/controller_model.h"
 #include "core/logic/logic_files.h"
+#include "base/controller_model.h"
 
 #include <algorithm>
 #include <span>
@@ -57,7 +57,8 @@ std::string ReadDeviceLogic(const store::ProjectDir& dir, int loop, int address)
 
 base::Result<> WriteDeviceLogic(const store::ProjectDir& dir, int loop, int address,
                                 std::string_view text) {
-    const base::ChangeText what("设备逻辑：回路 " + std::to_string(loop) + " 地址 " + std::to_string(address));
+    const base::ChangeText what("设备逻辑：回路 " + std::to_string(loop) + " 地址 " +
+                                std::to_string(address));
     return base::WriteFileAt(dir.PathOf(store::ProjectFile::DeviceLogic, loop),
                              static_cast<std::size_t>(address) * kDeviceLogicRecordSize,
                              MakeDeviceLogicRecord(text));

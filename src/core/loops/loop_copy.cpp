@@ -6,7 +6,8 @@
 namespace velsend::loops {
 
 base::Result<std::string> CopyLoop(const store::ProjectDir& dir, int source, int target) {
-    const base::ChangeText what("回路复制 " + std::to_string(source) + "→" + std::to_string(target));
+    const base::ChangeText what("回路复制 " + std::to_string(source) + "→" +
+                                std::to_string(target));
     // Both read before anything is written, so copying a loop onto itself
     // rewrites the same data.
     const auto devices = store::LoadDeviceFile(dir, source);

@@ -40,12 +40,15 @@ std::string EscapeControls(std::string_view text) {
 
 namespace {
 
-
 // Project text as the terminal may show it: control characters escaped, so
 // that a file cannot drive the terminal.
-std::string Printable(std::string_view gbk) { return EscapeControls(base::GbkToUtf8(std::string(gbk))); }
+std::string Printable(std::string_view gbk) {
+    return EscapeControls(base::GbkToUtf8(std::string(gbk)));
+}
 
-std::string Quoted(std::string_view gbk) { return "“" + Printable(gbk) + "”"; }
+std::string Quoted(std::string_view gbk) {
+    return "“" + Printable(gbk) + "”";
+}
 
 std::string Change(std::string_view label, long long before, long long after) {
     return " " + std::string(label) + " " + std::to_string(before) + "→" + std::to_string(after);
@@ -129,8 +132,9 @@ void CompareNodes(const store::ProjectDir& a, const store::ProjectDir& b,
         int number = 0;
         for (const Label& l : labels) {
             if (x.*l.field != y.*l.field)
-                out.push_back({"node", -1, number,
-                               std::string("节点 ") + file + Change(l.text, x.*l.field, y.*l.field)});
+                out.push_back(
+                    {"node", -1, number,
+                     std::string("节点 ") + file + Change(l.text, x.*l.field, y.*l.field)});
             ++number;
         }
     };
@@ -174,8 +178,8 @@ std::vector<ProjectDifference> CompareProjects(const store::ProjectDir& a,
         const std::string x = logic::ReadLogicRule(a, n);
         const std::string y = logic::ReadLogicRule(b, n);
         if (x != y)
-            out.push_back({"logic", -1, n,
-                           "逻辑 " + std::to_string(n) + "：" + Quoted(x) + "→" + Quoted(y)});
+            out.push_back(
+                {"logic", -1, n, "逻辑 " + std::to_string(n) + "：" + Quoted(x) + "→" + Quoted(y)});
     }
     const phrases::PhraseImage pa = phrases::ReadPhraseLibrary(a);
     const phrases::PhraseImage pb = phrases::ReadPhraseLibrary(b);

@@ -6,17 +6,19 @@
 
 #include "base/controller_model.h"
 #include "base/file_write.h"
+#include "base/gbk.h"
 #include "core/logic/logic_files.h"
 #include "core/phrases/phrase_library.h"
 #include "core/store/device_store.h"
 #include "core/store/device_text.h"
-#include "base/gbk.h"
 #include "core/store/project_info.h"
 
 namespace velsend::report {
 namespace {
 
-std::string Utf8(const std::string& gbk) { return base::GbkToUtf8(gbk); }
+std::string Utf8(const std::string& gbk) {
+    return base::GbkToUtf8(gbk);
+}
 
 std::string PhraseCell(const phrases::PhraseImage& image, int number) {
     const std::string text(base::TrimTrailingSpaces(phrases::PhraseText(image, number)));
@@ -63,9 +65,9 @@ void ReadRules(const store::ProjectDir& dir, int model, Report& report) {
     if (base::Traits(model).perDeviceLogic) {
         // The first family keeps one rule per device, in the loop's log file.
         for (const LoopSection& section : report.loops) {
-            const auto bytes = store::ReadFixed(dir.PathOf(store::ProjectFile::DeviceLogic,
-                                                           section.loop),
-                                                store::kDeviceLogicFileSize);
+            const auto bytes =
+                store::ReadFixed(dir.PathOf(store::ProjectFile::DeviceLogic, section.loop),
+                                 store::kDeviceLogicFileSize);
             for (const DeviceRow& row : section.devices) {
                 const auto* record = bytes.data() + static_cast<std::size_t>(row.address) *
                                                         store::kDeviceLogicRecordSize;
@@ -106,12 +108,23 @@ Block TableBlock(std::vector<std::string> headers, std::vector<std::vector<std::
 
 void AppendBlock(std::string& out, const Block& b) {
     switch (b.kind) {
-        case Block::Kind::Title: out += "<h1>" + EscapeHtml(b.text) + "</h1>\n"; return;
-        case Block::Kind::Heading: out += "<h2>" + EscapeHtml(b.text) + "</h2>\n"; return;
-        case Block::Kind::Subheading: out += "<h3>" + EscapeHtml(b.text) + "</h3>\n"; return;
-        case Block::Kind::Note: out += "<p class=\"note\">" + EscapeHtml(b.text) + "</p>\n"; return;
-        case Block::Kind::Text: out += "<p>" + EscapeHtml(b.text) + "</p>\n"; return;
-        case Block::Kind::Table: break;
+        case Block::Kind::Title:
+            out += "<h1>" + EscapeHtml(b.text) + "</h1>\n";
+            return;
+        case Block::Kind::Heading:
+            out += "<h2>" + EscapeHtml(b.text) + "</h2>\n";
+            return;
+        case Block::Kind::Subheading:
+            out += "<h3>" + EscapeHtml(b.text) + "</h3>\n";
+            return;
+        case Block::Kind::Note:
+            out += "<p class=\"note\">" + EscapeHtml(b.text) + "</p>\n";
+            return;
+        case Block::Kind::Text:
+            out += "<p>" + EscapeHtml(b.text) + "</p>\n";
+            return;
+        case Block::Kind::Table:
+            break;
     }
     out += "<table class=\"" + b.tableClass + "\">\n<thead><tr>";
     for (const std::string& h : b.headers) out += "<th>" + EscapeHtml(h) + "</th>";
@@ -132,11 +145,21 @@ std::string EscapeHtml(std::string_view text) {
     for (const char ch : text) {
         const auto byte = static_cast<unsigned char>(ch);
         switch (ch) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
             default:
                 if (byte < 0x20 || byte == 0x7F) {
                     char hex[8];
@@ -237,7 +260,8 @@ std::vector<Page> ReportPages(const Report& r) {
     for (const LoopSection& s : r.loops) {
         Page p;
         p.blocks.push_back(Heading(K::Heading, "回路 " + std::to_string(s.loop)));
-        p.blocks.push_back(Heading(K::Text, "开通设备 " + std::to_string(s.devices.size()) + " 个"));
+        p.blocks.push_back(
+            Heading(K::Text, "开通设备 " + std::to_string(s.devices.size()) + " 个"));
         std::vector<std::vector<std::string>> rows;
         rows.reserve(s.devices.size());
         for (const DeviceRow& d : s.devices)
@@ -259,10 +283,10 @@ std::vector<Page> ReportPages(const Report& r) {
         Page p;
         p.blocks.push_back(Heading(K::Heading, "联动逻辑"));
         p.blocks.push_back(Heading(
-            K::Note, (r.ruleCapacity > 0
-                          ? "编号逻辑，本型号容量 " + std::to_string(r.ruleCapacity) + " 条；"
-                          : std::string("每个设备一条逻辑；")) +
-                         "已设置 " + std::to_string(r.rules.size()) + " 条。"));
+            K::Note,
+            (r.ruleCapacity > 0 ? "编号逻辑，本型号容量 " + std::to_string(r.ruleCapacity) + " 条；"
+                                : std::string("每个设备一条逻辑；")) +
+                "已设置 " + std::to_string(r.rules.size()) + " 条。"));
         std::vector<std::vector<std::string>> rows;
         for (const Rule& rule : r.rules) rows.push_back({rule.where, rule.text});
         if (!rows.empty()) p.blocks.push_back(TableBlock({"位置", "逻辑"}, rows, "rules", {1, 4}));
@@ -275,7 +299,8 @@ std::vector<Page> ReportPages(const Report& r) {
             Heading(K::Note, "已设置 " + std::to_string(r.phrases.size()) + " 个词组。"));
         std::vector<std::vector<std::string>> rows;
         for (const auto& [n, text] : r.phrases) rows.push_back({std::to_string(n), text});
-        if (!rows.empty()) p.blocks.push_back(TableBlock({"编号", "内容"}, rows, "phrases", {1, 5}));
+        if (!rows.empty())
+            p.blocks.push_back(TableBlock({"编号", "内容"}, rows, "phrases", {1, 5}));
         pages.push_back(std::move(p));
     }
     return pages;

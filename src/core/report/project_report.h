@@ -47,7 +47,7 @@ struct Report {
     std::string modelCaption;
     std::string projectName;
     std::vector<std::pair<std::string, std::string>> info;  // label, text
-    std::string nodeFile;  // empty: the model has no node settings
+    std::string nodeFile;                                   // empty: the model has no node settings
     bool nodePresent = false;
     std::vector<std::pair<std::string, std::string>> nodeRows;
     int firstLoop = 0, lastLoop = 0;

@@ -20,14 +20,17 @@ struct Operation {
 };
 
 constexpr Operation kOperations[] = {
-    {"select-model", {ID_MODEL_1, ID_MODEL_2, ID_MODEL_3, ID_MODEL_4, ID_MODEL_5, ID_MODEL_6},
+    {"select-model",
+     {ID_MODEL_1, ID_MODEL_2, ID_MODEL_3, ID_MODEL_4, ID_MODEL_5, ID_MODEL_6},
      kNone},
     {"init", {ID_INITIALISE}, kWrites},
     {"demo", {}, kWrites},
     {"phrases", {ID_PHRASES_CLEAR, ID_PHRASES_COMMON}, kWrites},
     {"show", {}, kReads},
     {"logic", {}, kWrites},
-    {"send", {ID_SEND_NODES, ID_SEND_DEVICES, ID_SEND_LOGIC, ID_SEND_PHRASES, ID_SEND_NAMES}, kReads},
+    {"send",
+     {ID_SEND_NODES, ID_SEND_DEVICES, ID_SEND_LOGIC, ID_SEND_PHRASES, ID_SEND_NAMES},
+     kReads},
     {"erase", {ID_ERASE_CHIP}, kNone},
     {"ports", {ID_TRANSFER_RULES}, kNone},
     {"backup", {ID_BACKUP}, kNone},
@@ -67,7 +70,8 @@ unsigned CommandAccess(std::string_view name) {
 
 bool MenuCommandReadsProject(int id) {
     for (const Operation& op : kOperations)
-        if ((op.access & kReads) && id != 0 && std::find(std::begin(op.menuIds), std::end(op.menuIds), id) != std::end(op.menuIds))
+        if ((op.access & kReads) && id != 0 &&
+            std::find(std::begin(op.menuIds), std::end(op.menuIds), id) != std::end(op.menuIds))
             return true;
     return false;
 }

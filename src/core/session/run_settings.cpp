@@ -31,7 +31,8 @@ std::optional<burner::ChipCopyJob> PrepareRunChipCopy(const RunSettings& run,
 burner::SelectionOutcome SelectRunModel(RunSettings& run, int code, base::UserPrompt& prompt) {
     const burner::SelectionOutcome outcome =
         burner::SelectModel(run.BurnerPort, run.Ports, run.Rules, code, prompt);
-    if (outcome != burner::SelectionOutcome::Refused) run.ControllerModel = base::ModelInfo(code).code;
+    if (outcome != burner::SelectionOutcome::Refused)
+        run.ControllerModel = base::ModelInfo(code).code;
     return outcome;
 }
 

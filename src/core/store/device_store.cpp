@@ -74,8 +74,7 @@ ChineseNameFile ReadChineseNameFile(const ProjectDir& dir, int loop) {
     return names ? *names : ChineseNameFile{};
 }
 
-base::Result<> WriteChineseNameFile(const ProjectDir& dir, int loop,
-                                    const ChineseNameFile& names) {
+base::Result<> WriteChineseNameFile(const ProjectDir& dir, int loop, const ChineseNameFile& names) {
     return base::WriteFileStart(dir.PathOf(ProjectFile::ChineseNames, loop),
                                 ChineseNameFileBytes(names));
 }

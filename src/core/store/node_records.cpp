@@ -19,7 +19,6 @@ bool ReadWhole(const std::filesystem::path& path, std::size_t max, std::vector<s
     return true;
 }
 
-
 }  // namespace
 
 std::array<std::uint8_t, NineByteNodeRecord::kSize> NineByteNodeRecord::Bytes() const {

@@ -101,7 +101,8 @@ const std::set<std::string>& ReadFileNames() {
 
 bool HoldsProjectFiles(const std::filesystem::path& folder) {
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec))
         if (ReadFileNames().count(it->path().filename().string()) != 0) return true;
     return false;
 }
@@ -145,7 +146,8 @@ base::Result<> CheckProjectFolder(const ProjectDir& dir) {
                            : fs::is_directory(st) ? "这是一个文件夹"
                                                   : "这是一个设备或套接字"};
     }
-    if (ec) return base::Error{"无法读取工程文件夹 " + dir.Root().string(), ec.message(), ec.value()};
+    if (ec)
+        return base::Error{"无法读取工程文件夹 " + dir.Root().string(), ec.message(), ec.value()};
     return base::Ok();
 }
 

@@ -58,7 +58,6 @@ const ProjectFileSpec& SpecOf(ProjectFile kind);
 // The bare file name: FileName(Devices, 17) is "devc17.dat".
 std::string FileName(ProjectFile kind, int number = 0);
 
-
 // Loops 100..255 are written as a letter and a digit: 100 is a0, 112 is b2,
 // 255 is p5. Below 100 they are decimal, with a leading zero under 10 when
 // asked for.

@@ -28,7 +28,8 @@ base::Result<> WriteProjectName(const ProjectDir& dir, std::string_view gbk) {
     if (std::filesystem::exists(dir.PathOf(ProjectFile::Info), ec) && gbk == ReadProjectName(dir))
         return base::Ok();
     const base::ChangeText what("工程名称");
-    return base::WriteFileStart(dir.PathOf(ProjectFile::Info), base::MakeField(gbk, kInfoFieldSize));
+    return base::WriteFileStart(dir.PathOf(ProjectFile::Info),
+                                base::MakeField(gbk, kInfoFieldSize));
 }
 
 ProjectInfo ReadProjectInfo(const ProjectDir& dir) {
@@ -46,7 +47,8 @@ base::Result<> WriteProjectInfo(const ProjectDir& dir, const ProjectInfo& info) 
     const auto stored = ReadFixed(dir.PathOf(ProjectFile::Info), kInfoSize);
     std::vector<std::uint8_t> bytes;
     for (int f = 0; f < kInfoFieldCount; ++f) {
-        const auto old = std::span<const std::uint8_t>(stored).subspan(f * kInfoFieldSize, kInfoFieldSize);
+        const auto old =
+            std::span<const std::uint8_t>(stored).subspan(f * kInfoFieldSize, kInfoFieldSize);
         const std::string& text = info[static_cast<std::size_t>(f)];
         if (text == base::FieldText(old)) {
             bytes.insert(bytes.end(), old.begin(), old.end());
@@ -59,23 +61,30 @@ base::Result<> WriteProjectInfo(const ProjectDir& dir, const ProjectInfo& info) 
     return base::WriteWholeFile(dir.PathOf(ProjectFile::Info), bytes);
 }
 
-base::Result<> SaveProjectInfo(const ProjectDir& dir, ProjectInfo& shown, const ProjectInfo& edited) {
+base::Result<> SaveProjectInfo(const ProjectDir& dir, ProjectInfo& shown,
+                               const ProjectInfo& edited) {
     base::ProjectWriteGuard guard(dir.Root());
     if (!guard) return guard.error();
     const auto bytes = TryReadFixed(dir.PathOf(ProjectFile::Info), kInfoSize);
-    if (!bytes) return base::Error{base::WriteFailedText(dir.PathOf(ProjectFile::Info)), bytes.error().reason, bytes.error().code};
+    if (!bytes)
+        return base::Error{base::WriteFailedText(dir.PathOf(ProjectFile::Info)),
+                           bytes.error().reason, bytes.error().code};
     ProjectInfo onDisk;
     std::string clash;
     for (int f = 0; f < kInfoFieldCount; ++f) {
         const auto i = static_cast<std::size_t>(f);
-        onDisk[i] = base::FieldText(std::span<const std::uint8_t>(*bytes).subspan(f * kInfoFieldSize, kInfoFieldSize));
+        onDisk[i] = base::FieldText(
+            std::span<const std::uint8_t>(*bytes).subspan(f * kInfoFieldSize, kInfoFieldSize));
         if (edited[i] != shown[i] && onDisk[i] != shown[i] && onDisk[i] != edited[i])
-            clash += "\n“" + std::string(InfoFieldLabel(f)) + "”文件中的：" + base::GbkToUtf8(onDisk[i]) +
-                     "；您改的：" + base::GbkToUtf8(edited[i]);
+            clash += "\n“" + std::string(InfoFieldLabel(f)) + "”文件中的：" +
+                     base::GbkToUtf8(onDisk[i]) + "；您改的：" + base::GbkToUtf8(edited[i]);
     }
     if (!clash.empty()) {
         shown = onDisk;
-        return base::Error{"工程信息在显示之后已被另一个程序改动，没有保存。" + clash + "\n再确认一次将以您改的为准。", {}, 0};
+        return base::Error{"工程信息在显示之后已被另一个程序改动，没有保存。" + clash +
+                               "\n再确认一次将以您改的为准。",
+                           {},
+                           0};
     }
     ProjectInfo merged = onDisk;
     for (std::size_t i = 0; i < merged.size(); ++i)

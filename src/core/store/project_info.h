@@ -31,6 +31,7 @@ ProjectInfo ReadProjectInfo(const ProjectDir& dir);
 // lock, so another program's changes of the other fields stay. A field that
 // changed on the disk too is not written: the error shows both, and `shown`
 // becomes the disk's, so saving again keeps the user's.
-[[nodiscard]] base::Result<> SaveProjectInfo(const ProjectDir& dir, ProjectInfo& shown, const ProjectInfo& edited);
+[[nodiscard]] base::Result<> SaveProjectInfo(const ProjectDir& dir, ProjectInfo& shown,
+                                             const ProjectInfo& edited);
 
 }  // namespace velsend::store

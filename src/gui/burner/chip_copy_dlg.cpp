@@ -134,9 +134,9 @@ void ChipCopyDlg::Run(Work work, QString file) {
     if (file.isEmpty()) return;
     messages_.SetPromptParent(this);
     state_.Ports.Rescan();
-    const std::optional<ChipCopyJob> prepared =
-        session::PrepareRunChipCopy(state_, work == Work::Backup ? ChipCopyKind::Backup : ChipCopyKind::Restore,
-                        kit::StdPath(file), messages_);
+    const std::optional<ChipCopyJob> prepared = session::PrepareRunChipCopy(
+        state_, work == Work::Backup ? ChipCopyKind::Backup : ChipCopyKind::Restore,
+        kit::StdPath(file), messages_);
     if (!prepared) return;
     const ChipCopyJob job = *prepared;
     // Nothing of the last run stays on screen to be taken for this one.
@@ -207,12 +207,13 @@ void ChipCopyDlg::OnWorkerDone() {
         status_->setText(work_ == Work::Backup ? QStringLiteral("备份已停止。")
                                                : QStringLiteral("校验已停止。"));
     if (work_ == Work::Backup) {
-        show(result_.message, result_.handIcon ? kit::MessageIcon::Critical : kit::MessageIcon::None);
+        show(result_.message,
+             result_.handIcon ? kit::MessageIcon::Critical : kit::MessageIcon::None);
     } else if (work_ == Work::Verify) {
         if (verifyResult_->outcome != VerifyOutcome::Cancelled) {
             status_->setText(kit::Q(verifyResult_->Same() ? kVerifyPassed : "校验失败！"));
-            show(verifyResult_->message,
-                 verifyResult_->Same() ? kit::MessageIcon::Information : kit::MessageIcon::Critical);
+            show(verifyResult_->message, verifyResult_->Same() ? kit::MessageIcon::Information
+                                                               : kit::MessageIcon::Critical);
         }
     } else {
         const GuardedRestore& done = *restoreSteps_;
@@ -228,8 +229,9 @@ void ChipCopyDlg::OnWorkerDone() {
                 show(std::string(kVerifyPassed), kit::MessageIcon::Information);
             }
         } else if (!done.Cancelled()) {
-            status_->setText(done.verify ? QStringLiteral("校验失败！")
-                                         : kit::Q(done.FailureText()).section(QLatin1Char('\n'), 0, 0));
+            status_->setText(done.verify
+                                 ? QStringLiteral("校验失败！")
+                                 : kit::Q(done.FailureText()).section(QLatin1Char('\n'), 0, 0));
             const bool plainBlockError = done.restore && !done.verify && !result_.handIcon;
             show(done.FailureText(),
                  plainBlockError ? kit::MessageIcon::None : kit::MessageIcon::Critical);
@@ -245,11 +247,12 @@ void ChipCopyDlg::OnWorkerDone() {
 bool ChipCopyDlg::AskStop() {
     if (!run_->Running()) return false;
     if (!run_->StopRequested()) {
-        const QString question =
-            work_ == Work::Restore ? QStringLiteral("停止还原？\n已写入的部分不能撤回，"
-                                                    "芯片中可能只有部分数据。")
-            : work_ == Work::Backup ? QStringLiteral("停止备份？\n不完整的备份不会保存。")
-                                    : QStringLiteral("停止校验？");
+        const QString question = work_ == Work::Restore ? QStringLiteral(
+                                                              "停止还原？\n已写入的部分不能撤回，"
+                                                              "芯片中可能只有部分数据。")
+                                 : work_ == Work::Backup
+                                     ? QStringLiteral("停止备份？\n不完整的备份不会保存。")
+                                     : QStringLiteral("停止校验？");
         if (!messages_.Question(this, question, kit::MessageService::AppTitle(),
                                 kit::MessageIcon::Question))
             return false;

@@ -7,17 +7,18 @@
 #include <QVBoxLayout>
 
 #include "base/controller_model.h"
-#include "gui/kit/run_state.h"
-#include "gui/kit/progress_bridge.h"
 #include "gui/kit/background_run.h"
 #include "gui/kit/message_service.h"
+#include "gui/kit/progress_bridge.h"
 #include "gui/kit/qt_text.h"
+#include "gui/kit/run_state.h"
 
 namespace velsend::gui::burner {
 
 using namespace velsend::burner;
 
-TransferProgressDlg::TransferProgressDlg(TransferKind kind, kit::RunState& state, kit::MessageService& messages, QWidget* parent)
+TransferProgressDlg::TransferProgressDlg(TransferKind kind, kit::RunState& state,
+                                         kit::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       kind_(kind),
       state_(state),
@@ -37,8 +38,8 @@ TransferProgressDlg::TransferProgressDlg(TransferKind kind, kit::RunState& state
     progress_->setTextVisible(false);
     // One width whatever the texts say, so that "取消" stays where it is: room
     // for the longest stage line.
-    const int width = fontMetrics().horizontalAdvance(
-                          QStringLiteral("逻辑 1000–1023（1024 / 1024）　总进度 100%　剩余约 10 分 00 秒")) +
+    const int width = fontMetrics().horizontalAdvance(QStringLiteral(
+                          "逻辑 1000–1023（1024 / 1024）　总进度 100%　剩余约 10 分 00 秒")) +
                       8;
     status_->setFixedWidth(width);
     status_->setWordWrap(true);
@@ -90,10 +91,9 @@ void TransferProgressDlg::OnStart() {
     // may ask for a backup before every transfer.
     const bool backupFirst =
         kind_ == TransferKind::EraseChip
-            ? messages_.Question(this,
-                                 kit::Q(BackupQuestion(kEraseBackupQuestion, job.model,
-                                                      job.rules.BaudRate)),
-                                 kit::MessageService::AppTitle(), kit::MessageIcon::Question)
+            ? messages_.Question(
+                  this, kit::Q(BackupQuestion(kEraseBackupQuestion, job.model, job.rules.BaudRate)),
+                  kit::MessageService::AppTitle(), kit::MessageIcon::Question)
             : state_.Rules.BackupFirst;
 
     start_->setEnabled(false);
@@ -101,7 +101,8 @@ void TransferProgressDlg::OnStart() {
     backup_.reset();
     run_->Start([this, job, backupFirst] {
         TransferEngine engine(state_.BurnerPort, *bridge_, {}, run_->StopFlag());
-        GuardedTransfer done = TransferWithBackup(engine, job, backupFirst, *bridge_, run_->StopFlag());
+        GuardedTransfer done =
+            TransferWithBackup(engine, job, backupFirst, *bridge_, run_->StopFlag());
         backup_ = std::move(done.backup);
         result_ = done.transfer ? *done.transfer : TransferResult{};
         if (!done.transfer) result_.status = std::string(TextsOf(job.kind).failure);
@@ -132,11 +133,9 @@ void TransferProgressDlg::OnWorkerDone() {
     }
     if (result_.outcome == TransferOutcome::Cancelled) {
         status_->setText(kit::Q(kTransferStopped));
-        messages_.Message(this,
-                          kit::Q(TransferStoppedText(kind_, result_.blocksStored,
-                                                     result_.blocksExpected)),
-                          kit::MessageService::AppTitle(),
-                          kit::MessageIcon::Warning);
+        messages_.Message(
+            this, kit::Q(TransferStoppedText(kind_, result_.blocksStored, result_.blocksExpected)),
+            kit::MessageService::AppTitle(), kit::MessageIcon::Warning);
     }
     Q_EMIT TransferFinished();
     if (pendingClose_ == QDialog::Accepted) accept();

@@ -23,7 +23,6 @@ namespace velsend::gui::burner {
 
 using namespace velsend::burner;
 
-
 // Status line and message after a transfer the user stopped midway.
 inline constexpr std::string_view kTransferStopped = "传送已停止，数据芯片中可能只有部分数据！";
 

@@ -1,13 +1,13 @@
-#include "base/controller_model.h"
 #include "gui/burner/transfer_rules_dlg.h"
+#include "base/controller_model.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QAbstractItemView>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -40,8 +40,9 @@ QGroupBox* RangeGroup(const QString& title, QWidget* first, QWidget* last, QWidg
 
 }  // namespace
 
-TransferRulesDlg::TransferRulesDlg(TransferRules& rules, velsend::burner::PortList& ports, int controllerModel,
-                 kit::MessageService& messages, QWidget* parent)
+TransferRulesDlg::TransferRulesDlg(TransferRules& rules, velsend::burner::PortList& ports,
+                                   int controllerModel, kit::MessageService& messages,
+                                   QWidget* parent)
     : QDialog(parent),
       rules_(rules),
       ports_(ports),
@@ -61,11 +62,15 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, velsend::burner::PortLi
       backupFirst_(new QCheckBox(this)),
       model_(controllerModel) {
     setWindowTitle(QStringLiteral("数据传送规则设置"));
-    const std::pair<QWidget*, const char*> named[] = {
-        {firstLogic_, "firstLogic"},     {lastLogic_, "lastLogic"},   {firstLoop_, "firstLoop"},
-        {lastLoop_, "lastLoop"},         {firstAddress_, "firstAddress"},
-        {lastAddress_, "lastAddress"},   {firstPhrase_, "firstPhrase"},
-        {lastPhrase_, "lastPhrase"},     {delay_, "delay"}};
+    const std::pair<QWidget*, const char*> named[] = {{firstLogic_, "firstLogic"},
+                                                      {lastLogic_, "lastLogic"},
+                                                      {firstLoop_, "firstLoop"},
+                                                      {lastLoop_, "lastLoop"},
+                                                      {firstAddress_, "firstAddress"},
+                                                      {lastAddress_, "lastAddress"},
+                                                      {firstPhrase_, "firstPhrase"},
+                                                      {lastPhrase_, "lastPhrase"},
+                                                      {delay_, "delay"}};
     for (const auto& [widget, name] : named) widget->setObjectName(QString::fromLatin1(name));
 
     // By-id names are long: the closed list keeps the dialog's size, the open
@@ -164,16 +169,16 @@ void TransferRulesDlg::ConnectSignals() {
 
 void TransferRulesDlg::ShowBackupTime() {
     // The time it adds is said before the user opts in.
-    backupFirst_->setText(
-        QStringLiteral("每次传送前先备份芯片内容到工程文件夹的 %1（每次%2）")
-            .arg(kit::Q(kChipBackupFolder),
-                 kit::Q(ChipReadTimeText(model_, TransferRules::BaudRateFor(speed_->currentIndex())))));
+    backupFirst_->setText(QStringLiteral("每次传送前先备份芯片内容到工程文件夹的 %1（每次%2）")
+                              .arg(kit::Q(kChipBackupFolder),
+                                   kit::Q(ChipReadTimeText(model_, TransferRules::BaudRateFor(
+                                                                       speed_->currentIndex())))));
 }
 
 void TransferRulesDlg::FillPorts() {
     port_->clear();
     const std::string& identity = rules_.PortIdentity;
-    const int remembered = !identity.empty()                     ? ports_.Find(identity)
+    const int remembered = !identity.empty()                       ? ports_.Find(identity)
                            : ports_.Path(rules_.PortIndex).empty() ? -1
                                                                    : rules_.PortIndex;
     for (int i = 0; i < velsend::burner::PortList::kCount; ++i) {
@@ -182,8 +187,9 @@ void TransferRulesDlg::FillPorts() {
     if (remembered < 0 && (!identity.empty() || port_->count() > 0)) {
         // Said plainly, instead of showing whatever has its number now.
         const QString com = QStringLiteral("COM%1").arg(rules_.PortIndex + 1);
-        port_->insertItem(0, (identity.empty() ? com : com + QStringLiteral("  ") + kit::Q(identity)) +
-                                 QStringLiteral("（未连接）"),
+        port_->insertItem(0,
+                          (identity.empty() ? com : com + QStringLiteral("  ") + kit::Q(identity)) +
+                              QStringLiteral("（未连接）"),
                           -1);
     }
     if (port_->count() == 0) port_->addItem(QStringLiteral("没有找到串口"), -1);

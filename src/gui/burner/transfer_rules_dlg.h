@@ -27,7 +27,7 @@ class TransferRulesDlg : public QDialog {
     Q_OBJECT
   public:
     TransferRulesDlg(TransferRules& rules, velsend::burner::PortList& ports, int controllerModel,
-            kit::MessageService& messages, QWidget* parent = nullptr);
+                     kit::MessageService& messages, QWidget* parent = nullptr);
 
     QComboBox* PortList() const { return port_; }
     QPushButton* RefreshButton() const { return refresh_; }

@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 
 #include "base/controller_model.h"
-#include "core/logic/logic_files.h"
 #include "base/gbk.h"
+#include "core/logic/logic_files.h"
 #include "gui/kit/dialog_buttons.h"
 #include "gui/kit/form.h"
 #include "gui/kit/gbk_line_edit.h"
@@ -75,12 +75,14 @@ AlarmDeviceDlg::AlarmDeviceDlg(kit::RunState& state, kit::MessageService& messag
     setWindowTitle(QStringLiteral("报警类总线设备"));
 }
 
-ModuleDeviceDlg::ModuleDeviceDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent)
+ModuleDeviceDlg::ModuleDeviceDlg(kit::RunState& state, kit::MessageService& messages,
+                                 QWidget* parent)
     : ClassDeviceDlg(ClassDialog::Module, state, messages, parent) {
     setWindowTitle(QStringLiteral("控制类总线设备"));
 }
 
-ZoneDisplayDeviceDlg::ZoneDisplayDeviceDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent)
+ZoneDisplayDeviceDlg::ZoneDisplayDeviceDlg(kit::RunState& state, kit::MessageService& messages,
+                                           QWidget* parent)
     : ClassDeviceDlg(ClassDialog::ZoneDisplay, state, messages, parent) {
     setWindowTitle(QStringLiteral("楼层显示器"));
 }
@@ -215,17 +217,20 @@ void ClassDeviceDlg::BuildTypeBox(QVBoxLayout* layout, ClassDialog kind) {
         typeGrid->setVerticalSpacing(2);
         types_ = new QButtonGroup(this);
         types_->setObjectName(QStringLiteral("type"));
-        const int count = module ? velsend::store::kOldModuleTypeCount : velsend::store::kAlarmTypeCount;
+        const int count =
+            module ? velsend::store::kOldModuleTypeCount : velsend::store::kAlarmTypeCount;
         const int rows = module ? 4 : 7;
         for (int t = 0; t < count; ++t) {
-            const QString label = module ? kit::Q(velsend::store::OldModuleTypeName(t)) : AlarmRadioLabel(t);
+            const QString label =
+                module ? kit::Q(velsend::store::OldModuleTypeName(t)) : AlarmRadioLabel(t);
             typeGrid->addWidget(AddRadio(types_, t, label, typeBox), t % rows, t / rows);
         }
         // A stored type without a radio is shown as its number and written
         // back as it is unless another is picked.
         if (const int stored = session_.Form().device.type; stored >= count) {
-            typeGrid->addWidget(AddRadio(types_, stored, QStringLiteral("类型%1").arg(stored), typeBox),
-                                count % rows, count / rows);
+            typeGrid->addWidget(
+                AddRadio(types_, stored, QStringLiteral("类型%1").arg(stored), typeBox),
+                count % rows, count / rows);
         }
         layout->addWidget(typeBox);
     }
@@ -243,7 +248,8 @@ void ClassDeviceDlg::BindForm() {
     form_->AddByte(room_, &f.room);
     form_->AddByte(phrase_, &f.phrase);
     if (logic_)
-        form_->AddText(logic_, &logicText_, static_cast<int>(velsend::logic::kDeviceLogicRecordSize));
+        form_->AddText(logic_, &logicText_,
+                       static_cast<int>(velsend::logic::kDeviceLogicRecordSize));
 }
 
 void ClassDeviceDlg::ConnectEdits() {
@@ -258,10 +264,9 @@ void ClassDeviceDlg::ConnectEdits() {
     if (delay_) connect(delay_, &QLineEdit::textEdited, this, [this] { (void)form_->Save(); });
     connect(phrase_, &QLineEdit::textEdited, this, &ClassDeviceDlg::OnPhraseEdited);
     if (name_) {
-        connect(name_, &QLineEdit::textEdited, this,
-                [this] {
-                    if (const auto gbk = name_->GbkText()) session_.TypeName(*gbk);
-                });
+        connect(name_, &QLineEdit::textEdited, this, [this] {
+            if (const auto gbk = name_->GbkText()) session_.TypeName(*gbk);
+        });
     }
     if (logic_) {
         connect(logic_, &QLineEdit::textEdited, this, [this] {

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <memory>
 
-#include "gui/kit/run_state.h"
 #include "core/devices/class_forms.h"
+#include "gui/kit/run_state.h"
 
 class QButtonGroup;
 class QHBoxLayout;
@@ -98,7 +98,8 @@ class ModuleDeviceDlg : public ClassDeviceDlg {
 class ZoneDisplayDeviceDlg : public ClassDeviceDlg {
     Q_OBJECT
   public:
-    ZoneDisplayDeviceDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
+    ZoneDisplayDeviceDlg(kit::RunState& state, kit::MessageService& messages,
+                         QWidget* parent = nullptr);
 };
 
 // The class dialog for `BusDeviceClass` (2 and 3 share the module dialog).

@@ -1,5 +1,5 @@
-#include "base/controller_model.h"
 #include "gui/devices/device_detail_dlg.h"
+#include "base/controller_model.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -15,18 +15,18 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include "gui/history/history_dlg.h"
-#include "gui/loops/loop_grid_view.h"
-#include "gui/logic/logic_rules_dlg.h"
-#include "gui/loops/loop_stats_dlg.h"
-#include "gui/phrases/phrase_editor_dlg.h"
 #include "base/gbk.h"
+#include "gui/history/history_dlg.h"
 #include "gui/kit/form.h"
-#include "gui/kit/screen_fit.h"
 #include "gui/kit/gbk_line_edit.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
+#include "gui/kit/screen_fit.h"
+#include "gui/logic/logic_rules_dlg.h"
+#include "gui/loops/loop_grid_view.h"
+#include "gui/loops/loop_stats_dlg.h"
+#include "gui/phrases/phrase_editor_dlg.h"
 
 namespace velsend::gui::devices {
 
@@ -64,7 +64,8 @@ DeviceDetailDlg::DeviceDetailDlg(kit::RunState& state, kit::MessageService& mess
     grid_ = new gui::loops::LoopGridView(velsend::loops::kDetailGrid, filter_, this);
     filters_ = new gui::loops::TypeFilterBoxes(filter_, this, QPoint(868, 4), 16);
     connect(filters_, &gui::loops::TypeFilterBoxes::Changed, grid_, qOverload<>(&QWidget::update));
-    connect(grid_, &gui::loops::LoopGridView::AddressClicked, this, &DeviceDetailDlg::OnGridClicked);
+    connect(grid_, &gui::loops::LoopGridView::AddressClicked, this,
+            &DeviceDetailDlg::OnGridClicked);
 
     form_ = std::make_unique<kit::Form>(this, messages_);
     DeviceForm& f = session_.EditForm();
@@ -80,28 +81,24 @@ DeviceDetailDlg::DeviceDetailDlg(kit::RunState& state, kit::MessageService& mess
     for (QLineEdit* edit : {zone_, floor_, room_, delay_})
         connect(edit, &QLineEdit::textEdited, this, [this] { ReadBack(); });
     connect(phrase_, &QLineEdit::textEdited, this, &DeviceDetailDlg::OnPhraseEdited);
-    connect(name_, &QLineEdit::textEdited, this,
-            [this] {
-                // The validator lets through only text that has bytes.
-                if (auto gbk = name_->GbkText()) session_.EditForm().name = *gbk;
-                ShowNotice();
-            });
+    connect(name_, &QLineEdit::textEdited, this, [this] {
+        // The validator lets through only text that has bytes.
+        if (auto gbk = name_->GbkText()) session_.EditForm().name = *gbk;
+        ShowNotice();
+    });
     connect(classes_, &QButtonGroup::idClicked, this, &DeviceDetailDlg::OnClassPicked);
-    connect(states_, &QButtonGroup::idClicked, this,
-            [this](int id) {
-                session_.EditForm().state = id;
-                ShowNotice();
-            });
-    connect(types_, &QButtonGroup::idClicked, this,
-            [this](int id) {
-                session_.EditForm().type = id;
-                ShowNotice();
-            });
-    connect(choices_, &QButtonGroup::idClicked, this,
-            [this](int id) {
-                session_.EditForm().choice = id;
-                ShowNotice();
-            });
+    connect(states_, &QButtonGroup::idClicked, this, [this](int id) {
+        session_.EditForm().state = id;
+        ShowNotice();
+    });
+    connect(types_, &QButtonGroup::idClicked, this, [this](int id) {
+        session_.EditForm().type = id;
+        ShowNotice();
+    });
+    connect(choices_, &QButtonGroup::idClicked, this, [this](int id) {
+        session_.EditForm().choice = id;
+        ShowNotice();
+    });
     connect(setNext_, &QPushButton::clicked, this, &DeviceDetailDlg::OnSetNext);
     connect(readNext_, &QPushButton::clicked, this, &DeviceDetailDlg::OnReadNext);
     connect(stats_, &QPushButton::clicked, this, &DeviceDetailDlg::OpenStatistics);
@@ -189,7 +186,8 @@ void DeviceDetailDlg::BuildClassAndStateRow(QWidget* panel, QVBoxLayout* layout)
     classes_ = new QButtonGroup(this);
     classes_->setObjectName(QStringLiteral("class"));
     for (int c = 0; c < 4; ++c)
-        classRow->addWidget(AddRadio(classes_, c, kit::Q(velsend::store::ClassName(c)), classGroup));
+        classRow->addWidget(
+            AddRadio(classes_, c, kit::Q(velsend::store::ClassName(c)), classGroup));
     auto* stateGroup = new QGroupBox(QStringLiteral("设备状态"), panel);
     auto* stateRow = new QHBoxLayout(stateGroup);
     stateRow->setContentsMargins(6, 2, 6, 2);
@@ -408,8 +406,8 @@ void DeviceDetailDlg::OnSetNext() {
     if (!ReadBack()) return;
     const int saved = session_.Address();
     const base::Result<> result = session_.SaveAndSetNext();
-    grid_->SetLabel(saved,
-                    velsend::store::GridLabelOf(session_.Held().devices[static_cast<std::size_t>(saved)]));
+    grid_->SetLabel(saved, velsend::store::GridLabelOf(
+                               session_.Held().devices[static_cast<std::size_t>(saved)]));
     if (!ReportSave(result)) return;
     // Only the address changes: the next device gets the same settings.
     addressValue_ = session_.Address();
@@ -423,8 +421,8 @@ void DeviceDetailDlg::OnReadNext() {
     if (!ReadBack()) return;
     const int saved = session_.Address();
     const base::Result<> result = session_.SaveAndReadNext();
-    grid_->SetLabel(saved,
-                    velsend::store::GridLabelOf(session_.Held().devices[static_cast<std::size_t>(saved)]));
+    grid_->SetLabel(saved, velsend::store::GridLabelOf(
+                               session_.Held().devices[static_cast<std::size_t>(saved)]));
     if (!ReportSave(result)) return;
     ShowForm();
     SelectFocusedEdit();
@@ -528,7 +526,8 @@ void DeviceDetailDlg::OnUndo() {
 
 bool DeviceDetailDlg::eventFilter(QObject* watched, QEvent* event) {
     // Ctrl+Z undoes the last save, before an edit takes it as its own undo.
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo)) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo)) {
         OnUndo();
         return true;
     }

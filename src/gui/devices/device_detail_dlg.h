@@ -4,9 +4,9 @@
 #include <array>
 #include <memory>
 
-#include "gui/kit/run_state.h"
 #include "core/devices/device_form.h"
 #include "core/loops/loop_grid.h"
+#include "gui/kit/run_state.h"
 
 class QButtonGroup;
 class QCheckBox;

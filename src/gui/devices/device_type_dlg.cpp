@@ -12,8 +12,8 @@
 
 #include "base/file_write.h"
 
-#include "gui/devices/class_device_dlg.h"
 #include "core/devices/class_forms.h"
+#include "gui/devices/class_device_dlg.h"
 #include "gui/kit/dialog_buttons.h"
 #include "gui/kit/form.h"
 #include "gui/kit/message_service.h"
@@ -96,7 +96,8 @@ void DeviceTypeDlg::ShowValues() {
 
 void DeviceTypeDlg::accept() {
     if (!form_->Save()) return;
-    if (state_.BusDeviceClass < velsend::store::kAlarmClass || state_.BusDeviceClass > velsend::store::kBorrowedClass)
+    if (state_.BusDeviceClass < velsend::store::kAlarmClass ||
+        state_.BusDeviceClass > velsend::store::kBorrowedClass)
         return;  // no class picked yet
     const std::unique_ptr<ClassDeviceDlg> dialog = MakeClassDeviceDlg(state_, messages_, this);
     if (dialog->exec() == QDialog::Accepted) {

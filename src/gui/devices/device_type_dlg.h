@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <memory>
 
-#include "gui/kit/run_state.h"
 #include "core/store/device_store.h"
+#include "gui/kit/run_state.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -26,14 +26,15 @@ void RunVelnetImport(kit::RunState& state, kit::MessageService& messages, QWidge
 }
 
 void RunTextPrint(kit::RunState& state, kit::MessageService& messages, QWidget* window) {
-    const auto result = velsend::exchange::WriteTextPrintFiles(state.Project, state.ControllerModel);
+    const auto result =
+        velsend::exchange::WriteTextPrintFiles(state.Project, state.ControllerModel);
     // The second line says where the files went, as a failure says why.
     messages.Message(window,
-                       result ? Q(result->message) + QStringLiteral("\n文件夹：") +
-                                    kit::ShownPath(kit::QPath(state.Project.Root()))
-                              : Q(result.error().Full()),
-                       Q(velsend::exchange::kPrintCaption),
-                       result ? kit::MessageIcon::None : kit::MessageIcon::Warning);
+                     result ? Q(result->message) + QStringLiteral("\n文件夹：") +
+                                  kit::ShownPath(kit::QPath(state.Project.Root()))
+                            : Q(result.error().Full()),
+                     Q(velsend::exchange::kPrintCaption),
+                     result ? kit::MessageIcon::None : kit::MessageIcon::Warning);
 }
 
 void RunSdPack(kit::RunState& state, kit::MessageService& messages, QWidget* window) {
@@ -44,31 +45,32 @@ void RunSdPack(kit::RunState& state, kit::MessageService& messages, QWidget* win
     state.SdControllerId = dialog.ControllerId();
     state.SdStartLoop = dialog.StartLoop();
     const auto result = velsend::exchange::PackSdCard(state.Project, family, state.SdControllerId,
-                                             state.SdStartLoop);
+                                                      state.SdStartLoop);
     messages.Message(window,
-                       result ? Q(result->message) + QStringLiteral("\n文件：") +
-                                    kit::ShownPath(kit::QPath(result->file))
-                              : Q(result.error().Full()),
-                       Q(velsend::exchange::kSdCaption), kit::MessageIcon::None);
+                     result ? Q(result->message) + QStringLiteral("\n文件：") +
+                                  kit::ShownPath(kit::QPath(result->file))
+                            : Q(result.error().Full()),
+                     Q(velsend::exchange::kSdCaption), kit::MessageIcon::None);
 }
 
 void RunSdImport(kit::RunState& state, kit::MessageService& messages, QWidget* window,
                  SdFamily family) {
     // "数据文件|MXKA???.DAT|" as a Qt filter; names are matched in either case.
-    const QString filter = Q(velsend::exchange::ImportDialogFilter(family)).section(QLatin1Char('|'), 0, 0);
-    const QString pattern = Q(velsend::exchange::ImportDialogFilter(family)).section(QLatin1Char('|'), 1, 1);
+    const QString filter =
+        Q(velsend::exchange::ImportDialogFilter(family)).section(QLatin1Char('|'), 0, 0);
+    const QString pattern =
+        Q(velsend::exchange::ImportDialogFilter(family)).section(QLatin1Char('|'), 1, 1);
     const QString file = messages.OpenFileName(
-        window, Q(velsend::exchange::ImportDialogTitle(family)),
-        kit::QPath(state.Project.Root()),
+        window, Q(velsend::exchange::ImportDialogTitle(family)), kit::QPath(state.Project.Root()),
         filter + QStringLiteral(" (") + pattern + QLatin1Char(' ') + pattern.toLower() +
             QStringLiteral(")"));
     if (file.isEmpty()) return;
     SdImportDlg dialog(family, window);
     if (dialog.exec() != QDialog::Accepted) return;
     const auto result = velsend::exchange::ImportSdCard(state.Project, family, kit::StdPath(file),
-                                               dialog.StartLoop(), dialog.Sections());
+                                                        dialog.StartLoop(), dialog.Sections());
     messages.Message(window, Q(result ? result->message : result.error().Full()),
-                       Q(velsend::exchange::kSdCaption), kit::MessageIcon::None);
+                     Q(velsend::exchange::kSdCaption), kit::MessageIcon::None);
 }
 
 }  // namespace velsend::gui::exchange

@@ -77,7 +77,8 @@ SdPackDlg::SdPackDlg(int maxStartLoop, QWidget* parent)
     grid->addWidget(start_, 2, 1);
     grid->addWidget(new QLabel(QStringLiteral("KA,KAII:0-240,数据包含16条回路"), this), 3, 0, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("KBX:0-254,数据包含2条回路"), this), 4, 0, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("数据包含总线设备信息,逻辑内容和词库"), this), 5, 0, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("数据包含总线设备信息,逻辑内容和词库"), this), 5, 0,
+                    1, 2);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(OkCancelRow(this, ok_));
@@ -87,8 +88,12 @@ SdPackDlg::SdPackDlg(int maxStartLoop, QWidget* parent)
     setFixedSize(sizeHint());
 }
 
-int SdPackDlg::ControllerId() const { return static_cast<int>(id_->CorrectedValue()); }
-int SdPackDlg::StartLoop() const { return static_cast<int>(start_->CorrectedValue()); }
+int SdPackDlg::ControllerId() const {
+    return static_cast<int>(id_->CorrectedValue());
+}
+int SdPackDlg::StartLoop() const {
+    return static_cast<int>(start_->CorrectedValue());
+}
 
 // OK needs both numbers: an empty edit would pack as 0 without the user
 // having chosen it.
@@ -143,11 +148,12 @@ SdImportDlg::SdImportDlg(base::SdFamily family, QWidget* parent)
     setFixedSize(sizeHint());
 }
 
-int SdImportDlg::StartLoop() const { return static_cast<int>(start_->CorrectedValue()); }
+int SdImportDlg::StartLoop() const {
+    return static_cast<int>(start_->CorrectedValue());
+}
 
 SdSections SdImportDlg::Sections() const {
-    return {devices_->isChecked(), names_->isChecked(), logic_->isChecked(),
-            phrases_->isChecked()};
+    return {devices_->isChecked(), names_->isChecked(), logic_->isChecked(), phrases_->isChecked()};
 }
 
 // The start loop only matters to the per-loop sections.

@@ -53,8 +53,8 @@ void SheetCommands::WriteTemplate(velsend::exchange::TemplateKind kind) {
     if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".xlsx");
     auto result = velsend::exchange::WriteTemplate(kind, kit::StdPath(file));
     messages_.Message(&view_,
-                      result ? kit::Q(velsend::exchange::kTemplateDoneText) + QStringLiteral("\n文件：") +
-                                   kit::ShownPath(file)
+                      result ? kit::Q(velsend::exchange::kTemplateDoneText) +
+                                   QStringLiteral("\n文件：") + kit::ShownPath(file)
                              : kit::Q(result.error().Full()),
                       QString(), result ? kit::MessageIcon::None : kit::MessageIcon::Warning);
 }
@@ -64,12 +64,13 @@ void SheetCommands::Import(velsend::exchange::ExcelFamily family) {
     QProgressBar* bar = &bar_;
     bar->setRange(0, 1);
     bar->setValue(0);
-    const QString file = messages_.OpenFileName(&view_, QStringLiteral("请选择要导入的Excel表格..."),
-                                                QString(),
-                                                QStringLiteral("Excel表格文件 (*.xls *.xlsx *.ods)"));
+    const QString file =
+        messages_.OpenFileName(&view_, QStringLiteral("请选择要导入的Excel表格..."), QString(),
+                               QStringLiteral("Excel表格文件 (*.xls *.xlsx *.ods)"));
     if (file.isEmpty()) return;
     Run(
-        [dir = state_.Project, family, path = kit::StdPath(file)](const std::function<void()>& step) {
+        [dir = state_.Project, family,
+         path = kit::StdPath(file)](const std::function<void()>& step) {
             auto result = velsend::exchange::ImportExcel(dir, path, family, step);
             if (!result) return result.error().Full();
             return std::string(velsend::exchange::kImportDoneText) + "\n\n" + result->Text();
@@ -109,7 +110,8 @@ void SheetCommands::Run(Job job, bool alternate) {
     auto step = [this] {
         steps_.fetch_add(1, std::memory_order_relaxed);
         if (stepShown_.exchange(false))
-            QMetaObject::invokeMethod(this, [this] { ShowSteps(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { ShowSteps(); }, Qt::QueuedConnection);
     };
     EnableMenus(&view_, false);
     run_.Start([this, job = std::move(job), step] { text_ = job(step); });

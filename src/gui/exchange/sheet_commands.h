@@ -23,8 +23,8 @@ namespace velsend::gui::exchange {
 
 // The spreadsheet commands: the templates, the import and the export. Each asks
 // for its file, runs off the GUI thread with the view's bar following it, and
-// says what it did, on `view`, whose `bar` follows the work. Neither import nor export can stop half-way (they write
-// project files), so closing the window waits for a running one.
+// says what it did, on `view`, whose `bar` follows the work. Neither import nor export can stop
+// half-way (they write project files), so closing the window waits for a running one.
 class SheetCommands : public QObject {
     Q_OBJECT
   public:
@@ -53,8 +53,8 @@ class SheetCommands : public QObject {
     bool alternate_ = false;
     std::atomic<int> steps_{0};
     std::atomic<bool> stepShown_{true};  // false while a bar update is on its way
-    std::string text_;                    // written by the job, read once it ended
-    kit::BackgroundRun run_;          // last: it waits for the job first
+    std::string text_;                   // written by the job, read once it ended
+    kit::BackgroundRun run_;             // last: it waits for the job first
 };
 
 }  // namespace velsend::gui::exchange

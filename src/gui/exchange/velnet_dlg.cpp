@@ -17,7 +17,8 @@ namespace velsend::gui::exchange {
 
 using namespace velsend::exchange;
 
-VelnetImportDlg::VelnetImportDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent)
+VelnetImportDlg::VelnetImportDlg(kit::RunState& state, kit::MessageService& messages,
+                                 QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),
@@ -88,8 +89,8 @@ void VelnetImportDlg::ShowFolder() {
 }
 
 void VelnetImportDlg::ChooseFolder() {
-    const QString chosen = messages_.ExistingFolder(this, QStringLiteral("选择VELNET数据目录"),
-                                                       kit::QPath(folder_));
+    const QString chosen =
+        messages_.ExistingFolder(this, QStringLiteral("选择VELNET数据目录"), kit::QPath(folder_));
     if (chosen.isEmpty()) return;
     folder_ = kit::StdPath(chosen);
     state_.VelnetFolder = folder_;
@@ -101,9 +102,10 @@ void VelnetImportDlg::accept() {
     QDialog::accept();
 }
 
-VelnetImportRunDlg::VelnetImportRunDlg(const velsend::store::ProjectDir& dir, std::filesystem::path folder,
-                       std::uint32_t first, std::uint32_t last, kit::MessageService& messages,
-                       QWidget* parent)
+VelnetImportRunDlg::VelnetImportRunDlg(const velsend::store::ProjectDir& dir,
+                                       std::filesystem::path folder, std::uint32_t first,
+                                       std::uint32_t last, kit::MessageService& messages,
+                                       QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       dir_(dir),
       folder_(std::move(folder)),
@@ -133,12 +135,14 @@ void VelnetImportRunDlg::Convert() {
         messages_.Message(this, kit::Q(result->message), kit::Q(kVelnetDoneCaption),
                           kit::MessageIcon::None);
     else
-        messages_.Message(this,
-                          kit::Q(result.error().Full()).replace(QStringLiteral("\r\n"),
-                                                               QStringLiteral("\n")),
-                          kit::Q(kVelnetFailedCaption), kit::MessageIcon::None);
-    if (result) accept();
-    else reject();
+        messages_.Message(
+            this,
+            kit::Q(result.error().Full()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+            kit::Q(kVelnetFailedCaption), kit::MessageIcon::None);
+    if (result)
+        accept();
+    else
+        reject();
 }
 
 }  // namespace velsend::gui::exchange

@@ -51,8 +51,9 @@ class VelnetImportDlg : public QDialog {
 class VelnetImportRunDlg : public QDialog {
     Q_OBJECT
   public:
-    VelnetImportRunDlg(const velsend::store::ProjectDir& dir, std::filesystem::path folder, std::uint32_t first,
-               std::uint32_t last, kit::MessageService& messages, QWidget* parent = nullptr);
+    VelnetImportRunDlg(const velsend::store::ProjectDir& dir, std::filesystem::path folder,
+                       std::uint32_t first, std::uint32_t last, kit::MessageService& messages,
+                       QWidget* parent = nullptr);
 
     static constexpr int kStartDelayMs = 1000;
 

@@ -18,10 +18,11 @@ std::optional<Step> UndoWithQuestion(const velsend::store::ProjectDir& dir, bool
     auto done = redo ? velsend::history::Redo(dir.Root()) : velsend::history::Undo(dir.Root());
     if (!done && done.error().code == velsend::history::kChangedSince &&
         messages.Confirm(parent,
-                         kit::Q(done.error().userText) +
-                             (redo ? QStringLiteral("\n仍然重做吗？") : QStringLiteral("\n仍然撤销吗？")),
+                         kit::Q(done.error().userText) + (redo ? QStringLiteral("\n仍然重做吗？")
+                                                               : QStringLiteral("\n仍然撤销吗？")),
                          kit::MessageService::AppTitle(), kit::MessageIcon::Warning))
-        done = redo ? velsend::history::Redo(dir.Root(), true) : velsend::history::Undo(dir.Root(), true);
+        done = redo ? velsend::history::Redo(dir.Root(), true)
+                    : velsend::history::Undo(dir.Root(), true);
     if (done) return *done;
     if (done.error().code != velsend::history::kChangedSince)
         messages.Message(parent, kit::Q(done.error().Full()), kit::MessageService::AppTitle(),
@@ -29,8 +30,8 @@ std::optional<Step> UndoWithQuestion(const velsend::store::ProjectDir& dir, bool
     return std::nullopt;
 }
 
-HistoryDlg::HistoryDlg(const velsend::store::ProjectDir& dir, int controllerModel, kit::MessageService& messages,
-                       QWidget* parent)
+HistoryDlg::HistoryDlg(const velsend::store::ProjectDir& dir, int controllerModel,
+                       kit::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       dir_(dir),
       model_(controllerModel),
@@ -41,7 +42,8 @@ HistoryDlg::HistoryDlg(const velsend::store::ProjectDir& dir, int controllerMode
       restore_(new QPushButton(QStringLiteral("恢复到此步之前"), this)) {
     setWindowTitle(QStringLiteral("修改历史"));
     list_->setObjectName(QStringLiteral("historyList"));
-    list_->setHorizontalHeaderLabels({QStringLiteral("时间"), QStringLiteral("程序"), QStringLiteral("修改")});
+    list_->setHorizontalHeaderLabels(
+        {QStringLiteral("时间"), QStringLiteral("程序"), QStringLiteral("修改")});
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -85,7 +87,8 @@ void HistoryDlg::Fill() {
     for (auto it = history_.steps.rbegin(); it != history_.steps.rend(); ++it, ++row) {
         const bool undone = it->number > history_.applied;
         const QString what = kit::Q(it->what) + (undone ? QStringLiteral("（已撤销）") : QString());
-        const QString cells[] = {kit::Q(velsend::history::FormatTime(it->time)), kit::Q(it->program), what};
+        const QString cells[] = {kit::Q(velsend::history::FormatTime(it->time)),
+                                 kit::Q(it->program), what};
         for (int column = 0; column < 3; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             item->setData(Qt::UserRole, it->number);

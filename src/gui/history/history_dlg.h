@@ -33,8 +33,8 @@ std::optional<Step> UndoWithQuestion(const velsend::store::ProjectDir& dir, bool
 class HistoryDlg : public QDialog {
     Q_OBJECT
   public:
-    HistoryDlg(const velsend::store::ProjectDir& dir, int controllerModel, kit::MessageService& messages,
-               QWidget* parent = nullptr);
+    HistoryDlg(const velsend::store::ProjectDir& dir, int controllerModel,
+               kit::MessageService& messages, QWidget* parent = nullptr);
 
     QTableWidget* List() const { return list_; }
 

@@ -39,7 +39,7 @@ std::optional<std::string> Form::Check(const Field& f, long long& value) const {
         case Field::Kind::Byte: {
             int n = 0;
             if (auto error = base::CheckByteInRange(text, static_cast<int>(f.min),
-                                                   static_cast<int>(f.max), n))
+                                                    static_cast<int>(f.max), n))
                 return error;
             value = n;
             return std::nullopt;
@@ -53,7 +53,7 @@ std::optional<std::string> Form::Check(const Field& f, long long& value) const {
         case Field::Kind::Text: {
             const int bytes = GbkLength(f.edit->text());
             return base::CheckMaxBytes(bytes < 0 ? SIZE_MAX : static_cast<std::size_t>(bytes),
-                                      static_cast<int>(f.max));
+                                       static_cast<int>(f.max));
         }
     }
     return std::nullopt;

@@ -45,8 +45,7 @@ std::vector<std::string> GbkKeeper::RunsAfter(const QString& after) const {
         ++suffix;
     const auto head = static_cast<std::size_t>(before.left(prefix).count(kReplacementChar));
     const auto tail = static_cast<std::size_t>(before.right(suffix).count(kReplacementChar));
-    std::vector<std::string> kept(runs_.begin(),
-                                  runs_.begin() + static_cast<std::ptrdiff_t>(head));
+    std::vector<std::string> kept(runs_.begin(), runs_.begin() + static_cast<std::ptrdiff_t>(head));
     kept.insert(kept.end(), runs_.end() - static_cast<std::ptrdiff_t>(tail), runs_.end());
     return kept;
 }
@@ -69,7 +68,8 @@ int GbkLength(const QString& text) {
 
 GbkLineEdit::GbkLineEdit(QWidget* parent, int maxBytes) : QLineEdit(parent), maxBytes_(maxBytes) {
     setValidator(new GbkLimit(maxBytes, keeper_, this));
-    connect(this, &QLineEdit::textChanged, this, [this](const QString& now) { keeper_.Edited(now); });
+    connect(this, &QLineEdit::textChanged, this,
+            [this](const QString& now) { keeper_.Edited(now); });
 }
 
 std::optional<std::string> GbkLineEdit::GbkText() const {

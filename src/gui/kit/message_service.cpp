@@ -6,9 +6,9 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
-#include <QTreeView>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QTreeView>
 #include <algorithm>
 
 #include "base/controller_model.h"
@@ -93,7 +93,8 @@ void WidenForCaption(QMessageBox& box) {
 QString RunFileDialog(QWidget* parent, const QString& caption, const QString& dir,
                       const QString& filter, QFileDialog::AcceptMode accept,
                       QFileDialog::FileMode mode) {
-    const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(parent, caption, dir, filter, accept, mode);
+    const std::unique_ptr<QFileDialog> dialog =
+        MakeFileDialog(parent, caption, dir, filter, accept, mode);
     if (dialog->exec() != QDialog::Accepted) return {};
     const QStringList chosen = dialog->selectedFiles();
     if (chosen.isEmpty()) return {};
@@ -101,9 +102,10 @@ QString RunFileDialog(QWidget* parent, const QString& caption, const QString& di
     // A dialog of the system's own does not go through SaveDialog::accept.
     const QString saved = SavedName(chosen.first(), FilterSuffix(filter));
     if (saved == chosen.first() || !QFileInfo::exists(saved)) return saved;
-    QMessageBox box(QMessageBox::Warning, caption,
-                    QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(saved)),
-                    QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(
+        QMessageBox::Warning, caption,
+        QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(saved)),
+        QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes ? saved : QString();
 }
@@ -115,7 +117,8 @@ class ChineseTypes : public QFileIconProvider {
     QString type(const QFileInfo& info) const override {
         if (info.isDir()) return QStringLiteral("文件夹");
         const QString suffix = info.suffix();
-        return suffix.isEmpty() ? QStringLiteral("文件") : suffix.toUpper() + QStringLiteral(" 文件");
+        return suffix.isEmpty() ? QStringLiteral("文件")
+                                : suffix.toUpper() + QStringLiteral(" 文件");
     }
 };
 
@@ -126,8 +129,9 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& capt
                                             QFileDialog::AcceptMode accept,
                                             QFileDialog::FileMode mode) {
     std::unique_ptr<QFileDialog> dialog =
-        accept == QFileDialog::AcceptSave ? std::make_unique<SaveDialog>(parent, caption, dir, filter)
-                                          : std::make_unique<QFileDialog>(parent, caption, dir, filter);
+        accept == QFileDialog::AcceptSave
+            ? std::make_unique<SaveDialog>(parent, caption, dir, filter)
+            : std::make_unique<QFileDialog>(parent, caption, dir, filter);
     dialog->setAcceptMode(accept);
     dialog->setFileMode(mode);
     if (mode == QFileDialog::Directory) dialog->setOption(QFileDialog::ShowDirsOnly);
@@ -152,13 +156,11 @@ QString MessageService::AppTitle() {
 }
 
 void MessageService::Inform(const std::string& text, const std::string& caption) {
-    Message(promptParent_, Q(text), Q(caption),
-            MessageIcon::None);
+    Message(promptParent_, Q(text), Q(caption), MessageIcon::None);
 }
 
 bool MessageService::AskYesNo(const std::string& text, const std::string& caption) {
-    return Question(promptParent_, Q(text), Q(caption),
-                    MessageIcon::Warning);
+    return Question(promptParent_, Q(text), Q(caption), MessageIcon::Warning);
 }
 
 void WidgetMessageService::Message(QWidget* parent, const QString& text, const QString& caption,

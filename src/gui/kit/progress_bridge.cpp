@@ -16,7 +16,11 @@ using velsend::burner::TransferStage;
 
 ProgressBridge::ProgressBridge(QWidget* dialog, kit::MessageService& messages,
                                kit::BackgroundRun& run, QProgressBar* bar, QLabel* status)
-    : QObject(dialog), dialog_(dialog), messages_(messages), run_(run), bar_(bar),
+    : QObject(dialog),
+      dialog_(dialog),
+      messages_(messages),
+      run_(run),
+      bar_(bar),
       status_(status) {}
 
 void ProgressBridge::SetRange(int upper) {

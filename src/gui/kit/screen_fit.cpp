@@ -65,7 +65,8 @@ void PlaceBeside(QWidget* window, QWidget* owner, const QWidget* keepClear) {
     const QList<QWidget*> placed = Placed(window, owner);
     if (!placed.isEmpty()) {
         int next = x;
-        for (const QWidget* w : placed) next = std::max(next, w->frameGeometry().right() + 1 + kGap);
+        for (const QWidget* w : placed)
+            next = std::max(next, w->frameGeometry().right() + 1 + kGap);
         const int over = next + size.width() + kGap - (area.right() + 1);
         const int shift = std::min(over, owner->frameGeometry().left() - area.left());
         if (shift > 0) {

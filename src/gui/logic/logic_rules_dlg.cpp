@@ -11,10 +11,10 @@
 #include <algorithm>
 
 #include "base/field_check.h"
+#include "base/gbk.h"
 #include "core/logic/alphabet.h"
 #include "core/logic/logic_files.h"
 #include "core/logic/rule_editing.h"
-#include "base/gbk.h"
 #include "gui/kit/gbk_text_edit.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/number_edit.h"
@@ -34,7 +34,7 @@ QString RuleForList(const std::string& gbk) {
 }  // namespace
 
 LogicRulesDlg::LogicRulesDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent,
-                           QWidget* ownerDialog)
+                             QWidget* ownerDialog)
     : kit::CompanionDialog(parent),
       state_(state),
       messages_(messages),
@@ -192,8 +192,9 @@ void LogicRulesDlg::OnSave() {
     const std::optional<std::string> text = rule_->GbkText();
     const base::Result<int> next =
         text ? SaveLogicRule(state_.Project, state_.ControllerModel, LogicNumber(), *text)
-             : base::Result<int>(base::Error{std::string(kIllegalCharacterMessage),
-                                             RefusedCharacterNoteUtf8(kit::U8(rule_->toPlainText()))});
+             : base::Result<int>(
+                   base::Error{std::string(kIllegalCharacterMessage),
+                               RefusedCharacterNoteUtf8(kit::U8(rule_->toPlainText()))});
     if (!next) {
         // The text stays as typed, for the user to correct.
         messages_.Message(this, kit::Q(next.error().Full()), kit::MessageService::AppTitle(),

@@ -25,7 +25,7 @@ class LogicRulesDlg : public kit::CompanionDialog {
     Q_OBJECT
   public:
     LogicRulesDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr,
-                 QWidget* ownerDialog = nullptr);
+                  QWidget* ownerDialog = nullptr);
 
     kit::NumberEdit* NumberField() const { return number_; }
     kit::GbkTextEdit* RuleField() const { return rule_; }

@@ -17,7 +17,7 @@ namespace velsend::gui::loops {
 using namespace velsend::loops;
 
 LoopCopyDlg::LoopCopyDlg(const velsend::store::ProjectDir& dir, kit::MessageService& messages,
-                           QWidget* parent)
+                         QWidget* parent)
     : QDialog(parent),
       dir_(dir),
       messages_(messages),

@@ -19,8 +19,7 @@ class LoopCopyDlg : public QDialog {
     Q_OBJECT
   public:
     LoopCopyDlg(const velsend::store::ProjectDir& dir, kit::MessageService& messages,
-                 QWidget* parent = nullptr);
-
+                QWidget* parent = nullptr);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -5,15 +5,16 @@
 #include <QWheelEvent>
 
 #include "base/field_check.h"
+#include "gui/kit/number_edit.h"
 #include "gui/loops/loop_grid_view.h"
 #include "gui/loops/loop_stats_dlg.h"
-#include "gui/kit/number_edit.h"
 
 namespace velsend::gui::loops {
 
 using namespace velsend::loops;
 
-LoopGridDlg::LoopGridDlg(const velsend::store::ProjectDir& dir, int loop, LoopStatsDlg* linked, QWidget* parent)
+LoopGridDlg::LoopGridDlg(const velsend::store::ProjectDir& dir, int loop, LoopStatsDlg* linked,
+                         QWidget* parent)
     : QDialog(parent),
       dir_(dir),
       linked_(linked),

@@ -25,7 +25,7 @@ class LoopGridDlg : public QDialog {
     Q_OBJECT
   public:
     LoopGridDlg(const velsend::store::ProjectDir& dir, int loop, LoopStatsDlg* linked,
-             QWidget* parent = nullptr);
+                QWidget* parent = nullptr);
 
     int Loop() const { return loop_; }
     LoopGridView* Grid() const { return grid_; }

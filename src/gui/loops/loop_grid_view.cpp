@@ -11,9 +11,8 @@ namespace velsend::gui::loops {
 
 using namespace velsend::loops;
 
-
-LoopGridView::LoopGridView(const velsend::loops::GridGeometry& geometry, const velsend::loops::TypeFilter& filter,
-                               QWidget* window)
+LoopGridView::LoopGridView(const velsend::loops::GridGeometry& geometry,
+                           const velsend::loops::TypeFilter& filter, QWidget* window)
     : QWidget(window), geometry_(geometry), filter_(filter) {
     setGeometry(geometry.headingLeft, geometry.headingTop,
                 geometry.Right() - geometry.headingLeft + 1,
@@ -28,7 +27,8 @@ LoopGridView::LoopGridView(const velsend::loops::GridGeometry& geometry, const v
 }
 
 void LoopGridView::SetLabels(const velsend::loops::GridLabels& labels) {
-    for (int i = 0; i < velsend::store::kAddressCount; ++i) SetLabel(i, labels[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < velsend::store::kAddressCount; ++i)
+        SetLabel(i, labels[static_cast<std::size_t>(i)]);
 }
 
 void LoopGridView::SetLabel(int address, const velsend::store::GridLabel& label) {

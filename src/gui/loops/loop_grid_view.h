@@ -19,8 +19,8 @@ using namespace velsend::loops;
 class LoopGridView : public QWidget {
     Q_OBJECT
   public:
-    LoopGridView(const velsend::loops::GridGeometry& geometry, const velsend::loops::TypeFilter& filter,
-                   QWidget* window);
+    LoopGridView(const velsend::loops::GridGeometry& geometry,
+                 const velsend::loops::TypeFilter& filter, QWidget* window);
 
     void SetLabels(const velsend::loops::GridLabels& labels);
     void SetLabel(int address, const velsend::store::GridLabel& label);
@@ -56,7 +56,8 @@ class TypeFilterBoxes : public QObject {
     Q_OBJECT
   public:
     // Places the boxes on `window` from `origin`, one row every `rowHeight`.
-    TypeFilterBoxes(velsend::loops::TypeFilter& filter, QWidget* window, QPoint origin, int rowHeight);
+    TypeFilterBoxes(velsend::loops::TypeFilter& filter, QWidget* window, QPoint origin,
+                    int rowHeight);
 
     QCheckBox* TypeBox(velsend::loops::FilterColumn column, int row) const;
     QCheckBox* ColumnBox(velsend::loops::FilterColumn column) const;

@@ -11,11 +11,11 @@
 #include <QWheelEvent>
 
 #include "base/field_check.h"
-#include "gui/loops/loop_grid_dlg.h"
 #include "gui/kit/dialog_buttons.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/number_edit.h"
 #include "gui/kit/qt_text.h"
+#include "gui/loops/loop_grid_dlg.h"
 
 namespace velsend::gui::loops {
 
@@ -32,13 +32,14 @@ QLineEdit* CountField(QWidget* parent, int width = 34) {
 }
 
 void ShowMessage(kit::MessageService& messages, QWidget* parent, const std::string& text) {
-    messages.Message(parent, kit::Q(text), kit::MessageService::AppTitle(), kit::MessageIcon::Warning);
+    messages.Message(parent, kit::Q(text), kit::MessageService::AppTitle(),
+                     kit::MessageIcon::Warning);
 }
 
 }  // namespace
 
 LoopStatsDlg::LoopStatsDlg(kit::RunState& state, kit::MessageService& messages, int loop,
-                             QWidget* parent)
+                           QWidget* parent)
     : QDialog(parent),
       state_(state),
       messages_(messages),
@@ -230,7 +231,8 @@ void LoopQueryDlg::accept() {
     QDialog::accept();
 }
 
-LoopQueryResultDlg::LoopQueryResultDlg(kit::RunState& state, QWidget* parent) : QDialog(parent), state_(state) {
+LoopQueryResultDlg::LoopQueryResultDlg(kit::RunState& state, QWidget* parent)
+    : QDialog(parent), state_(state) {
     setWindowTitle(QStringLiteral("回路设备查询结果"));
     const LoopCounts counts = CountLoop(state_.Project, state_.QueryLoop);
     const char* labels[] = {"回路", "总数", "报警类", "区显", "模块类", "借用类"};

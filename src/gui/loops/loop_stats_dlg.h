@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <array>
 
-#include "gui/kit/run_state.h"
 #include "core/loops/loop_stats.h"
+#include "gui/kit/run_state.h"
 
 class QLineEdit;
 class QPushButton;
@@ -25,7 +25,7 @@ class LoopStatsDlg : public QDialog {
     Q_OBJECT
   public:
     LoopStatsDlg(kit::RunState& state, kit::MessageService& messages, int loop = 0,
-                  QWidget* parent = nullptr);
+                 QWidget* parent = nullptr);
 
     int Loop() const { return loop_; }
     const LoopCounts& Counts() const { return counts_; }

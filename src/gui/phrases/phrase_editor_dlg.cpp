@@ -36,8 +36,8 @@ constexpr auto kUnchangedLibrary = "无法写入词库文件 word.dat，词库�
 
 }  // namespace
 
-PhraseEditorDlg::PhraseEditorDlg(const velsend::store::ProjectDir& dir, kit::MessageService& messages,
-                               QWidget* parent)
+PhraseEditorDlg::PhraseEditorDlg(const velsend::store::ProjectDir& dir,
+                                 kit::MessageService& messages, QWidget* parent)
     : kit::CompanionDialog(parent),
       dir_(dir),
       messages_(messages),
@@ -85,8 +85,7 @@ PhraseEditorDlg::PhraseEditorDlg(const velsend::store::ProjectDir& dir, kit::Mes
     // will say why it cannot write.
     (void)EnsurePhraseFile(dir_);
     image_ = ReadPhraseLibrary(dir_);
-    const int rowHeight =
-        list_->fontMetrics().boundingRect(QStringLiteral("词组0")).height() + 6;
+    const int rowHeight = list_->fontMetrics().boundingRect(QStringLiteral("词组0")).height() + 6;
     for (int n = 0; n < kPhraseCount; ++n) {
         auto* item = new QTreeWidgetItem(list_);
         item->setSizeHint(1, QSize(0, rowHeight));
@@ -139,8 +138,8 @@ void PhraseEditorDlg::OnRowSelected() {
 }
 
 void PhraseEditorDlg::Report(const char* text, const base::Error& error) {
-    messages_.Message(this, kit::WithReason(kit::Q(text), error),
-                      kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
+    messages_.Message(this, kit::WithReason(kit::Q(text), error), kit::MessageService::AppTitle(),
+                      kit::MessageIcon::Critical);
 }
 
 void PhraseEditorDlg::OnSave() {

@@ -24,7 +24,7 @@ class PhraseEditorDlg : public kit::CompanionDialog {
     Q_OBJECT
   public:
     PhraseEditorDlg(const velsend::store::ProjectDir& dir, kit::MessageService& messages,
-                   QWidget* parent = nullptr);
+                    QWidget* parent = nullptr);
 
     // The window that gets the activation back when this one closes.
 

@@ -14,8 +14,8 @@ namespace velsend::gui::phrases {
 
 using namespace velsend::phrases;
 
-PhraseInitDlg::PhraseInitDlg(const velsend::store::ProjectDir& dir, int mode, kit::MessageService& messages,
-                           QWidget* parent)
+PhraseInitDlg::PhraseInitDlg(const velsend::store::ProjectDir& dir, int mode,
+                             kit::MessageService& messages, QWidget* parent)
     : QDialog(parent),
       dir_(dir),
       mode_(mode),
@@ -45,7 +45,7 @@ void PhraseInitDlg::accept() {
         messages_.Message(
             parentWidget(),
             kit::WithReason(QStringLiteral("无法写入词库文件 word.dat，词库没有改变。"),
-                           written.error()),
+                            written.error()),
             caption, kit::MessageIcon::Critical);
         return;
     }

@@ -18,7 +18,7 @@ class PhraseInitDlg : public QDialog {
     Q_OBJECT
   public:
     PhraseInitDlg(const velsend::store::ProjectDir& dir, int mode, kit::MessageService& messages,
-                 QWidget* parent = nullptr);
+                  QWidget* parent = nullptr);
 
     QString Text() const;
     QPushButton* OkButton() const { return ok_; }

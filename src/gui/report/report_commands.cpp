@@ -51,25 +51,23 @@ std::unique_ptr<ReportPreviewDlg> MakeReportPreview(const kit::RunState& state,
                                               messages, parent);
 }
 
-void RunReportPreview(const kit::RunState& state, kit::MessageService& messages,
-                      QWidget* parent) {
+void RunReportPreview(const kit::RunState& state, kit::MessageService& messages, QWidget* parent) {
     if (const auto dialog = MakeReportPreview(state, messages, parent)) dialog->exec();
 }
 
 QString ExportReportPdf(const kit::RunState& state, kit::MessageService& messages,
                         QWidget* parent) {
-    QString path = messages.SaveFileName(parent, QStringLiteral("导出PDF"),
-                                         kit::QPath(state.Project.Root()),
-                                         QStringLiteral("PDF 文件 (*.pdf)"));
+    QString path =
+        messages.SaveFileName(parent, QStringLiteral("导出PDF"), kit::QPath(state.Project.Root()),
+                              QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty()) return {};
     if (QFileInfo(path).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) != 0)
         path += QStringLiteral(".pdf");
     const std::optional<BuiltReport> built = BuildReportInBackground(state, messages, parent);
     if (!built) return {};
     const base::Result<> written = base::WriteWholeFile(
-        kit::StdPath(path),
-        std::span(reinterpret_cast<const std::uint8_t*>(built->pdf.constData()),
-                  static_cast<std::size_t>(built->pdf.size())));
+        kit::StdPath(path), std::span(reinterpret_cast<const std::uint8_t*>(built->pdf.constData()),
+                                      static_cast<std::size_t>(built->pdf.size())));
     if (!written) {
         messages.Message(parent, kit::WithReason(kit::Q(written.error().userText), written.error()),
                          kit::MessageService::AppTitle(), kit::MessageIcon::Critical);

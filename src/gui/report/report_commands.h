@@ -37,15 +37,12 @@ std::optional<BuiltReport> BuildReportInBackground(const kit::RunState& state,
 
 // The preview of the built report, not yet shown; null when cancelled.
 std::unique_ptr<ReportPreviewDlg> MakeReportPreview(const kit::RunState& state,
-                                                    kit::MessageService& messages,
-                                                    QWidget* parent);
+                                                    kit::MessageService& messages, QWidget* parent);
 // Builds the pages, then opens the preview modally; "打印…" prints from there.
-void RunReportPreview(const kit::RunState& state, kit::MessageService& messages,
-                      QWidget* parent);
+void RunReportPreview(const kit::RunState& state, kit::MessageService& messages, QWidget* parent);
 
 // Asks for a file name ("导出PDF"), writes the PDF and says how it went.
 // Returns the file written, or an empty string (cancelled or failed).
-QString ExportReportPdf(const kit::RunState& state, kit::MessageService& messages,
-                        QWidget* parent);
+QString ExportReportPdf(const kit::RunState& state, kit::MessageService& messages, QWidget* parent);
 
 }  // namespace velsend::gui::report

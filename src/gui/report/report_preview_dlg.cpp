@@ -72,17 +72,17 @@ void ReportPreviewDlg::OnPrint() {
     QPrintDialog choose(&printer, this);
     if (choose.exec() != QDialog::Accepted) return;
     bool painted = false;
-    const bool finished = kit::RunWithProgress(
-        this, QStringLiteral("打印报告"), QStringLiteral("正在打印报告…"),
-        [&](kit::WorkProgress& progress) {
-            painted = pdf::PaintReport(
-                printer, report_,
-                [&](int done, int total) {
-                    progress.total = total;
-                    progress.done = done;
-                },
-                progress.stop);
-        });
+    const bool finished =
+        kit::RunWithProgress(this, QStringLiteral("打印报告"), QStringLiteral("正在打印报告…"),
+                             [&](kit::WorkProgress& progress) {
+                                 painted = pdf::PaintReport(
+                                     printer, report_,
+                                     [&](int done, int total) {
+                                         progress.total = total;
+                                         progress.done = done;
+                                     },
+                                     progress.stop);
+                             });
     if (finished && !painted)
         messages_.Message(this, QStringLiteral("无法打印报告。"), kit::MessageService::AppTitle(),
                           kit::MessageIcon::Critical);

@@ -115,7 +115,8 @@ void NodeSetDlgBase::accept() {
     if (!form_.Save()) return;
     if (auto stored = Store(); !stored) {
         messages_.Message(
-            this, kit::WithReason(QStringLiteral("无法写入节点文件，设置没有保存。"), stored.error()),
+            this,
+            kit::WithReason(QStringLiteral("无法写入节点文件，设置没有保存。"), stored.error()),
             kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
         return;
     }

@@ -88,6 +88,6 @@ class NodeSetDlgFor : public NodeSetDlgBase {
 };
 
 using NineByteNodeSetDlg = NodeSetDlgFor<NineByteNodeRecord>;  // node1.dat, models 1, 3 and 4
-using TenByteNodeSetDlg = NodeSetDlgFor<TenByteNodeRecord>;  // node2.dat, model 2
+using TenByteNodeSetDlg = NodeSetDlgFor<TenByteNodeRecord>;    // node2.dat, model 2
 
 }  // namespace velsend::gui::store

@@ -28,10 +28,10 @@ kit::GbkLineEdit* NewFieldEdit(QWidget* parent) {
 }
 
 void ReportUnwritten(kit::MessageService& messages, QWidget* parent, const base::Error& error) {
-    messages.Message(parent,
-                     kit::WithReason(QStringLiteral("无法写入工程信息文件 info.dat，修改没有保存。"),
-                                    error),
-                     kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
+    messages.Message(
+        parent,
+        kit::WithReason(QStringLiteral("无法写入工程信息文件 info.dat，修改没有保存。"), error),
+        kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
 }
 
 // The field's bytes; nullopt (after saying so) when it holds a character
@@ -47,7 +47,8 @@ std::optional<std::string> FieldBytes(kit::GbkLineEdit* edit, kit::MessageServic
 
 }  // namespace
 
-ProjectNameDlg::ProjectNameDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent)
+ProjectNameDlg::ProjectNameDlg(const ProjectDir& dir, kit::MessageService& messages,
+                               QWidget* parent)
     : QDialog(parent), dir_(dir), messages_(messages), name_(NewFieldEdit(this)) {
     setWindowTitle(QStringLiteral("工程名称"));
     auto* fields = new QFormLayout;
@@ -70,7 +71,8 @@ void ProjectNameDlg::accept() {
     QDialog::accept();
 }
 
-ProjectInfoDlg::ProjectInfoDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent)
+ProjectInfoDlg::ProjectInfoDlg(const ProjectDir& dir, kit::MessageService& messages,
+                               QWidget* parent)
     : QDialog(parent), dir_(dir), messages_(messages) {
     setWindowTitle(QStringLiteral("工程详细信息"));
     shown_ = ReadProjectInfo(dir_);
@@ -105,7 +107,8 @@ void ProjectInfoDlg::accept() {
         info[static_cast<std::size_t>(f)] = *text;
     }
     if (auto written = SaveProjectInfo(dir_, shown_, info); !written) {
-        if (!written.error().reason.empty()) return ReportUnwritten(messages_, this, written.error());
+        if (!written.error().reason.empty())
+            return ReportUnwritten(messages_, this, written.error());
         // Another program changed a field the user edited: both are shown.
         messages_.Message(this, QString::fromStdString(written.error().userText),
                           kit::MessageService::AppTitle(), kit::MessageIcon::Warning);

@@ -12,7 +12,8 @@ namespace velsend::gui::store {
 
 using namespace velsend::store;
 
-ProjectInitDlg::ProjectInitDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent)
+ProjectInitDlg::ProjectInitDlg(const ProjectDir& dir, kit::MessageService& messages,
+                               QWidget* parent)
     : QDialog(parent),
       dir_(dir),
       messages_(messages),

@@ -90,10 +90,11 @@ int AppendToFile(const std::filesystem::path& file, std::string_view text, bool&
 int WriteSmallFile(const std::filesystem::path& file, std::string_view content, bool& created) {
     created = false;
     // Never through a link planted under the name.
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+    const int fd = ::open(file.c_str(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
     if (fd < 0) return errno;
     created = true;
-    if (struct stat st {}; ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (struct stat st{}; ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         created = false;
         return EINVAL;
@@ -198,13 +199,17 @@ void ReplacementFile::Release() {
 PathKind KindOf(const std::filesystem::path& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return PathKind::Missing;
-    return S_ISREG(st.st_mode) ? PathKind::Regular : S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
+    return S_ISREG(st.st_mode)   ? PathKind::Regular
+           : S_ISDIR(st.st_mode) ? PathKind::Folder
+                                 : PathKind::Other;
 }
 
 PathKind KindOfName(const std::filesystem::path& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return PathKind::Missing;
-    return S_ISREG(st.st_mode) ? PathKind::Regular : S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
+    return S_ISREG(st.st_mode)   ? PathKind::Regular
+           : S_ISDIR(st.st_mode) ? PathKind::Folder
+                                 : PathKind::Other;
 }
 
 int ReadSmallFile(const std::filesystem::path& file, std::string& text, std::size_t limit) {
@@ -213,7 +218,8 @@ int ReadSmallFile(const std::filesystem::path& file, std::string& text, std::siz
     if (fd < 0) return errno == ELOOP ? EINVAL : errno;
     struct stat st {};
     int error = ::fstat(fd, &st) != 0 ? errno : 0;
-    if (error == 0 && (!S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > limit)) error = EINVAL;
+    if (error == 0 && (!S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > limit))
+        error = EINVAL;
     char buffer[4096];
     while (error == 0) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -275,7 +281,8 @@ bool RemoveMarkedFiles(const char* folderUtf8, const char* marker) noexcept {
             unsigned short reclen = 0;
             std::memcpy(&reclen, buffer + at + 16, sizeof reclen);
             const char* name = buffer + at + 19;
-            if (std::strstr(name, marker) != nullptr && ::unlinkat(fd, name, 0) == 0) removed = true;
+            if (std::strstr(name, marker) != nullptr && ::unlinkat(fd, name, 0) == 0)
+                removed = true;
             at += reclen;
         }
     }
@@ -297,7 +304,8 @@ int LockFile::Open(const std::filesystem::path& file) {
     }
     // Readable by all whatever the umask, so that a lock file left by a
     // killed run of another user (root) never shuts the next one out.
-    if (st.st_uid == ::geteuid() && (st.st_mode & 0444) != 0444) (void)::fchmod(fd_, (st.st_mode & 07777) | 0444);
+    if (st.st_uid == ::geteuid() && (st.st_mode & 0444) != 0444)
+        (void)::fchmod(fd_, (st.st_mode & 07777) | 0444);
     return 0;
 }
 
@@ -318,7 +326,8 @@ void LockFile::Unlock() {
 }
 
 bool LockFile::IsStillNamed(const std::filesystem::path& file) const {
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     return fd_ >= 0 && ::fstat(fd_, &held) == 0 && ::stat(file.c_str(), &named) == 0 &&
            held.st_ino == named.st_ino && held.st_dev == named.st_dev;
 }

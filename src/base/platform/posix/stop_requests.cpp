@@ -37,11 +37,13 @@ StopRequestHandler::StopRequestHandler(Callback onStop, bool interruptWaits) {
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = interruptWaits ? 0 : SA_RESTART;
-    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &action, &gPrevious[i]);
+    for (std::size_t i = 0; i < kSignals.size(); ++i)
+        ::sigaction(kSignals[i], &action, &gPrevious[i]);
 }
 
 StopRequestHandler::~StopRequestHandler() {
-    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &gPrevious[i], nullptr);
+    for (std::size_t i = 0; i < kSignals.size(); ++i)
+        ::sigaction(kSignals[i], &gPrevious[i], nullptr);
     gCallback = nullptr;
 }
 

@@ -99,9 +99,9 @@ int WriteSmallFile(const std::filesystem::path& file, std::string_view content, 
     created = true;
     DWORD wrote = 0;
     // Flushed: Windows has no flush of a whole file system to cover it later.
-    const bool ok = ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &wrote,
-                                nullptr) &&
-                    wrote == content.size() && ::FlushFileBuffers(h);
+    const bool ok =
+        ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &wrote, nullptr) &&
+        wrote == content.size() && ::FlushFileBuffers(h);
     const int error = ok ? 0 : LastErrno();
     ::CloseHandle(h);
     if (error == 0) NoteFileStep(FileStep::Written, file);
@@ -157,7 +157,8 @@ int ReplacementFile::Write(std::span<const std::uint8_t> bytes) {
     if (handle_ == nullptr) return EBADF;
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         DWORD wrote = 0;
         if (!::WriteFile(static_cast<HANDLE>(handle_), bytes.data() + done, chunk, &wrote, nullptr))
             return LastErrno();
@@ -228,7 +229,8 @@ PathKind KindOf(const std::filesystem::path& path) {
 PathKind KindOfName(const std::filesystem::path& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
-    if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) return PathKind::Other;
+    if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0)
+        return PathKind::Other;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::Regular;
 }
 
@@ -258,7 +260,8 @@ bool IsReadOnlyMediumError(int error) {
 }
 
 int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!::MoveFileExW(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return LastErrno();
     NoteFileStep(FileStep::Moved, to);
     return 0;
@@ -331,8 +334,8 @@ int LockFile::TryLock() {
     if (handle_ == nullptr) return EBADF;
     OVERLAPPED at{};
     at.OffsetHigh = kLockOffsetHigh;
-    if (::LockFileEx(static_cast<HANDLE>(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
-                     0, 1, 0, &at))
+    if (::LockFileEx(static_cast<HANDLE>(handle_),
+                     LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
         return 0;
     return ::GetLastError() == ERROR_LOCK_VIOLATION ? EWOULDBLOCK : LastErrno();
 }
@@ -341,7 +344,8 @@ int LockFile::TryLockShared() {
     if (handle_ == nullptr) return EBADF;
     OVERLAPPED at{};
     at.OffsetHigh = kLockOffsetHigh;
-    if (::LockFileEx(static_cast<HANDLE>(handle_), LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return 0;
+    if (::LockFileEx(static_cast<HANDLE>(handle_), LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+        return 0;
     return ::GetLastError() == ERROR_LOCK_VIOLATION ? EWOULDBLOCK : LastErrno();
 }
 
@@ -354,9 +358,9 @@ void LockFile::Unlock() {
 
 bool LockFile::IsStillNamed(const std::filesystem::path& file) const {
     if (handle_ == nullptr) return false;
-    HANDLE named = ::CreateFileW(file.c_str(), 0,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE named =
+        ::CreateFileW(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (named == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION a{}, b{};
     const bool same = FileId(static_cast<HANDLE>(handle_), a) && FileId(named, b) &&

@@ -209,8 +209,8 @@ std::optional<std::vector<std::string>> NamedSerialPorts() {
     // while they are present.
     std::vector<std::string> names;
     HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ,
+                        &key) != ERROR_SUCCESS)
         return names;
     for (DWORD i = 0;; ++i) {
         wchar_t value[256];

@@ -17,8 +17,8 @@ bool ToWide(UINT page, std::string_view in, std::wstring& wide) {
                                         static_cast<int>(in.size()), nullptr, 0);
     if (n <= 0) return false;
     wide.resize(static_cast<std::size_t>(n));
-    return ::MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, in.data(),
-                                 static_cast<int>(in.size()), wide.data(), n) == n;
+    return ::MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()),
+                                 wide.data(), n) == n;
 }
 
 // `wide` in code page `page`; false when a character has no exact match there
@@ -33,8 +33,8 @@ bool FromWide(UINT page, const std::wstring& wide, std::string& out) {
                                         nullptr, 0, nullptr, utf8 ? nullptr : &usedDefault);
     if (n <= 0 || usedDefault) return false;
     std::string bytes(static_cast<std::size_t>(n), '\0');
-    if (::WideCharToMultiByte(page, flags, wide.data(), static_cast<int>(wide.size()),
-                              bytes.data(), n, nullptr, utf8 ? nullptr : &usedDefault) != n ||
+    if (::WideCharToMultiByte(page, flags, wide.data(), static_cast<int>(wide.size()), bytes.data(),
+                              n, nullptr, utf8 ? nullptr : &usedDefault) != n ||
         usedDefault)
         return false;
     out += bytes;
