@@ -311,19 +311,34 @@ TEST_F(DeviceDialogTest, TheCompanionWindowsComeAndGoWithTheDialog) {
 
         // F1: the statistics of the dialog's loop.
         Retype(Child<QLineEdit>(&dialog, "loop"), QStringLiteral("7"));
+        const QPoint logicAt = logic->pos() - dialog.pos();
+        const QPoint phrasesAt = phrases->pos() - dialog.pos();
         int shownLoop = -1;
         const auto closeStats = test::WhenModal([&](QDialog* stats) {
             shownLoop = static_cast<gui::loops::LoopStatsDlg*>(stats)->Loop();
-            // The dialog may have moved over to make room.
-            const QRect formNow(formPanel->mapToGlobal(QPoint(0, 0)), formPanel->size());
-            EXPECT_FALSE(stats->frameGeometry().intersects(formNow))
-                << Rect(stats->frameGeometry());
-            EXPECT_TRUE(screen.contains(stats->frameGeometry())) << Rect(stats->frameGeometry());
+            // The dialog may have moved over to make room; no window shown
+            // covers the form or another one.
+            QList<QRect> shown{QRect(formPanel->mapToGlobal(QPoint(0, 0)), formPanel->size())};
+            for (const QWidget* window :
+                 {static_cast<QWidget*>(stats), static_cast<QWidget*>(logic),
+                  static_cast<QWidget*>(phrases)}) {
+                if (window->isVisible()) shown << window->frameGeometry();
+            }
+            for (qsizetype i = 0; i < shown.size(); ++i) {
+                EXPECT_TRUE(screen.contains(shown[i])) << Rect(shown[i]);
+                for (qsizetype j = i + 1; j < shown.size(); ++j)
+                    EXPECT_FALSE(shown[i].intersects(shown[j])) << Rect(shown[i]) << Rect(shown[j]);
+            }
             EXPECT_TRUE(screen.contains(dialog.frameGeometry())) << Rect(dialog.frameGeometry());
             stats->reject();
         });
         QTest::keyClick(Child<QLineEdit>(&dialog, "zone"), Qt::Key_F1);
         EXPECT_EQ(shownLoop, 7);
+        // Those that stepped aside come back where they were beside the dialog.
+        EXPECT_TRUE(logic->isVisible());
+        EXPECT_TRUE(phrases->isVisible());
+        EXPECT_TRUE(logic->pos() - dialog.pos() == logicAt) << Rect(logic->frameGeometry());
+        EXPECT_TRUE(phrases->pos() - dialog.pos() == phrasesAt) << Rect(phrases->frameGeometry());
     }
     EXPECT_TRUE(logicAlive.isNull());
     EXPECT_TRUE(phrasesAlive.isNull());

@@ -1,4 +1,5 @@
 #include "gui/devices/device_detail_dlg.h"
+
 #include "base/controller_model.h"
 
 #include <QButtonGroup>
@@ -9,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -455,8 +457,24 @@ void DeviceDetailDlg::OnGridBox(bool on) {
 void DeviceDetailDlg::OpenStatistics() {
     gui::loops::LoopStatsDlg dialog(state_, messages_, session_.Loop(), this);
     dialog.adjustSize();
-    kit::PlaceBeside(&dialog, this, findChild<QWidget*>(QStringLiteral("detailForm")));
+    QWidget* form = findChild<QWidget*>(QStringLiteral("detailForm"));
+    // The statistics are modal, so F5 and F7 cannot be used meanwhile: on a
+    // screen with no room for all three beside the form they step aside
+    // until the statistics close, rather than lie under them.
+    QList<QPointer<QWidget>> aside;
+    if (!kit::PlaceBeside(&dialog, this, form)) {
+        for (QWidget* companion :
+             {static_cast<QWidget*>(logic_), static_cast<QWidget*>(phraseWindow_)}) {
+            if (!companion->isVisible()) continue;
+            companion->hide();
+            aside << companion;
+        }
+        (void)kit::PlaceBeside(&dialog, this, form);
+    }
     dialog.exec();
+    for (const QPointer<QWidget>& companion : aside) {
+        if (companion) companion->show();
+    }
 }
 
 void DeviceDetailDlg::RebuildGrid() {

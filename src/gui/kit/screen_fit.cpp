@@ -32,7 +32,8 @@ QSize ScreenRoom(const QWidget* parent) {
     return Available(parent).size() - QSize(16, 48);
 }
 
-void PlaceBeside(QWidget* window, QWidget* owner, const QWidget* keepClear) {
+bool PlaceBeside(QWidget* window, QWidget* owner, const QWidget* keepClear) {
+    bool roomy = true;
     // A window never shown has no size yet: take the one showing gives it.
     if (!window->testAttribute(Qt::WA_Resized)) window->adjustSize();
     const QRect area = Available(owner);
@@ -74,11 +75,45 @@ void PlaceBeside(QWidget* window, QWidget* owner, const QWidget* keepClear) {
             for (QWidget* w : placed) w->move(w->pos() - QPoint(shift, 0));
             next -= shift;
         }
-        if (next + size.width() + kGap <= area.right() + 1) x = next;
+        if (next + size.width() + kGap <= area.right() + 1) {
+            window->move(QPoint(next, std::clamp(beside.top(), area.top(),
+                                                 area.bottom() + 1 - size.height())) +
+                         margin);
+            return true;
+        }
+        // No room in the row: the free room left by the form and the others,
+        // below them where there is room, the highest and then leftmost place.
+        QList<QRect> taken;
+        if (keepClear) taken << QRect(keepClear->mapToGlobal(QPoint(0, 0)), keepClear->size());
+        for (const QWidget* w : placed) taken << w->frameGeometry();
+        QList<int> xs{area.left() + kGap, beside.right() + 1 + kGap};
+        QList<int> ys{area.top(), beside.top()};
+        for (const QRect& r : taken) {
+            xs << r.right() + 1 + kGap << r.left() - kGap - size.width();
+            ys << r.bottom() + 1 + kGap;
+        }
+        std::sort(xs.begin(), xs.end());
+        std::sort(ys.begin(), ys.end());
+        for (int top : ys) {
+            if (top < area.top() || top + size.height() > area.bottom() + 1) continue;
+            for (int left : xs) {
+                if (!fits(left)) continue;
+                const QRect spot(QPoint(left, top), size);
+                const auto clear = [&](const QRect& r) {
+                    return !spot.intersects(r.adjusted(-kGap, -kGap, kGap, kGap));
+                };
+                if (std::all_of(taken.begin(), taken.end(), clear)) {
+                    window->move(spot.topLeft() + margin);
+                    return true;
+                }
+            }
+        }
+        roomy = false;
     }
     x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - kGap - size.width()));
     const int y = std::clamp(beside.top(), area.top(), area.bottom() + 1 - size.height());
     window->move(QPoint(x, y) + margin);
+    return roomy;
 }
 
 void FitToScreen(QWidget* window, QSize wanted, const QWidget* parent) {

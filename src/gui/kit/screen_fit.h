@@ -16,7 +16,10 @@ void FitToScreen(QWidget* window, QSize wanted, const QWidget* parent = nullptr)
 // the form it helps with. Where the screen has no room beside the owner it
 // goes right of `keepClear` (the part of the owner it must not cover),
 // moving the owner left as far as that needs and the screen allows.
-void PlaceBeside(QWidget* window, QWidget* owner, const QWidget* keepClear = nullptr);
+// Beside the windows already shown there it goes in one row, else in the
+// free room they and `keepClear` leave. False when the screen has no room
+// clear of them: it then goes where it would have gone alone.
+bool PlaceBeside(QWidget* window, QWidget* owner, const QWidget* keepClear = nullptr);
 
 // The largest size a window may take on that screen.
 QSize ScreenRoom(const QWidget* parent = nullptr);
