@@ -216,13 +216,18 @@ TEST(FileDialog, ASaveNameIsTheFileWrittenAndReplacingItIsAsked) {
     const auto name = test::WhenModal([&](QDialog* dialog) {
         replace = test::WhenModal([&](QDialog* box) {
             asked = static_cast<QMessageBox*>(box)->text();
+            // Its caption, the file dialog's, is shown whole beside the title-bar buttons.
+            EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(box->windowTitle()) + 100)
+                << box->width();
             static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
         });
         dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
             ->setText(QStringLiteral("项目.xls"));
         QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     });
-    const QString chosen = service.SaveFileName(nullptr, QStringLiteral("导出"), Q(dir.path()),
+    const QString caption =
+        QStringLiteral("导出项目数据到 Excel 表格文件，可以用 Excel 或 WPS 打开修改");
+    const QString chosen = service.SaveFileName(nullptr, caption, Q(dir.path()),
                                                 QStringLiteral("Excel表格文件 (*.xlsx)"));
     EXPECT_TRUE(asked.contains(QStringLiteral("项目.xlsx"))) << asked.toStdString();
     EXPECT_EQ(chosen, Q(dir / "项目.xlsx"));

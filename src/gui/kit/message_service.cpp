@@ -106,6 +106,7 @@ QString RunFileDialog(QWidget* parent, const QString& caption, const QString& di
         QMessageBox::Warning, caption,
         QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(saved)),
         QMessageBox::Yes | QMessageBox::No, parent);
+    WidenForCaption(box);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes ? saved : QString();
 }
