@@ -14,6 +14,7 @@
 #include "scripted_messages.h"
 #include "temp_dir.h"
 #include "typing.h"
+#include "widgets.h"
 
 namespace velsend::phrases {
 
@@ -167,11 +168,11 @@ TEST(InitWordDlg, ConfirmsThenResetsAndReports) {
     PhraseInitDlg cancelled(project, kInitCommon, messages);
     EXPECT_EQ(cancelled.Text(), QStringLiteral("初始化为常用词组！确认否？"));
     EXPECT_EQ(cancelled.windowTitle(), QStringLiteral("确认？"));
-    cancelled.CancelButton()->click();
+    test::Child<QPushButton>(&cancelled, "cancel")->click();
     EXPECT_FALSE(std::filesystem::exists(dir / "word.dat"));
 
     PhraseInitDlg common(project, kInitCommon, messages);
-    common.OkButton()->click();
+    test::Child<QPushButton>(&common, "ok")->click();
     EXPECT_EQ(ReadBytes(dir / "word.dat")[16], 0xB6);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("初始化常用词组成功！"));
@@ -179,7 +180,7 @@ TEST(InitWordDlg, ConfirmsThenResetsAndReports) {
 
     PhraseInitDlg empty(project, kInitEmpty, messages);
     EXPECT_EQ(empty.Text(), QStringLiteral("将0~255号词组全部清空！确认否？"));
-    empty.OkButton()->click();
+    test::Child<QPushButton>(&empty, "ok")->click();
     EXPECT_EQ(ReadBytes(dir / "word.dat"), std::vector<std::uint8_t>(4096, 0));
     EXPECT_EQ(messages.shown.back().text, QStringLiteral("初始化空词组成功！"));
 }

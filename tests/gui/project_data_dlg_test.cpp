@@ -16,6 +16,7 @@
 #include "scripted_messages.h"
 #include "temp_dir.h"
 #include "typing.h"
+#include "widgets.h"
 
 #include <unistd.h>
 #include <fstream>
@@ -257,10 +258,10 @@ class TransferRulesDialogTest : public ::testing::Test {
 TEST_F(TransferRulesDialogTest, DelayAboveFiftyIsRefused) {
     gui::burner::TransferRulesDlg dialog(rules, ports, 2, messages);
     dialog.show();
-    Retype(dialog.DelayEdit(), QStringLiteral("51"));
+    Retype(test::Child<QLineEdit>(&dialog, "delay"), QStringLiteral("51"));
     EXPECT_EQ(Texts(messages).last(), QStringLiteral("请输入一个在 0 和 50 之间的整数。"));
     EXPECT_EQ(rules.PaceDelay, 5);
-    Retype(dialog.DelayEdit(), QStringLiteral("0"));
+    Retype(test::Child<QLineEdit>(&dialog, "delay"), QStringLiteral("0"));
     EXPECT_EQ(rules.PaceDelay, 0);
 }
 
@@ -270,13 +271,13 @@ TEST_F(TransferRulesDialogTest, EveryValidChangeTakesEffectAtOnce) {
         dialog.show();
         EXPECT_EQ(dialog.PortList()->itemText(0), QStringLiteral("COM1  /dev/ttyUSB0"));
         EXPECT_EQ(dialog.PortList()->count(), 2) << "only the ports that exist";
-        Retype(dialog.LastLoopEdit(), QStringLiteral("10"));
-        Retype(dialog.LastLogicEdit(), QStringLiteral("999"));
+        Retype(test::Child<QLineEdit>(&dialog, "lastLoop"), QStringLiteral("10"));
+        Retype(test::Child<QLineEdit>(&dialog, "lastLogic"), QStringLiteral("999"));
         dialog.SpeedList()->setCurrentIndex(1);
         Q_EMIT dialog.SpeedList()->activated(1);
         dialog.PortList()->setCurrentIndex(1);
         Q_EMIT dialog.PortList()->activated(1);
-        Retype(dialog.LastLogicEdit(), QStringLiteral("1024"));
+        Retype(test::Child<QLineEdit>(&dialog, "lastLogic"), QStringLiteral("1024"));
         dialog.reject();
     }
     EXPECT_EQ(rules.LastLoop, 10);
@@ -290,7 +291,7 @@ TEST_F(TransferRulesDialogTest, EveryValidChangeTakesEffectAtOnce) {
 
     gui::burner::TransferRulesDlg reopened(rules, ports, 2, messages);
     EXPECT_EQ(reopened.SpeedList()->currentText(), QStringLiteral("19200"));
-    EXPECT_EQ(reopened.LastLoopEdit()->text(), QStringLiteral("10"));
+    EXPECT_EQ(test::Child<QLineEdit>(&reopened, "lastLoop")->text(), QStringLiteral("10"));
 }
 
 TEST_F(TransferRulesDialogTest, RefreshListsWhatIsPluggedInAndSaysWhenTheChosenPortIsGone) {
@@ -324,10 +325,10 @@ TEST_F(TransferRulesDialogTest, RefreshListsWhatIsPluggedInAndSaysWhenTheChosenP
 
 TEST_F(TransferRulesDialogTest, FirstFamilyHasNoLogicRange) {
     gui::burner::TransferRulesDlg first(rules, ports, 1, messages);
-    EXPECT_FALSE(first.FirstLogicEdit()->isEnabled());
-    EXPECT_FALSE(first.LastLogicEdit()->isEnabled());
+    EXPECT_FALSE(test::Child<QLineEdit>(&first, "firstLogic")->isEnabled());
+    EXPECT_FALSE(test::Child<QLineEdit>(&first, "lastLogic")->isEnabled());
     gui::burner::TransferRulesDlg kbx(rules, ports, 3, messages);
-    EXPECT_TRUE(kbx.LastLogicEdit()->isEnabled());
+    EXPECT_TRUE(test::Child<QLineEdit>(&kbx, "lastLogic")->isEnabled());
 }
 
 }  // namespace

@@ -204,7 +204,7 @@ TEST_F(TransferDlgTest, ClosingWhileThePortMessageIsDueDoesNotHang) {
     {
         ChipCopyDlg dialog(state, messages);
         messages.files = {QString::fromStdString((dir / "plaza.bin").string())};
-        dialog.BackupButton()->click();
+        Child<QPushButton>(&dialog, "backup")->click();
     }
     // The requests died with their dialogs.
     QApplication::processEvents();
@@ -302,39 +302,41 @@ TEST_F(TransferDlgTest, BackupWritesTheImageAndWrongRestoreIsRefused) {
     dialog.show();
 
     messages.files = {QString::fromStdString((dir / "plaza").string())};
-    QTest::mouseClick(dialog.BackupButton(), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&dialog, "backup"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(dialog.Status()->text(), QStringLiteral("100%"));
-    EXPECT_EQ(dialog.Progress()->value(), 1024);
+    EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(), QStringLiteral("100%"));
+    EXPECT_EQ(Child<QProgressBar>(&dialog, "progress")->value(), 1024);
     EXPECT_EQ(test::ReadBytes(dir / "plaza.bin"), std::vector<std::uint8_t>(262144, 0xFF));
 
     const std::size_t before = sim.Received().size();
     test::WriteBytes(dir / "short.bin", std::vector<std::uint8_t>(1000, 1));
     messages.files = {QString::fromStdString((dir / "short.bin").string())};
-    QTest::mouseClick(dialog.RestoreButton(), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&dialog, "restore"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("1000")));
     EXPECT_EQ(messages.shown[0].icon, gui::kit::MessageIcon::Critical);
     EXPECT_EQ(sim.Received().size(), before);
     // The dialog itself says so; the backup's 100% is gone.
-    EXPECT_TRUE(dialog.Status()->text().contains(QStringLiteral("不能还原")))
-        << dialog.Status()->text().toStdString();
-    EXPECT_EQ(dialog.Progress()->value(), 0);
+    EXPECT_TRUE(Child<QLabel>(&dialog, "status")->text().contains(QStringLiteral("不能还原")))
+        << Child<QLabel>(&dialog, "status")->text().toStdString();
+    EXPECT_EQ(Child<QProgressBar>(&dialog, "progress")->value(), 0);
 
     // A whole image goes back (no backup first) and the dialog says it is
     // done and verified.
     messages.files = {QString::fromStdString((dir / "plaza.bin").string())};
     messages.answers = {false};
-    QTest::mouseClick(dialog.RestoreButton(), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&dialog, "restore"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 60000));
-    EXPECT_EQ(dialog.Status()->text(), QStringLiteral("还原完成：1024 块已写入芯片。校验通过"));
-    EXPECT_EQ(dialog.Progress()->value(), dialog.Progress()->maximum());
+    EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(),
+              QStringLiteral("还原完成：1024 块已写入芯片。校验通过"));
+    EXPECT_EQ(Child<QProgressBar>(&dialog, "progress")->value(),
+              Child<QProgressBar>(&dialog, "progress")->maximum());
     ASSERT_EQ(messages.shown.size(), 3u);  // the refusal, the backup question, 校验通过
 
     // Cancelling the file dialog does nothing.
-    QTest::mouseClick(dialog.RestoreButton(), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&dialog, "restore"), Qt::LeftButton);
     EXPECT_FALSE(dialog.Running());
     EXPECT_EQ(messages.shown.size(), 3u);
 }
@@ -358,13 +360,13 @@ TEST_F(TransferDlgTest, RestoreShowsItsPhasesOnOneBarAndStopsOnlyWhenConfirmed) 
                                       ->text()
                                       .section(QChar(0x3000), 0, 0);
             if (!phase.isEmpty() && (phases.isEmpty() || phases.back() != phase)) phases << phase;
-            backwards = backwards || dialog.Progress()->value() < lastValue;
-            lastValue = dialog.Progress()->value();
+            backwards = backwards || Child<QProgressBar>(&dialog, "progress")->value() < lastValue;
+            lastValue = Child<QProgressBar>(&dialog, "progress")->value();
         });
         watch.start(1);
         messages.files = {image};
         messages.answers = {true};  // back up first
-        dialog.RestoreButton()->click();
+        Child<QPushButton>(&dialog, "restore")->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 60000));
         watch.stop();
         EXPECT_EQ(phases,
@@ -382,7 +384,7 @@ TEST_F(TransferDlgTest, RestoreShowsItsPhasesOnOneBarAndStopsOnlyWhenConfirmed) 
     messages.shown.clear();
     messages.files = {image};
     messages.answers = {false, false, false, true};
-    dialog.RestoreButton()->click();
+    Child<QPushButton>(&dialog, "restore")->click();
     auto* line = dialog.findChild<QLabel*>(QStringLiteral("stageLine"));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return line->text().contains(QStringLiteral("剩余约")); }, 30000));
@@ -391,7 +393,7 @@ TEST_F(TransferDlgTest, RestoreShowsItsPhasesOnOneBarAndStopsOnlyWhenConfirmed) 
     if (qEnvironmentVariableIsSet("VELSEND_SHOTS"))
         dialog.grab().save(qEnvironmentVariable("VELSEND_SHOTS") +
                            QStringLiteral("/restore-phase.png"));
-    dialog.CancelButton()->click();
+    Child<QPushButton>(&dialog, "cancel")->click();
     dialog.reject();
     EXPECT_TRUE(dialog.Running());
     EXPECT_TRUE(dialog.isVisible());
@@ -402,7 +404,7 @@ TEST_F(TransferDlgTest, RestoreShowsItsPhasesOnOneBarAndStopsOnlyWhenConfirmed) 
     EXPECT_TRUE(messages.shown[1].text.startsWith(QStringLiteral("停止还原？")));
     EXPECT_TRUE(messages.shown[4].text.startsWith(QStringLiteral("还原在中途停止")))
         << messages.shown[4].text.toStdString();
-    EXPECT_EQ(dialog.Status()->text(), gui::kit::Q(kRestoreStopped));
+    EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(), gui::kit::Q(kRestoreStopped));
 }
 
 TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
@@ -438,25 +440,26 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
         // The dialog lists it; a restore over the faulty burner fails its read-back.
         ChipCopyDlg dialog(state, messages);
         dialog.show();
-        ASSERT_EQ(dialog.BackupList()->topLevelItemCount(), 1);
-        EXPECT_EQ(dialog.BackupList()->topLevelItem(0)->text(3), QStringLiteral("是"));
-        EXPECT_TRUE(dialog.VerifyAfterRestore()->isChecked());
+        ASSERT_EQ(Child<QTreeWidget>(&dialog, "backups")->topLevelItemCount(), 1);
+        EXPECT_EQ(Child<QTreeWidget>(&dialog, "backups")->topLevelItem(0)->text(3),
+                  QStringLiteral("是"));
+        EXPECT_TRUE(Child<QCheckBox>(&dialog, "verifyAfter")->isChecked());
         messages.shown.clear();
         messages.files = {imageFile};
         messages.answers = {true};
-        dialog.RestoreButton()->click();
+        Child<QPushButton>(&dialog, "restore")->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
         ASSERT_EQ(messages.shown.size(), 2u);  // the backup question, the verify failure
         EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("还原前先备份芯片内容？")));
         EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("第一处在块号 7（0x0007）")))
             << messages.shown[1].text.toStdString();
         EXPECT_EQ(messages.shown[1].icon, gui::kit::MessageIcon::Critical);
-        EXPECT_EQ(dialog.Status()->text(), QStringLiteral("校验失败！"));
-        EXPECT_EQ(dialog.BackupList()->topLevelItemCount(), 2);
+        EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(), QStringLiteral("校验失败！"));
+        EXPECT_EQ(Child<QTreeWidget>(&dialog, "backups")->topLevelItemCount(), 2);
 
         // "校验" compares without writing.
         messages.files = {imageFile};
-        dialog.VerifyButton()->click();
+        Child<QPushButton>(&dialog, "verify")->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
         ASSERT_TRUE(dialog.LastVerify());
         EXPECT_EQ(dialog.LastVerify()->outcome, VerifyOutcome::Different);
@@ -467,15 +470,18 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
     Attach(sim);
     ChipCopyDlg dialog(state, messages);
     dialog.show();
-    dialog.BackupList()->setCurrentItem(dialog.BackupList()->topLevelItem(1));  // the oldest
+    Child<QTreeWidget>(&dialog, "backups")
+        ->setCurrentItem(Child<QTreeWidget>(&dialog, "backups")->topLevelItem(1));  // the oldest
     messages.shown.clear();
     messages.answers = {false};
-    dialog.RestoreListedButton()->click();
+    Child<QPushButton>(&dialog, "restoreListed")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
-    EXPECT_EQ(dialog.Status()->text(), QStringLiteral("还原完成：1024 块已写入芯片。校验通过"));
+    EXPECT_EQ(Child<QLabel>(&dialog, "status")->text(),
+              QStringLiteral("还原完成：1024 块已写入芯片。校验通过"));
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[1].text, QStringLiteral("校验通过"));
-    EXPECT_EQ(dialog.BackupList()->topLevelItemCount(), 2);  // No: no backup this time
+    EXPECT_EQ(Child<QTreeWidget>(&dialog, "backups")->topLevelItemCount(),
+              2);  // No: no backup this time
 
     // A silent burner: the backup fails, the erase is never sent.
     test::SimProcess silent({"--silent"}, dir / "silent.log");

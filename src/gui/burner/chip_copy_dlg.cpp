@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <utility>
 
 #include "gui/kit/background_run.h"
 #include "gui/kit/message_service.h"
@@ -77,7 +78,13 @@ ChipCopyDlg::ChipCopyDlg(kit::RunState& state, kit::MessageService& messages, QW
     layout->addWidget(restoreListed_, 4, 1);
     layout->addWidget(progress_, 5, 0, 1, 2);
     layout->addWidget(status_, 6, 0, 1, 2);
-    stage_->setObjectName(QStringLiteral("stageLine"));
+    const std::pair<QWidget*, const char*> named[] = {
+        {backup_, "backup"},     {restore_, "restore"},
+        {verify_, "verify"},     {verifyAfter_, "verifyAfter"},
+        {list_, "backups"},      {restoreListed_, "restoreListed"},
+        {progress_, "progress"}, {status_, "status"},
+        {stage_, "stageLine"},   {cancel_, "cancel"}};
+    for (const auto& [widget, name] : named) widget->setObjectName(QString::fromLatin1(name));
     stage_->hide();
     layout->addWidget(stage_, 7, 0, 1, 2);
     cancel_->setEnabled(false);

@@ -43,15 +43,6 @@ class ChipCopyDlg : public QDialog {
     ChipCopyDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
     ~ChipCopyDlg() override;
 
-    QPushButton* BackupButton() const { return backup_; }
-    QPushButton* RestoreButton() const { return restore_; }
-    QPushButton* VerifyButton() const { return verify_; }
-    QPushButton* RestoreListedButton() const { return restoreListed_; }
-    QCheckBox* VerifyAfterRestore() const { return verifyAfter_; }
-    QTreeWidget* BackupList() const { return list_; }
-    QPushButton* CancelButton() const { return cancel_; }
-    QProgressBar* Progress() const { return progress_; }
-    QLabel* Status() const { return status_; }
     bool Running() const;
     const ChipCopyResult& LastResult() const { return result_; }
     // The last restore's steps and the last verify (button or after a restore).

@@ -32,10 +32,6 @@ class TransferRulesDlg : public QDialog {
     QComboBox* PortList() const { return port_; }
     QPushButton* RefreshButton() const { return refresh_; }
     QComboBox* SpeedList() const { return speed_; }
-    kit::NumberEdit* FirstLogicEdit() const { return firstLogic_; }
-    kit::NumberEdit* LastLogicEdit() const { return lastLogic_; }
-    kit::NumberEdit* LastLoopEdit() const { return lastLoop_; }
-    kit::NumberEdit* DelayEdit() const { return delay_; }
     QCheckBox* BackupFirstBox() const { return backupFirst_; }
 
     void accept() override;

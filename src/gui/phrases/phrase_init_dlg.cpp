@@ -24,8 +24,6 @@ PhraseInitDlg::PhraseInitDlg(const velsend::store::ProjectDir& dir, int mode,
                                 : QStringLiteral("将0~255号词组全部清空！确认否？")) {
     setWindowTitle(QStringLiteral("确认？"));
     const kit::DialogButtons buttons = kit::MakeOkCancel(this);
-    ok_ = buttons.ok;
-    cancel_ = buttons.cancel;
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(text_, this));
     layout->addLayout(buttons.row);

@@ -4,8 +4,6 @@
 
 #include "core/store/project_files.h"
 
-class QPushButton;
-
 namespace velsend::gui::kit {
 class MessageService;
 }
@@ -21,8 +19,6 @@ class PhraseInitDlg : public QDialog {
                   QWidget* parent = nullptr);
 
     QString Text() const;
-    QPushButton* OkButton() const { return ok_; }
-    QPushButton* CancelButton() const { return cancel_; }
 
     void accept() override;
 
@@ -31,8 +27,6 @@ class PhraseInitDlg : public QDialog {
     int mode_;
     kit::MessageService& messages_;
     QString text_;
-    QPushButton* ok_ = nullptr;
-    QPushButton* cancel_ = nullptr;
 };
 
 }  // namespace velsend::gui::phrases
