@@ -36,11 +36,13 @@ std::string FieldsText(const NodeFields& f, bool driverRange) {
 template <typename Record>
 base::Result<> SaveEdit(const ProjectDir& dir, Record& shown, const NodeFields& edited,
                         bool driverRange) {
-    if (edited == FieldsOf(shown)) return base::Ok();
     base::ProjectWriteGuard guard(dir.Root());
     if (!guard) return guard.error();
     Record onDisk = shown;  // no file: nothing on the disk to clash with
-    (void)LoadNodeRecord(dir, onDisk);
+    if (LoadNodeRecord(dir, onDisk) && edited == FieldsOf(shown)) {
+        shown = onDisk;  // nothing changed: the file stays as it is
+        return base::Ok();
+    }
     if (FieldsOf(onDisk) != FieldsOf(shown) && FieldsOf(onDisk) != edited) {
         std::string text = "节点设置在显示之后已被另一个程序改动，没有保存。\n文件中的：" +
                            FieldsText(FieldsOf(onDisk), driverRange) + "\n您改的：" +

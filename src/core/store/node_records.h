@@ -77,10 +77,11 @@ void ApplyFields(const NodeFields& fields, TenByteNodeRecord& record);
                                             const NineByteNodeRecord& record);
 [[nodiscard]] base::Result<> SaveNodeRecord(const ProjectDir& dir, const TenByteNodeRecord& record);
 // A dialog's save: the fields go into the record as the file holds it now,
-// read under the project lock; unchanged fields (edited == shown) write nothing.
-// When the file's record changed since `shown` was read, nothing is written:
-// the error shows both, and `shown` becomes the file's, so saving again keeps
-// the user's. On success `shown` is the record written.
+// read under the project lock; unchanged fields (edited == shown) write nothing
+// but a missing file, and `shown` becomes the file's. When the file's record
+// changed since `shown` was read, nothing is written: the error shows both,
+// and `shown` becomes the file's, so saving again keeps the user's. On success
+// `shown` is the record written.
 [[nodiscard]] base::Result<> SaveNodeEdit(const ProjectDir& dir, NineByteNodeRecord& shown,
                                           const NodeFields& edited);
 [[nodiscard]] base::Result<> SaveNodeEdit(const ProjectDir& dir, TenByteNodeRecord& shown,
