@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/logic/alphabet.h"
+#include "core/logic/rule_editing.h"
 #include "temp_dir.h"
 
 namespace velsend::logic {
@@ -96,6 +97,29 @@ TEST(LogicRuleFiles, WriteFailureIsReported) {
     ASSERT_FALSE(result);
     EXPECT_NE(result.error().userText.find("logic5.dat"), std::string::npos);
     EXPECT_FALSE(result.error().reason.empty());
+}
+
+TEST(LogicRuleFiles, ADialogSaveKeepsAnotherWritersRulesAndTellsAClash) {
+    TempDir dir;
+    const store::ProjectDir project(dir.path());
+    ASSERT_TRUE(WriteLogicRule(project, 5, "T1=M2"));
+    std::string shown = ReadLogicRule(project, 5);
+    ASSERT_TRUE(WriteLogicRule(project, 6, "T3=M4"));  // another rule: no clash
+    const auto saved = SaveLogicRule(project, 1, 5, "T1=M9", shown);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(*saved, 6);
+    EXPECT_EQ(ReadLogicRule(project, 5), "T1=M9");
+    EXPECT_EQ(ReadLogicRule(project, 6), "T3=M4");
+
+    shown = "T1=M9";
+    ASSERT_TRUE(WriteLogicRule(project, 5, "T1=M7"));  // the same rule
+    const auto clash = SaveLogicRule(project, 1, 5, "T1=M8", shown);
+    ASSERT_FALSE(clash);
+    EXPECT_NE(clash.error().userText.find("文件中的：T1=M7\n您改的：T1=M8"), std::string::npos)
+        << clash.error().userText;
+    EXPECT_EQ(ReadLogicRule(project, 5), "T1=M7");
+    ASSERT_TRUE(SaveLogicRule(project, 1, 5, "T1=M8", shown));
+    EXPECT_EQ(ReadLogicRule(project, 5), "T1=M8");
 }
 
 TEST(LogicRuleFiles, DeleteClearsOnlyTheCapacity) {

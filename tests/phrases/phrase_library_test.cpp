@@ -72,6 +72,32 @@ TEST(PhraseFile, ClearingKeepsALongerFileAndEditsGoInPlace) {
     EXPECT_EQ(PhraseText(ReadPhraseLibrary(project), 8), "ABCDEFGHIJKLMNOP");
 }
 
+TEST(PhraseFile, ADialogSaveKeepsAnotherWritersPhrasesAndTellsAClash) {
+    TempDir dir;
+    const store::ProjectDir project(dir.path());
+    PhraseImage shown = ReadPhraseLibrary(project);  // no file yet
+    PhraseImage other = shown;
+    SetPhrase(other, 3, "THEIRS");
+    ASSERT_TRUE(WritePhraseLibrary(project, other));
+    PhraseImage edited = shown;
+    SetPhrase(edited, 7, "MINE");
+    ASSERT_TRUE(SavePhraseEdit(project, shown, 7, edited));
+    EXPECT_EQ(PhraseText(ReadPhraseLibrary(project), 3), "THEIRS");
+    EXPECT_EQ(PhraseText(ReadPhraseLibrary(project), 7), "MINE");
+
+    SetPhrase(other, 7, "NEWER");
+    ASSERT_TRUE(WritePhraseLibrary(project, other));
+    edited = shown;
+    SetPhrase(edited, 7, "AGAIN");
+    const auto clash = SavePhraseEdit(project, shown, 7, edited);
+    ASSERT_FALSE(clash);
+    EXPECT_NE(clash.error().userText.find("文件中的：NEWER；您改的：AGAIN"), std::string::npos)
+        << clash.error().userText;
+    EXPECT_EQ(PhraseText(ReadPhraseLibrary(project), 7), "NEWER");
+    ASSERT_TRUE(SavePhraseEdit(project, shown, 7, edited));
+    EXPECT_EQ(PhraseText(ReadPhraseLibrary(project), 7), "AGAIN");
+}
+
 TEST(PhraseFile, EnsureCreatesAnEmptyFileOnce) {
     TempDir dir;
     const store::ProjectDir project(dir.path());

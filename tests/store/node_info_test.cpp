@@ -90,6 +90,31 @@ TEST(ProjectInfo, NameFieldAloneIsRewritten) {
 
 // The dialog open while another program writes: only the fields the user
 // changed are saved; a field changed on both sides is shown, not overwritten.
+TEST(NodeRecords, ADialogSaveKeepsAnotherWritersBytesAndTellsAClash) {
+    TempDir dir;
+    const ProjectDir project(dir.path());
+    WriteBytes(dir / "node1.dat", {1, 2, 3, 4, 5, 0, 0, 0, 0});
+    NineByteNodeRecord shown;
+    ASSERT_TRUE(LoadNodeRecord(project, shown));
+    WriteBytes(dir / "node1.dat", {1, 2, 3, 4, 5, 0x11, 0x22, 0x33, 0});  // reserved bytes only
+    NodeFields edited = FieldsOf(shown);
+    edited.local = 7;
+    ASSERT_TRUE(SaveNodeEdit(project, shown, edited));
+    EXPECT_EQ(ReadBytes(dir / "node1.dat"),
+              (std::vector<std::uint8_t>{7, 2, 3, 4, 5, 0x11, 0x22, 0x33, 0}));
+
+    WriteBytes(dir / "node1.dat", {7, 2, 3, 4, 9, 0x11, 0x22, 0x33, 0});  // another count
+    edited.local = 8;
+    const auto clash = SaveNodeEdit(project, shown, edited);
+    ASSERT_FALSE(clash);
+    EXPECT_NE(clash.error().userText.find("文件中的：本机地址 7，联网机数 9"), std::string::npos)
+        << clash.error().userText;
+    EXPECT_NE(clash.error().userText.find("您改的：本机地址 8，联网机数 5"), std::string::npos);
+    EXPECT_EQ(ReadBytes(dir / "node1.dat")[0], 7);
+    ASSERT_TRUE(SaveNodeEdit(project, shown, edited));
+    EXPECT_EQ(ReadBytes(dir / "node1.dat")[0], 8);
+}
+
 TEST(ProjectInfo, ADialogSaveKeepsAnotherWritersFieldsAndTellsAClash) {
     TempDir dir;
     const ProjectDir project(dir.path());

@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "base/field_check.h"
+#include "base/gbk.h"
+#include "base/project_lock.h"
 #include "core/logic/alphabet.h"
 #include "core/logic/logic_files.h"
 
@@ -23,23 +25,51 @@ std::optional<std::string> CheckLogicRule(std::string_view text, int textLimit) 
     return base::CheckMaxBytes(text.size(), textLimit);
 }
 
-base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerModel, int number,
-                                std::string_view text) {
+namespace {
+
+base::Result<int> SaveRule(const store::ProjectDir& dir, int controllerModel, int number,
+                           std::string_view text, std::string* shown) {
     // Checked even when unchanged: a stored rule the controller cannot take
     // is not accepted again just because it is already there.
     if (!InLogicAlphabet(text))
         return base::Error{std::string(kIllegalCharacterMessage), RefusedCharacterNote(text)};
+    base::ProjectWriteGuard guard(dir.Root());
+    if (!guard) return guard.error();
+    const int next = StepLogicNumber(number, 1, LogicCapacity(controllerModel));
     // An unchanged rule is left in its file as it is. (No exception: a folder
     // the user may not read is the write's to report.)
     std::error_code ec;
+    const std::string onDisk = ReadLogicRule(dir, number);
     if (std::filesystem::exists(dir.PathOf(store::ProjectFile::Logic, number), ec) &&
-        text == ReadLogicRule(dir, number))
-        return StepLogicNumber(number, 1, LogicCapacity(controllerModel));
+        text == onDisk)
+        return next;
+    if (shown && onDisk != *shown) {
+        // Another program changed this rule since the dialog read it.
+        if (text == *shown) return next;  // the user did not: theirs stays
+        std::string clash = "逻辑 " + std::to_string(number) +
+                            " 在显示之后已被另一个程序改动，没有保存。\n文件中的：" +
+                            base::GbkToUtf8(onDisk) + "\n您改的：" + base::GbkToUtf8(text) +
+                            "\n再确认一次将以您改的为准。";
+        *shown = onDisk;
+        return base::Error{std::move(clash), {}};
+    }
     if (auto refusal = CheckLogicRule(text, LogicTextLimit(controllerModel)))
         return base::Error{*refusal, {}};
     const base::ChangeText what("逻辑设置：逻辑 " + std::to_string(number));
     if (auto written = WriteLogicRule(dir, number, text); !written) return written.error();
-    return StepLogicNumber(number, 1, LogicCapacity(controllerModel));
+    return next;
+}
+
+}  // namespace
+
+base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerModel, int number,
+                                std::string_view text) {
+    return SaveRule(dir, controllerModel, number, text, nullptr);
+}
+
+base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerModel, int number,
+                                std::string_view text, std::string& shown) {
+    return SaveRule(dir, controllerModel, number, text, &shown);
 }
 
 }  // namespace velsend::logic

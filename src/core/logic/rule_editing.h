@@ -35,5 +35,12 @@ std::optional<std::string> CheckLogicRule(std::string_view text, int textLimit);
 // write is the error (the number stays).
 [[nodiscard]] base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerModel,
                                               int number, std::string_view text);
+// A dialog's save: as above, with `shown` the rule as the dialog read it.
+// When the file's rule changed since then, a rule the user left as shown is
+// not written; an edited one is not either: the error shows both, and `shown`
+// becomes the file's, so saving again keeps the user's.
+[[nodiscard]] base::Result<int> SaveLogicRule(const store::ProjectDir& dir, int controllerModel,
+                                              int number, std::string_view text,
+                                              std::string& shown);
 
 }  // namespace velsend::logic

@@ -7,6 +7,7 @@
 
 #include "base/file_write.h"
 #include "base/gbk.h"
+#include "base/project_lock.h"
 
 namespace velsend::phrases {
 namespace {
@@ -65,6 +66,37 @@ base::Result<> WritePhrase(const store::ProjectDir& dir, int number, const Phras
     const base::ChangeText what("词库编辑：词组 " + std::to_string(number));
     return base::WriteFileAt(dir.PathOf(ProjectFile::Phrases), offset,
                              std::span<const std::uint8_t>(image).subspan(offset, kPhraseSize));
+}
+
+base::Result<> SavePhraseEdit(const store::ProjectDir& dir, PhraseImage& shown, int number,
+                              const PhraseImage& edited) {
+    constexpr auto kSize = static_cast<std::ptrdiff_t>(kPhraseSize);
+    const std::ptrdiff_t begin = number * kSize;
+    const auto same = [begin](const PhraseImage& a, const PhraseImage& b) {
+        return std::equal(a.begin() + begin, a.begin() + begin + kSize, b.begin() + begin);
+    };
+    if (same(edited, shown)) return base::Ok();
+    base::ProjectWriteGuard guard(dir.Root());
+    if (!guard) return guard.error();
+    const std::filesystem::path path = dir.PathOf(ProjectFile::Phrases);
+    const auto bytes = store::TryReadFixed(path, kLibrarySize);
+    if (!bytes)
+        return base::Error{base::WriteFailedText(path), bytes.error().reason, bytes.error().code};
+    PhraseImage onDisk{};
+    std::copy(bytes->begin(), bytes->end(), onDisk.begin());
+    if (!same(onDisk, shown) && !same(onDisk, edited)) {
+        std::string text = "词组 " + std::to_string(number) +
+                           " 在显示之后已被另一个程序改动，没有保存。\n文件中的：" +
+                           base::GbkToUtf8(PhraseText(onDisk, number)) + "；您改的：" +
+                           base::GbkToUtf8(PhraseText(edited, number)) +
+                           "\n再确认一次将以您改的为准。";
+        shown = onDisk;
+        return base::Error{std::move(text), {}, 0};
+    }
+    std::copy(edited.begin() + begin, edited.begin() + begin + kSize, onDisk.begin() + begin);
+    auto written = WritePhrase(dir, number, onDisk);
+    if (written) shown = onDisk;
+    return written;
 }
 
 std::string PhraseText(const PhraseImage& image, int number) {

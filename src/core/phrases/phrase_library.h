@@ -28,6 +28,13 @@ PhraseImage ReadPhraseLibrary(const store::ProjectDir& dir);
 // Writes one phrase's 16 bytes in place; the rest of the file stays.
 [[nodiscard]] base::Result<> WritePhrase(const store::ProjectDir& dir, int number,
                                          const PhraseImage& image);
+// A dialog's save of phrase `number`: unchanged from `shown` (what the dialog
+// read) writes nothing; otherwise only its 16 bytes go into word.dat, read
+// under the project lock. When the file's phrase changed since it was shown,
+// nothing is written: the error shows both, and `shown` becomes the file's, so
+// saving again keeps the user's. On success `shown` is the file's, with the phrase.
+[[nodiscard]] base::Result<> SavePhraseEdit(const store::ProjectDir& dir, PhraseImage& shown,
+                                            int number, const PhraseImage& edited);
 
 // Phrase n's text (GBK): up to its first zero, at most 16 bytes.
 std::string PhraseText(const PhraseImage& image, int number);

@@ -1,9 +1,11 @@
 #include "core/store/node_records.h"
 
 #include <iterator>
+#include <string>
 
 #include "base/file_write.h"
 #include "base/platform/files.h"
+#include "base/project_lock.h"
 
 namespace velsend::store {
 namespace {
@@ -17,6 +19,42 @@ bool ReadWhole(const std::filesystem::path& path, std::size_t max, std::vector<s
     out.assign(max, 0);
     out.resize(file.Read(out.data(), max));
     return true;
+}
+
+std::string FieldsText(const NodeFields& f, bool driverRange) {
+    std::string text = "本机地址 " + std::to_string(f.local) + "，联网机数 " +
+                       std::to_string(f.networkCount) + "，驱动板地址 " +
+                       std::to_string(f.driverFirst);
+    if (driverRange) text += "-" + std::to_string(f.driverLast);
+    constexpr const char* kModes[] = {"单机工作方式", "显示网络情况", "允许网络控制"};
+    return text + "，联动盘地址 " + std::to_string(f.linkageFirst) + "-" +
+           std::to_string(f.linkageLast) + "，" +
+           (f.workMode >= 0 && f.workMode < 3 ? std::string(kModes[f.workMode])
+                                              : std::to_string(f.workMode));
+}
+
+template <typename Record>
+base::Result<> SaveEdit(const ProjectDir& dir, Record& shown, const NodeFields& edited,
+                        bool driverRange) {
+    base::ProjectWriteGuard guard(dir.Root());
+    if (!guard) return guard.error();
+    Record onDisk = shown;  // no file: nothing on the disk to clash with
+    if (LoadNodeRecord(dir, onDisk) && edited == FieldsOf(shown)) {
+        shown = onDisk;  // nothing changed: the file stays as it is
+        return base::Ok();
+    }
+    if (FieldsOf(onDisk) != FieldsOf(shown) && FieldsOf(onDisk) != edited) {
+        std::string text = "节点设置在显示之后已被另一个程序改动，没有保存。\n文件中的：" +
+                           FieldsText(FieldsOf(onDisk), driverRange) + "\n您改的：" +
+                           FieldsText(edited, driverRange) + "\n再确认一次将以您改的为准。";
+        shown = onDisk;
+        return base::Error{std::move(text), {}, 0};
+    }
+    Record merged = onDisk;  // reserved bytes as the file has them
+    ApplyFields(edited, merged);
+    auto written = SaveNodeRecord(dir, merged);
+    if (written) shown = merged;
+    return written;
 }
 
 }  // namespace
@@ -131,6 +169,16 @@ base::Result<> SaveNodeRecord(const ProjectDir& dir, const NineByteNodeRecord& r
 base::Result<> SaveNodeRecord(const ProjectDir& dir, const TenByteNodeRecord& record) {
     const base::ChangeText what("节点信息设置");
     return base::WriteWholeFile(dir.PathOf(ProjectFile::Node2), record.Bytes());
+}
+
+base::Result<> SaveNodeEdit(const ProjectDir& dir, NineByteNodeRecord& shown,
+                            const NodeFields& edited) {
+    return SaveEdit(dir, shown, edited, false);
+}
+
+base::Result<> SaveNodeEdit(const ProjectDir& dir, TenByteNodeRecord& shown,
+                            const NodeFields& edited) {
+    return SaveEdit(dir, shown, edited, true);
 }
 
 }  // namespace velsend::store

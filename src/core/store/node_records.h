@@ -60,6 +60,7 @@ struct NodeFields {
     int linkageFirst = 0;
     int linkageLast = 0;
     int workMode = 0;
+    bool operator==(const NodeFields&) const = default;
 };
 NodeFields FieldsOf(const NineByteNodeRecord& record);
 NodeFields FieldsOf(const TenByteNodeRecord& record);
@@ -75,5 +76,15 @@ void ApplyFields(const NodeFields& fields, TenByteNodeRecord& record);
 [[nodiscard]] base::Result<> SaveNodeRecord(const ProjectDir& dir,
                                             const NineByteNodeRecord& record);
 [[nodiscard]] base::Result<> SaveNodeRecord(const ProjectDir& dir, const TenByteNodeRecord& record);
+// A dialog's save: the fields go into the record as the file holds it now,
+// read under the project lock; unchanged fields (edited == shown) write nothing
+// but a missing file, and `shown` becomes the file's. When the file's record
+// changed since `shown` was read, nothing is written: the error shows both,
+// and `shown` becomes the file's, so saving again keeps the user's. On success
+// `shown` is the record written.
+[[nodiscard]] base::Result<> SaveNodeEdit(const ProjectDir& dir, NineByteNodeRecord& shown,
+                                          const NodeFields& edited);
+[[nodiscard]] base::Result<> SaveNodeEdit(const ProjectDir& dir, TenByteNodeRecord& shown,
+                                          const NodeFields& edited);
 
 }  // namespace velsend::store

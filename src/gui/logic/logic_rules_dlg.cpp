@@ -180,7 +180,8 @@ void LogicRulesDlg::OnNumberChange() {
     {
         const QSignalBlocker quiet(rule_);
         rule_->SetMaxBytes(LogicTextLimit(state_.ControllerModel));
-        rule_->SetGbkText(ReadLogicRule(state_.Project, entry.number));
+        shownRule_ = ReadLogicRule(state_.Project, entry.number);
+        rule_->SetGbkText(shownRule_);
     }
     if (number_->text() != shown) {
         const QSignalBlocker quiet(number_);
@@ -191,12 +192,14 @@ void LogicRulesDlg::OnNumberChange() {
 void LogicRulesDlg::OnSave() {
     const std::optional<std::string> text = rule_->GbkText();
     const base::Result<int> next =
-        text ? SaveLogicRule(state_.Project, state_.ControllerModel, LogicNumber(), *text)
+        text ? SaveLogicRule(state_.Project, state_.ControllerModel, LogicNumber(), *text,
+                             shownRule_)
              : base::Result<int>(
                    base::Error{std::string(kIllegalCharacterMessage),
                                RefusedCharacterNoteUtf8(kit::U8(rule_->toPlainText()))});
     if (!next) {
-        // The text stays as typed, for the user to correct.
+        // The text stays as typed, for the user to correct (or, after another
+        // program's change is shown, to save again).
         messages_.Message(this, kit::Q(next.error().Full()), kit::MessageService::AppTitle(),
                           kit::MessageIcon::Warning);
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include "gui/kit/companion_dialog.h"
 
 #include "gui/kit/run_state.h"
@@ -63,6 +64,7 @@ class LogicRulesDlg : public kit::CompanionDialog {
     kit::GbkTextEdit* rule_;
     QTreeWidget* list_;
     std::uint32_t logicNumber_ = 0;
+    std::string shownRule_;   // the rule as read for the editor, to tell another writer's change
     bool selecting_ = false;  // the dialog moves the list's selection itself
 };
 

@@ -150,15 +150,18 @@ void PhraseEditorDlg::OnSave() {
         return;
     }
     PhraseImage edited = image_;
-    // An untouched phrase goes back byte for byte.
+    // An untouched phrase is not written.
     if (*typed != EditText(image_, number_)) SetPhrase(edited, number_, *typed);
-    if (auto written = WritePhrase(dir_, number_, edited); !written) {
+    if (auto written = SavePhraseEdit(dir_, image_, number_, edited); !written) {
         // The phrase stays on screen as typed, for another try.
-        Report(kUnsavedPhrase, written.error());
+        if (written.error().reason.empty())  // another program changed it: both are shown
+            messages_.Message(this, QString::fromStdString(written.error().userText),
+                              kit::MessageService::AppTitle(), kit::MessageIcon::Warning);
+        else
+            Report(kUnsavedPhrase, written.error());
         textEdit_->setFocus();
         return;
     }
-    image_ = edited;
     const QString stored = DisplayText(image_, number_, true);
     textEdit_->SetGbkText(PhraseText(image_, number_));
     list_->topLevelItem(number_)->setText(2, stored);

@@ -114,6 +114,12 @@ void NodeSetDlgBase::SelectWorkMode(int mode) {
 void NodeSetDlgBase::accept() {
     if (!form_.Save()) return;
     if (auto stored = Store(); !stored) {
+        if (stored.error().reason.empty()) {
+            // Another program changed the record: both are shown.
+            messages_.Message(this, QString::fromStdString(stored.error().userText),
+                              kit::MessageService::AppTitle(), kit::MessageIcon::Warning);
+            return;
+        }
         messages_.Message(
             this,
             kit::WithReason(QStringLiteral("无法写入节点文件，设置没有保存。"), stored.error()),

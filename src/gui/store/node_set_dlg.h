@@ -37,7 +37,8 @@ class NodeSetDlgBase : public QDialog {
   protected:
     NodeSetDlgBase(const ProjectDir& dir, kit::MessageService& messages, bool driverRange,
                    QWidget* parent);
-    // Called with the form's checks passed: take the fields over and write the record.
+    // Called with the form's checks passed: take the fields over and write the
+    // record. An error without a reason is a clash with another program's change.
     [[nodiscard]] virtual base::Result<> Store() = 0;
     void ShowFields(const NodeFields& fields);
     NodeFields EditedFields() const;
@@ -71,6 +72,7 @@ class NodeSetDlgFor : public NodeSetDlgBase {
         : NodeSetDlgBase(dir, messages, std::is_same_v<Record, TenByteNodeRecord>, parent),
           record_(record) {
         (void)LoadNodeRecord(dir_, record_);  // no file: the record in memory shows
+        shown_ = record_;
         ShowFields(FieldsOf(record_));
     }
 
@@ -78,13 +80,12 @@ class NodeSetDlgFor : public NodeSetDlgBase {
     base::Result<> Store() override {
         // The record in memory goes out with the next node transfer: it
         // takes the fields only once they are in the file.
-        Record edited = record_;
-        ApplyFields(EditedFields(), edited);
-        if (base::Result<> saved = SaveNodeRecord(dir_, edited); !saved) return saved;
-        record_ = edited;
+        if (base::Result<> saved = SaveNodeEdit(dir_, shown_, EditedFields()); !saved) return saved;
+        record_ = shown_;
         return base::Ok();
     }
     Record& record_;
+    Record shown_;  // the record as the dialog read it
 };
 
 using NineByteNodeSetDlg = NodeSetDlgFor<NineByteNodeRecord>;  // node1.dat, models 1, 3 and 4
