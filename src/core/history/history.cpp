@@ -638,10 +638,11 @@ Result<> WriteStepFiles(const fs::path& folder, const Step& step, const fs::path
                 bytes = std::move(current);
             }
             if (!*bytes) continue;
-            std::ofstream out(into / f.name, std::ios::binary);
-            out.write(reinterpret_cast<const char*>((*bytes)->data()),
-                      static_cast<std::streamsize>((*bytes)->size()));
-            if (!out) return base::SystemError(base::WriteFailedText(into / f.name), EIO);
+            const std::string_view content(reinterpret_cast<const char*>((*bytes)->data()),
+                                           (*bytes)->size());
+            bool created = false;
+            if (const int error = platform::WriteSmallFile(into / f.name, content, created))
+                return base::SystemError(base::WriteFailedText(into / f.name), error);
         }
     }
     return base::Ok();
