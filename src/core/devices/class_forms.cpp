@@ -167,18 +167,9 @@ base::Result<> ClassDeviceSession::Save(int busDeviceClass) {
 
 base::Result<> ClassDeviceSession::RefreshHeld(int busDeviceClass) {
     const auto i = static_cast<std::size_t>(address_);
-    auto unsaved = [this](store::ProjectFile file, const base::Error& error) {
-        return base::Error{base::WriteFailedText(dir_.PathOf(file, held_.loop)), error.reason,
-                           error.code};
-    };
-    auto devices = store::LoadDeviceFile(dir_, held_.loop);
-    if (!devices) return unsaved(store::ProjectFile::Devices, devices.error());
-    auto names = store::LoadChineseNameFile(dir_, held_.loop);
-    if (!names) return unsaved(store::ProjectFile::ChineseNames, names.error());
-    std::error_code ec;
-    HeldLoop now{held_.loop,
-                 std::filesystem::exists(dir_.PathOf(store::ProjectFile::Devices, held_.loop), ec),
-                 *devices, *names};
+    auto loaded = LoadHeldLoopForSave(dir_, held_.loop);
+    if (!loaded) return loaded.error();
+    HeldLoop& now = *loaded;
     auto storedIn = [&](const HeldLoop& loop) {
         return loop.deviceFileFound ? loop.devices[i]
                                     : BuildClassRecord(kind_, shown_, busDeviceClass);

@@ -9,6 +9,21 @@
 
 namespace velsend::devices {
 
+base::Result<HeldLoop> LoadHeldLoopForSave(const store::ProjectDir& dir, int loop) {
+    // A file that cannot be read for the merge cannot be saved either.
+    auto unsaved = [&dir, loop](store::ProjectFile file, const base::Error& error) {
+        return base::Error{base::WriteFailedText(dir.PathOf(file, loop)), error.reason, error.code};
+    };
+    auto devices = store::LoadDeviceFile(dir, loop);
+    if (!devices) return unsaved(store::ProjectFile::Devices, devices.error());
+    auto names = store::LoadChineseNameFile(dir, loop);
+    if (!names) return unsaved(store::ProjectFile::ChineseNames, names.error());
+    std::error_code ec;
+    return HeldLoop{loop,
+                    std::filesystem::exists(dir.PathOf(store::ProjectFile::Devices, loop), ec),
+                    *devices, *names};
+}
+
 HeldLoop ReadHeldLoop(const store::ProjectDir& dir, int loop) {
     HeldLoop held;
     held.loop = loop;
@@ -169,19 +184,9 @@ base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int 
     // wrote since the dialog read the loop stays.
     base::ProjectWriteGuard guard(dir.Root());
     if (!guard) return guard.error();
-    // A file that cannot be read for the merge cannot be saved either.
-    auto unsaved = [&dir, &held](store::ProjectFile file, const base::Error& error) {
-        return base::Error{base::WriteFailedText(dir.PathOf(file, held.loop)), error.reason,
-                           error.code};
-    };
-    auto devices = store::LoadDeviceFile(dir, held.loop);
-    if (!devices) return unsaved(store::ProjectFile::Devices, devices.error());
-    auto names = store::LoadChineseNameFile(dir, held.loop);
-    if (!names) return unsaved(store::ProjectFile::ChineseNames, names.error());
-    std::error_code ec;
-    HeldLoop now{held.loop,
-                 std::filesystem::exists(dir.PathOf(store::ProjectFile::Devices, held.loop), ec),
-                 *devices, *names};
+    auto loaded = LoadHeldLoopForSave(dir, held.loop);
+    if (!loaded) return loaded.error();
+    HeldLoop& now = *loaded;
     const DeviceForm shown = FormOf(held, address);
     // Without a device file the form shows defaults: they are what is stored.
     const store::DeviceRecord storedThen =

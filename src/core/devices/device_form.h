@@ -39,6 +39,9 @@ struct HeldLoop {
 };
 
 HeldLoop ReadHeldLoop(const store::ProjectDir& dir, int loop);
+// The loop as it is on disk for a save's merge: a file that cannot be read
+// is the save's failure, named as such.
+[[nodiscard]] base::Result<HeldLoop> LoadHeldLoopForSave(const store::ProjectDir& dir, int loop);
 
 // The form of `address` from what is held (a loop without a device file
 // shows a switched-off alarm device with every number 0). The phrase text is
