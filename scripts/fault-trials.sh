@@ -18,13 +18,18 @@
 #                holds the import, and undoing it gives the project before it
 #   readers      `diff` of the project against workbook a's at a random
 #                moment of an import of b: the reader sees a or b, never a mix
+#   dialogs      a dialog's save (velsend-dialog-save: the detail dialog, the
+#                logic rule editor, the phrase editor) shown before and saved
+#                at a random moment of a CLI writer of the same file (another
+#                record, or the very record): no edit is lost; a save refused
+#                because its record changed keeps the other writer's
 # Both concurrent trials check the history too: the newest step is the
 # command whose result the project holds, and no step is torn.
 # Prints the counts; exits non-zero unless every count of faults is 0.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 trials=${1:-200}
-kinds=" ${2:-concurrent edits signals kills readers} "
+kinds=" ${2:-concurrent edits signals kills readers dialogs} "
 want() { [[ "$kinds" == *" $1 "* ]]; }
 case "$trials" in '' | *[!0-9]*) echo "usage: $0 [TRIALS]" >&2; exit 2 ;; esac
 cli=${VELSEND_CLI:-$PWD/build/bin/velsend-cli}
@@ -32,6 +37,8 @@ cli=${VELSEND_CLI:-$PWD/build/bin/velsend-cli}
 # The kills between renames need the test build with the fault seam.
 faults_cli=${VELSEND_FAULTS_CLI:-$(dirname "$cli")/velsend-cli-faults}
 [ -x "$faults_cli" ] || { echo "build velsend-cli-faults first (the tests build it)" >&2; exit 2; }
+dialog_save=${VELSEND_DIALOG_SAVE:-$(dirname "$cli")/velsend-dialog-save}
+[ -x "$dialog_save" ] || { echo "build velsend-dialog-save first (the tests build it)" >&2; exit 2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velsend-trials.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -97,7 +104,7 @@ history_agrees() {
     fi
 }
 
-mixed=0 lost=0 left=0 refused=0 stopped=0 badexit=0 torn=0 views=0
+mixed=0 lost=0 left=0 refused=0 stopped=0 badexit=0 torn=0 views=0 clashes=0 saved_first=0
 if want concurrent; then
 echo "concurrent imports: $trials trials"
 for i in $(seq 1 "$trials"); do
@@ -256,6 +263,96 @@ for i in $(seq 1 "$trials"); do
     esac
 done
 echo "  mixed views: $views"
+fi
+
+if want dialogs; then
+echo "dialog saves racing CLI writers: $trials trials"
+mkfifo "$work/go"
+# A saver that ended early must not take the script with it.
+trap '' PIPE
+# Which of two steps ("program<TAB>what") is the newer ("" when neither is there).
+newer_of() { "$cli" --dir "$1" history 2>/dev/null | cut -f3,4 | grep -m1 -Fx -e "$2" -e "$3" || true; }
+dialog=$(printf 'velsend-dialog-save\t')
+by_cli=$(printf 'velsend-cli\t')
+# Column $2 of address $3 in `show devices 7` (3 class, 6 zone).
+device_field() { "$cli" --dir "$1" show devices 7 | awk -v a="$3" -v c="$2" '$1 == a { print $c }'; }
+for i in $(seq 1 "$trials"); do
+    p=$work/d
+    fresh "$p"
+    case $((i % 5)) in
+        0) saver=(device 7 50 77) writer=(quick-set --loop 7 --from 100 --to 110 --class borrowed) ;;
+        1) saver=(device 7 105 77) writer=(quick-set --loop 7 --from 100 --to 110 --class borrowed) ;;
+        2) saver=(logic 5 T07001=M07030) writer=(logic set 6 T01001=M01031) ;;
+        3) saver=(logic 5 T07001=M07030) writer=(logic set 5 T01001=M01031) ;;
+        4) saver=(phrase 60 PUMP) writer=(phrases clear) ;;
+    esac
+    VELSEND_LOCK_WAIT_MS=60000 "$dialog_save" "$p" "${saver[@]}" <"$work/go" >"$work/shown" 2>"$work/saver-err" &
+    saver_pid=$!
+    exec 3>"$work/go"
+    until grep -q shown "$work/shown" || ! kill -0 "$saver_pid" 2>/dev/null; do sleep 0.001; done
+    VELSEND_LOCK_WAIT_MS=60000 "$cli" --dir "$p" "${writer[@]}" >/dev/null 2>"$work/err" &
+    writer_pid=$!
+    ms_sleep $((RANDOM % 40))
+    echo go >&3 || true
+    exec 3>&-
+    set +e
+    wait "$saver_pid"
+    saved=$?
+    wait "$writer_pid"
+    wrote=$?
+    set -e
+    [ "$wrote" -eq 0 ] || { badexit=$((badexit + 1)); echo "  dialog trial $i: ${writer[*]} exited $wrote: $(head -1 "$work/err")"; }
+    case $saved in
+        0) ;;
+        3) clashes=$((clashes + 1))
+           grep -q "已被另一个程序改动" "$work/saver-err" || { badexit=$((badexit + 1)); echo "  dialog trial $i: refused: $(head -1 "$work/saver-err")"; } ;;
+        *) badexit=$((badexit + 1)); echo "  dialog trial $i: ${saver[*]} exited $saved" ;;
+    esac
+    # What each writer must have left, given which of them (if both wrote) was last.
+    fault=
+    case $((i % 5)) in
+        0)
+            [ "$saved" -eq 0 ] || fault="a save of another address was refused"
+            [ "$(device_field "$p" 3 50) $(device_field "$p" 6 50)" = "模块 77" ] || fault="the dialog's device 50 is lost"
+            [ "$(device_field "$p" 3 110)" = "借用" ] || fault="quick-set's device 110 is lost"
+            ;;
+        1 | 3)
+            if [ $((i % 5)) -eq 1 ]; then
+                ours_step="${dialog}详细设置：回路 7 地址 105"
+                last=$(newer_of "$p" "$ours_step" "${by_cli}快速设置：回路 7 地址 100–110")
+                now=$(device_field "$p" 3 105)
+                theirs=借用 ours=模块
+            else
+                ours_step="${dialog}逻辑设置：逻辑 5"
+                last=$(newer_of "$p" "$ours_step" "${by_cli}逻辑设置：逻辑 5")
+                now=$("$cli" --dir "$p" show logic | awk -F '\t' '$1 == 5 { print $2 }')
+                theirs=T01001=M01031 ours=T07001=M07030
+            fi
+            # The dialog's edit is there exactly when its save was the last write.
+            expect=$theirs
+            [ "$last" = "$ours_step" ] && expect=$ours
+            [ "$saved" -eq 0 ] && saved_first=$((saved_first + 1))
+            [ "$now" = "$expect" ] || fault="the record is not the last writer's (last: ${last:-none})"
+            ;;
+        2)
+            "$cli" --dir "$p" show logic >"$work/view"
+            grep -qFx "$(printf '5\tT07001=M07030')" "$work/view" || fault="the dialog's rule 5 is lost"
+            grep -qFx "$(printf '6\tT01001=M01031')" "$work/view" || fault="the CLI's rule 6 is lost"
+            ;;
+        4)
+            last=$(newer_of "$p" "${dialog}词库编辑：词组 60" "${by_cli}词库全部初始化为空")
+            want_count=0
+            [ "$saved" -eq 0 ] && [ "$last" = "${dialog}词库编辑：词组 60" ] && want_count=1
+            "$cli" --dir "$p" show phrases | head -1 | grep -q "：$want_count 个词组" || fault="the phrases are not the last writer's ($last)"
+            [ "$want_count" -eq 0 ] || "$cli" --dir "$p" show phrases | grep -Eq '^60[[:space:]]+"PUMP"' || fault="the dialog's phrase 60 is lost"
+            ;;
+    esac
+    [ -z "$fault" ] || { lost=$((lost + 1)); echo "  dialog trial $i (${saver[*]} / ${writer[*]}): $fault"; }
+    # A save that was done has its step; a refused one has none.
+    [ "$("$cli" --dir "$p" history 2>/dev/null | cut -f3 | grep -c velsend-dialog-save)" -eq $((saved == 0)) ] ||
+        { torn=$((torn + 1)); echo "  dialog trial $i: the save and its step disagree (exit $saved)"; }
+done
+echo "  lost edits: $lost; saves of a record the CLI wrote too: $clashes refused (it changed after it was shown), $saved_first saved before the CLI wrote it"
 fi
 
 echo "fault trials ($trials of each kind): $mixed mixed projects, $views mixed views, $lost lost edits, $left temporary files left, $badexit unexpected exits, $torn changes and steps apart"

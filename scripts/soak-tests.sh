@@ -4,7 +4,8 @@
 # machine, to shake out tests that depend on timing or order. Each round runs
 # the cases in a new order. Prints one line per round and a tally; exits
 # non-zero if any round failed. Then the fault trials (scripts/fault-trials.sh:
-# concurrent writers, signals, SIGKILL mid-commit), FAULT_TRIALS of each kind
+# concurrent writers, signals, SIGKILL mid-commit, readers during commits,
+# dialog saves racing the CLI), FAULT_TRIALS of each kind
 # (default 200; 0 skips them). Last the mutation trials
 # (scripts/mutation-trials.sh, about half an hour on 2 cores; MUTATION_TRIALS=0
 # skips them).
