@@ -1,8 +1,10 @@
 #include "core/burner/transfer_engine.h"
 #include "base/controller_model.h"
 #include "base/platform/system.h"
+#include "base/project_lock.h"
 
 #include <functional>
+#include <optional>
 
 #include <algorithm>
 #include <array>
@@ -111,8 +113,20 @@ TransferResult TransferEngine::Run(const TransferJob& job) {
     TransferResult result;
     // A named pipe under a project file's name would stall the reading with
     // the port held; refuse before anything is opened or sent.
+    // What is sent is one whole state of the project: another program's
+    // commit waits until the transfer has read all.
+    std::optional<base::ProjectLock> reading;
     if (job.kind != TransferKind::EraseChip) {
-        if (const base::Result<> folder = store::CheckProjectFolder(job.project); !folder) {
+        base::Result<> folder = store::CheckProjectFolder(job.project);
+        if (folder) {
+            auto shared = base::ProjectLock::AcquireShared(job.project.Root(),
+                                                           base::ProjectLock::DefaultWait());
+            if (shared)
+                reading.emplace(std::move(*shared));
+            else
+                folder = shared.error();
+        }
+        if (!folder) {
             Status(std::string(TextsOf(job.kind).failure) + "\n" + folder.error().Full());
             result.status = status_;
             return result;

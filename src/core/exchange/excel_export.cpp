@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "base/gbk.h"
+#include "base/project_lock.h"
 #include "core/exchange/excel_exchange.h"
 #include "core/exchange/templates.h"
 #include "core/logic/logic_files.h"
@@ -120,7 +121,15 @@ base::Result<ExportSummary> ExportExcel(const store::ProjectDir& dir,
         summary.file.replace_extension(".xlsx");
         summary.renamed = true;
     }
-    const Workbook wb = BuildExportWorkbook(dir, summary, step);
+    Workbook wb;
+    {
+        // Read as one whole state: another program's commit waits until the
+        // project is read (the workbook is written after).
+        auto reading =
+            base::ProjectLock::AcquireShared(dir.Root(), base::ProjectLock::DefaultWait());
+        if (!reading) return reading.error();
+        wb = BuildExportWorkbook(dir, summary, step);
+    }
     if (auto written = WriteXlsx(wb, summary.file); !written)
         return base::Error{std::string(kOpenFailedText), written.error().Full()};
     return summary;

@@ -8,6 +8,7 @@
 #include "base/field_check.h"
 #include "base/file_write.h"
 #include "base/gbk.h"
+#include "base/project_lock.h"
 #include "core/exchange/raw_read.h"
 
 namespace velsend::exchange {
@@ -161,6 +162,9 @@ base::Result<PackOutcome> PackSdCard(const store::ProjectDir& dir, base::SdFamil
         return base::Error{*error, "controller identifier " + std::to_string(controllerId)};
     if (auto error = base::CheckRange(startLoop, 0, layout.maxStartLoop))
         return base::Error{*error, "start loop " + std::to_string(startLoop)};
+    // Read as one whole state: another program's commit waits until the pack is made.
+    auto reading = base::ProjectLock::AcquireShared(dir.Root(), base::ProjectLock::DefaultWait());
+    if (!reading) return reading.error();
     const std::vector<std::uint8_t> pack = BuildPack(dir, family, startLoop);
     const std::filesystem::path file = dir.PathOf(PackFileName(family, controllerId));
     if (auto written = base::WriteWholeFile(file, pack); !written) {

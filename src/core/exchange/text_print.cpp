@@ -7,6 +7,7 @@
 #include "base/controller_model.h"
 #include "base/file_write.h"
 #include "base/gbk.h"
+#include "base/project_lock.h"
 #include "core/exchange/file_batch.h"
 #include "core/exchange/raw_read.h"
 #include "core/logic/logic_files.h"
@@ -173,6 +174,9 @@ std::vector<std::uint8_t> LoopText(int controllerModel, int loop,
 
 base::Result<PrintReport> WriteTextPrintFiles(const store::ProjectDir& dir, int controllerModel) {
     const base::FamilyTraits& traits = base::Traits(controllerModel);
+    // Read as one whole state: another program's commit waits until all is read.
+    auto reading = base::ProjectLock::AcquireShared(dir.Root(), base::ProjectLock::DefaultWait());
+    if (!reading) return reading.error();
     PrintReport report;
     FileBatch batch(FileBatch::Mode::EachOnItsOwn);
 

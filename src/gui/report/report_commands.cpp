@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "base/file_write.h"
+#include "base/project_lock.h"
 #include "gui/kit/message_service.h"
 #include "gui/kit/qt_text.h"
 #include "gui/kit/run_state.h"
@@ -19,10 +20,21 @@ std::optional<BuiltReport> BuildReportInBackground(const kit::RunState& state,
     BuiltReport built;
     const velsend::store::ProjectDir dir = state.Project;
     const int model = state.ControllerModel;
+    std::optional<base::Error> busy;
     const bool finished = kit::RunWithProgress(
         parent, QStringLiteral("调试报告"), QStringLiteral("正在生成调试报告…"),
         [&](kit::WorkProgress& progress) {
-            built.report = BuildReport(dir, model, 0, velsend::store::kLoopCount - 1);
+            {
+                // One whole state of the project: another program's commit
+                // waits until the report has read it.
+                auto reading =
+                    base::ProjectLock::AcquireShared(dir.Root(), base::ProjectLock::DefaultWait());
+                if (!reading) {
+                    busy = reading.error();
+                    return;
+                }
+                built.report = BuildReport(dir, model, 0, velsend::store::kLoopCount - 1);
+            }
             if (progress.Stopped()) return;
             built.pdf = QByteArray::fromStdString(pdf::PdfReportBytes(
                 built.report,
@@ -33,6 +45,11 @@ std::optional<BuiltReport> BuildReportInBackground(const kit::RunState& state,
                 progress.stop));
         });
     if (!finished) return std::nullopt;
+    if (busy) {
+        messages.Message(parent, kit::Q(busy->userText), kit::MessageService::AppTitle(),
+                         kit::MessageIcon::Warning);
+        return std::nullopt;
+    }
     if (built.pdf.isEmpty()) {
         messages.Message(parent, QStringLiteral("无法生成PDF报告。"),
                          kit::MessageService::AppTitle(), kit::MessageIcon::Critical);
