@@ -58,6 +58,9 @@ int TemplateCommand(Context& c) {
         return kExitFailed;
     }
     c.streams.out << exchange::kTemplateDoneText << "\n";
+    if (*result != platform::PathFromUtf8(c.options.args[1]))
+        c.streams.out << "模板为.xlsx格式，已保存为“" << platform::PathToUtf8(result->filename())
+                      << "”。\n";
     return kExitOk;
 }
 #else

@@ -212,11 +212,13 @@ TEST(ExcelTemplates, CarryTheLayoutNotesAndNameLists) {
     EXPECT_TRUE(wb->sheets[1].Get(8, 5).IsText(
         Gbk("KA，KAII支持字符数120，KBX支持字符数80。长度大于支持字符数时，自动截断。")));
 
-    // The example imports: its sample rows are the layout's own cases.
+    // The example imports: its sample rows are the layout's own cases. Its
+    // content is .xlsx, so a name promising .xls gets that extension.
     const fs::path example = tmp / "ex.xlsx";
-    auto cli = test::Cli({"template", "example", example.string()});
+    auto cli = test::Cli({"template", "example", (tmp / "ex.XLS").string()});
     ASSERT_EQ(cli.status, 0) << cli.err;
-    EXPECT_EQ(cli.out, "生成完毕！\n");
+    EXPECT_EQ(cli.out, "生成完毕！\n模板为.xlsx格式，已保存为“ex.xlsx”。\n");
+    EXPECT_FALSE(fs::exists(tmp / "ex.XLS"));
     const store::ProjectDir dir(tmp.path());
     auto imported = exchange::ImportExcel(dir, example, exchange::ExcelFamily::KA);
     ASSERT_TRUE(imported.ok());

@@ -1,4 +1,3 @@
-#include <cctype>
 #include <filesystem>
 
 #include "base/gbk.h"
@@ -112,15 +111,8 @@ Workbook BuildExportWorkbook(const store::ProjectDir& dir, ExportSummary& summar
 base::Result<ExportSummary> ExportExcel(const store::ProjectDir& dir,
                                         const std::filesystem::path& path, const StepFn& step) {
     ExportSummary summary;
-    summary.file = path;
-    // The content is .xlsx; a name promising .xls would give a file that
-    // the spreadsheet program refuses or warns about.
-    std::string extension = path.extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == ".xls") {
-        summary.file.replace_extension(".xlsx");
-        summary.renamed = true;
-    }
+    summary.file = XlsxFileName(path);
+    summary.renamed = summary.file != path;
     Workbook wb;
     {
         // Read as one whole state: another program's commit waits until the

@@ -1,5 +1,6 @@
 #include "core/exchange/templates.h"
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -224,11 +225,20 @@ Workbook ExampleTemplate() {
     return wb;
 }
 
-base::Result<> WriteTemplate(TemplateKind kind, const std::filesystem::path& path) {
+std::filesystem::path XlsxFileName(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension != ".xls") return path;
+    return std::filesystem::path(path).replace_extension(".xlsx");
+}
+
+base::Result<std::filesystem::path> WriteTemplate(TemplateKind kind,
+                                                  const std::filesystem::path& path) {
+    const std::filesystem::path file = XlsxFileName(path);
     const Workbook wb = kind == TemplateKind::Standard ? StandardTemplate() : ExampleTemplate();
-    if (auto written = WriteXlsx(wb, path); !written)
+    if (auto written = WriteXlsx(wb, file); !written)
         return base::Error{std::string(kOpenFailedText), written.error().Full()};
-    return base::Ok();
+    return file;
 }
 
 }  // namespace velsend::exchange

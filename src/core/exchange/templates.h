@@ -31,8 +31,14 @@ Sheet PhraseSheet();
 Workbook StandardTemplate();
 Workbook ExampleTemplate();
 
-// Writes the template as .xlsx at `path`.
-base::Result<> WriteTemplate(TemplateKind kind, const std::filesystem::path& path);
+// `path` with ".xls" (any case) replaced by ".xlsx": what this program
+// writes is .xlsx, and a name promising .xls gives a file the spreadsheet
+// program refuses or warns about. Other names stay as they are.
+std::filesystem::path XlsxFileName(const std::filesystem::path& path);
+
+// Writes the template as .xlsx at XlsxFileName(path); the file written.
+base::Result<std::filesystem::path> WriteTemplate(TemplateKind kind,
+                                                  const std::filesystem::path& path);
 
 inline constexpr std::string_view kTemplateDoneText = "生成完毕！";
 inline constexpr std::string_view kOpenFailedText = "打开文件失败！";

@@ -54,7 +54,7 @@ void SheetCommands::WriteTemplate(velsend::exchange::TemplateKind kind) {
     auto result = velsend::exchange::WriteTemplate(kind, kit::StdPath(file));
     messages_.Message(&view_,
                       result ? kit::Q(velsend::exchange::kTemplateDoneText) +
-                                   QStringLiteral("\n文件：") + kit::ShownPath(file)
+                                   QStringLiteral("\n文件：") + kit::ShownPath(kit::QPath(*result))
                              : kit::Q(result.error().Full()),
                       QString(), result ? kit::MessageIcon::None : kit::MessageIcon::Warning);
 }
