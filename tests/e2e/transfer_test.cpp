@@ -228,7 +228,9 @@ TEST_F(TransferTest, LogicBlockNumbersNeverWrap) {
     // Blocks 250..255 fit one byte; 256..511 would land on blocks 0..255.
     EXPECT_EQ(result.blocksStored, 6);
     EXPECT_FALSE(result.Succeeded());
-    EXPECT_EQ(result.status, "传送逻辑信息成功！逻辑 512 至 1023 超出控制器的块号范围，没有传送。");
+    EXPECT_EQ(result.status,
+              "传送逻辑信息失败！\n逻辑 500 至 511 已传送；逻辑 512 至 1023 "
+              "超出控制器的块号范围，没有传送。");
     const std::vector<int> got = sim.WaitReceived(6 * 515);
     ASSERT_EQ(got.size(), 6u * 515);
     for (int i = 0; i < 6; ++i) {

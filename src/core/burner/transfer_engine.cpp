@@ -463,17 +463,21 @@ TransferResult TransferEngine::LogicBlocks(const TransferJob& job) {
         Pause(10 * r.PaceDelay);
     }
     TransferResult result = Counted(job, stored, expected);
-    if (result.Succeeded()) observer_.SetPosition(256);
+    if (result.Succeeded() && !cut) observer_.SetPosition(256);
     if (cut && result.outcome != TransferOutcome::Cancelled &&
         result.outcome != TransferOutcome::LineGone) {
         // Whatever was stored, the user did not get all they asked for.
         const std::uint32_t firstUnsent = std::max(r.FirstLogic, (kLastLogicBlock + 1) * perBlock);
         const std::string note = "逻辑 " + std::to_string(firstUnsent) + " 至 " +
                                  std::to_string(r.LastLogic) + " 超出控制器的块号范围，没有传送。";
-        // A range wholly past the last block sent nothing: that is a failure, not a success with a
-        // note.
-        Status(expected == 0 ? std::string(TextsOf(job.kind).failure) + "\n" + note
-                             : status_ + note);
+        // The user did not get all they asked for: a failure, whatever was
+        // stored, and the text says which rules did go.
+        const std::string failure(TextsOf(job.kind).failure);
+        if (expected > 0 && result.Succeeded())
+            Status(failure + "\n逻辑 " + std::to_string(r.FirstLogic) + " 至 " +
+                   std::to_string(firstUnsent - 1) + " 已传送；" + note);
+        else
+            Status((expected == 0 ? failure : status_) + "\n" + note);
         result.outcome = TransferOutcome::Failure;
     }
     return result;
