@@ -13,6 +13,7 @@
 #include "modal.h"
 #include "scripted_messages.h"
 #include "temp_dir.h"
+#include "widgets.h"
 
 namespace velsend::store {
 
@@ -37,7 +38,7 @@ TEST_F(InitDlgTest, ConfirmDeletesTheProjectAndCloses) {
         dialog.findChild<QLabel*>()->text().indexOf(QStringLiteral("所有数据将丢失,请做好备份!")),
         -1);
     dialog.show();
-    QTest::mouseClick(dialog.ConfirmButton(), Qt::LeftButton);
+    QTest::mouseClick(test::Child<QPushButton>(&dialog, "confirm"), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_FALSE(Exists("devc0.dat"));
     EXPECT_FALSE(Exists("word.dat"));
@@ -62,7 +63,7 @@ TEST_F(InitDlgTest, MenuCommandRunsTheDialog) {
     const auto confirm = test::WhenModal([](QDialog* dialog) {
         auto* init = qobject_cast<ProjectInitDlg*>(dialog);
         ASSERT_NE(init, nullptr);
-        init->ConfirmButton()->click();
+        test::Child<QPushButton>(init, "confirm")->click();
     });
     frame.ExecuteCommand(base::ID_INITIALISE);
     EXPECT_TRUE(confirm->Acted());

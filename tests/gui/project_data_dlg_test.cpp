@@ -64,7 +64,7 @@ TEST_F(NodeDialogTest, RangesAreCheckedWhileTyping) {
 
     // Confirming with a bad field stores nothing and keeps the dialog.
     messages.shown.clear();
-    dialog.OkButton()->click();
+    test::Child<QPushButton>(&dialog, "ok")->click();
     EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(dir / "node1.dat"));
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
@@ -80,7 +80,7 @@ TEST_F(NodeDialogTest, NineByteRecordKeepsItsReservedBytes) {
         Retype(edits[0], QStringLiteral("63"));
         Retype(edits[1], QStringLiteral("64"));
         QTest::mouseClick(dialog.WorkModeButton(1), Qt::LeftButton);
-        dialog.OkButton()->click();
+        test::Child<QPushButton>(&dialog, "ok")->click();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
     }
     EXPECT_EQ(ReadBytes(dir / "node1.dat"),
@@ -96,7 +96,7 @@ TEST_F(NodeDialogTest, TenByteWorkModeIsSixteenBitsAndSurvivesInitialisation) {
         QTest::mouseClick(dialog.WorkModeButton(2), Qt::LeftButton);
         auto edits = dialog.findChildren<gui::kit::NumberEdit*>();
         Retype(edits[0], QStringLiteral("9"));
-        dialog.OkButton()->click();
+        test::Child<QPushButton>(&dialog, "ok")->click();
     }
     const auto bytes = ReadBytes(dir / "node2.dat");
     ASSERT_EQ(bytes.size(), 10u);
@@ -110,7 +110,7 @@ TEST_F(NodeDialogTest, TenByteWorkModeIsSixteenBitsAndSurvivesInitialisation) {
     EXPECT_EQ(ten.LocalAddress, 9);
 
     // Cancel writes nothing.
-    again.CancelButton()->click();
+    test::Child<QPushButton>(&again, "cancel")->click();
     EXPECT_FALSE(std::filesystem::exists(dir / "node2.dat"));
 }
 
@@ -121,11 +121,11 @@ TEST_F(NodeDialogTest, AFailedSaveLeavesTheRecordInMemoryAsItWas) {
     gui::store::NineByteNodeSetDlg dialog(nine, project, messages);
     dialog.show();
     Retype(dialog.findChildren<gui::kit::NumberEdit*>()[0], QStringLiteral("7"));
-    dialog.OkButton()->click();
+    test::Child<QPushButton>(&dialog, "ok")->click();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(
         messages.shown[0].text.startsWith(QStringLiteral("无法写入节点文件，设置没有保存。")));
-    dialog.CancelButton()->click();
+    test::Child<QPushButton>(&dialog, "cancel")->click();
     EXPECT_EQ(nine.LocalAddress, 0);
 }
 
@@ -142,7 +142,7 @@ TEST_F(ProjectInfoDialogTest, NameDialogRewritesTheNameOnly) {
     dialog.show();
     EXPECT_EQ(dialog.NameEdit()->text(), QStringLiteral("OLD"));
     Retype(dialog.NameEdit(), QStringLiteral("示范大厦"));
-    dialog.OkButton()->click();
+    test::Child<QPushButton>(&dialog, "ok")->click();
     const store::ProjectInfo info = store::ReadProjectInfo(project);
     EXPECT_EQ(info[0], "\xCA\xBE\xB7\xB6\xB4\xF3\xCF\xC3");
     EXPECT_EQ(info[1], "ADDR");
@@ -161,7 +161,7 @@ TEST_F(ProjectInfoDialogTest, AWriteTheSystemRefusesSaysWhyInChinese) {
     if (root) {
         ASSERT_EQ(::seteuid(65534), 0);
     }
-    dialog.OkButton()->click();
+    test::Child<QPushButton>(&dialog, "ok")->click();
     if (root) {
         ASSERT_EQ(::seteuid(0), 0);
     }
@@ -189,7 +189,7 @@ TEST_F(ProjectInfoDialogTest, ShortFileAndDetailsDialog) {
     // 26 Chinese characters take 52 bytes: the field keeps 25 whole ones.
     Retype(details.FieldEdit(1), QString(26, QChar(0x4E2D)));
     Retype(details.FieldEdit(5), QStringLiteral("400-000-0000"));
-    details.OkButton()->click();
+    test::Child<QPushButton>(&details, "ok")->click();
     const auto bytes = ReadBytes(dir / "info.dat");
     ASSERT_EQ(bytes.size(), 300u);
     EXPECT_EQ(bytes[98], 0xD6);
@@ -216,14 +216,14 @@ TEST_F(ProjectInfoDialogTest, UntouchedBytesThatAreNotGbkSurviveOk) {
         gui::store::ProjectInfoDlg details(project, messages);
         details.show();
         EXPECT_EQ(details.FieldEdit(0)->text(), QStringLiteral("AB\uFFFDC"));
-        details.OkButton()->click();
+        test::Child<QPushButton>(&details, "ok")->click();
         EXPECT_EQ(details.result(), QDialog::Accepted);
         EXPECT_EQ(ReadBytes(dir / "info.dat"), file);
     }
     {
         gui::store::ProjectNameDlg nameDialog(project, messages);
         nameDialog.show();
-        nameDialog.OkButton()->click();
+        test::Child<QPushButton>(&nameDialog, "ok")->click();
         EXPECT_EQ(ReadBytes(dir / "info.dat"), file);
     }
     {
@@ -239,7 +239,7 @@ TEST_F(ProjectInfoDialogTest, UntouchedBytesThatAreNotGbkSurviveOk) {
         addressEdit->end(false);
         QTest::keyClick(addressEdit, Qt::Key_Backspace);
         test::TypeText(addressEdit, QStringLiteral("Y"));
-        details.OkButton()->click();
+        test::Child<QPushButton>(&details, "ok")->click();
         const store::ProjectInfo info = store::ReadProjectInfo(project);
         EXPECT_EQ(info[0], name + "D");
         EXPECT_EQ(info[1], std::string(49, 'X') + "Y");
@@ -269,14 +269,16 @@ TEST_F(TransferRulesDialogTest, EveryValidChangeTakesEffectAtOnce) {
     {
         gui::burner::TransferRulesDlg dialog(rules, ports, 2, messages);
         dialog.show();
-        EXPECT_EQ(dialog.PortList()->itemText(0), QStringLiteral("COM1  /dev/ttyUSB0"));
-        EXPECT_EQ(dialog.PortList()->count(), 2) << "only the ports that exist";
+        EXPECT_EQ(test::Child<QComboBox>(&dialog, "port")->itemText(0),
+                  QStringLiteral("COM1  /dev/ttyUSB0"));
+        EXPECT_EQ(test::Child<QComboBox>(&dialog, "port")->count(), 2)
+            << "only the ports that exist";
         Retype(test::Child<QLineEdit>(&dialog, "lastLoop"), QStringLiteral("10"));
         Retype(test::Child<QLineEdit>(&dialog, "lastLogic"), QStringLiteral("999"));
-        dialog.SpeedList()->setCurrentIndex(1);
-        Q_EMIT dialog.SpeedList()->activated(1);
-        dialog.PortList()->setCurrentIndex(1);
-        Q_EMIT dialog.PortList()->activated(1);
+        test::Child<QComboBox>(&dialog, "speed")->setCurrentIndex(1);
+        Q_EMIT test::Child<QComboBox>(&dialog, "speed")->activated(1);
+        test::Child<QComboBox>(&dialog, "port")->setCurrentIndex(1);
+        Q_EMIT test::Child<QComboBox>(&dialog, "port")->activated(1);
         Retype(test::Child<QLineEdit>(&dialog, "lastLogic"), QStringLiteral("1024"));
         dialog.reject();
     }
@@ -290,7 +292,7 @@ TEST_F(TransferRulesDialogTest, EveryValidChangeTakesEffectAtOnce) {
     EXPECT_EQ(Texts(messages).last(), QStringLiteral("请输入一个在 0 和 1023 之间的整数。"));
 
     gui::burner::TransferRulesDlg reopened(rules, ports, 2, messages);
-    EXPECT_EQ(reopened.SpeedList()->currentText(), QStringLiteral("19200"));
+    EXPECT_EQ(test::Child<QComboBox>(&reopened, "speed")->currentText(), QStringLiteral("19200"));
     EXPECT_EQ(test::Child<QLineEdit>(&reopened, "lastLoop")->text(), QStringLiteral("10"));
 }
 
@@ -299,28 +301,30 @@ TEST_F(TransferRulesDialogTest, RefreshListsWhatIsPluggedInAndSaysWhenTheChosenP
     std::ofstream(dev / "ttyUSB0") << "";
     burner::PortList scanned = burner::PortList::Scan(dev.path().string(), sys.path().string());
     gui::burner::TransferRulesDlg dialog(rules, scanned, 2, messages);
-    dialog.PortList()->setCurrentIndex(0);
-    Q_EMIT dialog.PortList()->activated(0);
+    test::Child<QComboBox>(&dialog, "port")->setCurrentIndex(0);
+    Q_EMIT test::Child<QComboBox>(&dialog, "port")->activated(0);
     EXPECT_EQ(rules.PortIdentity, (dev / "ttyUSB0").string());
 
     std::ofstream(dev / "ttyACM0") << "";
-    dialog.RefreshButton()->click();
-    EXPECT_EQ(dialog.PortList()->count(), 2);
-    EXPECT_EQ(dialog.PortList()->currentText(), gui::kit::Q(scanned.Label(0)));
+    test::Child<QPushButton>(&dialog, "refresh")->click();
+    EXPECT_EQ(test::Child<QComboBox>(&dialog, "port")->count(), 2);
+    EXPECT_EQ(test::Child<QComboBox>(&dialog, "port")->currentText(),
+              gui::kit::Q(scanned.Label(0)));
 
     // Unplugged, and another adapter took its number: the list says so.
     std::filesystem::remove(dev / "ttyUSB0");
-    dialog.RefreshButton()->click();
-    EXPECT_EQ(dialog.PortList()->currentText(),
+    test::Child<QPushButton>(&dialog, "refresh")->click();
+    EXPECT_EQ(test::Child<QComboBox>(&dialog, "port")->currentText(),
               QStringLiteral("COM1  %1（未连接）").arg(gui::kit::Q((dev / "ttyUSB0").string())));
-    EXPECT_EQ(dialog.PortList()->itemText(1), gui::kit::Q(scanned.Label(0)));
+    EXPECT_EQ(test::Child<QComboBox>(&dialog, "port")->itemText(1), gui::kit::Q(scanned.Label(0)));
     EXPECT_NE(scanned.AddressFor(rules.PortIndex, rules.PortIdentity).missing, "");
 
     // A number with no device behind it is not shown as another port either.
     rules.PortIdentity.clear();
     rules.PortIndex = 5;
     gui::burner::TransferRulesDlg numbered(rules, scanned, 2, messages);
-    EXPECT_EQ(numbered.PortList()->currentText(), QStringLiteral("COM6（未连接）"));
+    EXPECT_EQ(test::Child<QComboBox>(&numbered, "port")->currentText(),
+              QStringLiteral("COM6（未连接）"));
 }
 
 TEST_F(TransferRulesDialogTest, FirstFamilyHasNoLogicRange) {

@@ -522,9 +522,10 @@ TEST_F(TransferDlgTest, EraseAndRestoreKeepABackupAndRestoreIsVerified) {
 
     // The rules' backup before every transfer: off until chosen, its time shown.
     TransferRulesDlg rules(state.Rules, state.Ports, state.ControllerModel, messages);
-    EXPECT_FALSE(rules.BackupFirstBox()->isChecked());
-    EXPECT_TRUE(rules.BackupFirstBox()->text().contains(QStringLiteral("约 23 秒")));
-    rules.BackupFirstBox()->click();
+    EXPECT_FALSE(test::Child<QCheckBox>(&rules, "backupFirst")->isChecked());
+    EXPECT_TRUE(
+        test::Child<QCheckBox>(&rules, "backupFirst")->text().contains(QStringLiteral("约 23 秒")));
+    test::Child<QCheckBox>(&rules, "backupFirst")->click();
     EXPECT_TRUE(state.Rules.BackupFirst);
 }
 

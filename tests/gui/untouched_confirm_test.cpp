@@ -118,9 +118,9 @@ TEST_P(UntouchedConfirm, EveryEditingDialogUnderEveryModelLeavesTheFilesAsTheyWe
 
         {
             gui::store::NineByteNodeSetDlg node9(state.Node9, state.Project, messages);
-            node9.OkButton()->click();
+            test::Child<QPushButton>(&node9, "ok")->click();
             gui::store::TenByteNodeSetDlg node10(state.Node10, state.Project, messages);
-            node10.OkButton()->click();
+            test::Child<QPushButton>(&node10, "ok")->click();
         }
         ExpectUnchanged("node dialogs" + under);
 
@@ -146,9 +146,9 @@ TEST_P(UntouchedConfirm, EveryEditingDialogUnderEveryModelLeavesTheFilesAsTheyWe
 
         {
             gui::store::ProjectNameDlg name(state.Project, messages);
-            name.OkButton()->click();
+            test::Child<QPushButton>(&name, "ok")->click();
             gui::store::ProjectInfoDlg info(state.Project, messages);
-            info.OkButton()->click();
+            test::Child<QPushButton>(&info, "ok")->click();
         }
         ExpectUnchanged("project dialogs" + under);
     }

@@ -70,7 +70,11 @@ TransferRulesDlg::TransferRulesDlg(TransferRules& rules, velsend::burner::PortLi
                                                       {lastAddress_, "lastAddress"},
                                                       {firstPhrase_, "firstPhrase"},
                                                       {lastPhrase_, "lastPhrase"},
-                                                      {delay_, "delay"}};
+                                                      {delay_, "delay"},
+                                                      {port_, "port"},
+                                                      {refresh_, "refresh"},
+                                                      {speed_, "speed"},
+                                                      {backupFirst_, "backupFirst"}};
     for (const auto& [widget, name] : named) widget->setObjectName(QString::fromLatin1(name));
 
     // By-id names are long: the closed list keeps the dialog's size, the open

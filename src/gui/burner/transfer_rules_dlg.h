@@ -29,11 +29,6 @@ class TransferRulesDlg : public QDialog {
     TransferRulesDlg(TransferRules& rules, velsend::burner::PortList& ports, int controllerModel,
                      kit::MessageService& messages, QWidget* parent = nullptr);
 
-    QComboBox* PortList() const { return port_; }
-    QPushButton* RefreshButton() const { return refresh_; }
-    QComboBox* SpeedList() const { return speed_; }
-    QCheckBox* BackupFirstBox() const { return backupFirst_; }
-
     void accept() override;
 
   private:

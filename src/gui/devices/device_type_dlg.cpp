@@ -6,7 +6,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -68,7 +67,6 @@ DeviceTypeDlg::DeviceTypeDlg(kit::RunState& state, kit::MessageService& messages
     layout->addLayout(numbers);
     layout->addWidget(ClassGroup(classes_, this));
     const kit::DialogButtons buttons = kit::MakeOkCancel(this);
-    ok_ = buttons.ok;
     layout->addLayout(buttons.row);
 
     form_ = std::make_unique<kit::Form>(this, messages_);
@@ -84,10 +82,6 @@ DeviceTypeDlg::DeviceTypeDlg(kit::RunState& state, kit::MessageService& messages
 }
 
 DeviceTypeDlg::~DeviceTypeDlg() = default;
-
-QRadioButton* DeviceTypeDlg::ClassRadio(int productClass) const {
-    return qobject_cast<QRadioButton*>(classes_->button(productClass));
-}
 
 void DeviceTypeDlg::ShowValues() {
     form_->Load();
@@ -134,7 +128,6 @@ QuickSetDlg::QuickSetDlg(kit::RunState& state, kit::MessageService& messages, QW
     layout->addWidget(ClassGroup(classes_, this));
     layout->addWidget(offOutside_);
     const kit::DialogButtons buttons = kit::MakeOkCancel(this);
-    ok_ = buttons.ok;
     layout->addLayout(buttons.row);
 
     form_ = std::make_unique<kit::Form>(this, messages_);
@@ -152,10 +145,6 @@ QuickSetDlg::QuickSetDlg(kit::RunState& state, kit::MessageService& messages, QW
 }
 
 QuickSetDlg::~QuickSetDlg() = default;
-
-QRadioButton* QuickSetDlg::ClassRadio(int productClass) const {
-    return qobject_cast<QRadioButton*>(classes_->button(productClass));
-}
 
 void QuickSetDlg::OnLoopEdited() {
     if (!form_->Save()) return;

@@ -8,8 +8,6 @@
 
 class QButtonGroup;
 class QCheckBox;
-class QPushButton;
-class QRadioButton;
 
 namespace velsend::gui::kit {
 class Form;
@@ -28,11 +26,6 @@ class DeviceTypeDlg : public QDialog {
     DeviceTypeDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
     ~DeviceTypeDlg() override;
 
-    kit::NumberEdit* LoopEdit() const { return loop_; }
-    kit::NumberEdit* AddressEdit() const { return address_; }
-    QRadioButton* ClassRadio(int productClass) const;
-    QPushButton* OkButton() const { return ok_; }
-
     void accept() override;
 
   private:
@@ -44,7 +37,6 @@ class DeviceTypeDlg : public QDialog {
     kit::NumberEdit* loop_;
     kit::NumberEdit* address_;
     QButtonGroup* classes_;
-    QPushButton* ok_;
 };
 
 // "快速设置": a range of one loop's addresses becomes installed devices of one
@@ -54,10 +46,6 @@ class QuickSetDlg : public QDialog {
   public:
     QuickSetDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
     ~QuickSetDlg() override;
-
-    kit::NumberEdit* LoopEdit() const { return loop_; }
-    QRadioButton* ClassRadio(int productClass) const;
-    QPushButton* OkButton() const { return ok_; }
 
     void accept() override;
 
@@ -76,7 +64,6 @@ class QuickSetDlg : public QDialog {
     kit::NumberEdit* last_;
     QButtonGroup* classes_;
     QCheckBox* offOutside_;
-    QPushButton* ok_;
 };
 
 }  // namespace velsend::gui::devices

@@ -79,8 +79,6 @@ NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, kit::MessageService& messa
     linkageLayout->addRow(QStringLiteral("末址"), linkageLast_);
 
     const kit::DialogButtons buttons = kit::MakeOkCancel(this);
-    ok_ = buttons.ok;
-    cancel_ = buttons.cancel;
     auto* right = new QVBoxLayout;
     right->addWidget(driver);
     right->addWidget(linkage);

@@ -8,7 +8,6 @@
 #include "core/store/node_records.h"
 #include "gui/kit/form.h"
 
-class QPushButton;
 class QRadioButton;
 
 namespace velsend::gui::kit {
@@ -25,8 +24,6 @@ using namespace velsend::store;
 class NodeSetDlgBase : public QDialog {
     Q_OBJECT
   public:
-    QPushButton* OkButton() const { return ok_; }
-    QPushButton* CancelButton() const { return cancel_; }
     QRadioButton* WorkModeButton(int mode) const {
         return workModes_[static_cast<std::size_t>(mode)];
     }
@@ -59,8 +56,6 @@ class NodeSetDlgBase : public QDialog {
 
   private:
     std::array<QRadioButton*, 3> workModes_{};
-    QPushButton* ok_ = nullptr;
-    QPushButton* cancel_ = nullptr;
 };
 
 // One dialog per record kind; the ten-byte record gives the driver boards a range.

@@ -56,7 +56,6 @@ ProjectNameDlg::ProjectNameDlg(const ProjectDir& dir, kit::MessageService& messa
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     const kit::DialogButtons buttons = kit::MakeOkCancel(this);
-    ok_ = buttons.ok;
     layout->addLayout(buttons.row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     name_->SetGbkText(ReadProjectName(dir_));
@@ -94,7 +93,6 @@ ProjectInfoDlg::ProjectInfoDlg(const ProjectDir& dir, kit::MessageService& messa
     layout->addLayout(fields);
     layout->addLayout(aside);
     const kit::DialogButtons buttons = kit::MakeOkCancel(this);
-    ok_ = buttons.ok;
     layout->addLayout(buttons.row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }

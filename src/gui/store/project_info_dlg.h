@@ -5,8 +5,6 @@
 
 #include "core/store/project_info.h"
 
-class QPushButton;
-
 namespace velsend::gui::kit {
 class GbkLineEdit;
 class MessageService;
@@ -22,14 +20,12 @@ class ProjectNameDlg : public QDialog {
   public:
     ProjectNameDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent = nullptr);
     kit::GbkLineEdit* NameEdit() const { return name_; }
-    QPushButton* OkButton() const { return ok_; }
     void accept() override;
 
   private:
     ProjectDir dir_;
     kit::MessageService& messages_;
     kit::GbkLineEdit* name_;
-    QPushButton* ok_ = nullptr;
 };
 
 // "工程详细信息": all six fields of info.dat.
@@ -38,7 +34,6 @@ class ProjectInfoDlg : public QDialog {
   public:
     ProjectInfoDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent = nullptr);
     kit::GbkLineEdit* FieldEdit(int field) const { return edits_[static_cast<std::size_t>(field)]; }
-    QPushButton* OkButton() const { return ok_; }
     void accept() override;
 
   private:
@@ -46,7 +41,6 @@ class ProjectInfoDlg : public QDialog {
     kit::MessageService& messages_;
     std::array<kit::GbkLineEdit*, kInfoFieldCount> edits_{};
     ProjectInfo shown_;  // as read: a save writes only what the user changed
-    QPushButton* ok_ = nullptr;
 };
 
 }  // namespace velsend::gui::store

@@ -33,6 +33,8 @@ ProjectInitDlg::ProjectInitDlg(const ProjectDir& dir, kit::MessageService& messa
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     // Enter must not wipe a project by habit: the safe button is the default.
+    confirm_->setObjectName(QStringLiteral("confirm"));
+    cancel_->setObjectName(QStringLiteral("cancel"));
     cancel_->setDefault(true);
     cancel_->setFocus();
     connect(confirm_, &QPushButton::clicked, this, &ProjectInitDlg::OnConfirm);

@@ -20,9 +20,6 @@ class ProjectInitDlg : public QDialog {
   public:
     ProjectInitDlg(const ProjectDir& dir, kit::MessageService& messages, QWidget* parent = nullptr);
 
-    QPushButton* ConfirmButton() const { return confirm_; }
-    QPushButton* CancelButton() const { return cancel_; }
-
   private:
     void OnConfirm();
 
