@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTableWidget>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -242,6 +243,8 @@ const std::vector<Shot>& Shots() {
         // Last: it changes the demo project (and undoes the newest change).
         {"history",
          [](gui::kit::RunState& s, gui::kit::MessageService& m) {
+             // A step names the program that made it: the picture shows the GUI's.
+             program_invocation_short_name = const_cast<char*>("velsend");
              history::Install(s.Project.Root());
              (void)history::Clear(s.Project.Root());
              (void)store::InitialiseProject(s.Project);
