@@ -112,9 +112,9 @@ TransferResult TransferEngine::Run(const TransferJob& job) {
     portFailed_ = false;
     TransferResult result;
     // A named pipe under a project file's name would stall the reading with
-    // the port held; refuse before anything is opened or sent.
-    // What is sent is one whole state of the project: another program's
-    // commit waits until the transfer has read all.
+    // the port held; refuse before anything is opened or sent. What is sent
+    // is one whole state of the project: another program's commit waits
+    // until the transfer has read all.
     std::optional<base::ProjectLock> reading;
     if (job.kind != TransferKind::EraseChip) {
         base::Result<> folder = store::CheckProjectFolder(job.project);
