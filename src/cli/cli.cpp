@@ -2,12 +2,15 @@
 
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <tuple>
 #include <vector>
 
+#include "base/platform/system.h"
 #include "base/project_lock.h"
 #include "cli/commands.h"
+#include "cli/terminal.h"
 #include "core/burner/serial_trace.h"
 #include "core/history/history.h"
 #include "core/session/project_access.h"
@@ -295,6 +298,14 @@ int Main(const std::vector<std::string>& args, CliStreams streams) {
         return kExitUsage;
     }
     return RunCommand(parsed.options, streams);
+}
+
+int ProcessMain(int argc, char** argv) {
+    platform::PrepareStandardStreams();
+    InstallProcessSignals();
+    return Main(platform::Utf8Arguments(argc, argv),
+                {std::cout, std::cerr, std::cin, platform::StdinIsTerminal(),
+                 platform::StderrIsTerminal()});
 }
 
 }  // namespace velsend::cli

@@ -67,4 +67,8 @@ int RunCommand(const CliOptions& options, CliStreams streams);
 // Whole program: parse, print help or usage errors, run.
 int Main(const std::vector<std::string>& args, CliStreams streams);
 
+// The process's main(): standard streams and stop signals set up, then Main
+// on the UTF-8 arguments and the process's own streams.
+int ProcessMain(int argc, char** argv);
+
 }  // namespace velsend::cli

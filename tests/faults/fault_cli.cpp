@@ -4,15 +4,11 @@
 // tests only; the shipped velsend-cli carries no such hook.
 
 #include <cstdlib>
-#include <iostream>
-#include <string>
-#include <vector>
 
 #include "base/file_write.h"
 #include "base/platform/stop_requests.h"
 #include "base/platform/system.h"
 #include "cli/cli.h"
-#include "cli/terminal.h"
 
 namespace {
 
@@ -29,10 +25,5 @@ int main(int argc, char** argv) {
         gKillAfter = std::atoi(value);
         velsend::base::SetCommitRenameHook(KillAfterRenames);
     }
-    velsend::platform::PrepareStandardStreams();
-    velsend::cli::InstallProcessSignals();
-    const std::vector<std::string> args = velsend::platform::Utf8Arguments(argc, argv);
-    return velsend::cli::Main(args,
-                              {std::cout, std::cerr, std::cin, velsend::platform::StdinIsTerminal(),
-                               velsend::platform::StderrIsTerminal()});
+    return velsend::cli::ProcessMain(argc, argv);
 }

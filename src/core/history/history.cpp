@@ -561,24 +561,28 @@ void Uninstall() {
     gRecorder.Watch({});
 }
 
-Result<Step> Undo(const fs::path& folder, bool force) {
+namespace {
+
+// Undo (`redo` false) or redo of the step next in line, under the lock.
+Result<Step> ReplayNext(const fs::path& folder, bool redo, bool force) {
     auto lock = LockFor(folder);
     if (!lock) return lock.error();
     auto history = Load(folder);
     if (!history) return history.error();
-    const Step* step = history->ToUndo();
-    if (step == nullptr) return Error{"没有可撤销的修改。", "", kNothingToDo};
-    return ReplayStep(folder, *step, false, force, ReadState(folder));
+    const Step* step = redo ? history->ToRedo() : history->ToUndo();
+    if (step == nullptr)
+        return Error{redo ? "没有可重做的修改。" : "没有可撤销的修改。", "", kNothingToDo};
+    return ReplayStep(folder, *step, redo, force, ReadState(folder));
+}
+
+}  // namespace
+
+Result<Step> Undo(const fs::path& folder, bool force) {
+    return ReplayNext(folder, false, force);
 }
 
 Result<Step> Redo(const fs::path& folder, bool force) {
-    auto lock = LockFor(folder);
-    if (!lock) return lock.error();
-    auto history = Load(folder);
-    if (!history) return history.error();
-    const Step* step = history->ToRedo();
-    if (step == nullptr) return Error{"没有可重做的修改。", "", kNothingToDo};
-    return ReplayStep(folder, *step, true, force, ReadState(folder));
+    return ReplayNext(folder, true, force);
 }
 
 Result<> Clear(const fs::path& folder) {
