@@ -25,7 +25,6 @@
 #include "app/project_folders.h"
 #include "base/controller_model.h"
 #include "core/burner/serial_trace.h"
-#include "core/history/history.h"
 #include "core/session/project_access.h"
 #include "core/store/project_files.h"
 #include "gui/exchange/sheet_commands.h"
@@ -214,9 +213,7 @@ bool MainFrame::OpenFolder(const QString& folder) {
                           gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
         return false;
     }
-    base::ProjectLock::GuardWritesTo(dir.Root());
-    // Every change to it is a step of its history.
-    history::Install(dir.Root());
+    session::HoldProject(dir.Root());
     state_.Project = dir;
     state_.Node9 = {};
     state_.Node10 = {};

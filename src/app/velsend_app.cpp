@@ -11,8 +11,7 @@
 #include "app/main_frame.h"
 #include "app/project_folders.h"
 #include "app/termination.h"
-#include "base/project_lock.h"
-#include "core/history/history.h"
+#include "core/session/project_access.h"
 
 namespace velsend::app {
 
@@ -86,8 +85,7 @@ bool VelsendApp::InitInstance() {
     frame_->show();
     // The folder it starts on is the project until another is opened: its
     // writes hold the lock, its changes are steps of its history.
-    base::ProjectLock::GuardWritesTo(state_.Project.Root());
-    history::Install(state_.Project.Root());
+    session::HoldProject(state_.Project.Root());
     const QString folder = folders_->StartFolder(parser.positionalArguments().value(0));
     if (!folder.isEmpty()) frame_->OpenFolder(folder);
     if (parser.isSet(trace)) frame_->StartTrace(parser.value(trace));

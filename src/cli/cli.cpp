@@ -12,7 +12,6 @@
 #include "cli/commands.h"
 #include "cli/terminal.h"
 #include "core/burner/serial_trace.h"
-#include "core/history/history.h"
 #include "core/session/project_access.h"
 #include "core/store/project_files.h"
 
@@ -212,10 +211,8 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
                         (std::filesystem::exists(st) ? "' 不是一个文件夹" : "' 不存在"));
             }
         }
-        // Writes of this process into the project folder hold its lock.
-        base::ProjectLock::GuardWritesTo(options.dir);
-        // Every change to it is a step of its history.
-        history::Install(options.dir);
+        // Writes into the project folder hold its lock; changes are steps of its history.
+        session::HoldProject(options.dir);
         std::optional<base::ProjectLock> lock;
         const unsigned access = session::CommandAccess(row.name);
         if (access & session::kWrites) {

@@ -19,6 +19,7 @@
 #include "base/project_lock.h"
 #include "core/demo/demo_project.h"
 #include "core/history/history.h"
+#include "core/session/project_access.h"
 #include "gui/devices/device_detail_dlg.h"
 #include "gui/kit/number_edit.h"
 #include "gui/loops/loop_grid_view.h"
@@ -57,8 +58,7 @@ void MeasureEnter(const std::filesystem::path& folder, EnterFigures& figures) {
     state.Project = store::ProjectDir(folder);
     const auto written = demo::WriteDemoProject(state.Project);
     ASSERT_TRUE(written) << written.error().Full();
-    base::ProjectLock::GuardWritesTo(folder);
-    history::Install(folder);
+    session::HoldProject(folder);
     test::ScriptedMessages messages;
     gui::devices::DeviceDetailDlg dialog(state, messages);
     dialog.show();

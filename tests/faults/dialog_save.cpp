@@ -17,10 +17,10 @@
 #include "base/project_lock.h"
 #include "base/result.h"
 #include "core/devices/device_form.h"
-#include "core/history/history.h"
 #include "core/logic/logic_files.h"
 #include "core/logic/rule_editing.h"
 #include "core/phrases/phrase_library.h"
+#include "core/session/project_access.h"
 #include "core/store/project_files.h"
 
 namespace {
@@ -56,8 +56,7 @@ int main(int argc, char** argv) {
     // As the GUI opens a folder: an unfinished commit completed, its writes
     // under the folder's lock, its changes steps of the history.
     if (base::Result<> opened = base::OpenProjectFolder(dir.Root()); !opened) return Report(opened);
-    base::ProjectLock::GuardWritesTo(dir.Root());
-    history::Install(dir.Root());
+    session::HoldProject(dir.Root());
     const std::string& kind = args[1];
     const int number = std::atoi(args[2].c_str());
     if (kind == "device" && args.size() == 5) {

@@ -4,6 +4,8 @@
 #include <iterator>
 
 #include "base/command_ids.h"
+#include "base/project_lock.h"
+#include "core/history/history.h"
 
 namespace velsend::session {
 namespace {
@@ -74,6 +76,11 @@ bool MenuCommandReadsProject(int id) {
             std::find(std::begin(op.menuIds), std::end(op.menuIds), id) != std::end(op.menuIds))
             return true;
     return false;
+}
+
+void HoldProject(const std::filesystem::path& folder) {
+    base::ProjectLock::GuardWritesTo(folder);
+    history::Install(folder);
 }
 
 }  // namespace velsend::session

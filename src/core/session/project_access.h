@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string_view>
 
 namespace velsend::session {
@@ -16,5 +17,10 @@ unsigned CommandAccess(std::string_view name);
 // Whether the menu command `id` (base::CommandId) opens something that reads
 // the project.
 bool MenuCommandReadsProject(int id);
+
+// What every program does with the project folder it works on: from now on
+// this process's writes into `folder` hold the folder's lock, and each change
+// it commits there is a step of the folder's history.
+void HoldProject(const std::filesystem::path& folder);
 
 }  // namespace velsend::session
