@@ -75,4 +75,16 @@ inline Result<void> Ok() {
     return {};
 }
 
+// An editor's save refused because the very record changed on the disk since
+// the dialog showed it: nothing was written, the text shows both versions,
+// and confirming again keeps the user's. `subject` names the record ("词组 3 ",
+// "节点设置"), `versions` lists both ("\n文件中的：…\n您改的：…").
+inline constexpr int kEditClash = -3003;
+inline Error EditClash(const std::string& subject, const std::string& versions) {
+    return Error{subject + "在显示之后已被另一个程序改动，没有保存。" + versions +
+                     "\n再确认一次将以您改的为准。",
+                 {},
+                 kEditClash};
+}
+
 }  // namespace velsend::base

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/report/project_difference.h"
+
 namespace velsend::cli {
 
 inline constexpr int kExitOk = 0;
@@ -46,10 +48,9 @@ struct ParseResult {
 // sign, no blank, no "0x"), within min..max. False leaves `out` alone.
 bool ParseNumber(std::string_view text, int min, int max, int& out);
 
-// Text from project files for the terminal: control characters (C0, DEL,
-// C1) as \xNN / \u00NN and the backslash doubled, so a file cannot move the
-// cursor, clear the screen or retitle the window.
-std::string EscapeControls(std::string_view text);
+// Text from project files for the terminal: control characters escaped, so
+// a file cannot move the cursor, clear the screen or retitle the window.
+using report::EscapeControls;
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 

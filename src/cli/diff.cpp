@@ -1,26 +1,26 @@
 #include "cli/diff.h"
-#include "base/platform/system.h"
 
-#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <ostream>
 
-#include "base/controller_model.h"
-#include "base/gbk.h"
+#include "base/platform/system.h"
 #include "base/project_lock.h"
 #include "cli/cli.h"
-#include "core/logic/logic_files.h"
-#include "core/phrases/phrase_library.h"
-#include "core/store/device_store.h"
-#include "core/store/device_text.h"
-#include "core/store/node_records.h"
-#include "core/store/project_info.h"
+#include "core/store/project_files.h"
 
 namespace velsend::cli {
 namespace {
 
 constexpr int kExitSame = 0;
 constexpr int kExitDifferent = 1;
+
+bool IsFolder(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(platform::PathFromUtf8(path), ec);
+}
+
+}  // namespace
 
 std::string Json(std::string_view text) {
     std::string out = "\"";
@@ -39,13 +39,6 @@ std::string Json(std::string_view text) {
     }
     return out + "\"";
 }
-
-bool IsFolder(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_directory(platform::PathFromUtf8(path), ec);
-}
-
-}  // namespace
 
 int DiffCommand(const std::vector<std::string>& args, int controllerModel, std::ostream& out,
                 std::ostream& err) {
@@ -70,23 +63,25 @@ int DiffCommand(const std::vector<std::string>& args, int controllerModel, std::
     // A file that cannot be read is no difference to report: exit 2, no lines.
     // Each folder is read as one whole state (held until the end).
     std::vector<base::ProjectLock> locks;
+    std::vector<store::ProjectDir> projects;
     for (const std::string& dir : dirs) {
-        const base::Result<> readable = store::CheckProjectFolder(store::ProjectDir(dir));
-        const base::Result<> opened = readable ? base::OpenProjectFolder(dir) : readable;
+        const store::ProjectDir project(platform::PathFromUtf8(dir));
+        const base::Result<> readable = store::CheckProjectFolder(project);
+        const base::Result<> opened = readable ? base::OpenProjectFolder(project.Root()) : readable;
         if (!opened) {
             err << "velsend-cli: diff: " << dir << ": " << opened.error().Full() << "\n";
             return kExitUsage;
         }
-        auto shared = base::ProjectLock::AcquireShared(dir, base::ProjectLock::DefaultWait());
+        auto shared =
+            base::ProjectLock::AcquireShared(project.Root(), base::ProjectLock::DefaultWait());
         if (!shared) {
             err << "velsend-cli: diff: " << dir << ": " << shared.error().userText << "\n";
             return kExitUsage;
         }
         locks.push_back(std::move(*shared));
+        projects.push_back(project);
     }
-    const auto differences =
-        CompareProjects(store::ProjectDir(platform::PathFromUtf8(dirs[0])),
-                        store::ProjectDir(platform::PathFromUtf8(dirs[1])), controllerModel);
+    const auto differences = CompareProjects(projects[0], projects[1], controllerModel);
     if (json) {
         out << "[";
         for (std::size_t i = 0; i < differences.size(); ++i) {

@@ -7,35 +7,25 @@
 namespace velsend::cli {
 namespace {
 
-std::string JsonText(std::string_view text) {
-    std::string out = "\"";
-    for (const char ch : text) {
-        if (ch == '"' || ch == '\\') out += '\\';
-        if (static_cast<unsigned char>(ch) < 0x20) continue;
-        out += ch;
-    }
-    return out + "\"";
-}
-
 int ShowStep(Context& c, const history::History& h, const std::string& arg) {
     int number = 0;
     if (!ParseNumber(arg, 1, 1 << 30, number))
         return UsageError(c.streams.err, "history show N", "'" + arg + "'");
-    for (const history::Step& step : h.steps) {
-        if (step.number != number) continue;
-        const auto lines =
-            history::StepDifference(c.state.Project.Root(), step, c.state.ControllerModel);
-        if (!lines) {
-            c.streams.err << lines.error().Full() << "\n";
-            return kExitFailed;
-        }
-        c.streams.out << step.number << "\t" << history::FormatTime(step.time) << "\t"
-                      << step.program << "\t" << EscapeControls(step.what) << "\n";
-        for (const ProjectDifference& d : *lines) c.streams.out << d.text << "\n";
-        return kExitOk;
+    const history::Step* step = h.Find(number);
+    if (step == nullptr) {
+        c.streams.err << "修改历史中没有第 " << number << " 步。\n";
+        return kExitFailed;
     }
-    c.streams.err << "修改历史中没有第 " << number << " 步。\n";
-    return kExitFailed;
+    const auto lines =
+        history::StepDifference(c.state.Project.Root(), *step, c.state.ControllerModel);
+    if (!lines) {
+        c.streams.err << lines.error().Full() << "\n";
+        return kExitFailed;
+    }
+    c.streams.out << step->number << "\t" << history::FormatTime(step->time) << "\t"
+                  << step->program << "\t" << EscapeControls(step->what) << "\n";
+    for (const ProjectDifference& d : *lines) c.streams.out << d.text << "\n";
+    return kExitOk;
 }
 
 }  // namespace
@@ -71,9 +61,9 @@ int HistoryCommand(Context& c) {
         const bool undone = it->number > h->applied;
         if (json) {
             c.streams.out << (firstOut ? "" : ",\n ") << "{\"number\":" << it->number
-                          << ",\"time\":" << JsonText(history::FormatTime(it->time))
-                          << ",\"program\":" << JsonText(it->program)
-                          << ",\"what\":" << JsonText(it->what) << ",\"files\":" << it->files.size()
+                          << ",\"time\":" << Json(history::FormatTime(it->time))
+                          << ",\"program\":" << Json(it->program) << ",\"what\":" << Json(it->what)
+                          << ",\"files\":" << it->files.size()
                           << ",\"undone\":" << (undone ? "true" : "false") << "}";
         } else {
             c.streams.out << it->number << (undone ? "*" : "") << "\t"

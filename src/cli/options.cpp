@@ -1,12 +1,10 @@
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 
 #include "base/controller_model.h"
 #include "base/field_check.h"
 #include "base/platform/system.h"
 #include "cli/commands.h"
-#include "core/report/project_difference.h"
 
 namespace velsend::cli {
 
@@ -19,10 +17,6 @@ bool ParseNumber(std::string_view text, int min, int max, int& out) {
     if (value < min || value > max) return false;
     out = value;
     return true;
-}
-
-std::string EscapeControls(std::string_view text) {
-    return report::EscapeControls(text);
 }
 
 // "A-B" with both ends in 0..max.

@@ -180,13 +180,13 @@ base::Result<> ClassDeviceSession::RefreshHeld(int busDeviceClass) {
     if (edited && (storedIn(now) != storedIn(held_) || nameClash)) {
         const store::DeviceRecord mine =
             MergeClassRecord(kind_, storedIn(held_), shown_, form_, busDeviceClass);
-        std::string text = ClashText(address_, storedIn(now), now.names[i], mine,
-                                     typedName_ ? store::MakeName(*typedName_) : held_.names[i]);
+        base::Error clash = DeviceClash(address_, storedIn(now), now.names[i], mine,
+                                        typedName_ ? store::MakeName(*typedName_) : held_.names[i]);
         held_ = std::move(now);
         const std::string logic = shown_.logic;
         shown_ = LoadClassForm(dir_, kind_, held_, address_);
         shown_.logic = logic;
-        return base::Error{std::move(text), {}, 0};
+        return clash;
     }
     held_ = std::move(now);
     return base::Ok();

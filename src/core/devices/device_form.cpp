@@ -166,13 +166,12 @@ bool SameEdit(DeviceForm a, DeviceForm b) {
     return a == b;
 }
 
-std::string ClashText(int address, const store::DeviceRecord& onDisk,
-                      const store::ChineseName& diskName, const store::DeviceRecord& edited,
-                      const store::ChineseName& editedName) {
-    return "地址 " + std::to_string(address) +
-           " 的设备在显示之后已被另一个程序改动，没有保存。\n文件中的：" +
-           DeviceText(onDisk, diskName) + "\n您改的：" + DeviceText(edited, editedName) +
-           "\n再确认一次将以您改的为准。";
+base::Error DeviceClash(int address, const store::DeviceRecord& onDisk,
+                        const store::ChineseName& diskName, const store::DeviceRecord& edited,
+                        const store::ChineseName& editedName) {
+    return base::EditClash("地址 " + std::to_string(address) + " 的设备",
+                           "\n文件中的：" + DeviceText(onDisk, diskName) + "\n您改的：" +
+                               DeviceText(edited, editedName));
 }
 
 base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int address,
@@ -195,11 +194,11 @@ base::Result<> SaveDeviceForm(const store::ProjectDir& dir, HeldLoop& held, int 
     if (!SameEdit(form, shown) && (stored != storedThen || now.names[i] != held.names[i])) {
         // The very device changed on the disk too: neither edit is dropped
         // unseen. The dialog now holds the disk's; confirming again keeps the user's.
-        std::string text =
-            ClashText(address, stored, now.names[i], MergeRecord(storedThen, shown, form),
-                      store::MakeName(form.name));
+        base::Error clash =
+            DeviceClash(address, stored, now.names[i], MergeRecord(storedThen, shown, form),
+                        store::MakeName(form.name));
         held = std::move(now);
-        return base::Error{std::move(text), {}, 0};
+        return clash;
     }
     held = std::move(now);
     if (form.name != shown.name) held.names[i] = store::MakeName(form.name);

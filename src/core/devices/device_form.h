@@ -68,15 +68,15 @@ store::DeviceRecord MergeRecord(const store::DeviceRecord& stored, const DeviceF
 bool SameEdit(DeviceForm a, DeviceForm b);
 // What a save says when the device it would change was changed on the disk
 // since the dialog showed it: both versions, and that nothing was saved.
-std::string ClashText(int address, const store::DeviceRecord& onDisk,
-                      const store::ChineseName& diskName, const store::DeviceRecord& edited,
-                      const store::ChineseName& editedName);
+base::Error DeviceClash(int address, const store::DeviceRecord& onDisk,
+                        const store::ChineseName& diskName, const store::DeviceRecord& edited,
+                        const store::ChineseName& editedName);
 
 // Reads the loop's files again (under the project lock) and writes into
 // them only the address's record and name rebuilt from the form, so that
 // what another program wrote since the dialog read the loop stays. When that
 // device (or its name) changed on the disk too and the form was edited,
-// nothing is written: the error shows both (ClashText) and `held` becomes
+// nothing is written: the error shows both (DeviceClash) and `held` becomes
 // what is on the disk, so a second save keeps the user's form. Otherwise:
 // Rebuilds the address's record and name in `held` (an untouched name keeps
 // its slot byte for byte, an untouched field its bits) and writes both loop files

@@ -383,15 +383,12 @@ class Recorder final : public base::CommitRecorder {
     // names any more; counts the bytes again. Under the project lock.
     Result<> Prune(const fs::path& folder, int maxSteps, std::uint64_t maxBytes) {
         State state = ReadState(folder);
-        std::uint64_t stepBytes = 0;
         std::vector<std::pair<int, std::uint64_t>> sizes;
         std::error_code ec;
         for (int n = state.first; n <= state.last; ++n) {
             const auto size = fs::file_size(StepPath(folder, n), ec);
             sizes.emplace_back(n, ec ? 0 : size);
-            if (!ec) stepBytes += size;
         }
-        std::uint64_t objectBytes = 0;
         std::map<std::string, std::uint64_t> objects;
         for (fs::directory_iterator it(HistoryFolder(folder) / kObjects, ec), end; !ec && it != end;
              it.increment(ec)) {
@@ -404,7 +401,6 @@ class Recorder final : public base::CommitRecorder {
             std::error_code sizeError;
             const auto size = it->file_size(sizeError);
             objects[name] = sizeError ? 0 : size;
-            objectBytes += sizeError ? 0 : size;
         }
         // The oldest go first; the one in effect last of all.
         std::size_t drop = 0;
@@ -526,16 +522,18 @@ Result<base::ProjectLock> LockFor(const fs::path& folder) {
 
 }  // namespace
 
-const Step* History::ToUndo() const {
+const Step* History::Find(int number) const {
     for (const Step& s : steps)
-        if (s.number == applied) return &s;
+        if (s.number == number) return &s;
     return nullptr;
 }
 
+const Step* History::ToUndo() const {
+    return Find(applied);
+}
+
 const Step* History::ToRedo() const {
-    for (const Step& s : steps)
-        if (s.number == applied + 1) return &s;
-    return nullptr;
+    return Find(applied + 1);
 }
 
 Result<History> Load(const fs::path& folder) {
@@ -690,11 +688,7 @@ Result<std::vector<report::ProjectDifference>> StepDifference(const fs::path& fo
 std::string FormatTime(std::int64_t time) {
     const std::time_t t = static_cast<std::time_t>(time);
     std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &t);
-#else
-    localtime_r(&t, &tm);
-#endif
+    (void)platform::LocalTime(t, tm);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
     return text;

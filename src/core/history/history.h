@@ -44,9 +44,10 @@ struct Step {
 };
 
 struct History {
-    std::vector<Step> steps;  // oldest first
-    int applied = 0;          // the newest step in effect; later ones can be redone
-    std::uint64_t bytes = 0;  // what the history folder holds
+    std::vector<Step> steps;             // oldest first
+    int applied = 0;                     // the newest step in effect; later ones can be redone
+    std::uint64_t bytes = 0;             // what the history folder holds
+    const Step* Find(int number) const;  // nullptr when no kept step has it
     const Step* ToUndo() const;
     const Step* ToRedo() const;
 };

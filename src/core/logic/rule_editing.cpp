@@ -46,12 +46,10 @@ base::Result<int> SaveRule(const store::ProjectDir& dir, int controllerModel, in
     if (shown && onDisk != *shown) {
         // Another program changed this rule since the dialog read it.
         if (text == *shown) return next;  // the user did not: theirs stays
-        std::string clash = "逻辑 " + std::to_string(number) +
-                            " 在显示之后已被另一个程序改动，没有保存。\n文件中的：" +
-                            base::GbkToUtf8(onDisk) + "\n您改的：" + base::GbkToUtf8(text) +
-                            "\n再确认一次将以您改的为准。";
         *shown = onDisk;
-        return base::Error{std::move(clash), {}};
+        return base::EditClash(
+            "逻辑 " + std::to_string(number) + " ",
+            "\n文件中的：" + base::GbkToUtf8(onDisk) + "\n您改的：" + base::GbkToUtf8(text));
     }
     if (auto refusal = CheckLogicRule(text, LogicTextLimit(controllerModel)))
         return base::Error{*refusal, {}};

@@ -85,13 +85,10 @@ base::Result<> SavePhraseEdit(const store::ProjectDir& dir, PhraseImage& shown, 
     PhraseImage onDisk{};
     std::copy(bytes->begin(), bytes->end(), onDisk.begin());
     if (!same(onDisk, shown) && !same(onDisk, edited)) {
-        std::string text = "词组 " + std::to_string(number) +
-                           " 在显示之后已被另一个程序改动，没有保存。\n文件中的：" +
-                           base::GbkToUtf8(PhraseText(onDisk, number)) + "；您改的：" +
-                           base::GbkToUtf8(PhraseText(edited, number)) +
-                           "\n再确认一次将以您改的为准。";
         shown = onDisk;
-        return base::Error{std::move(text), {}, 0};
+        return base::EditClash("词组 " + std::to_string(number) + " ",
+                               "\n文件中的：" + base::GbkToUtf8(PhraseText(shown, number)) +
+                                   "；您改的：" + base::GbkToUtf8(PhraseText(edited, number)));
     }
     std::copy(edited.begin() + begin, edited.begin() + begin + kSize, onDisk.begin() + begin);
     auto written = WritePhrase(dir, number, onDisk);

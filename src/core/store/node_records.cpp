@@ -44,11 +44,10 @@ base::Result<> SaveEdit(const ProjectDir& dir, Record& shown, const NodeFields& 
         return base::Ok();
     }
     if (FieldsOf(onDisk) != FieldsOf(shown) && FieldsOf(onDisk) != edited) {
-        std::string text = "节点设置在显示之后已被另一个程序改动，没有保存。\n文件中的：" +
-                           FieldsText(FieldsOf(onDisk), driverRange) + "\n您改的：" +
-                           FieldsText(edited, driverRange) + "\n再确认一次将以您改的为准。";
         shown = onDisk;
-        return base::Error{std::move(text), {}, 0};
+        return base::EditClash("节点设置", "\n文件中的：" +
+                                               FieldsText(FieldsOf(onDisk), driverRange) +
+                                               "\n您改的：" + FieldsText(edited, driverRange));
     }
     Record merged = onDisk;  // reserved bytes as the file has them
     ApplyFields(edited, merged);

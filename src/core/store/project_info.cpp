@@ -81,10 +81,7 @@ base::Result<> SaveProjectInfo(const ProjectDir& dir, ProjectInfo& shown,
     }
     if (!clash.empty()) {
         shown = onDisk;
-        return base::Error{"工程信息在显示之后已被另一个程序改动，没有保存。" + clash +
-                               "\n再确认一次将以您改的为准。",
-                           {},
-                           0};
+        return base::EditClash("工程信息", clash);
     }
     ProjectInfo merged = onDisk;
     for (std::size_t i = 0; i < merged.size(); ++i)

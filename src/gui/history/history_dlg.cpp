@@ -116,8 +116,7 @@ void HistoryDlg::ShowSelected() {
     const Step* step = nullptr;
     if (!rows.isEmpty()) {
         const int number = list_->item(rows.front().row(), 0)->data(Qt::UserRole).toInt();
-        for (const Step& s : history_.steps)
-            if (s.number == number) step = &s;
+        step = history_.Find(number);
     }
     restore_->setEnabled(step != nullptr && step->number <= history_.applied);
     if (step == nullptr) {

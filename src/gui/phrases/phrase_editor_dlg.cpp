@@ -154,7 +154,7 @@ void PhraseEditorDlg::OnSave() {
     if (*typed != EditText(image_, number_)) SetPhrase(edited, number_, *typed);
     if (auto written = SavePhraseEdit(dir_, image_, number_, edited); !written) {
         // The phrase stays on screen as typed, for another try.
-        if (written.error().reason.empty())  // another program changed it: both are shown
+        if (written.error().code == base::kEditClash)  // another program changed it: both are shown
             messages_.Message(this, QString::fromStdString(written.error().userText),
                               kit::MessageService::AppTitle(), kit::MessageIcon::Warning);
         else

@@ -112,7 +112,7 @@ void NodeSetDlgBase::SelectWorkMode(int mode) {
 void NodeSetDlgBase::accept() {
     if (!form_.Save()) return;
     if (auto stored = Store(); !stored) {
-        if (stored.error().reason.empty()) {
+        if (stored.error().code == base::kEditClash) {
             // Another program changed the record: both are shown.
             messages_.Message(this, QString::fromStdString(stored.error().userText),
                               kit::MessageService::AppTitle(), kit::MessageIcon::Warning);

@@ -105,7 +105,7 @@ void ProjectInfoDlg::accept() {
         info[static_cast<std::size_t>(f)] = *text;
     }
     if (auto written = SaveProjectInfo(dir_, shown_, info); !written) {
-        if (!written.error().reason.empty())
+        if (written.error().code != base::kEditClash)
             return ReportUnwritten(messages_, this, written.error());
         // Another program changed a field the user edited: both are shown.
         messages_.Message(this, QString::fromStdString(written.error().userText),
