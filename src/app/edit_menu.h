@@ -22,8 +22,6 @@ class EditMenu : public QObject {
     EditMenu(MainFrame& frame, gui::kit::RunState& state, gui::kit::MessageService& messages);
 
     QMenu* Menu() const { return menu_; }
-    QAction* UndoAction() const { return undo_; }
-    QAction* RedoAction() const { return redo_; }
     // The items' texts from the history as it is now.
     void Refresh();
 

@@ -30,7 +30,6 @@ class LoopGridDlg : public QDialog {
     int Loop() const { return loop_; }
     LoopGridView* Grid() const { return grid_; }
     TypeFilterBoxes* Filters() const { return filters_; }
-    kit::NumberEdit* LoopEdit() const { return edit_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

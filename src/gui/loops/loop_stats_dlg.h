@@ -29,7 +29,6 @@ class LoopStatsDlg : public QDialog {
 
     int Loop() const { return loop_; }
     const LoopCounts& Counts() const { return counts_; }
-    kit::NumberEdit* LoopEdit() const { return loopEdit_; }
 
     // What the linked grid view asks for.
     void StepLoop(int step);
@@ -64,7 +63,6 @@ class LoopQueryDlg : public QDialog {
     Q_OBJECT
   public:
     LoopQueryDlg(kit::RunState& state, kit::MessageService& messages, QWidget* parent = nullptr);
-    kit::NumberEdit* LoopEdit() const { return edit_; }
     void accept() override;
 
   private:
