@@ -364,12 +364,12 @@ class Recorder final : public base::CommitRecorder {
         for (int n = tNewState.last + 1; n <= tOldState.last; ++n)
             (void)platform::RemoveFile(StepPath(folder, n));
         if (tNewState.bytes > kMaxBytes) {
-            (void)Prune(folder, kMaxSteps, kMaxBytes);
+            (void)Prune(folder);
         } else if (tNewState.last - tNewState.first + 1 > kMaxSteps) {
             // The oldest step goes at once; the contents only it named are
             // looked for now and then, which reads every step.
             if (tNewState.last % 16 == 0) {
-                (void)Prune(folder, kMaxSteps, kMaxBytes);
+                (void)Prune(folder);
             } else {
                 State state = tNewState;
                 for (; state.last - state.first + 1 > kMaxSteps; ++state.first)
@@ -381,7 +381,7 @@ class Recorder final : public base::CommitRecorder {
 
     // Drops the oldest steps beyond the bounds and the contents no step
     // names any more; counts the bytes again. Under the project lock.
-    Result<> Prune(const fs::path& folder, int maxSteps, std::uint64_t maxBytes) {
+    Result<> Prune(const fs::path& folder) {
         State state = ReadState(folder);
         std::vector<std::pair<int, std::uint64_t>> sizes;
         std::error_code ec;
@@ -423,7 +423,7 @@ class Recorder final : public base::CommitRecorder {
             return sum;
         };
         while (drop + 1 < sizes.size() &&
-               (static_cast<int>(sizes.size() - drop) > maxSteps || total() > maxBytes)) {
+               (static_cast<int>(sizes.size() - drop) > kMaxSteps || total() > kMaxBytes)) {
             ++drop;
             used = named(drop);
         }
@@ -543,7 +543,7 @@ Result<History> Load(const fs::path& folder) {
     const State state = ReadState(folder);
     history.applied = state.applied;
     history.bytes = state.bytes;
-    for (int n = std::max(state.first, state.last - 4 * kMaxSteps); n <= state.last; ++n)
+    for (int n = state.first; n <= state.last; ++n)
         if (auto step = ParseStep(StepPath(folder, n), n))
             history.steps.push_back(std::move(*step));
     return history;
