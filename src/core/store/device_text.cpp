@@ -43,8 +43,8 @@ std::string ParameterText(const DeviceRecord& r) {
 }
 
 std::string WorkModeName(int mode) {
-    constexpr const char* kNames[] = {"单机工作方式", "显示网络情况", "允许网络控制"};
-    return std::to_string(mode) + (mode >= 0 && mode < 3 ? std::string(" ") + kNames[mode] : "");
+    const std::string_view label = WorkModeLabel(mode);
+    return std::to_string(mode) + (label.empty() ? "" : " " + std::string(label));
 }
 
 NodeSettings ReadNodeSettings(const ProjectDir& dir, int controllerModel) {

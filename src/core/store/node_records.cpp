@@ -26,11 +26,10 @@ std::string FieldsText(const NodeFields& f, bool driverRange) {
                        std::to_string(f.networkCount) + "，驱动板地址 " +
                        std::to_string(f.driverFirst);
     if (driverRange) text += "-" + std::to_string(f.driverLast);
-    constexpr const char* kModes[] = {"单机工作方式", "显示网络情况", "允许网络控制"};
+    const std::string_view mode = WorkModeLabel(f.workMode);
     return text + "，联动盘地址 " + std::to_string(f.linkageFirst) + "-" +
            std::to_string(f.linkageLast) + "，" +
-           (f.workMode >= 0 && f.workMode < 3 ? std::string(kModes[f.workMode])
-                                              : std::to_string(f.workMode));
+           (mode.empty() ? std::to_string(f.workMode) : std::string(mode));
 }
 
 template <typename Record>
@@ -110,6 +109,12 @@ void TenByteNodeRecord::Apply(const std::vector<std::uint8_t>& b) {
 std::vector<std::uint8_t> TenByteNodeRecord::Payload() const {
     const auto b = Bytes();
     return {b[0], b[1], b[2], b[3], b[4], b[5], b[8]};
+}
+
+std::string_view WorkModeLabel(int mode) {
+    constexpr std::string_view kLabels[kWorkModeCount] = {"单机工作方式", "显示网络情况",
+                                                          "允许网络控制"};
+    return mode >= 0 && mode < kWorkModeCount ? kLabels[mode] : std::string_view();
 }
 
 NodeFields FieldsOf(const NineByteNodeRecord& r) {

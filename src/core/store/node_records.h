@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "base/result.h"
@@ -62,6 +63,11 @@ struct NodeFields {
     int workMode = 0;
     bool operator==(const NodeFields&) const = default;
 };
+// The work modes' names, 0..kWorkModeCount - 1 ("单机工作方式"); empty for
+// any other value.
+inline constexpr int kWorkModeCount = 3;
+std::string_view WorkModeLabel(int mode);
+
 NodeFields FieldsOf(const NineByteNodeRecord& record);
 NodeFields FieldsOf(const TenByteNodeRecord& record);
 // Takes the edited fields over; reserved bytes stay as they are.

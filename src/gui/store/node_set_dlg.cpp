@@ -50,10 +50,8 @@ NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, kit::MessageService& messa
     auto* modes = new QGroupBox(QStringLiteral("工作方式"), host);
     auto* modeLayout = new QVBoxLayout(modes);
     auto* modeGroup = new QButtonGroup(this);
-    const QString modeNames[] = {QStringLiteral("单机工作方式"), QStringLiteral("显示网络情况"),
-                                 QStringLiteral("允许网络控制")};
-    for (int m = 0; m < 3; ++m) {
-        auto* button = new QRadioButton(modeNames[m], modes);
+    for (int m = 0; m < kWorkModeCount; ++m) {
+        auto* button = new QRadioButton(kit::Q(WorkModeLabel(m)), modes);
         modeGroup->addButton(button, m);
         modeLayout->addWidget(button);
         workModes_[static_cast<std::size_t>(m)] = button;
@@ -106,7 +104,8 @@ NodeSetDlgBase::NodeSetDlgBase(const ProjectDir& dir, kit::MessageService& messa
 
 void NodeSetDlgBase::SelectWorkMode(int mode) {
     workMode_ = mode;
-    if (mode >= 0 && mode < 3) workModes_[static_cast<std::size_t>(mode)]->setChecked(true);
+    if (mode >= 0 && mode < kWorkModeCount)
+        workModes_[static_cast<std::size_t>(mode)]->setChecked(true);
 }
 
 void NodeSetDlgBase::accept() {

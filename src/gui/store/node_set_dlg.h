@@ -55,7 +55,7 @@ class NodeSetDlgBase : public QDialog {
     void SelectWorkMode(int mode);
 
   private:
-    std::array<QRadioButton*, 3> workModes_{};
+    std::array<QRadioButton*, velsend::store::kWorkModeCount> workModes_{};
 };
 
 // One dialog per record kind; the ten-byte record gives the driver boards a range.
