@@ -254,9 +254,7 @@ void MainFrame::UpdateLockIndicators() {
 
 void MainFrame::ExecuteCommand(int id) {
     if (session::MenuCommandReadsProject(id)) {
-        base::Result<> readable = store::CheckProjectFolder(state_.Project);
-        if (readable) readable = base::OpenProjectFolder(state_.Project.Root());
-        if (!readable) {
+        if (base::Result<> readable = session::OpenToRead(state_.Project); !readable) {
             messages_.Message(this, gui::kit::Q(readable.error().Full()),
                               gui::kit::MessageService::AppTitle(), gui::kit::MessageIcon::Warning);
             return;

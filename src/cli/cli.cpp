@@ -224,9 +224,8 @@ int RunCommand(const CliOptions& options, CliStreams streams) {
             lock.emplace(std::move(*taken));
         }
         if (access & session::kReads) {
-            base::Result<> readable = store::CheckProjectFolder(store::ProjectDir(options.dir));
-            if (readable) readable = base::OpenProjectFolder(options.dir);
-            if (!readable) {
+            if (base::Result<> readable = session::OpenToRead(store::ProjectDir(options.dir));
+                !readable) {
                 streams.err << readable.error().Full() << "\n";
                 return kExitFailed;
             }

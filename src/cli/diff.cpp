@@ -7,7 +7,7 @@
 #include "base/platform/system.h"
 #include "base/project_lock.h"
 #include "cli/cli.h"
-#include "core/store/project_files.h"
+#include "core/session/project_access.h"
 
 namespace velsend::cli {
 namespace {
@@ -66,9 +66,7 @@ int DiffCommand(const std::vector<std::string>& args, int controllerModel, std::
     std::vector<store::ProjectDir> projects;
     for (const std::string& dir : dirs) {
         const store::ProjectDir project(platform::PathFromUtf8(dir));
-        const base::Result<> readable = store::CheckProjectFolder(project);
-        const base::Result<> opened = readable ? base::OpenProjectFolder(project.Root()) : readable;
-        if (!opened) {
+        if (const base::Result<> opened = session::OpenToRead(project); !opened) {
             err << "velsend-cli: diff: " << dir << ": " << opened.error().Full() << "\n";
             return kExitUsage;
         }

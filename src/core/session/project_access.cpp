@@ -78,6 +78,11 @@ bool MenuCommandReadsProject(int id) {
     return false;
 }
 
+base::Result<> OpenToRead(const store::ProjectDir& dir) {
+    if (base::Result<> readable = store::CheckProjectFolder(dir); !readable) return readable;
+    return base::OpenProjectFolder(dir.Root());
+}
+
 void HoldProject(const std::filesystem::path& folder) {
     base::ProjectLock::GuardWritesTo(folder);
     history::Install(folder);

@@ -3,6 +3,9 @@
 #include <filesystem>
 #include <string_view>
 
+#include "base/result.h"
+#include "core/store/project_files.h"
+
 namespace velsend::session {
 
 // What a command does with the project folder. A reading command refuses a
@@ -17,6 +20,11 @@ unsigned CommandAccess(std::string_view name);
 // Whether the menu command `id` (base::CommandId) opens something that reads
 // the project.
 bool MenuCommandReadsProject(int id);
+
+// Before a command reads the project: every project file must be readable
+// (one that is there but cannot be read is an error, never zeros), and a
+// commit another program left unfinished is completed (or waited for).
+[[nodiscard]] base::Result<> OpenToRead(const store::ProjectDir& dir);
 
 // What every program does with the project folder it works on: from now on
 // this process's writes into `folder` hold the folder's lock, and each change
