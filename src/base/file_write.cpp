@@ -60,6 +60,11 @@ fs::path HistoryFolderOf(const fs::path& folder) {
     return folder / kHistoryFolderName;
 }
 
+// Where a history file of a commit is staged until the commit moves it in.
+fs::path StagedHistoryFile(const fs::path& folder, const std::string& name) {
+    return HistoryFolderOf(folder) / (name + ".new");
+}
+
 // The transaction of the TransactionScope open in this thread.
 thread_local TransactionScope* tScope = nullptr;
 thread_local Transaction* tScopeTransaction = nullptr;
@@ -601,7 +606,7 @@ Result<> Transaction::Commit() {
         }
     } stagedHistory;
     for (const HistoryFile& h : history) {
-        const fs::path staged = HistoryFolderOf(folder) / (h.name + ".new");
+        const fs::path staged = StagedHistoryFile(folder, h.name);
         if (!IsHistoryFileName(h.name))
             return fail(staged, Error{WriteFailedText(staged), "bad name", EINVAL});
         bool created = false;
@@ -686,7 +691,7 @@ Result<> Transaction::Commit() {
         }
     }
     for (const HistoryFile& h : history) {
-        const fs::path staged = HistoryFolderOf(folder) / (h.name + ".new");
+        const fs::path staged = StagedHistoryFile(folder, h.name);
         if (const int error = platform::MoveReplacing(staged, HistoryFolderOf(folder) / h.name);
             error != 0 && !failed) {
             failed_ = staged;
@@ -744,7 +749,7 @@ Result<bool> RecoverFolder(const fs::path& folder) {
         if (error != 0) return SystemError(WriteFailedText(target), error);
     }
     for (const std::string& name : plan.historyFiles) {
-        const fs::path staged = HistoryFolderOf(folder) / (name + ".new");
+        const fs::path staged = StagedHistoryFile(folder, name);
         if (platform::KindOfName(staged) != platform::PathKind::Regular)
             continue;  // already in place
         const int error = plan.complete

@@ -280,7 +280,12 @@ class Recorder final : public base::CommitRecorder {
         tWritten.clear();
         if (!Watched(folder)) return std::vector<base::HistoryFile>();
         Step step;
-        std::vector<std::pair<fs::path, std::vector<std::uint8_t>>> kept;  // before contents
+        struct Before {
+            fs::path file;
+            std::string hash;
+            std::vector<std::uint8_t> bytes;
+        };
+        std::vector<Before> kept;
         auto note = [&](const fs::path& target, const std::vector<std::uint8_t>* after,
                         bool keepTail) -> Result<> {
             const std::string name = platform::PathToUtf8(target.filename());
@@ -306,7 +311,7 @@ class Recorder final : public base::CommitRecorder {
                     f.after = change.after;
                     return base::Ok();
                 }
-            if (*old) kept.emplace_back(target, std::move(**old));
+            if (*old) kept.push_back({target, change.before, std::move(**old)});
             step.files.push_back(std::move(change));
             if (after != nullptr) tWritten.emplace_back(target, step.files.back().after);
             return base::Ok();
@@ -321,8 +326,8 @@ class Recorder final : public base::CommitRecorder {
         if (auto r = CheckHistoryFolder(folder, true); !r) return r.error();
         State state = ReadState(folder);
         tOldState = state;
-        for (const auto& [target, bytes] : kept) {
-            auto added = Keep(folder, target, Sha256Hex(bytes), bytes);
+        for (const Before& before : kept) {
+            auto added = Keep(folder, before.file, before.hash, before.bytes);
             if (!added) return added.error();
             state.bytes += *added;
         }
