@@ -132,20 +132,23 @@ std::string SaveChangeText(int loop, int address) {
 }
 
 std::optional<std::pair<int, int>> SavedAddressOf(const std::string& what) {
-    for (int loop = 0; loop < store::kLoopCount; ++loop) {
-        const std::string head = SaveChangeText(loop, 0);
-        const std::string prefix = head.substr(0, head.size() - 1);
-        if (!what.starts_with(prefix)) continue;
-        const std::string rest = what.substr(prefix.size());
-        int address = 0;
-        if (rest.empty() || rest.size() > 3) return std::nullopt;
-        for (const char c : rest) {
-            if (c < '0' || c > '9') return std::nullopt;
-            address = address * 10 + (c - '0');
+    // Its two numbers, taken only if SaveChangeText gives back the same words.
+    int numbers[2] = {0, 0};
+    int found = 0;
+    for (std::size_t i = 0; i < what.size();) {
+        if (what[i] < '0' || what[i] > '9') {
+            ++i;
+            continue;
         }
-        if (address < store::kAddressCount) return std::pair{loop, address};
+        if (found == 2) return std::nullopt;
+        for (int digits = 0; i < what.size() && what[i] >= '0' && what[i] <= '9'; ++i)
+            if (++digits <= 3) numbers[found] = numbers[found] * 10 + (what[i] - '0');
+        ++found;
     }
-    return std::nullopt;
+    if (found != 2 || numbers[0] >= store::kLoopCount || numbers[1] >= store::kAddressCount ||
+        SaveChangeText(numbers[0], numbers[1]) != what)
+        return std::nullopt;
+    return std::pair{numbers[0], numbers[1]};
 }
 
 namespace {
